@@ -1,0 +1,140 @@
+#pragma once
+// The drawing surface: a raster image with a drawing state (pen, brush, font,
+// current position) whose every operation paints exactly the pixels our rules
+// name, never the ones Qt's own painter would pick.
+//
+// Pixel rules:
+//  - line to (x, y): from the current position to (x, y), the end pixel left out;
+//  - polyline: the points joined in order, the last point not painted;
+//  - rectangle / ellipse / fill rectangle (x1, y1, x2, y2): the box covers
+//    columns x1 .. x2-1 and rows y1 .. y2-1; outline with the pen (none when the
+//    pen is clear), interior with the brush (none when the brush is clear);
+//  - text out (x, y): the text cell's top-left corner at (x, y); a solid brush
+//    fills the cell, a clear brush paints only the glyphs;
+//  - no smoothing: every painted pixel is exactly the pen, brush or font colour.
+
+#include <QByteArray>
+#include <QImage>
+#include <QPoint>
+#include <QRect>
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+class QFont;
+
+// A colour value 0x00BBGGRR; a value with bit 31 set names a system colour.
+using TColor = std::uint32_t;
+
+constexpr TColor clBlack = 0x000000;
+constexpr TColor clWhite = 0xFFFFFF;
+constexpr TColor clRed = 0x0000FF;
+constexpr TColor clBlue = 0xFF0000;
+constexpr TColor clWindowText = 0x80000008;
+
+// The opaque RGB colour (0xFFRRGGBB) that a colour value shows; system
+// colours are resolved through the application palette.
+QRgb ColourToRgb(TColor colour);
+// The ordinary colour value (0x00BBGGRR) of an RGB colour.
+TColor RgbToColour(QRgb rgb);
+
+enum TPenStyle : int {
+    psSolid = 0,
+    psDash = 1,
+    psDot = 2,
+    psDashDot = 3,
+    psDashDotDot = 4,
+    psClear = 5,
+    psInsideFrame = 6,
+};
+
+enum TPenMode : int { pmCopy = 0 };
+
+struct TPen {
+    TColor Colour = clBlack;
+    int Style = psSolid;
+    int Width = 1;
+    int Mode = pmCopy;
+    bool operator==(const TPen&) const = default;
+};
+
+enum TBrushStyle : int { bsSolid = 0, bsClear = 1 };
+
+struct TBrush {
+    TColor Colour = clWhite;
+    int Style = bsSolid;
+    bool operator==(const TBrush&) const = default;
+};
+
+struct TFont {
+    QString Face = QStringLiteral("MS Sans Serif");
+    int Size = 8;  // points
+    TColor Colour = clWindowText;
+    bool Bold = false;
+    bool Italic = false;
+    int Charset = 1;  // default character set
+    bool operator==(const TFont&) const = default;
+
+    // Pixel height of the character, negative as the font dialog keeps it.
+    int Height() const;
+    void SetHeight(int height);
+    // The Qt font that draws this font, without smoothing.
+    QFont ToQFont() const;
+};
+
+// Screen resolution used for every point <-> pixel conversion.
+constexpr int PixelsPerInch = 96;
+// height = -(points * ppi / 72), points = -(height * 72 / ppi), both rounded.
+int PointsToHeight(int points);
+int HeightToPoints(int height);
+
+class TSurface {
+public:
+    TSurface() = default;
+    TSurface(int width, int height);
+
+    int Width() const { return image_.width(); }
+    int Height() const { return image_.height(); }
+    // Gives the surface a new size; what was drawn stays at the top left,
+    // new pixels are white.
+    void SetSize(int width, int height);
+    // Fills the whole surface with one colour.
+    void Clear(TColor colour);
+
+    QImage& Image() { return image_; }
+    const QImage& Image() const { return image_; }
+
+    // Drawing state, carried over from one operation (and one object) to the next.
+    TPen Pen;
+    TBrush Brush;
+    TFont Font;
+    QPoint PenPos;
+
+    // Raster attributes: when Transparent is set, pixels of exactly
+    // TransparentColour leave the target unchanged when this surface is drawn.
+    bool Transparent = false;
+    TColor TransparentColour = clWhite;
+
+    void MoveTo(int x, int y);
+    void LineTo(int x, int y);
+    void Polyline(const std::vector<QPoint>& points);
+    void Rectangle(int x1, int y1, int x2, int y2);
+    void Ellipse(int x1, int y1, int x2, int y2);
+    void FillRect(int x1, int y1, int x2, int y2);
+
+    // Texts are single-byte characters (code page 1252).
+    void TextOut(int x, int y, const QByteArray& text);
+    int TextWidth(const QByteArray& text) const;
+    int TextHeight(const QByteArray& text) const;
+
+    TColor Pixel(int x, int y) const;  // -1 (0xFFFFFFFF) outside the surface
+    void SetPixel(int x, int y, TColor colour);
+
+    // Copies a raster with its top-left pixel at (x, y), honouring its transparency.
+    void Draw(int x, int y, const TSurface& raster);
+    // Scales a raster into a rectangle (printing).
+    void StretchDraw(const QRect& target, const TSurface& raster);
+
+private:
+    QImage image_;
+};

@@ -1,0 +1,7 @@
+#include "drawing/Objectsettings.h"
+
+TObjectSettings& ObjectSettings()
+{
+    static TObjectSettings settings;
+    return settings;
+}

@@ -1,0 +1,1 @@
+#include "Q01Builder.h"

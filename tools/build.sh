@@ -1,0 +1,40 @@
+#!/bin/sh
+# Installs what is missing, builds, and then either opens the sample drawing
+# (run), runs the whole test suite headless (test) or runs it built with
+# AddressSanitizer and UndefinedBehaviorSanitizer (sanitize).
+set -eu
+cd "$(dirname "$0")/.."
+mode=${1:-test}
+
+packages="cmake g++ make qt6-base-dev libgl-dev libgtest-dev fonts-liberation fonts-dejavu-core xvfb xauth poppler-utils desktop-file-utils"
+missing=""
+for p in $packages; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing >/dev/null
+fi
+
+jobs=$(nproc 2>/dev/null || echo 2)
+case "$mode" in
+  sanitize) dir=build-asan; flags="-DCMAKE_BUILD_TYPE=Debug -DTRACERY_SANITIZE=ON" ;;
+  *) dir=build; flags="-DCMAKE_BUILD_TYPE=RelWithDebInfo" ;;
+esac
+cmake -S . -B "$dir" $flags >/dev/null
+cmake --build "$dir" -j "$jobs"
+
+case "$mode" in
+  run)
+    if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+      exec "$dir/tracery" samples/amp.q01
+    else
+      echo "No display: running under a virtual X server (xvfb-run)."
+      exec xvfb-run -a "$dir/tracery" samples/amp.q01
+    fi ;;
+  test|sanitize)
+    export QT_QPA_PLATFORM=offscreen
+    export ASAN_OPTIONS=detect_leaks=0
+    cd "$dir" && ctest --output-on-failure -j "$jobs" ;;
+  *) echo "usage: $0 run|test|sanitize" >&2; exit 2 ;;
+esac
