@@ -63,7 +63,8 @@ Bytes DocBoxRaw(std::uint16_t x1, std::uint16_t y1, std::uint16_t x2, std::uint1
 // 0x60, 16 bytes: X, Y at 1, 3; dot radius r in byte 6.
 Bytes Marker(std::uint16_t x, std::uint16_t y, std::uint8_t r);
 
-// Appends a record to a drawing.
+// Appends a record to a drawing. Bytes is a std::vector, so this operator is
+// not found by argument lookup: say `using q01::operator+=;` where it is used.
 Bytes& operator+=(Bytes& drawing, const Bytes& record);
 
 // A drawing file under construction: records appended in file order.
