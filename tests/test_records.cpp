@@ -1,6 +1,7 @@
 // Reading line, junction, annotation, document box and marker records.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 #include "Q01Builder.h"
@@ -128,6 +129,14 @@ TEST(Records, AnnotationLengthBeyondTheRecordShowsTwentyTwoCharacters)
     }
 }
 
+TEST(Records, AnnotationWithAZeroInTheSkippedByteKeepsSevenCharacters)
+{
+    // The skipped byte is dropped after the text was read as a text, and a
+    // zero byte ends a text.
+    const Annotate annotation = Read<Annotate>(q01::AnnotationRaw(0, 0, 0, 10, "1234567890", 0x00));
+    EXPECT_EQ(annotation.Text().AsText(), QByteArray("1234567"));
+}
+
 TEST(Records, AnnotationReadsItsAnchorAndFontChoice)
 {
     const Annotate annotation = Read<Annotate>(q01::Annotation(200, 100, 2, "x"));
@@ -187,4 +196,34 @@ TEST(Records, DocBoxLinesCanCrossBlocks)
     const std::string longLine(40, 'w');
     EXPECT_EQ(Read<DocBox>(q01::DocBox(0, 0, 10, 10, {longLine, "x"})).Lines(),
               (std::vector<QByteArray>{QByteArray(longLine.c_str()), "x"}));
+}
+
+TEST(Records, ArbitraryBytesAreFramedAndReadWithinTheirBuffer)
+{
+    std::mt19937 random(1234);
+    for (int round = 0; round < 2000; ++round) {
+        const std::size_t size = random() % 80;
+        q01::Bytes bytes(size);
+        for (std::uint8_t& b : bytes) b = std::uint8_t(random());
+        if (size > 0) bytes[0] = std::uint8_t((random() % 8) * 0x10);
+        if (size > 12 && bytes[0] == 0x50) bytes[12] = std::uint8_t(random() % 5);
+        const std::uint8_t* pos = bytes.data();
+        const std::uint8_t* end = pos + size;
+        const std::int64_t length = RecordLength(pos, size);
+        if (size == 0) {
+            EXPECT_EQ(length, -1);
+            continue;
+        }
+        // Constructors stop at the end of the data, whatever the record claims.
+        const std::int64_t expected = std::min<std::int64_t>(length, std::int64_t(size));
+        switch (bytes[0]) {
+        case 0x10: LineData(pos, end); break;
+        case 0x20: Junction(pos, end); break;
+        case 0x30: Annotate(pos, end); break;
+        case 0x50: DocBox(pos, end); break;
+        case 0x60: Mod0x60(pos, end); break;
+        default: continue;
+        }
+        EXPECT_EQ(pos - bytes.data(), expected) << "type " << int(bytes[0]) << ", " << size << " bytes";
+    }
 }
