@@ -9,14 +9,14 @@
 // The list is read from the settings file on construction and written back on
 // destruction, only if an entry was added meanwhile.
 
+#include <QAction>
+#include <QMenu>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <functional>
 
-#include <QAction>
-#include <QMenu>
 class TIniFile;
 
 class TRecentFiles : public QObject {

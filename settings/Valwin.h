@@ -15,10 +15,10 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QWidget>
 #include <memory>
 
 class QTimer;
-#include <QWidget>
 class TIniFile;
 
 class TValWin : public QObject {

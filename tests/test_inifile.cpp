@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -221,20 +220,6 @@ TEST_F(IniFileTest, RefusedWriteNamesTheFullPath)
     EXPECT_EQ(ini.ReadInteger("Form1", "Left", 9), 9);
 }
 
-TEST_F(IniFileTest, RelativeNameIsReportedWithItsFullPath)
-{
-    Put("x");
-    const QString cwd = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(dir_.path()));
-    try {
-        TIniFile("tracery.ini/a.ini").WriteString("S", "k", "v");
-        ADD_FAILURE() << "no error";
-    } catch (const EFileError& e) {
-        EXPECT_EQ(e.Message(), "Unable to write to " + path_ + "/a.ini");
-    }
-    QDir::setCurrent(cwd);
-}
-
 // ---------------------------------------------------------------------------
 // Damaged files
 
@@ -443,4 +428,17 @@ TEST(SettingsFileName, IsTheExecutablePathWithIniExtension)
     SetSettingsFileName("/somewhere/else.ini");
     EXPECT_EQ(SettingsFileName(), "/somewhere/else.ini");
     SetSettingsFileName(saved);
+}
+
+TEST_F(IniFileTest, WritingKeepsPermissionsAndWritesThroughALink)
+{
+    Put("[A]\n");
+    ASSERT_TRUE(QFile::setPermissions(path_, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    const QString link = dir_.filePath("link.ini");
+    ASSERT_TRUE(QFile::link(path_, link));
+    TIniFile(link).WriteString("A", "k", "v");
+    EXPECT_EQ(Get(), "[A]\nk=v\n");
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    const auto ownerGroupOther = QFileDevice::Permissions::fromInt(0x7077);  // user bits aside
+    EXPECT_EQ(QFile::permissions(path_) & ownerGroupOther, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
