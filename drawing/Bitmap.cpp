@@ -163,9 +163,8 @@ void Bitmap::RenderBody(const std::uint8_t* descriptor, const RecordView& record
         // Picture bytes that the area holds and the data has.
         const std::size_t inRecord = record.size > areaStart ? record.size - areaStart : 0;
         const std::size_t readable = std::min(areaSize, inRecord);
-        const std::uint8_t* area = record.start + areaStart;
         const std::size_t picture = 16 * std::size_t(pictureIndex - 1);
-        Strange = picture < readable ? area[picture] : 0;
+        Strange = picture < readable ? record.At(areaStart + picture) : 0;
 
         const std::size_t rowBytes = (std::size_t(bodyWidth) + 7) / 8;
         for (int y = 0; y < bodyHeight; ++y) {
@@ -174,10 +173,9 @@ void Bitmap::RenderBody(const std::uint8_t* descriptor, const RecordView& record
             for (int x = 0; x < bodyWidth; ++x) {
                 const std::size_t at = row + std::size_t(x) / 8;
                 if (at >= readable) break;
-                if (area[at] & (0x80 >> (x % 8))) {
-                    const QPoint p = TransformPoint(x, y);
-                    bodyImage.SetPixel(p.x(), p.y(), inkColour);
-                }
+                if (!(record.At(areaStart + at) & (0x80 >> (x % 8)))) continue;  // background is already there
+                const QPoint p = TransformPoint(x, y);
+                bodyImage.SetPixel(p.x(), p.y(), inkColour);
             }
         }
     } else {
