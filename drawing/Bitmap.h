@@ -1,0 +1,161 @@
+#pragma once
+// The component symbol (record type 0x70): one part of one component placed
+// on the drawing, with the descriptors of all its parts, the pins of the whole
+// component and the 1-bit body pictures.
+//
+// Record layout (little-endian, offsets from the type byte):
+//   head, 64 bytes: 1 designation (length byte + 10 chars), 12/14 anchor x/y,
+//     17 package text (length byte + 10 chars), 28/30 picture area factors,
+//     33 orientation (bits 0-1 rotation, bit 2 horizontal flip),
+//     35/37 designation text x/y, 39/41 value text x/y, 43 partNumber (1-based),
+//     44 partCount, 47 pinStyle, 49 pinCount, 53 value text (length byte + 10 chars);
+//   ceil(partCount / 2) part blocks of 16 bytes, two 4-byte descriptors each
+//     (0 pictureIndex, 2 widthUnits, 3 heightUnits);
+//   pinCount pin records of 16 bytes (0 pinPart, 1 flags, 2 number (length
+//     byte + 4 chars), 7 name (length byte + 6 chars), 14 side, 15 offsetUnits);
+//   the picture area, factor1 * factor2 bytes rounded up to a multiple of 16.
+//
+// The object renders its turned and mirrored body with the pin lines once, at
+// construction, into bodyImage (a margin of symbolMargin pixels on every
+// side); Draw adds the texts and pin labels in the fonts of the moment.
+//
+// Broken records: the constructor reads only inside its record and the data.
+// A text length beyond its field is cut to the field; a partCount of 0 or a
+// partNumber outside 1..partCount shows the first descriptor (a 1 x 1 outline
+// when there is none); a picture running past the picture area is drawn as
+// far as the area holds, the rest stays background.
+
+#include <QByteArray>
+#include <QPoint>
+#include <QStringList>
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "app/Surface.h"
+#include "drawing/Quorvidobject.h"
+
+class Bitmap : public QuorvidObject {
+public:
+    // Constants of the component subsystem.
+    static constexpr int symbolMargin = 40;
+    static constexpr TColor inkColour = 0xFF0000;       // pure blue
+    static constexpr TColor bodyBackground = 0xF0CAA6;  // also bodyImage's transparent colour
+    static constexpr int circleRadius = 4;
+    static constexpr int wedgeDepth = 4;
+    static constexpr int wedgeWidth = 4;
+    static constexpr int labelGap = 2;
+
+    enum Side : int { sideLeft = 0, sideBottom = 1, sideRight = 2, sideTop = 3 };
+
+    // One 16-byte pin record, copied from the file.
+    struct Pin {
+        std::array<std::uint8_t, 16> bytes{};
+
+        int PinPart() const { return bytes[0]; }
+        bool Circle() const { return bytes[1] & 0x01; }
+        bool Wedge() const { return bytes[1] & 0x02; }
+        bool Hidden() const { return bytes[1] & 0x04; }
+        int ElectricalType() const { return bytes[1] >> 4; }
+        QByteArray Number() const;  // up to 4 characters
+        QByteArray Name() const;    // up to 6 bytes, marked characters keep bit 7
+        std::uint8_t SideByte() const { return bytes[14]; }
+        int OffsetUnits() const { return bytes[15]; }
+    };
+
+    // Consumes one component record at pos and leaves pos on the byte after
+    // it (never beyond end).
+    Bitmap(const std::uint8_t*& pos, const std::uint8_t* end);
+    ~Bitmap() override;
+    Bitmap(const Bitmap&) = delete;
+    Bitmap& operator=(const Bitmap&) = delete;
+
+    void Draw(TSurface& canvas) override;
+    TRect GetRect(bool& valid) override;
+    bool IsClass(const QString& name) const override;
+
+    // Designation, with ":A", ":B", ... for a component of several parts.
+    QByteArray GetName() const;
+    QByteArray GetValue() const;
+    QByteArray GetPackage() const;
+    int GetRotation() const { return rotation; }
+    bool GetHFlip() const { return hFlip; }
+    bool GetVFlip() const { return vFlip; }
+    TSurface& GetBodyImage() { return bodyImage; }
+    const TSurface& GetBodyImage() const { return bodyImage; }
+    std::uint8_t GetStrange() const { return Strange; }
+    int GetMargin() const { return symbolMargin; }
+
+    // One FormatPinLine per pin, in pin order, appended to list. The texts
+    // hold the record's bytes one character each (Latin-1): toLatin1() gives
+    // the bytes back unchanged.
+    void ListPins(QStringList& list) const;
+    // "%c%d   %s    '%s'         %s": side letter of "LBRT" ("?" beyond),
+    // offsetUnits, number, name (bytes unchanged), electrical type name (its
+    // number for 7..15).
+    static QByteArray FormatPinLine(const Pin& pin);
+    static QByteArray ElectricalTypeName(int electricalType);
+
+    const std::vector<Pin>& GetPins() const { return pins; }
+    int GetPinCount() const { return pinCount; }
+    int GetPartNumber() const { return head[43]; }
+    int GetPartCount() const { return head[44]; }
+    int GetPinStyle() const { return head[47]; }
+    int GetImageLeft() const { return imageLeft; }
+    int GetImageTop() const { return imageTop; }
+    int GetBodyWidth() const { return bodyWidth; }
+    int GetBodyHeight() const { return bodyHeight; }
+    const std::array<std::uint8_t, 64>& GetHead() const { return head; }
+
+    // Image point of a body point, after margin, rotation and flips.
+    QPoint TransformPoint(int x, int y) const;
+    // The side (0 Left, 1 Bottom, 2 Right, 3 Top) a side of the unturned
+    // body shows on the page.
+    int ScreenSide(std::uint8_t side) const;
+    // Image point where a pin meets the body.
+    QPoint PinEdgePoint(const Pin& pin) const;
+    // Pin length in pixels: 11 for pin styles 1..3, else 31.
+    int PinLength() const;
+
+private:
+    // Bounded view of the record while the constructor runs.
+    struct RecordView {
+        const std::uint8_t* start = nullptr;
+        std::size_t size = 0;  // readable bytes: the record, cut at the end of the data
+        std::uint8_t At(std::size_t offset) const { return offset < size ? start[offset] : 0; }
+    };
+
+    void Place(const std::uint8_t* descriptor);
+    // The one place that allocates the body raster.
+    void AllocateBodyImage(int width, int height);
+    void RenderBody(const std::uint8_t* descriptor, const RecordView& record, std::size_t areaStart,
+                    std::size_t areaSize);
+    void RenderPin(const Pin& pin);
+    void DrawPinNumber(TSurface& copy, const Pin& pin, const TFont& font) const;
+    void DrawPinName(TSurface& copy, const Pin& pin, const TFont& font) const;
+    bool Turned(const Pin& pin) const;
+    QPoint Outward(QPoint point, int side, int distance) const;
+
+    std::array<std::uint8_t, 64> head{};
+    std::vector<std::array<std::uint8_t, 16>> partBlocks;
+    std::vector<const std::uint8_t*> partDescriptors;  // into partBlocks
+    std::vector<Pin> pins;
+    TSurface bodyImage;
+    int partIndex = 0;
+    int imageLeft = 0, imageTop = 0;
+    int bodyWidth = 1, bodyHeight = 1;
+    int framedWidth = 1 + 2 * symbolMargin, framedHeight = 1 + 2 * symbolMargin;
+    int rotation = 0;
+    bool vFlip = false;
+    bool hFlip = false;
+    int pinCount = 0;
+    std::uint8_t Strange = 0;
+};
+
+// A pin label: the text in the font's colour on white, white transparent;
+// turned, the text reads from bottom to top.
+TSurface RenderLabel(const QByteArray& text, const TFont& font, bool turned);
+
+// A pin name as shown: marked characters lose bit 7; a marked first half
+// ("/" splits the name) is shown behind the other, or behind a leading "/".
+QByteArray DisplayPinName(const QByteArray& text);
