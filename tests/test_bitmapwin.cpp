@@ -30,6 +30,7 @@
         << (f.Bold ? " bold" : "") << (f.Italic ? " italic" : "") << " charset " << f.Charset;
 }
 [[maybe_unused]] static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+[[maybe_unused]] static void PrintTo(const QByteArray& b, std::ostream* os) { *os << '"' << b.toStdString() << '"'; }
 [[maybe_unused]] static void PrintTo(const QFont& f, std::ostream* os) { *os << f.toString().toStdString(); }
 
 namespace {
