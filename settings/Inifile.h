@@ -6,6 +6,10 @@
 // a new section to the end of the file. Every write goes to the file at once.
 // Values read lose the spaces around them and one pair of enclosing quotes,
 // and are cut at 2047 characters.
+//
+// The file is UTF-8 text with lines ended by LF, CR LF or CR. Lines that a
+// write does not touch keep their exact bytes, whatever they hold; lines the
+// program adds take the line end of the file's first line (LF for a new file).
 
 #include <QString>
 #include <QStringList>
@@ -15,17 +19,33 @@
 
 // Path of the settings file that every reader and writer of the program uses:
 // the executable's path with the extension ".ini", unless a test or an
-// installed system has pointed it elsewhere.
+// installed system has pointed it elsewhere. An empty path restores the
+// executable's own.
 QString SettingsFileName();
 void SetSettingsFileName(const QString& path);
 
 // Integer reading of the settings file: "0x"/"0X" hexadecimal (text longer than
 // two characters), "$" hexadecimal, or signed decimal; leading spaces and one
-// sign allowed; anything else gives the default.
+// sign allowed; anything else gives the default. Eight hexadecimal digits fill
+// the 32 bits: "0x80000008" is -2147483640.
 std::int32_t StrToIntDef(const QString& text, std::int32_t def);
 
+// Colour texts of the settings file: "0x" and eight hexadecimal digits, lower
+// case for fonts and line types, upper case for the palette.
+QString FormatColourLower(TColor colour);  // "0x%08x"
+QString FormatColourUpper(TColor colour);  // "0x%08X"
+// A colour text read back as its 32-bit value (integer reading as above).
+TColor StrToColourDef(const QString& text, TColor def);
+
 // The item list: comma-separated, quote-aware encoding of multi-part values.
+// Reading skips characters of code 1 to 32 around items; a quoted item runs to
+// its closing quote (a doubled quote stands for one); a bare item ends at a
+// comma or any character of code 32 or below; a comma that ends the text adds
+// one empty item; a character of code 0 ends the text.
 QStringList SplitItemList(const QString& text);
+// Writing quotes an item holding a space, a character below code 32, a double
+// quote or a comma (inner quotes doubled); a list whose only item is empty is
+// written as two double quotes.
 QString JoinItemList(const QStringList& items);
 
 class TIniFile {
@@ -34,17 +54,21 @@ public:
 
     const QString& FileName() const { return fileName_; }
 
+    // A section exists when its header line is in the file, keys or not.
     bool SectionExists(const QString& section) const;
     bool ValueExists(const QString& section, const QString& key) const;
     QString ReadString(const QString& section, const QString& key, const QString& def) const;
     std::int32_t ReadInteger(const QString& section, const QString& key, std::int32_t def) const;
-    // Key names of a section, in file order.
+    // Key names of a section, in file order, as spelled in the file.
     QStringList ReadSection(const QString& section) const;
 
     // Writes throw EFileError("Unable to write to <path>") when the file
-    // system refuses.
+    // system refuses. A write that changes nothing leaves the file untouched.
+    // Line breaks inside a value are written as spaces, so that a value never
+    // spills onto a line of its own.
     void WriteString(const QString& section, const QString& key, const QString& value);
     void WriteInteger(const QString& section, const QString& key, std::int32_t value);
+    // Removes every section of that name with all its lines.
     void EraseSection(const QString& section);
 
 private:

@@ -1,0 +1,170 @@
+#include "settings/Valwin.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTimer>
+#include <QWidget>
+
+#include "app/Dialogs.h"
+#include "settings/Inifile.h"
+
+bool TValWin::bInit = true;
+bool TValWin::bDesktop = false;
+int TValWin::iDesktopWidth = 0;
+int TValWin::iDesktopHeight = 0;
+
+namespace {
+const QString kPleaseWait = QStringLiteral(" (Please Wait)");
+}
+
+TValWin::TValWin(QWidget* owner) : QObject(owner), owner_(owner)
+{
+    setObjectName(QStringLiteral("ValWin_") + (owner ? owner->objectName() : QString()));
+    if (bInit) MeasureDesktop();
+    iniFileName_ = SettingsFileName();
+}
+
+TValWin::~TValWin() = default;
+
+void TValWin::MeasureDesktop()
+{
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return;  // tried again by the next component
+    const QRect desktop = screen->geometry();
+    bDesktop = desktop.isValid();
+    iDesktopWidth = desktop.width();
+    iDesktopHeight = desktop.height();
+    bInit = false;
+}
+
+void TValWin::SetTimeout(int milliseconds)
+{
+    timeout_ = milliseconds;
+    if (timer_) timer_->setInterval(milliseconds);
+}
+
+void TValWin::open() { open(iniFileName_); }
+
+void TValWin::open(const QString& fileName)
+{
+    iniFileName_ = fileName;
+    TIniFile ini(fileName);
+    open(&ini);
+}
+
+void TValWin::open(TIniFile* ini)
+{
+    if (delay_) DelayStep();
+    if (ini) Restore(*ini);
+}
+
+void TValWin::close() { close(iniFileName_); }
+
+void TValWin::close(const QString& fileName)
+{
+    TIniFile ini(fileName);
+    close(&ini);
+}
+
+void TValWin::close(TIniFile* ini)
+{
+    if (ini) Store(*ini);
+}
+
+void TValWin::Restore(TIniFile& ini)
+{
+    if (!owner_) return;
+    const QString section = owner_->objectName();
+    if (restoreSize_) {
+        const int width = ini.ReadInteger(section, QStringLiteral("Width"), owner_->width());
+        const int height = ini.ReadInteger(section, QStringLiteral("Height"), owner_->height());
+        owner_->resize(width, height);
+    }
+    int left = ini.ReadInteger(section, QStringLiteral("Left"), 0);
+    int top = ini.ReadInteger(section, QStringLiteral("Top"), 0);
+    if (onScreen_ && bDesktop) {
+        // The window's outer size, frame included, is what must fit.
+        const QSize size = owner_->frameGeometry().size();
+        if (left < 0) left = 0;
+        else if (left + size.width() >= iDesktopWidth) left = iDesktopWidth - size.width();
+        if (top < 0) top = 0;
+        else if (top + size.height() >= iDesktopHeight) top = iDesktopHeight - size.height();
+    }
+    owner_->move(left, top);
+}
+
+void TValWin::Store(TIniFile& ini)
+{
+    if (!owner_) return;
+    const QString section = owner_->objectName();
+    const QPoint position = owner_->pos();
+    ini.WriteInteger(section, QStringLiteral("Left"), position.x());
+    ini.WriteInteger(section, QStringLiteral("Top"), position.y());
+    if (restoreSize_) {
+        ini.WriteInteger(section, QStringLiteral("Width"), owner_->width());
+        ini.WriteInteger(section, QStringLiteral("Height"), owner_->height());
+    }
+}
+
+void TValWin::DelayStep()
+{
+    if (!owner_) return;
+    if (disabledControls_) {
+        // A period is already running: it starts again, and still ends with
+        // the controls it disabled enabled and the first caption back.
+        timer_->start();
+        owner_->setEnabled(false);
+        return;
+    }
+    disabledControls_ = std::make_unique<QList<QPointer<QWidget>>>();
+    if (owner_->isEnabled()) {
+        owner_->setEnabled(false);
+        disabledControls_->append(owner_);
+    }
+    if (!disabledControls_->isEmpty()) {
+        if (!timer_) {
+            timer_ = new QTimer(this);
+            timer_->setSingleShot(true);
+            timer_->setInterval(timeout_);
+            connect(timer_, &QTimer::timeout, this, &TValWin::EnableControls);
+        }
+        timer_->start();
+        savedCaption_ = owner_->windowTitle();
+        owner_->setWindowTitle(savedCaption_ + kPleaseWait);
+    } else {
+        disabledControls_.reset();
+    }
+    owner_->setEnabled(false);
+}
+
+void TValWin::EnableControls()
+{
+    if (timer_) timer_->stop();
+    if (!disabledControls_) return;
+    for (const QPointer<QWidget>& control : *disabledControls_)
+        if (control) control->setEnabled(true);
+    disabledControls_.reset();
+    if (owner_) {
+        owner_->setEnabled(true);
+        owner_->setWindowTitle(savedCaption_);
+    }
+}
+
+void TValWin::Install()
+{
+    if (installed_ || !owner_) return;
+    owner_->installEventFilter(this);
+    installed_ = true;
+}
+
+bool TValWin::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == owner_) {
+        // A window the system shows again after minimising sends a
+        // spontaneous show event; only the program's own showing restores.
+        if (event->type() == QEvent::Show && !event->spontaneous()) Guarded([this] { open(); });
+        else if (event->type() == QEvent::Close) Guarded([this] { close(); });
+    }
+    return QObject::eventFilter(watched, event);
+}
