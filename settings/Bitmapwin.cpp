@@ -12,6 +12,7 @@
 #include "settings/Inifile.h"
 #include "settings/Quorvcolour.h"
 #include "settings/Quorvfont.h"
+#include "settings/Valwin.h"
 
 TfrmBitmap* frmBitmap = nullptr;
 
@@ -127,6 +128,11 @@ TfrmBitmap::TfrmBitmap(QWidget* parent) : QWidget(parent, Qt::Window)
     btnSave = Button(QStringLiteral("btnSave"), QStringLiteral("&Save"), this, QRect(412, 204, 131, 30));
     btnQuit = Button(QStringLiteral("btnQuit"), QStringLiteral("&Close"), this, QRect(412, 238, 131, 30));
 
+    ValWin1 = new TValWin(this);
+    ValWin1->setObjectName(QStringLiteral("ValWin1"));
+    ValWin1->SetOnScreen(false);
+    ValWin1->SetTimeout(0);
+
     connect(cbMaster, &QCheckBox::toggled, this, &TfrmBitmap::cbVisibleClick);
     connect(cbValue, &QCheckBox::toggled, this, &TfrmBitmap::cbVisibleClick);
     connect(cbDesig, &QCheckBox::toggled, this, &TfrmBitmap::cbVisibleClick);
@@ -179,15 +185,9 @@ void TfrmBitmap::SavePinFont(const TFont& dialog, const QString& key)
 
 void TfrmBitmap::RepaintMain() { ::RepaintMain(); }
 
-void TfrmBitmap::FormShow()
-{
-    // >>> Placement: ValWin1.open() belongs here, as the last step.
-}
+void TfrmBitmap::FormShow() { ValWin1->open(); }
 
-void TfrmBitmap::FormClose()
-{
-    // >>> Placement: ValWin1.close() belongs here, as the last step.
-}
+void TfrmBitmap::FormClose() { ValWin1->close(); }
 
 void TfrmBitmap::showEvent(QShowEvent* event)
 {
@@ -197,7 +197,7 @@ void TfrmBitmap::showEvent(QShowEvent* event)
 
 void TfrmBitmap::closeEvent(QCloseEvent* event)
 {
-    FormClose();
+    Guarded([this] { FormClose(); });
     event->accept();
 }
 

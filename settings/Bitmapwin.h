@@ -17,6 +17,7 @@ class QLabel;
 class QPushButton;
 class TfraColour;
 class TfraFont;
+class TValWin;
 
 class TfrmBitmap : public QWidget, public IBitmapSettings {
     Q_OBJECT
@@ -44,6 +45,7 @@ public:
     QPushButton* btnLoad;
     QPushButton* btnSave;
     QPushButton* btnQuit;
+    TValWin* ValWin1;  // placement, owned by the window
 
     // The fonts the pin name and pin number font dialogs hold.
     TFont dlgPinStr;

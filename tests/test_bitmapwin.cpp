@@ -286,6 +286,24 @@ TEST_F(BitmapWindow, CloseButtonHidesTheWindow)
     EXPECT_FALSE(window.isVisible());
 }
 
+TEST_F(BitmapWindow, PlacementIsRestoredOnShowAndStoredOnCloseOnly)
+{
+    WriteIni("[frmBitmap]\nLeft=40\nTop=30\n");
+    TfrmBitmap window;
+    window.show();
+    EXPECT_EQ(window.pos(), QPoint(40, 30));
+
+    window.move(100, 50);
+    QTest::mouseClick(window.btnQuit, Qt::LeftButton);
+    EXPECT_EQ(IniText(), "[frmBitmap]\nLeft=40\nTop=30\n") << "hiding stores nothing";
+
+    window.show();
+    EXPECT_EQ(window.pos(), QPoint(40, 30));
+    window.move(100, 50);
+    window.close();
+    EXPECT_EQ(IniText(), "[frmBitmap]\nLeft=100\nTop=50\n");
+}
+
 TEST_F(BitmapWindow, DestroyedWindowLeavesTheRegistry)
 {
     {

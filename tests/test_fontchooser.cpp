@@ -199,7 +199,7 @@ TEST_F(FontChooser, ClickingSizeChoosesItsFontButKeepsItemIndex)
     int selects = 0;
     chooser->OnSelect = [&](TfraFont*) { ++selects; };
 
-    QTest::mouseClick(chooser->rb4, Qt::LeftButton);
+    QTest::mouseClick(chooser->rb4, Qt::LeftButton, {}, QPoint(8, chooser->rb4->height() / 2));
     EXPECT_TRUE(chooser->rb4->isChecked());
     EXPECT_EQ(chooser->ChosenFont(), Font("Arial Narrow", 19, clWindowText));
     EXPECT_EQ(selects, 1);
