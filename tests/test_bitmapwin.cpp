@@ -6,71 +6,23 @@
 
 #include <QCheckBox>
 #include <QFile>
-#include <QFont>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
-#include <ostream>
 
+#include "FreshSettings.h"
 #include "ScriptedDialogs.h"
 #include "drawing/Objectsettings.h"
 #include "settings/Bitmapwin.h"
-#include "settings/Inifile.h"
 #include "settings/Quorvcolour.h"
 #include "settings/Quorvfont.h"
 
-// Readable failure output.
-[[maybe_unused]] static void PrintTo(const TFont& f, std::ostream* os)
-{
-    *os << '"' << f.Face.toStdString() << "\" " << f.Size << "pt colour 0x" << std::hex << f.Colour << std::dec
-        << (f.Bold ? " bold" : "") << (f.Italic ? " italic" : "") << " charset " << f.Charset;
-}
-[[maybe_unused]] static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-[[maybe_unused]] static void PrintTo(const QByteArray& b, std::ostream* os) { *os << '"' << b.toStdString() << '"'; }
-[[maybe_unused]] static void PrintTo(const QFont& f, std::ostream* os) { *os << f.toString().toStdString(); }
-
 namespace {
 
-class BitmapWindow : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        SetSettingsFileName(IniPath());
-    }
-    void TearDown() override { SetSettingsFileName(QString()); }
-
-    QString IniPath() const { return dir.filePath(QStringLiteral("Tracery.ini")); }
-    void WriteIni(const QByteArray& text)
-    {
-        QFile f(IniPath());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
-    QByteArray IniText() const
-    {
-        QFile f(IniPath());
-        if (!f.open(QIODevice::ReadOnly)) return QByteArray();
-        return f.readAll().replace("\r\n", "\n");
-    }
-
-    QTemporaryDir dir;
-};
-
-TFont Font(const QString& face, int size, TColor colour, bool bold = false, bool italic = false)
-{
-    TFont font;
-    font.Face = face;
-    font.Size = size;
-    font.Colour = colour;
-    font.Bold = bold;
-    font.Italic = italic;
-    return font;
-}
+class BitmapWindow : public TFreshSettings {};
 
 // Face, size, colour and style, the parts a pin font value keeps.
 void ExpectStoredPartsEqual(const TFont& actual, const TFont& expected)
@@ -92,10 +44,10 @@ TEST_F(BitmapWindow, FreshSettingsFileGivesTheDesignedDefaults)
     EXPECT_EQ(frmBitmap, &window);
     EXPECT_EQ(ObjectSettings().Bitmap, &window);
 
-    TFont pinNum = Font("Small Fonts", 6, clWindowText);
+    TFont pinNum = MakeFont("Small Fonts", 6, clWindowText);
     pinNum.Charset = 0;
     EXPECT_EQ(window.PinNumFont(), pinNum);
-    EXPECT_EQ(window.PinStrFont(), Font("MS Sans Serif", 8, clWindowText));
+    EXPECT_EQ(window.PinStrFont(), MakeFont("MS Sans Serif", 8, clWindowText));
     EXPECT_EQ(window.lbPinNum->font(), pinNum.ToQFont());
 
     for (TfraFont* frame : {window.fraFontDesig, window.fraFontValue}) {
@@ -103,8 +55,8 @@ TEST_F(BitmapWindow, FreshSettingsFileGivesTheDesignedDefaults)
         EXPECT_EQ(frame->ItemIndex(), 3);
         EXPECT_TRUE(frame->rb3->isChecked());
     }
-    EXPECT_EQ(window.DesigFont(), Font("Arial Narrow", 16, clWindowText));
-    EXPECT_EQ(window.ValueFont(), Font("Arial Narrow", 16, clWindowText));
+    EXPECT_EQ(window.DesigFont(), MakeFont("Arial Narrow", 16, clWindowText));
+    EXPECT_EQ(window.ValueFont(), MakeFont("Arial Narrow", 16, clWindowText));
     EXPECT_EQ(window.fraFontDesig->gbFont->title(), "Designation");
     EXPECT_EQ(window.fraFontValue->gbFont->title(), "Value");
 
@@ -116,33 +68,10 @@ TEST_F(BitmapWindow, FreshSettingsFileGivesTheDesignedDefaults)
     EXPECT_FALSE(QFile::exists(IniPath())) << "creation writes nothing";
 }
 
-TEST_F(BitmapWindow, ControlsCarryTheirNamesAndCaptions)
-{
-    TfrmBitmap window;
-    const std::pair<const char*, const char*> buttons[] = {
-        {"btnStrFon", "Font"}, {"btnNumFon", "Font"}, {"btnLoad", "&Load"}, {"btnSave", "&Save"}, {"btnQuit", "&Close"}};
-    for (auto [name, caption] : buttons) {
-        auto* button = window.findChild<QPushButton*>(name);
-        ASSERT_NE(button, nullptr) << name;
-        EXPECT_EQ(button->text(), caption) << name;
-    }
-    const std::pair<const char*, const char*> boxes[] = {
-        {"cbDesig", "&Visible"}, {"cbValue", "&Visible"}, {"cbPinStr", "Visible"}, {"cbPinNum", "Visible"},
-        {"cbMaster", "&Visible"}};
-    for (auto [name, caption] : boxes) {
-        auto* box = window.findChild<QCheckBox*>(name);
-        ASSERT_NE(box, nullptr) << name;
-        EXPECT_EQ(box->text(), caption) << name;
-    }
-    EXPECT_EQ(window.findChild<QLabel*>("lbPinStr")->text(), "lbPinStr");
-    EXPECT_EQ(window.findChild<QLabel*>("lbPinNum")->text(), "lbPinNum");
-    EXPECT_NE(window.gbBitmap->findChild<TfraColour*>("fraBmpColour"), nullptr);
-}
-
 TEST_F(BitmapWindow, ChosenPinNumberFontIsStoredAndReadAtNextCreation)
 {
     TScriptedDialogs dialogs;
-    const TFont chosen = Font("Courier New", 9, clBlue, true);
+    const TFont chosen = MakeFont("Courier New", 9, clBlue, true);
     {
         TfrmBitmap window;
         dialogs.Fonts.push_back(chosen);
@@ -158,14 +87,14 @@ TEST_F(BitmapWindow, ChosenPinNumberFontIsStoredAndReadAtNextCreation)
     TfrmBitmap next;
     ExpectStoredPartsEqual(next.PinNumFont(), chosen);
     EXPECT_EQ(next.lbPinNum->font(), next.PinNumFont().ToQFont());
-    EXPECT_EQ(next.PinStrFont(), Font("MS Sans Serif", 8, clWindowText));
+    EXPECT_EQ(next.PinStrFont(), MakeFont("MS Sans Serif", 8, clWindowText));
 }
 
 TEST_F(BitmapWindow, ChosenPinNameFontWritesItalicUnderPinString)
 {
     TScriptedDialogs dialogs;
     TfrmBitmap window;
-    dialogs.Fonts.push_back(Font("Arial", 10, 0x00010203, false, true));
+    dialogs.Fonts.push_back(MakeFont("Arial", 10, 0x00010203, false, true));
     window.btnStrFonClick();
     EXPECT_EQ(IniText(), "[Bitmap]\nPin String=Arial,10,0x00010203,Italic\n");
 }
@@ -176,7 +105,7 @@ TEST_F(BitmapWindow, CancelledPinFontDialogChangesAndWritesNothing)
     TfrmBitmap window;
     QTest::mouseClick(window.btnStrFon, Qt::LeftButton);
     EXPECT_EQ(dialogs.FontPresets.size(), 1u);
-    EXPECT_EQ(window.PinStrFont(), Font("MS Sans Serif", 8, clWindowText));
+    EXPECT_EQ(window.PinStrFont(), MakeFont("MS Sans Serif", 8, clWindowText));
     EXPECT_FALSE(QFile::exists(IniPath()));
 }
 
@@ -184,8 +113,8 @@ TEST_F(BitmapWindow, StoredPinFontWithout0xKeepsDefaultColour)
 {
     WriteIni("[Bitmap]\nPin String=Arial,10,Bold\nPin Number=\"Small Fonts\",7,0X000000FF\n");
     TfrmBitmap window;
-    ExpectStoredPartsEqual(window.PinStrFont(), Font("Arial", 10, clWindowText, true));
-    ExpectStoredPartsEqual(window.PinNumFont(), Font("Small Fonts", 7, clWindowText));
+    ExpectStoredPartsEqual(window.PinStrFont(), MakeFont("Arial", 10, clWindowText, true));
+    ExpectStoredPartsEqual(window.PinNumFont(), MakeFont("Small Fonts", 7, clWindowText));
     EXPECT_EQ(window.lbPinStr->font(), window.PinStrFont().ToQFont());
 }
 
@@ -195,11 +124,11 @@ TEST_F(BitmapWindow, StoredSizeChoicesSelectTheirSizes)
     TfrmBitmap window;
     EXPECT_EQ(window.fraFontDesig->ItemIndex(), 0);
     EXPECT_TRUE(window.fraFontDesig->rb0->isChecked());
-    EXPECT_EQ(window.DesigFont(), Font("Arial", 7, clRed));
+    EXPECT_EQ(window.DesigFont(), MakeFont("Arial", 7, clRed));
     // No size 10: nothing checked, the frame keeps its designed font.
     EXPECT_EQ(window.fraFontValue->ItemIndex(), 9);
     EXPECT_EQ(window.fraFontValue->CurrentButton(), nullptr);
-    EXPECT_EQ(window.ValueFont(), Font("MS Sans Serif", 12, clBlue, true));
+    EXPECT_EQ(window.ValueFont(), MakeFont("MS Sans Serif", 12, clBlue, true));
 }
 
 TEST_F(BitmapWindow, HostilePinFontValuesStillCreateTheWindow)
@@ -208,26 +137,26 @@ TEST_F(BitmapWindow, HostilePinFontValuesStillCreateTheWindow)
         QByteArray Value;
         TFont Expected;
     };
-    const TFont def = Font("Small Fonts", 6, clWindowText);
+    const TFont def = MakeFont("Small Fonts", 6, clWindowText);
     const TCase cases[] = {
         {"", def},
-        {"Arial", Font("Arial", 6, clWindowText)},
-        {"Arial,big,0xZZ,Bold", Font("Arial", 6, clBlack, true)},
-        {"Arial,0", Font("Arial", 6, clWindowText)},
-        {"Arial,-12", Font("Arial", 6, clWindowText)},
-        {"Arial,2147483648", Font("Arial", 6, clWindowText)},
-        {"Arial,12,0x", Font("Arial", 12, clBlack)},
-        {"\"Arial,12", Font("Arial,12", 6, clWindowText)},
+        {"Arial", MakeFont("Arial", 6, clWindowText)},
+        {"Arial,big,0xZZ,Bold", MakeFont("Arial", 6, clBlack, true)},
+        {"Arial,0", MakeFont("Arial", 6, clWindowText)},
+        {"Arial,-12", MakeFont("Arial", 6, clWindowText)},
+        {"Arial,2147483648", MakeFont("Arial", 6, clWindowText)},
+        {"Arial,12,0x", MakeFont("Arial", 12, clBlack)},
+        {"\"Arial,12", MakeFont("Arial,12", 6, clWindowText)},
         {",,,,,,,,", def},
-        {"\"\"\"\",\x01\x02,Italic", Font("\"", 6, clWindowText, false, true)},
-        {QByteArray(5000, 'x') + ",8", Font(QString(31, 'x'), 6, clWindowText)},
+        {"\"\"\"\",\x01\x02,Italic", MakeFont("\"", 6, clWindowText, false, true)},
+        {QByteArray(5000, 'x') + ",8", MakeFont(QString(31, 'x'), 6, clWindowText)},
     };
     for (const TCase& c : cases) {
         WriteIni("[Bitmap]\nPin Number=" + c.Value + "\n");
         TfrmBitmap window;
         SCOPED_TRACE(c.Value.left(40).toStdString());
         ExpectStoredPartsEqual(window.PinNumFont(), c.Expected);
-        EXPECT_EQ(window.PinStrFont(), Font("MS Sans Serif", 8, clWindowText));
+        EXPECT_EQ(window.PinStrFont(), MakeFont("MS Sans Serif", 8, clWindowText));
     }
 }
 
@@ -252,9 +181,9 @@ TEST_F(BitmapWindow, SaveWritesSizeFontsOnceLoadReloadsBothFrames)
 {
     TScriptedDialogs dialogs;
     TfrmBitmap window;
-    dialogs.Fonts.push_back(Font("Arial", 11, clRed, true));
+    dialogs.Fonts.push_back(MakeFont("Arial", 11, clRed, true));
     window.fraFontDesig->rbDblClick(window.fraFontDesig->rb0);
-    EXPECT_EQ(*window.fraFontValue->GetSizeFont(0), Font("Arial", 11, clRed, true));
+    EXPECT_EQ(*window.fraFontValue->GetSizeFont(0), MakeFont("Arial", 11, clRed, true));
 
     QTest::mouseClick(window.btnSave, Qt::LeftButton);
     EXPECT_EQ(IniText(),
@@ -268,22 +197,10 @@ TEST_F(BitmapWindow, SaveWritesSizeFontsOnceLoadReloadsBothFrames)
     WriteIni("[Font]\nSize 2=Arial,9\n");
     QTest::mouseClick(window.btnLoad, Qt::LeftButton);
     for (TfraFont* frame : {window.fraFontDesig, window.fraFontValue}) {
-        EXPECT_EQ(*frame->GetSizeFont(1), Font("Arial", 9, clWindowText));
-        EXPECT_EQ(*frame->GetSizeFont(0), Font("Arial Narrow", 6, clRed));
+        EXPECT_EQ(*frame->GetSizeFont(1), MakeFont("Arial", 9, clWindowText));
+        EXPECT_EQ(*frame->GetSizeFont(0), MakeFont("Arial Narrow", 6, clRed));
     }
     EXPECT_TRUE(dialogs.Errors.isEmpty());
-}
-
-TEST_F(BitmapWindow, CloseButtonHidesTheWindow)
-{
-    TfrmBitmap window;
-    window.show();
-    ASSERT_TRUE(window.isVisible());
-    QTest::mouseClick(window.btnQuit, Qt::LeftButton);
-    EXPECT_FALSE(window.isVisible());
-    window.show();
-    window.close();
-    EXPECT_FALSE(window.isVisible());
 }
 
 TEST_F(BitmapWindow, PlacementIsRestoredOnShowAndStoredOnCloseOnly)

@@ -4,72 +4,25 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QFont>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
-#include <ostream>
 
+#include "FreshSettings.h"
 #include "ScriptedDialogs.h"
-#include "settings/Inifile.h"
 #include "settings/Quorvfont.h"
-
-// Readable failure output.
-[[maybe_unused]] static void PrintTo(const TFont& f, std::ostream* os)
-{
-    *os << '"' << f.Face.toStdString() << "\" " << f.Size << "pt colour 0x" << std::hex << f.Colour << std::dec
-        << (f.Bold ? " bold" : "") << (f.Italic ? " italic" : "") << " charset " << f.Charset;
-}
-[[maybe_unused]] static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-[[maybe_unused]] static void PrintTo(const QByteArray& b, std::ostream* os) { *os << '"' << b.toStdString() << '"'; }
-[[maybe_unused]] static void PrintTo(const QFont& f, std::ostream* os) { *os << f.toString().toStdString(); }
 
 namespace {
 
-class FontChooser : public ::testing::Test {
+class FontChooser : public TFreshSettings {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        SetSettingsFileName(IniPath());
-    }
-    void TearDown() override { SetSettingsFileName(QString()); }
-
-    QString IniPath() const { return dir.filePath(QStringLiteral("Tracery.ini")); }
-    void WriteIni(const QByteArray& text)
-    {
-        QFile f(IniPath());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
-    // The file's text with line ends as "\n".
-    QByteArray IniText() const
-    {
-        QFile f(IniPath());
-        if (!f.open(QIODevice::ReadOnly)) return QByteArray();
-        return f.readAll().replace("\r\n", "\n");
-    }
     std::unique_ptr<TfraFont> LoadedChooser()
     {
         auto chooser = std::make_unique<TfraFont>();
         chooser->SetSectionName(QStringLiteral("Font"));
         return chooser;
     }
-
-    QTemporaryDir dir;
 };
-
-TFont Font(const QString& face, int size, TColor colour, bool bold = false, bool italic = false)
-{
-    TFont font;
-    font.Face = face;
-    font.Size = size;
-    font.Colour = colour;
-    font.Bold = bold;
-    font.Italic = italic;
-    return font;
-}
 
 }  // namespace
 
@@ -111,12 +64,12 @@ TEST_F(FontChooser, StoredValuesReadAsFaceSizeColourAndStyle)
              "Size 4=\"Courier New\",9,0x00FF0000,italic,BOLD\n");
     auto chooser = LoadedChooser();
 
-    EXPECT_EQ(*chooser->GetSizeFont(0), Font("Arial", 12, clRed, true));
-    EXPECT_EQ(*chooser->GetSizeFont(1), Font("Arial", 12, clWindowText)) << "colour unchanged without 0x";
+    EXPECT_EQ(*chooser->GetSizeFont(0), MakeFont("Arial", 12, clRed, true));
+    EXPECT_EQ(*chooser->GetSizeFont(1), MakeFont("Arial", 12, clWindowText)) << "colour unchanged without 0x";
     // A bare item ends at a space: face "Times", then "New" is no size.
-    EXPECT_EQ(*chooser->GetSizeFont(2), Font("Times", 10, clWindowText));
-    EXPECT_EQ(*chooser->GetSizeFont(3), Font("Courier New", 9, clBlue, true, true));
-    EXPECT_EQ(*chooser->GetSizeFont(4), Font("Arial Narrow", 19, clWindowText));
+    EXPECT_EQ(*chooser->GetSizeFont(2), MakeFont("Times", 10, clWindowText));
+    EXPECT_EQ(*chooser->GetSizeFont(3), MakeFont("Courier New", 9, clBlue, true, true));
+    EXPECT_EQ(*chooser->GetSizeFont(4), MakeFont("Arial Narrow", 19, clWindowText));
 }
 
 TEST_F(FontChooser, ShortOrBrokenValuesKeepDefaultsForWhatIsMissing)
@@ -130,12 +83,12 @@ TEST_F(FontChooser, ShortOrBrokenValuesKeepDefaultsForWhatIsMissing)
     auto chooser = LoadedChooser();
 
     // An empty face leaves the designed face; the style is always set.
-    EXPECT_EQ(*chooser->GetSizeFont(0), Font("MS Sans Serif", 6, clBlue));
+    EXPECT_EQ(*chooser->GetSizeFont(0), MakeFont("MS Sans Serif", 6, clBlue));
     // "0x" alone is not a number: black.
-    EXPECT_EQ(*chooser->GetSizeFont(1), Font("Arial", 12, clBlack));
-    EXPECT_EQ(*chooser->GetSizeFont(2), Font("Arial", 10, clBlack));
+    EXPECT_EQ(*chooser->GetSizeFont(1), MakeFont("Arial", 12, clBlack));
+    EXPECT_EQ(*chooser->GetSizeFont(2), MakeFont("Arial", 10, clBlack));
     // Only a lowercase "0x" in the value switches the colour on.
-    EXPECT_EQ(*chooser->GetSizeFont(3), Font("Arial", 16, clWindowText));
+    EXPECT_EQ(*chooser->GetSizeFont(3), MakeFont("Arial", 16, clWindowText));
     EXPECT_EQ(chooser->GetSizeFont(4)->Face, QString(31, 'W'));
     EXPECT_EQ(chooser->GetSizeFont(4)->Size, 19);
     EXPECT_EQ(chooser->GetSizeFont(4)->Colour, 0x00ff00u);
@@ -188,8 +141,10 @@ TEST_F(FontChooser, ItemIndexBeyondTheSizesChecksNothing)
     EXPECT_EQ(chooser->CurrentButton(), nullptr);
     for (int n = 0; n < 5; ++n) EXPECT_FALSE(chooser->SizeButton(n)->isChecked()) << n;
     EXPECT_EQ(selects, 0);
-    EXPECT_EQ(designed, Font("MS Sans Serif", 12, clBlue, true));
+    EXPECT_EQ(designed, MakeFont("MS Sans Serif", 12, clBlue, true));
     EXPECT_EQ(chooser->ChosenFont(), designed);
+    EXPECT_EQ(chooser->GetSizeFont(5), nullptr);
+    EXPECT_EQ(chooser->GetSizeFont(-1), nullptr);
 }
 
 TEST_F(FontChooser, ClickingSizeChoosesItsFontButKeepsItemIndex)
@@ -201,17 +156,9 @@ TEST_F(FontChooser, ClickingSizeChoosesItsFontButKeepsItemIndex)
 
     QTest::mouseClick(chooser->rb4, Qt::LeftButton, {}, QPoint(8, chooser->rb4->height() / 2));
     EXPECT_TRUE(chooser->rb4->isChecked());
-    EXPECT_EQ(chooser->ChosenFont(), Font("Arial Narrow", 19, clWindowText));
+    EXPECT_EQ(chooser->ChosenFont(), MakeFont("Arial Narrow", 19, clWindowText));
     EXPECT_EQ(selects, 1);
     EXPECT_EQ(chooser->ItemIndex(), -1);
-}
-
-TEST_F(FontChooser, GetSizeFontOutsideTheSizesIsNone)
-{
-    auto chooser = LoadedChooser();
-    EXPECT_EQ(chooser->GetSizeFont(5), nullptr);
-    EXPECT_EQ(chooser->GetSizeFont(-1), nullptr);
-    EXPECT_NE(chooser->GetSizeFont(4), nullptr);
 }
 
 TEST_F(FontChooser, DoubleClickEditReachesEveryLiveChooser)
@@ -220,18 +167,20 @@ TEST_F(FontChooser, DoubleClickEditReachesEveryLiveChooser)
     auto annotate = LoadedChooser();
     auto docBox = LoadedChooser();
     auto desig = LoadedChooser();
+    { auto gone = LoadedChooser(); }  // a chooser that is gone leaves the registry
+    EXPECT_EQ(TfraFont::Choosers(), (std::vector<TfraFont*>{annotate.get(), docBox.get(), desig.get()}));
     desig->SetItemIndex(2);
     const TFont desigChosen = desig->ChosenFont();
     annotate->show();
     int selects = 0;
     annotate->OnSelect = [&](TfraFont*) { ++selects; };
 
-    const TFont edited = Font("Courier New", 11, clRed, false, true);
+    const TFont edited = MakeFont("Courier New", 11, clRed, false, true);
     dialogs.Fonts.push_back(edited);
     QTest::mouseDClick(annotate->rb2, Qt::LeftButton);
 
     ASSERT_EQ(dialogs.FontPresets.size(), 1u);
-    EXPECT_EQ(dialogs.FontPresets[0], Font("Arial Narrow", 10, clWindowText));
+    EXPECT_EQ(dialogs.FontPresets[0], MakeFont("Arial Narrow", 10, clWindowText));
     for (TfraFont* chooser : {annotate.get(), docBox.get(), desig.get()}) {
         EXPECT_EQ(*chooser->GetSizeFont(2), edited);
         EXPECT_EQ(chooser->rb2->font(), edited.ToQFont());
@@ -253,34 +202,21 @@ TEST_F(FontChooser, CancelledFontDialogChangesNothing)
 
     a->rbDblClick(a->rb0);
     EXPECT_EQ(dialogs.FontPresets.size(), 1u);
-    EXPECT_EQ(*a->GetSizeFont(0), Font("Arial Narrow", 6, clBlue));
-    EXPECT_EQ(*b->GetSizeFont(0), Font("Arial Narrow", 6, clBlue));
+    EXPECT_EQ(*a->GetSizeFont(0), MakeFont("Arial Narrow", 6, clBlue));
+    EXPECT_EQ(*b->GetSizeFont(0), MakeFont("Arial Narrow", 6, clBlue));
     EXPECT_EQ(selects, 0);
-}
-
-TEST_F(FontChooser, RegistryHoldsLiveChoosersOnly)
-{
-    EXPECT_TRUE(TfraFont::Choosers().empty());
-    {
-        TfraFont a;
-        auto b = std::make_unique<TfraFont>();
-        EXPECT_EQ(TfraFont::Choosers(), (std::vector<TfraFont*>{&a, b.get()}));
-        b.reset();
-        EXPECT_EQ(TfraFont::Choosers(), std::vector<TfraFont*>{&a});
-    }
-    EXPECT_TRUE(TfraFont::Choosers().empty());
 }
 
 TEST_F(FontChooser, SavedEditsReadBackInAnotherChooser)
 {
     auto a = LoadedChooser();
     TScriptedDialogs dialogs;
-    dialogs.Fonts.push_back(Font("Lucinda Console", 7, 0x00123456, true, true));
+    dialogs.Fonts.push_back(MakeFont("Lucinda Console", 7, 0x00123456, true, true));
     a->rbDblClick(a->rb1);
     a->SaveSettings();
     EXPECT_TRUE(IniText().contains("Size 2=\"Lucinda Console\",7,0x00123456,Bold,Italic\n"));
 
     a.reset();
     auto b = LoadedChooser();
-    EXPECT_EQ(*b->GetSizeFont(1), Font("Lucinda Console", 7, 0x00123456, true, true));
+    EXPECT_EQ(*b->GetSizeFont(1), MakeFont("Lucinda Console", 7, 0x00123456, true, true));
 }

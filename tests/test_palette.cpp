@@ -5,54 +5,19 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFont>
 #include <QImage>
-#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
-#include <ostream>
 
+#include "FreshSettings.h"
 #include "ScriptedDialogs.h"
-#include "settings/Inifile.h"
 #include "settings/Quorvcolour.h"
-
-// Readable failure output.
-[[maybe_unused]] static void PrintTo(const TFont& f, std::ostream* os)
-{
-    *os << '"' << f.Face.toStdString() << "\" " << f.Size << "pt colour 0x" << std::hex << f.Colour << std::dec
-        << (f.Bold ? " bold" : "") << (f.Italic ? " italic" : "") << " charset " << f.Charset;
-}
-[[maybe_unused]] static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-[[maybe_unused]] static void PrintTo(const QByteArray& b, std::ostream* os) { *os << '"' << b.toStdString() << '"'; }
-[[maybe_unused]] static void PrintTo(const QFont& f, std::ostream* os) { *os << f.toString().toStdString(); }
 
 namespace {
 
-class Palette : public ::testing::Test {
+class Palette : public TFreshSettings {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        SetSettingsFileName(IniPath());
-    }
-    void TearDown() override { SetSettingsFileName(QString()); }
-
-    QString IniPath(const QString& name = QStringLiteral("Tracery.ini")) const { return dir.filePath(name); }
-    void WriteIni(const QByteArray& text)
-    {
-        QFile f(IniPath());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
-    QByteArray IniText(const QString& name = QStringLiteral("Tracery.ini")) const
-    {
-        QFile f(IniPath(name));
-        if (!f.open(QIODevice::ReadOnly)) return QByteArray();
-        return f.readAll().replace("\r\n", "\n");
-    }
-    QPoint CellCentre(int col, int row) const { return TfraColour::CellRect(col, row).center(); }
-
-    QTemporaryDir dir;
+    static QPoint CellCentre(int col, int row) { return TfraColour::CellRect(col, row).center(); }
 };
 
 constexpr TColor Teal = 0x00808000;
