@@ -12,6 +12,29 @@
 //  - text out (x, y): the text cell's top-left corner at (x, y); a solid brush
 //    fills the cell, a clear brush paints only the glyphs;
 //  - no smoothing: every painted pixel is exactly the pen, brush or font colour.
+//
+// Pens: a width of 0 or 1 draws one-pixel lines, honouring the dash styles with
+// fixed repeating patterns (on/off runs in pixels: dash 18/6, dot 3/3,
+// dash-dot 9/6/3/6, dash-dot-dot 9/3/3/3/3/3). The pattern runs on across
+// consecutive line-tos and the segments of a polyline or a rectangle outline,
+// and restarts at every move-to; the gaps are left untouched. A wider pen
+// always draws solid: a round stamp of the pen's width (a full square for
+// widths 2 and 3, corners cut off from 4 on) is put on every point of the
+// one-pixel path except the end point, so a line of width w is w pixels thick
+// across its run. The clear pen draws nothing; the inside-frame pen draws
+// solid.
+//
+// Closed figures: the interior is painted first, then the outline over it.
+// With a clear pen the brush covers the whole box. A rectangle's one-pixel
+// outline is the border of its box; a wider outline is centred on that border,
+// except with the inside-frame pen, whose outline lies inside the box. An
+// ellipse's shape is every pixel whose centre lies in the ellipse inscribed in
+// the box (so it never leaves the box and is symmetric within it); its outline
+// is drawn solid and lies inside the shape: the shape's rim for a one-pixel
+// pen, the band between the shape and the shape of the box shrunk by the pen
+// width for a wider one.
+//
+// Everything is clipped to the surface: nothing is written outside it.
 
 #include <QByteArray>
 #include <QImage>
@@ -136,5 +159,12 @@ public:
     void StretchDraw(const QRect& target, const TSurface& raster);
 
 private:
+    // Draws from a to b with the pen, b left out, the dash pattern going on
+    // from dashPhase_.
+    void StrokeSegment(QPoint a, QPoint b);
+    // Makes sure the image is RGB32 (whoever changed it through Image()).
+    void EnsureFormat();
+
     QImage image_;
+    int dashPhase_ = 0;
 };
