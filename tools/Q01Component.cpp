@@ -7,12 +7,6 @@ namespace {
 
 constexpr std::uint8_t componentType = 0x70;
 
-void PutU16(Bytes& out, std::size_t at, std::uint16_t value)
-{
-    out[at] = std::uint8_t(value & 0xFF);
-    out[at + 1] = std::uint8_t(value >> 8);
-}
-
 // A length-prefixed text field of `fieldChars` characters at `at`. The text
 // is cut to the field; `rawLength` replaces the length byte.
 void PutText(Bytes& out, std::size_t at, std::size_t fieldChars, const std::string& text,
