@@ -189,11 +189,8 @@ const std::vector<int>& DashPattern(int style)
     }
 }
 
-bool DashOn(const std::vector<int>& pattern, long long position)
+bool DashOn(const std::vector<int>& pattern, long long period, long long position)
 {
-    if (pattern.empty()) return true;
-    long long period = 0;
-    for (int run : pattern) period += run;
     long long at = position % period;
     for (std::size_t k = 0; k < pattern.size(); ++k) {
         if (at < pattern[k]) return k % 2 == 0;
@@ -268,43 +265,65 @@ Box MakeBox(int x1, int y1, int x2, int y2)
 // ---------------------------------------------------------------------------
 // Text
 
-struct FontEntry {
-    QFont Font;
-    QFontMetrics Metrics;
-};
-
-QString FontKey(const TFont& font)
-{
-    return QStringLiteral("%1|%2|%3%4").arg(font.Face).arg(font.Size).arg(int(font.Bold)).arg(int(font.Italic));
-}
-
-const FontEntry& FontFor(const TFont& font)
-{
-    static QHash<QString, FontEntry*> fonts;
-    const QString key = FontKey(font);
-    auto it = fonts.find(key);
-    if (it == fonts.end()) {
-        if (fonts.size() >= 256) {
-            qDeleteAll(fonts);
-            fonts.clear();
-        }
-        QFont qfont = font.ToQFont();
-        it = fonts.insert(key, new FontEntry{qfont, QFontMetrics(qfont)});
-    }
-    return **it;
-}
-
 // Glyph pixels of a text: rows of the cell's height, columns from Left
 // (relative to the cell's left edge, negative for overhang) on.
 struct GlyphMask {
+    int CellWidth = 0;
     int Left = 0, Width = 0, Height = 0;
     std::vector<std::uint8_t> Bits;  // Width * Height, 1 = glyph
 };
 
-GlyphMask RenderGlyphs(const FontEntry& entry, const QString& text, int cellWidth, int cellHeight)
+// A font as Qt draws it, with what has been measured and rendered in it.
+struct FontEntry {
+    QFont Font;
+    QFontMetrics Metrics;
+    QHash<QByteArray, int> Widths;
+    QHash<QByteArray, GlyphMask> Masks;
+};
+
+// Fonts by face, size, boldness and slant (the colour does not change the
+// glyphs). The caches are bounded: when one is full it starts afresh.
+FontEntry& FontFor(const TFont& font)
+{
+    static QHash<QString, FontEntry*> fonts;
+    static TFont lastFont;
+    static FontEntry* last = nullptr;
+    if (last && font.Face == lastFont.Face && font.Size == lastFont.Size && font.Bold == lastFont.Bold &&
+        font.Italic == lastFont.Italic)
+        return *last;
+
+    const QString key =
+        font.Face + QChar(0x1) + QString::number(font.Size) + QChar(font.Bold ? u'B' : u'-') + QChar(font.Italic ? u'I' : u'-');
+    auto it = fonts.find(key);
+    if (it == fonts.end()) {
+        if (fonts.size() >= 64) {
+            qDeleteAll(fonts);
+            fonts.clear();
+        }
+        const QFont qfont = font.ToQFont();
+        it = fonts.insert(key, new FontEntry{qfont, QFontMetrics(qfont), {}, {}});
+    }
+    lastFont = font;
+    last = *it;
+    return *last;
+}
+
+int CellWidth(FontEntry& entry, const QByteArray& text)
+{
+    auto it = entry.Widths.constFind(text);
+    if (it != entry.Widths.constEnd()) return *it;
+    if (entry.Widths.size() >= 16384) entry.Widths.clear();
+    const int width = entry.Metrics.horizontalAdvance(QString::fromLatin1(text));
+    entry.Widths.insert(text, width);
+    return width;
+}
+
+GlyphMask RenderGlyphs(const FontEntry& entry, const QByteArray& text, int cellWidth)
 {
     GlyphMask mask;
+    const int cellHeight = entry.Metrics.height();
     const int margin = cellHeight;  // room for italic overhang and negative bearings
+    mask.CellWidth = cellWidth;
     mask.Left = -margin;
     mask.Width = cellWidth + 2 * margin;
     mask.Height = cellHeight;
@@ -317,26 +336,39 @@ GlyphMask RenderGlyphs(const FontEntry& entry, const QString& text, int cellWidt
         painter.setRenderHint(QPainter::TextAntialiasing, false);
         painter.setFont(entry.Font);
         painter.setPen(Qt::black);
-        painter.drawText(QPoint(margin, entry.Metrics.ascent()), text);
+        painter.drawText(QPoint(margin, entry.Metrics.ascent()), QString::fromLatin1(text));
     }
+    // Keep only the columns that hold glyph pixels.
+    int first = mask.Width, last = -1;
+    for (int y = 0; y < mask.Height; ++y) {
+        const QRgb* row = Row(std::as_const(scratch), y);
+        for (int x = 0; x < mask.Width; ++x)
+            if (qGray(row[x]) < 128) {
+                first = std::min(first, x);
+                last = std::max(last, x);
+            }
+    }
+    if (last < first) {
+        mask.Width = 0;
+        return mask;
+    }
+    mask.Left = first - margin;
+    mask.Width = last - first + 1;
     mask.Bits.assign(std::size_t(mask.Width) * mask.Height, 0);
     for (int y = 0; y < mask.Height; ++y) {
-        const QRgb* row = Row(scratch, y);
+        const QRgb* row = Row(std::as_const(scratch), y) + first;
         for (int x = 0; x < mask.Width; ++x)
             mask.Bits[std::size_t(y) * mask.Width + x] = qGray(row[x]) < 128 ? 1 : 0;
     }
     return mask;
 }
 
-const GlyphMask& GlyphsFor(const FontEntry& entry, const QString& fontKey, const QString& text, int cellWidth,
-                           int cellHeight)
+const GlyphMask& GlyphsFor(FontEntry& entry, const QByteArray& text)
 {
-    static QHash<QString, GlyphMask> masks;
-    const QString key = fontKey + QChar(0x1) + text;
-    auto it = masks.find(key);
-    if (it == masks.end()) {
-        if (masks.size() >= 8192) masks.clear();
-        it = masks.insert(key, RenderGlyphs(entry, text, cellWidth, cellHeight));
+    auto it = entry.Masks.find(text);
+    if (it == entry.Masks.end()) {
+        if (entry.Masks.size() >= 8192) entry.Masks.clear();
+        it = entry.Masks.insert(text, RenderGlyphs(entry, text, CellWidth(entry, text)));
     }
     return *it;
 }
@@ -410,12 +442,39 @@ void TSurface::StrokeSegment(QPoint a, QPoint b)
         std::min(y0, y1) - reach >= Height())
         return;
 
-    const std::vector<StampRow>* stamp = width > 1 ? &Stamp(width) : nullptr;
+    long long period = 0;
+    for (int run : pattern) period += run;
+
+    // Solid horizontal and vertical runs (most lines of a drawing) go row by row.
+    const std::vector<StampRow>& pen = Stamp(width);
+    if (period == 0 && (dx == 0 || dy == 0)) {
+        const long long xmin = x1 > x0 ? x0 : (dx == 0 ? x0 : x1 + 1), xmax = x1 > x0 ? x1 - 1 : x0;
+        const long long ymin = y1 > y0 ? y0 : (dy == 0 ? y0 : y1 + 1), ymax = y1 > y0 ? y1 - 1 : y0;
+        const long long top = std::max<long long>(ymin + pen.front().Dy, 0);
+        const long long bottom = std::min<long long>(ymax + pen.back().Dy, Height() - 1);
+        for (long long y = top; y <= bottom; ++y) {
+            long long first = 0, last = -1;
+            for (const StampRow& r : pen) {
+                if (y - r.Dy < ymin || y - r.Dy > ymax) continue;
+                if (first > last) {
+                    first = r.First;
+                    last = r.Last;
+                } else {
+                    first = std::min<long long>(first, r.First);
+                    last = std::max<long long>(last, r.Last);
+                }
+            }
+            if (first <= last) FillSpan(image_, int(y), xmin + first, xmax + last + 1, colour);
+        }
+        return;
+    }
+
+    const std::vector<StampRow>* stamp = width > 1 ? &pen : nullptr;
     const long long sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
     long long err = dx - dy;
     long long x = x0, y = y0;
     for (long long step = 0; step < steps; ++step) {
-        if (DashOn(pattern, phase + step)) {
+        if (period == 0 || DashOn(pattern, period, phase + step)) {
             if (stamp) {
                 for (const StampRow& r : *stamp) FillSpan(image_, int(y + r.Dy), x + r.First, x + r.Last + 1, colour);
             } else {
@@ -555,33 +614,27 @@ void TSurface::TextOut(int x, int y, const QByteArray& text)
 {
     EnsureFormat();
     if (text.isEmpty()) return;
-    const FontEntry& entry = FontFor(Font);
-    const QString string = QString::fromLatin1(text);
-    const int cellWidth = entry.Metrics.horizontalAdvance(string);
-    const int cellHeight = entry.Metrics.height();
+    FontEntry& entry = FontFor(Font);
+    const GlyphMask& mask = GlyphsFor(entry, text);
     if (Brush.Style != bsClear)
-        FillBox(image_, x, y, static_cast<long long>(x) + cellWidth, static_cast<long long>(y) + cellHeight,
+        FillBox(image_, x, y, static_cast<long long>(x) + mask.CellWidth, static_cast<long long>(y) + mask.Height,
                 ColourToRgb(Brush.Colour));
 
-    const GlyphMask& mask = GlyphsFor(entry, FontKey(Font), string, cellWidth, cellHeight);
     const QRgb ink = ColourToRgb(Font.Colour);
+    const long long left = static_cast<long long>(x) + mask.Left;
     for (int j = 0; j < mask.Height; ++j) {
         const long long py = static_cast<long long>(y) + j;
         if (py < 0 || py >= Height()) continue;
         QRgb* row = Row(image_, int(py));
         const std::uint8_t* bits = mask.Bits.data() + std::size_t(j) * mask.Width;
-        for (int i = 0; i < mask.Width; ++i) {
-            if (!bits[i]) continue;
-            const long long px = static_cast<long long>(x) + mask.Left + i;
-            if (px >= 0 && px < Width()) row[px] = ink;
-        }
+        const long long from = std::max<long long>(0, -left);
+        const long long to = std::min<long long>(mask.Width, Width() - left);
+        for (long long i = from; i < to; ++i)
+            if (bits[i]) row[left + i] = ink;
     }
 }
 
-int TSurface::TextWidth(const QByteArray& text) const
-{
-    return FontFor(Font).Metrics.horizontalAdvance(QString::fromLatin1(text));
-}
+int TSurface::TextWidth(const QByteArray& text) const { return CellWidth(FontFor(Font), text); }
 
 int TSurface::TextHeight(const QByteArray&) const { return FontFor(Font).Metrics.height(); }
 
