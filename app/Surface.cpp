@@ -199,18 +199,13 @@ bool DashOn(const std::vector<int>& pattern, long long period, long long positio
     return true;
 }
 
-int PenWidth(const TPen& pen) { return std::max(1, pen.Width); }
+// Widths beyond this are drawn this wide (a stamp that size already covers a page zone).
+constexpr int maxPenWidth = 256;
 
-// Rows of an ellipse's shape in a box width x height: for row j the columns
-// Left[j] .. Right[j] (relative to the box), empty when Left > Right. A pixel
-// belongs to the shape when its centre lies inside the inscribed ellipse.
-struct EllipseRows {
-    std::vector<int> Left, Right;
-    bool Has(int j, int i) const
-    {
-        return j >= 0 && j < int(Left.size()) && Left[j] <= i && i <= Right[j];
-    }
-};
+int PenWidth(const TPen& pen) { return std::clamp(pen.Width, 1, maxPenWidth); }
+
+// Largest box side an ellipse is drawn in; bigger boxes draw nothing.
+constexpr long long maxEllipseSide = 1LL << 28;
 
 long long ISqrt(__int128 value)
 {
@@ -221,32 +216,38 @@ long long ISqrt(__int128 value)
     return root;
 }
 
-EllipseRows EllipseShape(long long width, long long height)
-{
-    EllipseRows rows;
-    if (width <= 0 || height <= 0) return rows;
-    rows.Left.resize(height);
-    rows.Right.resize(height);
-    // In doubled coordinates about the box centre, pixel column i has its
-    // centre at px = 2i + 1 - width and row j at py = 2j + 1 - height; the
-    // pixel is inside when px^2 h^2 + py^2 w^2 <= w^2 h^2.
-    const __int128 w2 = static_cast<__int128>(width) * width;
-    const __int128 h2 = static_cast<__int128>(height) * height;
-    for (long long j = 0; j < height; ++j) {
-        const long long py = 2 * j + 1 - height;
-        const __int128 rest = w2 * h2 - static_cast<__int128>(py) * py * w2;
-        long long s = ISqrt(rest / h2);
-        if ((s + width + 1) % 2 != 0) --s;  // px has the parity of width + 1
-        if (s < 0) {
-            rows.Left[j] = 1;
-            rows.Right[j] = 0;
-        } else {
-            rows.Left[j] = int((width - 1 - s) / 2);
-            rows.Right[j] = int((width - 1 + s) / 2);
-        }
+// The shape of the ellipse inscribed in a box width x height: the pixels
+// whose centres lie inside the ellipse. Row j (relative to the box) holds the
+// columns Span(j) gives.
+class EllipseShape {
+public:
+    EllipseShape(long long width, long long height)
+        : width_(std::max(0LL, width)), height_(std::max(0LL, height)),
+          w2_(static_cast<__int128>(width_) * width_), h2_(static_cast<__int128>(height_) * height_)
+    {
     }
-    return rows;
-}
+
+    // Columns left .. right of row j; false when the row holds none.
+    bool Span(long long j, long long& left, long long& right) const
+    {
+        if (j < 0 || j >= height_ || width_ == 0) return false;
+        // In doubled coordinates about the box centre, pixel column i has its
+        // centre at px = 2i + 1 - width and row j at py = 2j + 1 - height; the
+        // pixel is inside when px^2 h^2 + py^2 w^2 <= w^2 h^2.
+        const long long py = 2 * j + 1 - height_;
+        const __int128 rest = w2_ * h2_ - static_cast<__int128>(py) * py * w2_;
+        long long s = ISqrt(rest / h2_);
+        if ((s + width_ + 1) % 2 != 0) --s;  // px has the parity of width + 1
+        if (s < 0) return false;
+        left = (width_ - 1 - s) / 2;
+        right = (width_ - 1 + s) / 2;
+        return true;
+    }
+
+private:
+    long long width_, height_;
+    __int128 w2_, h2_;
+};
 
 // Normalised box: left < right and top < bottom unless empty.
 struct Box {
@@ -552,21 +553,20 @@ void TSurface::Ellipse(int x1, int y1, int x2, int y2)
     const long long lastRow = std::min<long long>(box.Height(), Height() - box.Top);  // exclusive
     if (firstRow >= lastRow || box.Right <= 0 || box.Left >= Width()) return;
 
-    const EllipseRows shape = EllipseShape(box.Width(), box.Height());
+    if (box.Width() > maxEllipseSide || box.Height() > maxEllipseSide) return;
+    const EllipseShape shape(box.Width(), box.Height());
     const bool outline = Pen.Style != psClear;
     const bool fill = Brush.Style != bsClear;
     const QRgb penColour = ColourToRgb(Pen.Colour);
     const QRgb brushColour = ColourToRgb(Brush.Colour);
     const int width = PenWidth(Pen);
-
     // For a wide pen the interior is the shape of the box shrunk by the width.
-    EllipseRows inner;
-    if (outline && width > 1) inner = EllipseShape(box.Width() - 2LL * width, box.Height() - 2LL * width);
+    const EllipseShape inner(box.Width() - 2LL * width, box.Height() - 2LL * width);
 
     for (long long j = firstRow; j < lastRow; ++j) {
         const int y = int(box.Top + j);
-        const long long l = shape.Left[j], r = shape.Right[j];
-        if (l > r) continue;
+        long long l = 0, r = -1;
+        if (!shape.Span(j, l, r)) continue;
         if (!outline) {
             if (fill) FillSpan(image_, y, box.Left + l, box.Left + r + 1, brushColour);
             continue;
@@ -574,23 +574,18 @@ void TSurface::Ellipse(int x1, int y1, int x2, int y2)
         // Interior columns il .. ir (relative to the box); empty when il > ir.
         long long il = 1, ir = 0;
         if (width == 1) {
-            il = l + 1;
-            ir = r - 1;
-            for (long long n : {j - 1, j + 1}) {
-                if (n < 0 || n >= box.Height() || shape.Left[n] > shape.Right[n]) {
-                    il = 1;
-                    ir = 0;
-                    break;
-                }
-                il = std::max<long long>(il, shape.Left[n]);
-                ir = std::min<long long>(ir, shape.Right[n]);
+            // The rim: pixels with a side neighbour outside the shape.
+            long long al = 0, ar = -1, bl = 0, br = -1;
+            if (shape.Span(j - 1, al, ar) && shape.Span(j + 1, bl, br)) {
+                il = std::max({l + 1, al, bl});
+                ir = std::min({r - 1, ar, br});
             }
+        } else if (inner.Span(j - width, il, ir)) {
+            il += width;
+            ir += width;
         } else {
-            const long long k = j - width;
-            if (k >= 0 && k < (long long)inner.Left.size() && inner.Left[k] <= inner.Right[k]) {
-                il = inner.Left[k] + width;
-                ir = inner.Right[k] + width;
-            }
+            il = 1;
+            ir = 0;
         }
         if (il > ir) {
             FillSpan(image_, y, box.Left + l, box.Left + r + 1, penColour);
