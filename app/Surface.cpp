@@ -189,11 +189,8 @@ const std::vector<int>& DashPattern(int style)
     }
 }
 
-bool DashOn(const std::vector<int>& pattern, long long position)
+bool DashOn(const std::vector<int>& pattern, long long period, long long position)
 {
-    if (pattern.empty()) return true;
-    long long period = 0;
-    for (int run : pattern) period += run;
     long long at = position % period;
     for (std::size_t k = 0; k < pattern.size(); ++k) {
         if (at < pattern[k]) return k % 2 == 0;
@@ -202,18 +199,13 @@ bool DashOn(const std::vector<int>& pattern, long long position)
     return true;
 }
 
-int PenWidth(const TPen& pen) { return std::max(1, pen.Width); }
+// Widths beyond this are drawn this wide (a stamp that size already covers a page zone).
+constexpr int maxPenWidth = 256;
 
-// Rows of an ellipse's shape in a box width x height: for row j the columns
-// Left[j] .. Right[j] (relative to the box), empty when Left > Right. A pixel
-// belongs to the shape when its centre lies inside the inscribed ellipse.
-struct EllipseRows {
-    std::vector<int> Left, Right;
-    bool Has(int j, int i) const
-    {
-        return j >= 0 && j < int(Left.size()) && Left[j] <= i && i <= Right[j];
-    }
-};
+int PenWidth(const TPen& pen) { return std::clamp(pen.Width, 1, maxPenWidth); }
+
+// Largest box side an ellipse is drawn in; bigger boxes draw nothing.
+constexpr long long maxEllipseSide = 1LL << 28;
 
 long long ISqrt(__int128 value)
 {
@@ -224,32 +216,38 @@ long long ISqrt(__int128 value)
     return root;
 }
 
-EllipseRows EllipseShape(long long width, long long height)
-{
-    EllipseRows rows;
-    if (width <= 0 || height <= 0) return rows;
-    rows.Left.resize(height);
-    rows.Right.resize(height);
-    // In doubled coordinates about the box centre, pixel column i has its
-    // centre at px = 2i + 1 - width and row j at py = 2j + 1 - height; the
-    // pixel is inside when px^2 h^2 + py^2 w^2 <= w^2 h^2.
-    const __int128 w2 = static_cast<__int128>(width) * width;
-    const __int128 h2 = static_cast<__int128>(height) * height;
-    for (long long j = 0; j < height; ++j) {
-        const long long py = 2 * j + 1 - height;
-        const __int128 rest = w2 * h2 - static_cast<__int128>(py) * py * w2;
-        long long s = ISqrt(rest / h2);
-        if ((s + width + 1) % 2 != 0) --s;  // px has the parity of width + 1
-        if (s < 0) {
-            rows.Left[j] = 1;
-            rows.Right[j] = 0;
-        } else {
-            rows.Left[j] = int((width - 1 - s) / 2);
-            rows.Right[j] = int((width - 1 + s) / 2);
-        }
+// The shape of the ellipse inscribed in a box width x height: the pixels
+// whose centres lie inside the ellipse. Row j (relative to the box) holds the
+// columns Span(j) gives.
+class EllipseShape {
+public:
+    EllipseShape(long long width, long long height)
+        : width_(std::max(0LL, width)), height_(std::max(0LL, height)),
+          w2_(static_cast<__int128>(width_) * width_), h2_(static_cast<__int128>(height_) * height_)
+    {
     }
-    return rows;
-}
+
+    // Columns left .. right of row j; false when the row holds none.
+    bool Span(long long j, long long& left, long long& right) const
+    {
+        if (j < 0 || j >= height_ || width_ == 0) return false;
+        // In doubled coordinates about the box centre, pixel column i has its
+        // centre at px = 2i + 1 - width and row j at py = 2j + 1 - height; the
+        // pixel is inside when px^2 h^2 + py^2 w^2 <= w^2 h^2.
+        const long long py = 2 * j + 1 - height_;
+        const __int128 rest = w2_ * h2_ - static_cast<__int128>(py) * py * w2_;
+        long long s = ISqrt(rest / h2_);
+        if ((s + width_ + 1) % 2 != 0) --s;  // px has the parity of width + 1
+        if (s < 0) return false;
+        left = (width_ - 1 - s) / 2;
+        right = (width_ - 1 + s) / 2;
+        return true;
+    }
+
+private:
+    long long width_, height_;
+    __int128 w2_, h2_;
+};
 
 // Normalised box: left < right and top < bottom unless empty.
 struct Box {
@@ -268,43 +266,65 @@ Box MakeBox(int x1, int y1, int x2, int y2)
 // ---------------------------------------------------------------------------
 // Text
 
-struct FontEntry {
-    QFont Font;
-    QFontMetrics Metrics;
-};
-
-QString FontKey(const TFont& font)
-{
-    return QStringLiteral("%1|%2|%3%4").arg(font.Face).arg(font.Size).arg(int(font.Bold)).arg(int(font.Italic));
-}
-
-const FontEntry& FontFor(const TFont& font)
-{
-    static QHash<QString, FontEntry*> fonts;
-    const QString key = FontKey(font);
-    auto it = fonts.find(key);
-    if (it == fonts.end()) {
-        if (fonts.size() >= 256) {
-            qDeleteAll(fonts);
-            fonts.clear();
-        }
-        QFont qfont = font.ToQFont();
-        it = fonts.insert(key, new FontEntry{qfont, QFontMetrics(qfont)});
-    }
-    return **it;
-}
-
 // Glyph pixels of a text: rows of the cell's height, columns from Left
 // (relative to the cell's left edge, negative for overhang) on.
 struct GlyphMask {
+    int CellWidth = 0;
     int Left = 0, Width = 0, Height = 0;
     std::vector<std::uint8_t> Bits;  // Width * Height, 1 = glyph
 };
 
-GlyphMask RenderGlyphs(const FontEntry& entry, const QString& text, int cellWidth, int cellHeight)
+// A font as Qt draws it, with what has been measured and rendered in it.
+struct FontEntry {
+    QFont Font;
+    QFontMetrics Metrics;
+    QHash<QByteArray, int> Widths;
+    QHash<QByteArray, GlyphMask> Masks;
+};
+
+// Fonts by face, size, boldness and slant (the colour does not change the
+// glyphs). The caches are bounded: when one is full it starts afresh.
+FontEntry& FontFor(const TFont& font)
+{
+    static QHash<QString, FontEntry*> fonts;
+    static TFont lastFont;
+    static FontEntry* last = nullptr;
+    if (last && font.Face == lastFont.Face && font.Size == lastFont.Size && font.Bold == lastFont.Bold &&
+        font.Italic == lastFont.Italic)
+        return *last;
+
+    const QString key =
+        font.Face + QChar(0x1) + QString::number(font.Size) + QChar(font.Bold ? u'B' : u'-') + QChar(font.Italic ? u'I' : u'-');
+    auto it = fonts.find(key);
+    if (it == fonts.end()) {
+        if (fonts.size() >= 64) {
+            qDeleteAll(fonts);
+            fonts.clear();
+        }
+        const QFont qfont = font.ToQFont();
+        it = fonts.insert(key, new FontEntry{qfont, QFontMetrics(qfont), {}, {}});
+    }
+    lastFont = font;
+    last = *it;
+    return *last;
+}
+
+int CellWidth(FontEntry& entry, const QByteArray& text)
+{
+    auto it = entry.Widths.constFind(text);
+    if (it != entry.Widths.constEnd()) return *it;
+    if (entry.Widths.size() >= 16384) entry.Widths.clear();
+    const int width = entry.Metrics.horizontalAdvance(QString::fromLatin1(text));
+    entry.Widths.insert(text, width);
+    return width;
+}
+
+GlyphMask RenderGlyphs(const FontEntry& entry, const QByteArray& text, int cellWidth)
 {
     GlyphMask mask;
+    const int cellHeight = entry.Metrics.height();
     const int margin = cellHeight;  // room for italic overhang and negative bearings
+    mask.CellWidth = cellWidth;
     mask.Left = -margin;
     mask.Width = cellWidth + 2 * margin;
     mask.Height = cellHeight;
@@ -317,26 +337,39 @@ GlyphMask RenderGlyphs(const FontEntry& entry, const QString& text, int cellWidt
         painter.setRenderHint(QPainter::TextAntialiasing, false);
         painter.setFont(entry.Font);
         painter.setPen(Qt::black);
-        painter.drawText(QPoint(margin, entry.Metrics.ascent()), text);
+        painter.drawText(QPoint(margin, entry.Metrics.ascent()), QString::fromLatin1(text));
     }
+    // Keep only the columns that hold glyph pixels.
+    int first = mask.Width, last = -1;
+    for (int y = 0; y < mask.Height; ++y) {
+        const QRgb* row = Row(std::as_const(scratch), y);
+        for (int x = 0; x < mask.Width; ++x)
+            if (qGray(row[x]) < 128) {
+                first = std::min(first, x);
+                last = std::max(last, x);
+            }
+    }
+    if (last < first) {
+        mask.Width = 0;
+        return mask;
+    }
+    mask.Left = first - margin;
+    mask.Width = last - first + 1;
     mask.Bits.assign(std::size_t(mask.Width) * mask.Height, 0);
     for (int y = 0; y < mask.Height; ++y) {
-        const QRgb* row = Row(scratch, y);
+        const QRgb* row = Row(std::as_const(scratch), y) + first;
         for (int x = 0; x < mask.Width; ++x)
             mask.Bits[std::size_t(y) * mask.Width + x] = qGray(row[x]) < 128 ? 1 : 0;
     }
     return mask;
 }
 
-const GlyphMask& GlyphsFor(const FontEntry& entry, const QString& fontKey, const QString& text, int cellWidth,
-                           int cellHeight)
+const GlyphMask& GlyphsFor(FontEntry& entry, const QByteArray& text)
 {
-    static QHash<QString, GlyphMask> masks;
-    const QString key = fontKey + QChar(0x1) + text;
-    auto it = masks.find(key);
-    if (it == masks.end()) {
-        if (masks.size() >= 8192) masks.clear();
-        it = masks.insert(key, RenderGlyphs(entry, text, cellWidth, cellHeight));
+    auto it = entry.Masks.find(text);
+    if (it == entry.Masks.end()) {
+        if (entry.Masks.size() >= 8192) entry.Masks.clear();
+        it = entry.Masks.insert(text, RenderGlyphs(entry, text, CellWidth(entry, text)));
     }
     return *it;
 }
@@ -410,12 +443,39 @@ void TSurface::StrokeSegment(QPoint a, QPoint b)
         std::min(y0, y1) - reach >= Height())
         return;
 
-    const std::vector<StampRow>* stamp = width > 1 ? &Stamp(width) : nullptr;
+    long long period = 0;
+    for (int run : pattern) period += run;
+
+    // Solid horizontal and vertical runs (most lines of a drawing) go row by row.
+    const std::vector<StampRow>& pen = Stamp(width);
+    if (period == 0 && (dx == 0 || dy == 0)) {
+        const long long xmin = x1 > x0 ? x0 : (dx == 0 ? x0 : x1 + 1), xmax = x1 > x0 ? x1 - 1 : x0;
+        const long long ymin = y1 > y0 ? y0 : (dy == 0 ? y0 : y1 + 1), ymax = y1 > y0 ? y1 - 1 : y0;
+        const long long top = std::max<long long>(ymin + pen.front().Dy, 0);
+        const long long bottom = std::min<long long>(ymax + pen.back().Dy, Height() - 1);
+        for (long long y = top; y <= bottom; ++y) {
+            long long first = 0, last = -1;
+            for (const StampRow& r : pen) {
+                if (y - r.Dy < ymin || y - r.Dy > ymax) continue;
+                if (first > last) {
+                    first = r.First;
+                    last = r.Last;
+                } else {
+                    first = std::min<long long>(first, r.First);
+                    last = std::max<long long>(last, r.Last);
+                }
+            }
+            if (first <= last) FillSpan(image_, int(y), xmin + first, xmax + last + 1, colour);
+        }
+        return;
+    }
+
+    const std::vector<StampRow>* stamp = width > 1 ? &pen : nullptr;
     const long long sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
     long long err = dx - dy;
     long long x = x0, y = y0;
     for (long long step = 0; step < steps; ++step) {
-        if (DashOn(pattern, phase + step)) {
+        if (period == 0 || DashOn(pattern, period, phase + step)) {
             if (stamp) {
                 for (const StampRow& r : *stamp) FillSpan(image_, int(y + r.Dy), x + r.First, x + r.Last + 1, colour);
             } else {
@@ -493,21 +553,20 @@ void TSurface::Ellipse(int x1, int y1, int x2, int y2)
     const long long lastRow = std::min<long long>(box.Height(), Height() - box.Top);  // exclusive
     if (firstRow >= lastRow || box.Right <= 0 || box.Left >= Width()) return;
 
-    const EllipseRows shape = EllipseShape(box.Width(), box.Height());
+    if (box.Width() > maxEllipseSide || box.Height() > maxEllipseSide) return;
+    const EllipseShape shape(box.Width(), box.Height());
     const bool outline = Pen.Style != psClear;
     const bool fill = Brush.Style != bsClear;
     const QRgb penColour = ColourToRgb(Pen.Colour);
     const QRgb brushColour = ColourToRgb(Brush.Colour);
     const int width = PenWidth(Pen);
-
     // For a wide pen the interior is the shape of the box shrunk by the width.
-    EllipseRows inner;
-    if (outline && width > 1) inner = EllipseShape(box.Width() - 2LL * width, box.Height() - 2LL * width);
+    const EllipseShape inner(box.Width() - 2LL * width, box.Height() - 2LL * width);
 
     for (long long j = firstRow; j < lastRow; ++j) {
         const int y = int(box.Top + j);
-        const long long l = shape.Left[j], r = shape.Right[j];
-        if (l > r) continue;
+        long long l = 0, r = -1;
+        if (!shape.Span(j, l, r)) continue;
         if (!outline) {
             if (fill) FillSpan(image_, y, box.Left + l, box.Left + r + 1, brushColour);
             continue;
@@ -515,23 +574,18 @@ void TSurface::Ellipse(int x1, int y1, int x2, int y2)
         // Interior columns il .. ir (relative to the box); empty when il > ir.
         long long il = 1, ir = 0;
         if (width == 1) {
-            il = l + 1;
-            ir = r - 1;
-            for (long long n : {j - 1, j + 1}) {
-                if (n < 0 || n >= box.Height() || shape.Left[n] > shape.Right[n]) {
-                    il = 1;
-                    ir = 0;
-                    break;
-                }
-                il = std::max<long long>(il, shape.Left[n]);
-                ir = std::min<long long>(ir, shape.Right[n]);
+            // The rim: pixels with a side neighbour outside the shape.
+            long long al = 0, ar = -1, bl = 0, br = -1;
+            if (shape.Span(j - 1, al, ar) && shape.Span(j + 1, bl, br)) {
+                il = std::max({l + 1, al, bl});
+                ir = std::min({r - 1, ar, br});
             }
+        } else if (inner.Span(j - width, il, ir)) {
+            il += width;
+            ir += width;
         } else {
-            const long long k = j - width;
-            if (k >= 0 && k < (long long)inner.Left.size() && inner.Left[k] <= inner.Right[k]) {
-                il = inner.Left[k] + width;
-                ir = inner.Right[k] + width;
-            }
+            il = 1;
+            ir = 0;
         }
         if (il > ir) {
             FillSpan(image_, y, box.Left + l, box.Left + r + 1, penColour);
@@ -555,33 +609,27 @@ void TSurface::TextOut(int x, int y, const QByteArray& text)
 {
     EnsureFormat();
     if (text.isEmpty()) return;
-    const FontEntry& entry = FontFor(Font);
-    const QString string = QString::fromLatin1(text);
-    const int cellWidth = entry.Metrics.horizontalAdvance(string);
-    const int cellHeight = entry.Metrics.height();
+    FontEntry& entry = FontFor(Font);
+    const GlyphMask& mask = GlyphsFor(entry, text);
     if (Brush.Style != bsClear)
-        FillBox(image_, x, y, static_cast<long long>(x) + cellWidth, static_cast<long long>(y) + cellHeight,
+        FillBox(image_, x, y, static_cast<long long>(x) + mask.CellWidth, static_cast<long long>(y) + mask.Height,
                 ColourToRgb(Brush.Colour));
 
-    const GlyphMask& mask = GlyphsFor(entry, FontKey(Font), string, cellWidth, cellHeight);
     const QRgb ink = ColourToRgb(Font.Colour);
+    const long long left = static_cast<long long>(x) + mask.Left;
     for (int j = 0; j < mask.Height; ++j) {
         const long long py = static_cast<long long>(y) + j;
         if (py < 0 || py >= Height()) continue;
         QRgb* row = Row(image_, int(py));
         const std::uint8_t* bits = mask.Bits.data() + std::size_t(j) * mask.Width;
-        for (int i = 0; i < mask.Width; ++i) {
-            if (!bits[i]) continue;
-            const long long px = static_cast<long long>(x) + mask.Left + i;
-            if (px >= 0 && px < Width()) row[px] = ink;
-        }
+        const long long from = std::max<long long>(0, -left);
+        const long long to = std::min<long long>(mask.Width, Width() - left);
+        for (long long i = from; i < to; ++i)
+            if (bits[i]) row[left + i] = ink;
     }
 }
 
-int TSurface::TextWidth(const QByteArray& text) const
-{
-    return FontFor(Font).Metrics.horizontalAdvance(QString::fromLatin1(text));
-}
+int TSurface::TextWidth(const QByteArray& text) const { return CellWidth(FontFor(Font), text); }
 
 int TSurface::TextHeight(const QByteArray&) const { return FontFor(Font).Metrics.height(); }
 

@@ -22,7 +22,7 @@
 // widths 2 and 3, corners cut off from 4 on) is put on every point of the
 // one-pixel path except the end point, so a line of width w is w pixels thick
 // across its run. The clear pen draws nothing; the inside-frame pen draws
-// solid.
+// solid. Widths beyond 256 draw 256 wide.
 //
 // Closed figures: the interior is painted first, then the outline over it.
 // With a clear pen the brush covers the whole box. A rectangle's one-pixel
@@ -33,6 +33,8 @@
 // is drawn solid and lies inside the shape: the shape's rim for a one-pixel
 // pen, the band between the shape and the shape of the box shrunk by the pen
 // width for a wider one.
+//
+// An ellipse whose box is wider or higher than 2^28 pixels draws nothing.
 //
 // Everything is clipped to the surface: nothing is written outside it.
 

@@ -1,7 +1,6 @@
 // Pixel rules of the drawing surface.
 #include <gtest/gtest.h>
 
-#include <QFontInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPalette>
@@ -122,6 +121,22 @@ TEST(SurfaceRaster, DrawingOutsideTheSurfaceIsClipped)
     EXPECT_EQ(s.Pixel(0, 0), clRed);
     EXPECT_EQ(s.Pixel(9, 2), clRed);
     EXPECT_NE(s.Pixel(0, 3), clRed);
+}
+
+TEST(SurfaceRaster, HugeFiguresAndPensStayBounded)
+{
+    TSurface s = White(20, 20);
+    s.Brush.Colour = clRed;
+    s.Ellipse(-2000000000, -2000000000, 2000000000, 2000000000);  // wider than 2^28: nothing
+    EXPECT_TRUE(Painted(s).empty());
+    s.Ellipse(-100000, -100000, 100000, 100000);
+    EXPECT_EQ(s.Pixel(10, 10), clRed);
+    s.Pen.Width = 1000000;
+    s.Pen.Colour = clBlue;
+    s.MoveTo(10, 10);
+    s.LineTo(11, 11);
+    EXPECT_EQ(s.Pixel(0, 0), clBlue);
+    EXPECT_EQ(s.Pixel(19, 19), clBlue);
 }
 
 // ---------------------------------------------------------------------------
