@@ -1,8 +1,627 @@
 #include "app/Tracerywin.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStatusBar>
+#include <QTimer>
+#include <optional>
+
+#include "app/Dialogs.h"
+#include "app/Help.h"
+#include "app/Recentfiles.h"
+#include "drawing/Annotate.h"
+#include "drawing/Bitmap.h"
+#include "drawing/Docbox.h"
+#include "drawing/Header.h"
+#include "drawing/Junction.h"
+#include "drawing/Linedata.h"
+#include "drawing/Module_0x60.h"
+#include "settings/Bitmapwin.h"
+#include "settings/Inifile.h"
+#include "settings/Valwin.h"
+
+TForm1* Form1 = nullptr;
+
 namespace {
-TPen mainCanvasPen;
+TPen fallbackCanvasPen;
+QString applicationTitle;
+
+// The window's font: "MS Sans Serif", 16 pixels high, bold, blue.
+TFont WindowFont()
+{
+    TFont f;
+    f.SetHeight(-16);
+    f.Bold = true;
+    f.Colour = clBlue;
+    return f;
 }
 
-void RepaintMain() {}
-TPen& MainCanvasPen() { return mainCanvasPen; }
+struct PanelSpec {
+    const char* text;
+    int width;
+};
+const PanelSpec kPanels[12] = {
+    {"Name", 55},  {"", 100},   {"Value", 55}, {"", 100},   {"Package", 80}, {"", 100},
+    {"Angle", 55}, {"", 50},    {"H Flip", 55}, {"", 50},   {"V Flip", 55},  {"", 50},
+};
+
+// Split files: kind name and the record type each receives, in open order.
+struct SplitKind {
+    const char* name;
+    std::uint8_t type;
+};
+const SplitKind kSplitKinds[5] = {
+    {"Bitmap", 0x70}, {"Junction", 0x20}, {"DocBox", 0x50}, {"Line", 0x10}, {"Annotate", 0x30},
+};
+
+QString Hex(std::uint64_t value, int digits)
+{
+    return QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0')).toUpper();
+}
+}  // namespace
+
+QString ApplicationTitle() { return applicationTitle; }
+
+void RepaintMain()
+{
+    if (Form1) Form1->RepaintPage();
+}
+
+TPen& MainCanvasPen() { return Form1 ? Form1->CanvasPen : fallbackCanvasPen; }
+
+// ---------------------------------------------------------------- TPageImage
+
+TPageImage::TPageImage(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("Image1"));
+    setMouseTracking(true);
+    SetPageSize(1090, 713);
+}
+
+void TPageImage::SetPageSize(int width, int height)
+{
+    surface_.SetSize(width, height);
+    setFixedSize(width, height);
+}
+
+void TPageImage::paintEvent(QPaintEvent* event)
+{
+    // Only shows what is drawn; drawing the objects is the main window's paint.
+    QPainter painter(this);
+    const QRect r = event->rect();
+    painter.drawImage(r, surface_.Image(), r);
+}
+
+void TPageImage::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPoint p = event->position().toPoint();
+    emit PointerMoved(p.x(), p.y());
+}
+
+void TPageImage::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit Clicked();
+}
+
+// -------------------------------------------------------------------- TForm1
+
+TForm1::TForm1(const QStringList& args, QWidget* parent) : QMainWindow(parent), args_(args)
+{
+    Form1 = this;
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Form1"));
+    setGeometry(692, 227, 1117, 813);
+    setFont(WindowFont().ToQFont());
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
+
+    ScrollBox1 = new QScrollArea(this);
+    ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
+    ScrollBox1->setWidgetResizable(false);
+    ScrollBox1->setFrameShape(QFrame::NoFrame);
+    auto* content = new QWidget;
+    Image1 = new TPageImage(content);
+    Image1->move(-1, 0);  // the page image's left column sits one pixel outside the scroll area
+    content->setFixedSize(Image1->width() - 1, Image1->height());
+    ScrollBox1->setWidget(content);
+    setCentralWidget(ScrollBox1);
+    connect(Image1, &TPageImage::PointerMoved, this, &TForm1::FormMouseMove);
+    connect(Image1, &TPageImage::Clicked, this, &TForm1::Image1Click);
+
+    CreateMenu();
+    CreateStatusBar();
+
+    IniFileName = SettingsFileName();
+    OpenDialogDir = QFileInfo(QCoreApplication::applicationFilePath()).absolutePath();
+    {
+        TIniFile ini(IniFileName);
+        if (ini.SectionExists(IniSection)) {
+            const QString last = ini.ReadString(IniSection, IniKey, QString());
+            OpenDialogDir = last.isEmpty() ? QString() : QFileInfo(last).absolutePath();
+        }
+    }
+    CanvasFont = WindowFont();
+    CurrentBitmap = nullptr;
+
+    ValWin1 = new TValWin(this);
+    ValWin1->setObjectName(QStringLiteral("ValWin1"));
+    ValWin1->SetOnScreen(false);
+    ValWin1->SetTimeout(0);
+}
+
+TForm1::~TForm1()
+{
+    if (!closed_) {
+        // Destroyed without closing (tests, batch runs): nothing is saved,
+        // but the objects still go.
+        ClearObjects();
+    }
+    delete RecentFiles;
+    RecentFiles = nullptr;
+    if (Form1 == this) Form1 = nullptr;
+}
+
+void TForm1::CreateMenu()
+{
+    auto action = [this](QMenu* menu, const char* name, const QString& caption, auto handler) {
+        QAction* a = menu->addAction(caption);
+        a->setObjectName(QLatin1String(name));
+        connect(a, &QAction::triggered, this, handler);
+        return a;
+    };
+    auto separator = [](QMenu* menu, const char* name) { menu->addSeparator()->setObjectName(QLatin1String(name)); };
+
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    action(file, "miFileOpen", QStringLiteral("&Open"), &TForm1::miFileOpenClick);
+    QMenu* recent = file->addMenu(QStringLiteral("Recent Files"));
+    recent->menuAction()->setObjectName(QStringLiteral("miFileList"));
+    separator(file, "N2");
+    action(file, "miFilePrint", QStringLiteral("&Print"), &TForm1::miFilePrintClick);
+    action(file, "miFilePrintSetup", QStringLiteral("Print &Setup"), &TForm1::miFilePrintSetupClick);
+    separator(file, "N1");
+    action(file, "miFileExit", QStringLiteral("E&xit"), &TForm1::miFileExitClick);
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    action(view, "miFont", QStringLiteral("&Font"), &TForm1::miFontClick);
+    action(view, "miRepaint", QStringLiteral("&Repaint"), &TForm1::miRepaintClick);
+    action(view, "miBackground", QStringLiteral("&Background"), &TForm1::miBackgroundClick);
+    QMenu* page = view->addMenu(QStringLiteral("&Page"));
+    page->menuAction()->setObjectName(QStringLiteral("miViewPage"));
+    for (const char* name : {"A0", "A1", "A2", "A3", "A4", "-", "A", "B", "C", "D", "E"}) {
+        if (name[0] == '-') {
+            page->addSeparator();
+            continue;
+        }
+        QAction* a = page->addAction(QLatin1String(name));
+        a->setObjectName(QStringLiteral("miPage") + QLatin1String(name));
+        connect(a, &QAction::triggered, this, [this, a] { miViewPageClick(a); });
+    }
+    action(view, "miPreview", QStringLiteral("Preview"), &TForm1::miPreviewClick);
+
+    QMenu* objects = menuBar()->addMenu(QStringLiteral("&Objects"));
+    action(objects, "miBitmap", QStringLiteral("&Bitmap"), &TForm1::miBitmapClick);
+    action(objects, "miDocBox", QStringLiteral("DocBox"), &TForm1::miDocBoxClick);
+    action(objects, "miAnnotate", QStringLiteral("Annotate"), &TForm1::miAnnotateClick);
+    action(objects, "miLineData", QStringLiteral("Line Data"), &TForm1::miLineDataClick);
+    action(objects, "miJunction", QStringLiteral("Junction"), &TForm1::miJunctionClick);
+    action(objects, "que1", QStringLiteral("que"), &TForm1::que1Click);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    action(help, "Help2", QStringLiteral("&Help"), &TForm1::Help2Click);
+    QAction* about = help->addAction(QStringLiteral("&About"));
+    about->setObjectName(QStringLiteral("About1"));
+
+    RecentFiles = new TRecentFiles(recent);
+    RecentFiles->OnClick = [this](TRecentFiles*) { RecentFileClick(); };
+}
+
+void TForm1::CreateStatusBar()
+{
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setFixedHeight(24);
+    StatusBar1->setSizeGripEnabled(false);
+    for (const PanelSpec& spec : kPanels) {
+        auto* label = new QLabel(QLatin1String(spec.text));
+        label->setFixedWidth(spec.width);
+        label->setFrameShape(QFrame::Panel);
+        label->setFrameShadow(QFrame::Sunken);
+        StatusBar1->addWidget(label);
+        panels_.push_back(label);
+    }
+    setStatusBar(StatusBar1);
+}
+
+QAction* TForm1::MenuAction(const QString& name) const
+{
+    const auto actions = findChildren<QAction*>(name);
+    return actions.isEmpty() ? nullptr : actions.first();
+}
+
+QString TForm1::PanelText(int panel) const
+{
+    return panel >= 0 && panel < int(panels_.size()) ? panels_[panel]->text() : QString();
+}
+
+void TForm1::SetPanel(int panel, const QString& text) { panels_[panel]->setText(text); }
+
+// ------------------------------------------------------------ start and stop
+
+void TForm1::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    RepaintPage();
+}
+
+void TForm1::FormShow()
+{
+    frmHelp = new TfrmHelp(this);
+    ClearObjects();
+    ExportMode = false;
+    ProcessCommandLine();
+    if (!BatchMode) Guarded([&] { ValWin1->open(); });
+}
+
+void TForm1::ProcessCommandLine()
+{
+    bool namedDrawing = false;
+    for (int i = 1; i < args_.size(); ++i) {
+        const QString& arg = args_[i];
+        if (!arg.startsWith(QLatin1String("--"))) {
+            namedDrawing = true;
+            Guarded([&] { LoadDrawing(arg); });
+            continue;
+        }
+        const QString name = arg.mid(2);
+        if (name.compare(QLatin1String("Export"), Qt::CaseInsensitive) == 0) {
+            ExportMode = true;
+        } else if (name.compare(QLatin1String("Png"), Qt::CaseInsensitive) == 0) {
+            PngMode = true;
+        } else if (name.compare(QLatin1String("Batch"), Qt::CaseInsensitive) == 0) {
+            // Taken before start-up (no window, no waiting dialogs).
+        } else if (name.compare(QLatin1String("Help"), Qt::CaseInsensitive) == 0) {
+            Dialogs().ExecModal(*frmHelp);
+            TerminateRequested = true;
+            namedDrawing = true;
+        } else {
+            Dialogs().ShowMessage(QStringLiteral("Parameter '") + name + QStringLiteral("' not recognised"));
+        }
+    }
+    if (!namedDrawing && !BatchMode) Guarded([&] { ChooseDrawing(); });
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    if (!closed_) {
+        closed_ = true;
+        Guarded([&] {
+            CloseDrawing();
+            Objects.clear();
+            delete RecentFiles;  // writes the list if it changed
+            RecentFiles = nullptr;
+        });
+        Guarded([&] { ValWin1->close(); });
+    }
+    event->accept();
+    // Closing the main window ends the event loop, whatever else is open.
+    QCoreApplication::quit();
+}
+
+// ------------------------------------------------------------------ loading
+
+void TForm1::ChooseDrawing()
+{
+    const auto chosen = Dialogs().OpenFile(QStringLiteral("Quorvid File (*.q01)"), OpenDialogDir);
+    if (!chosen) return;
+    {
+        TIniFile ini(IniFileName);
+        ini.WriteString(IniSection, IniKey, *chosen);
+    }
+    LoadDrawing(*chosen);
+}
+
+void TForm1::CloseDrawing()
+{
+    if (!Objects.empty() && RecentFiles) RecentFiles->AddFile(DrawingFileName);
+    ClearObjects();
+}
+
+void TForm1::ClearObjects()
+{
+    while (!Objects.empty()) Objects.erase(Objects.begin());
+    CurrentBitmap = nullptr;
+}
+
+std::unique_ptr<QFile> TForm1::OpenSplitFile(const QString& kind)
+{
+    const QString name = ExportDir + QDir::separator() + kind + QStringLiteral(".q01");
+    const bool existed = QFileInfo::exists(name);
+    auto file = std::make_unique<QFile>(name);
+    // Opened from its first byte and cut to what this load writes.
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw EFileError((existed ? QStringLiteral("Cannot open file ") : QStringLiteral("Cannot create file ")) +
+                         QDir::toNativeSeparators(name));
+    return file;
+}
+
+void TForm1::LoadDrawing(const QString& path)
+{
+    if (!QFileInfo::exists(path) || QFileInfo(path).isDir()) {
+        Dialogs().ShowMessage(QStringLiteral("File '%1' not found").arg(path));
+        AllDrawingsComplete = false;
+        return;
+    }
+    CloseDrawing();
+    DrawingFileName = path;
+
+    QByteArray image;
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            AllDrawingsComplete = false;
+            throw EFileError(QStringLiteral("Cannot open file ") + QDir::toNativeSeparators(path));
+        }
+        image = file.readAll();
+    }
+    const QString caption = QFileInfo(path).fileName();
+    setWindowTitle(caption);
+
+    std::vector<std::unique_ptr<QFile>> splitFiles;
+    std::vector<QFile*> splitPointers;
+    if (ExportMode) {
+        const QFileInfo info(path);
+        ExportDir = info.absolutePath() + QDir::separator() + QFileInfo(caption).completeBaseName();
+        QDir().mkdir(ExportDir);
+        try {
+            for (const SplitKind& kind : kSplitKinds) splitFiles.push_back(OpenSplitFile(QLatin1String(kind.name)));
+        } catch (const EFileError&) {
+            AllDrawingsComplete = false;
+            throw;  // the files opened so far close with their owners
+        }
+        for (auto& f : splitFiles) splitPointers.push_back(f.get());
+    }
+
+    const auto* start = reinterpret_cast<const std::uint8_t*>(image.constData());
+    std::optional<int> pageIndex;
+    const bool complete = WalkRecords(start, start + image.size(), splitPointers, pageIndex);
+    splitFiles.clear();
+    if (complete) {
+        if (pageIndex)
+            SetPageImageSize(*pageIndex);
+        else
+            RepaintPage();  // no header: the page keeps its current size
+        FitToWorkArea();
+        applicationTitle = windowTitle();
+    } else {
+        AllDrawingsComplete = false;
+        RepaintPage();
+    }
+    if (PngMode) WritePng(path);
+}
+
+bool TForm1::WalkRecords(const std::uint8_t* start, const std::uint8_t* end, std::vector<QFile*>& splitFiles,
+                         std::optional<int>& pageIndex)
+{
+    const std::uint8_t* pos = start;
+    while (pos < end) {
+        const std::uint8_t* recordStart = pos;
+        const std::uint8_t type = *pos;
+        const auto available = std::size_t(end - pos);
+        const std::int64_t length = RecordLength(pos, available);
+        const std::uint64_t offset = std::uint64_t(recordStart - start);
+        if (length < 0) {
+            Dialogs().ShowMessage(QStringLiteral("%1 : Type %2").arg(Hex(offset, 8), Hex(type, 2)));
+            return false;
+        }
+        if (std::uint64_t(length) > available) {
+            Dialogs().ShowMessage(QStringLiteral("The record at %1 (type %2) is cut short by the end of the file; "
+                                                 "the drawing is shown up to it.")
+                                      .arg(Hex(offset, 8), Hex(type, 2)));
+            return false;
+        }
+        std::unique_ptr<QuorvidObject> object;
+        switch (type) {
+        case 0x00: {
+            auto header = std::make_unique<Header>(pos, end);
+            pageIndex = header->GetPageIndex();
+            Page().Background = clWhite;
+            object = std::move(header);
+            break;
+        }
+        case 0x10: object = std::make_unique<LineData>(pos, end); break;
+        case 0x20: object = std::make_unique<Junction>(pos, end); break;
+        case 0x30: object = std::make_unique<Annotate>(pos, end); break;
+        case 0x40:
+            Dialogs().ShowMessage(QStringLiteral("0x40"));
+            pos += 16;
+            continue;
+        case 0x50: object = std::make_unique<DocBox>(pos, end); break;
+        case 0x60: object = std::make_unique<Mod0x60>(pos, end); break;
+        case 0x70: object = std::make_unique<Bitmap>(pos, end); break;
+        }
+        pos = recordStart + length;  // every record is exactly its framed length
+        Objects.push_back(std::move(object));
+        if (!splitFiles.empty()) {
+            const char* bytes = reinterpret_cast<const char*>(recordStart);
+            for (std::size_t k = 0; k < 5; ++k) {
+                if (type == 0x00 || type == kSplitKinds[k].type) {
+                    if (splitFiles[k]->write(bytes, length) != length)
+                        throw EFileError(QStringLiteral("Unable to write to ") +
+                                         QDir::toNativeSeparators(splitFiles[k]->fileName()));
+                }
+            }
+        }
+    }
+    return true;
+}
+
+void TForm1::FitToWorkArea()
+{
+    QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const QRect work = screen ? screen->availableGeometry() : QRect(0, 0, 1920, 1080);
+    const int chromeHeight = menuBar()->sizeHint().height();
+    int width = std::min(Image1->width(), work.width());
+    int height = std::min(Image1->height(), work.height());
+    resize(width, height + chromeHeight);
+}
+
+void TForm1::WritePng(const QString& drawingPath)
+{
+    const QFileInfo info(drawingPath);
+    const QString png = info.absolutePath() + QDir::separator() + info.completeBaseName() + QStringLiteral(".png");
+    if (!Image1->Surface().Image().save(png, "PNG"))
+        throw EFileError(QStringLiteral("Cannot create file ") + QDir::toNativeSeparators(png));
+}
+
+// ----------------------------------------------------------------- painting
+
+void TForm1::PaintObjects(TSurface& canvas)
+{
+    const std::size_t n = Objects.size();
+    for (std::size_t i = 0; i < n && i < Objects.size(); ++i) Objects[i]->Draw(canvas);
+}
+
+void TForm1::RepaintPage()
+{
+    if (painting_) return;  // painting never asks for another paint
+    painting_ = true;
+    repaintPending_ = false;
+    ++paintCount_;
+    PaintObjects(Image1->Surface());
+    Image1->update();
+    painting_ = false;
+}
+
+void TForm1::Invalidate()
+{
+    if (repaintPending_) return;
+    repaintPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        if (repaintPending_) RepaintPage();
+    });
+}
+
+void TForm1::SetPageImageSize(int index)
+{
+    const QSize size = GetPageSize(index);
+    Image1->SetPageSize(size.width(), size.height());
+    Image1->parentWidget()->setFixedSize(size.width() - 1, size.height());
+    RepaintPage();
+}
+
+// ---------------------------------------------------------- pointer tracking
+
+void TForm1::FormMouseMove(int x, int y)
+{
+    CanvasBrush.Style = bsClear;
+    CanvasPen.Style = psSolid;
+    CanvasPen.Colour = clRed;
+    for (std::size_t i = 0; i < Objects.size(); ++i) {
+        QuorvidObject* object = Objects[i].get();
+        if (!object->IsClass(QStringLiteral("Bitmap"))) continue;
+        bool valid = false;
+        const TRect r = object->GetRect(valid);
+        if (r.Left <= x && x <= r.Right && r.Top <= y && y <= r.Bottom) {
+            auto* bitmap = static_cast<Bitmap*>(object);
+            CurrentBitmap = bitmap;
+            SetPanel(1, QString::fromLatin1(bitmap->GetName()));
+            SetPanel(3, QString::fromLatin1(bitmap->GetValue()));
+            SetPanel(5, QString::fromLatin1(bitmap->GetPackage()));
+            SetPanel(7, QString::number(bitmap->GetRotation() * 90));
+            SetPanel(9, bitmap->GetHFlip() ? QStringLiteral("yes") : QStringLiteral("no"));
+            SetPanel(11, bitmap->GetVFlip() ? QStringLiteral("yes") : QStringLiteral("no"));
+            return;
+        }
+    }
+    CurrentBitmap = nullptr;
+    for (int panel : {1, 3, 5, 7, 9, 11}) SetPanel(panel, QString());
+}
+
+void TForm1::Image1Click() {}
+
+// -------------------------------------------------------------- menu actions
+
+void TForm1::miFileOpenClick()
+{
+    Guarded([&] { ChooseDrawing(); });
+    RepaintPage();
+}
+
+void TForm1::miFilePrintClick() {}
+void TForm1::miFilePrintSetupClick() {}
+
+void TForm1::miFileExitClick() { close(); }
+
+void TForm1::miFontClick()
+{
+    if (auto font = Dialogs().ChooseFont(CanvasFont)) CanvasFont = *font;
+    Invalidate();
+}
+
+void TForm1::miRepaintClick() { Invalidate(); }
+
+void TForm1::miBackgroundClick()
+{
+    if (auto colour = Dialogs().ChooseColour(Page().Background)) {
+        Page().Background = *colour;
+        RepaintPage();
+    }
+}
+
+void TForm1::miViewPageClick(QAction* entry)
+{
+    QString caption = entry->text();
+    const int amp = caption.indexOf(QLatin1Char('&'));
+    if (amp >= 0) caption.remove(amp, 1);
+    const QSize size = SelectPageSize(caption);
+    Image1->SetPageSize(size.width(), size.height());
+    Image1->parentWidget()->setFixedSize(std::max(0, size.width() - 1), size.height());
+    RepaintPage();
+}
+
+void TForm1::miPreviewClick() {}
+namespace {
+// Objects menu: show the existing window instance, without waiting for it.
+void ShowWindow(QWidget* window)
+{
+    if (!window) return;
+    window->show();
+    window->raise();
+}
+}  // namespace
+
+void TForm1::miBitmapClick() { ShowWindow(frmBitmap); }
+void TForm1::miDocBoxClick() {}
+void TForm1::miAnnotateClick() {}
+void TForm1::miLineDataClick() {}
+void TForm1::miJunctionClick() {}
+
+void TForm1::que1Click()
+{
+    const QRect outer = frameGeometry();
+    Dialogs().ShowMessage(QStringLiteral("%1, %2").arg(outer.width()).arg(outer.height()));
+}
+
+void TForm1::Help2Click()
+{
+    if (frmHelp) frmHelp->ShowHelpWindow();
+}
+
+void TForm1::RecentFileClick()
+{
+    if (!RecentFiles) return;
+    const QString path = RecentFiles->ClickedFileName();
+    Guarded([&] { LoadDrawing(path); });
+}

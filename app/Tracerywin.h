@@ -1,9 +1,165 @@
 #pragma once
-// The main window. Until it exists the hooks below do nothing.
+// The main window: menu, page image in a scroll box, status bar; loading a
+// drawing into the object list, split export, painting, pointer tracking.
+
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
 #include "app/Surface.h"
+#include "drawing/Quorvidobject.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QFile;
+class QScrollArea;
+class QStatusBar;
+class Bitmap;
+class TRecentFiles;
+class TValWin;
+class TfrmHelp;
+class TfrmPreview;
+
+// The page image: shows one drawing surface 1:1 and reports pointer moves
+// and clicks in page pixels.
+class TPageImage : public QWidget {
+    Q_OBJECT
+public:
+    explicit TPageImage(QWidget* parent);
+    TSurface& Surface() { return surface_; }
+    void SetPageSize(int width, int height);
+
+signals:
+    void PointerMoved(int x, int y);
+    void Clicked();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    TSurface surface_;
+};
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    // args: the command line, argument 0 being the program itself.
+    explicit TForm1(const QStringList& args, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Start-up: the first showing of the window works through the command
+    // line. In batch mode the window is never shown.
+    void FormShow();
+
+    // Loading and the object list.
+    void LoadDrawing(const QString& path);
+    void CloseDrawing();
+    void ClearObjects();
+    void ChooseDrawing();
+    void PaintObjects(TSurface& canvas);
+    void SetPageImageSize(int index);
+
+    // Redraws the page at once / at the next opportunity (once, however
+    // often it is asked for before then).
+    void RepaintPage();
+    void Invalidate();
+
+    // Pointer tracking over the page image, in page pixels.
+    void FormMouseMove(int x, int y);
+    void Image1Click();
+
+    // Menu handlers.
+    void miFileOpenClick();
+    void miFilePrintClick();
+    void miFilePrintSetupClick();
+    void miFileExitClick();
+    void miFontClick();
+    void miRepaintClick();
+    void miBackgroundClick();
+    void miViewPageClick(QAction* entry);
+    void miPreviewClick();
+    void miBitmapClick();
+    void miDocBoxClick();
+    void miAnnotateClick();
+    void miLineDataClick();
+    void miJunctionClick();
+    void que1Click();
+    void Help2Click();
+    void RecentFileClick();
+
+    // State, as the rest of the program sees it.
+    QString IniFileName;
+    QString IniSection = QStringLiteral("Main");
+    QString IniKey = QStringLiteral("File");
+    QString DrawingFileName;
+    QString ExportDir;
+    bool ExportMode = false;
+    bool PngMode = false;
+    bool BatchMode = false;
+    std::vector<std::unique_ptr<QuorvidObject>> Objects;
+    TRecentFiles* RecentFiles = nullptr;
+    Bitmap* CurrentBitmap = nullptr;
+    QString OpenDialogDir;
+    // The main window's own canvas state (not the page image's).
+    TPen CanvasPen;
+    TBrush CanvasBrush;
+    TFont CanvasFont;
+
+    // Outcome of the command line: whether the program should end after
+    // start-up, and whether every named drawing was found and walked to its end.
+    bool TerminateRequested = false;
+    bool AllDrawingsComplete = true;
+
+    const QStringList& Arguments() const { return args_; }
+    TPageImage* Image1 = nullptr;
+    QScrollArea* ScrollBox1 = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    TfrmHelp* frmHelp = nullptr;
+    TfrmPreview* frmPreview = nullptr;
+    TValWin* ValWin1 = nullptr;
+    QString PanelText(int panel) const;
+    int PaintCount() const { return paintCount_; }
+    QAction* MenuAction(const QString& name) const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void CreateMenu();
+    void CreateStatusBar();
+    void ProcessCommandLine();
+    bool WalkRecords(const std::uint8_t* start, const std::uint8_t* end, std::vector<QFile*>& splitFiles,
+                     std::optional<int>& pageIndex);
+    std::unique_ptr<QFile> OpenSplitFile(const QString& kind);
+    void FitToWorkArea();
+    void WritePng(const QString& drawingPath);
+    void SetPanel(int panel, const QString& text);
+
+    QStringList args_;
+    std::vector<QLabel*> panels_;
+    bool closed_ = false;
+    bool painting_ = false;
+    bool repaintPending_ = false;
+    bool shown_ = false;
+    int paintCount_ = 0;
+};
+
+extern TForm1* Form1;
+
+// The title the desktop's task list shows for the program.
+QString ApplicationTitle();
 
 // Repaints the main window's page at once (settings windows call this after
-// every change of an appearance setting).
+// every change of an appearance setting). Does nothing without a main window.
 void RepaintMain();
 // The pen of the main window's own canvas (not the page image's); line types
 // without a choice of their own draw with it.

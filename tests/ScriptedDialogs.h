@@ -12,6 +12,7 @@
 #include <QDialog>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -43,6 +44,9 @@ public:
     std::vector<TFont> FontPresets;
     std::vector<TColor> ColourPresets;
     QStringList OpenFilters;
+    QStringList OpenDirs;
+    // Runs while a window is shown modally; it may work the window's controls.
+    std::function<void(QDialog&)> OnModal;
     int PrinterSetups = 0;
     int ModalRuns = 0;
 
@@ -62,9 +66,10 @@ public:
         AllTexts << text;
         return Take(YesNo, false);
     }
-    std::optional<QString> OpenFile(const QString& filter, const QString&) override
+    std::optional<QString> OpenFile(const QString& filter, const QString& initialDir) override
     {
         OpenFilters << filter;
+        OpenDirs << initialDir;
         return Take(OpenFiles, std::optional<QString>());
     }
     std::optional<QString> SaveFile(const QString&) override { return Take(SaveFiles, std::optional<QString>()); }
@@ -80,9 +85,10 @@ public:
     }
     bool Print(QPrinter&) override { return Take(PrintAnswers, false); }
     void PrinterSetup(QPrinter&) override { ++PrinterSetups; }
-    int ExecModal(QDialog&) override
+    int ExecModal(QDialog& dialog) override
     {
         ++ModalRuns;
+        if (OnModal) OnModal(dialog);
         return Take(ModalResults, int(QDialog::Rejected));
     }
 

@@ -1,0 +1,43 @@
+#pragma once
+// The command-line help window: the command line the program was started
+// with, the list of options and the purpose of the selected one.
+
+#include <QDialog>
+
+class QLineEdit;
+class QPlainTextEdit;
+class QTreeWidget;
+class TValWin;
+
+class TfrmHelp : public QDialog {
+    Q_OBJECT
+public:
+    explicit TfrmHelp(QWidget* owner);
+
+    // Help ▸ Help: shown as a help page, not modal.
+    void ShowHelpWindow();
+
+    void FormShow();
+    void FormClose();
+    void lvOptionsSelectItem();
+
+    // The options with their list texts and purpose texts.
+    struct Option {
+        const char* caption;
+        const char* subItem;
+        const char* purpose;
+    };
+    static const std::vector<Option>& Options();
+    // The command line as shown: argument 0, a blank, then the other
+    // arguments one after another.
+    static QString CommandLineText(const QStringList& args);
+
+    QLineEdit* leCmdLine = nullptr;
+    QTreeWidget* lvOptions = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+    TValWin* ValWin1 = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void done(int result) override;
+};

@@ -1,0 +1,72 @@
+// The program itself, run in batch mode from a copy beside its own settings file.
+#include "AppFixture.h"
+
+#include <QImage>
+#include <QProcess>
+
+namespace {
+struct RunResult {
+    int status = -1;
+    QString out, err;
+};
+}  // namespace
+
+class BatchTest : public TempSettings {
+protected:
+    // Runs a copy of the program placed in the test's folder, so its
+    // settings file is the test's own.
+    RunResult Run(const QStringList& args)
+    {
+        const QString exe = Path("tracery");
+        if (!QFileInfo::exists(exe)) EXPECT_TRUE(QFile::copy(TRACERY_BINARY, exe));
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("XDG_RUNTIME_DIR", dir.path());  // Qt warns on standard error without one
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(dir.path());
+        p.start(exe, args);
+        EXPECT_TRUE(p.waitForFinished(60000));
+        return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
+                QString::fromLocal8Bit(p.readAllStandardError())};
+    }
+};
+
+TEST_F(BatchTest, PngOfAHeaderOnlyA4DrawingIsTheSheet)
+{
+    const QString a = Write("a.q01", q01::Header(0));
+    const RunResult r = Run({"--batch", "--png", a});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    QImage png(Path("a.png"));
+    ASSERT_FALSE(png.isNull());
+    EXPECT_EQ(png.size(), QSize(1110, 720));
+    EXPECT_EQ(png.pixel(5, 5), qRgb(0, 0, 255));         // frame
+    EXPECT_EQ(png.pixel(276, 10), qRgb(166, 202, 240));  // column tick
+    EXPECT_EQ(png.pixel(500, 300), qRgb(255, 255, 255)); // page interior
+    EXPECT_FALSE(QFileInfo::exists(Path("tracery.ini")));  // a batch run shows no window to place
+}
+
+TEST_F(BatchTest, MissingDrawingIsReportedOnStandardErrorAndExitsOne)
+{
+    const RunResult r = Run({"--batch", "missing.q01"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "File 'missing.q01' not found\n");
+}
+
+TEST_F(BatchTest, ExportAndMessagesWorkWithoutAWindow)
+{
+    q01::Bytes bad(16, 0);
+    bad[0] = 0x99;
+    const QString a = Write("a.q01", Cat({q01::Header(0), q01::Record0x40(), bad}));
+    const RunResult r = Run({"--batch", "--export", a, "--nonsense"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "0x40\n00000020 : Type 99\nParameter 'nonsense' not recognised\n");
+    EXPECT_EQ(ReadAll(Path("a/Line.q01")).size(), 16);
+}
+
+TEST_F(BatchTest, BatchWithoutDrawingsEndsAtOnceWithStatusZero)
+{
+    const RunResult r = Run({"--batch"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+}

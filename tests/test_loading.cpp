@@ -1,0 +1,150 @@
+// Loading a drawing into the object list, and the split export.
+#include "AppFixture.h"
+
+#include <QFileInfo>
+
+#include "app/Recentfiles.h"
+#include "drawing/Header.h"
+
+using LoadingTest = MainWindowTest;
+
+TEST_F(LoadingTest, HeaderOnlyDrawingGivesOneObjectAndItsPageSize)
+{
+    const QString path = Write("a.q01", q01::Header(0));
+    TForm1& f = Start({path});
+    EXPECT_EQ(f.Objects.size(), 1u);
+    EXPECT_EQ(f.windowTitle(), "a.q01");
+    EXPECT_EQ(ApplicationTitle(), "a.q01");
+    EXPECT_EQ(f.Image1->width(), 1110);
+    EXPECT_EQ(f.Image1->height(), 720);
+    EXPECT_EQ(f.DrawingFileName, path);
+    EXPECT_TRUE(dialogs.Messages.isEmpty());
+}
+
+TEST_F(LoadingTest, SplitFilesHoldTheHeaderAndTheRecordsOfTheirKind)
+{
+    const q01::Bytes header = q01::Header(0), line = q01::Line(10, 20, 200, 20, 3), marker = q01::Marker(5, 5, 2);
+    const QString path = Write("amp.q01", Cat({header, line, marker}));
+    TForm1& f = Start({"--export", path});
+    EXPECT_EQ(f.Objects.size(), 3u);  // the marker is loaded and drawn, but split nowhere
+    const QString split = Path("amp");
+    EXPECT_TRUE(QFileInfo(split).isDir());
+    EXPECT_EQ(f.ExportDir, QDir::toNativeSeparators(split));
+    const QByteArray h(reinterpret_cast<const char*>(header.data()), 16);
+    const QByteArray l(reinterpret_cast<const char*>(line.data()), 16);
+    EXPECT_EQ(ReadAll(split + "/Line.q01"), h + l);
+    for (const char* kind : {"Bitmap", "Junction", "DocBox", "Annotate"})
+        EXPECT_EQ(ReadAll(split + "/" + kind + ".q01"), h) << kind;
+    // Nothing named with a backslash lands beside the drawing.
+    EXPECT_FALSE(QFileInfo::exists(Path("amp\\Line.q01")));
+}
+
+TEST_F(LoadingTest, EveryKindGoesToItsOwnSplitFileInFileOrder)
+{
+    const q01::Bytes h = q01::Header(1), j = q01::Junction(3, 4), a = q01::Annotation(5, 6, 1, "R1"),
+                     d = q01::DocBox(1, 2, 300, 200, {"TITLE", "REV A"}), l = q01::Line(1, 1, 9, 9, 1),
+                     h2 = q01::Header(0);
+    const QString path = Write("all.q01", Cat({h, j, a, d, l, h2, l}));
+    Start({"--ExPoRt", path});
+    auto bytes = [](std::initializer_list<q01::Bytes> parts) {
+        const q01::Bytes all = Cat(parts);
+        return QByteArray(reinterpret_cast<const char*>(all.data()), qsizetype(all.size()));
+    };
+    EXPECT_EQ(ReadAll(Path("all/Junction.q01")), bytes({h, j, h2}));
+    EXPECT_EQ(ReadAll(Path("all/Annotate.q01")), bytes({h, a, h2}));
+    EXPECT_EQ(ReadAll(Path("all/DocBox.q01")), bytes({h, d, h2}));
+    EXPECT_EQ(ReadAll(Path("all/Line.q01")), bytes({h, l, h2, l}));
+    EXPECT_EQ(ReadAll(Path("all/Bitmap.q01")), bytes({h, h2}));
+}
+
+TEST_F(LoadingTest, ExportingAgainRewritesSplitFilesToExactlyThisLoad)
+{
+    const QString path = Write("amp.q01", Cat({q01::Header(0), q01::Line(1, 2, 3, 4, 1), q01::Line(1, 2, 3, 4, 1)}));
+    TForm1& f = Start({"--export", path});
+    Write("amp.q01", q01::Header(0));
+    f.LoadDrawing(path);
+    EXPECT_TRUE(dialogs.Messages.isEmpty());
+    EXPECT_EQ(ReadAll(Path("amp/Line.q01")).size(), 16);
+}
+
+TEST_F(LoadingTest, Record0x40IsReportedSkippedAndNeverSplit)
+{
+    const q01::Bytes line = q01::Line(1, 2, 3, 4, 1);
+    const QString path = Write("x.q01", Cat({q01::Header(0), line, q01::Record0x40(), line}));
+    TForm1& f = Start({"--export", path});
+    EXPECT_EQ(dialogs.Messages, QStringList{"0x40"});
+    EXPECT_EQ(f.Objects.size(), 3u);
+    EXPECT_EQ(ReadAll(Path("x/Line.q01")).size(), 48);
+}
+
+TEST_F(LoadingTest, UnknownTypeEndsTheWalkNamingItsOffsetAndKeepsThePageSize)
+{
+    const q01::Bytes line = q01::Line(1, 2, 3, 4, 1);
+    q01::Bytes bad(16, 0);
+    bad[0] = 0x15;
+    const QString path = Write("x.q01", Cat({q01::Header(2), line, line, bad, line}));
+    TForm1& f = Start({path});
+    EXPECT_EQ(dialogs.Messages, QStringList{"00000030 : Type 15"});
+    EXPECT_EQ(f.Objects.size(), 3u);
+    // The walk did not end normally, so the page keeps its earlier size.
+    EXPECT_EQ(f.Image1->width(), 1090);
+    EXPECT_EQ(f.Image1->height(), 713);
+    EXPECT_FALSE(f.AllDrawingsComplete);
+}
+
+TEST_F(LoadingTest, TruncatedRecordIsReportedAndTheObjectsBeforeItStay)
+{
+    q01::Bytes bytes = Cat({q01::Header(0), q01::Line(1, 2, 3, 4, 1), q01::Annotation(10, 20, 0, "HELLO")});
+    bytes.resize(bytes.size() - 5);
+    const QString path = Write("t.q01", bytes);
+    TForm1& f = Start({path});
+    ASSERT_EQ(dialogs.Messages.size(), 1);
+    EXPECT_EQ(dialogs.Messages[0],
+              "The record at 00000020 (type 30) is cut short by the end of the file; the drawing is shown up to it.");
+    EXPECT_EQ(f.Objects.size(), 2u);
+}
+
+TEST_F(LoadingTest, MissingFileIsNamedExactlyAndTheShownDrawingStays)
+{
+    const QString path = Write("a.q01", Cat({q01::Header(0), q01::Line(1, 2, 3, 4, 1)}));
+    TForm1& f = Start({path});
+    f.LoadDrawing("no/such.q01");
+    EXPECT_EQ(dialogs.Messages, QStringList{"File 'no/such.q01' not found"});
+    EXPECT_EQ(f.Objects.size(), 2u);
+    EXPECT_EQ(f.windowTitle(), "a.q01");
+    EXPECT_EQ(f.DrawingFileName, path);
+}
+
+TEST_F(LoadingTest, EmptyFileLoadsNothingAndKeepsThePageSize)
+{
+    const QString a3 = Write("a3.q01", q01::Header(1));
+    const QString empty = Write("empty.q01", {});
+    TForm1& f = Start({a3, empty});
+    EXPECT_TRUE(f.Objects.empty());
+    EXPECT_EQ(f.windowTitle(), "empty.q01");
+    EXPECT_EQ(f.Image1->width(), 1550);
+    EXPECT_TRUE(f.AllDrawingsComplete);
+}
+
+TEST_F(LoadingTest, SplitFileThatCannotBeCreatedEndsTheLoadWithTheErrorBox)
+{
+    const QString path = Write("amp.q01", q01::Header(0));
+    Write("amp", {});  // a file where the split directory should be
+    TForm1& f = Start({"--export", path});
+    ASSERT_EQ(dialogs.Errors.size(), 1);
+    EXPECT_EQ(dialogs.Errors[0], "Cannot create file " + QDir::toNativeSeparators(Path("amp/Bitmap.q01")));
+    EXPECT_TRUE(f.Objects.empty());
+}
+
+TEST_F(LoadingTest, ClosingADrawingHandsItToTheRecentFilesOnlyWhenItHadObjects)
+{
+    const QString a = Write("a.q01", q01::Header(0));
+    const QString empty = Write("e.q01", {});
+    const QString b = Write("b.q01", q01::Header(0));
+    TForm1& f = Start({a, empty, b});
+    EXPECT_EQ(f.RecentFiles->Files(), QStringList{a});
+    EXPECT_EQ(f.Objects.size(), 1u);
+    f.close();
+    EXPECT_EQ(TIniFile(IniPath()).ReadString("Recent Files", "File1", ""), b);
+    EXPECT_EQ(TIniFile(IniPath()).ReadString("Recent Files", "File2", ""), a);
+}
