@@ -1,0 +1,71 @@
+#pragma once
+// TfrmJunction: the settings window of junction dots: their diameter (0 to
+// 100; the dot's box is twice this on a side) and their fill colour, picked
+// from the shared palette. Junction drawing asks it through IJunctionSettings
+// on every paint. Section "Junction Data" holds "Diameter" and "Colour"; the
+// palette is read and written through the same settings file object first.
+// Unchecking "Visible" hides all junctions.
+
+#include <QWidget>
+
+#include "app/Surface.h"
+#include "drawing/Objectsettings.h"
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+class TIniFile;
+class TfraColour;
+class TValWin;
+
+class TfrmJunction : public QWidget, public IJunctionSettings {
+    Q_OBJECT
+
+public:
+    explicit TfrmJunction(QWidget* parent = nullptr);
+    ~TfrmJunction() override;
+
+    // Controls.
+    QLabel* Label1;
+    QSpinBox* udDiameter;   // the up-down position, 0 .. 100
+    QLineEdit* efDiameter;  // the number field of udDiameter
+    QGroupBox* gbColour;
+    TfraColour* fraColour1;
+    QCheckBox* cbVisible;
+    QPushButton* btnLoad;
+    QPushButton* btnSave;
+    QPushButton* btnQuit;
+    TValWin* ValWin1;  // placement, owned by the window
+
+    // Without a stored diameter 3; without a stored colour the palette
+    // frame's colour.
+    void LoadSettings();
+    void ReadSettings(TIniFile& ini);
+    // Throw EFileError.
+    void SaveSettings();
+    void WriteSettings(TIniFile& ini);
+
+    // Handlers.
+    void FormShow();
+    void FormClose();
+    void efDiameterChange();
+    void cbVisibleClick();
+    void btnLoadClick();
+    void btnSaveClick();  // throws EFileError
+    void btnQuitClick();
+
+    // IJunctionSettings.
+    int GetDiameter() const override;
+    TColor GetColour() const override;
+    bool IsVisible() const override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+};
+
+// The one instance, set when it is constructed.
+extern TfrmJunction* frmJunction;

@@ -1,0 +1,94 @@
+#include "settings/Linedatawin.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QPushButton>
+#include <QShowEvent>
+
+#include "app/Dialogs.h"
+#include "app/Tracerywin.h"
+#include "settings/Quorvline.h"
+#include "settings/Valwin.h"
+
+TfrmLineData* frmLineData = nullptr;
+
+namespace {
+
+QPushButton* Button(const QString& name, const QString& caption, QWidget* parent, const QRect& geometry)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setGeometry(geometry);
+    return button;
+}
+
+}  // namespace
+
+TfrmLineData::TfrmLineData(QWidget* parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("frmLineData"));
+    setWindowTitle(QStringLiteral("Line Data Settings"));
+    resize(593, 238);
+
+    fraLine1 = new TfraLine(this);
+    fraLine1->setObjectName(QStringLiteral("fraLine1"));
+    fraLine1->setGeometry(0, 0, 483, 238);
+
+    cbVisible = new QCheckBox(QStringLiteral("Visible"), this);
+    cbVisible->setObjectName(QStringLiteral("cbVisible"));
+    cbVisible->setGeometry(496, 16, 89, 24);
+    cbVisible->setChecked(true);
+
+    btnLoad = Button(QStringLiteral("btnLoad"), QStringLiteral("&Load"), this, QRect(496, 56, 89, 30));
+    btnSave = Button(QStringLiteral("btnSave"), QStringLiteral("&Save"), this, QRect(496, 96, 89, 30));
+    btnQuit = Button(QStringLiteral("btnQuit"), QStringLiteral("&Close"), this, QRect(496, 136, 89, 30));
+
+    ValWin1 = new TValWin(this);
+    ValWin1->setObjectName(QStringLiteral("ValWin1"));
+    ValWin1->SetOnScreen(false);
+    ValWin1->SetTimeout(0);
+
+    connect(cbVisible, &QCheckBox::toggled, this, &TfrmLineData::cbVisibleClick);
+    connect(btnLoad, &QPushButton::clicked, this, &TfrmLineData::btnLoadClick);
+    connect(btnSave, &QPushButton::clicked, this, [this] { Guarded([this] { btnSaveClick(); }); });
+    connect(btnQuit, &QPushButton::clicked, this, &TfrmLineData::btnQuitClick);
+
+    fraLine1->LoadSettings();
+
+    frmLineData = this;
+    ObjectSettings().LineData = this;
+}
+
+TfrmLineData::~TfrmLineData()
+{
+    if (ObjectSettings().LineData == this) ObjectSettings().LineData = nullptr;
+    if (frmLineData == this) frmLineData = nullptr;
+}
+
+void TfrmLineData::FormShow() { ValWin1->open(); }
+
+void TfrmLineData::FormClose() { ValWin1->close(); }
+
+void TfrmLineData::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous()) FormShow();
+}
+
+void TfrmLineData::closeEvent(QCloseEvent* event)
+{
+    Guarded([this] { FormClose(); });
+    event->accept();
+}
+
+void TfrmLineData::cbVisibleClick() { RepaintMain(); }
+
+void TfrmLineData::btnLoadClick() { fraLine1->LoadSettings(); }
+
+void TfrmLineData::btnSaveClick() { fraLine1->SaveSettings(); }
+
+void TfrmLineData::btnQuitClick() { hide(); }
+
+const TPen& TfrmLineData::GetPen(int lineType) { return fraLine1->GetPen(lineType); }
+
+bool TfrmLineData::IsVisible() const { return cbVisible->isChecked(); }
