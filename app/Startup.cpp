@@ -5,7 +5,11 @@
 
 #include "app/Dialogs.h"
 #include "app/Tracerywin.h"
+#include "settings/Annotatewin.h"
 #include "settings/Bitmapwin.h"
+#include "settings/Docboxwin.h"
+#include "settings/Junctionwin.h"
+#include "settings/Linedatawin.h"
 
 TStartOptions ScanStartOptions(const QStringList& args)
 {
@@ -27,6 +31,10 @@ void CreateOtherWindows()
 {
     // Each settings window reads its settings from the settings file while it
     // is being created.
+    if (!frmLineData) new TfrmLineData;
+    if (!frmJunction) new TfrmJunction;
+    if (!frmDocBox) new TfrmDocBox;
+    if (!frmAnnotate) new TfrmAnnotate;
     if (!frmBitmap) new TfrmBitmap;
 }
 
@@ -34,6 +42,10 @@ void DestroyOtherWindows()
 {
     // Destroyed without their close handlers running.
     delete frmBitmap;
+    delete frmAnnotate;
+    delete frmDocBox;
+    delete frmJunction;
+    delete frmLineData;
 }
 
 int RunTracery(const QStringList& args)

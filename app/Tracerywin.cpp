@@ -27,7 +27,11 @@
 #include "drawing/Junction.h"
 #include "drawing/Linedata.h"
 #include "drawing/Module_0x60.h"
+#include "settings/Annotatewin.h"
 #include "settings/Bitmapwin.h"
+#include "settings/Docboxwin.h"
+#include "settings/Junctionwin.h"
+#include "settings/Linedatawin.h"
 #include "settings/Inifile.h"
 #include "settings/Valwin.h"
 
@@ -603,10 +607,10 @@ void ShowWindow(QWidget* window)
 }  // namespace
 
 void TForm1::miBitmapClick() { ShowWindow(frmBitmap); }
-void TForm1::miDocBoxClick() {}
-void TForm1::miAnnotateClick() {}
-void TForm1::miLineDataClick() {}
-void TForm1::miJunctionClick() {}
+void TForm1::miDocBoxClick() { ShowWindow(frmDocBox); }
+void TForm1::miAnnotateClick() { ShowWindow(frmAnnotate); }
+void TForm1::miLineDataClick() { ShowWindow(frmLineData); }
+void TForm1::miJunctionClick() { ShowWindow(frmJunction); }
 
 void TForm1::que1Click()
 {

@@ -119,6 +119,10 @@ q01::Component Resistor(const char* name, const char* value, int x, int y, int r
     c.valueText = "0805";
     c.anchorX = std::uint16_t(x), c.anchorY = std::uint16_t(y);
     c.rotation = std::uint8_t(rotation);
+    const int left = rotation == 2 ? x - 40 : x;  // a half turn puts the body left of and above the anchor
+    const int top = rotation == 2 ? y - 20 : y;
+    c.designationX = std::uint16_t(left + 4), c.designationY = std::uint16_t(top - 22);
+    c.valueX = std::uint16_t(left + 4), c.valueY = std::uint16_t(top + 22);
     c.pinStyle = 1;  // short pins, names shown
     c.parts = {{0, 4, 2}};
     Picture pic(41, 21);
@@ -229,7 +233,7 @@ Bytes Sample()
     d += Wire({out.x + 40, r2a.y}, {out.x + 40, out.y});
     d += Wire(out, {out.x + 120, out.y});
     d += Wire({c1b.x, out.y}, c1b);
-    // Ground rail (type 2) and power (type 3).
+    // Ground rail (line type 2) and power.
     const int railY = 620;
     d += Wire(inPlus, {inPlus.x - 20, inPlus.y});
     d += Wire({inPlus.x - 20, inPlus.y}, {inPlus.x - 20, railY});
@@ -237,14 +241,14 @@ Bytes Sample()
     d += Wire({gnd.x, railY}, {c1a.x + 60, railY}, 2);
     d += Wire(c1a, {c1a.x, railY});
     d += Wire(vminus, {vminus.x, railY});
-    d += Wire(vplus, {vplus.x, vplus.y - 30}, 3);
-    // Clock and data of the flip-flop from the output, dashed (type 4).
+    d += Wire(vplus, {vplus.x, vplus.y - 30});
+    // Clock and data of the flip-flop from the output.
     const Point d2 = PinEnd(u2, u2.pins[0]), ck = PinEnd(u2, u2.pins[1]);
-    d += Wire({out.x + 120, out.y}, {out.x + 120, 660}, 4);
-    d += Wire({out.x + 120, 660}, {ck.x - 30, 660}, 4);
-    d += Wire({ck.x - 30, 660}, {ck.x - 30, ck.y}, 4);
-    d += Wire({ck.x - 30, ck.y}, ck, 4);
-    d += Wire(d2, {d2.x - 20, d2.y}, 5);
+    d += Wire({out.x + 120, out.y}, {out.x + 120, 660});
+    d += Wire({out.x + 120, 660}, {ck.x - 30, 660});
+    d += Wire({ck.x - 30, 660}, {ck.x - 30, ck.y});
+    d += Wire({ck.x - 30, ck.y}, ck);
+    d += Wire(d2, {d2.x - 20, d2.y});
 
     for (const Point& j : {tee, Point{out.x + 40, out.y}, Point{c1b.x, out.y}, Point{gnd.x, railY},
                            Point{inPlus.x - 20, railY}, Point{c1a.x, railY}, Point{vminus.x, railY}})
