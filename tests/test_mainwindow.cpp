@@ -1,0 +1,220 @@
+// The main window: page sizes, the View menu, painting, pointer tracking and
+// the recent-files entries.
+#include "AppFixture.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QMenu>
+#include <QScreen>
+
+#include "Q01Component.h"
+#include "app/Recentfiles.h"
+#include "app/Startup.h"
+#include "drawing/Header.h"
+
+namespace {
+q01::Bytes Part(std::uint16_t x, std::uint16_t y, int rotation, bool flip, const std::string& name = "U1",
+                std::uint8_t w = 2, std::uint8_t h = 3)
+{
+    q01::Component c;
+    c.designation = name;
+    c.valueText = "VAL";
+    c.packageText = "PKG";
+    c.anchorX = x, c.anchorY = y;
+    c.rotation = std::uint8_t(rotation);
+    c.hFlip = flip;
+    c.parts = {{0, w, h}};
+    return q01::ComponentRecord(c);
+}
+}  // namespace
+
+using MainViewTest = MainWindowTest;
+
+TEST_F(MainViewTest, PageMenuSizesThePageImageAndAIsLeftAlone)
+{
+    TForm1& f = Start({Write("a.q01", q01::Header(0))});
+    f.miViewPageClick(f.MenuAction("miPageA0"));
+    EXPECT_EQ(f.Image1->Surface().Width(), 4460);
+    EXPECT_EQ(f.Image1->height(), 3150);
+    f.miViewPageClick(f.MenuAction("miPageA4"));
+    EXPECT_EQ(f.Image1->width(), 1110);
+    f.miViewPageClick(f.MenuAction("miPageA"));
+    EXPECT_EQ(f.Image1->width(), 1110);
+    EXPECT_EQ(Page().Size, QSize(1110, 720));
+}
+
+TEST_F(MainViewTest, PageMenuEntriesAreInTheirOrder)
+{
+    TForm1& f = Start({Write("a.q01", {})});
+    QStringList captions;
+    for (QAction* a : f.MenuAction("miViewPage")->menu()->actions()) captions << (a->isSeparator() ? "-" : a->text());
+    EXPECT_EQ(captions, (QStringList{"A0", "A1", "A2", "A3", "A4", "-", "A", "B", "C", "D", "E"}));
+}
+
+TEST_F(MainViewTest, BackgroundIsPaintedAtOnceAndTheNextDrawingIsWhiteAgain)
+{
+    const QString a = Write("a.q01", q01::Header(0));
+    TForm1& f = Start({a});
+    dialogs.Colours.push_back(std::nullopt);
+    f.miBackgroundClick();
+    EXPECT_EQ(f.Image1->Surface().Pixel(500, 300), clWhite);
+    dialogs.Colours.push_back(TColor(0x00FF00));
+    f.miBackgroundClick();
+    EXPECT_EQ(dialogs.ColourPresets.back(), clWhite);
+    EXPECT_EQ(f.Image1->Surface().Pixel(500, 300), TColor(0x00FF00));
+    f.LoadDrawing(a);
+    EXPECT_EQ(f.Image1->Surface().Pixel(500, 300), clWhite);
+}
+
+TEST_F(MainViewTest, FontDialogIsPresetWithTheWindowCanvasFontAndKeepsItOnCancel)
+{
+    TForm1& f = Start({Write("a.q01", q01::Header(0))});
+    const TFont before = f.CanvasFont;
+    f.miFontClick();
+    EXPECT_EQ(dialogs.FontPresets.back(), before);
+    EXPECT_EQ(f.CanvasFont, before);
+    dialogs.Fonts.push_back(MakeFont("Arial", 20, clRed));
+    f.miFontClick();
+    EXPECT_EQ(f.CanvasFont.Face, "Arial");
+}
+
+TEST_F(MainViewTest, QueShowsTheOuterWindowSize)
+{
+    TForm1& f = Start({Write("a.q01", {})});
+    f.que1Click();
+    ASSERT_EQ(dialogs.Messages.size(), 1);
+    EXPECT_EQ(dialogs.Messages[0],
+              QString("%1, %2").arg(f.frameGeometry().width()).arg(f.frameGeometry().height()));
+}
+
+TEST_F(MainViewTest, RepaintRequestsBeforeThePaintRunPaintOnce)
+{
+    TForm1& f = Start({Write("a.q01", q01::Header(0))});
+    const int before = f.PaintCount();
+    f.miRepaintClick();
+    f.miRepaintClick();
+    f.Invalidate();
+    EXPECT_EQ(f.PaintCount(), before);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f.PaintCount(), before + 1);
+}
+
+TEST_F(MainViewTest, ShowingAndScrollingThePageDoNotRedrawTheObjects)
+{
+    TForm1& f = Start({Write("a.q01", q01::Header(5))});  // B, larger than the window's view
+    f.show();
+    QCoreApplication::processEvents();
+    const int before = f.PaintCount();
+    f.Image1->update();
+    f.Image1->repaint();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f.PaintCount(), before);
+}
+
+TEST_F(MainViewTest, PageLargerThanTheWorkAreaFitsTheWindowToTheWorkArea)
+{
+    TForm1& f = Start({Write("a0.q01", q01::Header(4))});
+    const QRect work = f.screen()->availableGeometry();
+    EXPECT_LE(f.width(), work.width());
+    EXPECT_EQ(f.Image1->width(), 4460);
+}
+
+TEST_F(MainViewTest, ObjectsDrawInFileOrderOnThePage)
+{
+    CreateOtherWindows();
+    const QString a =
+        Write("a.q01", Cat({q01::Header(0), q01::Line(100, 100, 200, 100, 1), q01::Marker(150, 100, 6)}));
+    TForm1& f = Start({a});
+    // The marker's dot, drawn after the line, covers it.
+    EXPECT_EQ(f.Image1->Surface().Pixel(148, 100), TColor(0x800080));
+    EXPECT_EQ(f.Image1->Surface().Pixel(120, 100), clBlack);
+    DestroyOtherWindows();
+}
+
+// ---------------------------------------------------------- pointer tracking
+
+using PointerTest = MainWindowTest;
+
+TEST_F(PointerTest, FirstComponentInFileOrderWinsAndEdgesCountAsInside)
+{
+    // U1 body (100, 200)..(121, 231); U2 overlaps it.
+    TForm1& f = Start({Write("a.q01", Cat({q01::Header(0), Part(100, 200, 0, false, "U1"),
+                                          Part(110, 210, 0, false, "U2")}))});
+    f.FormMouseMove(115, 215);
+    EXPECT_EQ(f.PanelText(1), "U1");
+    f.FormMouseMove(121, 231);  // right and bottom edges
+    EXPECT_EQ(f.PanelText(1), "U1");
+    f.FormMouseMove(122, 231);
+    EXPECT_EQ(f.PanelText(1), "U2");
+    EXPECT_EQ(f.PanelText(3), "VAL");
+    EXPECT_EQ(f.PanelText(5), "PKG");
+    EXPECT_EQ(f.PanelText(7), "0");
+    EXPECT_EQ(f.PanelText(9), "no");
+    EXPECT_EQ(f.PanelText(11), "no");
+    EXPECT_NE(f.CurrentBitmap, nullptr);
+}
+
+TEST_F(PointerTest, TurnedAndFlippedComponentShowsItsAngleAndFlips)
+{
+    TForm1& f = Start({Write("a.q01", Cat({q01::Header(0), Part(300, 300, 3, true), Part(500, 300, 2, true)}))});
+    f.FormMouseMove(300, 300);
+    EXPECT_EQ(f.PanelText(7), "270");
+    EXPECT_EQ(f.PanelText(9), "yes");
+    EXPECT_EQ(f.PanelText(11), "no");
+    f.FormMouseMove(500, 300);  // a flipped half turn is kept as a top-bottom mirror
+    EXPECT_EQ(f.PanelText(7), "0");
+    EXPECT_EQ(f.PanelText(9), "no");
+    EXPECT_EQ(f.PanelText(11), "yes");
+}
+
+TEST_F(PointerTest, AwayFromComponentsTheValuePanelsEmptyAndTheLabelsStay)
+{
+    TForm1& f = Start({Write("a.q01", Cat({q01::Header(0), q01::Line(0, 0, 50, 50, 1), Part(100, 200, 0, false)}))});
+    f.CanvasPen = TPen{clBlue, psDot, 4, pmCopy};
+    f.FormMouseMove(105, 205);
+    EXPECT_EQ(f.PanelText(1), "U1");
+    f.FormMouseMove(20, 20);
+    for (int panel : {1, 3, 5, 7, 9, 11}) EXPECT_EQ(f.PanelText(panel), "") << panel;
+    EXPECT_EQ(f.PanelText(0), "Name");
+    EXPECT_EQ(f.PanelText(10), "V Flip");
+    EXPECT_EQ(f.CurrentBitmap, nullptr);
+    EXPECT_EQ(f.CanvasPen.Style, psSolid);
+    EXPECT_EQ(f.CanvasPen.Colour, clRed);
+    EXPECT_EQ(MainCanvasPen().Colour, clRed);
+}
+
+TEST_F(PointerTest, LoadingAnotherDrawingForgetsTheCurrentComponent)
+{
+    const QString a = Write("a.q01", Cat({q01::Header(0), Part(100, 200, 0, false)}));
+    TForm1& f = Start({a});
+    f.FormMouseMove(105, 205);
+    ASSERT_NE(f.CurrentBitmap, nullptr);
+    f.LoadDrawing(a);
+    EXPECT_EQ(f.CurrentBitmap, nullptr);
+}
+
+// ------------------------------------------------------------- recent files
+
+TEST_F(MainViewTest, ClickingARecentEntryLoadsThatDrawingWhichKeepsItsPlace)
+{
+    const QString a = Write("a.q01", q01::Header(0)), b = Write("b.q01", q01::Header(0)),
+                  c = Write("c.q01", q01::Header(0));
+    TForm1& f = Start({a, b, c});
+    ASSERT_EQ(f.RecentFiles->Files(), (QStringList{b, a}));
+    f.RecentFiles->Entries().at(1)->trigger();
+    EXPECT_EQ(f.DrawingFileName, a);
+    EXPECT_EQ(f.RecentFiles->Files(), (QStringList{c, b, a}));
+}
+
+TEST_F(MainViewTest, ExitStoresTheWindowPlacementAndTheRecentFiles)
+{
+    const QString a = Write("a.q01", q01::Header(0));
+    TForm1& f = Start({a});
+    f.move(40, 50);
+    f.miFileExitClick();
+    TIniFile ini(IniPath());
+    EXPECT_EQ(ini.ReadString("Recent Files", "File1", ""), a);
+    EXPECT_TRUE(ini.ValueExists("Form1", "Left"));
+    EXPECT_TRUE(ini.ValueExists("Form1", "Top"));
+}
