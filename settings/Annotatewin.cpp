@@ -12,21 +12,8 @@
 
 TfrmAnnotate* frmAnnotate = nullptr;
 
-namespace {
-
-QPushButton* Button(const QString& name, const QString& caption, QWidget* parent, const QRect& geometry)
-{
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setGeometry(geometry);
-    return button;
-}
-
-}  // namespace
-
 TfrmAnnotate::TfrmAnnotate(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint)
+    : TSettingsWindow(parent, SystemMenuOnly)
 {
     setObjectName(QStringLiteral("frmAnnotate"));
     setWindowTitle(QStringLiteral("Annotate settings"));
@@ -45,11 +32,6 @@ TfrmAnnotate::TfrmAnnotate(QWidget* parent)
     btnSave = Button(QStringLiteral("btnSave"), QStringLiteral("Sa&ve"), this, QRect(140, 96, 96, 30));
     btnQuit = Button(QStringLiteral("btnQuit"), QStringLiteral("&Close"), this, QRect(140, 136, 96, 30));
 
-    ValWin1 = new TValWin(this);
-    ValWin1->setObjectName(QStringLiteral("ValWin1"));
-    ValWin1->SetOnScreen(false);
-    ValWin1->SetTimeout(0);
-
     connect(cbVisible, &QCheckBox::toggled, this, &TfrmAnnotate::cbVisibleClick);
     connect(btnLoad, &QPushButton::clicked, this, &TfrmAnnotate::btnLoadClick);
     connect(btnSave, &QPushButton::clicked, this, [this] { Guarded([this] { btnSaveClick(); }); });
@@ -66,22 +48,6 @@ TfrmAnnotate::~TfrmAnnotate()
 {
     if (ObjectSettings().Annotate == this) ObjectSettings().Annotate = nullptr;
     if (frmAnnotate == this) frmAnnotate = nullptr;
-}
-
-void TfrmAnnotate::FormShow() { ValWin1->open(); }
-
-void TfrmAnnotate::FormClose() { ValWin1->close(); }
-
-void TfrmAnnotate::showEvent(QShowEvent* event)
-{
-    QWidget::showEvent(event);
-    if (!event->spontaneous()) FormShow();
-}
-
-void TfrmAnnotate::closeEvent(QCloseEvent* event)
-{
-    Guarded([this] { FormClose(); });
-    event->accept();
 }
 
 void TfrmAnnotate::cbVisibleClick() { RepaintMain(); }

@@ -5,7 +5,7 @@
 // asks it through IAnnotateSettings on every paint. The switch is not stored:
 // every run starts with annotations visible.
 
-#include <QWidget>
+#include "settings/Settingswin.h"
 
 #include "app/Surface.h"
 #include "drawing/Objectsettings.h"
@@ -15,7 +15,7 @@ class QPushButton;
 class TfraFont;
 class TValWin;
 
-class TfrmAnnotate : public QWidget, public IAnnotateSettings {
+class TfrmAnnotate : public TSettingsWindow, public IAnnotateSettings {
     Q_OBJECT
 
 public:
@@ -28,11 +28,8 @@ public:
     QPushButton* btnLoad;
     QPushButton* btnSave;
     QPushButton* btnQuit;
-    TValWin* ValWin1;  // placement, owned by the window
 
     // Handlers.
-    void FormShow();
-    void FormClose();
     void cbVisibleClick();
     void btnLoadClick();
     void btnSaveClick();  // throws EFileError
@@ -42,9 +39,6 @@ public:
     bool IsVisible() const override;
     void ApplyFont(TFont& font, int n) const override;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
 };
 
 // The one instance, set when it is constructed.

@@ -55,17 +55,9 @@ QCheckBox* CheckBox(const QString& name, const QString& caption, QWidget* parent
     return box;
 }
 
-QPushButton* Button(const QString& name, const QString& caption, QWidget* parent, const QRect& geometry)
-{
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setGeometry(geometry);
-    return button;
-}
-
 }  // namespace
 
-TfrmBitmap::TfrmBitmap(QWidget* parent) : QWidget(parent, Qt::Window)
+TfrmBitmap::TfrmBitmap(QWidget* parent) : TSettingsWindow(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("frmBitmap"));
     setWindowTitle(QStringLiteral("Bitmap Settings"));
@@ -128,11 +120,6 @@ TfrmBitmap::TfrmBitmap(QWidget* parent) : QWidget(parent, Qt::Window)
     btnSave = Button(QStringLiteral("btnSave"), QStringLiteral("&Save"), this, QRect(412, 204, 131, 30));
     btnQuit = Button(QStringLiteral("btnQuit"), QStringLiteral("&Close"), this, QRect(412, 238, 131, 30));
 
-    ValWin1 = new TValWin(this);
-    ValWin1->setObjectName(QStringLiteral("ValWin1"));
-    ValWin1->SetOnScreen(false);
-    ValWin1->SetTimeout(0);
-
     connect(cbMaster, &QCheckBox::toggled, this, &TfrmBitmap::cbVisibleClick);
     connect(cbValue, &QCheckBox::toggled, this, &TfrmBitmap::cbVisibleClick);
     connect(cbDesig, &QCheckBox::toggled, this, &TfrmBitmap::cbVisibleClick);
@@ -184,22 +171,6 @@ void TfrmBitmap::SavePinFont(const TFont& dialog, const QString& key)
 }
 
 void TfrmBitmap::RepaintMain() { ::RepaintMain(); }
-
-void TfrmBitmap::FormShow() { ValWin1->open(); }
-
-void TfrmBitmap::FormClose() { ValWin1->close(); }
-
-void TfrmBitmap::showEvent(QShowEvent* event)
-{
-    QWidget::showEvent(event);
-    if (!event->spontaneous()) FormShow();
-}
-
-void TfrmBitmap::closeEvent(QCloseEvent* event)
-{
-    Guarded([this] { FormClose(); });
-    event->accept();
-}
 
 void TfrmBitmap::cbVisibleClick() { RepaintMain(); }
 void TfrmBitmap::cbPinNumClick() { RepaintMain(); }

@@ -6,7 +6,7 @@
 // main window at once. Pin fonts are stored the moment they are chosen, the
 // two text font choosers by "&Save".
 
-#include <QWidget>
+#include "settings/Settingswin.h"
 
 #include "app/Surface.h"
 #include "drawing/Objectsettings.h"
@@ -19,7 +19,7 @@ class TfraColour;
 class TfraFont;
 class TValWin;
 
-class TfrmBitmap : public QWidget, public IBitmapSettings {
+class TfrmBitmap : public TSettingsWindow, public IBitmapSettings {
     Q_OBJECT
 
 public:
@@ -45,7 +45,6 @@ public:
     QPushButton* btnLoad;
     QPushButton* btnSave;
     QPushButton* btnQuit;
-    TValWin* ValWin1;  // placement, owned by the window
 
     // The fonts the pin name and pin number font dialogs hold.
     TFont dlgPinStr;
@@ -60,8 +59,6 @@ public:
     void RepaintMain();
 
     // Handlers.
-    void FormShow();
-    void FormClose();
     void cbVisibleClick();
     void cbPinNumClick();
     void cbPinStrClick();
@@ -82,9 +79,6 @@ public:
     TFont PinNumFont() const override;
     TFont PinStrFont() const override;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     void ChoosePinFont(TFont& dialog, QLabel* label, const QString& key);

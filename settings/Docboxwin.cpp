@@ -13,21 +13,8 @@
 
 TfrmDocBox* frmDocBox = nullptr;
 
-namespace {
-
-QPushButton* Button(const QString& name, const QString& caption, QWidget* parent, const QRect& geometry)
-{
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setGeometry(geometry);
-    return button;
-}
-
-}  // namespace
-
 TfrmDocBox::TfrmDocBox(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint)
+    : TSettingsWindow(parent, SystemMenuOnly)
 {
     setObjectName(QStringLiteral("frmDocBox"));
     setWindowTitle(QStringLiteral("Doc Box Settings"));
@@ -51,11 +38,6 @@ TfrmDocBox::TfrmDocBox(QWidget* parent)
     btnSave = Button(QStringLiteral("btnSave"), QStringLiteral("Sa&ve"), this, QRect(624, 96, 80, 30));
     btnQuit = Button(QStringLiteral("btnQuit"), QStringLiteral("&Close"), this, QRect(624, 136, 80, 30));
 
-    ValWin1 = new TValWin(this);
-    ValWin1->setObjectName(QStringLiteral("ValWin1"));
-    ValWin1->SetOnScreen(false);
-    ValWin1->SetTimeout(0);
-
     connect(cbVisible, &QCheckBox::toggled, this, &TfrmDocBox::cbVisibleClick);
     connect(btnReload, &QPushButton::clicked, this, &TfrmDocBox::btnReloadClick);
     connect(btnSave, &QPushButton::clicked, this, [this] { Guarded([this] { btnSaveClick(); }); });
@@ -73,22 +55,6 @@ TfrmDocBox::~TfrmDocBox()
 {
     if (ObjectSettings().DocBox == this) ObjectSettings().DocBox = nullptr;
     if (frmDocBox == this) frmDocBox = nullptr;
-}
-
-void TfrmDocBox::FormShow() { ValWin1->open(); }
-
-void TfrmDocBox::FormClose() { ValWin1->close(); }
-
-void TfrmDocBox::showEvent(QShowEvent* event)
-{
-    QWidget::showEvent(event);
-    if (!event->spontaneous()) FormShow();
-}
-
-void TfrmDocBox::closeEvent(QCloseEvent* event)
-{
-    Guarded([this] { FormClose(); });
-    event->accept();
 }
 
 void TfrmDocBox::cbVisibleClick() { RepaintMain(); }

@@ -7,7 +7,7 @@
 // stay in the window where they were made. The line chooser's width field
 // changes no pen here. Unchecking "Visible" hides all document boxes.
 
-#include <QWidget>
+#include "settings/Settingswin.h"
 
 #include "app/Surface.h"
 #include "drawing/Objectsettings.h"
@@ -18,7 +18,7 @@ class TfraFont;
 class TfraLine;
 class TValWin;
 
-class TfrmDocBox : public QWidget, public IDocBoxSettings {
+class TfrmDocBox : public TSettingsWindow, public IDocBoxSettings {
     Q_OBJECT
 
 public:
@@ -32,11 +32,8 @@ public:
     QPushButton* btnReload;
     QPushButton* btnSave;
     QPushButton* btnQuit;
-    TValWin* ValWin1;  // placement, owned by the window
 
     // Handlers.
-    void FormShow();
-    void FormClose();
     void cbVisibleClick();
     void btnReloadClick();
     void btnSaveClick();  // throws EFileError
@@ -47,9 +44,6 @@ public:
     void ApplyFont(TFont& font, int n) const override;
     bool IsVisible() const override;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
 };
 
 // The one instance, set when it is constructed.

@@ -27,19 +27,10 @@ const QString ColourKey = QStringLiteral("Colour");
 constexpr int DefaultDiameter = 3;  // when the settings file has none
 constexpr int DesignedDiameter = 4;
 
-QPushButton* Button(const QString& name, const QString& caption, QWidget* parent, const QRect& geometry)
-{
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setGeometry(geometry);
-    return button;
-}
-
 }  // namespace
 
 TfrmJunction::TfrmJunction(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint)
+    : TSettingsWindow(parent, SystemMenuOnly)
 {
     setObjectName(QStringLiteral("frmJunction"));
     setWindowTitle(QStringLiteral("Junction Settings"));
@@ -72,11 +63,6 @@ TfrmJunction::TfrmJunction(QWidget* parent)
     btnLoad = Button(QStringLiteral("btnLoad"), QStringLiteral("&Load"), this, QRect(168, 60, 84, 30));
     btnSave = Button(QStringLiteral("btnSave"), QStringLiteral("Sa&ve"), this, QRect(168, 100, 84, 30));
     btnQuit = Button(QStringLiteral("btnQuit"), QStringLiteral("&Close"), this, QRect(168, 140, 84, 30));
-
-    ValWin1 = new TValWin(this);
-    ValWin1->setObjectName(QStringLiteral("ValWin1"));
-    ValWin1->SetOnScreen(false);
-    ValWin1->SetTimeout(0);
 
     ConnectTextChange(udDiameter, this, [this] { efDiameterChange(); });
     connect(cbVisible, &QCheckBox::toggled, this, &TfrmJunction::cbVisibleClick);
@@ -121,22 +107,6 @@ void TfrmJunction::WriteSettings(TIniFile& ini)
     fraColour1->WriteSettings(&ini);
     ini.WriteInteger(Section, DiameterKey, udDiameter->value());
     ini.WriteInteger(Section, ColourKey, std::int32_t(fraColour1->Colour()));
-}
-
-void TfrmJunction::FormShow() { ValWin1->open(); }
-
-void TfrmJunction::FormClose() { ValWin1->close(); }
-
-void TfrmJunction::showEvent(QShowEvent* event)
-{
-    QWidget::showEvent(event);
-    if (!event->spontaneous()) FormShow();
-}
-
-void TfrmJunction::closeEvent(QCloseEvent* event)
-{
-    Guarded([this] { FormClose(); });
-    event->accept();
 }
 
 void TfrmJunction::efDiameterChange() { RepaintMain(); }

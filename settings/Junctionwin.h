@@ -6,7 +6,7 @@
 // palette is read and written through the same settings file object first.
 // Unchecking "Visible" hides all junctions.
 
-#include <QWidget>
+#include "settings/Settingswin.h"
 
 #include "app/Surface.h"
 #include "drawing/Objectsettings.h"
@@ -21,7 +21,7 @@ class TIniFile;
 class TfraColour;
 class TValWin;
 
-class TfrmJunction : public QWidget, public IJunctionSettings {
+class TfrmJunction : public TSettingsWindow, public IJunctionSettings {
     Q_OBJECT
 
 public:
@@ -38,7 +38,6 @@ public:
     QPushButton* btnLoad;
     QPushButton* btnSave;
     QPushButton* btnQuit;
-    TValWin* ValWin1;  // placement, owned by the window
 
     // Without a stored diameter 3; without a stored colour the palette
     // frame's colour.
@@ -49,8 +48,6 @@ public:
     void WriteSettings(TIniFile& ini);
 
     // Handlers.
-    void FormShow();
-    void FormClose();
     void efDiameterChange();
     void cbVisibleClick();
     void btnLoadClick();
@@ -62,9 +59,6 @@ public:
     TColor GetColour() const override;
     bool IsVisible() const override;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
 };
 
 // The one instance, set when it is constructed.

@@ -12,19 +12,7 @@
 
 TfrmLineData* frmLineData = nullptr;
 
-namespace {
-
-QPushButton* Button(const QString& name, const QString& caption, QWidget* parent, const QRect& geometry)
-{
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setGeometry(geometry);
-    return button;
-}
-
-}  // namespace
-
-TfrmLineData::TfrmLineData(QWidget* parent) : QWidget(parent, Qt::Window)
+TfrmLineData::TfrmLineData(QWidget* parent) : TSettingsWindow(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("frmLineData"));
     setWindowTitle(QStringLiteral("Line Data Settings"));
@@ -43,11 +31,6 @@ TfrmLineData::TfrmLineData(QWidget* parent) : QWidget(parent, Qt::Window)
     btnSave = Button(QStringLiteral("btnSave"), QStringLiteral("&Save"), this, QRect(496, 96, 89, 30));
     btnQuit = Button(QStringLiteral("btnQuit"), QStringLiteral("&Close"), this, QRect(496, 136, 89, 30));
 
-    ValWin1 = new TValWin(this);
-    ValWin1->setObjectName(QStringLiteral("ValWin1"));
-    ValWin1->SetOnScreen(false);
-    ValWin1->SetTimeout(0);
-
     connect(cbVisible, &QCheckBox::toggled, this, &TfrmLineData::cbVisibleClick);
     connect(btnLoad, &QPushButton::clicked, this, &TfrmLineData::btnLoadClick);
     connect(btnSave, &QPushButton::clicked, this, [this] { Guarded([this] { btnSaveClick(); }); });
@@ -63,22 +46,6 @@ TfrmLineData::~TfrmLineData()
 {
     if (ObjectSettings().LineData == this) ObjectSettings().LineData = nullptr;
     if (frmLineData == this) frmLineData = nullptr;
-}
-
-void TfrmLineData::FormShow() { ValWin1->open(); }
-
-void TfrmLineData::FormClose() { ValWin1->close(); }
-
-void TfrmLineData::showEvent(QShowEvent* event)
-{
-    QWidget::showEvent(event);
-    if (!event->spontaneous()) FormShow();
-}
-
-void TfrmLineData::closeEvent(QCloseEvent* event)
-{
-    Guarded([this] { FormClose(); });
-    event->accept();
 }
 
 void TfrmLineData::cbVisibleClick() { RepaintMain(); }

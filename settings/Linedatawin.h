@@ -5,7 +5,7 @@
 // saving. "&Load" and "&Save" read and write the chooser's entries of the
 // settings file; unchecking "Visible" hides all lines.
 
-#include <QWidget>
+#include "settings/Settingswin.h"
 
 #include "app/Surface.h"
 #include "drawing/Objectsettings.h"
@@ -15,7 +15,7 @@ class QPushButton;
 class TfraLine;
 class TValWin;
 
-class TfrmLineData : public QWidget, public ILineSettings {
+class TfrmLineData : public TSettingsWindow, public ILineSettings {
     Q_OBJECT
 
 public:
@@ -28,11 +28,8 @@ public:
     QPushButton* btnLoad;
     QPushButton* btnSave;
     QPushButton* btnQuit;
-    TValWin* ValWin1;  // placement, owned by the window
 
     // Handlers.
-    void FormShow();
-    void FormClose();
     void cbVisibleClick();
     void btnLoadClick();
     void btnSaveClick();  // throws EFileError
@@ -42,9 +39,6 @@ public:
     const TPen& GetPen(int lineType) override;
     bool IsVisible() const override;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
 };
 
 // The one instance, set when it is constructed.
