@@ -64,6 +64,9 @@ int RunTracery(const QStringList& args)
         if (!options.Batch) form->show();
         form->FormShow();
         CreateOtherWindows();
+        // The window's first paint in the event loop draws with every
+        // settings window in place.
+        form->Invalidate();
         if (options.Batch) {
             status = form->AllDrawingsComplete ? 0 : 1;
         } else if (!form->TerminateRequested) {

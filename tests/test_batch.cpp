@@ -70,3 +70,25 @@ TEST_F(BatchTest, BatchWithoutDrawingsEndsAtOnceWithStatusZero)
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
 }
+
+TEST_F(BatchTest, BundledSampleShowsEveryRecordKind)
+{
+    QFile::copy(TRACERY_SOURCE_DIR "/samples/amp.q01", Path("amp.q01"));
+    const RunResult r = Run({"--batch", "--png", "amp.q01"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QImage png = QImage(Path("amp.png")).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(png.size(), QSize(1110, 720));
+    // Colours inside the page area: component ink (blue), wires (black),
+    // markers (purple).
+    int ink = 0, black = 0, purple = 0;
+    for (int y = 20; y < 700; ++y)
+        for (int x = 20; x < 1090; ++x) {
+            const QRgb p = png.pixel(x, y);
+            ink += p == qRgb(0, 0, 255);
+            black += p == qRgb(0, 0, 0);
+            purple += p == qRgb(128, 0, 128);
+        }
+    EXPECT_GT(ink, 500);
+    EXPECT_GT(black, 2000);
+    EXPECT_GT(purple, 20);
+}
