@@ -12,6 +12,7 @@
 #include <QDialog>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -45,6 +46,9 @@ public:
     QStringList OpenFilters;
     int PrinterSetups = 0;
     int ModalRuns = 0;
+
+    // Runs while a window is "shown" modally, e.g. to fill in and click it.
+    std::function<void(QDialog&)> OnModal;
 
     void ShowMessage(const QString& text) override
     {
@@ -80,9 +84,10 @@ public:
     }
     bool Print(QPrinter&) override { return Take(PrintAnswers, false); }
     void PrinterSetup(QPrinter&) override { ++PrinterSetups; }
-    int ExecModal(QDialog&) override
+    int ExecModal(QDialog& dialog) override
     {
         ++ModalRuns;
+        if (OnModal) OnModal(dialog);
         return Take(ModalResults, int(QDialog::Rejected));
     }
 
