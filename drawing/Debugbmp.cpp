@@ -313,6 +313,14 @@ QString TfrmBmpDebug::TableFileName(const QString& caption)
 
 QString TfrmBmpDebug::WriteTable(const QString& caption)
 {
+    if (!HasRows()) return QString();
+    const QString written = WriteRows(caption);
+    csvLines = csvLines.mid(0, 1);
+    return written;
+}
+
+QString TfrmBmpDebug::WriteRows(const QString& caption)
+{
     const QString header = csvLines.first();
     QByteArray rows;
     for (qsizetype i = 1; i < csvLines.size(); ++i) rows += csvLines[i].toLatin1() + LineEnd;
@@ -348,6 +356,5 @@ QString TfrmBmpDebug::WriteTable(const QString& caption)
 
 void TfrmBmpDebug::SaveTableAtExit(const QString& caption)
 {
-    if (!HasRows()) return;
     Guarded([&] { WriteTable(caption); });
 }

@@ -90,10 +90,13 @@ public:
     // The table's file name for a main window caption: its extension replaced
     // by ".csv" ("Form1" gives "Form1.csv").
     static QString TableFileName(const QString& caption);
-    // Writes the table (see above) and returns the path it went to; throws
-    // EFileError "Cannot create file %s" / "Unable to write to %s".
+    // Writes the rows of the ended inspections (see above) and returns the
+    // absolute path they went to; the rows written leave the table, so a
+    // second call writes only what was added since. Without rows it writes
+    // nothing and returns an empty text. Throws EFileError
+    // "Cannot create file %s" / "Unable to write to %s".
     QString WriteTable(const QString& caption);
-    // Program end: when HasRows(), WriteTable with errors shown in the error box.
+    // Program end: WriteTable, a failure shown in the standard error box.
     void SaveTableAtExit(const QString& caption);
 
 protected:
@@ -101,6 +104,7 @@ protected:
 
 private:
     void EndInspection(const QString& comment);
+    QString WriteRows(const QString& caption);
 
     QStringList csvLines;
     QStringList currentRow;

@@ -262,12 +262,16 @@ TEST_F(Inspector, RunWithoutAnEndedInspectionWritesNoTable)
 TEST_F(Inspector, RowsAreAppendedToAnEarlierTable)
 {
     auto b = Build(OutlineBody("R2", 0, false));
-    Inspect(*b, [&] { window.btnOk->click(); });
+    const auto ok = [&] { window.btnOk->click(); };
     Put(dir.filePath("amp.csv"), Header + "old");  // last line without its line end
+    Inspect(*b, ok);
     window.WriteTable("amp.q01");
+    Inspect(*b, ok);
+    Inspect(*b, ok);
     window.WriteTable("amp.q01");
+    EXPECT_EQ(window.WriteTable("amp.q01"), QString()) << "nothing new to write";
     const QByteArray row = "R2,10k,0805,0,,,0,21,31,OK\r\n";
-    EXPECT_EQ(FileBytes("amp.csv"), Header + "old\r\n" + row + row);
+    EXPECT_EQ(FileBytes("amp.csv"), Header + "old\r\n" + row + row + row);
     EXPECT_TRUE(dialogs.AllTexts.isEmpty());
 }
 
