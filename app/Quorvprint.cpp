@@ -1,0 +1,78 @@
+#include "app/Quorvprint.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPainter>
+#include <QPrinter>
+
+#include "app/Dialogs.h"
+
+TfrmQuorvPrint* frmQuorvPrint = nullptr;
+
+namespace {
+
+// a * b / c rounded to the nearest integer, halves up (all non-negative).
+int MulDivRound(long long a, long long b, long long c) { return int((2 * a * b + c) / (2 * c)); }
+
+}  // namespace
+
+QRect FitToPage(int w, int h, int pageW, int pageH)
+{
+    if (w <= 0 || h <= 0 || pageW <= 0 || pageH <= 0) return QRect();
+    int width = MulDivRound(w, pageH, h);
+    int height;
+    if (width < pageW) {
+        height = pageH;
+    } else {
+        width = pageW;
+        height = MulDivRound(h, pageW, w);
+    }
+    return QRect(0, 0, width, height);
+}
+
+std::optional<QRect> PrintImage(QPrinter& printer, const QString& drawingPath, const TSurface& image)
+{
+    printer.setDocName(QFileInfo(drawingPath).fileName());
+    printer.setPageOrientation(QPageLayout::Landscape);
+
+    QPainter painter;
+    if (!painter.begin(&printer)) return std::nullopt;
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    // The painter's origin is the printable area's top-left corner; the
+    // device's size is that area in printer pixels.
+    const QRect target = FitToPage(image.Width(), image.Height(), printer.width(), printer.height());
+    if (!target.isEmpty()) painter.drawImage(target, image.Image());
+    painter.end();
+    return target;
+}
+
+void PrintToPdf(const QString& pdfPath, const QString& drawingPath, const TSurface& image)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdfPath);
+    if (!PrintImage(printer, drawingPath, image))
+        throw EFileError(QStringLiteral("Cannot create file %1")
+                             .arg(QDir::toNativeSeparators(QFileInfo(pdfPath).absoluteFilePath())));
+}
+
+TfrmQuorvPrint::TfrmQuorvPrint(QWidget* parent) : QWidget(parent, Qt::Window), Image1(1080, 716)
+{
+    setObjectName(QStringLiteral("frmQuorvPrint"));
+    setWindowTitle(QStringLiteral("frmPrint"));
+    setGeometry(192, 114, 1088, 750);
+    frmQuorvPrint = this;
+}
+
+TfrmQuorvPrint::~TfrmQuorvPrint()
+{
+    if (frmQuorvPrint == this) frmQuorvPrint = nullptr;
+}
+
+void TfrmQuorvPrint::SetPageSize(int width, int height) { Image1.SetSize(width, height); }
+
+bool TfrmQuorvPrint::PrintDrawing(const QString& path, QPrinter& printer)
+{
+    return PrintImage(printer, path, Image1).has_value();
+}
