@@ -26,6 +26,9 @@ const std::vector<TfrmHelp::Option>& TfrmHelp::Options()
         {"--png", "Writes the page of every drawing loaded after it as a PNG file beside the drawing",
          "Writes the page of every drawing loaded after it as a PNG picture beside the drawing, named after "
          "it (amp.q01 gives amp.png)."},
+        {"--pdf", "Prints every drawing loaded after it to a PDF file beside the drawing",
+         "Prints every drawing loaded after it, without a dialog, to a PDF file beside the drawing, named after "
+         "it (amp.q01 gives amp.pdf): landscape, fitted to the page, as File > Print prints it."},
         {"--batch", "Runs without windows and ends after the command line",
          "Runs without showing a window and without waiting for any dialog: messages go to standard error, "
          "and the program ends after the command line, with exit status 0 when every named drawing was found "

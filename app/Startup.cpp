@@ -4,7 +4,9 @@
 #include <memory>
 
 #include "app/Dialogs.h"
+#include "app/Quorvprint.h"
 #include "app/Tracerywin.h"
+#include "drawing/Debugbmp.h"
 #include "settings/Annotatewin.h"
 #include "settings/Bitmapwin.h"
 #include "settings/Docboxwin.h"
@@ -20,7 +22,8 @@ TStartOptions ScanStartOptions(const QStringList& args)
         if (name.compare(QLatin1String("Batch"), Qt::CaseInsensitive) == 0) {
             options.Batch = true;
             options.RendersFiles = true;
-        } else if (name.compare(QLatin1String("Png"), Qt::CaseInsensitive) == 0) {
+        } else if (name.compare(QLatin1String("Png"), Qt::CaseInsensitive) == 0 ||
+                   name.compare(QLatin1String("Pdf"), Qt::CaseInsensitive) == 0) {
             options.RendersFiles = true;
         }
     }
@@ -36,11 +39,15 @@ void CreateOtherWindows()
     if (!frmDocBox) new TfrmDocBox;
     if (!frmAnnotate) new TfrmAnnotate;
     if (!frmBitmap) new TfrmBitmap;
+    if (!frmBmpDebug) new TfrmBmpDebug(nullptr);
+    if (!frmQuorvPrint) new TfrmQuorvPrint(nullptr);
 }
 
 void DestroyOtherWindows()
 {
     // Destroyed without their close handlers running.
+    delete frmQuorvPrint;
+    delete frmBmpDebug;
     delete frmBitmap;
     delete frmAnnotate;
     delete frmDocBox;

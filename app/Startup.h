@@ -6,7 +6,7 @@
 // line before the main window works through it in order.
 struct TStartOptions {
     bool Batch = false;       // "--batch": no window, no waiting dialog
-    bool RendersFiles = false;  // "--png" (and "--batch"): drawings are drawn to files
+    bool RendersFiles = false;  // "--png", "--pdf" (and "--batch"): drawings are drawn to files
 };
 TStartOptions ScanStartOptions(const QStringList& args);
 

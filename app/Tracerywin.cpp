@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPrinter>
 #include <QPainter>
 #include <QScreen>
 #include <QScrollArea>
@@ -19,9 +20,12 @@
 
 #include "app/Dialogs.h"
 #include "app/Help.h"
+#include "app/Preview.h"
+#include "app/Quorvprint.h"
 #include "app/Recentfiles.h"
 #include "drawing/Annotate.h"
 #include "drawing/Bitmap.h"
+#include "drawing/Debugbmp.h"
 #include "drawing/Docbox.h"
 #include "drawing/Header.h"
 #include "drawing/Junction.h"
@@ -293,6 +297,8 @@ void TForm1::ProcessCommandLine()
             ExportMode = true;
         } else if (name.compare(QLatin1String("Png"), Qt::CaseInsensitive) == 0) {
             PngMode = true;
+        } else if (name.compare(QLatin1String("Pdf"), Qt::CaseInsensitive) == 0) {
+            PdfMode = true;
         } else if (name.compare(QLatin1String("Batch"), Qt::CaseInsensitive) == 0) {
             // Taken before start-up (no window, no waiting dialogs).
         } else if (name.compare(QLatin1String("Help"), Qt::CaseInsensitive) == 0) {
@@ -317,6 +323,8 @@ void TForm1::closeEvent(QCloseEvent* event)
             RecentFiles = nullptr;
         });
         Guarded([&] { ValWin1->close(); });
+        // The inspector's table of this run's inspections.
+        if (frmBmpDebug && !BatchMode) frmBmpDebug->SaveTableAtExit(windowTitle());
     }
     event->accept();
     // Closing the main window ends the event loop, whatever else is open.
@@ -413,6 +421,7 @@ void TForm1::LoadDrawing(const QString& path)
         RepaintPage();
     }
     if (PngMode) WritePng(path);
+    if (PdfMode) WritePdf(path);
 }
 
 bool TForm1::WalkRecords(const std::uint8_t* start, const std::uint8_t* end, std::vector<QFile*>& splitFiles,
@@ -489,6 +498,15 @@ void TForm1::WritePng(const QString& drawingPath)
         throw EFileError(QStringLiteral("Cannot create file ") + QDir::toNativeSeparators(png));
 }
 
+void TForm1::WritePdf(const QString& drawingPath)
+{
+    if (!frmQuorvPrint) return;
+    const QFileInfo info(drawingPath);
+    const QString pdf = info.absolutePath() + QDir::separator() + info.completeBaseName() + QStringLiteral(".pdf");
+    PaintPrintImage();
+    PrintToPdf(pdf, drawingPath, frmQuorvPrint->Canvas());
+}
+
 // ----------------------------------------------------------------- painting
 
 void TForm1::PaintObjects(TSurface& canvas)
@@ -553,7 +571,13 @@ void TForm1::FormMouseMove(int x, int y)
     for (int panel : {1, 3, 5, 7, 9, 11}) SetPanel(panel, QString());
 }
 
-void TForm1::Image1Click() {}
+void TForm1::Image1Click()
+{
+    if (CurrentBitmap && frmBmpDebug)
+        frmBmpDebug->Inspect(*CurrentBitmap);
+    else if (!CurrentBitmap)
+        Dialogs().ShowMessage(QStringLiteral("Please click over a bitmap"));
+}
 
 // -------------------------------------------------------------- menu actions
 
@@ -563,8 +587,28 @@ void TForm1::miFileOpenClick()
     RepaintPage();
 }
 
-void TForm1::miFilePrintClick() {}
-void TForm1::miFilePrintSetupClick() {}
+QPrinter& TForm1::Printer()
+{
+    if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *printer_;
+}
+
+void TForm1::PaintPrintImage()
+{
+    // The print window's page image takes the current page size.
+    const QSize page = Page().Size.isEmpty() ? Image1->Surface().Image().size() : Page().Size;
+    frmQuorvPrint->SetPageSize(page.width(), page.height());
+    PaintObjects(frmQuorvPrint->Canvas());
+}
+
+void TForm1::miFilePrintClick()
+{
+    if (!frmQuorvPrint || !Dialogs().Print(Printer())) return;
+    PaintPrintImage();
+    frmQuorvPrint->PrintDrawing(DrawingFileName, Printer());
+}
+
+void TForm1::miFilePrintSetupClick() { Dialogs().PrinterSetup(Printer()); }
 
 void TForm1::miFileExitClick() { close(); }
 
@@ -595,7 +639,7 @@ void TForm1::miViewPageClick(QAction* entry)
     RepaintPage();
 }
 
-void TForm1::miPreviewClick() {}
+void TForm1::miPreviewClick() { ShowPreview(this, Image1->Surface()); }
 namespace {
 // Objects menu: show the existing window instance, without waiting for it.
 void ShowWindow(QWidget* window)

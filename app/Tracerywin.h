@@ -24,7 +24,7 @@ class Bitmap;
 class TRecentFiles;
 class TValWin;
 class TfrmHelp;
-class TfrmPreview;
+class QPrinter;
 
 // The page image: shows one drawing surface 1:1 and reports pointer moves
 // and clicks in page pixels.
@@ -103,6 +103,7 @@ public:
     QString ExportDir;
     bool ExportMode = false;
     bool PngMode = false;
+    bool PdfMode = false;
     bool BatchMode = false;
     std::vector<std::unique_ptr<QuorvidObject>> Objects;
     TRecentFiles* RecentFiles = nullptr;
@@ -123,11 +124,12 @@ public:
     QScrollArea* ScrollBox1 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     TfrmHelp* frmHelp = nullptr;
-    TfrmPreview* frmPreview = nullptr;
     TValWin* ValWin1 = nullptr;
     QString PanelText(int panel) const;
     int PaintCount() const { return paintCount_; }
     QAction* MenuAction(const QString& name) const;
+    // The program's printer, as the print and printer set-up dialogs leave it.
+    QPrinter& Printer();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -142,6 +144,9 @@ private:
     std::unique_ptr<QFile> OpenSplitFile(const QString& kind);
     void FitToWorkArea();
     void WritePng(const QString& drawingPath);
+    void WritePdf(const QString& drawingPath);
+    // Draws the objects on the print window's page image, sized to the current page.
+    void PaintPrintImage();
     void SetPanel(int panel, const QString& text);
 
     QStringList args_;
@@ -151,6 +156,7 @@ private:
     bool repaintPending_ = false;
     bool shown_ = false;
     int paintCount_ = 0;
+    std::unique_ptr<QPrinter> printer_;
 };
 
 extern TForm1* Form1;

@@ -50,9 +50,6 @@ public:
     int PrinterSetups = 0;
     int ModalRuns = 0;
 
-    // Runs while a window is "shown" modally, e.g. to fill in and click it.
-    std::function<void(QDialog&)> OnModal;
-
     void ShowMessage(const QString& text) override
     {
         Messages << text;

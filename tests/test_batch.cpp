@@ -3,6 +3,7 @@
 
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 
 namespace {
 struct RunResult {
@@ -91,4 +92,22 @@ TEST_F(BatchTest, BundledSampleShowsEveryRecordKind)
     EXPECT_GT(ink, 500);
     EXPECT_GT(black, 2000);
     EXPECT_GT(purple, 20);
+}
+
+TEST_F(BatchTest, PdfOptionPrintsEachLaterDrawingLandscapeBesideIt)
+{
+    const QString a = Write("a.q01", q01::Header(0));
+    const QString b = Write("b.q01", q01::Header(0));
+    const RunResult r = Run({"--batch", a, "--PDF", b});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(Path("a.pdf")));
+    ASSERT_TRUE(QFileInfo::exists(Path("b.pdf")));
+    QProcess info;
+    info.start("pdfinfo", {Path("b.pdf")});
+    ASSERT_TRUE(info.waitForFinished(30000));
+    const QString text = QString::fromLatin1(info.readAllStandardOutput());
+    const auto size = QRegularExpression("Page size:\\s+([\\d.]+) x ([\\d.]+)").match(text);
+    ASSERT_TRUE(size.hasMatch()) << text.toStdString();
+    EXPECT_GT(size.captured(1).toDouble(), size.captured(2).toDouble());
+    EXPECT_TRUE(text.contains(QRegularExpression("Pages:\\s+1\\n")));
 }

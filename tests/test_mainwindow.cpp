@@ -218,3 +218,95 @@ TEST_F(MainViewTest, ExitStoresTheWindowPlacementAndTheRecentFiles)
     EXPECT_TRUE(ini.ValueExists("Form1", "Left"));
     EXPECT_TRUE(ini.ValueExists("Form1", "Top"));
 }
+
+// ------------------------------------------- inspector, preview and printing
+
+#include <QLineEdit>
+#include <QPrinter>
+#include <QPointer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QPushButton>
+
+#include "app/Preview.h"
+#include "app/Quorvprint.h"
+#include "drawing/Debugbmp.h"
+
+class WindowsTest : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        CreateOtherWindows();
+    }
+    void TearDown() override
+    {
+        MainWindowTest::TearDown();
+        DestroyOtherWindows();
+        delete frmPreview;
+    }
+};
+
+TEST_F(WindowsTest, ClickOverAComponentInspectsItAndElsewhereAsksForOne)
+{
+    TForm1& f = Start({Write("a.q01", Cat({q01::Header(0), Part(100, 200, 0, false, "U7")}))});
+    QString inspected;
+    dialogs.OnModal = [&](QDialog& d) { inspected = d.findChild<QLineEdit*>("leDesig")->text(); };
+    f.FormMouseMove(10, 10);
+    f.Image1Click();
+    EXPECT_EQ(dialogs.Messages, QStringList{"Please click over a bitmap"});
+    f.FormMouseMove(110, 210);
+    f.Image1Click();
+    EXPECT_EQ(dialogs.ModalRuns, 1);
+    EXPECT_EQ(inspected, "U7");
+}
+
+TEST_F(WindowsTest, InspectionTableIsWrittenAtExitNamedAfterTheCaption)
+{
+    const QString old = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    TForm1& f = Start({Write("amp.q01", Cat({q01::Header(0), Part(100, 200, 0, false, "U7")}))});
+    dialogs.OnModal = [](QDialog& d) { d.findChild<QPushButton*>("btnOk")->click(); };
+    f.FormMouseMove(110, 210);
+    f.Image1Click();
+    f.close();
+    QDir::setCurrent(old);
+    EXPECT_EQ(ReadAll(Path("amp.csv")),
+              "Name,Value,Package,Strange,\"H Flip\",\"V Flip\",Angle,Rows,Columns,Comments\r\n"
+              "U7,VAL,PKG,0,,,0,21,31,OK\r\n");
+}
+
+TEST_F(WindowsTest, PreviewIsHalfThePageImage)
+{
+    TForm1& f = Start({Write("a.q01", q01::Header(0))});
+    f.miPreviewClick();
+    ASSERT_NE(frmPreview, nullptr);
+    EXPECT_EQ(frmPreview->Picture().Width(), 555);
+    EXPECT_EQ(frmPreview->Picture().Height(), 360);
+    QPointer<TfrmPreview> first = frmPreview;
+    f.miPreviewClick();
+    EXPECT_TRUE(first.isNull());  // the second preview replaced the first
+    EXPECT_NE(frmPreview, nullptr);
+}
+
+TEST_F(WindowsTest, PrintGoesLandscapeToThePrinterChosenInThePrintDialog)
+{
+    TForm1& f = Start({Write("amp.q01", q01::Header(0))});
+    f.miFilePrintClick();  // cancelled: nothing printed
+    const QString pdf = Path("out.pdf");
+    f.Printer().setOutputFormat(QPrinter::PdfFormat);
+    f.Printer().setOutputFileName(pdf);
+    EXPECT_FALSE(QFileInfo::exists(pdf));
+    dialogs.PrintAnswers.push_back(true);
+    f.miFilePrintClick();
+    ASSERT_TRUE(QFileInfo::exists(pdf));
+    EXPECT_EQ(frmQuorvPrint->Canvas().Width(), 1110);
+    QProcess info;
+    info.start("pdfinfo", {pdf});
+    ASSERT_TRUE(info.waitForFinished(30000));
+    const QString text = QString::fromLatin1(info.readAllStandardOutput());
+    EXPECT_TRUE(text.contains(QRegularExpression("Title:\\s+amp.q01"))) << text.toStdString();
+    const auto size = QRegularExpression("Page size:\\s+([\\d.]+) x ([\\d.]+)").match(text);
+    ASSERT_TRUE(size.hasMatch()) << text.toStdString();
+    EXPECT_GT(size.captured(1).toDouble(), size.captured(2).toDouble()) << "landscape";
+}
