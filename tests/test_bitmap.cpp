@@ -2,6 +2,9 @@
 // body and broken records.
 #include <gtest/gtest.h>
 
+#include <ostream>
+#include <string>
+
 #include <memory>
 #include <set>
 #include <utility>
@@ -304,6 +307,9 @@ struct PlacementCase {
     bool hFlip, vFlip;
 };
 
+// Test names and failure output show the orientation byte.
+[[maybe_unused]] static void PrintTo(const PlacementCase& p, std::ostream* os) { *os << "orientation " << int(p.orientation); }
+
 class BitmapPlacement : public ::testing::TestWithParam<PlacementCase> {};
 
 TEST_P(BitmapPlacement, ImageSizePositionRectAndStoredOrientation)
@@ -336,7 +342,8 @@ INSTANTIATE_TEST_SUITE_P(
                       PlacementCase{3, 111, 101, 30, 160, {70, 200, 101, 221}, 3, false, false},
                       PlacementCase{7, 111, 101, 60, 160, {100, 200, 131, 221}, 3, true, false},
                       // Bits 3-7 are not read.
-                      PlacementCase{0xF9, 111, 101, 60, 140, {100, 180, 131, 201}, 1, false, false}));
+                      PlacementCase{0xF9, 111, 101, 60, 140, {100, 180, 131, 201}, 1, false, false}),
+    [](const ::testing::TestParamInfo<PlacementCase>& info) { return "Orientation" + std::to_string(info.param.orientation); });
 
 TEST(BitmapPlacementEdges, WidthUnitsZeroGivesABodyOnePixelWide)
 {
