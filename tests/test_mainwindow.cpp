@@ -310,3 +310,38 @@ TEST_F(WindowsTest, PrintGoesLandscapeToThePrinterChosenInThePrintDialog)
     ASSERT_TRUE(size.hasMatch()) << text.toStdString();
     EXPECT_GT(size.captured(1).toDouble(), size.captured(2).toDouble()) << "landscape";
 }
+
+#include <QCheckBox>
+#include <QSpinBox>
+
+#include "settings/Annotatewin.h"
+#include "settings/Bitmapwin.h"
+#include "settings/Junctionwin.h"
+#include "settings/Linedatawin.h"
+#include "settings/Linechioce.h"
+#include "settings/Quorvline.h"
+
+TEST_F(WindowsTest, SettingsChangesShowInThePageAtOnce)
+{
+    TForm1& f = Start({Write("a.q01", Cat({q01::Header(0), q01::Line(100, 100, 200, 100, 1),
+                                          q01::Junction(300, 300), Part(500, 300, 0, false)}))});
+    TSurface& page = f.Image1->Surface();
+    EXPECT_EQ(page.Pixel(150, 100), clBlack);
+
+    // A new width for line type 1 redraws the line at once.
+    frmLineData->fraLine1->lcTypeClick(frmLineData->fraLine1->lcType1);
+    frmLineData->fraLine1->udWidth->setValue(5);
+    EXPECT_EQ(page.Pixel(150, 102), clBlack);
+
+    // Visible switches hide their kind at once.
+    frmLineData->cbVisible->setChecked(false);
+    EXPECT_EQ(page.Pixel(150, 100), clWhite);
+    frmBitmap->cbMaster->setChecked(false);
+    EXPECT_EQ(page.Pixel(500, 300), clWhite);
+    frmBitmap->cbMaster->setChecked(true);
+    EXPECT_NE(page.Pixel(500, 300), clWhite);
+
+    // A larger junction diameter shows at once.
+    frmJunction->udDiameter->setValue(10);
+    EXPECT_NE(page.Pixel(292, 300), clWhite);
+}
