@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTreeWidget>
+#include <algorithm>
 
 #include "app/Dialogs.h"
 #include "app/Tracerywin.h"
@@ -42,6 +43,17 @@ QString TfrmHelp::CommandLineText(const QStringList& args)
     if (args.isEmpty()) return QString();
     QString text = args.first() + QLatin1Char(' ');
     for (int i = 1; i < args.size(); ++i) text += args[i];
+    return text;
+}
+
+QString TfrmHelp::TerminalText(const QStringList& args)
+{
+    qsizetype column = 0;
+    for (const Option& option : Options()) column = std::max(column, qsizetype(qstrlen(option.caption)));
+    QString text = QStringLiteral("Command Line\n") + CommandLineText(args) + QStringLiteral("\n\nOptions\n");
+    for (const Option& option : Options())
+        text += QStringLiteral("  ") + QString::fromLatin1(option.caption).leftJustified(column + 2) +
+                QLatin1String(option.purpose) + QLatin1Char('\n');
     return text;
 }
 

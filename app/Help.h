@@ -31,6 +31,10 @@ public:
     // The command line as shown: argument 0, a blank, then the other
     // arguments one after another.
     static QString CommandLineText(const QStringList& args);
+    // The help page as text for a terminal: "Command Line", the command line
+    // as the window shows it, then "Options" and one line per option: the
+    // option, padded to a common column, and its purpose.
+    static QString TerminalText(const QStringList& args);
 
     QLineEdit* leCmdLine = nullptr;
     QTreeWidget* lvOptions = nullptr;

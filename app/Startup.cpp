@@ -1,7 +1,13 @@
 #include "app/Startup.h"
 
 #include <QApplication>
+#include <QSessionManager>
+#include <QSocketNotifier>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
 #include <memory>
+#include <unistd.h>
 
 #include "app/Dialogs.h"
 #include "app/Quorvprint.h"
@@ -55,11 +61,77 @@ void DestroyOtherWindows()
     delete frmLineData;
 }
 
+namespace {
+// Ending with the session. The stop signals reach the event loop through a
+// pipe: the handler only writes a byte, and a notifier on the reading end
+// closes the main window. A signal that arrives during start-up waits in the
+// pipe until the event loop runs.
+int stopPipe[2] = {-1, -1};
+const int kStopSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+void OnStopSignal(int)
+{
+    const int savedErrno = errno;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(stopPipe[1], &byte, 1);
+    errno = savedErrno;
+}
+
+// Closes the main window as File ▸ Exit does: the drawing enters the
+// recent-files list, the list and the window placement are saved, and the
+// event loop ends with status 0. A window already closed saves nothing again.
+void EndRun()
+{
+    if (Form1) Form1->miFileExitClick();
+}
+
+struct TSessionEnd {
+    TSessionEnd()
+    {
+        if (::pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+        struct sigaction action = {};
+        action.sa_handler = OnStopSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        for (int signal : kStopSignals) ::sigaction(signal, &action, nullptr);
+    }
+    ~TSessionEnd()
+    {
+        for (int signal : kStopSignals) ::signal(signal, SIG_DFL);
+        notifier.reset();
+        for (int& fd : stopPipe) {
+            if (fd >= 0) ::close(fd);
+            fd = -1;
+        }
+    }
+    // From here on the event loop hears of the stop signals and of the end of
+    // the desktop session.
+    void Watch()
+    {
+        if (stopPipe[0] >= 0) {
+            notifier = std::make_unique<QSocketNotifier>(stopPipe[0], QSocketNotifier::Read);
+            QObject::connect(notifier.get(), &QSocketNotifier::activated, [] {
+                char bytes[64];
+                while (::read(stopPipe[0], bytes, sizeof bytes) > 0) {
+                }
+                EndRun();
+            });
+        }
+        QObject::connect(qApp, &QGuiApplication::commitDataRequest, &context, [](QSessionManager&) { EndRun(); });
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit, &context, EndRun);
+    }
+    QObject context;  // the connections end with it
+    std::unique_ptr<QSocketNotifier> notifier;
+};
+}  // namespace
+
 int RunTracery(const QStringList& args)
 {
     const TStartOptions options = ScanStartOptions(args);
     TBatchDialogs batchDialogs;
     if (options.Batch) SetDialogs(&batchDialogs);
+    std::unique_ptr<TSessionEnd> sessionEnd;
+    if (!options.Batch) sessionEnd = std::make_unique<TSessionEnd>();
 
     int status = 0;
     try {
@@ -75,8 +147,10 @@ int RunTracery(const QStringList& args)
         // settings window in place.
         form->Invalidate();
         if (options.Batch) {
-            status = form->AllDrawingsComplete ? 0 : 1;
+            // "--help" in a batch run prints the help page and succeeds.
+            status = form->TerminateRequested || form->AllDrawingsComplete ? 0 : 1;
         } else if (!form->TerminateRequested) {
+            sessionEnd->Watch();
             status = QApplication::exec();
         }
         form.reset();
@@ -86,6 +160,7 @@ int RunTracery(const QStringList& args)
         Dialogs().ShowError(e.Message());
         status = 1;
     }
+    sessionEnd.reset();
     SetDialogs(nullptr);
     return status;
 }

@@ -4,18 +4,27 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPrinter>
 #include <QPainter>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTimer>
+#include <QUrl>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <optional>
 
 #include "app/Dialogs.h"
@@ -100,7 +109,43 @@ TPageImage::TPageImage(QWidget* parent) : QWidget(parent)
 void TPageImage::SetPageSize(int width, int height)
 {
     surface_.SetSize(width, height);
-    setFixedSize(width, height);
+    UpdateSize();
+}
+
+void TPageImage::SetZoom(int percent)
+{
+    const int zoom = std::clamp(percent, MinZoom, MaxZoom);
+    if (zoom == zoom_) return;
+    zoom_ = zoom;
+    UpdateSize();
+    update();
+}
+
+int TPageImage::ZoomStep(int percent, bool in)
+{
+    static const int steps[] = {25, 33, 50, 67, 75, 100, 125, 150, 200, 300, 400, 600, 800};
+    if (in) {
+        for (int step : steps)
+            if (step > percent) return step;
+        return MaxZoom;
+    }
+    for (auto it = std::rbegin(steps); it != std::rend(steps); ++it)
+        if (*it < percent) return *it;
+    return MinZoom;
+}
+
+QPoint TPageImage::PagePoint(const QPointF& position) const
+{
+    // Exact for every zoom: a page pixel covers [x, x + 1) * zoom / 100.
+    const auto page = [this](qreal v) { return int(std::floor(v * 100.0 / zoom_)); };
+    return QPoint(page(position.x()), page(position.y()));
+}
+
+void TPageImage::UpdateSize()
+{
+    const auto shown = [this](int pixels) { return int(std::ceil(qreal(pixels) * zoom_ / 100.0)); };
+    setFixedSize(shown(surface_.Width()), shown(surface_.Height()));
+    if (QWidget* holder = parentWidget()) holder->setFixedSize(std::max(0, x() + width()), std::max(0, y() + height()));
 }
 
 void TPageImage::paintEvent(QPaintEvent* event)
@@ -108,12 +153,25 @@ void TPageImage::paintEvent(QPaintEvent* event)
     // Only shows what is drawn; drawing the objects is the main window's paint.
     QPainter painter(this);
     const QRect r = event->rect();
-    painter.drawImage(r, surface_.Image(), r);
+    if (zoom_ == 100) {
+        painter.drawImage(r, surface_.Image(), r);
+        return;
+    }
+    // Enlarged pages show their pixels as sharp squares; reduced pages are
+    // averaged so that one-pixel lines stay visible.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, zoom_ < 100);
+    const qreal scale = zoom_ / 100.0;
+    const QRect source = QRect(PagePoint(r.topLeft()), PagePoint(QPointF(r.right() + 1, r.bottom() + 1)))
+                             .adjusted(0, 0, 1, 1)
+                             .intersected(surface_.Image().rect());
+    painter.setClipRect(r);
+    painter.scale(scale, scale);
+    painter.drawImage(source.topLeft(), surface_.Image(), source);
 }
 
 void TPageImage::mouseMoveEvent(QMouseEvent* event)
 {
-    const QPoint p = event->position().toPoint();
+    const QPoint p = PagePoint(event->position());
     emit PointerMoved(p.x(), p.y());
 }
 
@@ -144,11 +202,14 @@ TForm1::TForm1(const QStringList& args, QWidget* parent) : QMainWindow(parent), 
     Image1->move(-1, 0);  // the page image's left column sits one pixel outside the scroll area
     content->setFixedSize(Image1->width() - 1, Image1->height());
     ScrollBox1->setWidget(content);
+    ScrollBox1->viewport()->installEventFilter(this);
+    setAcceptDrops(true);
     setCentralWidget(ScrollBox1);
     connect(Image1, &TPageImage::PointerMoved, this, &TForm1::FormMouseMove);
     connect(Image1, &TPageImage::Clicked, this, &TForm1::Image1Click);
 
     CreateMenu();
+    AssignShortcuts();
     CreateStatusBar();
 
     IniFileName = SettingsFileName();
@@ -217,6 +278,7 @@ void TForm1::CreateMenu()
         connect(a, &QAction::triggered, this, [this, a] { miViewPageClick(a); });
     }
     action(view, "miPreview", QStringLiteral("Preview"), &TForm1::miPreviewClick);
+    CreateZoomActions(view);
 
     QMenu* objects = menuBar()->addMenu(QStringLiteral("&Objects"));
     action(objects, "miBitmap", QStringLiteral("&Bitmap"), &TForm1::miBitmapClick);
@@ -301,6 +363,13 @@ void TForm1::ProcessCommandLine()
             PdfMode = true;
         } else if (name.compare(QLatin1String("Batch"), Qt::CaseInsensitive) == 0) {
             // Taken before start-up (no window, no waiting dialogs).
+        } else if (name.compare(QLatin1String("Help"), Qt::CaseInsensitive) == 0 && BatchMode) {
+            // No window to show: the help page goes to standard output, and
+            // the run ends here.
+            std::fputs(TfrmHelp::TerminalText(args_).toLocal8Bit().constData(), stdout);
+            std::fflush(stdout);
+            TerminateRequested = true;
+            return;
         } else if (name.compare(QLatin1String("Help"), Qt::CaseInsensitive) == 0) {
             Dialogs().ExecModal(*frmHelp);
             TerminateRequested = true;
@@ -539,7 +608,6 @@ void TForm1::SetPageImageSize(int index)
 {
     const QSize size = GetPageSize(index);
     Image1->SetPageSize(size.width(), size.height());
-    Image1->parentWidget()->setFixedSize(size.width() - 1, size.height());
     RepaintPage();
 }
 
@@ -635,7 +703,6 @@ void TForm1::miViewPageClick(QAction* entry)
     if (amp >= 0) caption.remove(amp, 1);
     const QSize size = SelectPageSize(caption);
     Image1->SetPageSize(size.width(), size.height());
-    Image1->parentWidget()->setFixedSize(std::max(0, size.width() - 1), size.height());
     RepaintPage();
 }
 
@@ -672,4 +739,133 @@ void TForm1::RecentFileClick()
     if (!RecentFiles) return;
     const QString path = RecentFiles->ClickedFileName();
     Guarded([&] { LoadDrawing(path); });
+}
+
+// ------------------------------------------------------------ zoom and keys
+
+void TForm1::CreateZoomActions(QMenu* view)
+{
+    view->addSeparator()->setObjectName(QStringLiteral("N4"));
+    const struct {
+        const char* name;
+        const char* caption;
+        void (TForm1::*handler)();
+    } entries[] = {
+        {"miZoomIn", "Zoom &In", &TForm1::miZoomInClick},
+        {"miZoomOut", "Zoom &Out", &TForm1::miZoomOutClick},
+        {"miActualSize", "&Actual Size", &TForm1::miActualSizeClick},
+    };
+    for (const auto& entry : entries) {
+        QAction* a = view->addAction(QString::fromLatin1(entry.caption));
+        a->setObjectName(QLatin1String(entry.name));
+        connect(a, &QAction::triggered, this, entry.handler);
+    }
+}
+
+void TForm1::AssignShortcuts()
+{
+    // The platform's keys for the standard actions; where a platform has none,
+    // the common one. The menus show the first key of each entry.
+    const struct {
+        const char* action;
+        std::optional<QKeySequence::StandardKey> standard;
+        QList<QKeySequence> common;
+    } keys[] = {
+        {"miFileOpen", QKeySequence::Open, {QKeySequence(Qt::CTRL | Qt::Key_O)}},
+        {"miFilePrint", QKeySequence::Print, {QKeySequence(Qt::CTRL | Qt::Key_P)}},
+        {"miFileExit", QKeySequence::Quit, {QKeySequence(Qt::CTRL | Qt::Key_Q)}},
+        {"miRepaint", QKeySequence::Refresh, {QKeySequence(Qt::Key_F5)}},
+        {"miPreview", std::nullopt, {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P)}},
+        {"miZoomIn", QKeySequence::ZoomIn, {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)}},
+        {"miZoomOut", QKeySequence::ZoomOut, {QKeySequence(Qt::CTRL | Qt::Key_Minus)}},
+        {"miActualSize", std::nullopt, {QKeySequence(Qt::CTRL | Qt::Key_0)}},
+    };
+    for (const auto& entry : keys) {
+        QAction* a = MenuAction(QLatin1String(entry.action));
+        if (!a) continue;
+        QList<QKeySequence> sequences;
+        if (entry.standard) sequences = QKeySequence::keyBindings(*entry.standard);
+        for (const QKeySequence& k : entry.common)
+            if (!sequences.contains(k)) sequences << k;
+        a->setShortcuts(sequences);
+    }
+}
+
+void TForm1::miZoomInClick() { ZoomTo(TPageImage::ZoomStep(Image1->Zoom(), true)); }
+void TForm1::miZoomOutClick() { ZoomTo(TPageImage::ZoomStep(Image1->Zoom(), false)); }
+void TForm1::miActualSizeClick() { ZoomTo(100); }
+
+void TForm1::ZoomTo(int percent, std::optional<QPoint> anchor)
+{
+    QScrollBar* h = ScrollBox1->horizontalScrollBar();
+    QScrollBar* v = ScrollBox1->verticalScrollBar();
+    const QPoint at = anchor.value_or(ScrollBox1->viewport()->rect().center());
+    const QPoint onImage = at + QPoint(h->value(), v->value()) - Image1->pos();
+    const QPoint page = Image1->PagePoint(onImage);
+    const int before = Image1->Zoom();
+    Image1->SetZoom(percent);
+    const int after = Image1->Zoom();
+    // Where the anchor goes on the zoomed image: the same spot scaled, held
+    // inside the shown pixels of the same page pixel.
+    const auto keep = [&](int shown, int pagePixel) {
+        const int first = int(std::ceil(qreal(pagePixel) * after / 100.0));
+        const int last = std::max(first, int(std::ceil(qreal(pagePixel + 1) * after / 100.0)) - 1);
+        return std::clamp(int(std::lround(qreal(shown) * after / before)), first, last);
+    };
+    h->setValue(keep(onImage.x(), page.x()) + Image1->x() - at.x());
+    v->setValue(keep(onImage.y(), page.y()) + Image1->y() - at.y());
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Wheel && ScrollBox1 && watched == ScrollBox1->viewport()) {
+        auto* wheel = static_cast<QWheelEvent*>(event);
+        if (wheel->modifiers() & Qt::ControlModifier) {
+            // One zoom step per notch (120); finer wheels add up to notches.
+            wheelRemainder_ += wheel->angleDelta().y();
+            int zoom = Image1->Zoom();
+            for (; wheelRemainder_ >= 120; wheelRemainder_ -= 120) zoom = TPageImage::ZoomStep(zoom, true);
+            for (; wheelRemainder_ <= -120; wheelRemainder_ += 120) zoom = TPageImage::ZoomStep(zoom, false);
+            if (zoom != Image1->Zoom()) ZoomTo(zoom, wheel->position().toPoint());
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ------------------------------------------------------------ drag and drop
+
+QStringList TForm1::DroppedDrawings(const QMimeData* data)
+{
+    QStringList paths;
+    if (!data || !data->hasUrls()) return paths;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) continue;
+        const QString path = url.toLocalFile();
+        if (QFileInfo(path).suffix().compare(QLatin1String("q01"), Qt::CaseInsensitive) == 0) paths << path;
+    }
+    return paths;
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!DroppedDrawings(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event)
+{
+    const QStringList paths = DroppedDrawings(event->mimeData());
+    if (paths.isEmpty()) return;
+    event->acceptProposedAction();
+    // Loaded once the drop has ended, so that no message box of the load runs
+    // while the dragging program waits. Each drawing as File ▸ Open loads a
+    // chosen one; the last is shown, the others enter the recent-files list.
+    QMetaObject::invokeMethod(
+        this,
+        [this, paths] {
+            if (closed_) return;
+            for (const QString& path : paths) Guarded([&] { LoadDrawing(path); });
+            RepaintPage();
+        },
+        Qt::QueuedConnection);
 }

@@ -17,6 +17,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QMimeData;
 class QFile;
 class QScrollArea;
 class QStatusBar;
@@ -26,14 +27,27 @@ class TValWin;
 class TfrmHelp;
 class QPrinter;
 
-// The page image: shows one drawing surface 1:1 and reports pointer moves
-// and clicks in page pixels.
+// The page image: shows one drawing surface, one surface pixel per page
+// pixel, at a zoom factor, and reports pointer moves and clicks in page
+// pixels. Zoom changes only how the surface is shown, never the surface.
+// The widget's parent is kept just large enough to hold it where it sits.
 class TPageImage : public QWidget {
     Q_OBJECT
 public:
+    static constexpr int MinZoom = 25;   // percent
+    static constexpr int MaxZoom = 800;
+
     explicit TPageImage(QWidget* parent);
     TSurface& Surface() { return surface_; }
     void SetPageSize(int width, int height);
+
+    int Zoom() const { return zoom_; }
+    // Clamped to MinZoom..MaxZoom.
+    void SetZoom(int percent);
+    // The next zoom step above (in) or below (out) a zoom, within the limits.
+    static int ZoomStep(int percent, bool in);
+    // The page pixel under a position in the widget's coordinates.
+    QPoint PagePoint(const QPointF& position) const;
 
 signals:
     void PointerMoved(int x, int y);
@@ -45,7 +59,10 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    void UpdateSize();
+
     TSurface surface_;
+    int zoom_ = 100;
 };
 
 class TForm1 : public QMainWindow {
@@ -95,6 +112,17 @@ public:
     void Help2Click();
     void RecentFileClick();
 
+    // View ▸ Zoom In, Zoom Out, Actual Size and Ctrl + mouse wheel. ZoomTo
+    // keeps the page pixel under `anchor` (viewport coordinates; the middle
+    // of the view when none is given) where it is.
+    void miZoomInClick();
+    void miZoomOutClick();
+    void miActualSizeClick();
+    void ZoomTo(int percent, std::optional<QPoint> anchor = std::nullopt);
+
+    // Drawings dropped on the window: the local *.q01 files among the URLs.
+    static QStringList DroppedDrawings(const QMimeData* data);
+
     // State, as the rest of the program sees it.
     QString IniFileName;
     QString IniSection = QStringLiteral("Main");
@@ -134,9 +162,16 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    // Drag and drop of drawings.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    // Ctrl + mouse wheel anywhere over the scroll box zooms.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateMenu();
+    void CreateZoomActions(QMenu* view);
+    void AssignShortcuts();
     void CreateStatusBar();
     void ProcessCommandLine();
     bool WalkRecords(const std::uint8_t* start, const std::uint8_t* end, std::vector<QFile*>& splitFiles,
@@ -157,6 +192,7 @@ private:
     bool shown_ = false;
     int paintCount_ = 0;
     std::unique_ptr<QPrinter> printer_;
+    int wheelRemainder_ = 0;  // wheel turns below one notch, kept for the next
 };
 
 extern TForm1* Form1;

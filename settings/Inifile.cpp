@@ -22,11 +22,22 @@ QString& OverriddenName()
 }
 }  // namespace
 
+QString SettingsFileNameFor(const QString& executablePath)
+{
+    const QFileInfo exe(executablePath);
+    const QString name = exe.completeBaseName() + QStringLiteral(".ini");
+    const QFileInfo exeDir(exe.absolutePath());
+    if (exeDir.isDir() && exeDir.isWritable()) return exe.absolutePath() + QLatin1Char('/') + name;
+
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (config.isEmpty() || QDir::isRelativePath(config)) config = QDir::homePath() + QStringLiteral("/.config");
+    return QDir::cleanPath(config + QStringLiteral("/tracery/") + name);
+}
+
 QString SettingsFileName()
 {
     if (!OverriddenName().isEmpty()) return OverriddenName();
-    QFileInfo exe(QCoreApplication::applicationFilePath());
-    return exe.absolutePath() + QLatin1Char('/') + exe.completeBaseName() + QStringLiteral(".ini");
+    return SettingsFileNameFor(QCoreApplication::applicationFilePath());
 }
 
 void SetSettingsFileName(const QString& path) { OverriddenName() = path; }
@@ -311,6 +322,10 @@ public:
         for (const TLine& line : lines_) bytes += line.text + line.eol;
         if (exists_ && bytes == original_) return;
 
+        // A settings file in the user's configuration directory may be the
+        // first thing in its folder.
+        const QString folder = QFileInfo(fileName_).absolutePath();
+        if (!QFileInfo::exists(folder)) QDir().mkpath(folder);
         QSaveFile file(fileName_);
         file.setDirectWriteFallback(true);
         if (!file.open(QIODevice::WriteOnly)) throw EFileError(error);

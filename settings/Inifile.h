@@ -18,11 +18,19 @@
 #include "app/Surface.h"
 
 // Path of the settings file that every reader and writer of the program uses:
-// the executable's path with the extension ".ini", unless a test or an
-// installed system has pointed it elsewhere. An empty path restores the
-// executable's own.
+// SettingsFileNameFor(the running executable), unless a test has pointed it
+// elsewhere with SetSettingsFileName. An empty path restores the rule.
 QString SettingsFileName();
 void SetSettingsFileName(const QString& path);
+
+// Where the settings file of an executable lives. Beside it, as the
+// executable's path with the extension ".ini", when the executable's
+// directory is writable (a build tree, a portable copy). Otherwise (an
+// install under /usr) every save would fail, so the file takes the same name
+// in the user's configuration directory: $XDG_CONFIG_HOME/tracery/<name>.ini,
+// or ~/.config/tracery/<name>.ini when XDG_CONFIG_HOME is unset, empty or not
+// an absolute path. That folder is created by the first write.
+QString SettingsFileNameFor(const QString& executablePath);
 
 // Integer reading of the settings file: "0x"/"0X" hexadecimal (text longer than
 // two characters), "$" hexadecimal, or signed decimal; leading spaces and one
@@ -63,7 +71,7 @@ public:
     QStringList ReadSection(const QString& section) const;
 
     // Writes throw EFileError("Unable to write to <path>") when the file
-    // system refuses. A write that changes nothing leaves the file untouched.
+    // system refuses. A missing folder of the file is created first. A write that changes nothing leaves the file untouched.
     // Line breaks inside a value are written as spaces, so that a value never
     // spills onto a line of its own.
     void WriteString(const QString& section, const QString& key, const QString& value);

@@ -1,0 +1,465 @@
+// Desktop integration: installing, where the settings file lives, zoom, drag
+// and drop, shortcuts, ending on a stop signal, and help in a terminal.
+#include "AppFixture.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QScrollArea>
+#include <QStandardPaths>
+#include <QThread>
+#include <QUrl>
+#include <QWheelEvent>
+#include <QXmlStreamReader>
+#include <csignal>
+#include <optional>
+
+#include "Q01Component.h"
+#include "app/Help.h"
+
+namespace {
+// Sets (or, with nullopt, removes) an environment variable for one scope.
+class TEnvironmentVariable {
+public:
+    TEnvironmentVariable(const char* name, std::optional<QString> value)
+        : name_(name), saved_(qEnvironmentVariableIsSet(name) ? std::optional(qEnvironmentVariable(name)) : std::nullopt)
+    {
+        Set(value);
+    }
+    ~TEnvironmentVariable() { Set(saved_); }
+
+private:
+    void Set(const std::optional<QString>& value)
+    {
+        if (value)
+            qputenv(name_, value->toLocal8Bit());
+        else
+            qunsetenv(name_);
+    }
+    const char* name_;
+    std::optional<QString> saved_;
+};
+
+struct RunResult {
+    int status = -1;
+    QProcess::ExitStatus exit = QProcess::CrashExit;
+    QString out, err;
+};
+
+QProcessEnvironment ProgramEnvironment(const QString& runtimeDir)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("XDG_RUNTIME_DIR", runtimeDir);
+    return env;
+}
+
+// A component whose body covers (x, y)..(x + 21, y + 31).
+q01::Bytes Component(std::uint16_t x, std::uint16_t y, const std::string& name)
+{
+    q01::Component c;
+    c.designation = name;
+    c.anchorX = x, c.anchorY = y;
+    c.parts = {{0, 2, 3}};
+    return q01::ComponentRecord(c);
+}
+
+QByteArray ImageBytes(const QImage& image)
+{
+    return QByteArray(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes());
+}
+}  // namespace
+
+// ----------------------------------------------------------------- install
+
+TEST(DesktopInstall, PutsProgramEntryIconAndMimeTypeWhereTheDesktopLooks)
+{
+    QTemporaryDir prefix;
+    QProcess install;
+    install.start(CMAKE_PROGRAM, {"--install", TRACERY_BUILD_DIR, "--prefix", prefix.path()});
+    ASSERT_TRUE(install.waitForFinished(120000));
+    ASSERT_EQ(install.exitCode(), 0) << install.readAllStandardError().toStdString();
+    const QDir share(prefix.filePath("share"));
+
+    EXPECT_TRUE(QFileInfo(prefix.filePath("bin/tracery")).isExecutable());
+
+    // The desktop entry passes the freedesktop.org validator and hands drawings to the program.
+    const QString entry = share.filePath("applications/tracery.desktop");
+    const QString validator = QStandardPaths::findExecutable("desktop-file-validate");
+    ASSERT_FALSE(validator.isEmpty()) << "desktop-file-validate (package desktop-file-utils) is needed";
+    QProcess validate;
+    validate.start(validator, {entry});
+    ASSERT_TRUE(validate.waitForFinished(60000));
+    EXPECT_EQ(validate.exitCode(), 0);
+    EXPECT_EQ(validate.readAllStandardOutput() + validate.readAllStandardError(), "");
+    QFile entryFile(entry);
+    ASSERT_TRUE(entryFile.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = entryFile.readAll().split('\n');
+    EXPECT_EQ(lines.first(), "[Desktop Entry]");
+    for (const char* line : {"Type=Application", "Name=Tracery", "Exec=tracery %F", "Icon=tracery",
+                             "MimeType=application/x-quorvid-drawing;"})
+        EXPECT_TRUE(lines.contains(line)) << line;
+
+    // The icon named there is our SVG.
+    QFile icon(share.filePath("icons/hicolor/scalable/apps/tracery.svg"));
+    ASSERT_TRUE(icon.open(QIODevice::ReadOnly));
+    QXmlStreamReader svg(&icon);
+    ASSERT_TRUE(svg.readNextStartElement());
+    EXPECT_EQ(svg.name(), u"svg");
+
+    // The shared MIME type: "Quorvid drawing" for *.q01.
+    QFile mime(share.filePath("mime/packages/tracery.xml"));
+    ASSERT_TRUE(mime.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&mime);
+    QStringList seen;
+    while (xml.readNextStartElement()) {
+        if (xml.name() == u"mime-info") continue;
+        if (xml.name() == u"mime-type") {
+            seen << "type=" + xml.attributes().value("type").toString();
+            continue;
+        }
+        if (xml.name() == u"glob") seen << "glob=" + xml.attributes().value("pattern").toString();
+        if (xml.name() == u"comment") seen << "comment=" + xml.readElementText();
+        else xml.skipCurrentElement();
+    }
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    EXPECT_EQ(seen, (QStringList{"type=application/x-quorvid-drawing", "comment=Quorvid drawing", "glob=*.q01"}));
+
+    // Where the MIME database tool is present, the install has fed it: the glob
+    // table maps *.q01 to the type, and the entry is listed for it.
+    if (!QStandardPaths::findExecutable("update-mime-database").isEmpty()) {
+        QFile globs(share.filePath("mime/globs2"));
+        ASSERT_TRUE(globs.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(globs.readAll().contains("application/x-quorvid-drawing:*.q01\n"));
+    }
+}
+
+// ------------------------------------------------------ settings file place
+
+class SettingsPlaceTest : public ::testing::Test {
+protected:
+    QString Make(const QString& relative)
+    {
+        QDir().mkpath(dir.filePath(relative));
+        return dir.filePath(relative);
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(SettingsPlaceTest, BesideAWritableExecutableWhateverTheEnvironment)
+{
+    TEnvironmentVariable xdg("XDG_CONFIG_HOME", Make("config"));
+    EXPECT_EQ(SettingsFileNameFor(Make("portable") + "/tracery"), dir.filePath("portable/tracery.ini"));
+    EXPECT_EQ(SettingsFileNameFor(Make("portable") + "/Tracery.bin"), dir.filePath("portable/Tracery.ini"));
+}
+
+TEST_F(SettingsPlaceTest, UnwritableExecutableFolderUsesTheConfigurationDirectory)
+{
+    // A folder that cannot be written, even by root: one below a regular file.
+    QFile blocker(dir.filePath("usr"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString exe = dir.filePath("usr/bin/tracery");
+    TEnvironmentVariable home("HOME", Make("home"));
+    {
+        TEnvironmentVariable xdg("XDG_CONFIG_HOME", Make("xdg"));
+        EXPECT_EQ(SettingsFileNameFor(exe), dir.filePath("xdg/tracery/tracery.ini"));
+    }
+    for (const std::optional<QString>& unusable : {std::optional<QString>(), std::optional<QString>(""),
+                                                   std::optional<QString>("relative/config")}) {
+        TEnvironmentVariable xdg("XDG_CONFIG_HOME", unusable);
+        EXPECT_EQ(SettingsFileNameFor(exe), dir.filePath("home/.config/tracery/tracery.ini"))
+            << unusable.value_or("<unset>").toStdString();
+    }
+}
+
+TEST_F(SettingsPlaceTest, FirstWriteCreatesTheMissingFolders)
+{
+    const QString ini = dir.filePath("home/.config/tracery/tracery.ini");
+    EXPECT_EQ(TIniFile(ini).ReadString("Main", "File", "none"), "none");
+    TIniFile(ini).WriteString("Main", "File", "/d/a.q01");
+    QFile f(ini);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "[Main]\nFile=/d/a.q01\n");
+}
+
+// -------------------------------------------------------------------- zoom
+
+using ZoomTest = MainWindowTest;
+
+TEST_F(ZoomTest, PointerOverTheSamePagePixelHitsTheSameComponentAtEveryZoom)
+{
+    // U1 covers (100, 200)..(121, 231); U2 starts right of it.
+    TForm1& f = Start({Write("a.q01", Cat({q01::Header(0), Component(100, 200, "U1"), Component(122, 200, "U2")}))});
+    for (int zoom : {50, 100, 400}) {
+        f.ZoomTo(zoom);
+        ASSERT_EQ(f.Image1->Zoom(), zoom);
+        const qreal scale = zoom / 100.0;
+        for (const auto& [pageX, name] : {std::pair{121, "U1"}, std::pair{122, "U2"}}) {
+            // The first and the last screen position inside that page pixel.
+            for (qreal inside : {0.0, 0.999}) {
+                const QPointF at((pageX + inside) * scale, (231 + inside) * scale);
+                QMouseEvent move(QEvent::MouseMove, at, f.Image1->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                                 Qt::NoModifier);
+                QCoreApplication::sendEvent(f.Image1, &move);
+                EXPECT_EQ(f.PanelText(1), name) << zoom << "% at " << at.x();
+            }
+        }
+    }
+}
+
+TEST_F(ZoomTest, ZoomScalesTheShownPageAndLeavesTheSurfaceAndExportsAlone)
+{
+    const QString b = Write("b.q01", q01::Header(0));
+    TForm1& f = Start({Write("a.q01", q01::Header(0))});
+    const QImage before = f.Image1->Surface().Image().copy();
+    f.ZoomTo(400);
+    f.RepaintPage();
+    EXPECT_EQ(f.Image1->Surface().Image().size(), QSize(1110, 720));
+    EXPECT_EQ(ImageBytes(f.Image1->Surface().Image()), ImageBytes(before));
+    EXPECT_EQ(f.Image1->size(), QSize(4440, 2880));
+    EXPECT_EQ(f.Image1->parentWidget()->size(), QSize(4439, 2880));  // the page image sits at x = -1
+
+    // Each page pixel shows as a 4 x 4 square: the blue frame at (5, 5), white inside at (500, 300).
+    const QImage shown = f.Image1->grab(QRect(0, 0, 2404, 1204)).toImage();
+    EXPECT_EQ(shown.pixel(20, 20), qRgb(0, 0, 255));
+    EXPECT_EQ(shown.pixel(23, 23), qRgb(0, 0, 255));
+    EXPECT_EQ(shown.pixel(2003, 1203), qRgb(255, 255, 255));
+
+    // A drawing written as a picture while zoomed is still one pixel per page pixel.
+    f.PngMode = true;
+    f.LoadDrawing(b);
+    EXPECT_EQ(QImage(Path("b.png")).size(), QSize(1110, 720));
+    EXPECT_EQ(f.Image1->size(), QSize(4440, 2880));  // the zoom stays for the next drawing
+}
+
+TEST_F(ZoomTest, MenuStepsStopAtTheLimitsAndActualSizeReturnsToOneToOne)
+{
+    TForm1& f = Start({Write("a.q01", q01::Header(0))});
+    auto trigger = [&](const char* name, int times) {
+        for (int i = 0; i < times; ++i) f.MenuAction(name)->trigger();
+        return f.Image1->Zoom();
+    };
+    EXPECT_EQ(trigger("miZoomIn", 1), 125);
+    EXPECT_EQ(trigger("miZoomIn", 20), 800);
+    EXPECT_EQ(trigger("miZoomOut", 1), 600);
+    EXPECT_EQ(trigger("miActualSize", 1), 100);
+    EXPECT_EQ(trigger("miZoomOut", 1), 75);
+    EXPECT_EQ(trigger("miZoomOut", 20), 25);
+    f.ZoomTo(1000);
+    EXPECT_EQ(f.Image1->Zoom(), 800);
+    f.ZoomTo(1);
+    EXPECT_EQ(f.Image1->Zoom(), 25);
+    EXPECT_EQ(f.Image1->size(), QSize(278, 180));  // 1110 x 720 at a quarter, rounded up
+}
+
+TEST_F(ZoomTest, ControlWheelZoomsByNotchesAndThePlainWheelDoesNot)
+{
+    TForm1& f = Start({Write("a.q01", q01::Header(0))});
+    QWidget* viewport = f.ScrollBox1->viewport();
+    auto wheel = [&](int delta, Qt::KeyboardModifiers modifiers) {
+        QWheelEvent event(QPointF(10, 10), viewport->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, delta),
+                          Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(viewport, &event);
+        return f.Image1->Zoom();
+    };
+    EXPECT_EQ(wheel(120, Qt::ControlModifier), 125);
+    EXPECT_EQ(wheel(120, Qt::NoModifier), 125);
+    EXPECT_EQ(wheel(60, Qt::ControlModifier), 125);  // half a notch waits for the other half
+    EXPECT_EQ(wheel(60, Qt::ControlModifier), 150);
+    EXPECT_EQ(wheel(-240, Qt::ControlModifier), 100);
+}
+
+TEST_F(ZoomTest, ZoomingKeepsThePagePixelUnderThePointerInPlace)
+{
+    TForm1& f = Start({Write("a.q01", q01::Header(0))});
+    f.resize(600, 400);
+    f.show();
+    QCoreApplication::processEvents();  // lays the window out
+    QWidget* viewport = f.ScrollBox1->viewport();
+    const QPoint pointer(200, 150);
+    auto underPointer = [&] { return f.Image1->PagePoint(f.Image1->mapFrom(viewport, QPointF(pointer))); };
+    const QPoint page = underPointer();
+    for (int zoom : {400, 800, 125, 100}) {
+        f.ZoomTo(zoom, pointer);
+        EXPECT_EQ(underPointer(), page) << zoom;
+    }
+    f.miFileExitClick();
+}
+
+// ----------------------------------------------------------- drag and drop
+
+using DropTest = MainWindowTest;
+
+TEST_F(DropTest, OnlyLocalDrawingFilesAreTaken)
+{
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile("/d/a.q01"), QUrl::fromLocalFile("/d/notes.txt"),
+                  QUrl("https://example.org/b.q01"), QUrl::fromLocalFile("/d/C.Q01")});
+    EXPECT_EQ(TForm1::DroppedDrawings(&data), (QStringList{"/d/a.q01", "/d/C.Q01"}));
+    QMimeData text;
+    text.setText("/d/a.q01");
+    EXPECT_TRUE(TForm1::DroppedDrawings(&text).isEmpty());
+}
+
+TEST_F(DropTest, DroppingADrawingLoadsItAsFileOpenWould)
+{
+    const QString a = Write("a.q01", q01::Header(0));
+    const QString b = Write("b.q01", Cat({q01::Header(4), Component(100, 200, "U1")}));
+    TForm1& f = Start({a});
+    EXPECT_TRUE(f.acceptDrops());
+
+    QMimeData other;
+    other.setUrls({QUrl::fromLocalFile(Path("notes.txt"))});
+    QDragEnterEvent refused(QPoint(50, 50), Qt::CopyAction, &other, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&f, &refused);
+    EXPECT_FALSE(refused.isAccepted());
+
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(b)});
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&f, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&f, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    QCoreApplication::processEvents();  // the load runs once the drop has ended
+
+    EXPECT_EQ(f.windowTitle(), "b.q01");
+    EXPECT_EQ(f.DrawingFileName, b);
+    EXPECT_EQ(f.Objects.size(), 2u);
+    EXPECT_EQ(dialogs.OpenFilters.size(), 0);  // no open dialog
+    EXPECT_TRUE(dialogs.AllTexts.isEmpty()) << dialogs.AllTexts.join('|').toStdString();
+    f.miFileExitClick();
+    TIniFile ini(IniPath());
+    EXPECT_EQ(ini.ReadString("Recent Files", "File1", ""), b);
+    EXPECT_EQ(ini.ReadString("Recent Files", "File2", ""), a);
+}
+
+// --------------------------------------------------------------- shortcuts
+
+using ShortcutTest = MainWindowTest;
+
+TEST_F(ShortcutTest, StandardActionsHaveTheirKeysAndNoTwoEntriesShareOne)
+{
+    TForm1& f = Start({Write("a.q01", {})});
+    auto keys = [&](const char* name) { return f.MenuAction(name)->shortcuts(); };
+    for (auto [name, standard] : {std::pair{"miFileOpen", QKeySequence::Open}, std::pair{"miFilePrint", QKeySequence::Print},
+                                  std::pair{"miFileExit", QKeySequence::Quit}, std::pair{"miRepaint", QKeySequence::Refresh}}) {
+        for (const QKeySequence& k : QKeySequence::keyBindings(standard)) EXPECT_TRUE(keys(name).contains(k)) << name;
+        EXPECT_FALSE(keys(name).isEmpty()) << name;
+    }
+    EXPECT_TRUE(keys("miFileOpen").contains(QKeySequence("Ctrl+O")));
+    EXPECT_TRUE(keys("miFileExit").contains(QKeySequence("Ctrl+Q")));
+    EXPECT_TRUE(keys("miRepaint").contains(QKeySequence("F5")));
+    EXPECT_EQ(keys("miPreview"), QList<QKeySequence>{QKeySequence("Ctrl+Shift+P")});
+    EXPECT_TRUE(keys("miZoomIn").contains(QKeySequence("Ctrl++")));
+    EXPECT_EQ(keys("miActualSize"), QList<QKeySequence>{QKeySequence("Ctrl+0")});
+
+    QMap<QString, QString> owner;
+    for (QAction* a : f.findChildren<QAction*>())
+        for (const QKeySequence& k : a->shortcuts()) {
+            EXPECT_FALSE(owner.contains(k.toString())) << k.toString().toStdString() << " on "
+                                                        << a->objectName().toStdString() << " and "
+                                                        << owner.value(k.toString()).toStdString();
+            owner.insert(k.toString(), a->objectName());
+        }
+}
+
+// ------------------------------------------------ the program as a process
+
+class ProgramTest : public TempSettings {
+protected:
+    // A copy of the program in the test's folder, so that its settings file is the test's own.
+    QString Program()
+    {
+        const QString exe = Path("tracery");
+        if (!QFileInfo::exists(exe)) EXPECT_TRUE(QFile::copy(TRACERY_BINARY, exe));
+        return exe;
+    }
+    RunResult Run(const QStringList& args)
+    {
+        QProcess p;
+        p.setProcessEnvironment(ProgramEnvironment(dir.path()));
+        p.setWorkingDirectory(dir.path());
+        p.start(Program(), args);
+        EXPECT_TRUE(p.waitForFinished(60000));
+        return {p.exitCode(), p.exitStatus(), QString::fromLocal8Bit(p.readAllStandardOutput()),
+                QString::fromLocal8Bit(p.readAllStandardError())};
+    }
+    // Starts the program showing a drawing, waits until it catches the signal,
+    // sends it and waits for the end.
+    RunResult Stop(const QString& drawing, int signal)
+    {
+        QProcess p;
+        p.setProcessEnvironment(ProgramEnvironment(dir.path()));
+        p.setWorkingDirectory(dir.path());
+        p.start(Program(), {drawing});
+        EXPECT_TRUE(p.waitForStarted(60000));
+        EXPECT_TRUE(WaitUntilCaught(p.processId(), signal));
+        ::kill(pid_t(p.processId()), signal);
+        EXPECT_TRUE(p.waitForFinished(60000));
+        return {p.exitCode(), p.exitStatus(), QString::fromLocal8Bit(p.readAllStandardOutput()),
+                QString::fromLocal8Bit(p.readAllStandardError())};
+    }
+
+private:
+    // The signal's bit in the process's "caught" mask: set once its handler is in.
+    static bool WaitUntilCaught(qint64 pid, int signal)
+    {
+        for (int attempt = 0; attempt < 6000; ++attempt) {
+            QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+            if (!status.open(QIODevice::ReadOnly)) return false;
+            for (const QByteArray& line : status.readAll().split('\n'))
+                if (line.startsWith("SigCgt:") && (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (signal - 1)) & 1)
+                    return true;
+            QThread::msleep(10);
+        }
+        return false;
+    }
+};
+
+TEST_F(ProgramTest, TermSignalClosesTheWindowAsExitDoesAndEndsWithStatusZero)
+{
+    const QString a = Write("a.q01", Cat({q01::Header(0), Component(100, 200, "U1")}));
+    const RunResult r = Stop(a, SIGTERM);
+    EXPECT_EQ(r.exit, QProcess::NormalExit);
+    EXPECT_EQ(r.status, 0);
+    TIniFile ini(Path("tracery.ini"));
+    EXPECT_EQ(ini.ReadSection("Recent Files"), QStringList{"File1"});
+    EXPECT_EQ(ini.ReadString("Recent Files", "File1", ""), a);
+    EXPECT_EQ(ini.ReadSection("Form1"), (QStringList{"Left", "Top"}));
+}
+
+TEST_F(ProgramTest, InterruptAndHangUpEndTheRunTheSameWay)
+{
+    const QString a = Write("a.q01", q01::Header(0));
+    for (int signal : {SIGINT, SIGHUP}) {
+        QFile::remove(Path("tracery.ini"));
+        const RunResult r = Stop(a, signal);
+        EXPECT_EQ(r.exit, QProcess::NormalExit) << signal;
+        EXPECT_EQ(r.status, 0) << signal;
+        EXPECT_TRUE(TIniFile(Path("tracery.ini")).ValueExists("Form1", "Left")) << signal;
+    }
+}
+
+TEST_F(ProgramTest, BatchHelpPrintsTheCommandLineAndEveryOptionToStandardOutput)
+{
+    const RunResult r = Run({"--batch", "--help", "missing.q01"});
+    EXPECT_EQ(r.exit, QProcess::NormalExit);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");  // the help ends the command line: missing.q01 is not looked for
+    const QStringList lines = r.out.split('\n');
+    ASSERT_GE(lines.size(), 5);
+    EXPECT_EQ(lines.mid(0, 5), (QStringList{"Command Line", Program() + " --batch--helpmissing.q01", "", "Options",
+                                            "  --help    This Page"}));
+    for (const TfrmHelp::Option& option : TfrmHelp::Options()) {
+        const QString line = QString("  %1").arg(QLatin1String(option.caption), -10) + QLatin1String(option.purpose);
+        EXPECT_TRUE(lines.contains(line)) << line.toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(Path("tracery.ini")));
+}
