@@ -82,6 +82,8 @@ public:
     void ClearObjects();
     void ChooseDrawing();
     void PaintObjects(TSurface& canvas);
+    // Draws the objects on the print window's page image, sized to the current page.
+    void PaintPrintImage();
     void SetPageImageSize(int index);
 
     // Redraws the page at once / at the next opportunity (once, however
@@ -180,8 +182,6 @@ private:
     void FitToWorkArea();
     void WritePng(const QString& drawingPath);
     void WritePdf(const QString& drawingPath);
-    // Draws the objects on the print window's page image, sized to the current page.
-    void PaintPrintImage();
     void SetPanel(int panel, const QString& text);
 
     QStringList args_;

@@ -345,3 +345,19 @@ TEST_F(WindowsTest, SettingsChangesShowInThePageAtOnce)
     frmJunction->udDiameter->setValue(10);
     EXPECT_NE(page.Pixel(292, 300), clWhite);
 }
+
+TEST_F(WindowsTest, ZoomChangesNeitherPreviewNorPrintImage)
+{
+    TForm1& f = Start({Write("a.q01", Cat({q01::Header(0), q01::Line(10, 30, 700, 400, 1), Part(500, 300, 0, false)}))});
+    f.miPreviewClick();
+    const QImage preview = frmPreview->Picture().Image();
+    f.PaintPrintImage();
+    const QImage print = frmQuorvPrint->Canvas().Image();
+    f.ZoomTo(400);
+    EXPECT_EQ(f.Image1->Zoom(), 400);
+    f.miPreviewClick();
+    EXPECT_EQ(frmPreview->Picture().Image(), preview);
+    f.PaintPrintImage();
+    EXPECT_EQ(frmQuorvPrint->Canvas().Image(), print);
+    EXPECT_EQ(f.Image1->Surface().Width(), 1110);
+}
