@@ -15,6 +15,7 @@
 #include <QScrollArea>
 #include <QStatusBar>
 #include <QTimer>
+#include <algorithm>
 #include <optional>
 
 #include "app/Dialogs.h"
@@ -79,7 +80,10 @@ QString ApplicationTitle() { return applicationTitle; }
 
 void RepaintMain()
 {
-    if (Form1) Form1->RepaintPage();
+    // One change often reaches here several times (a control set by a handler
+    // runs its own handler): the page is repainted once, when the current
+    // event is done, and before it is next shown.
+    if (Form1) Form1->Invalidate();
 }
 
 TPen& MainCanvasPen() { return Form1 ? Form1->CanvasPen : fallbackCanvasPen; }
@@ -101,7 +105,9 @@ void TPageImage::SetPageSize(int width, int height)
 
 void TPageImage::paintEvent(QPaintEvent* event)
 {
-    // Only shows what is drawn; drawing the objects is the main window's paint.
+    // Only shows what is drawn; drawing the objects is the main window's paint
+    // (finished first when one is pending). Scrolling comes here too.
+    if (BeforeShow) BeforeShow();
     QPainter painter(this);
     const QRect r = event->rect();
     painter.drawImage(r, surface_.Image(), r);
@@ -143,6 +149,9 @@ TForm1::TForm1(const QStringList& args, QWidget* parent) : QMainWindow(parent), 
     setCentralWidget(ScrollBox1);
     connect(Image1, &TPageImage::PointerMoved, this, &TForm1::FormMouseMove);
     connect(Image1, &TPageImage::Clicked, this, &TForm1::Image1Click);
+    Image1->BeforeShow = [this] {
+        if (repaintPending_) RepaintPage();
+    };
 
     CreateMenu();
     CreateStatusBar();
@@ -344,7 +353,10 @@ void TForm1::CloseDrawing()
 
 void TForm1::ClearObjects()
 {
-    while (!Objects.empty()) Objects.erase(Objects.begin());
+    // First to last, as taking them one by one from the front would, without
+    // moving the rest of the list each time.
+    for (auto& object : Objects) object.reset();
+    Objects.clear();
     CurrentBitmap = nullptr;
 }
 
@@ -532,9 +544,22 @@ void TForm1::FormMouseMove(int x, int y)
     CanvasBrush.Style = bsClear;
     CanvasPen.Style = psSolid;
     CanvasPen.Colour = clRed;
-    for (std::size_t i = 0; i < Objects.size(); ++i) {
+    // The components among the objects, in list order; an object's class
+    // never changes, so they are looked up again only when the list has.
+    const bool same = Objects.size() == scannedObjects_.size() &&
+                      std::equal(Objects.begin(), Objects.end(), scannedObjects_.begin(),
+                                 [](const auto& object, const QuorvidObject* seen) { return object.get() == seen; });
+    if (!same) {
+        scannedObjects_.clear();
+        components_.clear();
+        const QString bitmapClass = QStringLiteral("Bitmap");
+        for (std::size_t i = 0; i < Objects.size(); ++i) {
+            scannedObjects_.push_back(Objects[i].get());
+            if (Objects[i]->IsClass(bitmapClass)) components_.push_back(i);
+        }
+    }
+    for (std::size_t i : components_) {
         QuorvidObject* object = Objects[i].get();
-        if (!object->IsClass(QStringLiteral("Bitmap"))) continue;
         bool valid = false;
         const TRect r = object->GetRect(valid);
         if (r.Left <= x && x <= r.Right && r.Top <= y && y <= r.Bottom) {
@@ -550,7 +575,8 @@ void TForm1::FormMouseMove(int x, int y)
         }
     }
     CurrentBitmap = nullptr;
-    for (int panel : {1, 3, 5, 7, 9, 11}) SetPanel(panel, QString());
+    for (int panel : {1, 3, 5, 7, 9, 11})
+        if (!panels_[panel]->text().isEmpty()) SetPanel(panel, QString());
 }
 
 void TForm1::Image1Click() {}

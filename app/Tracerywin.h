@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -34,6 +35,8 @@ public:
     explicit TPageImage(QWidget* parent);
     TSurface& Surface() { return surface_; }
     void SetPageSize(int width, int height);
+    // Called before the page is shown on the screen.
+    std::function<void()> BeforeShow;
 
 signals:
     void PointerMoved(int x, int y);
@@ -146,6 +149,10 @@ private:
 
     QStringList args_;
     std::vector<QLabel*> panels_;
+    // Pointer tracking: the object list as last looked at, and the indices of
+    // its components.
+    std::vector<const QuorvidObject*> scannedObjects_;
+    std::vector<std::size_t> components_;
     bool closed_ = false;
     bool painting_ = false;
     bool repaintPending_ = false;
@@ -158,8 +165,10 @@ extern TForm1* Form1;
 // The title the desktop's task list shows for the program.
 QString ApplicationTitle();
 
-// Repaints the main window's page at once (settings windows call this after
-// every change of an appearance setting). Does nothing without a main window.
+// Repaints the main window's page (settings windows call this after every
+// change of an appearance setting): once, when the current event is done or
+// before the page is next shown, however often one change asks for it. Does
+// nothing without a main window.
 void RepaintMain();
 // The pen of the main window's own canvas (not the page image's); line types
 // without a choice of their own draw with it.

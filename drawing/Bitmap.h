@@ -30,10 +30,13 @@
 #include <QStringList>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "app/Surface.h"
 #include "drawing/Quorvidobject.h"
+
+class IBitmapSettings;
 
 class Bitmap : public QuorvidObject {
 public:
@@ -131,8 +134,19 @@ private:
     void RenderBody(const std::uint8_t* descriptor, const RecordView& record, std::size_t areaStart,
                     std::size_t areaSize);
     void RenderPin(const Pin& pin);
+    // Draw step by step: the copy of bodyImage with its labels.
+    void DrawCopy(TSurface& canvas, IBitmapSettings& settings);
+    // Draw from what the previous paints kept (PaintCache); false when the
+    // label colours ask for the copy.
+    bool DrawCached(TSurface& canvas, IBitmapSettings& settings);
     void DrawPinNumber(TSurface& copy, const Pin& pin, const TFont& font) const;
     void DrawPinName(TSurface& copy, const Pin& pin, const TFont& font) const;
+    // Whether a pin carries a number / a name label, and where on the copy
+    // the top-left corner of a label wl x hl goes.
+    bool HasNumberLabel(const Pin& pin) const;
+    bool HasNameLabel(const Pin& pin) const;
+    QPoint NumberLabelAt(const Pin& pin, int wl, int hl) const;
+    QPoint NameLabelAt(const Pin& pin, int wl, int hl) const;
     bool Turned(const Pin& pin) const;
     QPoint Outward(QPoint point, int side, int distance) const;
 
@@ -150,6 +164,11 @@ private:
     bool hFlip = false;
     int pinCount = 0;
     std::uint8_t Strange = 0;
+
+    // What Draw keeps from one paint to the next: the runs of bodyImage and
+    // the pin labels placed for the fonts last drawn with.
+    struct PaintCache;
+    std::unique_ptr<PaintCache> paintCache;
 };
 
 // A pin label: the text in the font's colour on white, white transparent;

@@ -142,8 +142,10 @@ TfraLine::~TfraLine() = default;
 
 TfraLineChoice* TfraLine::TypeChoice(int lineType) const
 {
+    // Asked for every line on every paint: the members, not a search by name.
     if (lineType < 1 || lineType > 5) return nullptr;
-    return gbType->findChild<TfraLineChoice*>(QStringLiteral("lcType%1").arg(lineType), Qt::FindDirectChildrenOnly);
+    TfraLineChoice* const types[5] = {lcType1, lcType2, lcType3, lcType4, lcType5};
+    return types[lineType - 1];
 }
 
 const TPen& TfraLine::GetPen(int lineType)
