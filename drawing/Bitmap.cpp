@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
+#include <vector>
 #include <tuple>
 #include <utility>
 
@@ -145,20 +146,43 @@ void Bitmap::Place(const std::uint8_t* descriptor)
     }
 }
 
-void Bitmap::AllocateBodyImage(int width, int height)
-{
-    // Bodies reach 2631 x 2631 pixels (255 units plus the margins).
-    bodyImage.SetSize(width, height);
-}
+namespace {
+
+// The raster a body is rendered on before it is kept as runs: one buffer for
+// every component, grown to the largest body (very large ones get a buffer of
+// their own), so rendering writes memory that is already at hand.
+class BodyCanvas {
+public:
+    BodyCanvas(int width, int height)
+    {
+        static std::vector<QRgb> shared;
+        constexpr std::size_t keptPixels = std::size_t(1) << 21;  // 8 MB
+        const std::size_t pixels = std::size_t(width) * std::size_t(height);
+        std::vector<QRgb>& buffer = pixels <= keptPixels ? shared : own_;
+        if (buffer.size() < pixels) buffer.assign(pixels, 0);
+        Surface.Image() = QImage(reinterpret_cast<uchar*>(buffer.data()), width, height,
+                                 qsizetype(width) * qsizetype(sizeof(QRgb)), QImage::Format_RGB32);
+    }
+    TSurface Surface;  // a fresh drawing state on the buffer
+
+private:
+    std::vector<QRgb> own_;
+};
+
+}  // namespace
 
 void Bitmap::RenderBody(const std::uint8_t* descriptor, const RecordView& record, std::size_t areaStart,
                         std::size_t areaSize)
 {
+    // Bodies reach 2631 x 2631 pixels (255 units plus the margins).
     const bool upright = rotation == 0 || rotation == 2;
-    AllocateBodyImage(upright ? framedWidth : framedHeight, upright ? framedHeight : framedWidth);
-    bodyImage.Clear(bodyBackground);
-    bodyImage.TransparentColour = bodyBackground;
-    bodyImage.Transparent = true;
+    bodyImageWidth = upright ? framedWidth : framedHeight;
+    bodyImageHeight = upright ? framedHeight : framedWidth;
+    BodyCanvas canvas(bodyImageWidth, bodyImageHeight);
+    TSurface& body = canvas.Surface;
+    body.Clear(bodyBackground);
+    body.TransparentColour = bodyBackground;
+    body.Transparent = true;
 
     const int pictureIndex = descriptor ? descriptor[0] : 0;
     if (pictureIndex != 0) {
@@ -169,7 +193,7 @@ void Bitmap::RenderBody(const std::uint8_t* descriptor, const RecordView& record
         Strange = picture < readable ? record.At(areaStart + picture) : 0;
 
         const std::size_t rowBytes = (std::size_t(bodyWidth) + 7) / 8;
-        QImage& image = bodyImage.Image();  // RGB32, as the surface keeps it
+        QImage& image = body.Image();  // RGB32, as the surface keeps it
         const QRgb ink = ColourToRgb(inkColour);
         uchar* const pixels = image.isNull() ? nullptr : image.bits();
         const qsizetype stride = image.bytesPerLine();
@@ -192,15 +216,47 @@ void Bitmap::RenderBody(const std::uint8_t* descriptor, const RecordView& record
         }
     } else {
         const int m = symbolMargin;
-        bodyImage.Pen = TPen{inkColour, psSolid, 1, pmCopy};
-        bodyImage.Brush.Style = bsClear;
-        bodyImage.Rectangle(m, m, bodyImage.Width() - m, bodyImage.Height() - m);
+        body.Pen = TPen{inkColour, psSolid, 1, pmCopy};
+        body.Brush.Style = bsClear;
+        body.Rectangle(m, m, body.Width() - m, body.Height() - m);
     }
 
-    bodyImage.Pen = TPen{inkColour, psSolid, 1, pmCopy};
-    bodyImage.Brush.Style = bsClear;
-    for (const Pin& pin : pins) RenderPin(pin);
+    body.Pen = TPen{inkColour, psSolid, 1, pmCopy};
+    body.Brush.Style = bsClear;
+    for (const Pin& pin : pins) RenderPin(body, pin);
+
+    // Kept as runs; bodyImage takes the drawing state, not the pixels.
+    bodyRuns = TRasterRuns(body);
+    bodyRunsTransparent = body.Transparent;
+    bodyRunsKeyColour = ColourToRgb(body.TransparentColour);
+    bodyImage = body;
+    bodyImage.Image() = QImage();
 }
+
+void Bitmap::MakeBodyImage() const
+{
+    if (bodyImageMade) return;
+    bodyImageMade = true;
+    bodyImage.SetSize(bodyImageWidth, bodyImageHeight);
+    bodyImage.Clear(bodyBackground);
+    bodyRuns.Draw(bodyImage, 0, 0);
+    bodyRunsKey = bodyImage.Image().cacheKey();
+}
+
+TSurface& Bitmap::GetBodyImage()
+{
+    MakeBodyImage();
+    return bodyImage;
+}
+
+const TSurface& Bitmap::GetBodyImage() const
+{
+    MakeBodyImage();
+    return bodyImage;
+}
+
+int Bitmap::BodyImageWidth() const { return bodyImageMade ? bodyImage.Width() : bodyImageWidth; }
+int Bitmap::BodyImageHeight() const { return bodyImageMade ? bodyImage.Height() : bodyImageHeight; }
 
 // ---------------------------------------------------------------------------
 // Geometry
@@ -263,7 +319,7 @@ QPoint Bitmap::Outward(QPoint point, int side, int distance) const
 
 bool Bitmap::Turned(const Pin& pin) const { return ((pin.SideByte() ^ rotation) & 1) == 1; }
 
-void Bitmap::RenderPin(const Pin& pin)
+void Bitmap::RenderPin(TSurface& body, const Pin& pin) const
 {
     if (pin.Hidden()) return;
     const QPoint e = PinEdgePoint(pin);
@@ -272,7 +328,7 @@ void Bitmap::RenderPin(const Pin& pin)
     const int r = circleRadius;
 
     const QPoint a = pin.Circle() ? Outward(e, s, 2 * r) : e;
-    bodyImage.Polyline({a, Outward(e, s, PinLength())});
+    body.Polyline({a, Outward(e, s, PinLength())});
 
     if (pin.Circle()) {
         const QPoint c = Outward(e, s, 2 * r);
@@ -285,13 +341,13 @@ void Bitmap::RenderPin(const Pin& pin)
             x1 -= r;
             x2 += r;
         }
-        bodyImage.Ellipse(x1, y1, x2, y2);
+        body.Ellipse(x1, y1, x2, y2);
     }
 
     if (pin.Wedge()) {
         const int half = wedgeWidth / 2;
         const QPoint across = horizontal ? QPoint(0, half) : QPoint(half, 0);
-        bodyImage.Polyline({e - across, Outward(e, s, -wedgeDepth), e + across});
+        body.Polyline({e - across, Outward(e, s, -wedgeDepth), e + across});
     }
 }
 
@@ -302,7 +358,7 @@ TRect Bitmap::GetRect(bool& valid)
 {
     valid = true;
     return TRect{imageLeft + symbolMargin, imageTop + symbolMargin,
-                 imageLeft + bodyImage.Width() - symbolMargin, imageTop + bodyImage.Height() - symbolMargin};
+                 imageLeft + BodyImageWidth() - symbolMargin, imageTop + BodyImageHeight() - symbolMargin};
 }
 
 bool Bitmap::IsClass(const QString& name) const { return name == QLatin1String("Bitmap"); }
@@ -394,13 +450,6 @@ struct PlacedLabel {
 }  // namespace
 
 struct Bitmap::PaintCache {
-    // bodyImage as runs, and what they were made from.
-    TRasterRuns Body;
-    qint64 BodyKey = 0;
-    bool BodyTransparent = false;
-    QRgb BodyTransparentRgb = 0;
-    bool HasBody = false;
-
     // Pin numbers and names, placed for the glyphs of a font.
     bool HasNumbers = false, HasNames = false;
     TFont NumberFont, NameFont;
@@ -430,7 +479,7 @@ void Bitmap::Draw(TSurface& canvas)
 
 void Bitmap::DrawCopy(TSurface& canvas, IBitmapSettings& settings)
 {
-    TSurface copy = bodyImage;
+    TSurface copy = GetBodyImage();
     if (settings.PinNumVisible()) {
         const TFont font = settings.PinNumFont();
         for (const Pin& pin : pins)
@@ -462,18 +511,20 @@ bool Bitmap::DrawCached(TSurface& canvas, IBitmapSettings& settings)
 
     if (!paintCache) paintCache = std::make_unique<PaintCache>();
     PaintCache& cache = *paintCache;
-    const QImage& body = bodyImage.Image();
-    if (!cache.HasBody || cache.BodyKey != body.cacheKey() || cache.BodyTransparent != bodyImage.Transparent ||
-        cache.BodyTransparentRgb != bodyKey) {
-        cache.Body = TRasterRuns(bodyImage);
-        cache.BodyKey = body.cacheKey();
-        cache.BodyTransparent = bodyImage.Transparent;
-        cache.BodyTransparentRgb = bodyKey;
-        cache.HasBody = true;
+    if (bodyImageMade) {
+        // Whoever asked for the raster may have drawn on it or changed its
+        // transparency: the runs follow it.
+        const qint64 key = bodyImage.Image().cacheKey();
+        if (key != bodyRunsKey || bodyRunsTransparent != bodyImage.Transparent || bodyRunsKeyColour != bodyKey) {
+            bodyRuns = TRasterRuns(bodyImage);
+            bodyRunsKey = key;
+        }
     }
-    cache.Body.Draw(canvas, imageLeft, imageTop);
+    bodyRunsTransparent = bodyImage.Transparent;
+    bodyRunsKeyColour = bodyKey;
+    bodyRuns.Draw(canvas, imageLeft, imageTop);
 
-    const QRect copyBox(imageLeft, imageTop, bodyImage.Width(), bodyImage.Height());
+    const QRect copyBox(imageLeft, imageTop, BodyImageWidth(), BodyImageHeight());
     if (numbers && numberInk != labelWhite) {
         if (!cache.HasNumbers || !SameGlyphs(cache.NumberFont, numberFont)) {
             cache.Numbers.clear();
