@@ -139,6 +139,15 @@ struct Pixels {
     QRgb* Row(int y) const { return Bits + y * Stride; }
 };
 
+// count pixels from at on in one colour, eight at a time where it can.
+inline void FillPixels(QRgb* at, long long count, QRgb colour)
+{
+    long long i = 0;
+    for (; i + 8 <= count; i += 8)
+        for (int k = 0; k < 8; ++k) at[i + k] = colour;
+    for (; i < count; ++i) at[i] = colour;
+}
+
 // Columns x1 .. x2-1 of row y, clipped.
 inline void FillSpan(const Pixels& image, long long y, long long x1, long long x2, QRgb colour)
 {
@@ -146,8 +155,7 @@ inline void FillSpan(const Pixels& image, long long y, long long x1, long long x
     x1 = std::max<long long>(x1, 0);
     x2 = std::min<long long>(x2, image.Width);
     if (x1 >= x2) return;
-    QRgb* row = image.Row(int(y));
-    std::fill(row + x1, row + x2, colour);
+    FillPixels(image.Row(int(y)) + x1, x2 - x1, colour);
 }
 
 // Columns x1 .. x2-1 of rows y1 .. y2-1, clipped.
@@ -820,8 +828,13 @@ void TSurface::StretchDraw(const QRect& target, const TSurface& raster)
 TSurface TSurface::HalfSample(TColor skip) const
 {
     const int width = Width() / 2, height = Height() / 2;
-    TSurface half(width, height);
-    if (width == 0 || height == 0) return half;
+    TSurface half;
+    if (width == 0 || height == 0) {
+        half.SetSize(width, height);
+        return half;
+    }
+    half.image_ = NewRaster(width, height);  // every pixel is written below
+    if (half.image_.isNull()) return half;
     const QImage source =
         image_.format() == QImage::Format_RGB32 ? image_ : image_.convertToFormat(QImage::Format_RGB32);
     const QRgb skipped = ColourToRgb(skip) & 0xFFFFFF;
@@ -832,7 +845,7 @@ TSurface TSurface::HalfSample(TColor skip) const
         QRgb* out = target.Row(py);
         for (int px = 0; px < width; ++px) {
             const QRgb a = upper[2 * px], b = lower[2 * px], c = upper[2 * px + 1], d = lower[2 * px + 1];
-            QRgb shown = out[px];
+            QRgb shown = 0xFFFFFFFF;  // white where the whole block is skipped
             shown = (a & 0xFFFFFF) != skipped ? a : shown;
             shown = (b & 0xFFFFFF) != skipped ? b : shown;
             shown = (c & 0xFFFFFF) != skipped ? c : shown;
@@ -856,6 +869,10 @@ TRasterRuns::TRasterRuns(const TSurface& raster)
     height_ = source.height();
     const bool transparent = raster.Transparent;
     const QRgb key = ColourToRgb(raster.TransparentColour) | opaqueBlack;
+    // Collected in a buffer kept for the next raster, then copied at their
+    // exact number: no growing and shrinking per raster.
+    static std::vector<Run> found;
+    found.clear();
     for (int y = 0; y < height_; ++y) {
         const QRgb* row = Row(source, y);
         int x = 0;
@@ -877,11 +894,12 @@ TRasterRuns::TRasterRuns(const TSurface& raster)
             }
             int end = x + 1;
             while (end < width_ && (row[end] | opaqueBlack) == colour) ++end;
-            runs_.push_back(Run{y, x, end - x, colour});
+            found.push_back(Run{y, x, end - x, colour});
             x = end;
         }
     }
-    runs_.shrink_to_fit();
+    runs_.assign(found.begin(), found.end());
+    if (found.capacity() > (std::size_t(1) << 20)) std::vector<Run>().swap(found);  // let a huge one go
 }
 
 void TRasterRuns::Draw(TSurface& target, int x, int y) const
@@ -902,7 +920,7 @@ void TRasterRuns::Draw(TSurface& target, int x, int y) const
             if (run.Length == 1)
                 *at = run.Colour;
             else
-                std::fill(at, at + run.Length, run.Colour);
+                FillPixels(at, run.Length, run.Colour);
         }
         return;
     }
@@ -912,11 +930,7 @@ void TRasterRuns::Draw(TSurface& target, int x, int y) const
         const long long from = std::max<long long>(left + run.X, 0);
         const long long to = std::min<long long>(left + run.X + run.Length, pixels.Width);
         if (from >= to) continue;
-        QRgb* row = pixels.Row(int(ty));
-        if (to - from == 1)
-            row[from] = run.Colour;
-        else
-            std::fill(row + from, row + to, run.Colour);
+        FillPixels(pixels.Row(int(ty)) + from, to - from, run.Colour);
     }
 }
 
@@ -932,7 +946,7 @@ void TRasterRuns::Fill(TSurface& target, int x, int y, QRgb colour, const QRect&
         if (ty < clipTop || ty >= clipBottom) continue;
         const long long from = std::max<long long>(static_cast<long long>(x) + run.X, clipLeft);
         const long long to = std::min<long long>(static_cast<long long>(x) + run.X + run.Length, clipRight);
-        if (from < to) std::fill(pixels.Row(int(ty)) + from, pixels.Row(int(ty)) + to, colour);
+        if (from < to) FillPixels(pixels.Row(int(ty)) + from, to - from, colour);
     }
 }
 
