@@ -78,12 +78,28 @@ QString Hex(std::uint64_t value, int digits)
 
 QString ApplicationTitle() { return applicationTitle; }
 
+namespace {
+int repaintBatches = 0;         // open TRepaintBatch scopes
+bool repaintBatchAsked = false;  // RepaintMain was called inside them
+}  // namespace
+
 void RepaintMain()
 {
-    // One change often reaches here several times (a control set by a handler
-    // runs its own handler): the page is repainted once, when the current
-    // event is done, and before it is next shown.
-    if (Form1) Form1->Invalidate();
+    if (!Form1) return;
+    if (repaintBatches > 0) {
+        repaintBatchAsked = true;
+        return;
+    }
+    Form1->RepaintPage();
+}
+
+TRepaintBatch::TRepaintBatch() { ++repaintBatches; }
+
+TRepaintBatch::~TRepaintBatch()
+{
+    if (--repaintBatches > 0 || !repaintBatchAsked) return;
+    repaintBatchAsked = false;
+    RepaintMain();
 }
 
 TPen& MainCanvasPen() { return Form1 ? Form1->CanvasPen : fallbackCanvasPen; }
@@ -105,9 +121,7 @@ void TPageImage::SetPageSize(int width, int height)
 
 void TPageImage::paintEvent(QPaintEvent* event)
 {
-    // Only shows what is drawn; drawing the objects is the main window's paint
-    // (finished first when one is pending). Scrolling comes here too.
-    if (BeforeShow) BeforeShow();
+    // Only shows what is drawn; drawing the objects is the main window's paint.
     QPainter painter(this);
     const QRect r = event->rect();
     painter.drawImage(r, surface_.Image(), r);
@@ -149,9 +163,6 @@ TForm1::TForm1(const QStringList& args, QWidget* parent) : QMainWindow(parent), 
     setCentralWidget(ScrollBox1);
     connect(Image1, &TPageImage::PointerMoved, this, &TForm1::FormMouseMove);
     connect(Image1, &TPageImage::Clicked, this, &TForm1::Image1Click);
-    Image1->BeforeShow = [this] {
-        if (repaintPending_) RepaintPage();
-    };
 
     CreateMenu();
     CreateStatusBar();

@@ -7,7 +7,6 @@
 #include <QStringList>
 #include <QWidget>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -35,8 +34,6 @@ public:
     explicit TPageImage(QWidget* parent);
     TSurface& Surface() { return surface_; }
     void SetPageSize(int width, int height);
-    // Called before the page is shown on the screen.
-    std::function<void()> BeforeShow;
 
 signals:
     void PointerMoved(int x, int y);
@@ -165,11 +162,21 @@ extern TForm1* Form1;
 // The title the desktop's task list shows for the program.
 QString ApplicationTitle();
 
-// Repaints the main window's page (settings windows call this after every
-// change of an appearance setting): once, when the current event is done or
-// before the page is next shown, however often one change asks for it. Does
-// nothing without a main window.
+// Repaints the main window's page at once (settings windows call this after
+// every change of an appearance setting). Does nothing without a main window.
 void RepaintMain();
+
+// One change, one repaint: while a batch is open, RepaintMain only notes that
+// the page needs a repaint, and the outermost batch repaints it once when it
+// closes. A handler whose work runs other handlers (a control it sets runs its
+// own change handler) opens one for its duration.
+class TRepaintBatch {
+public:
+    TRepaintBatch();
+    ~TRepaintBatch();
+    TRepaintBatch(const TRepaintBatch&) = delete;
+    TRepaintBatch& operator=(const TRepaintBatch&) = delete;
+};
 // The pen of the main window's own canvas (not the page image's); line types
 // without a choice of their own draw with it.
 TPen& MainCanvasPen();

@@ -232,6 +232,7 @@ void TfraFont::rbDblClick(QRadioButton* button)
 
     std::optional<TFont> chosen = Dialogs().ChooseFont(entry->Font);
     if (!chosen) return;
+    const TRepaintBatch batch;  // and once more through OnSelect
     SetButtonFont(*entry, *chosen);
     RepaintMain();
 

@@ -192,6 +192,7 @@ void TfraLine::SaveSettings()
 
 void TfraLine::lcTypeClick(TfraLineChoice* sender)
 {
+    const TRepaintBatch batch;  // the width and colour shown for the type may each ask for a repaint
     udWidth->setEnabled(true);
     efWidth->setEnabled(true);
     lbWidth->setEnabled(true);

@@ -1,12 +1,14 @@
 // Repainting a dense sheet: the paint that keeps component bodies and pin
 // labels from one paint to the next gives exactly the pixels of the paint done
-// step by step, whatever the settings; a settings change repaints once;
-// scrolling and pointer moves never repaint.
+// step by step, whatever the settings; a settings change repaints once, at
+// once; scrolling and pointer moves never repaint.
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFile>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -24,6 +26,7 @@
 #include "drawing/Bitmap.h"
 #include "drawing/Header.h"
 #include "settings/Bitmapwin.h"
+#include "settings/Junctionwin.h"
 #include "settings/Linechioce.h"
 #include "settings/Linedatawin.h"
 #include "settings/Quorvline.h"
@@ -178,35 +181,30 @@ TEST_F(DenseRepaint, CachedPaintFollowsADrawingOnABodyImage)
     ExpectSamePaints("bodies drawn on after the first paint");
 }
 
-TEST_F(DenseRepaint, ClickingALineTypeRepaintsThePageOnceWhenTheEventIsDone)
+TEST_F(DenseRepaint, AChangeThatSetsOtherControlsRepaintsThePageOnceAndAtOnce)
 {
     Load(q01::DenseSheet(q01::DenseA2()));
-    TfraLine* frame = frmLineData->fraLine1;
-    const int before = form->PaintCount();
+    int before = form->PaintCount();
 
-    QTest::mouseClick(frame->lcType3->rb, Qt::LeftButton, {}, QPoint(6, 8));
-    frame->udWidth->setValue(4);
-    EXPECT_EQ(form->PaintCount(), before) << "nothing is painted before the event is done";
-    QCoreApplication::processEvents();
+    // Type 4 shows its width (3) and its colour (red) in the frame's
+    // controls, each of which would ask for a repaint on its own.
+    QTest::mouseClick(frmLineData->fraLine1->lcType4->rb, Qt::LeftButton, {}, QPoint(6, 8));
+    EXPECT_EQ(frmLineData->fraLine1->udWidth->value(), 3);
+    EXPECT_EQ(form->PaintCount(), before + 1);
+
+    // Junction settings loaded from the file: a new diameter, then the load's
+    // own repaint.
+    QFile ini(IniPath());
+    ASSERT_TRUE(ini.open(QIODevice::Append));
+    ini.write("[Junction Data]\nDiameter=9\n");
+    ini.close();
+    before = form->PaintCount();
+    QTest::mouseClick(frmJunction->btnLoad, Qt::LeftButton);
+    EXPECT_EQ(frmJunction->GetDiameter(), 9);
     EXPECT_EQ(form->PaintCount(), before + 1);
 
     QCoreApplication::processEvents();
-    EXPECT_EQ(form->PaintCount(), before + 1) << "no further paint without a further change";
-}
-
-TEST_F(DenseRepaint, APendingRepaintIsDoneBeforeThePageIsShown)
-{
-    Load(q01::DenseSheet(q01::DenseA2()));
-    form->show();
-    QCoreApplication::processEvents();
-    const int before = form->PaintCount();
-
-    frmLineData->fraLine1->lcType2->SetPen(TPen{clRed, psSolid, 2, pmCopy});
-    RepaintMain();
-    form->Image1->repaint();  // shown at once, before the event loop runs again
-    EXPECT_EQ(form->PaintCount(), before + 1);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(form->PaintCount(), before + 1);
+    EXPECT_EQ(form->PaintCount(), before + 1) << "nothing left to paint afterwards";
 }
 
 TEST_F(DenseRepaint, ScrollingThePageShowsItWithoutPaintingTheObjects)
