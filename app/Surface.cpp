@@ -15,6 +15,9 @@
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 // ---------------------------------------------------------------------------
 // Colours
@@ -451,16 +454,17 @@ const GlyphMask& GlyphsFor(FontEntry& entry, const QByteArray& text)
 
 namespace {
 
-// A new RGB32 image. Page-sized ones lie on 2 MB boundaries and ask for huge
-// memory pages where the system offers them: a line running down a page
-// touches a new row, and with small pages a new memory page, at every pixel.
+// A new RGB32 image. Large ones (pages from A1 up, which live long and are
+// drawn on many times) lie on 2 MB boundaries and ask for huge memory pages
+// where the system offers them: a line running down a page touches a new row,
+// and with small pages a new memory page, at every pixel.
 QImage NewRaster(int width, int height)
 {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
     constexpr std::size_t hugePage = std::size_t(2) << 20;
     const std::size_t stride = std::size_t(width) * sizeof(QRgb);
     const std::size_t bytes = stride * std::size_t(height);
-    if (bytes >= 4 * hugePage && stride <= std::size_t(std::numeric_limits<qsizetype>::max())) {
+    if (bytes >= 8 * hugePage && stride <= std::size_t(std::numeric_limits<qsizetype>::max())) {
         const std::size_t size = (bytes + hugePage - 1) / hugePage * hugePage;
         if (void* memory = std::aligned_alloc(hugePage, size)) {
             madvise(memory, size, MADV_HUGEPAGE);
@@ -843,7 +847,32 @@ TSurface TSurface::HalfSample(TColor skip) const
         const QRgb* upper = Row(source, 2 * py);
         const QRgb* lower = Row(source, 2 * py + 1);
         QRgb* out = target.Row(py);
-        for (int px = 0; px < width; ++px) {
+        int px = 0;
+#if defined(__SSE2__)
+        // Four preview pixels at a time: the blocks' pixels (x, y), (x + 1, y)
+        // from the upper row and (x, y + 1), (x + 1, y + 1) from the lower one.
+        const __m128i colourBits = _mm_set1_epi32(0xFFFFFF);
+        const __m128i skippedBits = _mm_set1_epi32(int(skipped));
+        const __m128i white = _mm_set1_epi32(-1);
+        auto take = [&](__m128i shown, __m128i pixels) {
+            const __m128i skip = _mm_cmpeq_epi32(_mm_and_si128(pixels, colourBits), skippedBits);
+            return _mm_or_si128(_mm_and_si128(skip, shown), _mm_andnot_si128(skip, pixels));
+        };
+        auto split = [](const QRgb* from, __m128i& even, __m128i& odd) {
+            const __m128 first = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
+            const __m128 second = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 4)));
+            even = _mm_castps_si128(_mm_shuffle_ps(first, second, _MM_SHUFFLE(2, 0, 2, 0)));
+            odd = _mm_castps_si128(_mm_shuffle_ps(first, second, _MM_SHUFFLE(3, 1, 3, 1)));
+        };
+        for (; px + 4 <= width; px += 4) {
+            __m128i a, b, c, d;
+            split(upper + 2 * px, a, c);
+            split(lower + 2 * px, b, d);
+            const __m128i shown = take(take(take(take(white, a), b), c), d);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + px), _mm_or_si128(shown, _mm_set1_epi32(int(opaqueBlack))));
+        }
+#endif
+        for (; px < width; ++px) {
             const QRgb a = upper[2 * px], b = lower[2 * px], c = upper[2 * px + 1], d = lower[2 * px + 1];
             QRgb shown = 0xFFFFFFFF;  // white where the whole block is skipped
             shown = (a & 0xFFFFFF) != skipped ? a : shown;

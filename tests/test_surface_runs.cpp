@@ -94,3 +94,27 @@ TEST(SurfaceRuns, HalfSampleTakesTheLastPixelOfEachBlockThatIsNotSkipped)
     EXPECT_EQ(page.HalfSample(clWhite).Pixel(1, 1), TColor(0x00FFFF));
     EXPECT_EQ(page.HalfSample(0x00FFFF).Pixel(1, 1), clWhite);
 }
+
+TEST(SurfaceRuns, HalfSampleOfAWidePageFollowsTheRuleInEveryBlock)
+{
+    // Wide enough for several preview pixels at a time, with some left over.
+    TSurface page(43, 9);
+    const TColor colours[] = {clWhite, clWhite, clBlack, clRed, 0x00FFFF, 0xFFFFFE};  // near-white is not white
+    unsigned state = 7;
+    for (int y = 0; y < page.Height(); ++y)
+        for (int x = 0; x < page.Width(); ++x) {
+            state = state * 1103515245u + 12345u;
+            page.SetPixel(x, y, colours[(state >> 16) % 6]);
+        }
+    const TSurface half = page.HalfSample(clWhite);
+    ASSERT_EQ(half.Width(), 21);
+    ASSERT_EQ(half.Height(), 4);
+    for (int py = 0; py < half.Height(); ++py)
+        for (int px = 0; px < half.Width(); ++px) {
+            TColor expected = clWhite;
+            for (const QPoint p : {QPoint(2 * px, 2 * py), QPoint(2 * px, 2 * py + 1), QPoint(2 * px + 1, 2 * py),
+                                   QPoint(2 * px + 1, 2 * py + 1)})
+                if (page.Pixel(p.x(), p.y()) != clWhite) expected = page.Pixel(p.x(), p.y());
+            EXPECT_EQ(half.Pixel(px, py), expected) << px << ", " << py;
+        }
+}
