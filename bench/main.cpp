@@ -38,6 +38,10 @@
 #include "app/Preview.h"
 #define TRACERY_BENCH_HAS_PREVIEW 1
 #endif
+#if __has_include("drawing/Debugbmp.h")
+#include "drawing/Debugbmp.h"
+#define TRACERY_BENCH_HAS_INSPECTOR 1
+#endif
 
 namespace {
 
@@ -122,12 +126,26 @@ TSurface PlainPreview(const TSurface& page)
     return preview;
 }
 
-// Part export of one component: the lines of the part export file, written
-// with CR LF. The inspector (TfrmBmpDebug) writes the same file from its
-// Export button; this is the hook to point at its writer once it is in the
-// tree (Inspect the component with the batch dialogs, then WriteExport).
+// Part export of one component: the inspector's Export (after Inspect,
+// which the batch dialogs end at once) where the tree has the inspector,
+// else the same file written here line by line.
+void InspectForExport(Bitmap& component)
+{
+#ifdef TRACERY_BENCH_HAS_INSPECTOR
+    if (frmBmpDebug) frmBmpDebug->Inspect(component);
+#else
+    (void)component;
+#endif
+}
+
 void WritePartExport(const Bitmap& component, const QString& path)
 {
+#ifdef TRACERY_BENCH_HAS_INSPECTOR
+    if (frmBmpDebug) {
+        frmBmpDebug->WriteExport(path);
+        return;
+    }
+#endif
     const TSurface& body = component.GetBodyImage();
     const int m = component.GetMargin();
     const int width = body.Width() - 2 * m, height = body.Height() - 2 * m;
@@ -156,12 +174,12 @@ void WritePartExport(const Bitmap& component, const QString& path)
         throw EFileError(QStringLiteral("Cannot create file ") + path);
 }
 
-const Bitmap* LargestComponent(const TForm1& form)
+Bitmap* LargestComponent(const TForm1& form)
 {
-    const Bitmap* largest = nullptr;
+    Bitmap* largest = nullptr;
     long best = -1;
     for (const auto& object : form.Objects) {
-        const auto* bitmap = dynamic_cast<const Bitmap*>(object.get());
+        auto* bitmap = dynamic_cast<Bitmap*>(object.get());
         if (!bitmap) continue;
         const long area = long(bitmap->GetBodyWidth()) * bitmap->GetBodyHeight();
         if (area > best) best = area, largest = bitmap;
@@ -310,8 +328,9 @@ int main(int argc, char** argv)
         const double split = Measure(runs, [&] { form.LoadDrawing(sheet); }, [&] { form.ClearObjects(); });
         form.ExportMode = false;
 
-        const Bitmap* largest = LargestComponent(form);
+        Bitmap* largest = LargestComponent(form);
         const QString partFile = QDir(folder).filePath(QStringLiteral("largest-part.txt"));
+        if (largest) InspectForExport(*largest);
         const double part =
             largest ? Measure(runs, [&] { Guarded([&] { WritePartExport(*largest, partFile); }); }) : 0;
 
@@ -339,6 +358,11 @@ int main(int argc, char** argv)
         std::printf("preview: the preview window's PreviewImage\n");
 #else
         std::printf("preview: TSurface::HalfSample (no preview window in this tree)\n");
+#endif
+#ifdef TRACERY_BENCH_HAS_INSPECTOR
+        std::printf("part export: the inspector's WriteExport\n");
+#else
+        std::printf("part export: written by the benchmark (no inspector in this tree)\n");
 #endif
         if (largest)
             std::printf("largest component: %s, body %d x %d\n", largest->GetName().constData(),
