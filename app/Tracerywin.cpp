@@ -369,6 +369,8 @@ void TForm1::ClearObjects()
     for (auto& object : Objects) object.reset();
     Objects.clear();
     CurrentBitmap = nullptr;
+    scannedObjects_.clear();  // new objects may take the old ones' addresses
+    components_.clear();
 }
 
 std::unique_ptr<QFile> TForm1::OpenSplitFile(const QString& kind)

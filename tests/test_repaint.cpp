@@ -265,4 +265,14 @@ TEST_F(DenseRepaint, PointerTrackingFollowsComponentsReplacedInTheObjectList)
     EXPECT_EQ(form->PanelText(1), QString());
     form->FormMouseMove(310, 310);
     EXPECT_EQ(form->PanelText(1), QStringLiteral("B"));
+
+    // Another drawing of as many objects, its component elsewhere in the list.
+    q01::Bytes next = q01::Header(0);
+    next += q01::Line(0, 0, 10, 10, 1);
+    next += component(500, 100, "C");
+    Load(next);
+    form->FormMouseMove(110, 110);
+    EXPECT_EQ(form->CurrentBitmap, nullptr);
+    form->FormMouseMove(510, 110);
+    EXPECT_EQ(form->PanelText(1), QStringLiteral("C"));
 }
