@@ -12,30 +12,9 @@ TfrmPreview* frmPreview = nullptr;
 
 TSurface PreviewImage(const TSurface& page)
 {
-    QImage source = page.Image();
-    if (!source.isNull() && source.format() != QImage::Format_RGB32)
-        source = source.convertToFormat(QImage::Format_RGB32);
-    const int width = page.Width() / 2;
-    const int height = page.Height() / 2;
-    TSurface preview(width, height);
-    constexpr QRgb white = 0xFFFFFF;
-
-    // Within the preview every block lies wholly inside the page: for
-    // px < W / 2, page column 2 px + 1 <= W - 1 (rows alike).
-    QImage& target = preview.Image();
-    for (int py = 0; py < height; ++py) {
-        const auto* upper = reinterpret_cast<const QRgb*>(source.constScanLine(2 * py));
-        const auto* lower = reinterpret_cast<const QRgb*>(source.constScanLine(2 * py + 1));
-        auto* out = reinterpret_cast<QRgb*>(target.scanLine(py));
-        for (int px = 0; px < width; ++px) {
-            const int x = 2 * px;
-            QRgb shown = out[px];
-            for (QRgb pixel : {upper[x], lower[x], upper[x + 1], lower[x + 1]})
-                if ((pixel & 0xFFFFFF) != white) shown = pixel;
-            out[px] = shown;
-        }
-    }
-    return preview;
+    // The last non-white pixel of each 2 x 2 block wins; an odd last column
+    // or row has no preview pixel of its own.
+    return page.HalfSample(clWhite);
 }
 
 TfrmPreview::TfrmPreview(QWidget* owner) : QWidget(owner, Qt::Window)

@@ -10,6 +10,14 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 // ---------------------------------------------------------------------------
 // Colours
@@ -114,32 +122,67 @@ QFont TFont::ToQFont() const
 
 namespace {
 
-inline QRgb* Row(QImage& image, int y) { return reinterpret_cast<QRgb*>(image.scanLine(y)); }
 inline const QRgb* Row(const QImage& image, int y) { return reinterpret_cast<const QRgb*>(image.constScanLine(y)); }
 
-// Columns x1 .. x2-1 of row y, clipped.
-void FillSpan(QImage& image, int y, long long x1, long long x2, QRgb colour)
+// Direct access to the pixels of an RGB32 image, taken once per operation
+// (taking it detaches a shared image, as any write does).
+struct Pixels {
+    QRgb* Bits = nullptr;
+    qsizetype Stride = 0;  // in pixels
+    int Width = 0, Height = 0;
+
+    explicit Pixels(QImage& image)
+    {
+        if (image.isNull()) return;
+        Bits = reinterpret_cast<QRgb*>(image.bits());
+        Stride = image.bytesPerLine() / qsizetype(sizeof(QRgb));
+        Width = image.width();
+        Height = image.height();
+    }
+    QRgb* Row(int y) const { return Bits + y * Stride; }
+};
+
+// count pixels from at on in one colour, eight at a time where it can.
+inline void FillPixels(QRgb* at, long long count, QRgb colour)
 {
-    if (y < 0 || y >= image.height()) return;
+    long long i = 0;
+    for (; i + 8 <= count; i += 8)
+        for (int k = 0; k < 8; ++k) at[i + k] = colour;
+    for (; i < count; ++i) at[i] = colour;
+}
+
+// Columns x1 .. x2-1 of row y, clipped.
+inline void FillSpan(const Pixels& image, long long y, long long x1, long long x2, QRgb colour)
+{
+    if (y < 0 || y >= image.Height) return;
     x1 = std::max<long long>(x1, 0);
-    x2 = std::min<long long>(x2, image.width());
+    x2 = std::min<long long>(x2, image.Width);
     if (x1 >= x2) return;
-    QRgb* row = Row(image, y);
-    std::fill(row + x1, row + x2, colour);
+    FillPixels(image.Row(int(y)) + x1, x2 - x1, colour);
 }
 
 // Columns x1 .. x2-1 of rows y1 .. y2-1, clipped.
-void FillBox(QImage& image, long long x1, long long y1, long long x2, long long y2, QRgb colour)
+void FillBox(const Pixels& image, long long x1, long long y1, long long x2, long long y2, QRgb colour)
 {
     const long long top = std::max<long long>(y1, 0);
-    const long long bottom = std::min<long long>(y2, image.height());
-    for (long long y = top; y < bottom; ++y) FillSpan(image, int(y), x1, x2, colour);
+    const long long bottom = std::min<long long>(y2, image.Height);
+    for (long long y = top; y < bottom; ++y) FillSpan(image, y, x1, x2, colour);
 }
 
-inline void Plot(QImage& image, long long x, long long y, QRgb colour)
+// A hint that a pixel is about to be written (rows far apart miss the cache).
+inline void PrefetchForWrite(const QRgb* pixel)
 {
-    if (x < 0 || y < 0 || x >= image.width() || y >= image.height()) return;
-    Row(image, int(y))[x] = colour;
+#if defined(__GNUC__)
+    __builtin_prefetch(pixel, 1);
+#else
+    (void)pixel;
+#endif
+}
+
+inline void Plot(const Pixels& image, long long x, long long y, QRgb colour)
+{
+    if (x < 0 || y < 0 || x >= image.Width || y >= image.Height) return;
+    image.Row(int(y))[x] = colour;
 }
 
 // The round stamp of a wide pen: for each of its rows (offset dy from the
@@ -189,15 +232,33 @@ const std::vector<int>& DashPattern(int style)
     }
 }
 
-bool DashOn(const std::vector<int>& pattern, long long period, long long position)
-{
-    long long at = position % period;
-    for (std::size_t k = 0; k < pattern.size(); ++k) {
-        if (at < pattern[k]) return k % 2 == 0;
-        at -= pattern[k];
+// Walks a dash pattern pixel by pixel from a position on.
+class DashWalk {
+public:
+    DashWalk(const std::vector<int>& pattern, long long period, long long position) : pattern_(pattern)
+    {
+        if (period == 0) return;
+        long long at = position % period;
+        while (at >= pattern_[run_]) at -= pattern_[run_++];
+        left_ = pattern_[run_] - int(at);
     }
-    return true;
-}
+    // Whether the current pixel is drawn; then on to the next one.
+    bool Next()
+    {
+        if (pattern_.empty()) return true;
+        const bool on = run_ % 2 == 0;
+        if (--left_ == 0) {
+            run_ = (run_ + 1) % pattern_.size();
+            left_ = pattern_[run_];
+        }
+        return on;
+    }
+
+private:
+    const std::vector<int>& pattern_;
+    std::size_t run_ = 0;
+    int left_ = 0;
+};
 
 // Widths beyond this are drawn this wide (a stamp that size already covers a page zone).
 constexpr int maxPenWidth = 256;
@@ -271,7 +332,12 @@ Box MakeBox(int x1, int y1, int x2, int y2)
 struct GlyphMask {
     int CellWidth = 0;
     int Left = 0, Width = 0, Height = 0;
-    std::vector<std::uint8_t> Bits;  // Width * Height, 1 = glyph
+    // The glyph pixels as runs along the rows: row Y, columns X .. X+Length-1
+    // (relative to Left).
+    struct Span {
+        int Y, X, Length;
+    };
+    std::vector<Span> Spans;
 };
 
 // A font as Qt draws it, with what has been measured and rendered in it.
@@ -355,11 +421,18 @@ GlyphMask RenderGlyphs(const FontEntry& entry, const QByteArray& text, int cellW
     }
     mask.Left = first - margin;
     mask.Width = last - first + 1;
-    mask.Bits.assign(std::size_t(mask.Width) * mask.Height, 0);
     for (int y = 0; y < mask.Height; ++y) {
         const QRgb* row = Row(std::as_const(scratch), y) + first;
-        for (int x = 0; x < mask.Width; ++x)
-            mask.Bits[std::size_t(y) * mask.Width + x] = qGray(row[x]) < 128 ? 1 : 0;
+        for (int x = 0; x < mask.Width;) {
+            if (qGray(row[x]) >= 128) {
+                ++x;
+                continue;
+            }
+            int end = x + 1;
+            while (end < mask.Width && qGray(row[end]) < 128) ++end;
+            mask.Spans.push_back({y, x, end - x});
+            x = end;
+        }
     }
     return mask;
 }
@@ -379,6 +452,34 @@ const GlyphMask& GlyphsFor(FontEntry& entry, const QByteArray& text)
 // ---------------------------------------------------------------------------
 // Surface
 
+namespace {
+
+// A new RGB32 image. Large ones (pages from A1 up, which live long and are
+// drawn on many times) lie on 2 MB boundaries and ask for huge memory pages
+// where the system offers them: a line running down a page touches a new row,
+// and with small pages a new memory page, at every pixel.
+QImage NewRaster(int width, int height)
+{
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr std::size_t hugePage = std::size_t(2) << 20;
+    const std::size_t stride = std::size_t(width) * sizeof(QRgb);
+    const std::size_t bytes = stride * std::size_t(height);
+    if (bytes >= 8 * hugePage && stride <= std::size_t(std::numeric_limits<qsizetype>::max())) {
+        const std::size_t size = (bytes + hugePage - 1) / hugePage * hugePage;
+        if (void* memory = std::aligned_alloc(hugePage, size)) {
+            madvise(memory, size, MADV_HUGEPAGE);
+            QImage image(static_cast<uchar*>(memory), width, height, qsizetype(stride), QImage::Format_RGB32,
+                         [](void* buffer) { std::free(buffer); }, memory);
+            if (!image.isNull()) return image;
+            std::free(memory);
+        }
+    }
+#endif
+    return QImage(width, height, QImage::Format_RGB32);
+}
+
+}  // namespace
+
 TSurface::TSurface(int width, int height) { SetSize(width, height); }
 
 void TSurface::SetSize(int width, int height)
@@ -386,7 +487,7 @@ void TSurface::SetSize(int width, int height)
     width = std::max(0, width);
     height = std::max(0, height);
     if (width == Width() && height == Height() && !image_.isNull()) return;
-    QImage next(width, height, QImage::Format_RGB32);
+    QImage next = NewRaster(width, height);
     if (next.isNull()) {
         image_ = QImage();
         return;
@@ -395,7 +496,8 @@ void TSurface::SetSize(int width, int height)
     EnsureFormat();
     const int keepWidth = std::min(width, Width());
     const int keepHeight = std::min(height, Height());
-    for (int y = 0; y < keepHeight; ++y) std::copy_n(Row(std::as_const(image_), y), keepWidth, Row(next, y));
+    const Pixels target(next);
+    for (int y = 0; y < keepHeight; ++y) std::copy_n(Row(std::as_const(image_), y), keepWidth, target.Row(y));
     image_ = next;
 }
 
@@ -445,6 +547,38 @@ void TSurface::StrokeSegment(QPoint a, QPoint b)
 
     long long period = 0;
     for (int run : pattern) period += run;
+    const Pixels pixels(image_);
+
+    // One-pixel vertical lines, and dashed horizontal ones, go straight along
+    // their column or row: step k paints (x0, y0) + k (ux, uy).
+    if (width == 1 && (dx == 0 || dy == 0) && !(period == 0 && dy == 0)) {
+        const long long ux = dx == 0 ? 0 : (x1 > x0 ? 1 : -1), uy = dy == 0 ? 0 : (y1 > y0 ? 1 : -1);
+        long long kFirst = 0, kLast = steps - 1;
+        // The steps for which 0 <= start + k * unit < size.
+        auto keepInside = [&](long long start, long long unit, long long size) {
+            if (unit == 0) {
+                if (start < 0 || start >= size) kLast = -1;
+            } else if (unit > 0) {
+                kFirst = std::max(kFirst, -start);
+                kLast = std::min(kLast, size - 1 - start);
+            } else {
+                kFirst = std::max(kFirst, start - (size - 1));
+                kLast = std::min(kLast, start);
+            }
+        };
+        keepInside(x0, ux, pixels.Width);
+        keepInside(y0, uy, pixels.Height);
+        if (kFirst > kLast) return;
+        QRgb* at = pixels.Row(int(y0 + kFirst * uy)) + (x0 + kFirst * ux);
+        const qsizetype stride = qsizetype(ux) + qsizetype(uy) * pixels.Stride;
+        constexpr long long ahead = 16;  // rows fetched ahead of a vertical line
+        DashWalk dash(pattern, period, phase + kFirst);
+        for (long long k = kFirst; k <= kLast; ++k, at += stride) {
+            if (uy != 0 && k + ahead <= kLast) PrefetchForWrite(at + ahead * stride);
+            if (dash.Next()) *at = colour;
+        }
+        return;
+    }
 
     // Solid horizontal and vertical runs (most lines of a drawing) go row by row.
     const std::vector<StampRow>& pen = Stamp(width);
@@ -453,7 +587,9 @@ void TSurface::StrokeSegment(QPoint a, QPoint b)
         const long long ymin = y1 > y0 ? y0 : (dy == 0 ? y0 : y1 + 1), ymax = y1 > y0 ? y1 - 1 : y0;
         const long long top = std::max<long long>(ymin + pen.front().Dy, 0);
         const long long bottom = std::min<long long>(ymax + pen.back().Dy, Height() - 1);
+        const long long prefetchX = std::clamp<long long>(xmin, 0, std::max(0, pixels.Width - 1));
         for (long long y = top; y <= bottom; ++y) {
+            if (y + 12 <= bottom) PrefetchForWrite(pixels.Row(int(y + 12)) + prefetchX);
             long long first = 0, last = -1;
             for (const StampRow& r : pen) {
                 if (y - r.Dy < ymin || y - r.Dy > ymax) continue;
@@ -465,7 +601,7 @@ void TSurface::StrokeSegment(QPoint a, QPoint b)
                     last = std::max<long long>(last, r.Last);
                 }
             }
-            if (first <= last) FillSpan(image_, int(y), xmin + first, xmax + last + 1, colour);
+            if (first <= last) FillSpan(pixels, y, xmin + first, xmax + last + 1, colour);
         }
         return;
     }
@@ -474,12 +610,13 @@ void TSurface::StrokeSegment(QPoint a, QPoint b)
     const long long sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
     long long err = dx - dy;
     long long x = x0, y = y0;
+    DashWalk dash(pattern, period, phase);
     for (long long step = 0; step < steps; ++step) {
-        if (period == 0 || DashOn(pattern, period, phase + step)) {
+        if (dash.Next()) {
             if (stamp) {
-                for (const StampRow& r : *stamp) FillSpan(image_, int(y + r.Dy), x + r.First, x + r.Last + 1, colour);
+                for (const StampRow& r : *stamp) FillSpan(pixels, y + r.Dy, x + r.First, x + r.Last + 1, colour);
             } else {
-                Plot(image_, x, y, colour);
+                Plot(pixels, x, y, colour);
             }
         }
         const long long e2 = 2 * err;
@@ -507,12 +644,13 @@ void TSurface::Rectangle(int x1, int y1, int x2, int y2)
     const Box box = MakeBox(x1, y1, x2, y2);
     if (box.Empty()) return;
     const bool outline = Pen.Style != psClear;
+    const Pixels pixels(image_);
     if (Brush.Style != bsClear) {
         const QRgb fill = ColourToRgb(Brush.Colour);
         if (outline)
-            FillBox(image_, box.Left + 1, box.Top + 1, box.Right - 1, box.Bottom - 1, fill);
+            FillBox(pixels, box.Left + 1, box.Top + 1, box.Right - 1, box.Bottom - 1, fill);
         else
-            FillBox(image_, box.Left, box.Top, box.Right, box.Bottom, fill);
+            FillBox(pixels, box.Left, box.Top, box.Right, box.Bottom, fill);
     }
     if (!outline) return;
 
@@ -520,19 +658,19 @@ void TSurface::Rectangle(int x1, int y1, int x2, int y2)
     if (width > 1 && Pen.Style == psInsideFrame) {
         const QRgb colour = ColourToRgb(Pen.Colour);
         const long long w = std::min<long long>(width, std::max(box.Width(), box.Height()));
-        FillBox(image_, box.Left, box.Top, box.Right, std::min(box.Bottom, box.Top + w), colour);
-        FillBox(image_, box.Left, std::max(box.Top, box.Bottom - w), box.Right, box.Bottom, colour);
-        FillBox(image_, box.Left, box.Top, std::min(box.Right, box.Left + w), box.Bottom, colour);
-        FillBox(image_, std::max(box.Left, box.Right - w), box.Top, box.Right, box.Bottom, colour);
+        FillBox(pixels, box.Left, box.Top, box.Right, std::min(box.Bottom, box.Top + w), colour);
+        FillBox(pixels, box.Left, std::max(box.Top, box.Bottom - w), box.Right, box.Bottom, colour);
+        FillBox(pixels, box.Left, box.Top, std::min(box.Right, box.Left + w), box.Bottom, colour);
+        FillBox(pixels, std::max(box.Left, box.Right - w), box.Top, box.Right, box.Bottom, colour);
         return;
     }
     // The closed path around the border pixels, each corner the start of one side.
     const int left = int(box.Left), top = int(box.Top), right = int(box.Right - 1), bottom = int(box.Bottom - 1);
     if (left == right && top == bottom) {
-        Plot(image_, left, top, ColourToRgb(Pen.Colour));
+        Plot(pixels, left, top, ColourToRgb(Pen.Colour));
         if (width > 1) {
             for (const StampRow& r : Stamp(width))
-                FillSpan(image_, top + r.Dy, left + r.First, left + r.Last + 1, ColourToRgb(Pen.Colour));
+                FillSpan(pixels, top + r.Dy, left + r.First, left + r.Last + 1, ColourToRgb(Pen.Colour));
         }
         return;
     }
@@ -562,13 +700,14 @@ void TSurface::Ellipse(int x1, int y1, int x2, int y2)
     const int width = PenWidth(Pen);
     // For a wide pen the interior is the shape of the box shrunk by the width.
     const EllipseShape inner(box.Width() - 2LL * width, box.Height() - 2LL * width);
+    const Pixels pixels(image_);
 
     for (long long j = firstRow; j < lastRow; ++j) {
         const int y = int(box.Top + j);
         long long l = 0, r = -1;
         if (!shape.Span(j, l, r)) continue;
         if (!outline) {
-            if (fill) FillSpan(image_, y, box.Left + l, box.Left + r + 1, brushColour);
+            if (fill) FillSpan(pixels, y, box.Left + l, box.Left + r + 1, brushColour);
             continue;
         }
         // Interior columns il .. ir (relative to the box); empty when il > ir.
@@ -588,12 +727,12 @@ void TSurface::Ellipse(int x1, int y1, int x2, int y2)
             ir = 0;
         }
         if (il > ir) {
-            FillSpan(image_, y, box.Left + l, box.Left + r + 1, penColour);
+            FillSpan(pixels, y, box.Left + l, box.Left + r + 1, penColour);
             continue;
         }
-        FillSpan(image_, y, box.Left + l, box.Left + il, penColour);
-        if (fill) FillSpan(image_, y, box.Left + il, box.Left + ir + 1, brushColour);
-        FillSpan(image_, y, box.Left + ir + 1, box.Left + r + 1, penColour);
+        FillSpan(pixels, y, box.Left + l, box.Left + il, penColour);
+        if (fill) FillSpan(pixels, y, box.Left + il, box.Left + ir + 1, brushColour);
+        FillSpan(pixels, y, box.Left + ir + 1, box.Left + r + 1, penColour);
     }
 }
 
@@ -602,7 +741,7 @@ void TSurface::FillRect(int x1, int y1, int x2, int y2)
     EnsureFormat();
     if (Brush.Style == bsClear) return;
     const Box box = MakeBox(x1, y1, x2, y2);
-    FillBox(image_, box.Left, box.Top, box.Right, box.Bottom, ColourToRgb(Brush.Colour));
+    FillBox(Pixels(image_), box.Left, box.Top, box.Right, box.Bottom, ColourToRgb(Brush.Colour));
 }
 
 void TSurface::TextOut(int x, int y, const QByteArray& text)
@@ -611,22 +750,15 @@ void TSurface::TextOut(int x, int y, const QByteArray& text)
     if (text.isEmpty()) return;
     FontEntry& entry = FontFor(Font);
     const GlyphMask& mask = GlyphsFor(entry, text);
+    const Pixels pixels(image_);
     if (Brush.Style != bsClear)
-        FillBox(image_, x, y, static_cast<long long>(x) + mask.CellWidth, static_cast<long long>(y) + mask.Height,
+        FillBox(pixels, x, y, static_cast<long long>(x) + mask.CellWidth, static_cast<long long>(y) + mask.Height,
                 ColourToRgb(Brush.Colour));
 
     const QRgb ink = ColourToRgb(Font.Colour);
     const long long left = static_cast<long long>(x) + mask.Left;
-    for (int j = 0; j < mask.Height; ++j) {
-        const long long py = static_cast<long long>(y) + j;
-        if (py < 0 || py >= Height()) continue;
-        QRgb* row = Row(image_, int(py));
-        const std::uint8_t* bits = mask.Bits.data() + std::size_t(j) * mask.Width;
-        const long long from = std::max<long long>(0, -left);
-        const long long to = std::min<long long>(mask.Width, Width() - left);
-        for (long long i = from; i < to; ++i)
-            if (bits[i]) row[left + i] = ink;
-    }
+    for (const GlyphMask::Span& span : mask.Spans)
+        FillSpan(pixels, static_cast<long long>(y) + span.Y, left + span.X, left + span.X + span.Length, ink);
 }
 
 int TSurface::TextWidth(const QByteArray& text) const { return CellWidth(FontFor(Font), text); }
@@ -643,7 +775,7 @@ void TSurface::SetPixel(int x, int y, TColor colour)
 {
     if (x < 0 || y < 0 || x >= Width() || y >= Height()) return;
     EnsureFormat();
-    Row(image_, y)[x] = ColourToRgb(colour);
+    reinterpret_cast<QRgb*>(image_.scanLine(y))[x] = ColourToRgb(colour);
 }
 
 void TSurface::Draw(int x, int y, const TSurface& raster)
@@ -658,9 +790,10 @@ void TSurface::Draw(int x, int y, const TSurface& raster)
     const long long bottom = std::min<long long>(Height(), static_cast<long long>(y) + source.height());
     if (left >= right || top >= bottom) return;
     const QRgb key = ColourToRgb(raster.TransparentColour) | opaqueBlack;
+    const Pixels pixels(image_);
     for (long long ty = top; ty < bottom; ++ty) {
         const QRgb* from = Row(source, int(ty - y)) + (left - x);
-        QRgb* to = Row(image_, int(ty)) + left;
+        QRgb* to = pixels.Row(int(ty)) + left;
         const long long count = right - left;
         if (!raster.Transparent) {
             std::copy_n(from, count, to);
@@ -684,13 +817,174 @@ void TSurface::StretchDraw(const QRect& target, const TSurface& raster)
     const long long right = std::min<long long>(Width(), target.x() + tw);
     const long long bottom = std::min<long long>(Height(), target.y() + th);
     const QRgb key = ColourToRgb(raster.TransparentColour) | opaqueBlack;
+    const Pixels pixels(image_);
     for (long long ty = top; ty < bottom; ++ty) {
         const long long sy = (ty - target.y()) * sh / th;
         const QRgb* from = Row(source, int(sy));
-        QRgb* to = Row(image_, int(ty));
+        QRgb* to = pixels.Row(int(ty));
         for (long long tx = left; tx < right; ++tx) {
             const QRgb pixel = from[(tx - target.x()) * sw / tw] | opaqueBlack;
             if (!raster.Transparent || pixel != key) to[tx] = pixel;
         }
     }
 }
+
+TSurface TSurface::HalfSample(TColor skip) const
+{
+    const int width = Width() / 2, height = Height() / 2;
+    TSurface half;
+    if (width == 0 || height == 0) {
+        half.SetSize(width, height);
+        return half;
+    }
+    half.image_ = NewRaster(width, height);  // every pixel is written below
+    if (half.image_.isNull()) return half;
+    const QImage source =
+        image_.format() == QImage::Format_RGB32 ? image_ : image_.convertToFormat(QImage::Format_RGB32);
+    const QRgb skipped = ColourToRgb(skip) & 0xFFFFFF;
+    const Pixels target(half.image_);
+    for (int py = 0; py < height; ++py) {
+        const QRgb* upper = Row(source, 2 * py);
+        const QRgb* lower = Row(source, 2 * py + 1);
+        QRgb* out = target.Row(py);
+        int px = 0;
+#if defined(__SSE2__)
+        // Four preview pixels at a time: the blocks' pixels (x, y), (x + 1, y)
+        // from the upper row and (x, y + 1), (x + 1, y + 1) from the lower one.
+        const __m128i colourBits = _mm_set1_epi32(0xFFFFFF);
+        const __m128i skippedBits = _mm_set1_epi32(int(skipped));
+        const __m128i white = _mm_set1_epi32(-1);
+        auto take = [&](__m128i shown, __m128i pixels) {
+            const __m128i skip = _mm_cmpeq_epi32(_mm_and_si128(pixels, colourBits), skippedBits);
+            return _mm_or_si128(_mm_and_si128(skip, shown), _mm_andnot_si128(skip, pixels));
+        };
+        auto split = [](const QRgb* from, __m128i& even, __m128i& odd) {
+            const __m128 first = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
+            const __m128 second = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 4)));
+            even = _mm_castps_si128(_mm_shuffle_ps(first, second, _MM_SHUFFLE(2, 0, 2, 0)));
+            odd = _mm_castps_si128(_mm_shuffle_ps(first, second, _MM_SHUFFLE(3, 1, 3, 1)));
+        };
+        for (; px + 4 <= width; px += 4) {
+            __m128i a, b, c, d;
+            split(upper + 2 * px, a, c);
+            split(lower + 2 * px, b, d);
+            const __m128i shown = take(take(take(take(white, a), b), c), d);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + px), _mm_or_si128(shown, _mm_set1_epi32(int(opaqueBlack))));
+        }
+#endif
+        for (; px < width; ++px) {
+            const QRgb a = upper[2 * px], b = lower[2 * px], c = upper[2 * px + 1], d = lower[2 * px + 1];
+            QRgb shown = 0xFFFFFFFF;  // white where the whole block is skipped
+            shown = (a & 0xFFFFFF) != skipped ? a : shown;
+            shown = (b & 0xFFFFFF) != skipped ? b : shown;
+            shown = (c & 0xFFFFFF) != skipped ? c : shown;
+            shown = (d & 0xFFFFFF) != skipped ? d : shown;
+            out[px] = shown | opaqueBlack;
+        }
+    }
+    return half;
+}
+
+// ---------------------------------------------------------------------------
+// Raster runs
+
+TRasterRuns::TRasterRuns(const TSurface& raster)
+{
+    if (raster.image_.isNull()) return;
+    const QImage source = raster.image_.format() == QImage::Format_RGB32
+                              ? raster.image_
+                              : raster.image_.convertToFormat(QImage::Format_RGB32);
+    width_ = source.width();
+    height_ = source.height();
+    const bool transparent = raster.Transparent;
+    const QRgb key = ColourToRgb(raster.TransparentColour) | opaqueBlack;
+    // Collected in a buffer kept for the next raster, then copied at their
+    // exact number: no growing and shrinking per raster.
+    static std::vector<Run> found;
+    found.clear();
+    for (int y = 0; y < height_; ++y) {
+        const QRgb* row = Row(source, y);
+        int x = 0;
+        while (x < width_) {
+            if (transparent && x + 8 <= width_) {
+                // Most of a transparent raster is its transparent colour:
+                // pass over it eight pixels at a time.
+                QRgb differ = 0;
+                for (int k = 0; k < 8; ++k) differ |= (row[x + k] | opaqueBlack) ^ key;
+                if (differ == 0) {
+                    x += 8;
+                    continue;
+                }
+            }
+            const QRgb colour = row[x] | opaqueBlack;
+            if (transparent && colour == key) {
+                ++x;
+                continue;
+            }
+            int end = x + 1;
+            while (end < width_ && (row[end] | opaqueBlack) == colour) ++end;
+            found.push_back(Run{y, x, end - x, colour});
+            x = end;
+        }
+    }
+    runs_.assign(found.begin(), found.end());
+    if (found.capacity() > (std::size_t(1) << 20)) std::vector<Run>().swap(found);  // let a huge one go
+}
+
+void TRasterRuns::Draw(TSurface& target, int x, int y) const
+{
+    target.EnsureFormat();
+    if (target.image_.isNull() || runs_.empty()) return;
+    const Pixels pixels(target.image_);
+    const long long left = x, top = y;
+    if (left >= 0 && top >= 0 && left + width_ <= pixels.Width && top + height_ <= pixels.Height) {
+        // Wholly inside the target (the usual case): no clipping.
+        QRgb* const origin = pixels.Row(y) + x;
+        const std::size_t count = runs_.size();
+        constexpr std::size_t ahead = 16;
+        for (std::size_t k = 0; k < count; ++k) {
+            if (k + ahead < count) PrefetchForWrite(origin + runs_[k + ahead].Y * pixels.Stride + runs_[k + ahead].X);
+            const Run& run = runs_[k];
+            QRgb* at = origin + run.Y * pixels.Stride + run.X;
+            if (run.Length == 1)
+                *at = run.Colour;
+            else
+                FillPixels(at, run.Length, run.Colour);
+        }
+        return;
+    }
+    for (const Run& run : runs_) {
+        const long long ty = top + run.Y;
+        if (ty < 0 || ty >= pixels.Height) continue;
+        const long long from = std::max<long long>(left + run.X, 0);
+        const long long to = std::min<long long>(left + run.X + run.Length, pixels.Width);
+        if (from >= to) continue;
+        FillPixels(pixels.Row(int(ty)) + from, to - from, run.Colour);
+    }
+}
+
+void TRasterRuns::Fill(TSurface& target, int x, int y, QRgb colour, const QRect& clip) const
+{
+    target.EnsureFormat();
+    if (target.image_.isNull() || runs_.empty() || clip.isEmpty()) return;
+    const Pixels pixels(target.image_);
+    const long long clipLeft = std::max(0, clip.left()), clipRight = std::min(pixels.Width, clip.right() + 1);
+    const long long clipTop = std::max(0, clip.top()), clipBottom = std::min(pixels.Height, clip.bottom() + 1);
+    for (const Run& run : runs_) {
+        const long long ty = static_cast<long long>(y) + run.Y;
+        if (ty < clipTop || ty >= clipBottom) continue;
+        const long long from = std::max<long long>(static_cast<long long>(x) + run.X, clipLeft);
+        const long long to = std::min<long long>(static_cast<long long>(x) + run.X + run.Length, clipRight);
+        if (from < to) FillPixels(pixels.Row(int(ty)) + from, to - from, colour);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Paint mode
+
+namespace {
+TPaintMode paintMode = TPaintMode::Cached;
+}
+
+TPaintMode PaintMode() { return paintMode; }
+void SetPaintMode(TPaintMode mode) { paintMode = mode; }

@@ -160,7 +160,14 @@ public:
     // Scales a raster into a rectangle (printing).
     void StretchDraw(const QRect& target, const TSurface& raster);
 
+    // A 2 x 2 sampling to half size (the preview): pixel (x / 2, y / 2) of
+    // the result takes the last pixel of the block (x, y), (x, y + 1),
+    // (x + 1, y), (x + 1, y + 1), in that order, whose colour is not skip;
+    // a block all of skip's colour stays white.
+    TSurface HalfSample(TColor skip) const;
+
 private:
+    friend class TRasterRuns;
     // Draws from a to b with the pen, b left out, the dash pattern going on
     // from dashPhase_.
     void StrokeSegment(QPoint a, QPoint b);
@@ -170,3 +177,40 @@ private:
     QImage image_;
     int dashPhase_ = 0;
 };
+
+// The pixels of a raster that drawing it copies (all of them, or those not
+// of its transparent colour when it is transparent), kept as runs of one
+// colour along its rows. Made once, it draws the raster without looking at
+// its other pixels again.
+class TRasterRuns {
+public:
+    TRasterRuns() = default;
+    explicit TRasterRuns(const TSurface& raster);
+
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    std::size_t RunCount() const { return runs_.size(); }
+
+    // Exactly the pixels target.Draw(x, y, raster) paints.
+    void Draw(TSurface& target, int x, int y) const;
+    // The same pixels in one colour, and only those inside clip (target
+    // coordinates).
+    void Fill(TSurface& target, int x, int y, QRgb colour, const QRect& clip) const;
+
+private:
+    struct Run {
+        std::int32_t Y, X, Length;
+        QRgb Colour;
+    };
+    std::vector<Run> runs_;
+    int width_ = 0, height_ = 0;
+};
+
+// How drawing objects paint. Cached, the default: they keep what does not
+// change from one paint to the next (label rasters, the runs of a component's
+// body) and leave out work that a later step of the same paint covers; the
+// pixels are the same. Reference: every paint is done afresh, step by step as
+// the drawing rules describe, for comparison.
+enum class TPaintMode { Cached, Reference };
+TPaintMode PaintMode();
+void SetPaintMode(TPaintMode mode);

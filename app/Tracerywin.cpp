@@ -90,9 +90,28 @@ QString Hex(std::uint64_t value, int digits)
 
 QString ApplicationTitle() { return applicationTitle; }
 
+namespace {
+int repaintBatches = 0;         // open TRepaintBatch scopes
+bool repaintBatchAsked = false;  // RepaintMain was called inside them
+}  // namespace
+
 void RepaintMain()
 {
-    if (Form1) Form1->RepaintPage();
+    if (!Form1) return;
+    if (repaintBatches > 0) {
+        repaintBatchAsked = true;
+        return;
+    }
+    Form1->RepaintPage();
+}
+
+TRepaintBatch::TRepaintBatch() { ++repaintBatches; }
+
+TRepaintBatch::~TRepaintBatch()
+{
+    if (--repaintBatches > 0 || !repaintBatchAsked) return;
+    repaintBatchAsked = false;
+    RepaintMain();
 }
 
 TPen& MainCanvasPen() { return Form1 ? Form1->CanvasPen : fallbackCanvasPen; }
@@ -421,8 +440,13 @@ void TForm1::CloseDrawing()
 
 void TForm1::ClearObjects()
 {
-    while (!Objects.empty()) Objects.erase(Objects.begin());
+    // First to last, as taking them one by one from the front would, without
+    // moving the rest of the list each time.
+    for (auto& object : Objects) object.reset();
+    Objects.clear();
     CurrentBitmap = nullptr;
+    scannedObjects_.clear();  // new objects may take the old ones' addresses
+    components_.clear();
 }
 
 std::unique_ptr<QFile> TForm1::OpenSplitFile(const QString& kind)
@@ -618,9 +642,22 @@ void TForm1::FormMouseMove(int x, int y)
     CanvasBrush.Style = bsClear;
     CanvasPen.Style = psSolid;
     CanvasPen.Colour = clRed;
-    for (std::size_t i = 0; i < Objects.size(); ++i) {
+    // The components among the objects, in list order; an object's class
+    // never changes, so they are looked up again only when the list has.
+    const bool same = Objects.size() == scannedObjects_.size() &&
+                      std::equal(Objects.begin(), Objects.end(), scannedObjects_.begin(),
+                                 [](const auto& object, const QuorvidObject* seen) { return object.get() == seen; });
+    if (!same) {
+        scannedObjects_.clear();
+        components_.clear();
+        const QString bitmapClass = QStringLiteral("Bitmap");
+        for (std::size_t i = 0; i < Objects.size(); ++i) {
+            scannedObjects_.push_back(Objects[i].get());
+            if (Objects[i]->IsClass(bitmapClass)) components_.push_back(i);
+        }
+    }
+    for (std::size_t i : components_) {
         QuorvidObject* object = Objects[i].get();
-        if (!object->IsClass(QStringLiteral("Bitmap"))) continue;
         bool valid = false;
         const TRect r = object->GetRect(valid);
         if (r.Left <= x && x <= r.Right && r.Top <= y && y <= r.Bottom) {
@@ -636,7 +673,8 @@ void TForm1::FormMouseMove(int x, int y)
         }
     }
     CurrentBitmap = nullptr;
-    for (int panel : {1, 3, 5, 7, 9, 11}) SetPanel(panel, QString());
+    for (int panel : {1, 3, 5, 7, 9, 11})
+        if (!panels_[panel]->text().isEmpty()) SetPanel(panel, QString());
 }
 
 void TForm1::Image1Click()

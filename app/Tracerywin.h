@@ -186,6 +186,10 @@ private:
 
     QStringList args_;
     std::vector<QLabel*> panels_;
+    // Pointer tracking: the object list as last looked at, and the indices of
+    // its components.
+    std::vector<const QuorvidObject*> scannedObjects_;
+    std::vector<std::size_t> components_;
     bool closed_ = false;
     bool painting_ = false;
     bool repaintPending_ = false;
@@ -203,6 +207,18 @@ QString ApplicationTitle();
 // Repaints the main window's page at once (settings windows call this after
 // every change of an appearance setting). Does nothing without a main window.
 void RepaintMain();
+
+// One change, one repaint: while a batch is open, RepaintMain only notes that
+// the page needs a repaint, and the outermost batch repaints it once when it
+// closes. A handler whose work runs other handlers (a control it sets runs its
+// own change handler) opens one for its duration.
+class TRepaintBatch {
+public:
+    TRepaintBatch();
+    ~TRepaintBatch();
+    TRepaintBatch(const TRepaintBatch&) = delete;
+    TRepaintBatch& operator=(const TRepaintBatch&) = delete;
+};
 // The pen of the main window's own canvas (not the page image's); line types
 // without a choice of their own draw with it.
 TPen& MainCanvasPen();

@@ -1,8 +1,11 @@
 #include "drawing/Bitmap.h"
 
+#include <QHash>
+#include <QRect>
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
+#include <vector>
 #include <tuple>
 #include <utility>
 
@@ -143,20 +146,43 @@ void Bitmap::Place(const std::uint8_t* descriptor)
     }
 }
 
-void Bitmap::AllocateBodyImage(int width, int height)
-{
-    // Bodies reach 2631 x 2631 pixels (255 units plus the margins).
-    bodyImage.SetSize(width, height);
-}
+namespace {
+
+// The raster a body is rendered on before it is kept as runs: one buffer for
+// every component, grown to the largest body (very large ones get a buffer of
+// their own), so rendering writes memory that is already at hand.
+class BodyCanvas {
+public:
+    BodyCanvas(int width, int height)
+    {
+        static std::vector<QRgb> shared;
+        constexpr std::size_t keptPixels = std::size_t(1) << 21;  // 8 MB
+        const std::size_t pixels = std::size_t(width) * std::size_t(height);
+        std::vector<QRgb>& buffer = pixels <= keptPixels ? shared : own_;
+        if (buffer.size() < pixels) buffer.assign(pixels, 0);
+        Surface.Image() = QImage(reinterpret_cast<uchar*>(buffer.data()), width, height,
+                                 qsizetype(width) * qsizetype(sizeof(QRgb)), QImage::Format_RGB32);
+    }
+    TSurface Surface;  // a fresh drawing state on the buffer
+
+private:
+    std::vector<QRgb> own_;
+};
+
+}  // namespace
 
 void Bitmap::RenderBody(const std::uint8_t* descriptor, const RecordView& record, std::size_t areaStart,
                         std::size_t areaSize)
 {
+    // Bodies reach 2631 x 2631 pixels (255 units plus the margins).
     const bool upright = rotation == 0 || rotation == 2;
-    AllocateBodyImage(upright ? framedWidth : framedHeight, upright ? framedHeight : framedWidth);
-    bodyImage.Clear(bodyBackground);
-    bodyImage.TransparentColour = bodyBackground;
-    bodyImage.Transparent = true;
+    bodyImageWidth = upright ? framedWidth : framedHeight;
+    bodyImageHeight = upright ? framedHeight : framedWidth;
+    BodyCanvas canvas(bodyImageWidth, bodyImageHeight);
+    TSurface& body = canvas.Surface;
+    body.Clear(bodyBackground);
+    body.TransparentColour = bodyBackground;
+    body.Transparent = true;
 
     const int pictureIndex = descriptor ? descriptor[0] : 0;
     if (pictureIndex != 0) {
@@ -167,28 +193,70 @@ void Bitmap::RenderBody(const std::uint8_t* descriptor, const RecordView& record
         Strange = picture < readable ? record.At(areaStart + picture) : 0;
 
         const std::size_t rowBytes = (std::size_t(bodyWidth) + 7) / 8;
+        QImage& image = body.Image();  // RGB32, as the surface keeps it
+        const QRgb ink = ColourToRgb(inkColour);
+        uchar* const pixels = image.isNull() ? nullptr : image.bits();
+        const qsizetype stride = image.bytesPerLine();
         for (int y = 0; y < bodyHeight; ++y) {
             const std::size_t row = picture + 1 + rowBytes * std::size_t(y);
             if (row >= readable) break;
             for (int x = 0; x < bodyWidth; ++x) {
                 const std::size_t at = row + std::size_t(x) / 8;
                 if (at >= readable) break;
-                if (!(record.At(areaStart + at) & (0x80 >> (x % 8)))) continue;  // background is already there
+                const std::uint8_t bits = record.At(areaStart + at);
+                if (bits == 0) {
+                    x |= 7;  // the whole byte is background, which is already there
+                    continue;
+                }
+                if (!(bits & (0x80 >> (x % 8)))) continue;
                 const QPoint p = TransformPoint(x, y);
-                bodyImage.SetPixel(p.x(), p.y(), inkColour);
+                if (p.x() >= 0 && p.y() >= 0 && p.x() < image.width() && p.y() < image.height())
+                    reinterpret_cast<QRgb*>(pixels + p.y() * stride)[p.x()] = ink;
             }
         }
     } else {
         const int m = symbolMargin;
-        bodyImage.Pen = TPen{inkColour, psSolid, 1, pmCopy};
-        bodyImage.Brush.Style = bsClear;
-        bodyImage.Rectangle(m, m, bodyImage.Width() - m, bodyImage.Height() - m);
+        body.Pen = TPen{inkColour, psSolid, 1, pmCopy};
+        body.Brush.Style = bsClear;
+        body.Rectangle(m, m, body.Width() - m, body.Height() - m);
     }
 
-    bodyImage.Pen = TPen{inkColour, psSolid, 1, pmCopy};
-    bodyImage.Brush.Style = bsClear;
-    for (const Pin& pin : pins) RenderPin(pin);
+    body.Pen = TPen{inkColour, psSolid, 1, pmCopy};
+    body.Brush.Style = bsClear;
+    for (const Pin& pin : pins) RenderPin(body, pin);
+
+    // Kept as runs; bodyImage takes the drawing state, not the pixels.
+    bodyRuns = TRasterRuns(body);
+    bodyRunsTransparent = body.Transparent;
+    bodyRunsKeyColour = ColourToRgb(body.TransparentColour);
+    bodyImage = body;
+    bodyImage.Image() = QImage();
 }
+
+void Bitmap::MakeBodyImage() const
+{
+    if (bodyImageMade) return;
+    bodyImageMade = true;
+    bodyImage.SetSize(bodyImageWidth, bodyImageHeight);
+    bodyImage.Clear(bodyBackground);
+    bodyRuns.Draw(bodyImage, 0, 0);
+    bodyRunsKey = bodyImage.Image().cacheKey();
+}
+
+TSurface& Bitmap::GetBodyImage()
+{
+    MakeBodyImage();
+    return bodyImage;
+}
+
+const TSurface& Bitmap::GetBodyImage() const
+{
+    MakeBodyImage();
+    return bodyImage;
+}
+
+int Bitmap::BodyImageWidth() const { return bodyImageMade ? bodyImage.Width() : bodyImageWidth; }
+int Bitmap::BodyImageHeight() const { return bodyImageMade ? bodyImage.Height() : bodyImageHeight; }
 
 // ---------------------------------------------------------------------------
 // Geometry
@@ -251,7 +319,7 @@ QPoint Bitmap::Outward(QPoint point, int side, int distance) const
 
 bool Bitmap::Turned(const Pin& pin) const { return ((pin.SideByte() ^ rotation) & 1) == 1; }
 
-void Bitmap::RenderPin(const Pin& pin)
+void Bitmap::RenderPin(TSurface& body, const Pin& pin) const
 {
     if (pin.Hidden()) return;
     const QPoint e = PinEdgePoint(pin);
@@ -260,7 +328,7 @@ void Bitmap::RenderPin(const Pin& pin)
     const int r = circleRadius;
 
     const QPoint a = pin.Circle() ? Outward(e, s, 2 * r) : e;
-    bodyImage.Polyline({a, Outward(e, s, PinLength())});
+    body.Polyline({a, Outward(e, s, PinLength())});
 
     if (pin.Circle()) {
         const QPoint c = Outward(e, s, 2 * r);
@@ -273,13 +341,13 @@ void Bitmap::RenderPin(const Pin& pin)
             x1 -= r;
             x2 += r;
         }
-        bodyImage.Ellipse(x1, y1, x2, y2);
+        body.Ellipse(x1, y1, x2, y2);
     }
 
     if (pin.Wedge()) {
         const int half = wedgeWidth / 2;
         const QPoint across = horizontal ? QPoint(0, half) : QPoint(half, 0);
-        bodyImage.Polyline({e - across, Outward(e, s, -wedgeDepth), e + across});
+        body.Polyline({e - across, Outward(e, s, -wedgeDepth), e + across});
     }
 }
 
@@ -290,7 +358,7 @@ TRect Bitmap::GetRect(bool& valid)
 {
     valid = true;
     return TRect{imageLeft + symbolMargin, imageTop + symbolMargin,
-                 imageLeft + bodyImage.Width() - symbolMargin, imageTop + bodyImage.Height() - symbolMargin};
+                 imageLeft + BodyImageWidth() - symbolMargin, imageTop + BodyImageHeight() - symbolMargin};
 }
 
 bool Bitmap::IsClass(const QString& name) const { return name == QLatin1String("Bitmap"); }
@@ -338,12 +406,60 @@ void Bitmap::ListPins(QStringList& list) const
 // ---------------------------------------------------------------------------
 // Drawing
 
+namespace {
+
+// A pin label as the runs of its glyph pixels (drawn in the font's colour),
+// with the label's size.
+using LabelRuns = std::shared_ptr<const TRasterRuns>;
+
+// Labels by text, the font's glyph attributes and turn; they keep from one
+// paint to the next. The cache is bounded: when it is full it starts afresh
+// (components keep the labels they hold).
+LabelRuns CachedLabel(const QByteArray& text, const TFont& font, bool turned)
+{
+    static QHash<QByteArray, LabelRuns> labels;
+    QByteArray key = text;
+    key += '\0';
+    key += font.Face.toUtf8();
+    key += '\0';
+    key += QByteArray::number(font.Size);
+    key += font.Bold ? 'B' : '-';
+    key += font.Italic ? 'I' : '-';
+    key += turned ? 'T' : '-';
+    auto it = labels.constFind(key);
+    if (it != labels.constEnd()) return *it;
+    if (labels.size() >= 4096) labels.clear();
+    TFont black = font;
+    black.Colour = clBlack;  // any colour but the label's white shows the glyph pixels
+    LabelRuns label = std::make_shared<const TRasterRuns>(RenderLabel(text, black, turned));
+    labels.insert(key, label);
+    return label;
+}
+
+// The font attributes that shape the glyphs (not the colour).
+bool SameGlyphs(const TFont& a, const TFont& b)
+{
+    return a.Size == b.Size && a.Bold == b.Bold && a.Italic == b.Italic && a.Face == b.Face;
+}
+
+struct PlacedLabel {
+    LabelRuns Label;
+    QPoint At;  // top-left corner on the copy of bodyImage
+};
+
+}  // namespace
+
+struct Bitmap::PaintCache {
+    // Pin numbers and names, placed for the glyphs of a font.
+    bool HasNumbers = false, HasNames = false;
+    TFont NumberFont, NameFont;
+    std::vector<PlacedLabel> Numbers, Names;
+};
+
 void Bitmap::Draw(TSurface& canvas)
 {
     IBitmapSettings* settings = ObjectSettings().Bitmap;
     if (settings == nullptr || !settings->MasterVisible()) return;
-
-    TSurface copy = bodyImage;
 
     // The texts go first, so body ink covers them where they overlap.
     if (settings->DesigVisible() && head[offDesignation] != 0) {
@@ -357,53 +473,136 @@ void Bitmap::Draw(TSurface& canvas)
         canvas.TextOut(ReadU16(&head[offValueX]), ReadU16(&head[offValueY]), GetPackage());
     }
 
-    if (settings->PinNumVisible()) {
-        const TFont font = settings->PinNumFont();
+    if (PaintMode() == TPaintMode::Cached && DrawCached(canvas, *settings)) return;
+    DrawCopy(canvas, *settings);
+}
+
+void Bitmap::DrawCopy(TSurface& canvas, IBitmapSettings& settings)
+{
+    TSurface copy = GetBodyImage();
+    if (settings.PinNumVisible()) {
+        const TFont font = settings.PinNumFont();
         for (const Pin& pin : pins)
             if (pin.PinPart() == head[offPartNumber]) DrawPinNumber(copy, pin, font);
     }
-    if (settings->PinStrVisible() && head[offPinStyle] < 5) {
-        const TFont font = settings->PinStrFont();
+    if (settings.PinStrVisible() && head[offPinStyle] < 5) {
+        const TFont font = settings.PinStrFont();
         for (const Pin& pin : pins) DrawPinName(copy, pin, font);
     }
-
     canvas.Draw(imageLeft, imageTop, copy);
 }
 
-void Bitmap::DrawPinNumber(TSurface& copy, const Pin& pin, const TFont& font) const
+// The copy of bodyImage with its labels, drawn transparently, is the body's
+// own pixels with the labels' glyph pixels over them (a label's white is
+// transparent), all within the copy's box. That holds unless a label's glyph
+// colour is the body's transparent colour: those glyph pixels would let the
+// page show through the body, so such a paint goes through the copy.
+bool Bitmap::DrawCached(TSurface& canvas, IBitmapSettings& settings)
 {
-    if (pin.Hidden() || pin.bytes[2] == 0) return;
+    constexpr QRgb labelWhite = 0xFFFFFFFF;
+    const bool numbers = settings.PinNumVisible();
+    const bool names = settings.PinStrVisible() && head[offPinStyle] < 5;
+    const TFont numberFont = numbers ? settings.PinNumFont() : TFont();
+    const TFont nameFont = names ? settings.PinStrFont() : TFont();
+    const QRgb numberInk = ColourToRgb(numberFont.Colour);
+    const QRgb nameInk = ColourToRgb(nameFont.Colour);
+    const QRgb bodyKey = ColourToRgb(bodyImage.TransparentColour);
+    if (bodyImage.Transparent && ((numbers && numberInk == bodyKey) || (names && nameInk == bodyKey))) return false;
+
+    if (!paintCache) paintCache = std::make_unique<PaintCache>();
+    PaintCache& cache = *paintCache;
+    if (bodyImageMade) {
+        // Whoever asked for the raster may have drawn on it or changed its
+        // transparency: the runs follow it.
+        const qint64 key = bodyImage.Image().cacheKey();
+        if (key != bodyRunsKey || bodyRunsTransparent != bodyImage.Transparent || bodyRunsKeyColour != bodyKey) {
+            bodyRuns = TRasterRuns(bodyImage);
+            bodyRunsKey = key;
+        }
+    }
+    bodyRunsTransparent = bodyImage.Transparent;
+    bodyRunsKeyColour = bodyKey;
+    bodyRuns.Draw(canvas, imageLeft, imageTop);
+
+    const QRect copyBox(imageLeft, imageTop, BodyImageWidth(), BodyImageHeight());
+    if (numbers && numberInk != labelWhite) {
+        if (!cache.HasNumbers || !SameGlyphs(cache.NumberFont, numberFont)) {
+            cache.Numbers.clear();
+            for (const Pin& pin : pins) {
+                if (pin.PinPart() != head[offPartNumber] || !HasNumberLabel(pin)) continue;
+                LabelRuns label = CachedLabel(pin.Number(), numberFont, Turned(pin));
+                const QPoint at = NumberLabelAt(pin, label->Width(), label->Height());
+                cache.Numbers.push_back({std::move(label), at});
+            }
+            cache.NumberFont = numberFont;
+            cache.HasNumbers = true;
+        }
+        for (const PlacedLabel& placed : cache.Numbers)
+            placed.Label->Fill(canvas, imageLeft + placed.At.x(), imageTop + placed.At.y(), numberInk, copyBox);
+    }
+    if (names && nameInk != labelWhite) {
+        if (!cache.HasNames || !SameGlyphs(cache.NameFont, nameFont)) {
+            cache.Names.clear();
+            for (const Pin& pin : pins) {
+                if (!HasNameLabel(pin)) continue;
+                LabelRuns label = CachedLabel(DisplayPinName(pin.Name()), nameFont, Turned(pin));
+                const QPoint at = NameLabelAt(pin, label->Width(), label->Height());
+                cache.Names.push_back({std::move(label), at});
+            }
+            cache.NameFont = nameFont;
+            cache.HasNames = true;
+        }
+        for (const PlacedLabel& placed : cache.Names)
+            placed.Label->Fill(canvas, imageLeft + placed.At.x(), imageTop + placed.At.y(), nameInk, copyBox);
+    }
+    return true;
+}
+
+bool Bitmap::HasNumberLabel(const Pin& pin) const { return !pin.Hidden() && pin.bytes[2] != 0; }
+bool Bitmap::HasNameLabel(const Pin& pin) const { return !pin.Hidden() && pin.bytes[7] != 0; }
+
+QPoint Bitmap::NumberLabelAt(const Pin& pin, int wl, int hl) const
+{
     const int s = ScreenSide(pin.SideByte());
     QPoint q = PinEdgePoint(pin);
     if (pin.Circle()) q = Outward(q, s, 2 * circleRadius);
     q = Outward(q, s, labelGap);
-
-    const TSurface label = RenderLabel(pin.Number(), font, Turned(pin));
-    const int wl = label.Width(), hl = label.Height();
     switch (s) {
-    case sideLeft: copy.Draw(q.x() - wl, q.y(), label); break;
-    case sideRight: copy.Draw(q.x(), q.y(), label); break;
-    case sideBottom: copy.Draw(q.x() - wl - 2, q.y() + 2, label); break;
-    default: copy.Draw(q.x() - wl - 2, q.y() - hl + 2, label); break;
+    case sideLeft: return QPoint(q.x() - wl, q.y());
+    case sideRight: return q;
+    case sideBottom: return QPoint(q.x() - wl - 2, q.y() + 2);
+    default: return QPoint(q.x() - wl - 2, q.y() - hl + 2);
     }
+}
+
+QPoint Bitmap::NameLabelAt(const Pin& pin, int wl, int hl) const
+{
+    const int s = ScreenSide(pin.SideByte());
+    QPoint q = PinEdgePoint(pin);
+    if (pin.Wedge()) q = Outward(q, s, -wedgeDepth);
+    q = Outward(q, s, -labelGap);
+    switch (s) {
+    case sideLeft: return QPoint(q.x(), q.y() - hl / 2);
+    case sideRight: return QPoint(q.x() - wl, q.y() - hl / 2);
+    case sideBottom: return QPoint(q.x() - wl / 2, q.y() - hl);
+    default: return QPoint(q.x() - wl / 2, q.y());
+    }
+}
+
+void Bitmap::DrawPinNumber(TSurface& copy, const Pin& pin, const TFont& font) const
+{
+    if (!HasNumberLabel(pin)) return;
+    const TSurface label = RenderLabel(pin.Number(), font, Turned(pin));
+    const QPoint at = NumberLabelAt(pin, label.Width(), label.Height());
+    copy.Draw(at.x(), at.y(), label);
 }
 
 void Bitmap::DrawPinName(TSurface& copy, const Pin& pin, const TFont& font) const
 {
-    if (pin.Hidden() || pin.bytes[7] == 0) return;
-    const int s = ScreenSide(pin.SideByte());
+    if (!HasNameLabel(pin)) return;
     const TSurface label = RenderLabel(DisplayPinName(pin.Name()), font, Turned(pin));
-    QPoint q = PinEdgePoint(pin);
-    if (pin.Wedge()) q = Outward(q, s, -wedgeDepth);
-    q = Outward(q, s, -labelGap);
-
-    const int wl = label.Width(), hl = label.Height();
-    switch (s) {
-    case sideLeft: copy.Draw(q.x(), q.y() - hl / 2, label); break;
-    case sideRight: copy.Draw(q.x() - wl, q.y() - hl / 2, label); break;
-    case sideBottom: copy.Draw(q.x() - wl / 2, q.y() - hl, label); break;
-    default: copy.Draw(q.x() - wl / 2, q.y(), label); break;
-    }
+    const QPoint at = NameLabelAt(pin, label.Width(), label.Height());
+    copy.Draw(at.x(), at.y(), label);
 }
 
 // ---------------------------------------------------------------------------

@@ -18,6 +18,8 @@
 // The object renders its turned and mirrored body with the pin lines once, at
 // construction, into bodyImage (a margin of symbolMargin pixels on every
 // side); Draw adds the texts and pin labels in the fonts of the moment.
+// bodyImage is kept compactly as the runs of its ink and made into a raster
+// only when GetBodyImage asks for it; every pixel is the same either way.
 //
 // Broken records: the constructor reads only inside its record and the data.
 // A text length beyond its field is cut to the field; a partCount of 0 or a
@@ -30,10 +32,13 @@
 #include <QStringList>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "app/Surface.h"
 #include "drawing/Quorvidobject.h"
+
+class IBitmapSettings;
 
 class Bitmap : public QuorvidObject {
 public:
@@ -81,8 +86,8 @@ public:
     int GetRotation() const { return rotation; }
     bool GetHFlip() const { return hFlip; }
     bool GetVFlip() const { return vFlip; }
-    TSurface& GetBodyImage() { return bodyImage; }
-    const TSurface& GetBodyImage() const { return bodyImage; }
+    TSurface& GetBodyImage();
+    const TSurface& GetBodyImage() const;
     std::uint8_t GetStrange() const { return Strange; }
     int GetMargin() const { return symbolMargin; }
 
@@ -126,13 +131,27 @@ private:
     };
 
     void Place(const std::uint8_t* descriptor);
-    // The one place that allocates the body raster.
-    void AllocateBodyImage(int width, int height);
+    // Renders the body on a raster of bodyImage's size and keeps it as runs.
     void RenderBody(const std::uint8_t* descriptor, const RecordView& record, std::size_t areaStart,
                     std::size_t areaSize);
-    void RenderPin(const Pin& pin);
+    void RenderPin(TSurface& body, const Pin& pin) const;
+    // The raster of bodyImage made from its runs, once.
+    void MakeBodyImage() const;
+    int BodyImageWidth() const;
+    int BodyImageHeight() const;
+    // Draw step by step: the copy of bodyImage with its labels.
+    void DrawCopy(TSurface& canvas, IBitmapSettings& settings);
+    // Draw from what the previous paints kept (PaintCache); false when the
+    // label colours ask for the copy.
+    bool DrawCached(TSurface& canvas, IBitmapSettings& settings);
     void DrawPinNumber(TSurface& copy, const Pin& pin, const TFont& font) const;
     void DrawPinName(TSurface& copy, const Pin& pin, const TFont& font) const;
+    // Whether a pin carries a number / a name label, and where on the copy
+    // the top-left corner of a label wl x hl goes.
+    bool HasNumberLabel(const Pin& pin) const;
+    bool HasNameLabel(const Pin& pin) const;
+    QPoint NumberLabelAt(const Pin& pin, int wl, int hl) const;
+    QPoint NameLabelAt(const Pin& pin, int wl, int hl) const;
     bool Turned(const Pin& pin) const;
     QPoint Outward(QPoint point, int side, int distance) const;
 
@@ -140,7 +159,19 @@ private:
     std::vector<std::array<std::uint8_t, 16>> partBlocks;
     std::vector<const std::uint8_t*> partDescriptors;  // into partBlocks
     std::vector<Pin> pins;
-    TSurface bodyImage;
+    // bodyImage is kept as the runs of its pixels that are not its transparent
+    // colour (all that drawing it copies); its raster is made from them the
+    // first time it is asked for (GetBodyImage). Until then bodyImage holds
+    // the raster's drawing state and attributes but no pixels.
+    mutable TSurface bodyImage;
+    mutable bool bodyImageMade = false;
+    int bodyImageWidth = 0, bodyImageHeight = 0;
+    TRasterRuns bodyRuns;
+    // What the runs were taken with: the made raster's cacheKey, its
+    // transparency and transparent colour.
+    mutable qint64 bodyRunsKey = 0;
+    bool bodyRunsTransparent = true;
+    QRgb bodyRunsKeyColour = 0;
     int partIndex = 0;
     int imageLeft = 0, imageTop = 0;
     int bodyWidth = 1, bodyHeight = 1;
@@ -150,6 +181,11 @@ private:
     bool hFlip = false;
     int pinCount = 0;
     std::uint8_t Strange = 0;
+
+    // What Draw keeps from one paint to the next: the pin labels placed for
+    // the fonts last drawn with.
+    struct PaintCache;
+    std::unique_ptr<PaintCache> paintCache;
 };
 
 // A pin label: the text in the font's colour on white, white transparent;

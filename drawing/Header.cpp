@@ -26,6 +26,31 @@ constexpr int sheetFontSize = 10;
 const char* const sheetFontFace = "Lucinda Console";
 constexpr int frameWidth = 20;
 
+// The rectangle of the page in the brush, less the part of its interior that
+// the page area, drawn last with a solid brush, covers anyway: everything
+// more than frameWidth + 1 pixels inside the page's edge.
+void FramePage(TSurface& canvas, const TRect& r)
+{
+    const long long left = r.Left, top = r.Top, right = r.Right, bottom = r.Bottom;
+    constexpr long long inset = frameWidth + 1;
+    if (right - left <= 2 * inset || bottom - top <= 2 * inset) {
+        canvas.Rectangle(r.Left, r.Top, r.Right, r.Bottom);
+        return;
+    }
+    // The brush's part of the rectangle, and the hole in it.
+    const long long edge = canvas.Pen.Style == psClear ? 0 : 1;
+    const int fl = int(left + edge), ft = int(top + edge), fr = int(right - edge), fb = int(bottom - edge);
+    const int hl = int(left + inset), ht = int(top + inset), hr = int(right - inset), hb = int(bottom - inset);
+    canvas.FillRect(fl, ft, fr, ht);
+    canvas.FillRect(fl, hb, fr, fb);
+    canvas.FillRect(fl, ht, hl, hb);
+    canvas.FillRect(hr, ht, fr, hb);
+    // The outline over it.
+    canvas.Brush.Style = bsClear;
+    canvas.Rectangle(r.Left, r.Top, r.Right, r.Bottom);
+    canvas.Brush.Style = bsSolid;
+}
+
 }  // namespace
 
 PageState& Page()
@@ -107,7 +132,10 @@ void Header::Draw(TSurface& canvas)
     // The frame: the whole page in blue; the labels below sit on blue cells.
     canvas.Brush.Colour = sheetFrame;
     canvas.Brush.Style = bsSolid;
-    canvas.Rectangle(r.Left, r.Top, r.Right, r.Bottom);
+    if (PaintMode() == TPaintMode::Cached)
+        FramePage(canvas, r);
+    else
+        canvas.Rectangle(r.Left, r.Top, r.Right, r.Bottom);
 
     const int zoneWidth = width >> 3;
     for (int i = 1; i <= 4; ++i) {

@@ -115,6 +115,7 @@ void TfrmJunction::cbVisibleClick() { RepaintMain(); }
 
 void TfrmJunction::btnLoadClick()
 {
+    const TRepaintBatch batch;  // the diameter loaded asks for one too
     LoadSettings();
     RepaintMain();
 }

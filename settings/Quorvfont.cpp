@@ -156,8 +156,9 @@ QRadioButton* TfraFont::SizeButton(int n) const
 
 const TFont* TfraFont::GetSizeFont(int n) const
 {
-    const TSizeButton* entry = Entry(SizeButton(n));
-    return entry ? &entry->Font : nullptr;
+    // Size choice n is button rb<n>, entry n (asked on every paint, so no search).
+    if (n < 0 || n >= int(sizes_.size()) || !sizes_[std::size_t(n)].Button) return nullptr;
+    return &sizes_[std::size_t(n)].Font;
 }
 
 TfraFont::TSizeButton* TfraFont::Entry(QRadioButton* button)
@@ -231,6 +232,7 @@ void TfraFont::rbDblClick(QRadioButton* button)
 
     std::optional<TFont> chosen = Dialogs().ChooseFont(entry->Font);
     if (!chosen) return;
+    const TRepaintBatch batch;  // and once more through OnSelect
     SetButtonFont(*entry, *chosen);
     RepaintMain();
 

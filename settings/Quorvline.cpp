@@ -142,8 +142,10 @@ TfraLine::~TfraLine() = default;
 
 TfraLineChoice* TfraLine::TypeChoice(int lineType) const
 {
+    // Asked for every line on every paint: the members, not a search by name.
     if (lineType < 1 || lineType > 5) return nullptr;
-    return gbType->findChild<TfraLineChoice*>(QStringLiteral("lcType%1").arg(lineType), Qt::FindDirectChildrenOnly);
+    TfraLineChoice* const types[5] = {lcType1, lcType2, lcType3, lcType4, lcType5};
+    return types[lineType - 1];
 }
 
 const TPen& TfraLine::GetPen(int lineType)
@@ -190,6 +192,7 @@ void TfraLine::SaveSettings()
 
 void TfraLine::lcTypeClick(TfraLineChoice* sender)
 {
+    const TRepaintBatch batch;  // the width and colour shown for the type may each ask for a repaint
     udWidth->setEnabled(true);
     efWidth->setEnabled(true);
     lbWidth->setEnabled(true);

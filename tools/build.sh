@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs what is missing, builds, and then either opens the sample drawing
-# (run), runs the whole test suite headless (test) or runs it built with
-# AddressSanitizer and UndefinedBehaviorSanitizer (sanitize).
+# (run), runs the whole test suite headless (test), runs it built with
+# AddressSanitizer and UndefinedBehaviorSanitizer (sanitize), or prints the
+# figures of a dense A0 sheet from an optimised build (bench).
 set -eu
 cd "$(dirname "$0")/.."
 mode=${1:-test}
@@ -19,6 +20,7 @@ fi
 jobs=$(nproc 2>/dev/null || echo 2)
 case "$mode" in
   sanitize) dir=build-asan; flags="-DCMAKE_BUILD_TYPE=Debug -DTRACERY_SANITIZE=ON" ;;
+  bench) dir=build-bench; flags="-DCMAKE_BUILD_TYPE=Release -DTRACERY_BENCH=ON -DTRACERY_TESTS=OFF" ;;
   *) dir=build; flags="-DCMAKE_BUILD_TYPE=RelWithDebInfo" ;;
 esac
 cmake -S . -B "$dir" $flags >/dev/null
@@ -36,5 +38,9 @@ case "$mode" in
     export QT_QPA_PLATFORM=offscreen
     export ASAN_OPTIONS=detect_leaks=0
     cd "$dir" && ctest --output-on-failure -j "$jobs" ;;
-  *) echo "usage: $0 run|test|sanitize" >&2; exit 2 ;;
+  bench)
+    shift
+    export QT_QPA_PLATFORM=offscreen
+    exec "$dir/bench/tracery_bench" "$@" ;;
+  *) echo "usage: $0 run|test|sanitize|bench" >&2; exit 2 ;;
 esac

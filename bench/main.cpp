@@ -1,0 +1,389 @@
+// tracery_bench: figures for a dense A0 sheet, headless.
+//
+//   tracery_bench [--runs N] [--keep DIR] [--breakdown]
+//
+// Generates the sheet with the drawing-file builder (2,000 components of 20
+// pins, 20,000 lines, 5,000 junctions, 1,000 annotations, 50 document boxes
+// of 10 lines, 500 markers), loads it into a main window with every settings
+// window present, and prints the median of N runs (default 7) of each step in
+// milliseconds and as a ratio to its baseline, then the peak memory.
+// --keep DIR writes the sheet and the exports there instead of a temporary
+// folder; --breakdown also prints one paint's time by object class.
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <typeinfo>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Q01Builder.h"
+#include "Q01DenseSheet.h"
+#include "app/Dialogs.h"
+#include "app/Startup.h"
+#include "app/Surface.h"
+#include "app/Tracerywin.h"
+#include "drawing/Bitmap.h"
+#include "settings/Bitmapwin.h"
+#include "settings/Inifile.h"
+
+#if __has_include("app/Preview.h")
+#include "app/Preview.h"
+#define TRACERY_BENCH_HAS_PREVIEW 1
+#endif
+#if __has_include("drawing/Debugbmp.h")
+#include "drawing/Debugbmp.h"
+#define TRACERY_BENCH_HAS_INSPECTOR 1
+#endif
+
+namespace {
+
+// Every dialog answered as cancelled, except the font dialog, which returns
+// the font set here (a pin font change in the component settings window).
+class BenchDialogs : public TBatchDialogs {
+public:
+    std::optional<TFont> ChooseFont(const TFont&) override { return Font; }
+    void ShowMessage(const QString& text) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
+    TFont Font;
+};
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n == 0 ? 0 : (n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2);
+}
+
+// Median over runs of one call's time in milliseconds; `prepare` runs before
+// each timed call and is not timed.
+double Measure(int runs, const std::function<void()>& step, const std::function<void()>& prepare = {})
+{
+    std::vector<double> times;
+    for (int r = 0; r < runs; ++r) {
+        if (prepare) prepare();
+        QElapsedTimer timer;
+        timer.start();
+        step();
+        times.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    return Median(times);
+}
+
+// A field of /proc/self/smaps_rollup in KiB (-1 where there is none).
+long RollupKiB(const QByteArray& field)
+{
+    QFile rollup(QStringLiteral("/proc/self/smaps_rollup"));
+    if (!rollup.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : rollup.readAll().split('\n'))
+        if (line.startsWith(field + ':')) return line.mid(field.size() + 1).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+long PeakMemoryKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+// View > Preview of a page: the 2 x 2 rule, by the preview window's own code
+// where the tree has it.
+TSurface PreviewOf(const TSurface& page)
+{
+#ifdef TRACERY_BENCH_HAS_PREVIEW
+    return PreviewImage(page);
+#else
+    // The 2 x 2 rule as the drawing surface samples it (for each block the
+    // last pixel, in the order (x, y), (x, y + 1), (x + 1, y), (x + 1, y + 1),
+    // that is not white).
+    return page.HalfSample(clWhite);
+#endif
+}
+
+// The 2 x 2 rule read and written pixel by pixel through the image's own
+// accessors, for comparison.
+TSurface PlainPreview(const TSurface& page)
+{
+    const QImage& source = page.Image();
+    const int width = page.Width() / 2, height = page.Height() / 2;
+    QImage target(width, height, QImage::Format_RGB32);
+    target.fill(Qt::white);
+    for (int x = 0; x < 2 * width; x += 2)
+        for (int y = 0; y < 2 * height; y += 2)
+            for (const QPoint p : {QPoint(x, y), QPoint(x, y + 1), QPoint(x + 1, y), QPoint(x + 1, y + 1)})
+                if ((source.pixel(p) & 0xFFFFFF) != 0xFFFFFF) target.setPixel(x / 2, y / 2, source.pixel(p));
+    TSurface preview;
+    preview.Image() = target;
+    return preview;
+}
+
+// Part export of one component: the inspector's Export (after Inspect,
+// which the batch dialogs end at once) where the tree has the inspector,
+// else the same file written here line by line.
+void InspectForExport(Bitmap& component)
+{
+#ifdef TRACERY_BENCH_HAS_INSPECTOR
+    if (frmBmpDebug) frmBmpDebug->Inspect(component);
+#else
+    (void)component;
+#endif
+}
+
+void WritePartExport(const Bitmap& component, const QString& path)
+{
+#ifdef TRACERY_BENCH_HAS_INSPECTOR
+    if (frmBmpDebug) {
+        frmBmpDebug->WriteExport(path);
+        return;
+    }
+#endif
+    const TSurface& body = component.GetBodyImage();
+    const int m = component.GetMargin();
+    const int width = body.Width() - 2 * m, height = body.Height() - 2 * m;
+    QByteArray out;
+    auto line = [&out](const QByteArray& text) { out += text + "\r\n"; };
+    const int w10 = (width - 1) / 10, h10 = (height - 1) / 10;
+    line("'" + component.GetName() + "'");
+    line("'" + component.GetPackage() + "'");
+    line(QByteArray::number(w10) + ' ' + QByteArray::number(h10) + " 1");
+    line("PARTS");
+    line("1 " + QByteArray::number(w10) + ' ' + QByteArray::number(h10));
+    QStringList pins;
+    component.ListPins(pins);
+    for (const QString& pin : pins) line(pin.toLatin1());
+    line("");
+    line("BITMAP");
+    const QRgb background = ColourToRgb(Bitmap::bodyBackground);
+    for (int y = 0; y < height; ++y) {
+        QByteArray row = QByteArray("{") + QByteArray::number(y).rightJustified(3, ' ') + '}';
+        const auto* pixels = reinterpret_cast<const QRgb*>(body.Image().constScanLine(y + m)) + m;
+        for (int x = 0; x < width; ++x) row += (pixels[x] | 0xFF000000u) == background ? '.' : '#';
+        line(row);
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(out) != out.size())
+        throw EFileError(QStringLiteral("Cannot create file ") + path);
+}
+
+Bitmap* LargestComponent(const TForm1& form)
+{
+    Bitmap* largest = nullptr;
+    long best = -1;
+    for (const auto& object : form.Objects) {
+        auto* bitmap = dynamic_cast<Bitmap*>(object.get());
+        if (!bitmap) continue;
+        const long area = long(bitmap->GetBodyWidth()) * bitmap->GetBodyHeight();
+        if (area > best) best = area, largest = bitmap;
+    }
+    return largest;
+}
+
+// Line types of the sheet's settings file: every style, two wide pens.
+const char* const settingsText =
+    "[Lines]\n"
+    "Type 1=0x00000000,0,1\n"
+    "Type 2=0x00800000,1,1\n"
+    "Type 3=0x00008000,2,1\n"
+    "Type 4=0x000000ff,0,3\n"
+    "Type 5=0x00808000,4,1\n";
+
+// Time of one paint split by object class (each object's Draw timed alone).
+void PrintBreakdown(TForm1& form, TSurface& page)
+{
+    std::map<std::string, std::pair<double, int>> byClass;
+    QElapsedTimer timer;
+    for (const auto& object : form.Objects) {
+        timer.start();
+        object->Draw(page);
+        auto& entry = byClass[typeid(*object).name()];
+        entry.first += double(timer.nsecsElapsed()) / 1e6;
+        ++entry.second;
+    }
+    std::printf("one paint by class (timer overhead included):\n");
+    for (const auto& [name, entry] : byClass)
+        std::printf("  %-20s %6d objects %9.3f ms\n", name.c_str(), entry.second, entry.first);
+}
+
+struct Row {
+    const char* name;
+    double ms;
+    const char* baseline;
+    double baselineMs;
+    QString target;
+    bool met;
+};
+
+void Print(const std::vector<Row>& rows)
+{
+    std::printf("%-46s %10s %10s  %-12s %s\n", "step", "ms", "ratio", "against", "target");
+    for (const Row& r : rows) {
+        char ratio[32] = "";
+        if (r.baselineMs > 0) std::snprintf(ratio, sizeof ratio, "%9.2fx", r.ms / r.baselineMs);
+        std::printf("%-46s %10.3f %10s  %-12s %s%s\n", r.name, r.ms, ratio, r.baseline, qPrintable(r.target),
+                    r.target.isEmpty() ? "" : (r.met ? "  met" : "  MISSED"));
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+#ifndef NDEBUG
+    std::fprintf(stderr, "tracery_bench: not an optimised build; the figures mean little\n");
+#endif
+    QApplication app(argc, argv);
+
+    int runs = 7;
+    QString keep;
+    bool breakdown = false;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--runs") && i + 1 < args.size())
+            runs = std::max(1, args[++i].toInt());
+        else if (args[i] == QLatin1String("--keep") && i + 1 < args.size())
+            keep = args[++i];
+        else if (args[i] == QLatin1String("--breakdown"))
+            breakdown = true;
+        else {
+            std::fprintf(stderr, "usage: tracery_bench [--runs N] [--keep DIR] [--breakdown]\n");
+            return 2;
+        }
+    }
+
+    QTemporaryDir temporary;
+    const QString folder = keep.isEmpty() ? temporary.path() : QDir(keep).absolutePath();
+    QDir().mkpath(folder);
+    const QString ini = QDir(folder).filePath(QStringLiteral("tracery.ini"));
+    {
+        QFile f(ini);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return 1;
+        f.write(settingsText);
+    }
+    SetSettingsFileName(ini);
+    BenchDialogs dialogs;
+    SetDialogs(&dialogs);
+
+    const QString sheet = QDir(folder).filePath(QStringLiteral("dense-a0.q01"));
+    const q01::Bytes bytes = q01::DenseSheet(q01::DenseA0());
+    q01::WriteFile(sheet.toStdString(), bytes);
+
+    int status = 0;
+    {
+        TForm1 form({QStringLiteral("tracery")});
+        form.BatchMode = true;
+        CreateOtherWindows();
+
+        std::vector<Row> rows;
+        // Baselines.
+        const double read = Measure(runs, [&] {
+            QFile file(sheet);
+            if (file.open(QIODevice::ReadOnly)) (void)file.readAll();
+        });
+
+        const double load = Measure(runs, [&] { form.LoadDrawing(sheet); }, [&] { form.ClearObjects(); });
+        TSurface& page = form.Image1->Surface();
+        const double fill = Measure(runs, [&] { page.Clear(clWhite); });
+
+        const double repaint = Measure(runs, [&] { form.RepaintPage(); });
+        const double paintObjects = Measure(runs, [&] { form.PaintObjects(page); });
+        if (breakdown) PrintBreakdown(form, page);
+
+        // A settings change that the component labels depend on.
+        int fontStep = 0;
+        const int paintsBefore = form.PaintCount();
+        const double pinFont = Measure(runs, [&] { frmBitmap->btnNumFonClick(); }, [&] {
+            dialogs.Font = frmBitmap->dlgPinNum;
+            dialogs.Font.Size = 7 + fontStep++ % 3;
+        });
+
+        const int pinFontPaints = form.PaintCount() - paintsBefore;
+
+        // The worst pointer move: a point no component holds, so every object is looked at.
+        int x = 0, y = 0;
+        form.FormMouseMove(x, y);
+        if (form.CurrentBitmap) std::fprintf(stderr, "pointer at (0, 0) hits a component\n");
+        const int moves = 1000;
+        const double pointer =
+            Measure(runs, [&] {
+                for (int k = 0; k < moves; ++k) form.FormMouseMove(x, y);
+            }) / moves;
+
+        TSurface preview;
+        // As View > Preview does: the previous preview goes before the new one is made.
+        const double previewMs = Measure(runs, [&] { preview = PreviewOf(page); }, [&] { preview = TSurface(); });
+        const double plainPreview =
+            Measure(std::min(runs, 3), [&] { preview = PlainPreview(page); }, [&] { preview = TSurface(); });
+
+        form.ExportMode = true;
+        const double split = Measure(runs, [&] { form.LoadDrawing(sheet); }, [&] { form.ClearObjects(); });
+        form.ExportMode = false;
+
+        Bitmap* largest = LargestComponent(form);
+        const QString partFile = QDir(folder).filePath(QStringLiteral("largest-part.txt"));
+        if (largest) InspectForExport(*largest);
+        const double part =
+            largest ? Measure(runs, [&] { Guarded([&] { WritePartExport(*largest, partFile); }); }) : 0;
+
+        rows.push_back({"baseline: fill the A0 page image", fill, "", 0, {}, true});
+        rows.push_back({"baseline: read the file into memory", read, "", 0, {}, true});
+        rows.push_back({"load (LoadDrawing, with its first paint)", load, "file read", read,
+                        QStringLiteral("< 200 ms"), load < 200});
+        rows.push_back({"  of which the record walk (load - repaint)", load - repaint, "file read", read, {}, true});
+        rows.push_back({"full repaint (RepaintPage)", repaint, "page fill", fill,
+                        QStringLiteral("<= 8x fill, < 100 ms"), repaint <= 8 * fill && repaint < 100});
+        rows.push_back({"  PaintObjects on the page image", paintObjects, "page fill", fill, {}, true});
+        rows.push_back({"pin number font change (handler + its repaint)", pinFont, "page fill", fill,
+                        QStringLiteral("one repaint each"), pinFontPaints == runs});
+        rows.push_back({"worst pointer move (no component hit)", pointer, "page fill", fill,
+                        QStringLiteral("< 0.1 ms"), pointer < 0.1});
+        rows.push_back({"View > Preview of the A0 page", previewMs, "page fill", fill,
+                        QStringLiteral("<= 3x fill"), previewMs <= 3 * fill});
+        rows.push_back({"  the same pixel by pixel (QImage::pixel)", plainPreview, "page fill", fill, {}, true});
+        rows.push_back({"split export (LoadDrawing in export mode)", split, "file read", read, {}, true});
+        rows.push_back({"part export of the largest component", part, "file read", read, {}, true});
+
+        std::printf("Dense A0 sheet: %s, %zu bytes, %zu objects; median of %d runs\n", qPrintable(sheet),
+                    bytes.size(), form.Objects.size(), runs);
+#ifdef TRACERY_BENCH_HAS_PREVIEW
+        std::printf("preview: the preview window's PreviewImage\n");
+#else
+        std::printf("preview: TSurface::HalfSample (no preview window in this tree)\n");
+#endif
+#ifdef TRACERY_BENCH_HAS_INSPECTOR
+        std::printf("part export: the inspector's WriteExport\n");
+#else
+        std::printf("part export: written by the benchmark (no inspector in this tree)\n");
+#endif
+        if (largest)
+            std::printf("largest component: %s, body %d x %d\n", largest->GetName().constData(),
+                        largest->GetBodyWidth(), largest->GetBodyHeight());
+        Print(rows);
+        std::printf("%-46s %10.1f MB\n", "memory in huge pages (the page image's)", RollupKiB("AnonHugePages") / 1024.0);
+        const long peak = PeakMemoryKiB();
+        std::printf("%-46s %10.1f MB  target < 400 MB%s\n", "peak memory (VmHWM)", peak / 1024.0,
+                    peak >= 0 && peak < 400 * 1024 ? "  met" : "  MISSED");
+
+        // For comparison, and last (it makes every component's body raster):
+        // the paint done step by step, without what the cached paint keeps.
+        SetPaintMode(TPaintMode::Reference);
+        const double reference = Measure(std::min(runs, 3), [&] { form.PaintObjects(page); });
+        SetPaintMode(TPaintMode::Cached);
+        std::printf("%-46s %10.3f %9.2fx  %-12s (peak memory then %.1f MB)\n", "step-by-step paint, for comparison",
+                    reference, reference / fill, "page fill", PeakMemoryKiB() / 1024.0);
+
+        form.ClearObjects();
+        DestroyOtherWindows();
+    }
+    SetDialogs(nullptr);
+    return status;
+}
