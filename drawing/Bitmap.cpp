@@ -48,6 +48,11 @@ QByteArray FieldText(const std::uint8_t* field, int maxChars)
 
 std::uint64_t RoundUp16(std::uint64_t n) { return (n + 15) / 16 * 16; }
 
+// The memory bound of all body rasters together.
+std::uint64_t rasterBudget = Bitmap::defaultRasterBudget;
+std::uint64_t rasterBytesInUse = 0;
+int simplifiedCount = 0;
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -101,7 +106,7 @@ Bitmap::Bitmap(const std::uint8_t*& pos, const std::uint8_t* end)
     pos += record.size;
 }
 
-Bitmap::~Bitmap() = default;
+Bitmap::~Bitmap() { rasterBytesInUse -= rasterBytes; }
 
 void Bitmap::Place(const std::uint8_t* descriptor)
 {
@@ -145,8 +150,31 @@ void Bitmap::Place(const std::uint8_t* descriptor)
 
 void Bitmap::AllocateBodyImage(int width, int height)
 {
-    // Bodies reach 2631 x 2631 pixels (255 units plus the margins).
+    // Bodies reach 2631 x 2631 pixels (255 units plus the margins), some
+    // 27 MB each: a small file can ask for far more than the budget.
+    imageWidth = width;
+    imageHeight = height;
+    const std::uint64_t bytes = 4 * std::uint64_t(width) * std::uint64_t(height);
+    if (bytes > rasterBudget || rasterBytesInUse > rasterBudget - bytes) {
+        simplified = true;
+        ++simplifiedCount;
+        return;
+    }
     bodyImage.SetSize(width, height);
+    rasterBytes = bytes;
+    rasterBytesInUse += bytes;
+}
+
+std::uint64_t Bitmap::RasterBudget() { return rasterBudget; }
+void Bitmap::SetRasterBudget(std::uint64_t bytes) { rasterBudget = bytes; }
+std::uint64_t Bitmap::RasterBytesInUse() { return rasterBytesInUse; }
+int Bitmap::SimplifiedCount() { return simplifiedCount; }
+void Bitmap::ResetSimplifiedCount() { simplifiedCount = 0; }
+
+QString SimplifiedComponentsMessage(int count)
+{
+    if (count == 1) return QStringLiteral("1 component was too large to draw in full and is shown as an outline.");
+    return QStringLiteral("%1 components were too large to draw in full and are shown as outlines.").arg(count);
 }
 
 void Bitmap::RenderBody(const std::uint8_t* descriptor, const RecordView& record, std::size_t areaStart,
@@ -154,18 +182,20 @@ void Bitmap::RenderBody(const std::uint8_t* descriptor, const RecordView& record
 {
     const bool upright = rotation == 0 || rotation == 2;
     AllocateBodyImage(upright ? framedWidth : framedHeight, upright ? framedHeight : framedWidth);
+
+    // Picture bytes that the area holds and the data has.
+    const int pictureIndex = descriptor ? descriptor[0] : 0;
+    const std::size_t inRecord = record.size > areaStart ? record.size - areaStart : 0;
+    const std::size_t readable = std::min(areaSize, inRecord);
+    const std::size_t picture = pictureIndex != 0 ? 16 * std::size_t(pictureIndex - 1) : 0;
+    if (pictureIndex != 0) Strange = picture < readable ? record.At(areaStart + picture) : 0;
+    if (simplified) return;  // drawn as its outline, straight onto the page
+
     bodyImage.Clear(bodyBackground);
     bodyImage.TransparentColour = bodyBackground;
     bodyImage.Transparent = true;
 
-    const int pictureIndex = descriptor ? descriptor[0] : 0;
     if (pictureIndex != 0) {
-        // Picture bytes that the area holds and the data has.
-        const std::size_t inRecord = record.size > areaStart ? record.size - areaStart : 0;
-        const std::size_t readable = std::min(areaSize, inRecord);
-        const std::size_t picture = 16 * std::size_t(pictureIndex - 1);
-        Strange = picture < readable ? record.At(areaStart + picture) : 0;
-
         const std::size_t rowBytes = (std::size_t(bodyWidth) + 7) / 8;
         for (int y = 0; y < bodyHeight; ++y) {
             const std::size_t row = picture + 1 + rowBytes * std::size_t(y);
@@ -289,8 +319,8 @@ void Bitmap::RenderPin(const Pin& pin)
 TRect Bitmap::GetRect(bool& valid)
 {
     valid = true;
-    return TRect{imageLeft + symbolMargin, imageTop + symbolMargin,
-                 imageLeft + bodyImage.Width() - symbolMargin, imageTop + bodyImage.Height() - symbolMargin};
+    return TRect{imageLeft + symbolMargin, imageTop + symbolMargin, imageLeft + imageWidth - symbolMargin,
+                 imageTop + imageHeight - symbolMargin};
 }
 
 bool Bitmap::IsClass(const QString& name) const { return name == QLatin1String("Bitmap"); }
@@ -343,8 +373,6 @@ void Bitmap::Draw(TSurface& canvas)
     IBitmapSettings* settings = ObjectSettings().Bitmap;
     if (settings == nullptr || !settings->MasterVisible()) return;
 
-    TSurface copy = bodyImage;
-
     // The texts go first, so body ink covers them where they overlap.
     if (settings->DesigVisible() && head[offDesignation] != 0) {
         canvas.Font = settings->DesigFont();
@@ -357,6 +385,21 @@ void Bitmap::Draw(TSurface& canvas)
         canvas.TextOut(ReadU16(&head[offValueX]), ReadU16(&head[offValueY]), GetPackage());
     }
 
+    if (simplified) {
+        // No raster: the body's outline, drawn without changing the pen and
+        // brush that the next object finds.
+        const TPen pen = canvas.Pen;
+        const TBrush brush = canvas.Brush;
+        canvas.Pen = TPen{inkColour, psSolid, 1, pmCopy};
+        canvas.Brush.Style = bsClear;
+        const int m = symbolMargin;
+        canvas.Rectangle(imageLeft + m, imageTop + m, imageLeft + imageWidth - m, imageTop + imageHeight - m);
+        canvas.Pen = pen;
+        canvas.Brush = brush;
+        return;
+    }
+
+    TSurface copy = bodyImage;
     if (settings->PinNumVisible()) {
         const TFont font = settings->PinNumFont();
         for (const Pin& pin : pins)

@@ -24,6 +24,13 @@
 // partNumber outside 1..partCount shows the first descriptor (a 1 x 1 outline
 // when there is none); a picture running past the picture area is drawn as
 // far as the area holds, the rest stays background.
+//
+// Memory bound: all body rasters alive together stay within a process-wide
+// budget (RasterBudget, 1 GiB unless set otherwise). A component whose raster
+// would exceed it is simplified: it keeps its record, placement and queries
+// (GetRect unchanged) but has no raster (GetBodyImage is empty) and Draw puts
+// only its texts and its body outline on the page. The loader resets the
+// count of simplified components before a walk and tells the user afterwards.
 
 #include <QByteArray>
 #include <QPoint>
@@ -107,6 +114,15 @@ public:
     int GetBodyHeight() const { return bodyHeight; }
     const std::array<std::uint8_t, 64>& GetHead() const { return head; }
 
+    // The memory bound (bytes of RGB32 raster, 4 per pixel).
+    static constexpr std::uint64_t defaultRasterBudget = std::uint64_t(1) << 30;
+    static std::uint64_t RasterBudget();
+    static void SetRasterBudget(std::uint64_t bytes);
+    static std::uint64_t RasterBytesInUse();
+    static int SimplifiedCount();
+    static void ResetSimplifiedCount();
+    bool IsSimplified() const { return simplified; }
+
     // Image point of a body point, after margin, rotation and flips.
     QPoint TransformPoint(int x, int y) const;
     // The side (0 Left, 1 Bottom, 2 Right, 3 Top) a side of the unturned
@@ -150,7 +166,15 @@ private:
     bool hFlip = false;
     int pinCount = 0;
     std::uint8_t Strange = 0;
+    // Size bodyImage has, or would have had when simplified.
+    int imageWidth = 0, imageHeight = 0;
+    bool simplified = false;
+    std::uint64_t rasterBytes = 0;  // this object's share of RasterBytesInUse
 };
+
+// What the loader tells the user when count components were simplified, e.g.
+// "3 components were too large to draw in full and are shown as outlines."
+QString SimplifiedComponentsMessage(int count);
 
 // A pin label: the text in the font's colour on white, white transparent;
 // turned, the text reads from bottom to top.
