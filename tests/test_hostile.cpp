@@ -6,14 +6,23 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QMenu>
+#include <QWidget>
 #include <cstdio>
 #include <iostream>
 
 #include "Q01Component.h"
+#include "app/Recentfiles.h"
 #include "app/Startup.h"
 #include "drawing/Bitmap.h"
 #include "drawing/Docbox.h"
 #include "drawing/Objectsettings.h"
+#include "settings/Bitmapwin.h"
+#include "settings/Junctionwin.h"
+#include "settings/Quorvcolour.h"
+#include "settings/Quorvfont.h"
+#include "settings/Quorvline.h"
+#include "settings/Valwin.h"
 
 namespace {
 
@@ -333,4 +342,71 @@ TEST_F(HostileTest, FuzzingRegressionsLoadDrawAndExport)
         ++files;
     }
     std::cout << "[ note ] " << files << " regression drawings\n";
+}
+
+TEST_F(HostileTest, WindowPlacedFarBeyondTheDesktopKeepsAWorkingGeometry)
+{
+    WriteIni("[frmLineData]\nLeft=2147483647\nTop=-2147483648\nWidth=300\nHeight=200\n");
+    QWidget owner;
+    owner.setObjectName("frmLineData");
+    auto* placement = new TValWin(&owner);
+    placement->SetOnScreen(false);
+    placement->SetRestoreSize(true);
+    placement->open();
+    EXPECT_EQ(owner.pos(), QPoint(QWIDGETSIZE_MAX, -QWIDGETSIZE_MAX));
+    EXPECT_EQ(owner.size(), QSize(300, 200));
+    placement->close();
+    EXPECT_TRUE(IniText().contains("Left=16777215\nTop=-16777215\nWidth=300\nHeight=200\n"));
+
+    // Kept on the desktop, the same window lands at its right edge.
+    placement->SetOnScreen(true);
+    placement->open();
+    EXPECT_EQ(owner.pos().x(), TValWin::iDesktopWidth - owner.frameGeometry().width());
+    EXPECT_EQ(owner.pos().y(), 0);
+}
+
+TEST_F(HostileTest, FuzzingRegressionSettingsFilesReadWriteAndReadAgain)
+{
+    int files = 0;
+    QDirIterator it(QStringLiteral(TRACERY_SOURCE_DIR "/tests/regressions/settings"), QDir::Files);
+    while (it.hasNext()) {
+        const QString source = it.next();
+        QFile::remove(IniPath());
+        ASSERT_TRUE(QFile::copy(source, IniPath()));
+        QFile(IniPath()).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        for (int round = 0; round < 2; ++round) {
+            QWidget owner, preview;
+            owner.setObjectName("frmLineData");
+            preview.setObjectName("frmPreview");
+            auto* kept = new TValWin(&owner);
+            auto* onScreen = new TValWin(&preview);
+            kept->SetOnScreen(false);
+            for (TValWin* v : {kept, onScreen}) {
+                v->SetRestoreSize(true);
+                v->open();
+            }
+            TfraFont fonts;
+            fonts.SetSectionName("Font");
+            TfraColour palette;
+            palette.LoadSettings();
+            TfraLine lines;
+            lines.LoadSettings();
+            TfrmJunction junction;
+            TfrmBitmap bitmap;
+            QMenu menu;
+            TRecentFiles recent(&menu);
+            Guarded([&] {
+                fonts.SaveSettings();
+                lines.SaveSettings();
+                junction.SaveSettings();
+                bitmap.btnSaveClick();
+                recent.Save();
+                kept->close();
+                onScreen->close();
+            });
+        }
+        EXPECT_TRUE(dialogs.Errors.isEmpty()) << source.toStdString();
+        ++files;
+    }
+    EXPECT_GT(files, 0);
 }
