@@ -47,15 +47,15 @@ for target in $targets; do
   log=build-fuzz/fuzz_$target.log
   mkdir -p "$corpus" "$artifacts"
   case "$target" in
-    drawing) extra="-max_len=8192" ;;
-    settings) extra="-max_len=4096 -dict=fuzz/settings.dict" ;;
+    drawing) extra="-max_len=8192"; seeds=samples ;;
+    settings) extra="-max_len=4096 -dict=fuzz/settings.dict"; seeds="" ;;
     *) echo "unknown target $target" >&2; exit 2 ;;
   esac
   echo "fuzz_$target: $seconds s"
   # Inputs over a second are reported as slow units; over 10 s they fail the run.
   if ! build-fuzz/fuzz/fuzz_$target -max_total_time="$seconds" -timeout=10 -report_slow_units=1 \
       -rss_limit_mb=2560 -print_final_stats=1 -artifact_prefix="$artifacts" $extra \
-      "$corpus" "fuzz/corpus/$target" >"$log" 2>&1; then
+      "$corpus" "fuzz/corpus/$target" $seeds >"$log" 2>&1; then
     status=1
     echo "  FAILED: see $log and $artifacts" >&2
   fi
