@@ -122,6 +122,9 @@ public:
     static int SimplifiedCount();
     static void ResetSimplifiedCount();
     bool IsSimplified() const { return simplified; }
+    // The size bodyImage has, or would have had had it not been simplified.
+    int GetImageWidth() const { return imageWidth; }
+    int GetImageHeight() const { return imageHeight; }
 
     // Image point of a body point, after margin, rotation and flips.
     QPoint TransformPoint(int x, int y) const;

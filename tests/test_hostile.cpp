@@ -162,6 +162,8 @@ TEST_F(HostileTest, ThousandLargestComponentsStayWithinTheBudgetAndSayHowManyWer
     EXPECT_FALSE(first->IsSimplified());
     EXPECT_TRUE(last->IsSimplified());
     EXPECT_EQ(last->GetBodyImage().Width(), 0);
+    EXPECT_EQ(last->GetImageWidth(), 2631);
+    EXPECT_EQ(last->GetImageHeight(), 2631);
     // Placement and queries are those of a full component.
     bool valid = false;
     EXPECT_EQ(last->GetRect(valid), (TRect{1099, 100, 1099 + 2551, 100 + 2551}));
