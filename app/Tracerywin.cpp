@@ -499,7 +499,7 @@ void TForm1::WritePng(const QString& drawingPath)
 void TForm1::PaintObjects(TSurface& canvas)
 {
     const std::size_t n = Objects.size();
-    for (std::size_t i = 0; i < n && i < Objects.size(); ++i) Objects[i]->Draw(canvas);
+    for (std::size_t i = DrawCoveredObjects(Objects, canvas); i < n && i < Objects.size(); ++i) Objects[i]->Draw(canvas);
 }
 
 void TForm1::RepaintPage()

@@ -16,6 +16,7 @@
 #include "app/Startup.h"
 #include "drawing/Bitmap.h"
 #include "drawing/Docbox.h"
+#include "drawing/Header.h"
 #include "drawing/Objectsettings.h"
 #include "settings/Bitmapwin.h"
 #include "settings/Junctionwin.h"
@@ -411,4 +412,74 @@ TEST_F(HostileTest, FuzzingRegressionSettingsFilesReadWriteAndReadAgain)
         ++files;
     }
     EXPECT_GT(files, 0);
+}
+
+// ---------------------------------------------------------------------------
+// Many headers: each paints the whole page, the last one over all before it.
+
+namespace {
+// Strokes the page's border with its own pen: shows whether anything before
+// the last header leaks through.
+class BorderObject : public QuorvidObject {
+public:
+    explicit BorderObject(TPen pen) : pen_(pen) {}
+    void Draw(TSurface& canvas) override
+    {
+        canvas.Pen = pen_;
+        canvas.Brush = TBrush{clRed, bsSolid};
+        canvas.Rectangle(0, 0, canvas.Width(), canvas.Height());
+        canvas.MoveTo(5, 7);
+    }
+
+private:
+    TPen pen_;
+};
+
+std::unique_ptr<QuorvidObject> HeaderObject(std::uint8_t code)
+{
+    const Bytes record = q01::Header(code);
+    const std::uint8_t* pos = record.data();
+    return std::make_unique<Header>(pos, record.data() + record.size());
+}
+}  // namespace
+
+TEST(HostileRecords, ObjectsBeforeTheLastHeaderLeaveOnlyTheirDrawingState)
+{
+    for (const TPen before : {TPen{clBlue, psSolid, 1}, TPen{clBlue, psDash, 1}, TPen{clBlue, psDot, 3},
+                              TPen{clBlue, psClear, 1}}) {
+        std::vector<std::unique_ptr<QuorvidObject>> objects;
+        objects.push_back(HeaderObject(0));
+        objects.push_back(std::make_unique<BorderObject>(TPen{clRed, psDashDot, 1}));
+        objects.push_back(HeaderObject(0));
+        objects.push_back(std::make_unique<BorderObject>(before));
+        objects.push_back(HeaderObject(0));  // the page: 1110 x 720
+        objects.push_back(std::make_unique<BorderObject>(TPen{clBlack, psDash, 1}));
+
+        TSurface all(1110, 720), skipping(1110, 720);
+        for (auto& object : objects) object->Draw(all);
+        const std::size_t first = DrawCoveredObjects(objects, skipping);
+        for (std::size_t i = first; i < objects.size(); ++i) objects[i]->Draw(skipping);
+
+        const bool gaps = before.Style == psDash;  // a one-pixel dashed outline of the page
+        EXPECT_EQ(first, gaps ? 0u : 4u) << before.Style;
+        EXPECT_TRUE(skipping.Image() == all.Image()) << before.Style;
+        EXPECT_EQ(skipping.Pen, all.Pen);
+        EXPECT_EQ(skipping.Brush, all.Brush);
+        EXPECT_EQ(skipping.Font, all.Font);
+        EXPECT_EQ(skipping.PenPos, all.PenPos);
+    }
+}
+
+TEST_F(HostileTest, TenThousandLargestPageHeadersPaintAsOnePage)
+{
+    Bytes file;
+    for (int i = 0; i < 10000; ++i) file += q01::Header(4);  // A0, 4460 x 3150
+    const QString path = Write("headers.q01", file);
+    TForm1& f = StartWithWindows();
+    QElapsedTimer timer;
+    timer.start();
+    f.LoadDrawing(path);
+    std::cout << "[ note ] 10000 A0 headers: loaded and painted in " << timer.elapsed() << " ms\n";
+    EXPECT_EQ(f.Objects.size(), 10000u);
+    EXPECT_EQ(f.Image1->width(), 4460);
 }
