@@ -483,3 +483,16 @@ TEST_F(HostileTest, TenThousandLargestPageHeadersPaintAsOnePage)
     EXPECT_EQ(f.Objects.size(), 10000u);
     EXPECT_EQ(f.Image1->width(), 4460);
 }
+
+TEST(HostileRecords, LinesRunningFarOffThePageStopWhereTheyLeaveItWithTheSamePixels)
+{
+    for (const TPen pen : {TPen{clBlack, psSolid, 1}, TPen{clBlack, psDashDot, 1}, TPen{clBlack, psSolid, 7}}) {
+        TSurface small(100, 80), large(700, 500);
+        for (TSurface* s : {&small, &large}) {
+            s->Clear(clWhite);
+            s->Pen = pen;
+            s->Polyline({QPoint(10, 10), QPoint(650, 470), QPoint(90, 5), QPoint(-600, 70), QPoint(40, 60)});
+        }
+        EXPECT_TRUE(small.Image() == large.Image().copy(0, 0, 100, 80)) << pen.Style << " " << pen.Width;
+    }
+}
