@@ -612,6 +612,8 @@ void TSurface::StrokeSegment(QPoint a, QPoint b)
     long long x = x0, y = y0;
     DashWalk dash(pattern, period, phase);
     for (long long step = 0; step < steps; ++step) {
+        // x and y only move on: once past the surface's far side they never come back.
+        if ((sx > 0 ? x - reach >= Width() : x + reach < 0) || (sy > 0 ? y - reach >= Height() : y + reach < 0)) break;
         if (dash.Next()) {
             if (stamp) {
                 for (const StampRow& r : *stamp) FillSpan(pixels, y + r.Dy, x + r.First, x + r.Last + 1, colour);

@@ -500,7 +500,9 @@ void TForm1::LoadDrawing(const QString& path)
 
     const auto* start = reinterpret_cast<const std::uint8_t*>(image.constData());
     std::optional<int> pageIndex;
+    Bitmap::ResetSimplifiedCount();
     const bool complete = WalkRecords(start, start + image.size(), splitPointers, pageIndex);
+    if (Bitmap::SimplifiedCount() > 0) Dialogs().ShowMessage(SimplifiedComponentsMessage(Bitmap::SimplifiedCount()));
     splitFiles.clear();
     if (complete) {
         if (pageIndex)
@@ -605,7 +607,7 @@ void TForm1::WritePdf(const QString& drawingPath)
 void TForm1::PaintObjects(TSurface& canvas)
 {
     const std::size_t n = Objects.size();
-    for (std::size_t i = 0; i < n && i < Objects.size(); ++i) Objects[i]->Draw(canvas);
+    for (std::size_t i = DrawCoveredObjects(Objects, canvas); i < n && i < Objects.size(); ++i) Objects[i]->Draw(canvas);
 }
 
 void TForm1::RepaintPage()

@@ -51,6 +51,11 @@ QByteArray FieldText(const std::uint8_t* field, int maxChars)
 
 std::uint64_t RoundUp16(std::uint64_t n) { return (n + 15) / 16 * 16; }
 
+// The memory bound of all body rasters together.
+std::uint64_t rasterBudget = Bitmap::defaultRasterBudget;
+std::uint64_t rasterBytesInUse = 0;
+int simplifiedCount = 0;
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -104,7 +109,7 @@ Bitmap::Bitmap(const std::uint8_t*& pos, const std::uint8_t* end)
     pos += record.size;
 }
 
-Bitmap::~Bitmap() = default;
+Bitmap::~Bitmap() { rasterBytesInUse -= rasterBytes; }
 
 void Bitmap::Place(const std::uint8_t* descriptor)
 {
@@ -171,27 +176,56 @@ private:
 
 }  // namespace
 
+bool Bitmap::ReserveRaster(int width, int height)
+{
+    // Bodies reach 2631 x 2631 pixels (255 units plus the margins), some
+    // 27 MB each: a small file can ask for far more than the budget.
+    bodyImageWidth = width;
+    bodyImageHeight = height;
+    const std::uint64_t bytes = 4 * std::uint64_t(width) * std::uint64_t(height);
+    if (bytes > rasterBudget || rasterBytesInUse > rasterBudget - bytes) {
+        simplified = true;
+        ++simplifiedCount;
+        return false;
+    }
+    rasterBytes = bytes;
+    rasterBytesInUse += bytes;
+    return true;
+}
+
+std::uint64_t Bitmap::RasterBudget() { return rasterBudget; }
+void Bitmap::SetRasterBudget(std::uint64_t bytes) { rasterBudget = bytes; }
+std::uint64_t Bitmap::RasterBytesInUse() { return rasterBytesInUse; }
+int Bitmap::SimplifiedCount() { return simplifiedCount; }
+void Bitmap::ResetSimplifiedCount() { simplifiedCount = 0; }
+
+QString SimplifiedComponentsMessage(int count)
+{
+    if (count == 1) return QStringLiteral("1 component was too large to draw in full and is shown as an outline.");
+    return QStringLiteral("%1 components were too large to draw in full and are shown as outlines.").arg(count);
+}
+
 void Bitmap::RenderBody(const std::uint8_t* descriptor, const RecordView& record, std::size_t areaStart,
                         std::size_t areaSize)
 {
-    // Bodies reach 2631 x 2631 pixels (255 units plus the margins).
     const bool upright = rotation == 0 || rotation == 2;
-    bodyImageWidth = upright ? framedWidth : framedHeight;
-    bodyImageHeight = upright ? framedHeight : framedWidth;
+    const bool withinBudget = ReserveRaster(upright ? framedWidth : framedHeight, upright ? framedHeight : framedWidth);
+
+    // Picture bytes that the area holds and the data has.
+    const int pictureIndex = descriptor ? descriptor[0] : 0;
+    const std::size_t inRecord = record.size > areaStart ? record.size - areaStart : 0;
+    const std::size_t readable = std::min(areaSize, inRecord);
+    const std::size_t picture = pictureIndex != 0 ? 16 * std::size_t(pictureIndex - 1) : 0;
+    if (pictureIndex != 0) Strange = picture < readable ? record.At(areaStart + picture) : 0;
+    if (!withinBudget) return;  // drawn as its outline, straight onto the page
+
     BodyCanvas canvas(bodyImageWidth, bodyImageHeight);
     TSurface& body = canvas.Surface;
     body.Clear(bodyBackground);
     body.TransparentColour = bodyBackground;
     body.Transparent = true;
 
-    const int pictureIndex = descriptor ? descriptor[0] : 0;
     if (pictureIndex != 0) {
-        // Picture bytes that the area holds and the data has.
-        const std::size_t inRecord = record.size > areaStart ? record.size - areaStart : 0;
-        const std::size_t readable = std::min(areaSize, inRecord);
-        const std::size_t picture = 16 * std::size_t(pictureIndex - 1);
-        Strange = picture < readable ? record.At(areaStart + picture) : 0;
-
         const std::size_t rowBytes = (std::size_t(bodyWidth) + 7) / 8;
         QImage& image = body.Image();  // RGB32, as the surface keeps it
         const QRgb ink = ColourToRgb(inkColour);
@@ -235,7 +269,7 @@ void Bitmap::RenderBody(const std::uint8_t* descriptor, const RecordView& record
 
 void Bitmap::MakeBodyImage() const
 {
-    if (bodyImageMade) return;
+    if (bodyImageMade || simplified) return;  // a simplified component has no raster
     bodyImageMade = true;
     bodyImage.SetSize(bodyImageWidth, bodyImageHeight);
     bodyImage.Clear(bodyBackground);
@@ -471,6 +505,20 @@ void Bitmap::Draw(TSurface& canvas)
         canvas.Font = settings->ValueFont();
         canvas.Brush.Style = bsClear;
         canvas.TextOut(ReadU16(&head[offValueX]), ReadU16(&head[offValueY]), GetPackage());
+    }
+
+    if (simplified) {
+        // No raster: the body's outline, drawn without changing the pen and
+        // brush that the next object finds.
+        const TPen pen = canvas.Pen;
+        const TBrush brush = canvas.Brush;
+        canvas.Pen = TPen{inkColour, psSolid, 1, pmCopy};
+        canvas.Brush.Style = bsClear;
+        const int m = symbolMargin;
+        canvas.Rectangle(imageLeft + m, imageTop + m, imageLeft + bodyImageWidth - m, imageTop + bodyImageHeight - m);
+        canvas.Pen = pen;
+        canvas.Brush = brush;
+        return;
     }
 
     if (PaintMode() == TPaintMode::Cached && DrawCached(canvas, *settings)) return;

@@ -110,6 +110,23 @@ public:
     int GetImageTop() const { return imageTop; }
     int GetBodyWidth() const { return bodyWidth; }
     int GetBodyHeight() const { return bodyHeight; }
+
+    // The memory bound (bytes of RGB32 raster, 4 per pixel) of all body
+    // rasters alive together. A component whose raster would exceed it is
+    // simplified: it keeps its record, placement and queries (GetRect
+    // unchanged) but has no raster (GetBodyImage is empty), and Draw puts only
+    // its texts and its body outline on the page. The loader resets the count
+    // of simplified components before a walk and tells the user afterwards.
+    static constexpr std::uint64_t defaultRasterBudget = std::uint64_t(1) << 30;
+    static std::uint64_t RasterBudget();
+    static void SetRasterBudget(std::uint64_t bytes);
+    static std::uint64_t RasterBytesInUse();
+    static int SimplifiedCount();
+    static void ResetSimplifiedCount();
+    bool IsSimplified() const { return simplified; }
+    // The size bodyImage has, or would have had had it not been simplified.
+    int GetImageWidth() const { return bodyImageWidth; }
+    int GetImageHeight() const { return bodyImageHeight; }
     const std::array<std::uint8_t, 64>& GetHead() const { return head; }
 
     // Image point of a body point, after margin, rotation and flips.
@@ -132,6 +149,8 @@ private:
 
     void Place(const std::uint8_t* descriptor);
     // Renders the body on a raster of bodyImage's size and keeps it as runs.
+    // Takes the raster's bytes from the budget; false (simplified) when they do not fit.
+    bool ReserveRaster(int width, int height);
     void RenderBody(const std::uint8_t* descriptor, const RecordView& record, std::size_t areaStart,
                     std::size_t areaSize);
     void RenderPin(TSurface& body, const Pin& pin) const;
@@ -181,12 +200,18 @@ private:
     bool hFlip = false;
     int pinCount = 0;
     std::uint8_t Strange = 0;
+    bool simplified = false;
+    std::uint64_t rasterBytes = 0;  // this object's share of RasterBytesInUse
 
     // What Draw keeps from one paint to the next: the pin labels placed for
     // the fonts last drawn with.
     struct PaintCache;
     std::unique_ptr<PaintCache> paintCache;
 };
+
+// What the loader tells the user when count components were simplified, e.g.
+// "3 components were too large to draw in full and are shown as outlines."
+QString SimplifiedComponentsMessage(int count);
 
 // A pin label: the text in the font's colour on white, white transparent;
 // turned, the text reads from bottom to top.

@@ -169,3 +169,27 @@ void Header::Draw(TSurface& canvas)
     canvas.Brush.Style = bsSolid;
     canvas.Rectangle(r.Left, r.Top, r.Right, r.Bottom);
 }
+
+std::size_t DrawCoveredObjects(const std::vector<std::unique_ptr<QuorvidObject>>& objects, TSurface& canvas)
+{
+    const TRect page = Page().Rect;
+    if (page.Left != 0 || page.Top != 0 || canvas.Width() != page.Right || canvas.Height() != page.Bottom) return 0;
+    std::size_t last = 0;
+    for (std::size_t i = objects.size(); i-- > 1;) {
+        if (dynamic_cast<const Header*>(objects[i].get()) != nullptr) {
+            last = i;
+            break;
+        }
+    }
+    if (last == 0) return 0;
+
+    TSurface standIn = canvas;
+    standIn.SetSize(1, 1);
+    for (std::size_t i = 0; i < last; ++i) objects[i]->Draw(standIn);
+    const bool dashed = standIn.Pen.Width <= 1 && standIn.Pen.Style >= psDash && standIn.Pen.Style <= psDashDotDot;
+    if (dashed) return 0;
+    QImage image = canvas.Image();
+    canvas = standIn;
+    canvas.Image() = image;
+    return last;
+}

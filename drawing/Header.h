@@ -14,7 +14,10 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "app/Surface.h"
 #include "drawing/Quorvidobject.h"
@@ -69,3 +72,13 @@ public:
 private:
     std::array<std::uint8_t, 16> record_{};
 };
+
+// Painting an object list: the last header paints over the whole page, so on
+// a canvas that is the page, what the objects before it paint is painted over
+// and only the drawing state they leave (pen, brush, font, position) counts.
+// Draws those objects on a one-pixel stand-in, gives the canvas the state
+// they leave and returns the index of the last header, the first object to
+// draw for real. Returns 0 (draw everything) when the canvas is not the page,
+// when no object comes before a header, or when the pen would outline the page
+// with gaps (a one-pixel dashed pen). A file of many headers costs one page.
+std::size_t DrawCoveredObjects(const std::vector<std::unique_ptr<QuorvidObject>>& objects, TSurface& canvas);

@@ -1,5 +1,7 @@
 #include "settings/Valwin.h"
 
+#include <algorithm>
+
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
@@ -81,8 +83,10 @@ void TValWin::Restore(TIniFile& ini)
         const int height = ini.ReadInteger(section, QStringLiteral("Height"), owner_->height());
         owner_->resize(width, height);
     }
-    int left = ini.ReadInteger(section, QStringLiteral("Left"), 0);
-    int top = ini.ReadInteger(section, QStringLiteral("Top"), 0);
+    // A window's corners are ints: a position beyond the largest window size
+    // would overflow them (and every width computed from them).
+    int left = std::clamp(ini.ReadInteger(section, QStringLiteral("Left"), 0), -QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    int top = std::clamp(ini.ReadInteger(section, QStringLiteral("Top"), 0), -QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     if (onScreen_ && bDesktop) {
         // The window's outer size, frame included, is what must fit.
         const QSize size = owner_->frameGeometry().size();

@@ -1,0 +1,107 @@
+// Fuzz target: any bytes as a drawing file, loaded by the main window exactly
+// as the program loads it (export mode on, every settings window present),
+// drawn on the page, every component queried, and the split files checked to
+// be drawing files of their one kind.
+#include <QDir>
+#include <QStringList>
+#include <algorithm>
+#include <cstdint>
+
+#include "FuzzCommon.h"
+#include "app/Startup.h"
+#include "app/Tracerywin.h"
+#include "drawing/Bitmap.h"
+#include "drawing/Quorvidobject.h"
+
+namespace {
+
+TForm1* form = nullptr;
+QString drawingPath;
+
+struct SplitKind {
+    const char* name;
+    std::uint8_t type;
+};
+constexpr SplitKind splitKinds[] = {
+    {"Bitmap", 0x70}, {"Junction", 0x20}, {"DocBox", 0x50}, {"Line", 0x10}, {"Annotate", 0x30},
+};
+
+// A split file holds whole records: headers and records of its kind only.
+void CheckSplitFile(const QString& path, std::uint8_t type)
+{
+    const QByteArray bytes = fuzz::ReadBytes(path);
+    const auto* start = reinterpret_cast<const std::uint8_t*>(bytes.constData());
+    std::size_t at = 0;
+    while (at < std::size_t(bytes.size())) {
+        const std::size_t available = std::size_t(bytes.size()) - at;
+        const std::int64_t length = RecordLength(start + at, available);
+        FUZZ_CHECK(start[at] == 0x00 || start[at] == type);
+        FUZZ_CHECK(length >= 16 && std::uint64_t(length) <= available);
+        at += std::size_t(length);
+    }
+}
+
+void QueryComponent(Bitmap& b)
+{
+    bool valid = false;
+    const TRect r = b.GetRect(valid);
+    FUZZ_CHECK(valid);
+    const TSurface& image = b.GetBodyImage();
+    if (b.IsSimplified()) {
+        FUZZ_CHECK(image.Width() == 0 && image.Height() == 0);
+    } else {
+        FUZZ_CHECK(image.Width() == r.Right - r.Left + 2 * b.GetMargin());
+        FUZZ_CHECK(image.Height() == r.Bottom - r.Top + 2 * b.GetMargin());
+        (void)image.Pixel(0, 0);
+    }
+    (void)b.GetName();
+    (void)b.GetValue();
+    (void)b.GetPackage();
+    FUZZ_CHECK(b.GetRotation() >= 0 && b.GetRotation() <= 3);
+    FUZZ_CHECK(!(b.GetHFlip() && b.GetVFlip()));
+    (void)b.GetStrange();
+    QStringList pins;
+    b.ListPins(pins);
+    FUZZ_CHECK(pins.size() == b.GetPinCount());
+
+    // Pointer tracking over the body's middle.
+    const std::int64_t x = (std::int64_t(r.Left) + r.Right) / 2, y = (std::int64_t(r.Top) + r.Bottom) / 2;
+    form->FormMouseMove(int(std::clamp<std::int64_t>(x, -100000, 100000)),
+                        int(std::clamp<std::int64_t>(y, -100000, 100000)));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    fuzz::StartApplication("fuzz_drawing");
+    // All rasters together: 64 MiB unless TRACERY_FUZZ_RASTER_MB says otherwise,
+    // so that runs stay fast and the bound is met often.
+    const int mb = qEnvironmentVariableIsSet("TRACERY_FUZZ_RASTER_MB") ? qEnvironmentVariableIntValue("TRACERY_FUZZ_RASTER_MB") : 64;
+    Bitmap::SetRasterBudget(std::uint64_t(mb) << 20);
+
+    form = new TForm1(QStringList{QStringLiteral("tracery")});
+    CreateOtherWindows();
+    form->FormShow();  // no drawing named: the open dialog is cancelled
+    form->ExportMode = true;
+    drawingPath = fuzz::WorkDir().filePath(QStringLiteral("drawing.q01"));
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    fuzz::WriteBytes(drawingPath, data, size);
+    Guarded([] { form->LoadDrawing(drawingPath); });
+    FUZZ_CHECK(Bitmap::RasterBytesInUse() <= Bitmap::RasterBudget());
+
+    for (const auto& object : form->Objects) {
+        bool valid = false;
+        (void)object->GetRect(valid);
+        if (object->IsClass(QStringLiteral("Bitmap"))) QueryComponent(static_cast<Bitmap&>(*object));
+    }
+    for (const SplitKind& kind : splitKinds)
+        CheckSplitFile(form->ExportDir + QDir::separator() + QLatin1String(kind.name) + QStringLiteral(".q01"),
+                       kind.type);
+    fuzz::IdleEvents();
+    return 0;
+}
