@@ -64,11 +64,11 @@ TFont WindowFont()
     return f;
 }
 
-struct PanelSpec {
+struct PanelLayout {
     const char* text;
     int width;
 };
-const PanelSpec kPanels[12] = {
+const PanelLayout kPanels[12] = {
     {"Name", 55},  {"", 100},   {"Value", 55}, {"", 100},   {"Package", 80}, {"", 100},
     {"Angle", 55}, {"", 50},    {"H Flip", 55}, {"", 50},   {"V Flip", 55},  {"", 50},
 };
@@ -322,9 +322,9 @@ void TForm1::CreateStatusBar()
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setFixedHeight(24);
     StatusBar1->setSizeGripEnabled(false);
-    for (const PanelSpec& spec : kPanels) {
-        auto* label = new QLabel(QLatin1String(spec.text));
-        label->setFixedWidth(spec.width);
+    for (const PanelLayout& panel : kPanels) {
+        auto* label = new QLabel(QLatin1String(panel.text));
+        label->setFixedWidth(panel.width);
         label->setFrameShape(QFrame::Panel);
         label->setFrameShadow(QFrame::Sunken);
         StatusBar1->addWidget(label);

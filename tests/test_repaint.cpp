@@ -122,7 +122,7 @@ protected:
         bytes += q01::Header(2);
         bytes += q01::Line(10, 720, 900, 720, 2);
         bytes += q01::Header(2);
-        bytes += q01::DenseSheet(q01::DenseSheetSpec{2, 2230, 1570, 40, 12, 100, 20, 20, 2, 3, 10, 7});
+        bytes += q01::DenseSheet(q01::DenseSheetLayout{2, 2230, 1570, 40, 12, 100, 20, 20, 2, 3, 10, 7});
         return bytes;
     }
 
@@ -209,7 +209,7 @@ TEST_F(DenseRepaint, AChangeThatSetsOtherControlsRepaintsThePageOnceAndAtOnce)
 
 TEST_F(DenseRepaint, ScrollingThePageShowsItWithoutPaintingTheObjects)
 {
-    Load(q01::DenseSheet(q01::DenseSheetSpec{4, 4460, 3150, 50, 20, 300, 50, 20, 2, 3, 10, 1}));  // on A0
+    Load(q01::DenseSheet(q01::DenseSheetLayout{4, 4460, 3150, 50, 20, 300, 50, 20, 2, 3, 10, 1}));  // on A0
     form->resize(800, 600);
     form->show();
     QCoreApplication::processEvents();

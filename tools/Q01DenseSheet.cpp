@@ -54,7 +54,7 @@ std::string PinName(int k, int i)
     }
 }
 
-Bytes DenseComponent(int i, const DenseSheetSpec& spec, Sequence& random)
+Bytes DenseComponent(int i, const DenseSheetLayout& sheet, Sequence& random)
 {
     Component c;
     const bool quad = i % 2 == 0;  // pins on four sides, else on two
@@ -65,8 +65,8 @@ Bytes DenseComponent(int i, const DenseSheetSpec& spec, Sequence& random)
     c.designation = "U" + std::to_string(i + 1);
     c.packageText = i % 3 == 0 ? "SO20" : (i % 3 == 1 ? "DIP20" : "TSSOP20");
     c.valueText = "74HC" + std::to_string(100 + i % 500);
-    c.anchorX = U16(random.Between(60, spec.pageWidth - 60));
-    c.anchorY = U16(random.Between(60, spec.pageHeight - 60));
+    c.anchorX = U16(random.Between(60, sheet.pageWidth - 60));
+    c.anchorY = U16(random.Between(60, sheet.pageHeight - 60));
     c.rotation = std::uint8_t((i / 2) % 4);
     c.hFlip = (i / 8) % 2 == 1;
     c.designationX = U16(c.anchorX + 4);
@@ -82,7 +82,7 @@ Bytes DenseComponent(int i, const DenseSheetSpec& spec, Sequence& random)
     const std::uint8_t picture = AddPicture(c, PartPicture(std::uint8_t(i), BodyRows(bodyWidth, bodyHeight, random)));
     for (ComponentPart& p : c.parts) p.pictureIndex = picture;
 
-    const int pinCount = std::clamp(spec.pinsPerComponent, 0, 20);
+    const int pinCount = std::clamp(sheet.pinsPerComponent, 0, 20);
     for (int k = 0; k < pinCount; ++k) {
         ComponentPin pin;
         if (quad) {
@@ -104,9 +104,9 @@ Bytes DenseComponent(int i, const DenseSheetSpec& spec, Sequence& random)
     return ComponentRecord(c);
 }
 
-Bytes DenseLine(int i, const DenseSheetSpec& spec, Sequence& random)
+Bytes DenseLine(int i, const DenseSheetLayout& sheet, Sequence& random)
 {
-    const int x = random.Between(20, spec.pageWidth - 20), y = random.Between(20, spec.pageHeight - 20);
+    const int x = random.Between(20, sheet.pageWidth - 20), y = random.Between(20, sheet.pageHeight - 20);
     const int length = random.Between(20, 400);
     const int kind = random.Between(0, 19);  // 9 in 20 across, 9 down, 2 slanted
     int x2 = x, y2 = y;
@@ -130,51 +130,51 @@ std::string AnnotationText(int i, Sequence& random)
 
 }  // namespace
 
-DenseSheetSpec DenseA0() { return DenseSheetSpec{}; }
+DenseSheetLayout DenseA0() { return DenseSheetLayout{}; }
 
-DenseSheetSpec DenseA2()
+DenseSheetLayout DenseA2()
 {
-    DenseSheetSpec spec;
-    spec.pageCode = 2;
-    spec.pageWidth = 2230;
-    spec.pageHeight = 1570;
-    spec.components = 200;
-    spec.lines = 2000;
-    spec.junctions = 500;
-    spec.annotations = 100;
-    spec.docBoxes = 5;
-    spec.markers = 50;
-    return spec;
+    DenseSheetLayout sheet;
+    sheet.pageCode = 2;
+    sheet.pageWidth = 2230;
+    sheet.pageHeight = 1570;
+    sheet.components = 200;
+    sheet.lines = 2000;
+    sheet.junctions = 500;
+    sheet.annotations = 100;
+    sheet.docBoxes = 5;
+    sheet.markers = 50;
+    return sheet;
 }
 
-Bytes DenseSheet(const DenseSheetSpec& spec)
+Bytes DenseSheet(const DenseSheetLayout& sheet)
 {
-    Sequence random(spec.seed);
+    Sequence random(sheet.seed);
     std::vector<Bytes> records;
-    for (int i = 0; i < spec.components; ++i) records.push_back(DenseComponent(i, spec, random));
-    for (int i = 0; i < spec.lines; ++i) records.push_back(DenseLine(i, spec, random));
-    for (int i = 0; i < spec.junctions; ++i)
+    for (int i = 0; i < sheet.components; ++i) records.push_back(DenseComponent(i, sheet, random));
+    for (int i = 0; i < sheet.lines; ++i) records.push_back(DenseLine(i, sheet, random));
+    for (int i = 0; i < sheet.junctions; ++i)
         records.push_back(
-            Junction(U16(random.Between(0, spec.pageWidth - 1)), U16(random.Between(0, spec.pageHeight - 1))));
-    for (int i = 0; i < spec.annotations; ++i)
-        records.push_back(Annotation(U16(random.Between(0, spec.pageWidth - 100)),
-                                     U16(random.Between(20, spec.pageHeight - 1)),
+            Junction(U16(random.Between(0, sheet.pageWidth - 1)), U16(random.Between(0, sheet.pageHeight - 1))));
+    for (int i = 0; i < sheet.annotations; ++i)
+        records.push_back(Annotation(U16(random.Between(0, sheet.pageWidth - 100)),
+                                     U16(random.Between(20, sheet.pageHeight - 1)),
                                      std::uint8_t(i % 11 == 10 ? 7 : i % 5), AnnotationText(i, random)));
-    for (int i = 0; i < spec.docBoxes; ++i) {
-        const int x = random.Between(20, spec.pageWidth - 340), y = random.Between(20, spec.pageHeight - 240);
+    for (int i = 0; i < sheet.docBoxes; ++i) {
+        const int x = random.Between(20, sheet.pageWidth - 340), y = random.Between(20, sheet.pageHeight - 240);
         std::vector<std::string> lines;
-        for (int k = 0; k < spec.docBoxLines; ++k)
+        for (int k = 0; k < sheet.docBoxLines; ++k)
             lines.push_back("Box " + std::to_string(i + 1) + " line " + std::to_string(k + 1));
         records.push_back(DocBox(U16(x), U16(y), U16(x + 320), U16(y + 220), lines));
     }
-    for (int i = 0; i < spec.markers; ++i)
-        records.push_back(Marker(U16(random.Between(0, spec.pageWidth - 1)),
-                                 U16(random.Between(0, spec.pageHeight - 1)), std::uint8_t(i % 9)));
+    for (int i = 0; i < sheet.markers; ++i)
+        records.push_back(Marker(U16(random.Between(0, sheet.pageWidth - 1)),
+                                 U16(random.Between(0, sheet.pageHeight - 1)), std::uint8_t(i % 9)));
 
     // Interleave the kinds.
     for (std::size_t k = records.size(); k > 1; --k) std::swap(records[k - 1], records[random.Next() % k]);
 
-    Bytes out = Header(spec.pageCode);
+    Bytes out = Header(sheet.pageCode);
     for (const Bytes& record : records) out.insert(out.end(), record.begin(), record.end());
     return out;
 }

@@ -14,7 +14,7 @@
 
 namespace q01 {
 
-struct DenseSheetSpec {
+struct DenseSheetLayout {
     std::uint8_t pageCode = 4;  // 4: A0 (page size table index 5)
     int pageWidth = 4460;       // the page size of that code, for placing
     int pageHeight = 3150;
@@ -30,10 +30,10 @@ struct DenseSheetSpec {
 };
 
 // The A0 sheet of the performance figures.
-DenseSheetSpec DenseA0();
+DenseSheetLayout DenseA0();
 // A smaller sheet of the same make-up (an A2 page with a tenth of the objects).
-DenseSheetSpec DenseA2();
+DenseSheetLayout DenseA2();
 
-Bytes DenseSheet(const DenseSheetSpec& spec);
+Bytes DenseSheet(const DenseSheetLayout& sheet);
 
 }  // namespace q01

@@ -1,7 +1,7 @@
 // q01gen: writes drawing files made with the drawing-file builder.
 //
 //   q01gen sample OUT.q01            the bundled sample circuit
-//   q01gen records OUT.q01 SPEC...   one record per SPEC, in order:
+//   q01gen records OUT.q01 RECORD...   one record per RECORD, in order:
 //       header:CODE  line:X1,Y1,X2,Y2,TYPE  junction:X,Y  marker:X,Y,R
 //       annotation:X,Y,FONT,TEXT  docbox:X1,Y1,X2,Y2,LINE|LINE|...  x40
 #include <cstdio>
@@ -282,12 +282,12 @@ std::vector<std::string> Fields(const std::string& text, char separator)
     }
 }
 
-bool AddRecord(Bytes& d, const std::string& spec)
+bool AddRecord(Bytes& d, const std::string& recordText)
 {
-    const std::size_t colon = spec.find(':');
-    const std::string kind = spec.substr(0, colon);
+    const std::size_t colon = recordText.find(':');
+    const std::string kind = recordText.substr(0, colon);
     const std::vector<std::string> f = colon == std::string::npos ? std::vector<std::string>{}
-                                                                  : Fields(spec.substr(colon + 1), ',');
+                                                                  : Fields(recordText.substr(colon + 1), ',');
     auto n = [&](std::size_t i) { return i < f.size() ? std::strtoul(f[i].c_str(), nullptr, 0) : 0UL; };
     auto u16 = [&](std::size_t i) { return std::uint16_t(n(i)); };
     auto u8 = [&](std::size_t i) { return std::uint8_t(n(i)); };
@@ -305,8 +305,8 @@ bool AddRecord(Bytes& d, const std::string& spec)
 int Usage()
 {
     std::fputs("usage: q01gen sample OUT.q01\n"
-               "       q01gen records OUT.q01 SPEC...\n"
-               "  SPEC: header:CODE line:X1,Y1,X2,Y2,TYPE junction:X,Y marker:X,Y,R\n"
+               "       q01gen records OUT.q01 RECORD...\n"
+               "  RECORD: header:CODE line:X1,Y1,X2,Y2,TYPE junction:X,Y marker:X,Y,R\n"
                "        annotation:X,Y,FONT,TEXT docbox:X1,Y1,X2,Y2,LINE|LINE x40\n",
                stderr);
     return 2;
