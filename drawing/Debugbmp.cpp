@@ -228,7 +228,9 @@ void TfrmBmpDebug::Inspect(Bitmap& component)
 
     const TSurface& image = component.GetBodyImage();
     bodyImage = &image;
-    bodyRect = TRect{margin, margin, image.Width() - margin, image.Height() - margin};
+    // The size the body raster has, or would have had for a component too
+    // large for the memory budget (which has none).
+    bodyRect = TRect{margin, margin, component.GetImageWidth() - margin, component.GetImageHeight() - margin};
     currentRow << QString::number(bodyRect.Right - bodyRect.Left) << QString::number(bodyRect.Bottom - bodyRect.Top);
 
     Image1->setPixmap(QPixmap::fromImage(image.Image()));
@@ -278,6 +280,17 @@ QList<QByteArray> TfrmBmpDebug::ExportLines() const
     inspectedSymbol->ListPins(pins);
     for (const QString& pin : pins) lines << pin.toLatin1();
     lines << QByteArray() << QByteArrayLiteral("BITMAP");
+
+    if (inspectedSymbol->IsSimplified()) {
+        // No raster: the rows show the outline the page shows.
+        for (int y = 0; y < height; ++y) {
+            QByteArray line = QString::asprintf("{%3d}", y).toLatin1();
+            for (int x = 0; x < width; ++x)
+                line += (y == 0 || y == height - 1 || x == 0 || x == width - 1) ? '#' : '.';
+            lines << line;
+        }
+        return lines;
+    }
 
     // One line per body row; the body lies inside the image, so the loops
     // stay inside it however small the image is.

@@ -180,6 +180,19 @@ TEST_F(Inspector, OutlineBodyWithoutPinsExportsItsBorderAndAnEmptyPinList)
     EXPECT_EQ(Export(*b), Lines({"'R2'", "'0805'", "2 3 1", "PARTS", "1 2 3", "", "BITMAP"}) + Rows(21, 31, border));
 }
 
+TEST_F(Inspector, ComponentTooLargeForTheMemoryBudgetExportsItsOutline)
+{
+    const std::uint64_t budget = Bitmap::RasterBudget();
+    Bitmap::SetRasterBudget(1000);  // less than any body raster
+    auto b = Build(OutlineBody("R2", 0, false));
+    Bitmap::SetRasterBudget(budget);
+    ASSERT_TRUE(b->IsSimplified());
+    std::set<std::pair<int, int>> border;
+    for (int x = 0; x < 21; ++x) border.insert({x, 0}), border.insert({x, 30});
+    for (int y = 0; y < 31; ++y) border.insert({0, y}), border.insert({20, y});
+    EXPECT_EQ(Export(*b), Lines({"'R2'", "'0805'", "2 3 1", "PARTS", "1 2 3", "", "BITMAP"}) + Rows(21, 31, border));
+}
+
 TEST_F(Inspector, ExportToAnExistingFileAsksAndWritesOnlyOnYes)
 {
     auto b = Build(OutlineBody("R2", 0, false));
