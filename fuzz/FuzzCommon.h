@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
 #include "app/Dialogs.h"
 #include "settings/Inifile.h"
@@ -27,7 +28,13 @@ public:
     std::optional<TColor> ChooseColour(TColor) override { return std::nullopt; }
     bool Print(QPrinter&) override { return false; }
     void PrinterSetup(QPrinter&) override {}
-    int ExecModal(QDialog&) override { return 0; }
+    // Runs while a window is shown modally (it may click the window's buttons).
+    std::function<void(QDialog&)> OnModal;
+    int ExecModal(QDialog& dialog) override
+    {
+        if (OnModal) OnModal(dialog);
+        return 0;
+    }
 };
 
 inline TQuietDialogs& Quiet()

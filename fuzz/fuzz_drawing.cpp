@@ -1,7 +1,8 @@
 // Fuzz target: any bytes as a drawing file, loaded by the main window exactly
 // as the program loads it (export mode on, every settings window present),
-// drawn on the page, every component queried, and the split files checked to
-// be drawing files of their one kind.
+// drawn on the page, every component queried and inspected (part export
+// and inspector row), and the split files checked to be drawing files of
+// their one kind.
 #include <QDir>
 #include <QStringList>
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include "app/Startup.h"
 #include "app/Tracerywin.h"
 #include "drawing/Bitmap.h"
+#include "drawing/Debugbmp.h"
 #include "drawing/Quorvidobject.h"
 
 namespace {
@@ -64,6 +66,22 @@ void QueryComponent(Bitmap& b)
     b.ListPins(pins);
     FUZZ_CHECK(pins.size() == b.GetPinCount());
 
+    // The inspector: the part export of this component while it is shown,
+    // then its row, ended with "OK".
+    TfrmBmpDebug& inspector = *frmBmpDebug;
+    const qsizetype rowsBefore = inspector.CsvLines().size();
+    fuzz::Quiet().OnModal = [&](QDialog&) {
+        const QList<QByteArray> lines = inspector.ExportLines();
+        FUZZ_CHECK(lines.size() >= 7 + pins.size());
+        const qsizetype bodyRows = lines.size() - 7 - pins.size();
+        FUZZ_CHECK(bodyRows <= std::max(0, r.Bottom - r.Top));
+        inspector.btnOkClick();
+    };
+    inspector.Inspect(b);
+    fuzz::Quiet().OnModal = nullptr;
+    FUZZ_CHECK(inspector.CsvLines().size() == rowsBefore + 1);
+    FUZZ_CHECK(SplitItemList(inspector.CsvLines().back()).size() == 10);
+
     // Pointer tracking over the body's middle.
     const std::int64_t x = (std::int64_t(r.Left) + r.Right) / 2, y = (std::int64_t(r.Top) + r.Bottom) / 2;
     form->FormMouseMove(int(std::clamp<std::int64_t>(x, -100000, 100000)),
@@ -91,6 +109,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     fuzz::WriteBytes(drawingPath, data, size);
+    // A fresh inspector for each input, so its table does not grow run after run.
+    delete frmBmpDebug;
+    new TfrmBmpDebug(nullptr);
     Guarded([] { form->LoadDrawing(drawingPath); });
     FUZZ_CHECK(Bitmap::RasterBytesInUse() <= Bitmap::RasterBudget());
 
