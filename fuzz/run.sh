@@ -18,14 +18,7 @@ seconds=${1:-60}
 targets=${*:-drawing settings}
 
 packages="cmake make clang libclang-rt-14-dev qt6-base-dev libgl-dev fonts-liberation fonts-dejavu-core"
-missing=""
-for p in $packages; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
-done
-if [ -n "$missing" ]; then
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing >/dev/null
-fi
+sh tools/install-packages.sh $packages
 
 jobs=$(nproc 2>/dev/null || echo 2)
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRACERY_FUZZ=ON \

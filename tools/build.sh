@@ -8,14 +8,7 @@ cd "$(dirname "$0")/.."
 mode=${1:-test}
 
 packages="cmake g++ make qt6-base-dev libgl-dev libgtest-dev fonts-liberation fonts-dejavu-core xvfb xauth poppler-utils desktop-file-utils"
-missing=""
-for p in $packages; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
-done
-if [ -n "$missing" ]; then
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing >/dev/null
-fi
+sh tools/install-packages.sh $packages
 
 jobs=$(nproc 2>/dev/null || echo 2)
 case "$mode" in
