@@ -9,7 +9,7 @@
 #include <optional>
 #include <stdexcept>
 
-#include "app/Surface.h"
+#include "app/Drawstyle.h"
 
 class QDialog;
 class QPrinter;

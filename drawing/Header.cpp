@@ -98,6 +98,16 @@ QSize SelectPageSize(const QString& name)
     return Page().Size;
 }
 
+QString SheetZone(QPoint point, QSize page)
+{
+    const auto zone = [](int at, int extent) {
+        const long long span = 2LL * (extent >> 3);
+        if (span <= 0 || at < 0) return 0;
+        return int(std::min<long long>(at / span, 3));
+    };
+    return QString(QChar(u'A' + zone(point.y(), page.height()))) + QString::number(zone(point.x(), page.width()) + 1);
+}
+
 Header::Header(const std::uint8_t*& pos, const std::uint8_t* end)
 {
     const std::size_t available = end > pos ? std::size_t(end - pos) : 0;

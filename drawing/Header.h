@@ -10,6 +10,7 @@
 // The page size table, its name list and the page state (current size,
 // current rectangle, background colour) are one per program and live here.
 
+#include <QPoint>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -50,6 +51,12 @@ QSize SelectPageSize(const QString& name);
 // "Page_0", "A4", "A3", "A2", "A1", "A0", "Page_6", "B", "C", "D", "E": a
 // name's position is its table index.
 const QStringList& PageSizeNames();
+
+// The zone of the page sheet that holds a point, as the frame labels it:
+// column number then row letter ("B3"). Column = x / (2 * (width / 8)) + 1,
+// row = "A" + y / (2 * (height / 8)), integer division, kept within 1..4 and
+// A..D (a page narrower or lower than 8 pixels is all column 1 or row A).
+QString SheetZone(QPoint point, QSize page);
 
 class Header : public QuorvidObject {
 public:

@@ -5,7 +5,7 @@
 // the window does not exist (yet), and each object kind then draws as its
 // own rules say (most draw nothing).
 
-#include "app/Surface.h"
+#include "app/Drawstyle.h"
 
 class ILineSettings {
 public:

@@ -15,7 +15,7 @@
 #include <QStringList>
 #include <cstdint>
 
-#include "app/Surface.h"
+#include "app/Drawstyle.h"
 
 // Path of the settings file that every reader and writer of the program uses:
 // SettingsFileNameFor(the running executable), unless a test has pointed it

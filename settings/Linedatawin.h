@@ -7,7 +7,7 @@
 
 #include "settings/Settingswin.h"
 
-#include "app/Surface.h"
+#include "app/Drawstyle.h"
 #include "drawing/Objectsettings.h"
 
 class QCheckBox;

@@ -8,7 +8,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "app/Surface.h"
+#include "app/Drawstyle.h"
 
 class TIniFile;
 

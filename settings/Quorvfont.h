@@ -11,7 +11,7 @@
 #include <functional>
 #include <vector>
 
-#include "app/Surface.h"
+#include "app/Drawstyle.h"
 
 class QGroupBox;
 class QRadioButton;

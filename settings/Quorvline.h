@@ -17,7 +17,7 @@
 #include <array>
 #include <functional>
 
-#include "app/Surface.h"
+#include "app/Drawstyle.h"
 
 class QGroupBox;
 class QLabel;

@@ -11,7 +11,7 @@
 #include <QTemporaryDir>
 #include <ostream>
 
-#include "app/Surface.h"
+#include "app/Drawstyle.h"
 #include "settings/Inifile.h"
 
 class TFreshSettings : public ::testing::Test {
