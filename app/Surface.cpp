@@ -667,9 +667,41 @@ void TSurface::TextOut(int x, int y, const QByteArray& text)
         FillSpan(pixels, static_cast<long long>(y) + span.Y, left + span.X, left + span.X + span.Length, ink);
 }
 
-int TSurface::TextWidth(const QByteArray& text) const { return CellWidth(FontFor(Font), text); }
+int FontTextWidth(const TFont& font, const QByteArray& text) { return CellWidth(FontFor(font), text); }
+int FontTextHeight(const TFont& font) { return FontFor(font).Metrics.height(); }
 
-int TSurface::TextHeight(const QByteArray&) const { return FontFor(Font).Metrics.height(); }
+void TDrawTarget::ResetState()
+{
+    Pen = TPen();
+    Brush = TBrush();
+    Font = TFont();
+    MoveTo(0, 0);
+}
+
+int TDrawTarget::TextWidth(const QByteArray& text) const { return FontTextWidth(Font, text); }
+int TDrawTarget::TextHeight(const QByteArray&) const { return FontTextHeight(Font); }
+
+void TSurface::TurnedTextOut(int x, int y, const QByteArray& text)
+{
+    // The text on a white label, turned a quarter anticlockwise, drawn with
+    // white transparent.
+    TSurface label(1, 1);
+    label.Font = Font;
+    const int wt = std::max(0, label.TextWidth(text));
+    const int ht = std::max(0, label.TextHeight(text));
+    label.SetSize(wt, ht);
+    label.Clear(clWhite);
+    label.Brush.Style = bsClear;
+    label.TextOut(0, 0, text);
+    TSurface turned(ht, wt);
+    turned.Transparent = true;
+    turned.TransparentColour = clWhite;
+    for (int i = 0; i < wt; ++i)
+        for (int j = 0; j < ht; ++j) turned.SetPixel(j, wt - 1 - i, label.Pixel(i, j));
+    Draw(x, y, turned);
+}
+
+void TSurface::DrawRuns(const TRasterRuns& runs, int x, int y) { runs.Draw(*this, x, y); }
 
 TColor TSurface::Pixel(int x, int y) const
 {
@@ -884,13 +916,3 @@ void TRasterRuns::Fill(TSurface& target, int x, int y, QRgb colour, const QRect&
         if (from < to) FillPixels(pixels.Row(int(ty)) + from, to - from, colour);
     }
 }
-
-// ---------------------------------------------------------------------------
-// Paint mode
-
-namespace {
-TPaintMode paintMode = TPaintMode::Cached;
-}
-
-TPaintMode PaintMode() { return paintMode; }
-void SetPaintMode(TPaintMode mode) { paintMode = mode; }

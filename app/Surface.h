@@ -47,14 +47,17 @@
 #include <vector>
 
 #include "app/Drawstyle.h"
+#include "app/Drawtarget.h"
 
-class TSurface {
+class TSurface final : public TDrawTarget {
 public:
     TSurface() = default;
     TSurface(int width, int height);
+    TSurface(const TSurface&) = default;
+    TSurface& operator=(const TSurface&) = default;
 
-    int Width() const { return image_.width(); }
-    int Height() const { return image_.height(); }
+    int Width() const override { return image_.width(); }
+    int Height() const override { return image_.height(); }
     // Gives the surface a new size; what was drawn stays at the top left,
     // new pixels are white.
     void SetSize(int width, int height);
@@ -64,28 +67,28 @@ public:
     QImage& Image() { return image_; }
     const QImage& Image() const { return image_; }
 
-    // Drawing state, carried over from one operation (and one object) to the next.
-    TPen Pen;
-    TBrush Brush;
-    TFont Font;
-    QPoint PenPos;
-
     // Raster attributes: when Transparent is set, pixels of exactly
     // TransparentColour leave the target unchanged when this surface is drawn.
     bool Transparent = false;
     TColor TransparentColour = clWhite;
 
-    void MoveTo(int x, int y);
-    void LineTo(int x, int y);
-    void Polyline(const std::vector<QPoint>& points);
-    void Rectangle(int x1, int y1, int x2, int y2);
-    void Ellipse(int x1, int y1, int x2, int y2);
-    void FillRect(int x1, int y1, int x2, int y2);
+    // Objects draw on this surface step by step, as the drawing rules
+    // describe, with nothing kept from earlier paints (for comparison); the
+    // pixels are the same as when they use their caches.
+    bool StepByStep = false;
 
-    // Texts are single-byte characters (code page 1252).
-    void TextOut(int x, int y, const QByteArray& text);
-    int TextWidth(const QByteArray& text) const;
-    int TextHeight(const QByteArray& text) const;
+    void MoveTo(int x, int y) override;
+    void LineTo(int x, int y) override;
+    void Polyline(const std::vector<QPoint>& points) override;
+    void Rectangle(int x1, int y1, int x2, int y2) override;
+    void Ellipse(int x1, int y1, int x2, int y2) override;
+    void FillRect(int x1, int y1, int x2, int y2) override;
+    void TextOut(int x, int y, const QByteArray& text) override;
+    void TurnedTextOut(int x, int y, const QByteArray& text) override;
+    void DrawRuns(const TRasterRuns& runs, int x, int y) override;
+
+    TSurface* Raster() override { return this; }
+    bool UsesCaches() const override { return !StepByStep; }
 
     TColor Pixel(int x, int y) const;  // -1 (0xFFFFFFFF) outside the surface
     void SetPixel(int x, int y, TColor colour);
@@ -112,6 +115,10 @@ private:
     QImage image_;
     int dashPhase_ = 0;
 };
+
+// Extent of a text in a font, in pixels, as every target measures it.
+int FontTextWidth(const TFont& font, const QByteArray& text);
+int FontTextHeight(const TFont& font);
 
 // The pixels of a raster that drawing it copies (all of them, or those not
 // of its transparent colour when it is transparent), kept as runs of one
@@ -140,12 +147,3 @@ private:
     std::vector<Run> runs_;
     int width_ = 0, height_ = 0;
 };
-
-// How drawing objects paint. Cached, the default: they keep what does not
-// change from one paint to the next (label rasters, the runs of a component's
-// body) and leave out work that a later step of the same paint covers; the
-// pixels are the same. Reference: every paint is done afresh, step by step as
-// the drawing rules describe, for comparison.
-enum class TPaintMode { Cached, Reference };
-TPaintMode PaintMode();
-void SetPaintMode(TPaintMode mode);

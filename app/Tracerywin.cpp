@@ -32,14 +32,10 @@
 #include "app/Preview.h"
 #include "app/Quorvprint.h"
 #include "app/Recentfiles.h"
-#include "drawing/Annotate.h"
 #include "drawing/Bitmap.h"
 #include "drawing/Debugbmp.h"
-#include "drawing/Docbox.h"
 #include "drawing/Header.h"
-#include "drawing/Junction.h"
-#include "drawing/Linedata.h"
-#include "drawing/Module_0x60.h"
+#include "drawing/Objectsettings.h"
 #include "settings/Annotatewin.h"
 #include "settings/Bitmapwin.h"
 #include "settings/Docboxwin.h"
@@ -73,19 +69,6 @@ const PanelLayout kPanels[12] = {
     {"Angle", 55}, {"", 50},    {"H Flip", 55}, {"", 50},   {"V Flip", 55},  {"", 50},
 };
 
-// Split files: kind name and the record type each receives, in open order.
-struct SplitKind {
-    const char* name;
-    std::uint8_t type;
-};
-const SplitKind kSplitKinds[5] = {
-    {"Bitmap", 0x70}, {"Junction", 0x20}, {"DocBox", 0x50}, {"Line", 0x10}, {"Annotate", 0x30},
-};
-
-QString Hex(std::uint64_t value, int digits)
-{
-    return QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0')).toUpper();
-}
 }  // namespace
 
 QString ApplicationTitle() { return applicationTitle; }
@@ -357,25 +340,10 @@ void TForm1::CloseDrawing()
 
 void TForm1::ClearObjects()
 {
-    // First to last, as taking them one by one from the front would, without
-    // moving the rest of the list each time.
-    for (auto& object : Objects) object.reset();
-    Objects.clear();
+    Drawing.Clear();
     CurrentBitmap = nullptr;
     scannedObjects_.clear();  // new objects may take the old ones' addresses
     components_.clear();
-}
-
-std::unique_ptr<QFile> TForm1::OpenSplitFile(const QString& kind)
-{
-    const QString name = ExportDir + QDir::separator() + kind + QStringLiteral(".q01");
-    const bool existed = QFileInfo::exists(name);
-    auto file = std::make_unique<QFile>(name);
-    // Opened from its first byte and cut to what this load writes.
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw EFileError((existed ? QStringLiteral("Cannot open file ") : QStringLiteral("Cannot create file ")) +
-                         QDir::toNativeSeparators(name));
-    return file;
 }
 
 void TForm1::LoadDrawing(const QString& path)
@@ -400,30 +368,36 @@ void TForm1::LoadDrawing(const QString& path)
     const QString caption = QFileInfo(path).fileName();
     setWindowTitle(caption);
 
-    std::vector<std::unique_ptr<QFile>> splitFiles;
-    std::vector<QFile*> splitPointers;
+    std::optional<QString> splitDir;
     if (ExportMode) {
         const QFileInfo info(path);
         ExportDir = info.absolutePath() + QDir::separator() + QFileInfo(caption).completeBaseName();
         QDir().mkdir(ExportDir);
-        try {
-            for (const SplitKind& kind : kSplitKinds) splitFiles.push_back(OpenSplitFile(QLatin1String(kind.name)));
-        } catch (const EFileError&) {
-            AllDrawingsComplete = false;
-            throw;  // the files opened so far close with their owners
-        }
-        for (auto& f : splitFiles) splitPointers.push_back(f.get());
+        splitDir = ExportDir;
     }
 
-    const auto* start = reinterpret_cast<const std::uint8_t*>(image.constData());
-    std::optional<int> pageIndex;
-    Bitmap::ResetSimplifiedCount();
-    const bool complete = WalkRecords(start, start + image.size(), splitPointers, pageIndex);
-    if (Bitmap::SimplifiedCount() > 0) Dialogs().ShowMessage(SimplifiedComponentsMessage(Bitmap::SimplifiedCount()));
-    splitFiles.clear();
-    if (complete) {
-        if (pageIndex)
-            SetPageImageSize(*pageIndex);
+    TLoadResult result;
+    try {
+        result = Drawing.Load(image, splitDir);
+    } catch (const EFileError&) {
+        AllDrawingsComplete = false;  // a split file could not be opened
+        throw;
+    }
+    image = QByteArray();
+    for (const TLoadEvent& event : result.Events) Dialogs().ShowMessage(LoadEventText(event));
+    if (result.Simplified > 0) Dialogs().ShowMessage(SimplifiedComponentsMessage(result.Simplified));
+    if (result.OutOfMemory)
+        Dialogs().ShowMessage(QStringLiteral("There is not enough memory for all of '%1'; the drawing is shown up to "
+                                             "where memory ran out.")
+                                  .arg(QDir::toNativeSeparators(path)));
+    if (result.SplitError) {
+        AllDrawingsComplete = false;
+        RepaintPage();
+        throw EFileError(*result.SplitError);
+    }
+    if (result.Complete) {
+        if (result.PageIndex)
+            SetPageImageSize(*result.PageIndex);
         else
             RepaintPage();  // no header: the page keeps its current size
         FitToWorkArea();
@@ -434,62 +408,6 @@ void TForm1::LoadDrawing(const QString& path)
     }
     if (PngMode) WritePng(path);
     if (PdfMode) WritePdf(path);
-}
-
-bool TForm1::WalkRecords(const std::uint8_t* start, const std::uint8_t* end, std::vector<QFile*>& splitFiles,
-                         std::optional<int>& pageIndex)
-{
-    const std::uint8_t* pos = start;
-    while (pos < end) {
-        const std::uint8_t* recordStart = pos;
-        const std::uint8_t type = *pos;
-        const auto available = std::size_t(end - pos);
-        const std::int64_t length = RecordLength(pos, available);
-        const std::uint64_t offset = std::uint64_t(recordStart - start);
-        if (length < 0) {
-            Dialogs().ShowMessage(QStringLiteral("%1 : Type %2").arg(Hex(offset, 8), Hex(type, 2)));
-            return false;
-        }
-        if (std::uint64_t(length) > available) {
-            Dialogs().ShowMessage(QStringLiteral("The record at %1 (type %2) is cut short by the end of the file; "
-                                                 "the drawing is shown up to it.")
-                                      .arg(Hex(offset, 8), Hex(type, 2)));
-            return false;
-        }
-        std::unique_ptr<QuorvidObject> object;
-        switch (type) {
-        case 0x00: {
-            auto header = std::make_unique<Header>(pos, end);
-            pageIndex = header->GetPageIndex();
-            Page().Background = clWhite;
-            object = std::move(header);
-            break;
-        }
-        case 0x10: object = std::make_unique<LineData>(pos, end); break;
-        case 0x20: object = std::make_unique<Junction>(pos, end); break;
-        case 0x30: object = std::make_unique<Annotate>(pos, end); break;
-        case 0x40:
-            Dialogs().ShowMessage(QStringLiteral("0x40"));
-            pos += 16;
-            continue;
-        case 0x50: object = std::make_unique<DocBox>(pos, end); break;
-        case 0x60: object = std::make_unique<Mod0x60>(pos, end); break;
-        case 0x70: object = std::make_unique<Bitmap>(pos, end); break;
-        }
-        pos = recordStart + length;  // every record is exactly its framed length
-        Objects.push_back(std::move(object));
-        if (!splitFiles.empty()) {
-            const char* bytes = reinterpret_cast<const char*>(recordStart);
-            for (std::size_t k = 0; k < 5; ++k) {
-                if (type == 0x00 || type == kSplitKinds[k].type) {
-                    if (splitFiles[k]->write(bytes, length) != length)
-                        throw EFileError(QStringLiteral("Unable to write to ") +
-                                         QDir::toNativeSeparators(splitFiles[k]->fileName()));
-                }
-            }
-        }
-    }
-    return true;
 }
 
 void TForm1::FitToWorkArea()
@@ -521,11 +439,7 @@ void TForm1::WritePdf(const QString& drawingPath)
 
 // ----------------------------------------------------------------- painting
 
-void TForm1::PaintObjects(TSurface& canvas)
-{
-    const std::size_t n = Objects.size();
-    for (std::size_t i = DrawCoveredObjects(Objects, canvas); i < n && i < Objects.size(); ++i) Objects[i]->Draw(canvas);
-}
+void TForm1::PaintObjects(TDrawTarget& canvas) { Drawing.Paint(canvas, ObjectSettings()); }
 
 void TForm1::RepaintPage()
 {
@@ -549,8 +463,11 @@ void TForm1::Invalidate()
 
 void TForm1::SetPageImageSize(int index)
 {
-    const QSize size = GetPageSize(index);
-    Image1->SetPageSize(size.width(), size.height());
+    // An index outside the table keeps the current page size; while no page
+    // size is known, the page image keeps its size.
+    QSize size = GetPageSize(index);
+    if (size.isEmpty()) size = Drawing.Page().Size;
+    if (!size.isEmpty()) Image1->SetPageSize(size.width(), size.height());
     RepaintPage();
 }
 
@@ -621,7 +538,7 @@ QPrinter& TForm1::Printer()
 void TForm1::PaintPrintImage()
 {
     // The print window's page image takes the current page size.
-    const QSize page = Page().Size.isEmpty() ? Image1->Surface().Image().size() : Page().Size;
+    const QSize page = Drawing.Page().Size.isEmpty() ? Image1->Surface().Image().size() : Drawing.Page().Size;
     frmQuorvPrint->SetPageSize(page.width(), page.height());
     PaintObjects(frmQuorvPrint->Canvas());
 }
@@ -647,8 +564,8 @@ void TForm1::miRepaintClick() { Invalidate(); }
 
 void TForm1::miBackgroundClick()
 {
-    if (auto colour = Dialogs().ChooseColour(Page().Background)) {
-        Page().Background = *colour;
+    if (auto colour = Dialogs().ChooseColour(Drawing.Page().Background)) {
+        Drawing.Page().Background = *colour;
         RepaintPage();
     }
 }
@@ -658,8 +575,8 @@ void TForm1::miViewPageClick(QAction* entry)
     QString caption = entry->text();
     const int amp = caption.indexOf(QLatin1Char('&'));
     if (amp >= 0) caption.remove(amp, 1);
-    const QSize size = SelectPageSize(caption);
-    Image1->SetPageSize(size.width(), size.height());
+    const QSize size = SelectPageSize(Drawing.Page(), caption);
+    if (!size.isEmpty()) Image1->SetPageSize(size.width(), size.height());  // no page size yet: the image keeps its size
     RepaintPage();
 }
 

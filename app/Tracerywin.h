@@ -13,6 +13,7 @@
 
 #include "app/Pageimage.h"
 #include "app/Surface.h"
+#include "drawing/Drawing.h"
 #include "drawing/Quorvidobject.h"
 
 class QAction;
@@ -44,7 +45,7 @@ public:
     void CloseDrawing();
     void ClearObjects();
     void ChooseDrawing();
-    void PaintObjects(TSurface& canvas);
+    void PaintObjects(TDrawTarget& canvas);
     // Draws the objects on the print window's page image, sized to the current page.
     void PaintPrintImage();
     void SetPageImageSize(int index);
@@ -98,7 +99,9 @@ public:
     bool PngMode = false;
     bool PdfMode = false;
     bool BatchMode = false;
-    std::vector<std::unique_ptr<QuorvidObject>> Objects;
+    // The current drawing; Objects is its object list.
+    TDrawing Drawing;
+    TDrawing::TObjectList& Objects = Drawing.Objects();
     TRecentFiles* RecentFiles = nullptr;
     Bitmap* CurrentBitmap = nullptr;
     QString OpenDialogDir;
@@ -139,9 +142,6 @@ private:
     void AssignShortcuts();
     void CreateStatusBar();
     void ProcessCommandLine();
-    bool WalkRecords(const std::uint8_t* start, const std::uint8_t* end, std::vector<QFile*>& splitFiles,
-                     std::optional<int>& pageIndex);
-    std::unique_ptr<QFile> OpenSplitFile(const QString& kind);
     void FitToWorkArea();
     void WritePng(const QString& drawingPath);
     void WritePdf(const QString& drawingPath);

@@ -31,6 +31,7 @@
 #include "app/Surface.h"
 #include "app/Tracerywin.h"
 #include "drawing/Bitmap.h"
+#include "drawing/Objectsettings.h"
 #include "settings/Bitmapwin.h"
 #include "settings/Inifile.h"
 
@@ -201,9 +202,10 @@ void PrintBreakdown(TForm1& form, TSurface& page)
 {
     std::map<std::string, std::pair<double, int>> byClass;
     QElapsedTimer timer;
+    const TDrawContext context = form.Drawing.Context(ObjectSettings());
     for (const auto& object : form.Objects) {
         timer.start();
-        object->Draw(page);
+        object->Draw(page, context);
         auto& entry = byClass[typeid(*object).name()];
         entry.first += double(timer.nsecsElapsed()) / 1e6;
         ++entry.second;
@@ -375,9 +377,9 @@ int main(int argc, char** argv)
 
         // For comparison, and last (it makes every component's body raster):
         // the paint done step by step, without what the cached paint keeps.
-        SetPaintMode(TPaintMode::Reference);
+        page.StepByStep = true;
         const double reference = Measure(std::min(runs, 3), [&] { form.PaintObjects(page); });
-        SetPaintMode(TPaintMode::Cached);
+        page.StepByStep = false;
         std::printf("%-46s %10.3f %9.2fx  %-12s (peak memory then %.1f MB)\n", "step-by-step paint, for comparison",
                     reference, reference / fill, "page fill", PeakMemoryKiB() / 1024.0);
 

@@ -26,9 +26,9 @@ Annotate::Annotate(const std::uint8_t*& pos, const std::uint8_t* end)
     text_.Delete(8, 1);
 }
 
-void Annotate::Draw(TSurface& canvas)
+void Annotate::Draw(TDrawTarget& canvas, const TDrawContext& context)
 {
-    IAnnotateSettings* settings = ObjectSettings().Annotate;
+    IAnnotateSettings* settings = context.Settings ? context.Settings->Annotate : nullptr;
     if (settings != nullptr && !settings->IsVisible()) return;
     if (settings != nullptr) settings->ApplyFont(canvas.Font, FontChoice());
 

@@ -27,7 +27,8 @@ public:
     // past it.
     Annotate(const std::uint8_t*& pos, const std::uint8_t* end);
 
-    void Draw(TSurface& canvas) override;
+    using QuorvidObject::Draw;
+    void Draw(TDrawTarget& canvas, const TDrawContext& context) override;
 
     int X() const { return ReadU16(&rec_[1]); }
     int Y() const { return ReadU16(&rec_[3]); }

@@ -73,13 +73,12 @@ Bitmap::Bitmap(const std::uint8_t*& pos, const std::uint8_t* end)
     std::copy_n(pos, std::min<std::size_t>(head.size(), available), head.begin());
 
     const std::size_t partCount = head[offPartCount];
-    const std::size_t blocks = (partCount + 1) / 2;
     pinCount = head[offPinCount];
-    const std::uint64_t areaSize =
-        RoundUp16(std::uint64_t(ReadU16(&head[offFactor1])) * ReadU16(&head[offFactor2]));
-    const std::size_t areaStart = head.size() + 16 * blocks + 16 * std::size_t(pinCount);
-    const std::uint64_t length = areaStart + areaSize;
-    const RecordView record{pos, std::size_t(std::min<std::uint64_t>(length, available))};
+    const Layout layout = LayoutOf(head);
+    const std::size_t blocks = layout.PartBlocks;
+    const std::uint64_t areaSize = layout.AreaSize;
+    const std::size_t areaStart = layout.AreaStart;
+    const RecordView record{pos, std::size_t(std::min<std::uint64_t>(layout.Length, available))};
 
     // Part blocks; descriptor k is in block k / 2 at byte 4 * (k % 2).
     partBlocks.resize(blocks);
@@ -91,7 +90,7 @@ Bitmap::Bitmap(const std::uint8_t*& pos, const std::uint8_t* end)
     partIndex = int(head[offPartNumber]) - 1;
 
     pins.resize(std::size_t(pinCount));
-    const std::size_t pinStart = head.size() + 16 * blocks;
+    const std::size_t pinStart = layout.PinStart;
     for (std::size_t p = 0; p < pins.size(); ++p)
         for (std::size_t i = 0; i < 16; ++i) pins[p].bytes[i] = record.At(pinStart + 16 * p + i);
 
@@ -107,6 +106,25 @@ Bitmap::Bitmap(const std::uint8_t*& pos, const std::uint8_t* end)
     RenderBody(descriptor, record, areaStart, std::size_t(std::min<std::uint64_t>(areaSize, SIZE_MAX)));
 
     pos += record.size;
+}
+
+Bitmap::Layout Bitmap::LayoutOf(const std::array<std::uint8_t, 64>& head)
+{
+    Layout layout{};
+    layout.PartBlocks = (std::size_t(head[offPartCount]) + 1) / 2;
+    layout.PinStart = head.size() + 16 * layout.PartBlocks;
+    layout.AreaStart = layout.PinStart + 16 * std::size_t(head[offPinCount]);
+    layout.AreaSize = RoundUp16(std::uint64_t(ReadU16(&head[offFactor1])) * ReadU16(&head[offFactor2]));
+    layout.Length = layout.AreaStart + layout.AreaSize;
+    return layout;
+}
+
+std::int64_t Bitmap::ComponentLength(const std::uint8_t* start, std::size_t available)
+{
+    if (available < 64) return 64;
+    std::array<std::uint8_t, 64> head;
+    std::copy_n(start, head.size(), head.begin());
+    return std::int64_t(LayoutOf(head).Length);
 }
 
 Bitmap::~Bitmap() { rasterBytesInUse -= rasterBytes; }
@@ -490,9 +508,9 @@ struct Bitmap::PaintCache {
     std::vector<PlacedLabel> Numbers, Names;
 };
 
-void Bitmap::Draw(TSurface& canvas)
+void Bitmap::Draw(TDrawTarget& canvas, const TDrawContext& context)
 {
-    IBitmapSettings* settings = ObjectSettings().Bitmap;
+    IBitmapSettings* settings = context.Settings ? context.Settings->Bitmap : nullptr;
     if (settings == nullptr || !settings->MasterVisible()) return;
 
     // The texts go first, so body ink covers them where they overlap.
@@ -521,8 +539,68 @@ void Bitmap::Draw(TSurface& canvas)
         return;
     }
 
-    if (PaintMode() == TPaintMode::Cached && DrawCached(canvas, *settings)) return;
-    DrawCopy(canvas, *settings);
+    TSurface* raster = canvas.Raster();
+    if (raster == nullptr) {
+        DrawShapes(canvas, *settings);
+        return;
+    }
+    if (canvas.UsesCaches() && DrawCached(*raster, *settings)) return;
+    DrawCopy(*raster, *settings);
+}
+
+const TRasterRuns& Bitmap::BodyRuns() const
+{
+    if (bodyImageMade) {
+        // Whoever asked for the raster may have drawn on it or changed its
+        // transparency: the runs follow it.
+        const qint64 key = bodyImage.Image().cacheKey();
+        const QRgb bodyKey = ColourToRgb(bodyImage.TransparentColour);
+        if (key != bodyRunsKey || bodyRunsTransparent != bodyImage.Transparent || bodyRunsKeyColour != bodyKey) {
+            bodyRuns = TRasterRuns(bodyImage);
+            bodyRunsKey = key;
+            bodyRunsTransparent = bodyImage.Transparent;
+            bodyRunsKeyColour = bodyKey;
+        }
+    }
+    return bodyRuns;
+}
+
+void Bitmap::DrawShapes(TDrawTarget& canvas, IBitmapSettings& settings)
+{
+    // The body's pixels as shapes, then the pin labels as texts where the
+    // copy of the body puts them; the drawing state stays as the copy leaves it.
+    canvas.DrawRuns(BodyRuns(), imageLeft, imageTop);
+    const TDrawStateSaver saved(canvas);
+    const auto label = [&](const QByteArray& text, const TFont& font, bool turned, QPoint at) {
+        if ((ColourToRgb(font.Colour) & 0xFFFFFF) == 0xFFFFFF) return;  // white glyphs are the label's transparent colour
+        canvas.Font = font;
+        canvas.Brush.Style = bsClear;
+        if (turned)
+            canvas.TurnedTextOut(imageLeft + at.x(), imageTop + at.y(), text);
+        else
+            canvas.TextOut(imageLeft + at.x(), imageTop + at.y(), text);
+    };
+    const auto size = [](const QByteArray& text, const TFont& font, bool turned) {
+        const int wt = std::max(0, FontTextWidth(font, text)), ht = std::max(0, FontTextHeight(font));
+        return turned ? QSize(ht, wt) : QSize(wt, ht);
+    };
+    if (settings.PinNumVisible()) {
+        const TFont font = settings.PinNumFont();
+        for (const Pin& pin : pins) {
+            if (pin.PinPart() != head[offPartNumber] || !HasNumberLabel(pin)) continue;
+            const QSize s = size(pin.Number(), font, Turned(pin));
+            label(pin.Number(), font, Turned(pin), NumberLabelAt(pin, s.width(), s.height()));
+        }
+    }
+    if (settings.PinStrVisible() && head[offPinStyle] < 5) {
+        const TFont font = settings.PinStrFont();
+        for (const Pin& pin : pins) {
+            if (!HasNameLabel(pin)) continue;
+            const QByteArray text = DisplayPinName(pin.Name());
+            const QSize s = size(text, font, Turned(pin));
+            label(text, font, Turned(pin), NameLabelAt(pin, s.width(), s.height()));
+        }
+    }
 }
 
 void Bitmap::DrawCopy(TSurface& canvas, IBitmapSettings& settings)
@@ -559,18 +637,7 @@ bool Bitmap::DrawCached(TSurface& canvas, IBitmapSettings& settings)
 
     if (!paintCache) paintCache = std::make_unique<PaintCache>();
     PaintCache& cache = *paintCache;
-    if (bodyImageMade) {
-        // Whoever asked for the raster may have drawn on it or changed its
-        // transparency: the runs follow it.
-        const qint64 key = bodyImage.Image().cacheKey();
-        if (key != bodyRunsKey || bodyRunsTransparent != bodyImage.Transparent || bodyRunsKeyColour != bodyKey) {
-            bodyRuns = TRasterRuns(bodyImage);
-            bodyRunsKey = key;
-        }
-    }
-    bodyRunsTransparent = bodyImage.Transparent;
-    bodyRunsKeyColour = bodyKey;
-    bodyRuns.Draw(canvas, imageLeft, imageTop);
+    BodyRuns().Draw(canvas, imageLeft, imageTop);
 
     const QRect copyBox(imageLeft, imageTop, BodyImageWidth(), BodyImageHeight());
     if (numbers && numberInk != labelWhite) {

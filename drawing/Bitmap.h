@@ -68,6 +68,19 @@ public:
         int OffsetUnits() const { return bytes[15]; }
     };
 
+    // Where the parts of a component record lie, from its 64-byte head.
+    struct Layout {
+        std::size_t PartBlocks;  // ceil(partCount / 2)
+        std::size_t PinStart;    // offset of the first pin record
+        std::size_t AreaStart;   // offset of the picture area
+        std::uint64_t AreaSize;  // factor1 * factor2 rounded up to a multiple of 16
+        std::uint64_t Length;    // the whole record
+    };
+    static Layout LayoutOf(const std::array<std::uint8_t, 64>& head);
+    // Length of the component record at `start`, of which `available` bytes
+    // are there (a head cut short counts as a head alone).
+    static std::int64_t ComponentLength(const std::uint8_t* start, std::size_t available);
+
     // Consumes one component record at pos and leaves pos on the byte after
     // it (never beyond end).
     Bitmap(const std::uint8_t*& pos, const std::uint8_t* end);
@@ -75,7 +88,8 @@ public:
     Bitmap(const Bitmap&) = delete;
     Bitmap& operator=(const Bitmap&) = delete;
 
-    void Draw(TSurface& canvas) override;
+    using QuorvidObject::Draw;
+    void Draw(TDrawTarget& canvas, const TDrawContext& context) override;
     TRect GetRect(bool& valid) override;
     bool IsClass(const QString& name) const override;
 
@@ -158,6 +172,10 @@ private:
     void MakeBodyImage() const;
     int BodyImageWidth() const;
     int BodyImageHeight() const;
+    // The runs of bodyImage, made again when its raster has changed.
+    const TRasterRuns& BodyRuns() const;
+    // Draw on a target without a raster: the body as shapes, the labels as texts.
+    void DrawShapes(TDrawTarget& canvas, IBitmapSettings& settings);
     // Draw step by step: the copy of bodyImage with its labels.
     void DrawCopy(TSurface& canvas, IBitmapSettings& settings);
     // Draw from what the previous paints kept (PaintCache); false when the
@@ -185,12 +203,12 @@ private:
     mutable TSurface bodyImage;
     mutable bool bodyImageMade = false;
     int bodyImageWidth = 0, bodyImageHeight = 0;
-    TRasterRuns bodyRuns;
+    mutable TRasterRuns bodyRuns;
     // What the runs were taken with: the made raster's cacheKey, its
     // transparency and transparent colour.
     mutable qint64 bodyRunsKey = 0;
-    bool bodyRunsTransparent = true;
-    QRgb bodyRunsKeyColour = 0;
+    mutable bool bodyRunsTransparent = true;
+    mutable QRgb bodyRunsKeyColour = 0;
     int partIndex = 0;
     int imageLeft = 0, imageTop = 0;
     int bodyWidth = 1, bodyHeight = 1;

@@ -38,9 +38,9 @@ void DocBox::DecodeLines()
     }
 }
 
-void DocBox::Draw(TSurface& canvas)
+void DocBox::Draw(TDrawTarget& canvas, const TDrawContext& context)
 {
-    IDocBoxSettings* settings = ObjectSettings().DocBox;
+    IDocBoxSettings* settings = context.Settings ? context.Settings->DocBox : nullptr;
     if (settings != nullptr && !settings->IsVisible()) return;
     if (settings != nullptr) canvas.Pen = settings->GetPen(2);
     canvas.Brush.Style = bsClear;

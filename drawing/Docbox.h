@@ -27,7 +27,8 @@ public:
     // advances `pos` past the record.
     DocBox(const std::uint8_t*& pos, const std::uint8_t* end);
 
-    void Draw(TSurface& canvas) override;
+    using QuorvidObject::Draw;
+    void Draw(TDrawTarget& canvas, const TDrawContext& context) override;
 
     int X1() const { return ReadU16(&head_[1]); }
     int Y1() const { return ReadU16(&head_[3]); }

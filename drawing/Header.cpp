@@ -29,7 +29,7 @@ constexpr int frameWidth = 20;
 // The rectangle of the page in the brush, less the part of its interior that
 // the page area, drawn last with a solid brush, covers anyway: everything
 // more than frameWidth + 1 pixels inside the page's edge.
-void FramePage(TSurface& canvas, const TRect& r)
+void FramePage(TDrawTarget& canvas, const TRect& r)
 {
     const long long left = r.Left, top = r.Top, right = r.Right, bottom = r.Bottom;
     constexpr long long inset = frameWidth + 1;
@@ -53,22 +53,15 @@ void FramePage(TSurface& canvas, const TRect& r)
 
 }  // namespace
 
-PageState& Page()
+void TPageState::SetSize(QSize size)
 {
-    static PageState state;
-    return state;
-}
-
-void SetCurrentPageSize(QSize size)
-{
-    PageState& page = Page();
-    page.Size = size;
-    page.Rect = TRect{0, 0, size.width(), size.height()};
+    Size = size;
+    Rect = TRect{0, 0, size.width(), size.height()};
 }
 
 QSize GetPageSize(int index)
 {
-    if (index < 0 || index >= PageSizeCount) return Page().Size;
+    if (index < 0 || index >= PageSizeCount) return QSize(0, 0);
     return pageSizes[std::size_t(index)];
 }
 
@@ -86,16 +79,16 @@ const QStringList& PageSizeNames()
     return names;
 }
 
-QSize SelectPageSize(const QString& name)
+QSize SelectPageSize(TPageState& page, const QString& name)
 {
     const QStringList& names = PageSizeNames();
     for (int index = 0; index < names.size(); ++index) {
         if (names.at(index).compare(name, Qt::CaseInsensitive) == 0) {
-            SetCurrentPageSize(GetPageSize(index));
+            page.SetSize(GetPageSize(index));
             break;
         }
     }
-    return Page().Size;
+    return page.Size;
 }
 
 QString SheetZone(QPoint point, QSize page)
@@ -108,15 +101,12 @@ QString SheetZone(QPoint point, QSize page)
     return QString(QChar(u'A' + zone(point.y(), page.height()))) + QString::number(zone(point.x(), page.width()) + 1);
 }
 
-Header::Header(const std::uint8_t*& pos, const std::uint8_t* end)
+Header::Header(const std::uint8_t*& pos, const std::uint8_t* end, const TPageState* page) : page_(page)
 {
     const std::size_t available = end > pos ? std::size_t(end - pos) : 0;
     const std::size_t count = std::min<std::size_t>(record_.size(), available);
     std::copy_n(pos, count, record_.begin());
     pos += count;
-
-    const int index = GetPageIndex();
-    if (index >= 0 && index < PageSizeCount) SetCurrentPageSize(GetPageSize(index));
 }
 
 int Header::GetPageIndex() const { return static_cast<std::int8_t>(std::uint8_t(record_[1] + 1)); }
@@ -124,12 +114,12 @@ int Header::GetPageIndex() const { return static_cast<std::int8_t>(std::uint8_t(
 TRect Header::GetRect(bool& valid)
 {
     valid = true;
-    return Page().Rect;
+    return page_ ? page_->Rect : TRect{};
 }
 
-void Header::Draw(TSurface& canvas)
+void Header::Draw(TDrawTarget& canvas, const TDrawContext& context)
 {
-    TRect r = Page().Rect;
+    TRect r = context.PageRect;
     const int width = r.Right - r.Left;
     const int height = r.Bottom - r.Top;
 
@@ -142,7 +132,7 @@ void Header::Draw(TSurface& canvas)
     // The frame: the whole page in blue; the labels below sit on blue cells.
     canvas.Brush.Colour = sheetFrame;
     canvas.Brush.Style = bsSolid;
-    if (PaintMode() == TPaintMode::Cached)
+    if (canvas.UsesCaches())
         FramePage(canvas, r);
     else
         canvas.Rectangle(r.Left, r.Top, r.Right, r.Bottom);
@@ -175,31 +165,7 @@ void Header::Draw(TSurface& canvas)
     r.Top += frameWidth;
     r.Right -= frameWidth;
     r.Bottom -= frameWidth;
-    canvas.Brush.Colour = Page().Background;
+    canvas.Brush.Colour = context.Background;
     canvas.Brush.Style = bsSolid;
     canvas.Rectangle(r.Left, r.Top, r.Right, r.Bottom);
-}
-
-std::size_t DrawCoveredObjects(const std::vector<std::unique_ptr<QuorvidObject>>& objects, TSurface& canvas)
-{
-    const TRect page = Page().Rect;
-    if (page.Left != 0 || page.Top != 0 || canvas.Width() != page.Right || canvas.Height() != page.Bottom) return 0;
-    std::size_t last = 0;
-    for (std::size_t i = objects.size(); i-- > 1;) {
-        if (dynamic_cast<const Header*>(objects[i].get()) != nullptr) {
-            last = i;
-            break;
-        }
-    }
-    if (last == 0) return 0;
-
-    TSurface standIn = canvas;
-    standIn.SetSize(1, 1);
-    for (std::size_t i = 0; i < last; ++i) objects[i]->Draw(standIn);
-    const bool dashed = standIn.Pen.Width <= 1 && standIn.Pen.Style >= psDash && standIn.Pen.Style <= psDashDotDot;
-    if (dashed) return 0;
-    QImage image = canvas.Image();
-    canvas = standIn;
-    canvas.Image() = image;
-    return last;
 }

@@ -26,27 +26,27 @@
 // Number of entries of the page size table (indices 0 .. 11; 11 has no name).
 constexpr int PageSizeCount = 12;
 
-// The program's page state.
-struct PageState {
-    QSize Size{0, 0};          // current page size in page pixels
-    TRect Rect;                // current page rectangle: 0, 0, width, height
+// The page of a drawing: its current size, rectangle and background colour.
+// The drawing (TDrawing) owns it; a header record makes its size current,
+// View ▸ Page and View ▸ Background change it.
+struct TPageState {
+    QSize Size{0, 0};             // current page size in page pixels; 0 x 0 until one is known
+    TRect Rect;                   // current page rectangle: 0, 0, width, height
     TColor Background = clWhite;  // page background colour
+
+    // Makes `size` the current page size and (0, 0, width, height) the
+    // current page rectangle.
+    void SetSize(QSize size);
 };
 
-// The one page state of the program.
-PageState& Page();
-
-// Makes `size` the current page size and (0, 0, width, height) the current
-// page rectangle.
-void SetCurrentPageSize(QSize size);
-
 // Width and height of the table entry `index`; no side effect. An index
-// outside the table (0 .. 11) gives the current page size.
+// outside the table (0 .. 11) gives 0 x 0, no page size.
 QSize GetPageSize(int index);
 
 // Looks `name` up in the name list, ignoring letter case; when found, makes
-// that entry the current page size. Returns the current page size either way.
-QSize SelectPageSize(const QString& name);
+// that entry the current page size of `page`. Returns the current page size
+// either way.
+QSize SelectPageSize(TPageState& page, const QString& name);
 
 // "Page_0", "A4", "A3", "A2", "A1", "A0", "Page_6", "B", "C", "D", "E": a
 // name's position is its table index.
@@ -60,32 +60,24 @@ QString SheetZone(QPoint point, QSize page);
 
 class Header : public QuorvidObject {
 public:
-    // Copies the 16-byte record at `pos` and advances `pos` past it, then makes
-    // the record's page size current. A page code whose index lies outside the
-    // table (codes 11 to 254) keeps the current page size.
-    Header(const std::uint8_t*& pos, const std::uint8_t* end);
+    // Copies the 16-byte record at `pos` and advances `pos` past it. `page`
+    // is the page of the drawing the header belongs to (GetRect reports it).
+    Header(const std::uint8_t*& pos, const std::uint8_t* end, const TPageState* page = nullptr);
 
     // The table index: page code + 1, as a signed 8-bit value (code 255 gives
     // 0; codes 127 to 254 give negative values).
     int GetPageIndex() const;
 
-    // Paints the page sheet at the current page size (not the record's own).
-    void Draw(TSurface& canvas) override;
-    // valid = true; the current page rectangle.
+    // Paints the page sheet on the context's page rectangle (not the
+    // record's own page size), the page area in the context's background.
+    using QuorvidObject::Draw;
+    void Draw(TDrawTarget& canvas, const TDrawContext& context) override;
+    // valid = true; the current page rectangle of its drawing.
     TRect GetRect(bool& valid) override;
 
     const std::array<std::uint8_t, 16>& Record() const { return record_; }
 
 private:
     std::array<std::uint8_t, 16> record_{};
+    const TPageState* page_ = nullptr;
 };
-
-// Painting an object list: the last header paints over the whole page, so on
-// a canvas that is the page, what the objects before it paint is painted over
-// and only the drawing state they leave (pen, brush, font, position) counts.
-// Draws those objects on a one-pixel stand-in, gives the canvas the state
-// they leave and returns the index of the last header, the first object to
-// draw for real. Returns 0 (draw everything) when the canvas is not the page,
-// when no object comes before a header, or when the pen would outline the page
-// with gaps (a one-pixel dashed pen). A file of many headers costs one page.
-std::size_t DrawCoveredObjects(const std::vector<std::unique_ptr<QuorvidObject>>& objects, TSurface& canvas);

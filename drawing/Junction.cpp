@@ -12,9 +12,9 @@ Junction::Junction(const std::uint8_t*& pos, const std::uint8_t* end)
     pos += n;
 }
 
-void Junction::Draw(TSurface& canvas)
+void Junction::Draw(TDrawTarget& canvas, const TDrawContext& context)
 {
-    IJunctionSettings* settings = ObjectSettings().Junction;
+    IJunctionSettings* settings = context.Settings ? context.Settings->Junction : nullptr;
     if (settings == nullptr || !settings->IsVisible()) return;
     const int d = settings->GetDiameter();
     canvas.Pen.Style = psClear;

@@ -18,7 +18,8 @@ public:
 
     // The dot fills the box (X - d + 1, Y - d + 1)-(X + d + 1, Y + d + 1),
     // d being the window's "Diameter"; the pen is left clear.
-    void Draw(TSurface& canvas) override;
+    using QuorvidObject::Draw;
+    void Draw(TDrawTarget& canvas, const TDrawContext& context) override;
 
     int X() const { return ReadU16(&rec_[1]); }
     int Y() const { return ReadU16(&rec_[3]); }

@@ -12,9 +12,9 @@ LineData::LineData(const std::uint8_t*& pos, const std::uint8_t* end)
     pos += n;
 }
 
-void LineData::Draw(TSurface& canvas)
+void LineData::Draw(TDrawTarget& canvas, const TDrawContext& context)
 {
-    ILineSettings* settings = ObjectSettings().LineData;
+    ILineSettings* settings = context.Settings ? context.Settings->LineData : nullptr;
     if (settings == nullptr || !settings->IsVisible()) return;
     canvas.Pen = settings->GetPen(LineType());
     canvas.MoveTo(X1(), Y1());

@@ -17,7 +17,8 @@ public:
     // Copies the 16-byte record at `pos` and advances `pos` past it.
     LineData(const std::uint8_t*& pos, const std::uint8_t* end);
 
-    void Draw(TSurface& canvas) override;
+    using QuorvidObject::Draw;
+    void Draw(TDrawTarget& canvas, const TDrawContext& context) override;
 
     int X1() const { return ReadU16(&rec_[1]); }
     int Y1() const { return ReadU16(&rec_[3]); }

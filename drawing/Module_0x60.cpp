@@ -10,7 +10,7 @@ Mod0x60::Mod0x60(const std::uint8_t*& pos, const std::uint8_t* end)
     pos += n;
 }
 
-void Mod0x60::Draw(TSurface& canvas)
+void Mod0x60::Draw(TDrawTarget& canvas, const TDrawContext&)
 {
     const int x = X(), y = Y(), r = Radius();
     canvas.Pen.Style = psClear;

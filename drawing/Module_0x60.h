@@ -23,7 +23,8 @@ public:
     // The dot fills the box (X - r + 1, Y - r + 1)-(X + r + 1, Y + r + 1)
     // without outline; the cross keeps the pen width the canvas holds. Leaves
     // a solid purple pen and brush behind.
-    void Draw(TSurface& canvas) override;
+    using QuorvidObject::Draw;
+    void Draw(TDrawTarget& canvas, const TDrawContext& context) override;
 
     int X() const { return ReadU16(&rec_[1]); }
     int Y() const { return ReadU16(&rec_[3]); }

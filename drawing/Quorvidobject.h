@@ -14,7 +14,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/Surface.h"
+#include "app/Drawtarget.h"
+
+struct TObjectSettings;
 
 // A rectangle of signed 32-bit left, top, right, bottom.
 struct TRect {
@@ -22,10 +24,24 @@ struct TRect {
     bool operator==(const TRect&) const = default;
 };
 
+// What an object needs to draw besides its record and the target: the
+// settings of each object kind (a kind without its settings draws as its own
+// rules say; most draw nothing), the page rectangle and the page background.
+struct TDrawContext {
+    const TObjectSettings* Settings = nullptr;
+    TRect PageRect;
+    TColor Background = clWhite;
+
+    // The settings windows of the program, on no particular page.
+    static TDrawContext Program();
+};
+
 class QuorvidObject {
 public:
     virtual ~QuorvidObject() = default;
-    virtual void Draw(TSurface& canvas);
+    virtual void Draw(TDrawTarget& canvas, const TDrawContext& context);
+    // Draws with TDrawContext::Program().
+    void Draw(TDrawTarget& canvas);
     virtual TRect GetRect(bool& valid);
     virtual bool IsClass(const QString& name) const;
 };

@@ -8,25 +8,19 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "app/Surface.h"
 #include "FuzzCommon.h"
 #include "app/Startup.h"
 #include "app/Tracerywin.h"
 #include "drawing/Bitmap.h"
 #include "drawing/Debugbmp.h"
 #include "drawing/Quorvidobject.h"
+#include "drawing/Recordkind.h"
 
 namespace {
 
 TForm1* form = nullptr;
 QString drawingPath;
-
-struct SplitKind {
-    const char* name;
-    std::uint8_t type;
-};
-constexpr SplitKind splitKinds[] = {
-    {"Bitmap", 0x70}, {"Junction", 0x20}, {"DocBox", 0x50}, {"Line", 0x10}, {"Annotate", 0x30},
-};
 
 // A split file holds whole records: headers and records of its kind only.
 void CheckSplitFile(const QString& path, std::uint8_t type)
@@ -120,9 +114,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)object->GetRect(valid);
         if (object->IsClass(QStringLiteral("Bitmap"))) QueryComponent(static_cast<Bitmap&>(*object));
     }
-    for (const SplitKind& kind : splitKinds)
-        CheckSplitFile(form->ExportDir + QDir::separator() + QLatin1String(kind.name) + QStringLiteral(".q01"),
-                       kind.type);
+    for (const TSplitFile& kind : SplitFiles())
+        CheckSplitFile(form->ExportDir + QDir::separator() + QLatin1String(kind.Name) + QStringLiteral(".q01"),
+                       kind.Type);
     fuzz::IdleEvents();
     return 0;
 }

@@ -9,6 +9,7 @@
 #include <set>
 #include <utility>
 
+#include "app/Surface.h"
 #include "Q01Component.h"
 #include "drawing/Bitmap.h"
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/Surface.h"
+#include "drawing/Drawing.h"
 #include "drawing/Header.h"
 
 namespace {
@@ -26,83 +27,92 @@ Header MakeHeader(std::uint8_t pageCode)
     return Header(pos, bytes.data() + bytes.size());
 }
 
-// Every test starts from the program's initial page state and leaves it so.
-class PageTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        saved_ = Page();
-        Page() = PageState{};
+// The context of a page of the given size.
+TDrawContext Sheet(QSize size, TColor background = clWhite)
+{
+    return TDrawContext{nullptr, TRect{0, 0, size.width(), size.height()}, background};
+}
+
+// A drawing of headers with these page codes.
+void LoadHeaders(TDrawing& drawing, std::initializer_list<std::uint8_t> codes)
+{
+    std::vector<std::uint8_t> bytes;
+    for (std::uint8_t code : codes) {
+        const auto record = HeaderRecord(code);
+        bytes.insert(bytes.end(), record.begin(), record.end());
     }
-    void TearDown() override { Page() = saved_; }
-
-private:
-    PageState saved_;
-};
-
-using HeaderRecordTest = PageTest;
-using PageSizeTest = PageTest;
-using PageSheetTest = PageTest;
+    const TLoadResult result = drawing.Load(bytes.data(), bytes.size());
+    EXPECT_TRUE(result.Complete);
+}
 
 }  // namespace
 
 // ---------------------------------------------------------------------------
 // Record
 
-TEST_F(HeaderRecordTest, PageCodeZeroMakesA4CurrentAndIsTheRectangle)
+TEST(HeaderRecordTest, PageCodeZeroMakesA4CurrentAndIsTheRectangle)
 {
-    const std::vector<std::uint8_t> bytes = HeaderRecord(0);
-    const std::uint8_t* pos = bytes.data();
-    Header header(pos, bytes.data() + bytes.size());
-    EXPECT_EQ(pos, bytes.data() + 16);
+    TDrawing drawing;
+    LoadHeaders(drawing, {0});
+    ASSERT_EQ(drawing.Objects().size(), 1u);
+    auto& header = dynamic_cast<Header&>(*drawing.Objects()[0]);
     EXPECT_EQ(header.GetPageIndex(), 1);
-    EXPECT_EQ(Page().Size, QSize(1110, 720));
+    EXPECT_EQ(drawing.Page().Size, QSize(1110, 720));
     bool valid = false;
     EXPECT_EQ(header.GetRect(valid), (TRect{0, 0, 1110, 720}));
     EXPECT_TRUE(valid);
     EXPECT_FALSE(header.IsClass("Bitmap"));
     EXPECT_EQ(header.Record()[1], 0);
+
+    const std::vector<std::uint8_t> bytes = HeaderRecord(0);
+    const std::uint8_t* pos = bytes.data();
+    Header alone(pos, bytes.data() + bytes.size());
+    EXPECT_EQ(pos, bytes.data() + 16);
+    EXPECT_EQ(alone.GetRect(valid), (TRect{}));  // no drawing, no page
 }
 
-TEST_F(HeaderRecordTest, PageIndexIsTheCodePlusOneInEightBits)
+TEST(HeaderRecordTest, PageIndexIsTheCodePlusOneInEightBits)
 {
-    EXPECT_EQ(MakeHeader(255).GetPageIndex(), 0);
-    EXPECT_EQ(Page().Size, QSize(800, 600));
-    EXPECT_EQ(MakeHeader(10).GetPageIndex(), 11);
-    EXPECT_EQ(Page().Size, QSize(4500, 3200));
-    EXPECT_EQ(MakeHeader(4).GetPageIndex(), 5);
-    EXPECT_EQ(Page().Size, QSize(4460, 3150));
-    EXPECT_EQ(MakeHeader(5).GetPageIndex(), 6);
-    EXPECT_EQ(Page().Size, QSize(800, 600));
-    EXPECT_EQ(MakeHeader(9).GetPageIndex(), 10);
-    EXPECT_EQ(Page().Size, QSize(3200, 2000));
+    const struct {
+        std::uint8_t code;
+        int index;
+        QSize size;
+    } cases[] = {{255, 0, {800, 600}}, {10, 11, {4500, 3200}}, {4, 5, {4460, 3150}}, {5, 6, {800, 600}},
+                 {9, 10, {3200, 2000}}};
+    for (const auto& c : cases) {
+        TDrawing drawing;
+        LoadHeaders(drawing, {c.code});
+        EXPECT_EQ(MakeHeader(c.code).GetPageIndex(), c.index) << int(c.code);
+        EXPECT_EQ(drawing.Page().Size, c.size) << int(c.code);
+    }
 }
 
-TEST_F(HeaderRecordTest, PageCodeOutsideTheTableKeepsTheCurrentSize)
+TEST(HeaderRecordTest, PageCodeOutsideTheTableKeepsTheCurrentSize)
 {
-    SelectPageSize("A3");
+    TDrawing drawing;
+    SelectPageSize(drawing.Page(), "A3");
     for (int code : {11, 126, 127, 200, 254}) {
-        const Header header = MakeHeader(std::uint8_t(code));
-        EXPECT_EQ(Page().Size, QSize(1550, 1110)) << code;
-        EXPECT_EQ(GetPageSize(header.GetPageIndex()), QSize(1550, 1110)) << code;
+        LoadHeaders(drawing, {std::uint8_t(code)});
+        EXPECT_EQ(drawing.Page().Size, QSize(1550, 1110)) << code;
+        EXPECT_EQ(GetPageSize(MakeHeader(std::uint8_t(code)).GetPageIndex()), QSize(0, 0)) << code;
+        bool valid = false;
+        EXPECT_EQ(drawing.Objects()[0]->GetRect(valid), (TRect{0, 0, 1550, 1110}));
     }
     EXPECT_EQ(MakeHeader(11).GetPageIndex(), 12);
     EXPECT_EQ(MakeHeader(200).GetPageIndex(), -55);
     EXPECT_EQ(MakeHeader(254).GetPageIndex(), -1);
-    bool valid = false;
-    EXPECT_EQ(MakeHeader(200).GetRect(valid), (TRect{0, 0, 1550, 1110}));
 }
 
-TEST_F(HeaderRecordTest, LastHeaderDecidesTheSizeEveryHeaderShows)
+TEST(HeaderRecordTest, LastHeaderDecidesTheSizeEveryHeaderShows)
 {
-    Header first = MakeHeader(0);
-    Header second = MakeHeader(1);
+    TDrawing drawing;
+    LoadHeaders(drawing, {0, 1});
     bool valid = false;
-    EXPECT_EQ(first.GetRect(valid), (TRect{0, 0, 1550, 1110}));
-    EXPECT_EQ(second.GetRect(valid), (TRect{0, 0, 1550, 1110}));
+    EXPECT_EQ(drawing.Objects()[0]->GetRect(valid), (TRect{0, 0, 1550, 1110}));
+    EXPECT_EQ(drawing.Objects()[1]->GetRect(valid), (TRect{0, 0, 1550, 1110}));
 }
 
-TEST_F(HeaderRecordTest, CopiesOnlyTheBytesThatExist)
+TEST(HeaderRecordTest, CopiesOnlyTheBytesThatExist)
 {
     const std::uint8_t bytes[3] = {0x00, 0x00, 0x7E};
     const std::uint8_t* pos = bytes;
@@ -115,14 +125,15 @@ TEST_F(HeaderRecordTest, CopiesOnlyTheBytesThatExist)
 // ---------------------------------------------------------------------------
 // Page size table
 
-TEST_F(PageSizeTest, StartsEmptyWithWhiteBackground)
+TEST(PageSizeTest, StartsEmptyWithWhiteBackground)
 {
-    EXPECT_EQ(Page().Size, QSize(0, 0));
-    EXPECT_EQ(Page().Rect, (TRect{0, 0, 0, 0}));
-    EXPECT_EQ(Page().Background, clWhite);
+    const TDrawing drawing;
+    EXPECT_EQ(drawing.Page().Size, QSize(0, 0));
+    EXPECT_EQ(drawing.Page().Rect, (TRect{0, 0, 0, 0}));
+    EXPECT_EQ(drawing.Page().Background, clWhite);
 }
 
-TEST_F(PageSizeTest, TableHoldsTwelveEntriesAndElevenNames)
+TEST(PageSizeTest, TableHoldsTwelveEntriesAndElevenNames)
 {
     const QSize expected[PageSizeCount] = {{800, 600},   {1110, 720},  {1550, 1110}, {2230, 1570},
                                            {3150, 2230}, {4460, 3150}, {800, 600},   {950, 750},
@@ -130,39 +141,29 @@ TEST_F(PageSizeTest, TableHoldsTwelveEntriesAndElevenNames)
     for (int i = 0; i < PageSizeCount; ++i) EXPECT_EQ(GetPageSize(i), expected[i]) << i;
     EXPECT_EQ(PageSizeNames(),
               (QStringList{"Page_0", "A4", "A3", "A2", "A1", "A0", "Page_6", "B", "C", "D", "E"}));
-    EXPECT_EQ(Page().Size, QSize(0, 0));  // lookups change nothing
 }
 
-TEST_F(PageSizeTest, IndexOutsideTheTableGivesTheCurrentSize)
+TEST(PageSizeTest, IndexOutsideTheTableGivesNoSize)
 {
-    SelectPageSize("B");
-    EXPECT_EQ(GetPageSize(-1), QSize(950, 750));
-    EXPECT_EQ(GetPageSize(12), QSize(950, 750));
-    EXPECT_EQ(GetPageSize(-128), QSize(950, 750));
-    EXPECT_EQ(GetPageSize(1000000), QSize(950, 750));
+    for (int index : {-1, 12, -128, 1000000}) EXPECT_EQ(GetPageSize(index), QSize(0, 0)) << index;
 }
 
-TEST_F(PageSizeTest, SelectingANameIgnoresLetterCase)
+TEST(PageSizeTest, SelectingANameIgnoresLetterCase)
 {
-    EXPECT_EQ(SelectPageSize("a3"), QSize(1550, 1110));
-    EXPECT_EQ(Page().Rect, (TRect{0, 0, 1550, 1110}));
-    EXPECT_EQ(SelectPageSize("page_6"), QSize(800, 600));
-    EXPECT_EQ(SelectPageSize("e"), QSize(3200, 2000));
+    TPageState page;
+    EXPECT_EQ(SelectPageSize(page, "a3"), QSize(1550, 1110));
+    EXPECT_EQ(page.Rect, (TRect{0, 0, 1550, 1110}));
+    EXPECT_EQ(SelectPageSize(page, "page_6"), QSize(800, 600));
+    EXPECT_EQ(SelectPageSize(page, "e"), QSize(3200, 2000));
 }
 
-TEST_F(PageSizeTest, UnknownNameChangesNothing)
+TEST(PageSizeTest, UnknownNameChangesNothing)
 {
-    SelectPageSize("A1");
-    EXPECT_EQ(SelectPageSize("A"), QSize(3150, 2230));
-    EXPECT_EQ(SelectPageSize(""), QSize(3150, 2230));
-    EXPECT_EQ(SelectPageSize("&A4"), QSize(3150, 2230));
-    EXPECT_EQ(SelectPageSize(" A4"), QSize(3150, 2230));
-    EXPECT_EQ(Page().Rect, (TRect{0, 0, 3150, 2230}));
-}
-
-TEST_F(PageSizeTest, UnknownNameBeforeAnySizeReturnsNothing)
-{
-    EXPECT_EQ(SelectPageSize("A"), QSize(0, 0));
+    TPageState page;
+    EXPECT_EQ(SelectPageSize(page, "A"), QSize(0, 0));  // before any size
+    SelectPageSize(page, "A1");
+    for (const char* name : {"A", "", "&A4", " A4"}) EXPECT_EQ(SelectPageSize(page, name), QSize(3150, 2230)) << name;
+    EXPECT_EQ(page.Rect, (TRect{0, 0, 3150, 2230}));
 }
 
 // ---------------------------------------------------------------------------
@@ -173,11 +174,10 @@ namespace {
 // An A4 page image with the sheet of an A4 header drawn on it.
 TSurface DrawA4(TColor background = clWhite)
 {
-    Page().Background = background;
     Header header = MakeHeader(0);
     TSurface canvas(1110, 720);
     canvas.Clear(0x123456);
-    header.Draw(canvas);
+    header.Draw(canvas, Sheet(QSize(1110, 720), background));
     return canvas;
 }
 
@@ -192,7 +192,7 @@ int Count(const TSurface& s, int x1, int y1, int x2, int y2, TColor colour)
 
 }  // namespace
 
-TEST_F(PageSheetTest, ColumnTicksStandAtEveryOtherZoneBoundary)
+TEST(PageSheetTest, ColumnTicksStandAtEveryOtherZoneBoundary)
 {
     const TSurface s = DrawA4();
     for (int x : {276, 552, 828, 1104}) {
@@ -207,7 +207,7 @@ TEST_F(PageSheetTest, ColumnTicksStandAtEveryOtherZoneBoundary)
     EXPECT_EQ(s.Pixel(414, 19), clBlue);
 }
 
-TEST_F(PageSheetTest, RowTicksStandAtEveryOtherZoneBoundary)
+TEST(PageSheetTest, RowTicksStandAtEveryOtherZoneBoundary)
 {
     const TSurface s = DrawA4();
     for (int y : {180, 360, 540}) {
@@ -222,7 +222,7 @@ TEST_F(PageSheetTest, RowTicksStandAtEveryOtherZoneBoundary)
     EXPECT_EQ(s.Pixel(10, 718), clBlue);
 }
 
-TEST_F(PageSheetTest, FrameIsPureBlueWithAnOutlineInTheSheetColour)
+TEST(PageSheetTest, FrameIsPureBlueWithAnOutlineInTheSheetColour)
 {
     const TSurface s = DrawA4();
     EXPECT_EQ(s.Pixel(0, 0), sheetInk);
@@ -237,7 +237,7 @@ TEST_F(PageSheetTest, FrameIsPureBlueWithAnOutlineInTheSheetColour)
     EXPECT_EQ(colours, (std::set<TColor>{clBlue, sheetInk, clWhite}));
 }
 
-TEST_F(PageSheetTest, PageAreaIsFilledWithTheBackgroundColour)
+TEST(PageSheetTest, PageAreaIsFilledWithTheBackgroundColour)
 {
     constexpr TColor background = 0xC0FFFF;
     const TSurface s = DrawA4(background);
@@ -250,7 +250,7 @@ TEST_F(PageSheetTest, PageAreaIsFilledWithTheBackgroundColour)
     EXPECT_EQ(s.Pixel(400, 700), clBlue);
 }
 
-TEST_F(PageSheetTest, ZoneLabelsSitInTheirCellsOnBlue)
+TEST(PageSheetTest, ZoneLabelsSitInTheirCellsOnBlue)
 {
     const TSurface s = DrawA4();
     TSurface probe(1, 1);
@@ -275,12 +275,11 @@ TEST_F(PageSheetTest, ZoneLabelsSitInTheirCellsOnBlue)
     }
 }
 
-TEST_F(PageSheetTest, SheetFollowsTheCurrentSizeNotTheRecord)
+TEST(PageSheetTest, SheetFollowsTheCurrentSizeNotTheRecord)
 {
     Header header = MakeHeader(0);
-    SelectPageSize("A3");
     TSurface canvas(1550, 1110);
-    header.Draw(canvas);
+    header.Draw(canvas, Sheet(QSize(1550, 1110)));
     // zw = 1550 / 8 = 193, zh = 1110 / 8 = 138
     EXPECT_EQ(canvas.Pixel(386, 10), sheetInk);
     EXPECT_EQ(canvas.Pixel(1544, 10), sheetInk);
@@ -290,14 +289,14 @@ TEST_F(PageSheetTest, SheetFollowsTheCurrentSizeNotTheRecord)
     EXPECT_EQ(canvas.Pixel(1528, 1088), clWhite);
 }
 
-TEST_F(PageSheetTest, DrawingLeavesPenStyleAndWidthAsTheyWere)
+TEST(PageSheetTest, DrawingLeavesPenStyleAndWidthAsTheyWere)
 {
     Header header = MakeHeader(0);
     TSurface canvas(1110, 720);
     canvas.Pen.Width = 3;
     canvas.Pen.Style = psSolid;
     canvas.Font.Bold = true;
-    header.Draw(canvas);
+    header.Draw(canvas, Sheet(QSize(1110, 720)));
     EXPECT_EQ(canvas.Pen.Width, 3);
     EXPECT_EQ(canvas.Pen.Colour, sheetInk);
     EXPECT_EQ(canvas.Brush, (TBrush{clWhite, bsSolid}));

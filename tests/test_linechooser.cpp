@@ -12,6 +12,7 @@
 #include <QTest>
 #include <vector>
 
+#include "app/Surface.h"
 #include "FreshSettings.h"
 #include "app/Tracerywin.h"
 #include "settings/Linechioce.h"

@@ -1,5 +1,6 @@
 // The main window: page sizes, the View menu, painting, pointer tracking and
 // the recent-files entries.
+#include "app/Surface.h"
 #include "AppFixture.h"
 
 #include <QAction>
@@ -40,7 +41,7 @@ TEST_F(MainViewTest, PageMenuSizesThePageImageAndAIsLeftAlone)
     EXPECT_EQ(f.Image1->width(), 1110);
     f.miViewPageClick(f.MenuAction("miPageA"));
     EXPECT_EQ(f.Image1->width(), 1110);
-    EXPECT_EQ(Page().Size, QSize(1110, 720));
+    EXPECT_EQ(f.Drawing.Page().Size, QSize(1110, 720));
 }
 
 TEST_F(MainViewTest, PageMenuEntriesAreInTheirOrder)

@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/Surface.h"
 #include "Q01Builder.h"
 #include "drawing/Annotate.h"
 #include "drawing/Docbox.h"

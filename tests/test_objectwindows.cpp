@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/Surface.h"
 #include "FreshSettings.h"
 #include "Q01Builder.h"
 #include "ScriptedDialogs.h"

@@ -4,6 +4,7 @@
 
 #include <QPointer>
 
+#include "app/Surface.h"
 #include "FreshSettings.h"
 #include "app/Preview.h"
 

@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include "app/Surface.h"
 #include "app/Dialogs.h"
 #include "app/Quorvprint.h"
 

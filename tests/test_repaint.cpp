@@ -16,6 +16,7 @@
 #include <QTest>
 #include <memory>
 
+#include "app/Surface.h"
 #include "FreshSettings.h"
 #include "Q01Builder.h"
 #include "Q01Component.h"
@@ -56,7 +57,6 @@ protected:
     }
     void TearDown() override
     {
-        SetPaintMode(TPaintMode::Cached);
         form.reset();
         DestroyOtherWindows();
         TFreshSettings::TearDown();
@@ -70,14 +70,14 @@ protected:
         ASSERT_FALSE(form->Objects.empty());
     }
 
-    // One paint of every object on a fresh grey surface, in a paint mode.
-    TSurface Paint(TPaintMode mode, int width, int height)
+    enum class Mode { Cached, StepByStep };
+    // One paint of every object on a fresh grey surface.
+    TSurface Paint(Mode mode, int width, int height)
     {
-        SetPaintMode(mode);
         TSurface canvas(width, height);
+        canvas.StepByStep = mode == Mode::StepByStep;
         canvas.Clear(0x808080);
         form->PaintObjects(canvas);
-        SetPaintMode(TPaintMode::Cached);
         return canvas;
     }
 
@@ -89,9 +89,9 @@ protected:
     {
         SCOPED_TRACE(what);
         for (const QSize size : {GetPageSize(3), QSize(1001, 633)}) {
-            const TSurface before = Paint(TPaintMode::Cached, size.width(), size.height());
-            const TSurface reference = Paint(TPaintMode::Reference, size.width(), size.height());
-            const TSurface after = Paint(TPaintMode::Cached, size.width(), size.height());
+            const TSurface before = Paint(Mode::Cached, size.width(), size.height());
+            const TSurface reference = Paint(Mode::StepByStep, size.width(), size.height());
+            const TSurface after = Paint(Mode::Cached, size.width(), size.height());
             for (const TSurface* cached : {&before, &after})
                 ASSERT_TRUE(cached->Image() == reference.Image())
                     << "first differing pixel: " << FirstDifference(*cached, reference).toStdString();
@@ -162,14 +162,14 @@ TEST_F(DenseRepaint, CachedPaintOfADenseSheetIsThePaintDoneStepByStep)
     frmBitmap->dlgPinStr = PinFont(8, Bitmap::bodyBackground);
     ExpectSamePaints("pin names in the body's transparent colour");
 
-    Page().Background = 0x00FFFF;
+    form->Drawing.Page().Background = 0x00FFFF;
     ExpectSamePaints("a yellow page");
 }
 
 TEST_F(DenseRepaint, CachedPaintFollowsADrawingOnABodyImage)
 {
     Load(Sheet());
-    (void)Paint(TPaintMode::Cached, 2230, 1570);  // keeps the bodies as they are now
+    (void)Paint(Mode::Cached, 2230, 1570);  // keeps the bodies as they are now
 
     for (auto& object : form->Objects) {
         if (auto* component = dynamic_cast<Bitmap*>(object.get())) {
