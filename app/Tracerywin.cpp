@@ -42,12 +42,12 @@
 #include "settings/Junctionwin.h"
 #include "settings/Linedatawin.h"
 #include "settings/Inifile.h"
+#include "settings/Settingsmodel.h"
 #include "settings/Valwin.h"
 
 TForm1* Form1 = nullptr;
 
 namespace {
-TPen fallbackCanvasPen;
 QString applicationTitle;
 
 // The window's font: "MS Sans Serif", 16 pixels high, bold, blue.
@@ -73,36 +73,14 @@ const PanelLayout kPanels[12] = {
 
 QString ApplicationTitle() { return applicationTitle; }
 
-namespace {
-int repaintBatches = 0;         // open TRepaintBatch scopes
-bool repaintBatchAsked = false;  // RepaintMain was called inside them
-}  // namespace
 
-void RepaintMain()
-{
-    if (!Form1) return;
-    if (repaintBatches > 0) {
-        repaintBatchAsked = true;
-        return;
-    }
-    Form1->RepaintPage();
-}
-
-TRepaintBatch::TRepaintBatch() { ++repaintBatches; }
-
-TRepaintBatch::~TRepaintBatch()
-{
-    if (--repaintBatches > 0 || !repaintBatchAsked) return;
-    repaintBatchAsked = false;
-    RepaintMain();
-}
-
-TPen& MainCanvasPen() { return Form1 ? Form1->CanvasPen : fallbackCanvasPen; }
 
 // -------------------------------------------------------------------- TForm1
 
-TForm1::TForm1(const QStringList& args, QWidget* parent) : QMainWindow(parent), args_(args)
+TForm1::TForm1(const QStringList& args, QWidget* parent)
+    : QMainWindow(parent), CanvasPen(MainCanvasPen()), args_(args)
 {
+    CanvasPen = TPen();
     Form1 = this;
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
@@ -126,6 +104,8 @@ TForm1::TForm1(const QStringList& args, QWidget* parent) : QMainWindow(parent), 
     setCentralWidget(ScrollBox1);
     connect(Image1, &TPageImage::PointerMoved, this, &TForm1::FormMouseMove);
     connect(Image1, &TPageImage::Clicked, this, &TForm1::Image1Click);
+    // A settings window changed how the drawing looks: the page is redrawn at once.
+    connect(&SettingsModel(), &TSettingsModel::Changed, this, &TForm1::RepaintPage);
 
     CreateMenu();
     AssignShortcuts();

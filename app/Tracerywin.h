@@ -105,8 +105,9 @@ public:
     TRecentFiles* RecentFiles = nullptr;
     Bitmap* CurrentBitmap = nullptr;
     QString OpenDialogDir;
-    // The main window's own canvas state (not the page image's).
-    TPen CanvasPen;
+    // The main window's own canvas state (not the page image's); its pen is
+    // the one line types without a choice of their own draw with.
+    TPen& CanvasPen;
     TBrush CanvasBrush;
     TFont CanvasFont;
 
@@ -167,21 +168,4 @@ extern TForm1* Form1;
 // The title the desktop's task list shows for the program.
 QString ApplicationTitle();
 
-// Repaints the main window's page at once (settings windows call this after
-// every change of an appearance setting). Does nothing without a main window.
-void RepaintMain();
 
-// One change, one repaint: while a batch is open, RepaintMain only notes that
-// the page needs a repaint, and the outermost batch repaints it once when it
-// closes. A handler whose work runs other handlers (a control it sets runs its
-// own change handler) opens one for its duration.
-class TRepaintBatch {
-public:
-    TRepaintBatch();
-    ~TRepaintBatch();
-    TRepaintBatch(const TRepaintBatch&) = delete;
-    TRepaintBatch& operator=(const TRepaintBatch&) = delete;
-};
-// The pen of the main window's own canvas (not the page image's); line types
-// without a choice of their own draw with it.
-TPen& MainCanvasPen();

@@ -6,7 +6,7 @@
 #include <QShowEvent>
 
 #include "app/Dialogs.h"
-#include "app/Tracerywin.h"
+#include "settings/Settingsmodel.h"
 #include "settings/Quorvfont.h"
 #include "settings/Valwin.h"
 
@@ -50,7 +50,7 @@ TfrmAnnotate::~TfrmAnnotate()
     if (frmAnnotate == this) frmAnnotate = nullptr;
 }
 
-void TfrmAnnotate::cbVisibleClick() { RepaintMain(); }
+void TfrmAnnotate::cbVisibleClick() { SettingsChanged(); }
 
 void TfrmAnnotate::btnLoadClick() { fraFont1->LoadSettings(); }
 

@@ -8,7 +8,7 @@
 #include <QShowEvent>
 
 #include "app/Dialogs.h"
-#include "app/Tracerywin.h"
+#include "settings/Settingsmodel.h"
 #include "settings/Inifile.h"
 #include "settings/Quorvcolour.h"
 #include "settings/Quorvfont.h"
@@ -170,7 +170,7 @@ void TfrmBitmap::SavePinFont(const TFont& dialog, const QString& key)
     ini.WriteString(Section, key, FontItemList(dialog));
 }
 
-void TfrmBitmap::RepaintMain() { ::RepaintMain(); }
+void TfrmBitmap::RepaintMain() { SettingsChanged(); }
 
 void TfrmBitmap::cbVisibleClick() { RepaintMain(); }
 void TfrmBitmap::cbPinNumClick() { RepaintMain(); }

@@ -6,7 +6,7 @@
 #include <QShowEvent>
 
 #include "app/Dialogs.h"
-#include "app/Tracerywin.h"
+#include "settings/Settingsmodel.h"
 #include "settings/Quorvfont.h"
 #include "settings/Quorvline.h"
 #include "settings/Valwin.h"
@@ -57,7 +57,7 @@ TfrmDocBox::~TfrmDocBox()
     if (frmDocBox == this) frmDocBox = nullptr;
 }
 
-void TfrmDocBox::cbVisibleClick() { RepaintMain(); }
+void TfrmDocBox::cbVisibleClick() { SettingsChanged(); }
 
 void TfrmDocBox::btnSaveClick()
 {

@@ -10,7 +10,7 @@
 #include <QSpinBox>
 
 #include "app/Dialogs.h"
-#include "app/Tracerywin.h"
+#include "settings/Settingsmodel.h"
 #include "settings/Inifile.h"
 #include "settings/Quorvcolour.h"
 #include "settings/Quorvline.h"
@@ -109,15 +109,15 @@ void TfrmJunction::WriteSettings(TIniFile& ini)
     ini.WriteInteger(Section, ColourKey, std::int32_t(fraColour1->Colour()));
 }
 
-void TfrmJunction::efDiameterChange() { RepaintMain(); }
+void TfrmJunction::efDiameterChange() { SettingsChanged(); }
 
-void TfrmJunction::cbVisibleClick() { RepaintMain(); }
+void TfrmJunction::cbVisibleClick() { SettingsChanged(); }
 
 void TfrmJunction::btnLoadClick()
 {
-    const TRepaintBatch batch;  // the diameter loaded asks for one too
+    const TChangeBatch batch;  // the diameter loaded asks for one too
     LoadSettings();
-    RepaintMain();
+    SettingsChanged();
 }
 
 void TfrmJunction::btnSaveClick() { SaveSettings(); }

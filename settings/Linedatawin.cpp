@@ -6,7 +6,7 @@
 #include <QShowEvent>
 
 #include "app/Dialogs.h"
-#include "app/Tracerywin.h"
+#include "settings/Settingsmodel.h"
 #include "settings/Quorvline.h"
 #include "settings/Valwin.h"
 
@@ -48,7 +48,7 @@ TfrmLineData::~TfrmLineData()
     if (frmLineData == this) frmLineData = nullptr;
 }
 
-void TfrmLineData::cbVisibleClick() { RepaintMain(); }
+void TfrmLineData::cbVisibleClick() { SettingsChanged(); }
 
 void TfrmLineData::btnLoadClick() { fraLine1->LoadSettings(); }
 

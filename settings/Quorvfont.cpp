@@ -8,7 +8,7 @@
 #include <algorithm>
 
 #include "app/Dialogs.h"
-#include "app/Tracerywin.h"
+#include "settings/Settingsmodel.h"
 #include "settings/Inifile.h"
 
 namespace {
@@ -232,9 +232,9 @@ void TfraFont::rbDblClick(QRadioButton* button)
 
     std::optional<TFont> chosen = Dialogs().ChooseFont(entry->Font);
     if (!chosen) return;
-    const TRepaintBatch batch;  // and once more through OnSelect
+    const TChangeBatch batch;  // and once more through OnSelect
     SetButtonFont(*entry, *chosen);
-    RepaintMain();
+    SettingsChanged();
 
     for (TfraFont* other : Choosers()) {
         if (other == this) continue;

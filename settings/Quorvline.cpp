@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <memory>
 
-#include "app/Tracerywin.h"
+#include "settings/Settingsmodel.h"
 #include "settings/Inifile.h"
 #include "settings/Linechioce.h"
 #include "settings/Quorvcolour.h"
@@ -192,7 +192,7 @@ void TfraLine::SaveSettings()
 
 void TfraLine::lcTypeClick(TfraLineChoice* sender)
 {
-    const TRepaintBatch batch;  // the width and colour shown for the type may each ask for a repaint
+    const TChangeBatch batch;  // the width and colour shown for the type may each ask for a repaint
     udWidth->setEnabled(true);
     efWidth->setEnabled(true);
     lbWidth->setEnabled(true);
@@ -212,7 +212,7 @@ void TfraLine::lcStyleClick(TfraLineChoice* sender)
     selectedStyle_ = sender;
     if (!selectedType_) return;
     selectedType_->SetLineStyle(sender->LineStyle());
-    RepaintMain();
+    SettingsChanged();
 }
 
 void TfraLine::efWidthChange()
@@ -224,7 +224,7 @@ void TfraLine::efWidthChange()
     }
     if (!selectedType_) return;
     selectedType_->SetLineWidth(w);
-    RepaintMain();
+    SettingsChanged();
 }
 
 void TfraLine::fraColour1Select()
@@ -233,5 +233,5 @@ void TfraLine::fraColour1Select()
     for (TfraLineChoice* choice : Choices(gbStyle)) choice->SetLineColour(c);
     if (!selectedType_) return;
     selectedType_->SetLineColour(c);
-    RepaintMain();
+    SettingsChanged();
 }

@@ -15,6 +15,7 @@
 #include "app/Surface.h"
 #include "FreshSettings.h"
 #include "app/Tracerywin.h"
+#include "settings/Settingsmodel.h"
 #include "settings/Linechioce.h"
 #include "settings/Quorvcolour.h"
 #include "settings/Quorvline.h"

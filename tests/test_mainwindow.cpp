@@ -1,6 +1,7 @@
 // The main window: page sizes, the View menu, painting, pointer tracking and
 // the recent-files entries.
 #include "app/Surface.h"
+#include "settings/Settingsmodel.h"
 #include "AppFixture.h"
 
 #include <QAction>
