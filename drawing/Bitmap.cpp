@@ -415,9 +415,13 @@ TRect Bitmap::GetRect(bool& valid)
 
 bool Bitmap::IsClass(const QString& name) const { return name == QLatin1String("Bitmap"); }
 
+QByteArray Bitmap::GetDesignation() const { return FieldText(&head[offDesignation], textChars); }
+
+QPoint Bitmap::GetAnchor() const { return {ReadU16(&head[offAnchorX]), ReadU16(&head[offAnchorY])}; }
+
 QByteArray Bitmap::GetName() const
 {
-    QByteArray name = FieldText(&head[offDesignation], textChars);
+    QByteArray name = GetDesignation();
     if (head[offPartCount] > 1) {
         name.append(':');
         name.append(char(('A' + partIndex) & 0xFF));

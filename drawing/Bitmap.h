@@ -95,6 +95,8 @@ public:
 
     // Designation, with ":A", ":B", ... for a component of several parts.
     QByteArray GetName() const;
+    // The designation as the record holds it, without the part letter.
+    QByteArray GetDesignation() const;
     QByteArray GetValue() const;
     QByteArray GetPackage() const;
     int GetRotation() const { return rotation; }
@@ -117,6 +119,11 @@ public:
 
     const std::vector<Pin>& GetPins() const { return pins; }
     int GetPinCount() const { return pinCount; }
+    // Where the body's origin pixel lands on the page (unsigned 16-bit).
+    QPoint GetAnchor() const;
+    // The orientation byte: bits 0-1 the rotation code, bit 2 the horizontal
+    // flip, as recorded (GetRotation and the flips are after normalisation).
+    std::uint8_t GetOrientation() const { return head[33]; }
     int GetPartNumber() const { return head[43]; }
     int GetPartCount() const { return head[44]; }
     int GetPinStyle() const { return head[47]; }

@@ -53,7 +53,7 @@ QSize SelectPageSize(TPageState& page, const QString& name);
 const QStringList& PageSizeNames();
 
 // The zone of the page sheet that holds a point, as the frame labels it:
-// column number then row letter ("B3"). Column = x / (2 * (width / 8)) + 1,
+// row letter then column number ("B3"). Column = x / (2 * (width / 8)) + 1,
 // row = "A" + y / (2 * (height / 8)), integer division, kept within 1..4 and
 // A..D (a page narrower or lower than 8 pixels is all column 1 or row A).
 QString SheetZone(QPoint point, QSize page);

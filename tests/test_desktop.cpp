@@ -1,5 +1,6 @@
-// Desktop integration: installing, where the settings file lives, zoom, drag
-// and drop, shortcuts, ending on a stop signal, and help in a terminal.
+// Desktop integration: installing, the Debian package, where the settings
+// file lives, zoom, drag and drop, shortcuts, ending on a stop signal, and help
+// in a terminal.
 #include "AppFixture.h"
 
 #include <QAction>
@@ -68,6 +69,17 @@ q01::Bytes Component(std::uint16_t x, std::uint16_t y, const std::string& name)
     return q01::ComponentRecord(c);
 }
 
+// Runs a program to its end; the status is -1 when it could not be started.
+RunResult RunTool(const QString& program, const QStringList& args, const QString& workingDir = QString())
+{
+    QProcess p;
+    if (!workingDir.isEmpty()) p.setWorkingDirectory(workingDir);
+    p.start(program, args);
+    if (!p.waitForFinished(300000)) return {};
+    return {p.exitCode(), p.exitStatus(), QString::fromLocal8Bit(p.readAllStandardOutput()),
+            QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
 QByteArray ImageBytes(const QImage& image)
 {
     return QByteArray(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes());
@@ -129,6 +141,33 @@ TEST(DesktopInstall, PutsProgramEntryIconAndMimeTypeWhereTheDesktopLooks)
     EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
     EXPECT_EQ(seen, (QStringList{"type=application/x-quorvid-drawing", "comment=Quorvid drawing", "glob=*.q01"}));
 
+    // The thumbnailer entry: file managers ask the program for a picture of a drawing.
+    QFile thumbnailer(share.filePath("thumbnailers/tracery.thumbnailer"));
+    ASSERT_TRUE(thumbnailer.open(QIODevice::ReadOnly));
+    EXPECT_EQ(thumbnailer.readAll(), "[Thumbnailer Entry]\n"
+                                     "TryExec=tracery\n"
+                                     "Exec=tracery --thumbnail=%s %i %o\n"
+                                     "MimeType=application/x-quorvid-drawing;\n");
+
+    // The manual page, compressed, formats without a single warning.
+    const QString manPage = share.filePath("man/man1/tracery.1.gz");
+    ASSERT_TRUE(QFileInfo::exists(manPage));
+    if (!QStandardPaths::findExecutable("groff").isEmpty()) {
+        const RunResult man =
+            RunTool("/bin/sh", {"-c", "gzip -dc \"$0\" | groff -man -Tutf8 -ww -P-bou", manPage});
+        EXPECT_EQ(man.status, 0);
+        EXPECT_EQ(man.err, "");
+        EXPECT_TRUE(man.out.contains("SYNOPSIS")) << man.out.left(200).toStdString();
+    }
+
+    // The AppStream data, checked together with the desktop entry it launches.
+    EXPECT_TRUE(QFileInfo::exists(share.filePath("metainfo/org.example.tracery.metainfo.xml")));
+    const QString appstream = QStandardPaths::findExecutable("appstreamcli");
+    if (!appstream.isEmpty()) {
+        const RunResult validate = RunTool(appstream, {"validate-tree", "--no-net", prefix.path()});
+        EXPECT_EQ(validate.status, 0) << validate.out.toStdString() << validate.err.toStdString();
+    }
+
     // Where the MIME database tool is present, the install has fed it: the glob
     // table maps *.q01 to the type, and the entry is listed for it.
     if (!QStandardPaths::findExecutable("update-mime-database").isEmpty()) {
@@ -136,6 +175,40 @@ TEST(DesktopInstall, PutsProgramEntryIconAndMimeTypeWhereTheDesktopLooks)
         ASSERT_TRUE(globs.open(QIODevice::ReadOnly));
         EXPECT_TRUE(globs.readAll().contains("application/x-quorvid-drawing:*.q01\n"));
     }
+}
+
+TEST(DebianPackage, HoldsTheProgramAndItsDesktopFilesUnderUsrAndNothingElse)
+{
+    const QString dpkgDeb = QStandardPaths::findExecutable("dpkg-deb");
+    if (!QFileInfo(CPACK_PROGRAM).isExecutable() || dpkgDeb.isEmpty() ||
+        QStandardPaths::findExecutable("dpkg-shlibdeps").isEmpty())
+        GTEST_SKIP() << "cpack, dpkg-deb and dpkg-shlibdeps (package dpkg-dev) make the package";
+    QTemporaryDir out;
+    const RunResult pack = RunTool(CPACK_PROGRAM, {"-G", "DEB", "-B", out.path()}, TRACERY_BUILD_DIR);
+    ASSERT_EQ(pack.status, 0) << pack.out.toStdString() << pack.err.toStdString();
+    const QStringList debs = QDir(out.path()).entryList({"tracery_*.deb"}, QDir::Files);
+    ASSERT_EQ(debs.size(), 1) << debs.join(' ').toStdString();
+    const QString deb = out.filePath(debs.first());
+
+    // dpkg-deb -c: the last field of each line is the path.
+    const RunResult contents = RunTool(dpkgDeb, {"-c", deb});
+    ASSERT_EQ(contents.status, 0) << contents.err.toStdString();
+    QStringList files;
+    for (const QString& line : contents.out.split('\n', Qt::SkipEmptyParts))
+        if (!line.endsWith('/')) files << line.section(' ', -1);
+    EXPECT_EQ(files, (QStringList{"./usr/bin/tracery", "./usr/share/applications/tracery.desktop",
+                                  "./usr/share/icons/hicolor/scalable/apps/tracery.svg",
+                                  "./usr/share/man/man1/tracery.1.gz",
+                                  "./usr/share/metainfo/org.example.tracery.metainfo.xml",
+                                  "./usr/share/mime/packages/tracery.xml",
+                                  "./usr/share/thumbnailers/tracery.thumbnailer"}));
+
+    // The control fields; the dependencies are the shared libraries' packages.
+    const RunResult fields = RunTool(dpkgDeb, {"-f", deb, "Package", "Version", "Section"});
+    EXPECT_EQ(fields.out, QString("Package: tracery\nVersion: %1\nSection: electronics\n").arg(TRACERY_VERSION));
+    const RunResult depends = RunTool(dpkgDeb, {"-f", deb, "Depends"});
+    for (const char* library : {"libc6 ", "libqt6core6 ", "libqt6gui6 ", "libqt6widgets6 ", "libqt6printsupport6 "})
+        EXPECT_TRUE(depends.out.contains(library)) << library << " in " << depends.out.toStdString();
 }
 
 // ------------------------------------------------------ settings file place
