@@ -13,6 +13,7 @@
 #include "app/Surface.h"
 
 class QPrinter;
+class TVectorTarget;
 
 // The rectangle a w x h image is stretched into on a PW x PH page: the full
 // page height when the image then fits the width, else the full page width;
@@ -25,6 +26,11 @@ QRect FitToPage(int w, int h, int pageW, int pageH);
 // rectangle drawn into (printer pixels, from the printable area's corner), or
 // nothing when the print job could not be started.
 std::optional<QRect> PrintImage(QPrinter& printer, const QString& drawingPath, const TSurface& image);
+
+// Prints a vector page (shapes and texts in page pixels) as PrintImage
+// prints an image of its size: one landscape page, fitted from the printable
+// area's top-left corner. Nothing when the print job could not be started.
+std::optional<QRect> PrintVectorPage(QPrinter& printer, const QString& drawingPath, const TVectorTarget& page);
 
 // "--pdf": prints an image as PrintDrawing does, to a PDF file. Throws
 // EFileError "Cannot create file %s" when the file cannot be written.

@@ -1,6 +1,7 @@
 #include "app/Surface.h"
 
 #include <QFont>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHash>
@@ -121,19 +122,6 @@ const std::vector<StampRow>& Stamp(int width)
     auto it = stamps.find(width);
     if (it == stamps.end()) it = stamps.insert(width, MakeStamp(width));
     return *it;
-}
-
-// On/off runs of the dash styles of a one-pixel pen; empty for solid.
-const std::vector<int>& DashPattern(int style)
-{
-    static const std::vector<int> solid, dash{18, 6}, dot{3, 3}, dashDot{9, 6, 3, 6}, dashDotDot{9, 3, 3, 3, 3, 3};
-    switch (style) {
-    case psDash: return dash;
-    case psDot: return dot;
-    case psDashDot: return dashDot;
-    case psDashDotDot: return dashDotDot;
-    default: return solid;
-    }
 }
 
 // Walks a dash pattern pixel by pixel from a position on.
@@ -666,6 +654,22 @@ void TSurface::TextOut(int x, int y, const QByteArray& text)
     for (const GlyphMask::Span& span : mask.Spans)
         FillSpan(pixels, static_cast<long long>(y) + span.Y, left + span.X, left + span.X + span.Length, ink);
 }
+
+const std::vector<int>& DashPattern(int style)
+{
+    static const std::vector<int> solid, dash{18, 6}, dot{3, 3}, dashDot{9, 6, 3, 6}, dashDotDot{9, 3, 3, 3, 3, 3};
+    switch (style) {
+    case psDash: return dash;
+    case psDot: return dot;
+    case psDashDot: return dashDot;
+    case psDashDotDot: return dashDotDot;
+    default: return solid;
+    }
+}
+
+int FontAscent(const TFont& font) { return FontFor(font).Metrics.ascent(); }
+
+QString FontFamily(const TFont& font) { return FontFor(font).Font.family().isEmpty() ? font.Face : QFontInfo(FontFor(font).Font).family(); }
 
 int FontTextWidth(const TFont& font, const QByteArray& text) { return CellWidth(FontFor(font), text); }
 int FontTextHeight(const TFont& font) { return FontFor(font).Metrics.height(); }

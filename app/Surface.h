@@ -116,9 +116,17 @@ private:
     int dashPhase_ = 0;
 };
 
-// Extent of a text in a font, in pixels, as every target measures it.
+// Extent of a text in a font, in pixels, as every target measures it; the
+// baseline's distance from the top of the text cell; the family the glyphs
+// come from (the face, or what the system puts in its place).
 int FontTextWidth(const TFont& font, const QByteArray& text);
 int FontTextHeight(const TFont& font);
+int FontAscent(const TFont& font);
+QString FontFamily(const TFont& font);
+
+// On/off runs, in pixels, of the dash pattern of a one-pixel pen of a style;
+// empty for solid.
+const std::vector<int>& DashPattern(int style);
 
 // The pixels of a raster that drawing it copies (all of them, or those not
 // of its transparent colour when it is transparent), kept as runs of one
@@ -132,6 +140,13 @@ public:
     int Width() const { return width_; }
     int Height() const { return height_; }
     std::size_t RunCount() const { return runs_.size(); }
+
+    // Calls f(y, x, length, colour) for every run, row by row.
+    template <typename F>
+    void ForEachRun(F&& f) const
+    {
+        for (const Run& run : runs_) f(int(run.Y), int(run.X), int(run.Length), run.Colour);
+    }
 
     // Exactly the pixels target.Draw(x, y, raster) paints.
     void Draw(TSurface& target, int x, int y) const;

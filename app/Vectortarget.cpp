@@ -1,0 +1,504 @@
+#include "app/Vectortarget.h"
+
+#include <QHash>
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/Surface.h"
+
+namespace {
+
+constexpr int maxPenWidth = 256;
+constexpr long long maxEllipseSide = 1LL << 28;
+
+int PenWidth(const TPen& pen) { return std::clamp(pen.Width, 1, maxPenWidth); }
+
+// Where a pen of this width centres its stamp, from the top-left corner of
+// the pixel it stands on: the pixel's centre for odd widths, its bottom-right
+// corner for even ones.
+double StampCentre(int width) { return (width % 2 == 1) ? 0.5 : 1.0; }
+
+// A number as SVG text: whole numbers bare, others with at most two decimals.
+void AppendNumber(QByteArray& out, double value)
+{
+    char buffer[32];
+    const double rounded = std::round(value * 100.0) / 100.0;
+    if (rounded == std::floor(rounded) && std::fabs(rounded) < 1e15) {
+        std::snprintf(buffer, sizeof buffer, "%lld", static_cast<long long>(rounded));
+    } else {
+        std::snprintf(buffer, sizeof buffer, "%.2f", rounded);
+        char* end = buffer + std::strlen(buffer);
+        while (end > buffer && end[-1] == '0') *--end = '\0';
+    }
+    out.append(buffer);
+}
+
+QByteArray Colour(QRgb rgb)
+{
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, "#%02x%02x%02x", qRed(rgb), qGreen(rgb), qBlue(rgb));
+    return QByteArray(buffer, 7);
+}
+
+// A text as it is shown: the single-byte characters as Latin-1, without the
+// control characters, which show nothing (and which XML cannot hold).
+QString ShownText(const QString& text)
+{
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text)
+        if (c.unicode() >= 0x20 && !(c.unicode() >= 0x7F && c.unicode() < 0xA0)) shown += c;
+    return shown;
+}
+
+// A text as XML character data, markup characters escaped.
+QByteArray XmlText(const QString& text)
+{
+    QString escaped;
+    for (const QChar c : ShownText(text)) {
+        switch (c.unicode()) {
+        case '&': escaped += QLatin1String("&amp;"); break;
+        case '<': escaped += QLatin1String("&lt;"); break;
+        case '>': escaped += QLatin1String("&gt;"); break;
+        case '"': escaped += QLatin1String("&quot;"); break;
+        default: escaped += c;
+        }
+    }
+    return escaped.toUtf8();
+}
+
+// The font of a text as Qt paints it on a vector page.
+QFont PageFont(const TFont& font) { return font.ToQFont(); }
+
+}  // namespace
+
+TVectorTarget::TVectorTarget(int width, int height) : width_(std::max(0, width)), height_(std::max(0, height)) {}
+
+bool TVectorTarget::Visible(double x1, double y1, double x2, double y2, double margin) const
+{
+    return std::max(x1, x2) + margin >= 0 && std::max(y1, y2) + margin >= 0 && std::min(x1, x2) - margin <= width_ &&
+           std::min(y1, y2) - margin <= height_;
+}
+
+void TVectorTarget::AddBox(long long x1, long long y1, long long x2, long long y2, QRgb colour)
+{
+    if (x1 >= x2 || y1 >= y2 || !Visible(double(x1), double(y1), double(x2), double(y2), 0)) return;
+    shapes_.push_back({TKind::Box, false, colour, 0, double(x1), double(y1), double(x2), double(y2), 0});
+}
+
+void TVectorTarget::AddStroke(double x1, double y1, double x2, double y2, int width, QRgb colour)
+{
+    if (!Visible(x1, y1, x2, y2, width)) return;
+    const double c = StampCentre(width);
+    if (x1 == x2 && y1 == y2) {
+        // One stamp: a square up to three pixels wide, a disc from four on.
+        const double half = width / 2.0;
+        const TKind kind = width <= 3 ? TKind::Box : TKind::Disc;
+        shapes_.push_back({kind, false, colour, 0, x1 + c - half, y1 + c - half, x1 + c + half, y1 + c + half, 0});
+        return;
+    }
+    shapes_.push_back({TKind::Stroke, width >= 4, colour, float(width), x1 + c, y1 + c, x2 + c, y2 + c, 0});
+}
+
+void TVectorTarget::MoveTo(int x, int y)
+{
+    PenPos = QPoint(x, y);
+    dashPhase_ = 0;
+}
+
+void TVectorTarget::LineTo(int x, int y)
+{
+    StrokeSegment(PenPos, QPoint(x, y));
+    PenPos = QPoint(x, y);
+}
+
+void TVectorTarget::Polyline(const std::vector<QPoint>& points)
+{
+    dashPhase_ = 0;
+    for (std::size_t k = 1; k < points.size(); ++k) StrokeSegment(points[k - 1], points[k]);
+}
+
+void TVectorTarget::StrokeSegment(QPoint a, QPoint b)
+{
+    const long long x0 = a.x(), y0 = a.y(), x1 = b.x(), y1 = b.y();
+    const long long steps = std::max(std::llabs(x1 - x0), std::llabs(y1 - y0));
+    if (Pen.Style == psClear || steps == 0) return;
+    const int width = PenWidth(Pen);
+    const QRgb colour = ColourToRgb(Pen.Colour);
+    const std::vector<int>& pattern = width == 1 ? DashPattern(Pen.Style) : DashPattern(psSolid);
+    const long long phase = dashPhase_;
+    dashPhase_ = (phase + steps) % 960000;  // a multiple of every pattern period
+
+    // Step k (0 .. steps - 1) on the straight line.
+    const auto at = [&](long long k, double& x, double& y) {
+        x = double(x0) + double(x1 - x0) * double(k) / double(steps);
+        y = double(y0) + double(y1 - y0) * double(k) / double(steps);
+    };
+    double sx, sy, ex, ey;
+    if (pattern.empty()) {
+        at(0, sx, sy);
+        at(steps - 1, ex, ey);
+        AddStroke(sx, sy, ex, ey, width, colour);
+        return;
+    }
+    long long period = 0;
+    for (int run : pattern) period += run;
+    // Walk the on-runs of the pattern from the phase on.
+    long long position = phase % period;
+    std::size_t run = 0;
+    while (position >= pattern[run]) position -= pattern[run++];
+    long long k = 0;
+    long long left = pattern[run] - position;  // steps left in the current run
+    while (k < steps) {
+        const long long length = std::min(left, steps - k);
+        if (run % 2 == 0) {
+            at(k, sx, sy);
+            at(k + length - 1, ex, ey);
+            AddStroke(sx, sy, ex, ey, 1, colour);
+        }
+        k += length;
+        left -= length;
+        if (left == 0) {
+            run = (run + 1) % pattern.size();
+            left = pattern[run];
+        }
+    }
+}
+
+void TVectorTarget::Rectangle(int x1, int y1, int x2, int y2)
+{
+    const long long left = std::min(x1, x2), top = std::min(y1, y2), right = std::max(x1, x2),
+                    bottom = std::max(y1, y2);
+    if (left >= right || top >= bottom) return;
+    const bool outline = Pen.Style != psClear;
+    if (Brush.Style != bsClear) {
+        const QRgb fill = ColourToRgb(Brush.Colour);
+        if (outline)
+            AddBox(left + 1, top + 1, right - 1, bottom - 1, fill);
+        else
+            AddBox(left, top, right, bottom, fill);
+    }
+    if (!outline) return;
+    const int width = PenWidth(Pen);
+    const QRgb colour = ColourToRgb(Pen.Colour);
+    if (width > 1 && Pen.Style == psInsideFrame) {
+        const long long w = std::min<long long>(width, std::max(right - left, bottom - top));
+        AddBox(left, top, right, std::min(bottom, top + w), colour);
+        AddBox(left, std::max(top, bottom - w), right, bottom, colour);
+        AddBox(left, top, std::min(right, left + w), bottom, colour);
+        AddBox(std::max(left, right - w), top, right, bottom, colour);
+        return;
+    }
+    const int l = int(left), t = int(top), r = int(right - 1), b = int(bottom - 1);
+    if (l == r && t == b) {
+        AddStroke(l, t, l, t, width, colour);
+        if (width > 1) AddBox(l, t, l + 1, t + 1, colour);
+        return;
+    }
+    dashPhase_ = 0;
+    StrokeSegment(QPoint(l, t), QPoint(r, t));
+    StrokeSegment(QPoint(r, t), QPoint(r, b));
+    StrokeSegment(QPoint(r, b), QPoint(l, b));
+    StrokeSegment(QPoint(l, b), QPoint(l, t));
+}
+
+void TVectorTarget::Ellipse(int x1, int y1, int x2, int y2)
+{
+    const long long left = std::min(x1, x2), top = std::min(y1, y2), right = std::max(x1, x2),
+                    bottom = std::max(y1, y2);
+    if (left >= right || top >= bottom) return;
+    if (right - left > maxEllipseSide || bottom - top > maxEllipseSide) return;
+    if (!Visible(double(left), double(top), double(right), double(bottom), 0)) return;
+    const bool outline = Pen.Style != psClear;
+    const bool fill = Brush.Style != bsClear;
+    const int width = PenWidth(Pen);
+    if (!outline) {
+        if (fill)
+            shapes_.push_back({TKind::Disc, false, ColourToRgb(Brush.Colour), 0, double(left), double(top),
+                               double(right), double(bottom), 0});
+        return;
+    }
+    // The interior in the brush, then the outline as the band between the
+    // shape and the shape of the box shrunk by the pen width.
+    if (fill && right - left > 2 * width && bottom - top > 2 * width)
+        shapes_.push_back({TKind::Disc, false, ColourToRgb(Brush.Colour), 0, double(left + width),
+                           double(top + width), double(right - width), double(bottom - width), 0});
+    shapes_.push_back({TKind::Ring, false, ColourToRgb(Pen.Colour), float(width), double(left), double(top),
+                       double(right), double(bottom), 0});
+}
+
+void TVectorTarget::FillRect(int x1, int y1, int x2, int y2)
+{
+    if (Brush.Style == bsClear) return;
+    AddBox(std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2), ColourToRgb(Brush.Colour));
+}
+
+void TVectorTarget::TextOut(int x, int y, const QByteArray& text)
+{
+    if (text.isEmpty()) return;
+    if (Brush.Style != bsClear)
+        AddBox(x, y, static_cast<long long>(x) + FontTextWidth(Font, text),
+               static_cast<long long>(y) + FontTextHeight(Font), ColourToRgb(Brush.Colour));
+    if (!Visible(x, y, double(x) + FontTextWidth(Font, text), double(y) + FontTextHeight(Font), 0)) return;
+    shapes_.push_back({TKind::Text, false, ColourToRgb(Font.Colour), 0, double(x), double(y), 0, 0,
+                       std::uint32_t(texts_.size())});
+    texts_.push_back({text, Font, x, y, false});
+}
+
+void TVectorTarget::TurnedTextOut(int x, int y, const QByteArray& text)
+{
+    if (text.isEmpty()) return;
+    shapes_.push_back({TKind::Text, false, ColourToRgb(Font.Colour), 0, double(x), double(y), 0, 0,
+                       std::uint32_t(texts_.size())});
+    texts_.push_back({text, Font, x, y, true});
+}
+
+void TVectorTarget::DrawRuns(const TRasterRuns& runs, int x, int y)
+{
+    // Runs of one colour that stand under each other at the same columns make
+    // one rectangle.
+    struct Open {
+        long long Top, Bottom;
+    };
+    struct Key {
+        int X, Length;
+        QRgb Colour;
+        bool operator==(const Key&) const = default;
+    };
+    std::vector<std::pair<Key, Open>> boxes;
+    QHash<std::uint64_t, std::size_t> open;  // key -> index into boxes
+    runs.ForEachRun([&](int row, int column, int length, QRgb colour) {
+        const std::uint64_t key = (std::uint64_t(std::uint32_t(column)) << 32) ^ (std::uint64_t(std::uint32_t(length)) << 8) ^
+                                  (std::uint64_t(colour) * 0x9E3779B97F4A7C15ull);
+        auto it = open.find(key);
+        if (it != open.end()) {
+            auto& box = boxes[*it];
+            if (box.first == Key{column, length, colour} && box.second.Bottom == row) {
+                box.second.Bottom = row + 1;
+                return;
+            }
+        }
+        open.insert(key, boxes.size());
+        boxes.push_back({Key{column, length, colour}, Open{row, row + 1}});
+    });
+    for (const auto& [key, box] : boxes)
+        AddBox(static_cast<long long>(x) + key.X, static_cast<long long>(y) + box.Top,
+               static_cast<long long>(x) + key.X + key.Length, static_cast<long long>(y) + box.Bottom, key.Colour);
+}
+
+// ---------------------------------------------------------------------------
+// SVG
+
+namespace {
+
+// An ellipse in the box as a path: two half arcs.
+void AppendEllipse(QByteArray& d, double x1, double y1, double x2, double y2)
+{
+    const double rx = (x2 - x1) / 2, ry = (y2 - y1) / 2;
+    d += 'M';
+    AppendNumber(d, x1);
+    d += ' ';
+    AppendNumber(d, y1 + ry);
+    for (int half = 0; half < 2; ++half) {
+        d += 'a';
+        AppendNumber(d, rx);
+        d += ' ';
+        AppendNumber(d, ry);
+        d += " 0 1 0 ";
+        AppendNumber(d, half == 0 ? 2 * rx : -2 * rx);
+        d += " 0";
+    }
+    d += 'z';
+}
+
+}  // namespace
+
+QByteArray TVectorTarget::Svg() const
+{
+    QByteArray out;
+    out.reserve(qsizetype(shapes_.size()) * 24 + 256);
+    out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    out += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"";
+    AppendNumber(out, width_);
+    out += "\" height=\"";
+    AppendNumber(out, height_);
+    out += "\" viewBox=\"0 0 ";
+    AppendNumber(out, width_);
+    out += ' ';
+    AppendNumber(out, height_);
+    out += "\">\n";
+
+    std::size_t i = 0;
+    while (i < shapes_.size()) {
+        const TShape& first = shapes_[i];
+        if (first.Kind == TKind::Text) {
+            const TText& t = texts_[first.Index];
+            const QFont font = PageFont(t.Font);
+            out += "<text";
+            if (t.Turned) {
+                // The turned cell is text height wide and text width high;
+                // the text runs up from its bottom-left corner.
+                out += " transform=\"translate(";
+                AppendNumber(out, t.X);
+                out += ' ';
+                AppendNumber(out, t.Y + FontTextWidth(t.Font, t.Text));
+                out += ") rotate(-90)\" x=\"0\" y=\"";
+                AppendNumber(out, FontAscent(t.Font));
+            } else {
+                out += " x=\"";
+                AppendNumber(out, t.X);
+                out += "\" y=\"";
+                AppendNumber(out, t.Y + FontAscent(t.Font));
+            }
+            out += "\" font-family=\"";
+            out += XmlText(t.Font.Face);
+            const QString family = FontFamily(t.Font);
+            if (family.compare(t.Font.Face, Qt::CaseInsensitive) != 0) {
+                out += ", ";
+                out += XmlText(family);
+            }
+            out += "\" font-size=\"";
+            AppendNumber(out, font.pixelSize());
+            out += "px\"";
+            if (t.Font.Bold) out += " font-weight=\"bold\"";
+            if (t.Font.Italic) out += " font-style=\"italic\"";
+            out += " fill=\"";
+            out += Colour(first.Colour);
+            out += "\" xml:space=\"preserve\">";
+            out += XmlText(QString::fromLatin1(t.Text));
+            out += "</text>\n";
+            ++i;
+            continue;
+        }
+        // A run of shapes of the same style: one path.
+        std::size_t end = i + 1;
+        const auto sameStyle = [&](const TShape& s) {
+            return s.Kind == first.Kind && s.Colour == first.Colour && s.Width == first.Width && s.Round == first.Round;
+        };
+        while (end < shapes_.size() && sameStyle(shapes_[end])) ++end;
+        QByteArray d;
+        for (std::size_t k = i; k < end; ++k) {
+            const TShape& s = shapes_[k];
+            switch (s.Kind) {
+            case TKind::Box:
+                d += 'M';
+                AppendNumber(d, s.X1);
+                d += ' ';
+                AppendNumber(d, s.Y1);
+                d += 'h';
+                AppendNumber(d, s.X2 - s.X1);
+                d += 'v';
+                AppendNumber(d, s.Y2 - s.Y1);
+                d += 'h';
+                AppendNumber(d, s.X1 - s.X2);
+                d += 'z';
+                break;
+            case TKind::Stroke:
+                d += 'M';
+                AppendNumber(d, s.X1);
+                d += ' ';
+                AppendNumber(d, s.Y1);
+                d += 'L';
+                AppendNumber(d, s.X2);
+                d += ' ';
+                AppendNumber(d, s.Y2);
+                break;
+            case TKind::Disc: AppendEllipse(d, s.X1, s.Y1, s.X2, s.Y2); break;
+            case TKind::Ring:
+                AppendEllipse(d, s.X1, s.Y1, s.X2, s.Y2);
+                if (s.X2 - s.X1 > 2 * s.Width && s.Y2 - s.Y1 > 2 * s.Width)
+                    AppendEllipse(d, s.X1 + s.Width, s.Y1 + s.Width, s.X2 - s.Width, s.Y2 - s.Width);
+                break;
+            case TKind::Text: break;
+            }
+        }
+        out += "<path";
+        if (first.Kind == TKind::Stroke) {
+            out += " fill=\"none\" stroke=\"";
+            out += Colour(first.Colour);
+            out += "\" stroke-width=\"";
+            AppendNumber(out, first.Width);
+            out += first.Round ? "\" stroke-linecap=\"round\" stroke-linejoin=\"round\""
+                               : "\" stroke-linecap=\"square\"";
+        } else {
+            out += " fill=\"";
+            out += Colour(first.Colour);
+            out += '"';
+            if (first.Kind == TKind::Ring) out += " fill-rule=\"evenodd\"";
+        }
+        out += " d=\"";
+        out += d;
+        out += "\"/>\n";
+        i = end;
+    }
+    out += "</svg>\n";
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+// Painting (PDF pages)
+
+void TVectorTarget::Paint(QPainter& painter) const
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    std::size_t i = 0;
+    while (i < shapes_.size()) {
+        const TShape& first = shapes_[i];
+        if (first.Kind == TKind::Text) {
+            const TText& t = texts_[first.Index];
+            painter.setFont(PageFont(t.Font));
+            painter.setPen(QColor::fromRgb(first.Colour));
+            const QString text = ShownText(QString::fromLatin1(t.Text));
+            if (t.Turned) {
+                painter.save();
+                painter.translate(t.X, t.Y + FontTextWidth(t.Font, t.Text));
+                painter.rotate(-90);
+                painter.drawText(QPointF(0, FontAscent(t.Font)), text);
+                painter.restore();
+            } else {
+                painter.drawText(QPointF(t.X, t.Y + FontAscent(t.Font)), text);
+            }
+            ++i;
+            continue;
+        }
+        std::size_t end = i + 1;
+        while (end < shapes_.size() && shapes_[end].Kind == first.Kind && shapes_[end].Colour == first.Colour &&
+               shapes_[end].Width == first.Width && shapes_[end].Round == first.Round)
+            ++end;
+        QPainterPath path;
+        if (first.Kind == TKind::Ring) path.setFillRule(Qt::OddEvenFill);
+        for (std::size_t k = i; k < end; ++k) {
+            const TShape& s = shapes_[k];
+            switch (s.Kind) {
+            case TKind::Box: path.addRect(QRectF(QPointF(s.X1, s.Y1), QPointF(s.X2, s.Y2))); break;
+            case TKind::Stroke:
+                path.moveTo(s.X1, s.Y1);
+                path.lineTo(s.X2, s.Y2);
+                break;
+            case TKind::Disc: path.addEllipse(QRectF(QPointF(s.X1, s.Y1), QPointF(s.X2, s.Y2))); break;
+            case TKind::Ring:
+                path.addEllipse(QRectF(QPointF(s.X1, s.Y1), QPointF(s.X2, s.Y2)));
+                if (s.X2 - s.X1 > 2 * s.Width && s.Y2 - s.Y1 > 2 * s.Width)
+                    path.addEllipse(QRectF(QPointF(s.X1 + s.Width, s.Y1 + s.Width), QPointF(s.X2 - s.Width, s.Y2 - s.Width)));
+                break;
+            case TKind::Text: break;
+            }
+        }
+        const QColor colour = QColor::fromRgb(first.Colour);
+        if (first.Kind == TKind::Stroke) {
+            QPen pen(colour, first.Width, Qt::SolidLine, first.Round ? Qt::RoundCap : Qt::SquareCap,
+                     first.Round ? Qt::RoundJoin : Qt::MiterJoin);
+            painter.strokePath(path, pen);
+        } else {
+            painter.fillPath(path, colour);
+        }
+        i = end;
+    }
+    painter.restore();
+}

@@ -1,0 +1,90 @@
+#pragma once
+// The vector writer: a drawing target that keeps what is drawn on it as
+// shapes and texts, and writes them as an SVG document or paints them on any
+// QPainter (a PDF page).
+//
+// Geometry is placed so that a renderer at 1:1 lights the pixels the raster
+// surface paints: boxes lie on pixel edges, strokes run along pixel centres
+// (for even pen widths along the pixel edge the pen's stamp is centred on)
+// and end on the centre of the last pixel the raster paints, so the end pixel
+// stays out; dashes are the raster's on-runs, counted in pixel steps as the
+// raster counts them; filled ellipses are the ellipse inscribed in the box,
+// whose pixel centres are the raster's shape. Component bodies arrive as
+// pixel runs and are written as the rectangles they merge into. Texts stay
+// texts, in their font's family and pixel size, on the baseline of the cell
+// the raster puts them in.
+//
+// Coordinates are page pixels; the page is (0, 0, width, height).
+
+#include <QByteArray>
+#include <QRgb>
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+#include "app/Drawtarget.h"
+
+class QPainter;
+
+class TVectorTarget final : public TDrawTarget {
+public:
+    TVectorTarget(int width, int height);
+
+    int Width() const override { return width_; }
+    int Height() const override { return height_; }
+
+    void MoveTo(int x, int y) override;
+    void LineTo(int x, int y) override;
+    void Polyline(const std::vector<QPoint>& points) override;
+    void Rectangle(int x1, int y1, int x2, int y2) override;
+    void Ellipse(int x1, int y1, int x2, int y2) override;
+    void FillRect(int x1, int y1, int x2, int y2) override;
+    void TextOut(int x, int y, const QByteArray& text) override;
+    void TurnedTextOut(int x, int y, const QByteArray& text) override;
+    void DrawRuns(const TRasterRuns& runs, int x, int y) override;
+
+    // The SVG document: viewBox "0 0 width height", one element per run of
+    // shapes of the same style, every text a <text> element.
+    QByteArray Svg() const;
+    // Paints everything on a painter whose coordinates are page pixels.
+    void Paint(QPainter& painter) const;
+
+    // Number of shapes and texts kept.
+    std::size_t ShapeCount() const { return shapes_.size(); }
+
+private:
+    enum class TKind : std::uint8_t {
+        Box,      // filled rectangle X1, Y1 .. X2, Y2
+        Stroke,   // line from (X1, Y1) to (X2, Y2) of Width, square or round ends
+        Disc,     // filled ellipse in the box X1, Y1 .. X2, Y2
+        Ring,     // the band between the ellipse of the box and the one of the box shrunk by Width
+        Text,     // texts_[Index]
+    };
+    struct TShape {
+        TKind Kind;
+        bool Round;  // strokes: round ends and joins (pens of 4 pixels and more)
+        QRgb Colour;
+        float Width;
+        double X1, Y1, X2, Y2;
+        std::uint32_t Index;
+    };
+    struct TText {
+        QByteArray Text;
+        TFont Font;
+        int X, Y;  // the cell's top-left corner
+        bool Turned;
+    };
+
+    // One pen stroke from a to b as the raster draws it (end pixel left
+    // out, the dash pattern going on from dashPhase_).
+    void StrokeSegment(QPoint a, QPoint b);
+    void AddBox(long long x1, long long y1, long long x2, long long y2, QRgb colour);
+    void AddStroke(double x1, double y1, double x2, double y2, int width, QRgb colour);
+    // Whether a box (with a margin) can reach the page.
+    bool Visible(double x1, double y1, double x2, double y2, double margin) const;
+
+    int width_, height_;
+    long long dashPhase_ = 0;
+    std::vector<TShape> shapes_;
+    std::vector<TText> texts_;
+};

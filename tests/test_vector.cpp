@@ -1,0 +1,326 @@
+// Vector pages: a drawing loaded and drawn without any window, written as SVG
+// and PDF; rendered again at 1:1 by another renderer they light the pixels of
+// our raster page, and every text stays a text.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPaintEngine>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPrinter>
+#include <QProcess>
+#include <QSvgRenderer>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+
+#include "Q01Builder.h"
+#include "Q01Component.h"
+#include "Q01DenseSheet.h"
+#include "app/Quorvprint.h"
+#include "app/Surface.h"
+#include "app/Vectortarget.h"
+#include "drawing/Drawing.h"
+#include "drawing/Objectsettings.h"
+
+using q01::operator+=;
+
+namespace {
+
+// Settings of every kind without any window: the five line types with all
+// dash styles and a wide pen, visible texts only when asked for.
+class StubSettings : public ILineSettings,
+                     public IJunctionSettings,
+                     public IAnnotateSettings,
+                     public IDocBoxSettings,
+                     public IBitmapSettings {
+public:
+    explicit StubSettings(bool texts) : texts_(texts)
+    {
+        pens_[0] = TPen{0x000000, psSolid, 1};
+        pens_[1] = TPen{0x800000, psDash, 1};
+        pens_[2] = TPen{0x008000, psDot, 1};
+        pens_[3] = TPen{0x0000FF, psSolid, 3};
+        pens_[4] = TPen{0x808000, psDashDotDot, 1};
+        pens_[5] = TPen{0x00A0A0, psSolid, 6};
+        settings.LineData = this;
+        settings.Junction = this;
+        settings.Annotate = this;
+        settings.DocBox = this;
+        settings.Bitmap = this;
+    }
+    const TPen& GetPen(int lineType) override { return pens_[lineType >= 1 && lineType <= 5 ? lineType - 1 : 5]; }
+    bool IsVisible() const override { return true; }
+    int GetDiameter() const override { return 4; }
+    TColor GetColour() const override { return 0x0000C0; }
+    void ApplyFont(TFont& font, int n) const override
+    {
+        font.Face = QStringLiteral("Arial Narrow");
+        font.Size = 8 + 2 * n;
+        font.Colour = 0x004000;
+    }
+    bool MasterVisible() const override { return true; }
+    bool DesigVisible() const override { return texts_; }
+    bool ValueVisible() const override { return texts_; }
+    bool PinNumVisible() const override { return texts_; }
+    bool PinStrVisible() const override { return texts_; }
+    TFont DesigFont() const override { return Font(10, 0x000080); }
+    TFont ValueFont() const override { return Font(8, 0x800080); }
+    TFont PinNumFont() const override { return Font(6, 0x000000); }
+    TFont PinStrFont() const override { return Font(7, 0x0000FF); }
+
+    TObjectSettings settings;
+
+private:
+    static TFont Font(int size, TColor colour)
+    {
+        TFont font;
+        font.Face = QStringLiteral("Arial Narrow");
+        font.Size = size;
+        font.Colour = colour;
+        return font;
+    }
+    bool texts_;
+    TPen pens_[6];
+};
+
+// Annotations hide themselves when texts are off.
+class NoTextAnnotations : public IAnnotateSettings {
+public:
+    bool IsVisible() const override { return false; }
+    void ApplyFont(TFont&, int) const override {}
+};
+
+// A picture that another painter draws on without smoothing: the SVG
+// renderer turns antialiasing on for itself, and this device's engine passes
+// everything on to a painter on the image except that.
+class AliasedImage : public QPaintDevice {
+public:
+    explicit AliasedImage(QSize size) : image(size, QImage::Format_RGB32), engine_(this) { image.fill(Qt::white); }
+    QPaintEngine* paintEngine() const override { return &engine_; }
+    QImage image;
+
+protected:
+    int metric(PaintDeviceMetric metric) const override
+    {
+        switch (metric) {
+        case PdmWidth: return image.width();
+        case PdmHeight: return image.height();
+        case PdmDepth: return 32;
+        case PdmDpiX:
+        case PdmDpiY:
+        case PdmPhysicalDpiX:
+        case PdmPhysicalDpiY: return 96;
+        case PdmDevicePixelRatio: return 1;
+        case PdmDevicePixelRatioScaled: return int(devicePixelRatioFScale());
+        default: return QPaintDevice::metric(metric);
+        }
+    }
+
+private:
+    class Engine : public QPaintEngine {
+    public:
+        explicit Engine(AliasedImage* device) : QPaintEngine(AllFeatures), device_(device) {}
+        bool begin(QPaintDevice*) override { return inner_.begin(&device_->image); }
+        bool end() override { return inner_.end(); }
+        void updateState(const QPaintEngineState& state) override
+        {
+            const auto dirty = state.state();
+            if (dirty & DirtyPen) inner_.setPen(state.pen());
+            if (dirty & DirtyBrush) inner_.setBrush(state.brush());
+            if (dirty & DirtyBrushOrigin) inner_.setBrushOrigin(state.brushOrigin());
+            if (dirty & DirtyFont) inner_.setFont(state.font());
+            if (dirty & DirtyTransform) inner_.setTransform(state.transform());
+            if (dirty & DirtyOpacity) inner_.setOpacity(state.opacity());
+            if (dirty & DirtyCompositionMode) inner_.setCompositionMode(state.compositionMode());
+            if (dirty & DirtyClipEnabled) inner_.setClipping(state.isClipEnabled());
+            if (dirty & DirtyClipPath) inner_.setClipPath(state.clipPath(), state.clipOperation());
+            if (dirty & DirtyClipRegion) inner_.setClipRegion(state.clipRegion(), state.clipOperation());
+            inner_.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing, false);
+        }
+        void drawPath(const QPainterPath& path) override { inner_.drawPath(path); }
+        void drawPolygon(const QPointF* points, int count, PolygonDrawMode mode) override
+        {
+            if (mode == PolylineMode)
+                inner_.drawPolyline(points, count);
+            else
+                inner_.drawPolygon(points, count, mode == WindingMode ? Qt::WindingFill : Qt::OddEvenFill);
+        }
+        void drawPixmap(const QRectF& r, const QPixmap& pixmap, const QRectF& source) override
+        {
+            inner_.drawPixmap(r, pixmap, source);
+        }
+        void drawImage(const QRectF& r, const QImage& image, const QRectF& source, Qt::ImageConversionFlags) override
+        {
+            inner_.drawImage(r, image, source);
+        }
+        void drawTextItem(const QPointF& p, const QTextItem& item) override { inner_.drawTextItem(p, item); }
+        Type type() const override { return User; }
+
+    private:
+        AliasedImage* device_;
+        QPainter inner_;
+    };
+    mutable Engine engine_;
+};
+
+QImage Render(const QByteArray& svg, QSize size)
+{
+    QSvgRenderer renderer(svg);
+    EXPECT_TRUE(renderer.isValid());
+    AliasedImage target(size);
+    QPainter painter(&target);
+    renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
+    painter.end();
+    return target.image;
+}
+
+// Of the pixels that are ink (not white) in either picture, the share that
+// has the same colour in both.
+double InkAgreement(const QImage& a, const QImage& b)
+{
+    long long ink = 0, same = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const QRgb* ra = reinterpret_cast<const QRgb*>(a.constScanLine(y));
+        const QRgb* rb = reinterpret_cast<const QRgb*>(b.constScanLine(y));
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb pa = ra[x] | 0xFF000000u, pb = rb[x] | 0xFF000000u;
+            if (pa == 0xFFFFFFFFu && pb == 0xFFFFFFFFu) continue;
+            ++ink;
+            same += pa == pb;
+        }
+    }
+    return ink == 0 ? 1.0 : double(same) / double(ink);
+}
+
+// Every object kind, every line type, components in all eight orientations
+// with pin circles and wedges, document boxes without lines of text.
+q01::Bytes EveryKind()
+{
+    q01::DenseSheetLayout layout = q01::DenseA2();
+    layout.annotations = 0;
+    layout.docBoxLines = 0;
+    q01::Bytes bytes = q01::DenseSheet(layout);
+    bytes += q01::Line(100, 100, 2000, 1400, 1);  // a long diagonal
+    bytes += q01::Line(2100, 100, 300, 1500, 4);  // and a wide one
+    bytes += q01::Line(50, 1500, 2200, 1500, 2);  // dashed across the page
+    bytes += q01::Line(60000, 900, 1000, 900, 1); // from far off the page
+    return bytes;
+}
+
+}  // namespace
+
+TEST(VectorPage, RenderedAtOneToOneItLightsTheRasterPagesPixels)
+{
+    ASSERT_TRUE(QApplication::topLevelWidgets().isEmpty());
+    StubSettings stub(false);
+    NoTextAnnotations noAnnotations;
+    stub.settings.Annotate = &noAnnotations;
+    TDrawing drawing;
+    const q01::Bytes bytes = EveryKind();
+    const TLoadResult result = drawing.Load(bytes.data(), bytes.size());
+    ASSERT_TRUE(result.Complete);
+    const QSize page = drawing.Page().Size;
+    ASSERT_EQ(page, QSize(2230, 1570));
+
+    TVectorTarget vector(page.width(), page.height());
+    drawing.Paint(vector, stub.settings);
+    const QImage rendered = Render(vector.Svg(), page);
+    for (const bool stepByStep : {false, true}) {
+        TSurface raster(page.width(), page.height());
+        raster.StepByStep = stepByStep;
+        drawing.Paint(raster, stub.settings);
+        const double agreement = InkAgreement(raster.Image(), rendered);
+        std::cout << "[ note ] ink agreement " << (stepByStep ? "step by step" : "cached") << ": " << agreement * 100
+                  << " %\n";
+        EXPECT_GE(agreement, 0.97);
+    }
+    EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty());  // no window was made
+}
+
+namespace {
+
+// A drawing of every kind of text: a component with pin numbers and names
+// (one pin turned), an annotation, a document box, and the sheet's zones.
+q01::Bytes Texts()
+{
+    q01::Bytes bytes = q01::Header(0);
+    q01::Component r;
+    r.designation = "R17";
+    r.packageText = "0805";
+    r.valueText = "4k7";
+    r.anchorX = 300;
+    r.anchorY = 300;
+    r.designationX = 300;
+    r.designationY = 270;
+    r.valueX = 300;
+    r.valueY = 345;
+    r.parts = {q01::ComponentPart{0, 4, 2}};
+    q01::ComponentPin left;
+    left.number = "1";
+    left.name = "IN";
+    left.side = q01::sideLeft;
+    left.offsetUnits = 1;
+    q01::ComponentPin top;
+    top.number = "2";
+    top.name = "CLK";
+    top.side = q01::sideTop;
+    top.offsetUnits = 2;
+    r.pins = {left, top};
+    bytes += q01::ComponentRecord(r);
+    bytes += q01::Annotation(500, 200, 1, "TEST POINT & <A>");
+    bytes += q01::DocBox(700, 500, 1000, 650, {"Title: Amplifier", "Rev B"});
+    return bytes;
+}
+
+QStringList TextElements(const QByteArray& svg)
+{
+    QStringList texts;
+    QXmlStreamReader xml(svg);
+    while (!xml.atEnd()) {
+        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("text"))
+            texts << xml.readElementText();
+    }
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    return texts;
+}
+
+}  // namespace
+
+TEST(VectorPage, EveryTextIsATextInTheSvgAndInThePdf)
+{
+    StubSettings stub(true);
+    TDrawing drawing;
+    const q01::Bytes bytes = Texts();
+    ASSERT_TRUE(drawing.Load(bytes.data(), bytes.size()).Complete);
+    TVectorTarget vector(1110, 720);
+    drawing.Paint(vector, stub.settings);
+    const QByteArray svg = vector.Svg();
+    EXPECT_TRUE(svg.contains("viewBox=\"0 0 1110 720\""));
+    EXPECT_EQ(TextElements(svg), (QStringList{"1", "1", "2", "2", "3", "3", "4", "4", "A", "A", "B", "B", "C", "C", "D",
+                                              "D", "R17", "0805", "1", "2", "IN", "CLK", "TEST POINT & <A>",
+                                              "Title: Amplifier", "Rev B"}));
+    // The turned pin name of the top pin reads upwards.
+    EXPECT_TRUE(svg.contains("rotate(-90)\" x=\"0\""));
+    EXPECT_TRUE(svg.contains("font-family=\"Arial Narrow"));
+
+    // The PDF: searchable text and no page-sized picture.
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("texts.pdf"));
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        ASSERT_TRUE(PrintVectorPage(printer, QStringLiteral("texts.q01"), vector).has_value());
+    }
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-raw"), pdf, QStringLiteral("-")});
+    ASSERT_TRUE(text.waitForFinished(30000));
+    const QString extracted = QString::fromUtf8(text.readAllStandardOutput());
+    for (const char* expected : {"R17", "0805", "TEST POINT & <A>", "Title: Amplifier", "Rev B", "CLK"})
+        EXPECT_TRUE(extracted.contains(QLatin1String(expected))) << expected << " in " << extracted.toStdString();
+    QProcess images;
+    images.start(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf});
+    ASSERT_TRUE(images.waitForFinished(30000));
+    EXPECT_EQ(QString::fromUtf8(images.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts).size(), 2)
+        << "only the heading lines of the list, no picture";
+}
