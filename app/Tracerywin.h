@@ -77,13 +77,22 @@ public:
     void Help2Click();
     void RecentFileClick();
 
-    // View ▸ Zoom In, Zoom Out, Actual Size and Ctrl + mouse wheel. ZoomTo
+    // View ▸ Zoom In, Zoom Out, Actual Size and Ctrl + mouse wheel (zoom in
+    // the units of TPageImage). ZoomTo
     // keeps the page pixel under `anchor` (viewport coordinates; the middle
     // of the view when none is given) where it is.
     void miZoomInClick();
     void miZoomOutClick();
     void miActualSizeClick();
-    void ZoomTo(int percent, std::optional<QPoint> anchor = std::nullopt);
+    void ZoomTo(int zoom, std::optional<QPoint> anchor = std::nullopt);
+    // View ▸ Fit Page and Fit Width: the largest zoom at which the page (its
+    // width) fits the view as it is now.
+    void miFitPageClick();
+    void miFitWidthClick();
+    int FitZoom(bool widthOnly) const;
+    // View ▸ Page Start and Page End: the page's top-left and bottom-right corner.
+    void miPageStartClick();
+    void miPageEndClick();
 
     // Drawings dropped on the window: the local *.q01 files among the URLs.
     static QStringList DroppedDrawings(const QMimeData* data);
@@ -146,6 +155,8 @@ private:
     void WritePng(const QString& drawingPath);
     void WritePdf(const QString& drawingPath);
     void SetPanel(int panel, const QString& text);
+    // Middle-button panning over the view; true when it took the event.
+    bool Pan(QEvent* event);
 
     QStringList args_;
     std::vector<QLabel*> panels_;
@@ -160,6 +171,7 @@ private:
     int paintCount_ = 0;
     std::unique_ptr<QPrinter> printer_;
     int wheelRemainder_ = 0;  // wheel turns below one notch, kept for the next
+    std::optional<QPoint> panFrom_;  // global pointer position of a middle-button drag
 };
 
 extern TForm1* Form1;
