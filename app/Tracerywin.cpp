@@ -29,6 +29,7 @@
 #include <optional>
 
 #include "app/Dialogs.h"
+#include "app/Findbar.h"
 #include "app/Help.h"
 #include "app/Preview.h"
 #include "app/Quorvprint.h"
@@ -150,6 +151,11 @@ TForm1::TForm1(const QStringList& args, QWidget* parent) : QMainWindow(parent), 
     CreateMenu();
     AssignShortcuts();
     CreateStatusBar();
+    FindBar1 = new TFindBar(this);
+    addToolBar(Qt::BottomToolBarArea, FindBar1);
+    connect(FindBar1, &TFindBar::FindNext, this, &TForm1::miFindNextClick);
+    connect(FindBar1, &TFindBar::FindPrevious, this, &TForm1::miFindPreviousClick);
+    connect(FindBar1, &TFindBar::Closed, this, &TForm1::EndFind);
 
     IniFileName = SettingsFileName();
     OpenDialogDir = QFileInfo(QCoreApplication::applicationFilePath()).absolutePath();
@@ -201,6 +207,11 @@ void TForm1::CreateMenu()
     separator(file, "N1");
     action(file, "miFileExit", QStringLiteral("E&xit"), &TForm1::miFileExitClick);
 
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    action(edit, "miFind", QStringLiteral("&Find…"), &TForm1::miFindClick);
+    action(edit, "miFindNext", QStringLiteral("Find &Next"), &TForm1::miFindNextClick);
+    action(edit, "miFindPrevious", QStringLiteral("Find &Previous"), &TForm1::miFindPreviousClick);
+
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     action(view, "miFont", QStringLiteral("&Font"), &TForm1::miFontClick);
     action(view, "miRepaint", QStringLiteral("&Repaint"), &TForm1::miRepaintClick);
@@ -248,6 +259,15 @@ void TForm1::CreateStatusBar()
         label->setFrameShape(QFrame::Panel);
         label->setFrameShadow(QFrame::Sunken);
         StatusBar1->addWidget(label);
+        panels_.push_back(label);
+    }
+    // After them: the sheet zone under the pointer, and the find messages.
+    for (int width : {45, 0}) {
+        auto* label = new QLabel;
+        if (width > 0) label->setFixedWidth(width);
+        label->setFrameShape(QFrame::Panel);
+        label->setFrameShadow(QFrame::Sunken);
+        StatusBar1->addWidget(label, width > 0 ? 0 : 1);
         panels_.push_back(label);
     }
     setStatusBar(StatusBar1);
@@ -365,6 +385,8 @@ void TForm1::ClearObjects()
     for (auto& object : Objects) object.reset();
     Objects.clear();
     CurrentBitmap = nullptr;
+    found_ = nullptr;
+    if (Image1) Image1->SetHighlight(std::nullopt);
     scannedObjects_.clear();  // new objects may take the old ones' addresses
     components_.clear();
 }
@@ -566,6 +588,8 @@ void TForm1::FormMouseMove(int x, int y)
     CanvasBrush.Style = bsClear;
     CanvasPen.Style = psSolid;
     CanvasPen.Colour = clRed;
+    const QString zone = Page().Size.isEmpty() ? QString() : SheetZone(QPoint(x, y), Page().Size);
+    if (panels_[zonePanel]->text() != zone) SetPanel(zonePanel, zone);
     // The components among the objects, in list order; an object's class
     // never changes, so they are looked up again only when the list has.
     const bool same = Objects.size() == scannedObjects_.size() &&
@@ -607,6 +631,58 @@ void TForm1::Image1Click()
         frmBmpDebug->Inspect(*CurrentBitmap);
     else if (!CurrentBitmap)
         Dialogs().ShowMessage(QStringLiteral("Please click over a bitmap"));
+}
+
+// -------------------------------------------------------------------- find
+
+void TForm1::miFindClick() { FindBar1->Open(); }
+void TForm1::miFindNextClick() { FindStep(true); }
+void TForm1::miFindPreviousClick() { FindStep(false); }
+
+void TForm1::FindStep(bool forward)
+{
+    const QString text = FindBar1->Text();
+    if (text.isEmpty()) {
+        FindBar1->Open();  // nothing to look for yet: ask for it
+        return;
+    }
+    const std::vector<Bitmap*> matches = FindComponents(Objects, text);
+    if (matches.empty()) {
+        found_ = nullptr;
+        Image1->SetHighlight(std::nullopt);
+        FindBar1->SetNotFound(true);
+        SetPanel(findPanel, QStringLiteral("No component matches '%1'").arg(text));
+        return;
+    }
+    // On from the component found last, when it matches still; else from the first (last).
+    const std::size_t n = matches.size();
+    const auto at = std::find(matches.begin(), matches.end(), found_);
+    std::size_t index = forward ? 0 : n - 1;
+    if (at != matches.end()) index = (std::size_t(at - matches.begin()) + (forward ? 1 : n - 1)) % n;
+    found_ = matches[index];
+    FindBar1->SetNotFound(false);
+    bool valid = false;
+    const TRect r = found_->GetRect(valid);
+    const QRect page(QPoint(r.Left, r.Top), QPoint(r.Right, r.Bottom));
+    Image1->SetHighlight(page);
+    ShowInMiddle(page);
+    SetPanel(findPanel, QStringLiteral("%1 of %2: %3").arg(index + 1).arg(n).arg(QString::fromLatin1(found_->GetName())));
+}
+
+void TForm1::EndFind()
+{
+    found_ = nullptr;
+    Image1->SetHighlight(std::nullopt);
+    SetPanel(findPanel, QString());
+    ScrollBox1->setFocus();
+}
+
+void TForm1::ShowInMiddle(const QRect& pageRect)
+{
+    const QPoint centre = Image1->mapTo(ScrollBox1->widget(), Image1->ShownRect(pageRect).center());
+    QWidget* viewport = ScrollBox1->viewport();
+    ScrollBox1->horizontalScrollBar()->setValue(centre.x() - viewport->width() / 2);
+    ScrollBox1->verticalScrollBar()->setValue(centre.y() - viewport->height() / 2);
 }
 
 // -------------------------------------------------------------- menu actions
@@ -750,6 +826,9 @@ void TForm1::AssignShortcuts()
         {"miZoomIn", QKeySequence::ZoomIn, {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)}},
         {"miZoomOut", QKeySequence::ZoomOut, {QKeySequence(Qt::CTRL | Qt::Key_Minus)}},
         {"miActualSize", std::nullopt, {QKeySequence(Qt::CTRL | Qt::Key_0)}},
+        {"miFind", QKeySequence::Find, {QKeySequence(Qt::CTRL | Qt::Key_F)}},
+        {"miFindNext", std::nullopt, {QKeySequence(Qt::Key_F3)}},
+        {"miFindPrevious", std::nullopt, {QKeySequence(Qt::SHIFT | Qt::Key_F3)}},
         {"miFitPage", std::nullopt, {QKeySequence(Qt::Key_Home)}},
         {"miFitWidth", std::nullopt, {QKeySequence(Qt::SHIFT | Qt::Key_Home)}},
         {"miPageStart", std::nullopt, {QKeySequence(Qt::CTRL | Qt::Key_Home)}},

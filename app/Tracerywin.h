@@ -26,6 +26,7 @@ class Bitmap;
 class TRecentFiles;
 class TValWin;
 class TfrmHelp;
+class TFindBar;
 class QPrinter;
 
 class TForm1 : public QMainWindow {
@@ -94,6 +95,16 @@ public:
     void miPageStartClick();
     void miPageEndClick();
 
+    // Edit ▸ Find (shows the find bar), Find Next and Find Previous: the
+    // components matching the find bar's text in natural designation order,
+    // going round at either end; the one found is outlined on the view,
+    // scrolled to its middle and named in the status bar.
+    void miFindClick();
+    void miFindNextClick();
+    void miFindPreviousClick();
+    // Scrolls the view so that the middle of a page rectangle is in its middle.
+    void ShowInMiddle(const QRect& pageRect);
+
     // Drawings dropped on the window: the local *.q01 files among the URLs.
     static QStringList DroppedDrawings(const QMimeData* data);
 
@@ -127,6 +138,11 @@ public:
     QStatusBar* StatusBar1 = nullptr;
     TfrmHelp* frmHelp = nullptr;
     TValWin* ValWin1 = nullptr;
+    TFindBar* FindBar1 = nullptr;
+    // Status bar panels: 0 to 11 the component under the pointer, then the
+    // sheet zone under the pointer and the find messages.
+    static constexpr int zonePanel = 12;
+    static constexpr int findPanel = 13;
     QString PanelText(int panel) const;
     int PaintCount() const { return paintCount_; }
     QAction* MenuAction(const QString& name) const;
@@ -157,6 +173,8 @@ private:
     void SetPanel(int panel, const QString& text);
     // Middle-button panning over the view; true when it took the event.
     bool Pan(QEvent* event);
+    void FindStep(bool forward);
+    void EndFind();  // the find bar closed
 
     QStringList args_;
     std::vector<QLabel*> panels_;
@@ -171,7 +189,8 @@ private:
     int paintCount_ = 0;
     std::unique_ptr<QPrinter> printer_;
     int wheelRemainder_ = 0;  // wheel turns below one notch, kept for the next
-    std::optional<QPoint> panFrom_;  // global pointer position of a middle-button drag
+    std::optional<QPoint> panFrom_;
+    Bitmap* found_ = nullptr;  // the component found last  // global pointer position of a middle-button drag
 };
 
 extern TForm1* Form1;

@@ -3,6 +3,8 @@
 #include "AppFixture.h"
 
 #include <QAction>
+#include <QLineEdit>
+#include <QMenuBar>
 #include <QCoreApplication>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -10,6 +12,7 @@
 
 #include "Q01Component.h"
 #include "app/Areareduction.h"
+#include "app/Findbar.h"
 
 namespace {
 // A component whose body covers (x, y)..(x + 21, y + 31).
@@ -190,4 +193,106 @@ TEST_F(ViewTest, MiddleDragAndTheKeysMoveThePage)
     EXPECT_EQ(f.MenuAction("miFitPage")->shortcut(), QKeySequence(Qt::Key_Home));
     EXPECT_EQ(f.MenuAction("miPageStart")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Home));
     f.miFileExitClick();
+}
+
+namespace {
+q01::Bytes Part(std::uint16_t x, std::uint16_t y, const std::string& name, const std::string& value,
+                const std::string& package)
+{
+    q01::Component c;
+    c.designation = name;
+    c.valueText = value;
+    c.packageText = package;
+    c.anchorX = x, c.anchorY = y;
+    c.parts = {{0, 2, 3}};
+    return q01::ComponentRecord(c);
+}
+}  // namespace
+
+TEST_F(ViewTest, FindGoesThroughMatchesInDesignationOrderRoundAndSaysWhenNoneMatches)
+{
+    // "u7" is in four designations or values (not R1's "SOT23-u"), in this file order.
+    TForm1& f = Start({Write("a.q01", Cat({q01::Header(4), Part(2200, 1500, "U777", "LM358", "SO8"),
+                                           Part(200, 300, "U7", "NE555", "DIP8"), Part(400, 300, "R1", "10k", "SOT23-u"),
+                                           Part(600, 300, "C3", "4U7", "0805"), Part(800, 300, "U77", "TL072", "so8")}))});
+    ShowWithView(f, {1000, 400});
+    const QImage page = f.Image1->Surface().Image().copy();
+    EXPECT_EQ(f.MenuAction("miFind")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
+    EXPECT_EQ(f.MenuAction("miFindNext")->shortcut(), QKeySequence(Qt::Key_F3));
+    EXPECT_EQ(f.MenuAction("miFindPrevious")->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F3));
+    QStringList menus;
+    for (QAction* menu : f.menuBar()->actions()) menus << menu->text();
+    EXPECT_EQ(menus.mid(0, 3), (QStringList{"&File", "&Edit", "&View"}));
+
+    f.MenuAction("miFind")->trigger();
+    EXPECT_TRUE(f.FindBar1->isVisible());
+    QTest::keyClicks(f.FindBar1->edFind, "u7");
+    QStringList seen;
+    for (int i = 0; i < 5; ++i) {
+        f.MenuAction("miFindNext")->trigger();
+        seen << f.PanelText(TForm1::findPanel);
+    }
+    f.MenuAction("miFindPrevious")->trigger();
+    seen << f.PanelText(TForm1::findPanel);
+    EXPECT_EQ(seen, (QStringList{"1 of 4: C3", "2 of 4: U7", "3 of 4: U77", "4 of 4: U777", "1 of 4: C3", "4 of 4: U777"}));
+
+    // The component found is outlined in the middle of the view at every
+    // zoom; the page itself is not drawn on.
+    QWidget* viewport = f.ScrollBox1->viewport();
+    const QRect u777(QPoint(2200, 1500), QPoint(2221, 1531));
+    EXPECT_EQ(f.Image1->Highlight(), u777);
+    for (int zoom : {100 * Percent, 25 * Percent}) {
+        f.ZoomTo(zoom);
+        f.MenuAction("miFindNext")->trigger();
+        f.MenuAction("miFindPrevious")->trigger();
+        ASSERT_EQ(f.PanelText(TForm1::findPanel), "4 of 4: U777");
+        const QRect shown = f.Image1->ShownRect(u777);
+        EXPECT_EQ(f.Image1->mapTo(viewport, shown.center()), QPoint(viewport->width() / 2, viewport->height() / 2)) << zoom;
+        const QImage view = f.Image1->grab().toImage();
+        EXPECT_EQ(view.pixel(shown.left() - 4, shown.center().y()), qRgb(255, 96, 0)) << zoom;
+        EXPECT_EQ(view.pixel(shown.center().x(), shown.bottom() + 6), qRgb(255, 96, 0)) << zoom;
+        EXPECT_NE(view.pixel(shown.left() - 7, shown.center().y()), qRgb(255, 96, 0)) << zoom;
+    }
+    EXPECT_EQ(Bytes(f.Image1->Surface().Image()), Bytes(page));
+
+    // Matching ignores case and looks at packages too.
+    QTest::keyClick(f.FindBar1->edFind, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(f.FindBar1->edFind, "So8");
+    QTest::keyClick(f.FindBar1->edFind, Qt::Key_Return);
+    EXPECT_EQ(f.PanelText(TForm1::findPanel), "1 of 2: U77");
+    QTest::keyClick(f.FindBar1->edFind, Qt::Key_Return, Qt::ShiftModifier);
+    EXPECT_EQ(f.PanelText(TForm1::findPanel), "2 of 2: U777");
+
+    f.FindBar1->edFind->setText("xyz");
+    f.MenuAction("miFindNext")->trigger();
+    EXPECT_EQ(f.PanelText(TForm1::findPanel), "No component matches 'xyz'");
+    EXPECT_EQ(f.Image1->Highlight(), std::nullopt);
+    EXPECT_TRUE(dialogs.AllTexts.isEmpty());  // no message box
+
+    QTest::keyClick(f.FindBar1->edFind, Qt::Key_Escape);
+    EXPECT_FALSE(f.FindBar1->isVisible());
+    EXPECT_EQ(f.PanelText(TForm1::findPanel), "");
+    f.miFileExitClick();
+}
+
+TEST_F(ViewTest, ZoneOfThePointerFollowsTheSheetTicksBesideTheTwelvePanels)
+{
+    TForm1& f = Start({Write("a.q01", Cat({q01::Header(0), Component(276, 180, "U1")}))});
+    auto zone = [&](int x, int y) {
+        f.FormMouseMove(x, y);
+        return f.PanelText(TForm1::zonePanel);
+    };
+    // A4: the zones change every 276 pixels across and 180 down.
+    EXPECT_EQ(zone(275, 179), "A1");
+    EXPECT_EQ(zone(276, 180), "B2");
+    QStringList panels;
+    for (int i = 0; i < 12; ++i) panels << f.PanelText(i);
+    EXPECT_EQ(panels, (QStringList{"Name", "U1", "Value", "", "Package", "", "Angle", "0", "H Flip", "no", "V Flip", "no"}));
+    EXPECT_EQ(zone(1109, 719), "D4");
+    // A0: every 1114 across and 786 down.
+    f.LoadDrawing(Write("b.q01", q01::Header(4)));
+    EXPECT_EQ(zone(1113, 785), "A1");
+    EXPECT_EQ(zone(1114, 786), "B2");
+    EXPECT_EQ(zone(3342, 2358), "D4");
+    EXPECT_EQ(zone(3341, 2357), "C3");
 }
