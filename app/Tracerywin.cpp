@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -679,6 +680,7 @@ void TForm1::EndFind()
 
 void TForm1::ShowInMiddle(const QRect& pageRect)
 {
+    if (layout()) layout()->activate();  // the view as large as it is about to be (a find bar just shown)
     const QPoint centre = Image1->mapTo(ScrollBox1->widget(), Image1->ShownRect(pageRect).center());
     QWidget* viewport = ScrollBox1->viewport();
     ScrollBox1->horizontalScrollBar()->setValue(centre.x() - viewport->width() / 2);
