@@ -159,9 +159,10 @@ void TPageImage::paintEvent(QPaintEvent* event)
     } else {
         painter.drawImage(r.topLeft(), Enlarged(r));
     }
-    if (highlight_) {
+    const QRect highlighted = highlight_ ? ShownRect(*highlight_) : QRect();
+    if (!highlighted.isEmpty()) {
         const int out = highlightGap + highlightWidth;
-        const QRect around = ShownRect(*highlight_).adjusted(-out, -out, out, out);
+        const QRect around = highlighted.adjusted(-out, -out, out, out);
         const QRect inner = around.adjusted(highlightWidth, highlightWidth, -highlightWidth, -highlightWidth);
         const QColor colour = QColor::fromRgb(highlightColour);
         painter.fillRect(QRect(around.left(), around.top(), around.width(), highlightWidth), colour);
