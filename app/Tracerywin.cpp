@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -19,6 +20,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QUrl>
 #include <QWheelEvent>
@@ -28,6 +30,7 @@
 #include <optional>
 
 #include "app/Dialogs.h"
+#include "app/Findbar.h"
 #include "app/Help.h"
 #include "app/Preview.h"
 #include "app/Quorvprint.h"
@@ -94,6 +97,7 @@ TForm1::TForm1(const QStringList& args, QWidget* parent)
     ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
     ScrollBox1->setWidgetResizable(false);
     ScrollBox1->setFrameShape(QFrame::NoFrame);
+    ScrollBox1->setAlignment(Qt::AlignCenter);  // a page smaller than the view sits in its middle
     auto* content = new QWidget;
     Image1 = new TPageImage(content);
     Image1->move(-1, 0);  // the page image's left column sits one pixel outside the scroll area
@@ -102,6 +106,7 @@ TForm1::TForm1(const QStringList& args, QWidget* parent)
     ScrollBox1->viewport()->installEventFilter(this);
     setAcceptDrops(true);
     setCentralWidget(ScrollBox1);
+    ScrollBox1->setFocus();  // arrow keys and Page Up / Page Down scroll the page
     connect(Image1, &TPageImage::PointerMoved, this, &TForm1::FormMouseMove);
     connect(Image1, &TPageImage::Clicked, this, &TForm1::Image1Click);
     // A settings window changed how the drawing looks: the page is redrawn at once.
@@ -110,6 +115,11 @@ TForm1::TForm1(const QStringList& args, QWidget* parent)
     CreateMenu();
     AssignShortcuts();
     CreateStatusBar();
+    FindBar1 = new TFindBar(this);
+    addToolBar(Qt::BottomToolBarArea, FindBar1);
+    connect(FindBar1, &TFindBar::FindNext, this, &TForm1::miFindNextClick);
+    connect(FindBar1, &TFindBar::FindPrevious, this, &TForm1::miFindPreviousClick);
+    connect(FindBar1, &TFindBar::Closed, this, &TForm1::EndFind);
 
     IniFileName = SettingsFileName();
     OpenDialogDir = QFileInfo(QCoreApplication::applicationFilePath()).absolutePath();
@@ -161,6 +171,11 @@ void TForm1::CreateMenu()
     separator(file, "N1");
     action(file, "miFileExit", QStringLiteral("E&xit"), &TForm1::miFileExitClick);
 
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    action(edit, "miFind", QStringLiteral("&Find…"), &TForm1::miFindClick);
+    action(edit, "miFindNext", QStringLiteral("Find &Next"), &TForm1::miFindNextClick);
+    action(edit, "miFindPrevious", QStringLiteral("Find &Previous"), &TForm1::miFindPreviousClick);
+
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     action(view, "miFont", QStringLiteral("&Font"), &TForm1::miFontClick);
     action(view, "miRepaint", QStringLiteral("&Repaint"), &TForm1::miRepaintClick);
@@ -208,6 +223,15 @@ void TForm1::CreateStatusBar()
         label->setFrameShape(QFrame::Panel);
         label->setFrameShadow(QFrame::Sunken);
         StatusBar1->addWidget(label);
+        panels_.push_back(label);
+    }
+    // After them: the sheet zone under the pointer, and the find messages.
+    for (int width : {45, 0}) {
+        auto* label = new QLabel;
+        if (width > 0) label->setFixedWidth(width);
+        label->setFrameShape(QFrame::Panel);
+        label->setFrameShadow(QFrame::Sunken);
+        StatusBar1->addWidget(label, width > 0 ? 0 : 1);
         panels_.push_back(label);
     }
     setStatusBar(StatusBar1);
@@ -322,6 +346,8 @@ void TForm1::ClearObjects()
 {
     Drawing.Clear();
     CurrentBitmap = nullptr;
+    found_ = nullptr;
+    if (Image1) Image1->SetHighlight(std::nullopt);
     scannedObjects_.clear();  // new objects may take the old ones' addresses
     components_.clear();
 }
@@ -395,8 +421,10 @@ void TForm1::FitToWorkArea()
     QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     const QRect work = screen ? screen->availableGeometry() : QRect(0, 0, 1920, 1080);
     const int chromeHeight = menuBar()->sizeHint().height();
-    int width = std::min(Image1->width(), work.width());
-    int height = std::min(Image1->height(), work.height());
+    // The page at actual size, whatever the zoom: a drawing opened while
+    // zoomed out does not shrink the window to the zoomed page.
+    int width = std::min(Image1->Surface().Width(), work.width());
+    int height = std::min(Image1->Surface().Height(), work.height());
     resize(width, height + chromeHeight);
 }
 
@@ -428,7 +456,7 @@ void TForm1::RepaintPage()
     repaintPending_ = false;
     ++paintCount_;
     PaintObjects(Image1->Surface());
-    Image1->update();
+    Image1->PageChanged();
     painting_ = false;
 }
 
@@ -458,6 +486,9 @@ void TForm1::FormMouseMove(int x, int y)
     CanvasBrush.Style = bsClear;
     CanvasPen.Style = psSolid;
     CanvasPen.Colour = clRed;
+    const QSize page = Drawing.Page().Size;
+    const QString zone = page.isEmpty() ? QString() : SheetZone(QPoint(x, y), page);
+    if (panels_[zonePanel]->text() != zone) SetPanel(zonePanel, zone);
     // The components among the objects, in list order; an object's class
     // never changes, so they are looked up again only when the list has.
     const bool same = Objects.size() == scannedObjects_.size() &&
@@ -499,6 +530,59 @@ void TForm1::Image1Click()
         frmBmpDebug->Inspect(*CurrentBitmap);
     else if (!CurrentBitmap)
         Dialogs().ShowMessage(QStringLiteral("Please click over a bitmap"));
+}
+
+// -------------------------------------------------------------------- find
+
+void TForm1::miFindClick() { FindBar1->Open(); }
+void TForm1::miFindNextClick() { FindStep(true); }
+void TForm1::miFindPreviousClick() { FindStep(false); }
+
+void TForm1::FindStep(bool forward)
+{
+    const QString text = FindBar1->Text();
+    if (text.isEmpty()) {
+        FindBar1->Open();  // nothing to look for yet: ask for it
+        return;
+    }
+    const std::vector<Bitmap*> matches = FindComponents(Objects, text);
+    if (matches.empty()) {
+        found_ = nullptr;
+        Image1->SetHighlight(std::nullopt);
+        FindBar1->SetNotFound(true);
+        SetPanel(findPanel, QStringLiteral("No component matches '%1'").arg(text));
+        return;
+    }
+    // On from the component found last, when it matches still; else from the first (last).
+    const std::size_t n = matches.size();
+    const auto at = std::find(matches.begin(), matches.end(), found_);
+    std::size_t index = forward ? 0 : n - 1;
+    if (at != matches.end()) index = (std::size_t(at - matches.begin()) + (forward ? 1 : n - 1)) % n;
+    found_ = matches[index];
+    FindBar1->SetNotFound(false);
+    bool valid = false;
+    const TRect r = found_->GetRect(valid);
+    const QRect page(QPoint(r.Left, r.Top), QPoint(r.Right, r.Bottom));
+    Image1->SetHighlight(page);
+    ShowInMiddle(page);
+    SetPanel(findPanel, QStringLiteral("%1 of %2: %3").arg(index + 1).arg(n).arg(QString::fromLatin1(found_->GetName())));
+}
+
+void TForm1::EndFind()
+{
+    found_ = nullptr;
+    Image1->SetHighlight(std::nullopt);
+    SetPanel(findPanel, QString());
+    ScrollBox1->setFocus();
+}
+
+void TForm1::ShowInMiddle(const QRect& pageRect)
+{
+    if (layout()) layout()->activate();  // the view as large as it is about to be (a find bar just shown)
+    const QPoint centre = Image1->mapTo(ScrollBox1->widget(), Image1->ShownRect(pageRect).center());
+    QWidget* viewport = ScrollBox1->viewport();
+    ScrollBox1->horizontalScrollBar()->setValue(centre.x() - viewport->width() / 2);
+    ScrollBox1->verticalScrollBar()->setValue(centre.y() - viewport->height() / 2);
 }
 
 // -------------------------------------------------------------- menu actions
@@ -608,8 +692,17 @@ void TForm1::CreateZoomActions(QMenu* view)
         {"miZoomIn", "Zoom &In", &TForm1::miZoomInClick},
         {"miZoomOut", "Zoom &Out", &TForm1::miZoomOutClick},
         {"miActualSize", "&Actual Size", &TForm1::miActualSizeClick},
+        {"miFitPage", "Fit Pa&ge", &TForm1::miFitPageClick},
+        {"miFitWidth", "Fit &Width", &TForm1::miFitWidthClick},
+        {"N5", nullptr, nullptr},
+        {"miPageStart", "Page &Start", &TForm1::miPageStartClick},
+        {"miPageEnd", "Page &End", &TForm1::miPageEndClick},
     };
     for (const auto& entry : entries) {
+        if (!entry.caption) {
+            view->addSeparator()->setObjectName(QLatin1String(entry.name));
+            continue;
+        }
         QAction* a = view->addAction(QString::fromLatin1(entry.caption));
         a->setObjectName(QLatin1String(entry.name));
         connect(a, &QAction::triggered, this, entry.handler);
@@ -633,6 +726,13 @@ void TForm1::AssignShortcuts()
         {"miZoomIn", QKeySequence::ZoomIn, {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)}},
         {"miZoomOut", QKeySequence::ZoomOut, {QKeySequence(Qt::CTRL | Qt::Key_Minus)}},
         {"miActualSize", std::nullopt, {QKeySequence(Qt::CTRL | Qt::Key_0)}},
+        {"miFind", QKeySequence::Find, {QKeySequence(Qt::CTRL | Qt::Key_F)}},
+        {"miFindNext", std::nullopt, {QKeySequence(Qt::Key_F3)}},
+        {"miFindPrevious", std::nullopt, {QKeySequence(Qt::SHIFT | Qt::Key_F3)}},
+        {"miFitPage", std::nullopt, {QKeySequence(Qt::Key_Home)}},
+        {"miFitWidth", std::nullopt, {QKeySequence(Qt::SHIFT | Qt::Key_Home)}},
+        {"miPageStart", std::nullopt, {QKeySequence(Qt::CTRL | Qt::Key_Home)}},
+        {"miPageEnd", std::nullopt, {QKeySequence(Qt::CTRL | Qt::Key_End)}},
     };
     for (const auto& entry : keys) {
         QAction* a = MenuAction(QLatin1String(entry.action));
@@ -647,31 +747,54 @@ void TForm1::AssignShortcuts()
 
 void TForm1::miZoomInClick() { ZoomTo(TPageImage::ZoomStep(Image1->Zoom(), true)); }
 void TForm1::miZoomOutClick() { ZoomTo(TPageImage::ZoomStep(Image1->Zoom(), false)); }
-void TForm1::miActualSizeClick() { ZoomTo(100); }
+void TForm1::miActualSizeClick() { ZoomTo(TPageImage::ActualSize); }
+void TForm1::miFitPageClick() { ZoomTo(FitZoom(false)); }
+void TForm1::miFitWidthClick() { ZoomTo(FitZoom(true)); }
+
+int TForm1::FitZoom(bool widthOnly) const
+{
+    const QSize page = Image1->Surface().Image().size();
+    int scrollBar = ScrollBox1->verticalScrollBar()->sizeHint().width();
+    if (ScrollBox1->style()->styleHint(QStyle::SH_ScrollView_FrameOnlyAroundContents, nullptr, ScrollBox1))
+        scrollBar += ScrollBox1->style()->pixelMetric(QStyle::PM_ScrollView_ScrollBarSpacing, nullptr, ScrollBox1);
+    return TPageImage::FitZoom(page, ScrollBox1->maximumViewportSize(), scrollBar, widthOnly);
+}
+
+void TForm1::miPageStartClick()
+{
+    ScrollBox1->horizontalScrollBar()->setValue(ScrollBox1->horizontalScrollBar()->minimum());
+    ScrollBox1->verticalScrollBar()->setValue(ScrollBox1->verticalScrollBar()->minimum());
+}
+
+void TForm1::miPageEndClick()
+{
+    ScrollBox1->horizontalScrollBar()->setValue(ScrollBox1->horizontalScrollBar()->maximum());
+    ScrollBox1->verticalScrollBar()->setValue(ScrollBox1->verticalScrollBar()->maximum());
+}
 
 void TForm1::ZoomTo(int percent, std::optional<QPoint> anchor)
 {
     QScrollBar* h = ScrollBox1->horizontalScrollBar();
     QScrollBar* v = ScrollBox1->verticalScrollBar();
     const QPoint at = anchor.value_or(ScrollBox1->viewport()->rect().center());
-    const QPoint onImage = at + QPoint(h->value(), v->value()) - Image1->pos();
+    const QPoint onImage = Image1->mapFrom(ScrollBox1->viewport(), at);
     const QPoint page = Image1->PagePoint(onImage);
     const int before = Image1->Zoom();
     Image1->SetZoom(percent);
     const int after = Image1->Zoom();
     // Where the anchor goes on the zoomed image: the same spot scaled, held
     // inside the shown pixels of the same page pixel.
-    const auto keep = [&](int shown, int pagePixel) {
-        const int first = int(std::ceil(qreal(pagePixel) * after / 100.0));
-        const int last = std::max(first, int(std::ceil(qreal(pagePixel + 1) * after / 100.0)) - 1);
+    const QRect pixel = Image1->ShownRect(QRect(page, page));
+    const auto keep = [&](int shown, int first, int last) {
         return std::clamp(int(std::lround(qreal(shown) * after / before)), first, last);
     };
-    h->setValue(keep(onImage.x(), page.x()) + Image1->x() - at.x());
-    v->setValue(keep(onImage.y(), page.y()) + Image1->y() - at.y());
+    h->setValue(keep(onImage.x(), pixel.left(), pixel.right()) + Image1->x() - at.x());
+    v->setValue(keep(onImage.y(), pixel.top(), pixel.bottom()) + Image1->y() - at.y());
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
+    if (ScrollBox1 && watched == ScrollBox1->viewport() && Pan(event)) return true;
     if (event->type() == QEvent::Wheel && ScrollBox1 && watched == ScrollBox1->viewport()) {
         auto* wheel = static_cast<QWheelEvent*>(event);
         if (wheel->modifiers() & Qt::ControlModifier) {
@@ -685,6 +808,34 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+bool TForm1::Pan(QEvent* event)
+{
+    // Dragging with the middle button anywhere over the view moves the page
+    // with the pointer (the page image passes these events on to the view).
+    const auto type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease) return false;
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    QWidget* viewport = ScrollBox1->viewport();
+    if (type == QEvent::MouseButtonPress && mouse->button() == Qt::MiddleButton) {
+        panFrom_ = mouse->globalPosition().toPoint();
+        viewport->setCursor(Qt::ClosedHandCursor);
+        return true;
+    }
+    if (!panFrom_) return false;
+    if (type == QEvent::MouseMove) {
+        const QPoint at = mouse->globalPosition().toPoint();
+        const QPoint moved = at - *panFrom_;
+        panFrom_ = at;
+        ScrollBox1->horizontalScrollBar()->setValue(ScrollBox1->horizontalScrollBar()->value() - moved.x());
+        ScrollBox1->verticalScrollBar()->setValue(ScrollBox1->verticalScrollBar()->value() - moved.y());
+        return true;
+    }
+    if (mouse->button() != Qt::MiddleButton) return false;
+    panFrom_.reset();
+    viewport->unsetCursor();
+    return true;
 }
 
 // ------------------------------------------------------------ drag and drop

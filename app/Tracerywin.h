@@ -27,6 +27,7 @@ class Bitmap;
 class TRecentFiles;
 class TValWin;
 class TfrmHelp;
+class TFindBar;
 class QPrinter;
 
 class TForm1 : public QMainWindow {
@@ -78,13 +79,32 @@ public:
     void Help2Click();
     void RecentFileClick();
 
-    // View ▸ Zoom In, Zoom Out, Actual Size and Ctrl + mouse wheel. ZoomTo
+    // View ▸ Zoom In, Zoom Out, Actual Size and Ctrl + mouse wheel (zoom in
+    // the units of TPageImage). ZoomTo
     // keeps the page pixel under `anchor` (viewport coordinates; the middle
     // of the view when none is given) where it is.
     void miZoomInClick();
     void miZoomOutClick();
     void miActualSizeClick();
-    void ZoomTo(int percent, std::optional<QPoint> anchor = std::nullopt);
+    void ZoomTo(int zoom, std::optional<QPoint> anchor = std::nullopt);
+    // View ▸ Fit Page and Fit Width: the largest zoom at which the page (its
+    // width) fits the view as it is now.
+    void miFitPageClick();
+    void miFitWidthClick();
+    int FitZoom(bool widthOnly) const;
+    // View ▸ Page Start and Page End: the page's top-left and bottom-right corner.
+    void miPageStartClick();
+    void miPageEndClick();
+
+    // Edit ▸ Find (shows the find bar), Find Next and Find Previous: the
+    // components matching the find bar's text in natural designation order,
+    // going round at either end; the one found is outlined on the view,
+    // scrolled to its middle and named in the status bar.
+    void miFindClick();
+    void miFindNextClick();
+    void miFindPreviousClick();
+    // Scrolls the view so that the middle of a page rectangle is in its middle.
+    void ShowInMiddle(const QRect& pageRect);
 
     // Drawings dropped on the window: the local *.q01 files among the URLs.
     static QStringList DroppedDrawings(const QMimeData* data);
@@ -122,6 +142,11 @@ public:
     QStatusBar* StatusBar1 = nullptr;
     TfrmHelp* frmHelp = nullptr;
     TValWin* ValWin1 = nullptr;
+    TFindBar* FindBar1 = nullptr;
+    // Status bar panels: 0 to 11 the component under the pointer, then the
+    // sheet zone under the pointer and the find messages.
+    static constexpr int zonePanel = 12;
+    static constexpr int findPanel = 13;
     QString PanelText(int panel) const;
     int PaintCount() const { return paintCount_; }
     QAction* MenuAction(const QString& name) const;
@@ -147,6 +172,10 @@ private:
     void WritePng(const QString& drawingPath);
     void WritePdf(const QString& drawingPath);
     void SetPanel(int panel, const QString& text);
+    // Middle-button panning over the view; true when it took the event.
+    bool Pan(QEvent* event);
+    void FindStep(bool forward);
+    void EndFind();  // the find bar closed
 
     QStringList args_;
     std::vector<QLabel*> panels_;
@@ -161,6 +190,8 @@ private:
     int paintCount_ = 0;
     std::unique_ptr<QPrinter> printer_;
     int wheelRemainder_ = 0;  // wheel turns below one notch, kept for the next
+    std::optional<QPoint> panFrom_;
+    Bitmap* found_ = nullptr;  // the component found last  // global pointer position of a middle-button drag
 };
 
 extern TForm1* Form1;

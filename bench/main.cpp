@@ -14,6 +14,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QRegion>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <algorithm>
@@ -26,7 +29,9 @@
 
 #include "Q01Builder.h"
 #include "Q01DenseSheet.h"
+#include "app/Areareduction.h"
 #include "app/Dialogs.h"
+#include "app/Pageimage.h"
 #include "app/Startup.h"
 #include "app/Surface.h"
 #include "app/Tracerywin.h"
@@ -326,6 +331,31 @@ int main(int argc, char** argv)
         const double plainPreview =
             Measure(std::min(runs, 3), [&] { preview = PlainPreview(page); }, [&] { preview = TSurface(); });
 
+        // The view: one paint of a 1920 x 1080 window's worth of the page image
+        // (at 25 % the whole page is smaller than that), from the reduced page
+        // made before; and the first paint after a repaint, which makes it.
+        TPageImage* view = form.Image1;
+        QImage screen(1920, 1080, QImage::Format_RGB32);
+        const auto paintView = [&](QPoint at) {
+            view->render(&screen, QPoint(), QRegion(QRect(at, screen.size())), QWidget::DrawChildren);
+        };
+        view->SetZoom(TPageImage::ActualSize);
+        const double view100 = Measure(runs, [&] { paintView(QPoint(1000, 1000)); });
+        view->SetZoom(25 * TPageImage::Percent);
+        paintView(QPoint());
+        const double view25 = Measure(runs, [&] { paintView(QPoint()); });
+        const int reductionsBefore = view->ReductionCount();
+        const double reduction25 = Measure(runs, [&] { paintView(QPoint()); }, [&] { form.RepaintPage(); });
+        const bool oncePerRepaint = view->ReductionCount() - reductionsBefore == runs;
+        const QSize fitView(1900, 1000);
+        const int fit = TPageImage::FitZoom(page.Image().size(), fitView, 0, false);
+        view->SetZoom(fit);
+        const QSize fitSize = view->size();
+        QImage reduced;
+        const double reductionFit = Measure(runs, [&] { reduced = ReduceByArea(page.Image(), fitSize, {fit, TPageImage::ActualSize},
+                                                                                 {fit, TPageImage::ActualSize}); });
+        view->SetZoom(TPageImage::ActualSize);
+
         form.ExportMode = true;
         const double split = Measure(runs, [&] { form.LoadDrawing(sheet); }, [&] { form.ClearObjects(); });
         form.ExportMode = false;
@@ -351,6 +381,11 @@ int main(int argc, char** argv)
         rows.push_back({"View > Preview of the A0 page", previewMs, "page fill", fill,
                         QStringLiteral("<= 3x fill"), previewMs <= 3 * fill});
         rows.push_back({"  the same pixel by pixel (QImage::pixel)", plainPreview, "page fill", fill, {}, true});
+        rows.push_back({"view paint 1920 x 1080 at 100 %", view100, "page fill", fill, {}, true});
+        rows.push_back({"view paint 1920 x 1080 at 25 % (whole page)", view25, "page fill", fill, {}, true});
+        rows.push_back({"  first paint after a repaint (makes reduction)", reduction25, "page fill", fill,
+                        QStringLiteral("one reduction each"), oncePerRepaint});
+        rows.push_back({"  the reduction alone at Fit Page in 1900 x 1000", reductionFit, "page fill", fill, {}, true});
         rows.push_back({"split export (LoadDrawing in export mode)", split, "file read", read, {}, true});
         rows.push_back({"part export of the largest component", part, "file read", read, {}, true});
 

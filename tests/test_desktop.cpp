@@ -268,10 +268,11 @@ TEST_F(ZoomTest, PointerOverTheSamePagePixelHitsTheSameComponentAtEveryZoom)
 {
     // U1 covers (100, 200)..(121, 231); U2 starts right of it.
     TForm1& f = Start({Write("a.q01", Cat({q01::Header(0), Component(100, 200, "U1"), Component(122, 200, "U2")}))});
-    for (int zoom : {50, 100, 400}) {
+    for (int percent : {50, 100, 400}) {
+        const int zoom = percent * TPageImage::Percent;
         f.ZoomTo(zoom);
         ASSERT_EQ(f.Image1->Zoom(), zoom);
-        const qreal scale = zoom / 100.0;
+        const qreal scale = percent / 100.0;
         for (const auto& [pageX, name] : {std::pair{121, "U1"}, std::pair{122, "U2"}}) {
             // The first and the last screen position inside that page pixel.
             for (qreal inside : {0.0, 0.999}) {
@@ -290,7 +291,7 @@ TEST_F(ZoomTest, ZoomScalesTheShownPageAndLeavesTheSurfaceAndExportsAlone)
     const QString b = Write("b.q01", q01::Header(0));
     TForm1& f = Start({Write("a.q01", q01::Header(0))});
     const QImage before = f.Image1->Surface().Image().copy();
-    f.ZoomTo(400);
+    f.ZoomTo(400 * TPageImage::Percent);
     f.RepaintPage();
     EXPECT_EQ(f.Image1->Surface().Image().size(), QSize(1110, 720));
     EXPECT_EQ(ImageBytes(f.Image1->Surface().Image()), ImageBytes(before));
@@ -315,19 +316,25 @@ TEST_F(ZoomTest, MenuStepsStopAtTheLimitsAndActualSizeReturnsToOneToOne)
     TForm1& f = Start({Write("a.q01", q01::Header(0))});
     auto trigger = [&](const char* name, int times) {
         for (int i = 0; i < times; ++i) f.MenuAction(name)->trigger();
-        return f.Image1->Zoom();
+        return f.Image1->Zoom() / TPageImage::Percent;
     };
     EXPECT_EQ(trigger("miZoomIn", 1), 125);
     EXPECT_EQ(trigger("miZoomIn", 20), 800);
     EXPECT_EQ(trigger("miZoomOut", 1), 600);
     EXPECT_EQ(trigger("miActualSize", 1), 100);
     EXPECT_EQ(trigger("miZoomOut", 1), 75);
-    EXPECT_EQ(trigger("miZoomOut", 20), 25);
-    f.ZoomTo(1000);
-    EXPECT_EQ(f.Image1->Zoom(), 800);
+    EXPECT_EQ(trigger("miZoomOut", 5), 20);
+    EXPECT_EQ(trigger("miZoomOut", 20), 5);
+    f.ZoomTo(1000 * TPageImage::Percent);
+    EXPECT_EQ(f.Image1->Zoom(), TPageImage::MaxZoom);
     f.ZoomTo(1);
-    EXPECT_EQ(f.Image1->Zoom(), 25);
-    EXPECT_EQ(f.Image1->size(), QSize(278, 180));  // 1110 x 720 at a quarter, rounded up
+    EXPECT_EQ(f.Image1->Zoom(), TPageImage::MinZoom);
+    EXPECT_EQ(f.Image1->size(), QSize(56, 36));  // 1110 x 720 at 5 %, rounded up
+    // From a zoom between the steps, the next step either way.
+    f.ZoomTo(2466);
+    EXPECT_EQ(trigger("miZoomIn", 1), 25);
+    f.ZoomTo(2466);
+    EXPECT_EQ(trigger("miZoomOut", 1), 20);
 }
 
 TEST_F(ZoomTest, ControlWheelZoomsByNotchesAndThePlainWheelDoesNot)
@@ -338,7 +345,7 @@ TEST_F(ZoomTest, ControlWheelZoomsByNotchesAndThePlainWheelDoesNot)
         QWheelEvent event(QPointF(10, 10), viewport->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, delta),
                           Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
         QCoreApplication::sendEvent(viewport, &event);
-        return f.Image1->Zoom();
+        return f.Image1->Zoom() / TPageImage::Percent;
     };
     EXPECT_EQ(wheel(120, Qt::ControlModifier), 125);
     EXPECT_EQ(wheel(120, Qt::NoModifier), 125);
@@ -357,7 +364,8 @@ TEST_F(ZoomTest, ZoomingKeepsThePagePixelUnderThePointerInPlace)
     const QPoint pointer(200, 150);
     auto underPointer = [&] { return f.Image1->PagePoint(f.Image1->mapFrom(viewport, QPointF(pointer))); };
     const QPoint page = underPointer();
-    for (int zoom : {400, 800, 125, 100}) {
+    for (int percent : {400, 800, 125, 100}) {
+        const int zoom = percent * TPageImage::Percent;
         f.ZoomTo(zoom, pointer);
         EXPECT_EQ(underPointer(), page) << zoom;
     }

@@ -1,0 +1,114 @@
+#include "app/Findbar.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QToolButton>
+#include <algorithm>
+
+#include "drawing/Bitmap.h"
+#include "drawing/Naturalorder.h"
+#include "drawing/Quorvidobject.h"
+
+std::vector<Bitmap*> FindComponents(const std::vector<std::unique_ptr<QuorvidObject>>& objects, const QString& text)
+{
+    std::vector<Bitmap*> found;
+    if (text.isEmpty()) return found;
+    const QString bitmapClass = QStringLiteral("Bitmap");
+    const auto holds = [&text](const QByteArray& field) {
+        return QString::fromLatin1(field).contains(text, Qt::CaseInsensitive);
+    };
+    for (const auto& object : objects) {
+        if (!object || !object->IsClass(bitmapClass)) continue;
+        auto* component = static_cast<Bitmap*>(object.get());
+        if (holds(component->GetName()) || holds(component->GetValue()) || holds(component->GetPackage()))
+            found.push_back(component);
+    }
+    std::stable_sort(found.begin(), found.end(),
+                     [](const Bitmap* a, const Bitmap* b) { return NaturalLess(a->GetName(), b->GetName()); });
+    return found;
+}
+
+TFindBar::TFindBar(QWidget* parent) : QToolBar(parent)
+{
+    setObjectName(QStringLiteral("FindBar1"));
+    setWindowTitle(QStringLiteral("Find"));
+    setMovable(false);
+    setFloatable(false);
+    toggleViewAction()->setVisible(false);
+
+    addWidget(new QLabel(QStringLiteral("Find component: ")));
+    edFind = new QLineEdit;
+    edFind->setObjectName(QStringLiteral("edFind"));
+    edFind->setPlaceholderText(QStringLiteral("designation, value or package"));
+    edFind->setClearButtonEnabled(true);
+    edFind->setMaximumWidth(260);
+    edFind->installEventFilter(this);
+    addWidget(edFind);
+
+    auto button = [this](const char* name, const QString& caption, const QString& tip) {
+        auto* b = new QToolButton;
+        b->setObjectName(QLatin1String(name));
+        b->setText(caption);
+        b->setToolTip(tip);
+        addWidget(b);
+        return b;
+    };
+    btnNext = button("btnNext", QStringLiteral("Next"), QStringLiteral("Find Next (F3)"));
+    btnPrevious = button("btnPrevious", QStringLiteral("Previous"), QStringLiteral("Find Previous (Shift+F3)"));
+    btnClose = button("btnClose", QStringLiteral("Close"), QStringLiteral("Close the find bar (Esc)"));
+    connect(btnNext, &QToolButton::clicked, this, &TFindBar::FindNext);
+    connect(btnPrevious, &QToolButton::clicked, this, &TFindBar::FindPrevious);
+    connect(btnClose, &QToolButton::clicked, this, &TFindBar::Close);
+    connect(edFind, &QLineEdit::textEdited, this, [this] { SetNotFound(false); });
+    hide();
+}
+
+QString TFindBar::Text() const { return edFind->text(); }
+
+void TFindBar::Open()
+{
+    show();
+    edFind->setFocus(Qt::ShortcutFocusReason);
+    edFind->selectAll();
+}
+
+void TFindBar::SetNotFound(bool notFound)
+{
+    edFind->setStyleSheet(notFound ? QStringLiteral("QLineEdit { background: #ffd0d0; }") : QString());
+}
+
+void TFindBar::Close()
+{
+    hide();
+    SetNotFound(false);
+    emit Closed();
+}
+
+bool TFindBar::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == edFind && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Escape) {
+            Close();
+            return true;
+        }
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            if (key->modifiers() & Qt::ShiftModifier)
+                emit FindPrevious();
+            else
+                emit FindNext();
+            return true;
+        }
+    }
+    return QToolBar::eventFilter(watched, event);
+}
+
+void TFindBar::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        Close();
+        return;
+    }
+    QToolBar::keyPressEvent(event);
+}
