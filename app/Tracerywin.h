@@ -127,6 +127,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     // Drag and drop of drawings.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -143,6 +144,10 @@ private:
                      std::optional<int>& pageIndex);
     std::unique_ptr<QFile> OpenSplitFile(const QString& kind);
     void FitToWorkArea();
+    // The layout size is the outer size: once the frame is known the client
+    // area is made smaller by it (once, and only while nothing else has
+    // sized the window).
+    void KeepLayoutOuterSize();
     void WritePng(const QString& drawingPath);
     void WritePdf(const QString& drawingPath);
     void SetPanel(int panel, const QString& text);
@@ -157,6 +162,7 @@ private:
     bool painting_ = false;
     bool repaintPending_ = false;
     bool shown_ = false;
+    bool layoutSizeKept_ = false;
     int paintCount_ = 0;
     std::unique_ptr<QPrinter> printer_;
     int wheelRemainder_ = 0;  // wheel turns below one notch, kept for the next

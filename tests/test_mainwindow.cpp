@@ -4,6 +4,8 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QLabel>
+#include <QStatusBar>
 #include <QMenu>
 #include <QScreen>
 
@@ -78,13 +80,35 @@ TEST_F(MainViewTest, FontDialogIsPresetWithTheWindowCanvasFontAndKeepsItOnCancel
     EXPECT_EQ(f.CanvasFont.Face, "Arial");
 }
 
-TEST_F(MainViewTest, QueShowsTheOuterWindowSize)
+TEST_F(MainViewTest, LayoutSizeIsTheOuterSizeAndQueReportsItFrameIncluded)
 {
-    TForm1& f = Start({Write("a.q01", {})});
+    // The offscreen platform gives windows a frame of two pixels on each side.
+    TForm1& f = Start({});
+    f.show();
+    QCoreApplication::processEvents();
+    ASSERT_NE(f.frameGeometry().size(), f.size()) << "no frame to take into account";
     f.que1Click();
-    ASSERT_EQ(dialogs.Messages.size(), 1);
-    EXPECT_EQ(dialogs.Messages[0],
+    EXPECT_EQ(dialogs.Messages, QStringList{"1117, 813"});
+    // Fitted to a page, the window reports its new outer size.
+    f.LoadDrawing(Write("a.q01", q01::Header(0)));
+    f.que1Click();
+    EXPECT_EQ(dialogs.Messages.last(),
               QString("%1, %2").arg(f.frameGeometry().width()).arg(f.frameGeometry().height()));
+    EXPECT_NE(dialogs.Messages.last(), "1117, 813");
+}
+
+TEST_F(MainViewTest, StatusBarPanelsWriteInTheWindowsBoldBlueFont)
+{
+    TForm1& f = Start({});
+    const QList<QLabel*> panels = f.StatusBar1->findChildren<QLabel*>();
+    ASSERT_EQ(panels.size(), 12);
+    for (QLabel* panel : panels) {
+        const QFont font = panel->font();
+        EXPECT_EQ(font.family(), "MS Sans Serif");
+        EXPECT_EQ(font.pixelSize(), 16);
+        EXPECT_TRUE(font.bold());
+        EXPECT_EQ(panel->palette().color(QPalette::WindowText), QColor(Qt::blue)) << panel->text().toStdString();
+    }
 }
 
 TEST_F(MainViewTest, RepaintRequestsBeforeThePaintRunPaintOnce)
