@@ -161,6 +161,6 @@ int RunTracery(const QStringList& args)
         status = 1;
     }
     sessionEnd.reset();
-    SetDialogs(nullptr);
+    if (options.Batch) SetDialogs(nullptr);
     return status;
 }
