@@ -112,6 +112,10 @@ TEST_F(CommandLineTest, StartOptionsAreTakenFromTheWholeLineInAnyCase)
     EXPECT_TRUE(ScanStartOptions({"t", "a.q01", "--BaTcH"}).Batch);
     EXPECT_TRUE(ScanStartOptions({"t", "--PNG"}).RendersFiles);
     EXPECT_FALSE(ScanStartOptions({"t", "--pngs", "-batch"}).RendersFiles);
+    EXPECT_TRUE(ScanStartOptions({"t", "a.q01", "--BATCH"}).Headless);
+    EXPECT_TRUE(ScanStartOptions({"t", "--Thumbnail=a.png", "a.q01"}).Headless);
+    EXPECT_TRUE(ScanStartOptions({"t", "--thumbnail"}).Headless);
+    EXPECT_FALSE(ScanStartOptions({"t", "--thumbnails=1", "-batch", "--png", "a=b"}).Headless);
 }
 
 // ------------------------------------------------------------- help window
