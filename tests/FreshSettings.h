@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QFont>
+#include <QRect>
 #include <QString>
 #include <QTemporaryDir>
 #include <ostream>
@@ -62,4 +63,8 @@ inline TFont MakeFont(const QString& face, int size, TColor colour, bool bold = 
 }
 [[maybe_unused]] static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 [[maybe_unused]] static void PrintTo(const QByteArray& b, std::ostream* os) { *os << '"' << b.toStdString() << '"'; }
+[[maybe_unused]] static void PrintTo(const QRect& r, std::ostream* os)
+{
+    *os << "QRect(" << r.x() << ", " << r.y() << ", " << r.width() << " x " << r.height() << ")";
+}
 [[maybe_unused]] static void PrintTo(const QFont& f, std::ostream* os) { *os << f.toString().toStdString(); }
