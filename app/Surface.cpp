@@ -587,6 +587,28 @@ void TSurface::Rectangle(int x1, int y1, int x2, int y2)
     StrokeSegment(QPoint(left, bottom), QPoint(left, top));
 }
 
+namespace {
+// Tallest box whose dashed outline is traced along the rim; a taller one
+// has its outline drawn solid.
+constexpr long long maxDashedEllipseRows = 1LL << 22;
+
+// Row j of an ellipse's shape with a one-pixel outline: the shape's columns
+// l .. r and its interior il .. ir (empty when il > ir); false when the row
+// holds no pixel. The rim is every pixel with a side neighbour outside.
+bool RimRow(const EllipseShape& shape, long long j, long long& l, long long& r, long long& il, long long& ir)
+{
+    if (!shape.Span(j, l, r)) return false;
+    il = 1;
+    ir = 0;
+    long long al = 0, ar = -1, bl = 0, br = -1;
+    if (shape.Span(j - 1, al, ar) && shape.Span(j + 1, bl, br)) {
+        il = std::max({l + 1, al, bl});
+        ir = std::min({r - 1, ar, br});
+    }
+    return true;
+}
+}  // namespace
+
 void TSurface::Ellipse(int x1, int y1, int x2, int y2)
 {
     EnsureFormat();
@@ -604,10 +626,15 @@ void TSurface::Ellipse(int x1, int y1, int x2, int y2)
     const QRgb penColour = ColourToRgb(Pen.Colour);
     const QRgb brushColour = ColourToRgb(Brush.Colour);
     const int width = PenWidth(Pen);
-    // For a wide pen the interior is the shape of the box shrunk by the width.
-    const EllipseShape inner(box.Width() - 2LL * width, box.Height() - 2LL * width);
     const Pixels pixels(image_);
 
+    if (outline && width == 1 && !DashPattern(Pen.Style).empty() && box.Height() <= maxDashedEllipseRows) {
+        DashedEllipse(box.Left, box.Top, box.Width(), box.Height());
+        return;
+    }
+
+    // For a wide pen the interior is the shape of the box shrunk by the width.
+    const EllipseShape inner(box.Width() - 2LL * width, box.Height() - 2LL * width);
     for (long long j = firstRow; j < lastRow; ++j) {
         const int y = int(box.Top + j);
         long long l = 0, r = -1;
@@ -619,12 +646,7 @@ void TSurface::Ellipse(int x1, int y1, int x2, int y2)
         // Interior columns il .. ir (relative to the box); empty when il > ir.
         long long il = 1, ir = 0;
         if (width == 1) {
-            // The rim: pixels with a side neighbour outside the shape.
-            long long al = 0, ar = -1, bl = 0, br = -1;
-            if (shape.Span(j - 1, al, ar) && shape.Span(j + 1, bl, br)) {
-                il = std::max({l + 1, al, bl});
-                ir = std::min({r - 1, ar, br});
-            }
+            RimRow(shape, j, l, r, il, ir);
         } else if (inner.Span(j - width, il, ir)) {
             il += width;
             ir += width;
@@ -639,6 +661,82 @@ void TSurface::Ellipse(int x1, int y1, int x2, int y2)
         FillSpan(pixels, y, box.Left + l, box.Left + il, penColour);
         if (fill) FillSpan(pixels, y, box.Left + il, box.Left + ir + 1, brushColour);
         FillSpan(pixels, y, box.Left + ir + 1, box.Left + r + 1, penColour);
+    }
+}
+
+void TSurface::DashedEllipse(long long left, long long top, long long width, long long height)
+{
+    const EllipseShape shape(width, height);
+    const std::vector<int>& pattern = DashPattern(Pen.Style);
+    long long period = 0;
+    for (int run : pattern) period += run;
+    const QRgb penColour = ColourToRgb(Pen.Colour);
+    const Pixels pixels(image_);
+
+    // Each row's rim in two pieces: the right one (the rim right of the
+    // interior, or the span from its middle pixel on when the row has no
+    // interior) and the left one (the rest).
+    struct Piece {
+        long long First = 0, Last = -1;  // columns, relative to the box
+    };
+    const auto pieces = [&](long long j, Piece& leftPiece, Piece& rightPiece, long long& il, long long& ir) {
+        long long l = 0, r = -1;
+        leftPiece = rightPiece = Piece{};
+        il = 1;
+        ir = 0;
+        if (!RimRow(shape, j, l, r, il, ir)) return;
+        if (il <= ir) {
+            leftPiece = {l, il - 1};
+            rightPiece = {ir + 1, r};
+        } else {
+            const long long middle = (l + r + 1) / 2;
+            leftPiece = {l, middle - 1};
+            rightPiece = {middle, r};
+        }
+    };
+
+    // One traversal, clockwise from the top row's middle pixel: the right
+    // pieces from the top row down, then the left pieces from the bottom row
+    // up. Rows in the upper half (the middle row included) are walked
+    // rightwards, those in the lower half leftwards.
+    long long position = 0;  // along the traversal
+    const auto walk = [&](long long j, const Piece& piece, bool rightwards) {
+        const long long count = piece.Last - piece.First + 1;
+        if (count <= 0) return;
+        const long long y = top + j;
+        const long long start = left + (rightwards ? piece.First : piece.Last);
+        const long long step = rightwards ? 1 : -1;
+        if (y >= 0 && y < pixels.Height) {
+            // Steps k with 0 <= start + k * step < width.
+            long long kFirst = 0, kLast = count - 1;
+            if (step > 0) {
+                kFirst = std::max(kFirst, -start);
+                kLast = std::min(kLast, pixels.Width - 1 - start);
+            } else {
+                kFirst = std::max(kFirst, start - (pixels.Width - 1));
+                kLast = std::min(kLast, start);
+            }
+            if (kFirst <= kLast) {
+                DashWalk dash(pattern, period, position + kFirst);
+                QRgb* row = pixels.Row(int(y));
+                for (long long k = kFirst; k <= kLast; ++k)
+                    if (dash.Next()) row[start + k * step] = penColour;
+            }
+        }
+        position = (position + count) % period;
+    };
+    const bool fill = Brush.Style != bsClear;
+    const QRgb brushColour = ColourToRgb(Brush.Colour);
+    Piece leftPiece, rightPiece;
+    long long il = 1, ir = 0;
+    for (long long j = 0; j < height; ++j) {
+        pieces(j, leftPiece, rightPiece, il, ir);
+        if (fill && il <= ir) FillSpan(pixels, top + j, left + il, left + ir + 1, brushColour);
+        walk(j, rightPiece, 2 * j + 1 <= height);
+    }
+    for (long long j = height - 1; j >= 0; --j) {
+        pieces(j, leftPiece, rightPiece, il, ir);
+        walk(j, leftPiece, 2 * j + 1 <= height);
     }
 }
 

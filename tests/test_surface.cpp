@@ -629,3 +629,57 @@ TEST(SurfaceDraw, StretchDrawScalesNearestNeighbour)
     EXPECT_EQ(s.Pixel(4, 2), clBlue);
     EXPECT_EQ(Painted(s).size(), 8u);
 }
+
+TEST(SurfaceEllipse, DashedOutlineRunsClockwiseFromTheTopMiddleInOneTraversal)
+{
+    // Dash-dot (9 on, 6 off, 3 on, 6 off) from the top row's middle pixel
+    // (12, 1) rightwards and round; the brush is clear.
+    TSurface s(24, 14);
+    s.Pen = TPen{clBlack, psDashDot, 1, pmCopy};
+    s.Brush.Style = bsClear;
+    s.Ellipse(1, 1, 23, 13);
+    const char* expected[14] = {
+        "........................",
+        "............####........",
+        ".....#..........###.....",
+        "...##..............##...",
+        "........................",
+        "........................",
+        "........................",
+        "........................",
+        "........................",
+        "........................",
+        "...##..............##...",
+        ".....###..........#.....",
+        "........####............",
+        "........................",
+    };
+    for (int y = 0; y < 14; ++y) {
+        std::string row;
+        for (int x = 0; x < 24; ++x) row += s.Pixel(x, y) == clBlack ? '#' : '.';
+        EXPECT_EQ(row, expected[y]) << "row " << y;
+    }
+}
+
+TEST(SurfaceEllipse, DottedCircleLaysThePatternOnceAroundItsRim)
+{
+    TSurface solid(50, 50), dotted(50, 50);
+    for (TSurface* s : {&solid, &dotted}) {
+        s->Brush = TBrush{clRed, bsSolid};
+        s->Pen = TPen{clBlack, s == &solid ? psSolid : psDot, 1, pmCopy};
+        s->Ellipse(5, 5, 45, 45);
+    }
+    int rim = 0, on = 0;
+    for (int y = 0; y < 50; ++y)
+        for (int x = 0; x < 50; ++x) {
+            const bool rimPixel = solid.Pixel(x, y) == clBlack;
+            rim += rimPixel;
+            on += dotted.Pixel(x, y) == clBlack;
+            // Gaps leave the rim as it was; the interior is the brush's.
+            const TColor expected = rimPixel ? dotted.Pixel(x, y) : solid.Pixel(x, y);
+            EXPECT_EQ(dotted.Pixel(x, y), expected) << x << "," << y;
+            if (rimPixel) EXPECT_NE(dotted.Pixel(x, y), clRed) << x << "," << y;
+        }
+    ASSERT_GT(rim, 100);
+    EXPECT_EQ(on, rim / 6 * 3 + std::min(rim % 6, 3));
+}
