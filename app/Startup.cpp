@@ -156,7 +156,9 @@ int RunTracery(const QStringList& args)
             status = form->TerminateRequested || form->AllDrawingsComplete ? 0 : 1;
         } else if (!form->TerminateRequested) {
             sessionEnd->Watch();
+            form->InEventLoop = true;
             status = QApplication::exec();
+            form->InEventLoop = false;
         }
         form.reset();
         DestroyOtherWindows();

@@ -231,7 +231,8 @@ Box MakeBox(int x1, int y1, int x2, int y2)
 // ---------------------------------------------------------------------------
 // Text
 
-// Glyph pixels of a text: rows of the cell's height, columns from Left
+// Glyph pixels of a text: rows relative to the cell's top (a glyph may reach
+// above or below the cell, which is Height rows high), columns from Left
 // (relative to the cell's left edge, negative for overhang) on.
 struct GlyphMask {
     int CellWidth = 0;
@@ -252,19 +253,22 @@ struct FontEntry {
     QHash<QByteArray, GlyphMask> Masks;
 };
 
-// Fonts by face, size, boldness and slant (the colour does not change the
-// glyphs). The caches are bounded: when one is full it starts afresh.
+// Fonts by face, size, boldness, slant, underline and strike-out (the colour
+// does not change the glyphs). The caches are bounded: when one is full it
+// starts afresh.
 FontEntry& FontFor(const TFont& font)
 {
     static QHash<QString, FontEntry*> fonts;
     static TFont lastFont;
     static FontEntry* last = nullptr;
     if (last && font.Face == lastFont.Face && font.Size == lastFont.Size && font.Bold == lastFont.Bold &&
-        font.Italic == lastFont.Italic)
+        font.Italic == lastFont.Italic && font.Underline == lastFont.Underline &&
+        font.StrikeOut == lastFont.StrikeOut)
         return *last;
 
-    const QString key =
-        font.Face + QChar(0x1) + QString::number(font.Size) + QChar(font.Bold ? u'B' : u'-') + QChar(font.Italic ? u'I' : u'-');
+    const QString key = font.Face + QChar(0x1) + QString::number(font.Size) + QChar(font.Bold ? u'B' : u'-') +
+                        QChar(font.Italic ? u'I' : u'-') + QChar(font.Underline ? u'U' : u'-') +
+                        QChar(font.StrikeOut ? u'S' : u'-');
     auto it = fonts.find(key);
     if (it == fonts.end()) {
         if (fonts.size() >= 64) {
@@ -293,13 +297,16 @@ GlyphMask RenderGlyphs(const FontEntry& entry, const QByteArray& text, int cellW
 {
     GlyphMask mask;
     const int cellHeight = entry.Metrics.height();
-    const int margin = cellHeight;  // room for italic overhang and negative bearings
+    // Room around the cell for italic overhang, negative bearings and glyph
+    // parts that reach above or below the cell: they are drawn too.
+    const int margin = cellHeight;
     mask.CellWidth = cellWidth;
     mask.Left = -margin;
     mask.Width = cellWidth + 2 * margin;
     mask.Height = cellHeight;
+    const int scratchHeight = cellHeight + 2 * margin;
     if (mask.Width <= 0 || mask.Height <= 0) return mask;
-    QImage scratch(mask.Width, mask.Height, QImage::Format_RGB32);
+    QImage scratch(mask.Width, scratchHeight, QImage::Format_RGB32);
     scratch.fill(Qt::white);
     {
         QPainter painter(&scratch);
@@ -307,11 +314,11 @@ GlyphMask RenderGlyphs(const FontEntry& entry, const QByteArray& text, int cellW
         painter.setRenderHint(QPainter::TextAntialiasing, false);
         painter.setFont(entry.Font);
         painter.setPen(Qt::black);
-        painter.drawText(QPoint(margin, entry.Metrics.ascent()), QString::fromLatin1(text));
+        painter.drawText(QPoint(margin, margin + entry.Metrics.ascent()), QString::fromLatin1(text));
     }
     // Keep only the columns that hold glyph pixels.
     int first = mask.Width, last = -1;
-    for (int y = 0; y < mask.Height; ++y) {
+    for (int y = 0; y < scratchHeight; ++y) {
         const QRgb* row = Row(std::as_const(scratch), y);
         for (int x = 0; x < mask.Width; ++x)
             if (qGray(row[x]) < 128) {
@@ -325,7 +332,7 @@ GlyphMask RenderGlyphs(const FontEntry& entry, const QByteArray& text, int cellW
     }
     mask.Left = first - margin;
     mask.Width = last - first + 1;
-    for (int y = 0; y < mask.Height; ++y) {
+    for (int y = 0; y < scratchHeight; ++y) {
         const QRgb* row = Row(std::as_const(scratch), y) + first;
         for (int x = 0; x < mask.Width;) {
             if (qGray(row[x]) >= 128) {
@@ -334,7 +341,7 @@ GlyphMask RenderGlyphs(const FontEntry& entry, const QByteArray& text, int cellW
             }
             int end = x + 1;
             while (end < mask.Width && qGray(row[end]) < 128) ++end;
-            mask.Spans.push_back({y, x, end - x});
+            mask.Spans.push_back({y - margin, x, end - x});
             x = end;
         }
     }

@@ -367,8 +367,9 @@ void TForm1::closeEvent(QCloseEvent* event)
     // Closing the main window ends the event loop, whatever else is open. The
     // other windows are destroyed afterwards without being closed, so their
     // close handlers (and what those store) do not run: quit() would close
-    // every visible window first.
-    QCoreApplication::exit(0);
+    // every visible window first. Outside the event loop there is none to end
+    // (and ending it then would end the next modal loop at once).
+    if (InEventLoop) QCoreApplication::exit(0);
 }
 
 // ------------------------------------------------------------------ loading

@@ -98,6 +98,8 @@ public:
     bool PngMode = false;
     bool PdfMode = false;
     bool BatchMode = false;
+    // Set while the program's event loop runs; closing the window ends it.
+    bool InEventLoop = false;
     std::vector<std::unique_ptr<QuorvidObject>> Objects;
     TRecentFiles* RecentFiles = nullptr;
     Bitmap* CurrentBitmap = nullptr;

@@ -3,6 +3,7 @@
 
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QPainter>
 #include <QPalette>
 #include <set>
 
@@ -682,4 +683,58 @@ TEST(SurfaceEllipse, DottedCircleLaysThePatternOnceAroundItsRim)
         }
     ASSERT_GT(rim, 100);
     EXPECT_EQ(on, rim / 6 * 3 + std::min(rim % 6, 3));
+}
+
+TEST(SurfaceText, UnderlineAndStrikeOutAddToTheGlyphsWhileTheFontIsInUse)
+{
+    const auto draw = [](bool underline, bool strikeOut) {
+        TSurface s(80, 30);
+        s.Font.Size = 12;
+        s.Font.Colour = clBlack;
+        s.Font.Underline = underline;
+        s.Font.StrikeOut = strikeOut;
+        s.Brush.Style = bsClear;
+        s.TextOut(4, 4, "Tx");
+        return s;
+    };
+    const TSurface plain = draw(false, false), underlined = draw(true, false), struck = draw(false, true);
+    EXPECT_NE(underlined.Image(), plain.Image());
+    EXPECT_NE(struck.Image(), plain.Image());
+    EXPECT_NE(struck.Image(), underlined.Image());
+    // Both only add pixels to the plain glyphs.
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 80; ++x)
+            if (plain.Pixel(x, y) != clWhite) {
+                EXPECT_EQ(underlined.Pixel(x, y), plain.Pixel(x, y));
+                EXPECT_EQ(struck.Pixel(x, y), plain.Pixel(x, y));
+            }
+    EXPECT_EQ(draw(false, false).Image(), plain.Image());  // plain again after them
+}
+
+TEST(SurfaceText, GlyphsStandOnTheFontsBaselineAtTheAscentBelowTheCellTop)
+{
+    // The same text drawn by Qt's painter with its baseline at the ascent.
+    TSurface s(160, 40);
+    s.Font.Face = "Arial Narrow";
+    s.Font.Size = 16;
+    s.Font.Colour = clBlack;
+    s.Brush.Style = bsClear;
+    const QByteArray text = "Wjgy|Q_";
+    s.TextOut(7, 3, text);
+    QImage expected(160, 40, QImage::Format_RGB32);
+    expected.fill(Qt::white);
+    {
+        QPainter painter(&expected);
+        painter.setFont(s.Font.ToQFont());
+        painter.setPen(Qt::black);
+        painter.drawText(QPoint(7, 3 + QFontMetrics(s.Font.ToQFont()).ascent()), QString::fromLatin1(text));
+    }
+    int glyphs = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 160; ++x) {
+            const bool ink = qGray(expected.pixel(x, y)) < 128;
+            glyphs += ink;
+            EXPECT_EQ(s.Pixel(x, y), ink ? clBlack : clWhite) << x << "," << y;
+        }
+    EXPECT_GT(glyphs, 50);
 }
