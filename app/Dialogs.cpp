@@ -4,27 +4,19 @@
 #include <QColorDialog>
 #include <QDialog>
 #include <QFileDialog>
-#include <QFontDialog>
 #include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <cstdio>
 
+#include "app/Fontdialog.h"
+
 namespace {
 TStandardDialogs standardDialogs;
 TDialogs* installed = nullptr;
 
 QWidget* ActiveParent() { return QApplication::activeWindow(); }
-
-// Fonts travel through the font dialog as Qt fonts; the point size and face
-// are what we keep of them.
-QFont ToDialogFont(const TFont& font)
-{
-    QFont f = font.ToQFont();
-    f.setPointSize(font.Size > 0 ? font.Size : 8);
-    return f;
-}
 }  // namespace
 
 TDialogs& Dialogs() { return installed ? *installed : standardDialogs; }
@@ -64,15 +56,9 @@ std::optional<QString> TStandardDialogs::SaveFile(const QString& initialDir)
 
 std::optional<TFont> TStandardDialogs::ChooseFont(const TFont& preset)
 {
-    bool ok = false;
-    QFont chosen = QFontDialog::getFont(&ok, ToDialogFont(preset), ActiveParent());
-    if (!ok) return std::nullopt;
-    TFont font = preset;
-    font.Face = chosen.family().left(31);
-    if (chosen.pointSize() > 0) font.Size = chosen.pointSize();
-    font.Bold = chosen.bold();
-    font.Italic = chosen.italic();
-    return font;
+    TFontDialog dialog(preset, ActiveParent());
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.Font();
 }
 
 std::optional<TColor> TStandardDialogs::ChooseColour(TColor preset)

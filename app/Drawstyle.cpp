@@ -101,6 +101,8 @@ QFont TFont::ToQFont() const
     font.setPixelSize(std::max(1, std::abs(PointsToHeight(Size))));
     font.setBold(Bold);
     font.setItalic(Italic);
+    font.setUnderline(Underline);
+    font.setStrikeOut(StrikeOut);
     font.setStyleStrategy(QFont::NoAntialias);
     return font;
 }

@@ -58,6 +58,9 @@ struct TFont {
     TColor Colour = clWindowText;
     bool Bold = false;
     bool Italic = false;
+    // Drawn, never stored: the settings file keeps neither.
+    bool Underline = false;
+    bool StrikeOut = false;
     int Charset = 1;  // default character set
     bool operator==(const TFont&) const = default;
 

@@ -3,16 +3,17 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QTreeWidget>
+#include <QResizeEvent>
+#include <QTableWidget>
 #include <algorithm>
 
 #include "app/Dialogs.h"
 #include "app/Tracerywin.h"
+#include "settings/Quorvfont.h"
 #include "settings/Valwin.h"
 
 const std::vector<TfrmHelp::Option>& TfrmHelp::Options()
@@ -57,53 +58,85 @@ QString TfrmHelp::TerminalText(const QStringList& args)
     return text;
 }
 
+namespace {
+// The window's designed client size; the controls that stretch grow with it.
+constexpr QSize kDesignSize(489, 208);
+const QRect kCmdLine(8, 24, 463, 28);
+constexpr int kCmdLineLabelGap = 3;  // the label's bottom stands this far above the edit
+const QPoint kLabel1(8, 64), kLabel2(112, 64);
+const QRect kOptions(8, 88, 96, 76);
+const QRect kMemo(112, 88, 356, 75);
+}  // namespace
+
 TfrmHelp::TfrmHelp(QWidget* owner) : QDialog(owner)
 {
     setObjectName(QStringLiteral("frmHelp"));
     setWindowTitle(QStringLiteral("Tracery - Command Line Error"));
-    setGeometry(289, 443, 489, 208);
+    setGeometry(QRect(QPoint(289, 443), kDesignSize));
+    // "MS Sans Serif", 16 pixels high, bold, blue, for every control.
     TFont font;
     font.SetHeight(-16);
     font.Bold = true;
     font.Colour = clBlue;
-    setFont(font.ToQFont());
-    QPalette pal = palette();
-    pal.setColor(QPalette::WindowText, Qt::blue);
-    setPalette(pal);
+    ShowFontOn(this, font);
 
-    auto* layout = new QGridLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Command Line")), 0, 0, 1, 2);
-    leCmdLine = new QLineEdit;
+    leCmdLine = new QLineEdit(this);
     leCmdLine->setObjectName(QStringLiteral("leCmdLine"));
-    layout->addWidget(leCmdLine, 1, 0, 1, 2);
-    auto* label1 = new QLabel(QStringLiteral("Options"));
-    label1->setObjectName(QStringLiteral("Label1"));
-    auto* label2 = new QLabel(QStringLiteral("Purpose"));
-    label2->setObjectName(QStringLiteral("Label2"));
-    layout->addWidget(label1, 2, 0);
-    layout->addWidget(label2, 2, 1);
+    leCmdLine->setGeometry(kCmdLine);
+    cmdLineLabel_ = new QLabel(QStringLiteral("Command Line"), this);
+    cmdLineLabel_->adjustSize();
+    cmdLineLabel_->move(kCmdLine.left(), kCmdLine.top() - kCmdLineLabelGap - cmdLineLabel_->height());
+    cmdLineLabel_->setBuddy(leCmdLine);
 
-    lvOptions = new QTreeWidget;
+    auto* label1 = new QLabel(QStringLiteral("Options"), this);
+    label1->setObjectName(QStringLiteral("Label1"));
+    label1->adjustSize();
+    label1->move(kLabel1);
+    auto* label2 = new QLabel(QStringLiteral("Purpose"), this);
+    label2->setObjectName(QStringLiteral("Label2"));
+    label2->adjustSize();
+    label2->move(kLabel2);
+
+    // A list in report style with grid lines: one column "Option", sized to
+    // its contents.
+    lvOptions = new QTableWidget(int(Options().size()), 1, this);
     lvOptions->setObjectName(QStringLiteral("lvOptions"));
-    lvOptions->setHeaderLabels({QStringLiteral("Option")});
-    lvOptions->setRootIsDecorated(false);
-    lvOptions->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    for (const Option& option : Options()) {
-        auto* item = new QTreeWidgetItem(lvOptions, {QLatin1String(option.caption)});
-        item->setData(0, Qt::UserRole, QLatin1String(option.subItem));
+    lvOptions->setGeometry(kOptions);
+    lvOptions->setHorizontalHeaderLabels({QStringLiteral("Option")});
+    lvOptions->verticalHeader()->hide();
+    lvOptions->setShowGrid(true);
+    lvOptions->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lvOptions->setSelectionMode(QAbstractItemView::SingleSelection);
+    lvOptions->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lvOptions->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    for (int row = 0; row < int(Options().size()); ++row) {
+        auto* item = new QTableWidgetItem(QLatin1String(Options()[std::size_t(row)].caption));
+        item->setData(Qt::UserRole, QLatin1String(Options()[std::size_t(row)].subItem));
+        lvOptions->setItem(row, 0, item);
     }
-    layout->addWidget(lvOptions, 3, 0);
-    Memo1 = new QPlainTextEdit(QStringLiteral("<Select an option>"));
+    lvOptions->resizeRowsToContents();
+
+    Memo1 = new QPlainTextEdit(QStringLiteral("<Select an option>"), this);
     Memo1->setObjectName(QStringLiteral("Memo1"));
-    layout->addWidget(Memo1, 3, 1);
-    layout->setColumnStretch(1, 1);
-    layout->setRowStretch(3, 1);
-    connect(lvOptions, &QTreeWidget::itemSelectionChanged, this, &TfrmHelp::lvOptionsSelectItem);
+    Memo1->setGeometry(kMemo);
+    connect(lvOptions, &QTableWidget::itemSelectionChanged, this, &TfrmHelp::lvOptionsSelectItem);
 
     ValWin1 = new TValWin(this);
     ValWin1->setObjectName(QStringLiteral("ValWin1"));
     ValWin1->SetOnScreen(false);
     ValWin1->SetTimeout(0);
+}
+
+void TfrmHelp::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    if (!Memo1) return;
+    // The command line stretches with the width, the list with the height,
+    // the purpose text both ways.
+    const int dw = width() - kDesignSize.width(), dh = height() - kDesignSize.height();
+    leCmdLine->resize(std::max(0, kCmdLine.width() + dw), kCmdLine.height());
+    lvOptions->resize(kOptions.width(), std::max(0, kOptions.height() + dh));
+    Memo1->resize(std::max(0, kMemo.width() + dw), std::max(0, kMemo.height() + dh));
 }
 
 void TfrmHelp::ShowHelpWindow()
@@ -138,6 +171,6 @@ void TfrmHelp::lvOptionsSelectItem()
 {
     const auto selected = lvOptions->selectedItems();
     if (selected.isEmpty()) return;
-    const int index = lvOptions->indexOfTopLevelItem(selected.first());
+    const int index = lvOptions->row(selected.first());
     if (index >= 0 && index < int(Options().size())) Memo1->setPlainText(QLatin1String(Options()[index].purpose));
 }

@@ -3,10 +3,13 @@
 // with, the list of options and the purpose of the selected one.
 
 #include <QDialog>
+#include <QStringList>
+#include <vector>
 
 class QLineEdit;
 class QPlainTextEdit;
-class QTreeWidget;
+class QLabel;
+class QTableWidget;
 class TValWin;
 
 class TfrmHelp : public QDialog {
@@ -37,11 +40,15 @@ public:
     static QString TerminalText(const QStringList& args);
 
     QLineEdit* leCmdLine = nullptr;
-    QTreeWidget* lvOptions = nullptr;
+    QTableWidget* lvOptions = nullptr;  // report style with grid lines, one column "Option"
     QPlainTextEdit* Memo1 = nullptr;
     TValWin* ValWin1 = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;
     void done(int result) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QLabel* cmdLineLabel_ = nullptr;  // "Command Line", above leCmdLine
 };

@@ -25,9 +25,14 @@ TStartOptions ScanStartOptions(const QStringList& args)
     for (int i = 1; i < args.size(); ++i) {
         if (!args[i].startsWith(QLatin1String("--"))) continue;
         const QString name = args[i].mid(2);
+        // An option with "=" takes its value from the same argument.
+        const QString key = name.section(QLatin1Char('='), 0, 0);
         if (name.compare(QLatin1String("Batch"), Qt::CaseInsensitive) == 0) {
             options.Batch = true;
             options.RendersFiles = true;
+            options.Headless = true;
+        } else if (key.compare(QLatin1String("Thumbnail"), Qt::CaseInsensitive) == 0) {
+            options.Headless = true;
         } else if (name.compare(QLatin1String("Png"), Qt::CaseInsensitive) == 0 ||
                    name.compare(QLatin1String("Pdf"), Qt::CaseInsensitive) == 0) {
             options.RendersFiles = true;
@@ -151,7 +156,9 @@ int RunTracery(const QStringList& args)
             status = form->TerminateRequested || form->AllDrawingsComplete ? 0 : 1;
         } else if (!form->TerminateRequested) {
             sessionEnd->Watch();
+            form->InEventLoop = true;
             status = QApplication::exec();
+            form->InEventLoop = false;
         }
         form.reset();
         DestroyOtherWindows();
@@ -161,6 +168,6 @@ int RunTracery(const QStringList& args)
         status = 1;
     }
     sessionEnd.reset();
-    SetDialogs(nullptr);
+    if (options.Batch) SetDialogs(nullptr);
     return status;
 }

@@ -7,6 +7,9 @@
 struct TStartOptions {
     bool Batch = false;       // "--batch": no window, no waiting dialog
     bool RendersFiles = false;  // "--png", "--pdf" (and "--batch"): drawings are drawn to files
+    // "--batch" or "--thumbnail" (with or without "=value"): no display is
+    // needed, the toolkit runs on its offscreen platform.
+    bool Headless = false;
 };
 TStartOptions ScanStartOptions(const QStringList& args);
 

@@ -219,7 +219,8 @@ Box MakeBox(int x1, int y1, int x2, int y2)
 // ---------------------------------------------------------------------------
 // Text
 
-// Glyph pixels of a text: rows of the cell's height, columns from Left
+// Glyph pixels of a text: rows relative to the cell's top (a glyph may reach
+// above or below the cell, which is Height rows high), columns from Left
 // (relative to the cell's left edge, negative for overhang) on.
 struct GlyphMask {
     int CellWidth = 0;
@@ -240,19 +241,22 @@ struct FontEntry {
     QHash<QByteArray, GlyphMask> Masks;
 };
 
-// Fonts by face, size, boldness and slant (the colour does not change the
-// glyphs). The caches are bounded: when one is full it starts afresh.
+// Fonts by face, size, boldness, slant, underline and strike-out (the colour
+// does not change the glyphs). The caches are bounded: when one is full it
+// starts afresh.
 FontEntry& FontFor(const TFont& font)
 {
     static QHash<QString, FontEntry*> fonts;
     static TFont lastFont;
     static FontEntry* last = nullptr;
     if (last && font.Face == lastFont.Face && font.Size == lastFont.Size && font.Bold == lastFont.Bold &&
-        font.Italic == lastFont.Italic)
+        font.Italic == lastFont.Italic && font.Underline == lastFont.Underline &&
+        font.StrikeOut == lastFont.StrikeOut)
         return *last;
 
-    const QString key =
-        font.Face + QChar(0x1) + QString::number(font.Size) + QChar(font.Bold ? u'B' : u'-') + QChar(font.Italic ? u'I' : u'-');
+    const QString key = font.Face + QChar(0x1) + QString::number(font.Size) + QChar(font.Bold ? u'B' : u'-') +
+                        QChar(font.Italic ? u'I' : u'-') + QChar(font.Underline ? u'U' : u'-') +
+                        QChar(font.StrikeOut ? u'S' : u'-');
     auto it = fonts.find(key);
     if (it == fonts.end()) {
         if (fonts.size() >= 64) {
@@ -281,13 +285,16 @@ GlyphMask RenderGlyphs(const FontEntry& entry, const QByteArray& text, int cellW
 {
     GlyphMask mask;
     const int cellHeight = entry.Metrics.height();
-    const int margin = cellHeight;  // room for italic overhang and negative bearings
+    // Room around the cell for italic overhang, negative bearings and glyph
+    // parts that reach above or below the cell: they are drawn too.
+    const int margin = cellHeight;
     mask.CellWidth = cellWidth;
     mask.Left = -margin;
     mask.Width = cellWidth + 2 * margin;
     mask.Height = cellHeight;
+    const int scratchHeight = cellHeight + 2 * margin;
     if (mask.Width <= 0 || mask.Height <= 0) return mask;
-    QImage scratch(mask.Width, mask.Height, QImage::Format_RGB32);
+    QImage scratch(mask.Width, scratchHeight, QImage::Format_RGB32);
     scratch.fill(Qt::white);
     {
         QPainter painter(&scratch);
@@ -295,11 +302,11 @@ GlyphMask RenderGlyphs(const FontEntry& entry, const QByteArray& text, int cellW
         painter.setRenderHint(QPainter::TextAntialiasing, false);
         painter.setFont(entry.Font);
         painter.setPen(Qt::black);
-        painter.drawText(QPoint(margin, entry.Metrics.ascent()), QString::fromLatin1(text));
+        painter.drawText(QPoint(margin, margin + entry.Metrics.ascent()), QString::fromLatin1(text));
     }
     // Keep only the columns that hold glyph pixels.
     int first = mask.Width, last = -1;
-    for (int y = 0; y < mask.Height; ++y) {
+    for (int y = 0; y < scratchHeight; ++y) {
         const QRgb* row = Row(std::as_const(scratch), y);
         for (int x = 0; x < mask.Width; ++x)
             if (qGray(row[x]) < 128) {
@@ -313,7 +320,7 @@ GlyphMask RenderGlyphs(const FontEntry& entry, const QByteArray& text, int cellW
     }
     mask.Left = first - margin;
     mask.Width = last - first + 1;
-    for (int y = 0; y < mask.Height; ++y) {
+    for (int y = 0; y < scratchHeight; ++y) {
         const QRgb* row = Row(std::as_const(scratch), y) + first;
         for (int x = 0; x < mask.Width;) {
             if (qGray(row[x]) >= 128) {
@@ -322,7 +329,7 @@ GlyphMask RenderGlyphs(const FontEntry& entry, const QByteArray& text, int cellW
             }
             int end = x + 1;
             while (end < mask.Width && qGray(row[end]) < 128) ++end;
-            mask.Spans.push_back({y, x, end - x});
+            mask.Spans.push_back({y - margin, x, end - x});
             x = end;
         }
     }
@@ -575,6 +582,28 @@ void TSurface::Rectangle(int x1, int y1, int x2, int y2)
     StrokeSegment(QPoint(left, bottom), QPoint(left, top));
 }
 
+namespace {
+// Tallest box whose dashed outline is traced along the rim; a taller one
+// has its outline drawn solid.
+constexpr long long maxDashedEllipseRows = 1LL << 22;
+
+// Row j of an ellipse's shape with a one-pixel outline: the shape's columns
+// l .. r and its interior il .. ir (empty when il > ir); false when the row
+// holds no pixel. The rim is every pixel with a side neighbour outside.
+bool RimRow(const EllipseShape& shape, long long j, long long& l, long long& r, long long& il, long long& ir)
+{
+    if (!shape.Span(j, l, r)) return false;
+    il = 1;
+    ir = 0;
+    long long al = 0, ar = -1, bl = 0, br = -1;
+    if (shape.Span(j - 1, al, ar) && shape.Span(j + 1, bl, br)) {
+        il = std::max({l + 1, al, bl});
+        ir = std::min({r - 1, ar, br});
+    }
+    return true;
+}
+}  // namespace
+
 void TSurface::Ellipse(int x1, int y1, int x2, int y2)
 {
     EnsureFormat();
@@ -592,10 +621,15 @@ void TSurface::Ellipse(int x1, int y1, int x2, int y2)
     const QRgb penColour = ColourToRgb(Pen.Colour);
     const QRgb brushColour = ColourToRgb(Brush.Colour);
     const int width = PenWidth(Pen);
-    // For a wide pen the interior is the shape of the box shrunk by the width.
-    const EllipseShape inner(box.Width() - 2LL * width, box.Height() - 2LL * width);
     const Pixels pixels(image_);
 
+    if (outline && width == 1 && !DashPattern(Pen.Style).empty() && box.Height() <= maxDashedEllipseRows) {
+        DashedEllipse(box.Left, box.Top, box.Width(), box.Height());
+        return;
+    }
+
+    // For a wide pen the interior is the shape of the box shrunk by the width.
+    const EllipseShape inner(box.Width() - 2LL * width, box.Height() - 2LL * width);
     for (long long j = firstRow; j < lastRow; ++j) {
         const int y = int(box.Top + j);
         long long l = 0, r = -1;
@@ -607,12 +641,7 @@ void TSurface::Ellipse(int x1, int y1, int x2, int y2)
         // Interior columns il .. ir (relative to the box); empty when il > ir.
         long long il = 1, ir = 0;
         if (width == 1) {
-            // The rim: pixels with a side neighbour outside the shape.
-            long long al = 0, ar = -1, bl = 0, br = -1;
-            if (shape.Span(j - 1, al, ar) && shape.Span(j + 1, bl, br)) {
-                il = std::max({l + 1, al, bl});
-                ir = std::min({r - 1, ar, br});
-            }
+            RimRow(shape, j, l, r, il, ir);
         } else if (inner.Span(j - width, il, ir)) {
             il += width;
             ir += width;
@@ -627,6 +656,82 @@ void TSurface::Ellipse(int x1, int y1, int x2, int y2)
         FillSpan(pixels, y, box.Left + l, box.Left + il, penColour);
         if (fill) FillSpan(pixels, y, box.Left + il, box.Left + ir + 1, brushColour);
         FillSpan(pixels, y, box.Left + ir + 1, box.Left + r + 1, penColour);
+    }
+}
+
+void TSurface::DashedEllipse(long long left, long long top, long long width, long long height)
+{
+    const EllipseShape shape(width, height);
+    const std::vector<int>& pattern = DashPattern(Pen.Style);
+    long long period = 0;
+    for (int run : pattern) period += run;
+    const QRgb penColour = ColourToRgb(Pen.Colour);
+    const Pixels pixels(image_);
+
+    // Each row's rim in two pieces: the right one (the rim right of the
+    // interior, or the span from its middle pixel on when the row has no
+    // interior) and the left one (the rest).
+    struct Piece {
+        long long First = 0, Last = -1;  // columns, relative to the box
+    };
+    const auto pieces = [&](long long j, Piece& leftPiece, Piece& rightPiece, long long& il, long long& ir) {
+        long long l = 0, r = -1;
+        leftPiece = rightPiece = Piece{};
+        il = 1;
+        ir = 0;
+        if (!RimRow(shape, j, l, r, il, ir)) return;
+        if (il <= ir) {
+            leftPiece = {l, il - 1};
+            rightPiece = {ir + 1, r};
+        } else {
+            const long long middle = (l + r + 1) / 2;
+            leftPiece = {l, middle - 1};
+            rightPiece = {middle, r};
+        }
+    };
+
+    // One traversal, clockwise from the top row's middle pixel: the right
+    // pieces from the top row down, then the left pieces from the bottom row
+    // up. Rows in the upper half (the middle row included) are walked
+    // rightwards, those in the lower half leftwards.
+    long long position = 0;  // along the traversal
+    const auto walk = [&](long long j, const Piece& piece, bool rightwards) {
+        const long long count = piece.Last - piece.First + 1;
+        if (count <= 0) return;
+        const long long y = top + j;
+        const long long start = left + (rightwards ? piece.First : piece.Last);
+        const long long step = rightwards ? 1 : -1;
+        if (y >= 0 && y < pixels.Height) {
+            // Steps k with 0 <= start + k * step < width.
+            long long kFirst = 0, kLast = count - 1;
+            if (step > 0) {
+                kFirst = std::max(kFirst, -start);
+                kLast = std::min(kLast, pixels.Width - 1 - start);
+            } else {
+                kFirst = std::max(kFirst, start - (pixels.Width - 1));
+                kLast = std::min(kLast, start);
+            }
+            if (kFirst <= kLast) {
+                DashWalk dash(pattern, period, position + kFirst);
+                QRgb* row = pixels.Row(int(y));
+                for (long long k = kFirst; k <= kLast; ++k)
+                    if (dash.Next()) row[start + k * step] = penColour;
+            }
+        }
+        position = (position + count) % period;
+    };
+    const bool fill = Brush.Style != bsClear;
+    const QRgb brushColour = ColourToRgb(Brush.Colour);
+    Piece leftPiece, rightPiece;
+    long long il = 1, ir = 0;
+    for (long long j = 0; j < height; ++j) {
+        pieces(j, leftPiece, rightPiece, il, ir);
+        if (fill && il <= ir) FillSpan(pixels, top + j, left + il, left + ir + 1, brushColour);
+        walk(j, rightPiece, 2 * j + 1 <= height);
+    }
+    for (long long j = height - 1; j >= 0; --j) {
+        pieces(j, leftPiece, rightPiece, il, ir);
+        walk(j, leftPiece, 2 * j + 1 <= height);
     }
 }
 

@@ -30,11 +30,20 @@
 // except with the inside-frame pen, whose outline lies inside the box. An
 // ellipse's shape is every pixel whose centre lies in the ellipse inscribed in
 // the box (so it never leaves the box and is symmetric within it); its outline
-// is drawn solid and lies inside the shape: the shape's rim for a one-pixel
-// pen, the band between the shape and the shape of the box shrunk by the pen
-// width for a wider one.
+// lies inside the shape: the shape's rim for a one-pixel pen, the band between
+// the shape and the shape of the box shrunk by the pen width for a wider one
+// (always solid). A one-pixel pen of a dash style lays its pattern along the
+// rim in one traversal, clockwise from the middle pixel of the top row (the
+// right one of the two middle pixels when the row's length is even): down
+// the right side row by row, each row's right piece walked rightwards in the
+// upper half of the box (the middle row included) and leftwards in the lower
+// half, then up the left side, each row's left piece walked leftwards in the
+// lower half and rightwards in the upper half. A row without interior is
+// split at its middle pixel, which starts its right piece. The pattern
+// starts afresh with every ellipse; gaps leave the rim pixels as they were.
 //
-// An ellipse whose box is wider or higher than 2^28 pixels draws nothing.
+// An ellipse whose box is wider or higher than 2^28 pixels draws nothing; a
+// dashed outline of a box higher than 2^22 pixels is drawn solid.
 //
 // Everything is clipped to the surface: nothing is written outside it.
 
@@ -109,6 +118,8 @@ private:
     // Draws from a to b with the pen, b left out, the dash pattern going on
     // from dashPhase_.
     void StrokeSegment(QPoint a, QPoint b);
+    // An ellipse with a dashed one-pixel outline (see the rules above).
+    void DashedEllipse(long long left, long long top, long long width, long long height);
     // Makes sure the image is RGB32 (whoever changed it through Image()).
     void EnsureFormat();
 

@@ -45,6 +45,7 @@
 #include "settings/Junctionwin.h"
 #include "settings/Linedatawin.h"
 #include "settings/Inifile.h"
+#include "settings/Quorvfont.h"
 #include "settings/Settingsmodel.h"
 #include "settings/Valwin.h"
 
@@ -62,6 +63,9 @@ TFont WindowFont()
     f.Colour = clBlue;
     return f;
 }
+
+// The window's size in its layout: the outer size, frame included.
+constexpr QSize kLayoutOuterSize(1117, 813);
 
 struct PanelLayout {
     const char* text;
@@ -87,7 +91,9 @@ TForm1::TForm1(const QStringList& args, QWidget* parent)
     Form1 = this;
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
-    setGeometry(692, 227, 1117, 813);
+    // Until the window is shown its frame is unknown: the client area takes
+    // the whole layout size, and loses the frame's share once it is shown.
+    setGeometry(QRect(QPoint(692, 227), kLayoutOuterSize));
     setFont(WindowFont().ToQFont());
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);
@@ -217,6 +223,8 @@ void TForm1::CreateStatusBar()
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setFixedHeight(24);
     StatusBar1->setSizeGripEnabled(false);
+    // The panels write in the window's font and its colour.
+    ShowFontOn(StatusBar1, WindowFont());
     for (const PanelLayout& panel : kPanels) {
         auto* label = new QLabel(QLatin1String(panel.text));
         label->setFixedWidth(panel.width);
@@ -255,7 +263,31 @@ void TForm1::SetPanel(int panel, const QString& text) { panels_[panel]->setText(
 void TForm1::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
+    KeepLayoutOuterSize();
     RepaintPage();
+}
+
+void TForm1::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    KeepLayoutOuterSize();
+}
+
+void TForm1::KeepLayoutOuterSize()
+{
+    // A window manager's frame becomes known once the window is shown, and
+    // sometimes only when the manager has framed it (which moves the client
+    // area). As long as nothing else has sized the window, the client area
+    // gives the frame its share of the layout size.
+    if (layoutSizeKept_ || !isVisible()) return;
+    if (size() != kLayoutOuterSize) {
+        layoutSizeKept_ = true;
+        return;
+    }
+    const QSize frame = frameGeometry().size() - size();
+    if (frame.width() <= 0 && frame.height() <= 0) return;  // no frame (yet)
+    layoutSizeKept_ = true;
+    resize(kLayoutOuterSize - frame);
 }
 
 void TForm1::FormShow()
@@ -319,8 +351,12 @@ void TForm1::closeEvent(QCloseEvent* event)
         if (frmBmpDebug && !BatchMode) frmBmpDebug->SaveTableAtExit(windowTitle());
     }
     event->accept();
-    // Closing the main window ends the event loop, whatever else is open.
-    QCoreApplication::quit();
+    // Closing the main window ends the event loop, whatever else is open. The
+    // other windows are destroyed afterwards without being closed, so their
+    // close handlers (and what those store) do not run: quit() would close
+    // every visible window first. Outside the event loop there is none to end
+    // (and ending it then would end the next modal loop at once).
+    if (InEventLoop) QCoreApplication::exit(0);
 }
 
 // ------------------------------------------------------------------ loading

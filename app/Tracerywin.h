@@ -119,6 +119,8 @@ public:
     bool PngMode = false;
     bool PdfMode = false;
     bool BatchMode = false;
+    // Set while the program's event loop runs; closing the window ends it.
+    bool InEventLoop = false;
     // The current drawing; Objects is its object list.
     TDrawing Drawing;
     TDrawing::TObjectList& Objects = Drawing.Objects();
@@ -156,6 +158,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     // Drag and drop of drawings.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -169,6 +172,10 @@ private:
     void CreateStatusBar();
     void ProcessCommandLine();
     void FitToWorkArea();
+    // The layout size is the outer size: once the frame is known the client
+    // area is made smaller by it (once, and only while nothing else has
+    // sized the window).
+    void KeepLayoutOuterSize();
     void WritePng(const QString& drawingPath);
     void WritePdf(const QString& drawingPath);
     void SetPanel(int panel, const QString& text);
@@ -187,6 +194,7 @@ private:
     bool painting_ = false;
     bool repaintPending_ = false;
     bool shown_ = false;
+    bool layoutSizeKept_ = false;
     int paintCount_ = 0;
     std::unique_ptr<QPrinter> printer_;
     int wheelRemainder_ = 0;  // wheel turns below one notch, kept for the next

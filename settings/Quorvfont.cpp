@@ -64,6 +64,8 @@ void ReadFontItemList(TFont& font, const QString& value, int defaultSize)
 
     font.Bold = false;
     font.Italic = false;
+    font.Underline = false;  // never stored
+    font.StrikeOut = false;
     for (const QString& item : items) {
         if (item.compare(QLatin1String("Bold"), Qt::CaseInsensitive) == 0) font.Bold = true;
         if (item.compare(QLatin1String("Italic"), Qt::CaseInsensitive) == 0) font.Italic = true;

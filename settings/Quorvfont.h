@@ -19,13 +19,15 @@ class TIniFile;
 
 // The item list form of a font as the settings file keeps it: face, point
 // size ("%d"), colour ("0x%08x"), then "Bold" if bold, then "Italic" if italic.
+// Underline and strike-out are not stored.
 QString FontItemList(const TFont& font);
 
 // Reads a font's item list onto font. An empty or missing face leaves the
 // face; a missing or unusable point size gives defaultSize; the colour is
 // read from the third item only when the text holds "0x" (an item that is not
 // a number gives black, a missing item leaves the colour); bold and italic
-// are always set from the "Bold" and "Italic" items (any letter case).
+// are always set from the "Bold" and "Italic" items (any letter case);
+// underline and strike-out are cleared.
 void ReadFontItemList(TFont& font, const QString& value, int defaultSize);
 
 // Shows a widget's text in a font: the Qt font and the text colour.

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QFont>
+#include <QRect>
 #include <QString>
 #include <QTemporaryDir>
 #include <ostream>
@@ -58,8 +59,13 @@ inline TFont MakeFont(const QString& face, int size, TColor colour, bool bold = 
 [[maybe_unused]] static void PrintTo(const TFont& f, std::ostream* os)
 {
     *os << '"' << f.Face.toStdString() << "\" " << f.Size << "pt colour 0x" << std::hex << f.Colour << std::dec
-        << (f.Bold ? " bold" : "") << (f.Italic ? " italic" : "") << " charset " << f.Charset;
+        << (f.Bold ? " bold" : "") << (f.Italic ? " italic" : "") << (f.Underline ? " underline" : "")
+        << (f.StrikeOut ? " strike-out" : "") << " charset " << f.Charset;
 }
 [[maybe_unused]] static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 [[maybe_unused]] static void PrintTo(const QByteArray& b, std::ostream* os) { *os << '"' << b.toStdString() << '"'; }
+[[maybe_unused]] static void PrintTo(const QRect& r, std::ostream* os)
+{
+    *os << "QRect(" << r.x() << ", " << r.y() << ", " << r.width() << " x " << r.height() << ")";
+}
 [[maybe_unused]] static void PrintTo(const QFont& f, std::ostream* os) { *os << f.toString().toStdString(); }

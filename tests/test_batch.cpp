@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
+#include <functional>
 
 namespace {
 struct RunResult {
@@ -16,7 +17,8 @@ class BatchTest : public TempSettings {
 protected:
     // Runs a copy of the program placed in the test's folder, so its
     // settings file is the test's own.
-    RunResult Run(const QStringList& args)
+    // environment: changes to the environment the program runs in.
+    RunResult Run(const QStringList& args, const std::function<void(QProcessEnvironment&)>& environment = {})
     {
         const QString exe = Path("tracery");
         if (!QFileInfo::exists(exe)) EXPECT_TRUE(QFile::copy(TRACERY_BINARY, exe));
@@ -24,6 +26,7 @@ protected:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("XDG_RUNTIME_DIR", dir.path());  // Qt warns on standard error without one
+        if (environment) environment(env);
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(dir.path());
         p.start(exe, args);
@@ -110,4 +113,26 @@ TEST_F(BatchTest, PdfOptionPrintsEachLaterDrawingLandscapeBesideIt)
     ASSERT_TRUE(size.hasMatch()) << text.toStdString();
     EXPECT_GT(size.captured(1).toDouble(), size.captured(2).toDouble());
     EXPECT_TRUE(text.contains(QRegularExpression("Pages:\\s+1\\n")));
+}
+
+TEST_F(BatchTest, ArgumentsThatLookLikeToolkitOptionsAreDrawingPaths)
+{
+    const QString x = Write("x.q01", q01::Header(0));
+    const RunResult r = Run({"--batch", "-reverse", "--png", "-style", x});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "File '-reverse' not found\nFile '-style' not found\n");
+    EXPECT_EQ(QImage(Path("x.png")).size(), QSize(1110, 720));  // the drawing after -style is loaded
+}
+
+TEST_F(BatchTest, BatchRunNeedsNoDisplay)
+{
+    const QString x = Write("x.q01", q01::Header(0));
+    const RunResult r = Run({"--batch", "--png", "x.q01"}, [](QProcessEnvironment& env) {
+        env.remove("QT_QPA_PLATFORM");
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+    });
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(QImage(Path("x.png")).size(), QSize(1110, 720));
 }

@@ -515,6 +515,79 @@ TEST_F(BitmapDraw, QuarterTurnedPinCarriesTurnedLabels)
     EXPECT_TRUE(HasColour(page, clBlack));
 }
 
+TEST_F(BitmapDraw, TopPinLabelsFollowHalfAndThreeQuarterTurnsAndFlips)
+{
+    // A Top pin at offset 1: body point (10, 0), image point (50, 40) unturned.
+    struct Case {
+        std::uint8_t rotation;
+        bool hFlip;
+        bool turned;
+        // Top-left corners of the number and name labels, from their sizes.
+        std::function<QPoint(const TSurface&)> number, name;
+    };
+    const Case cases[] = {
+        // Half turn: the pin leaves the bottom edge at (50, 70).
+        {2, false, true,
+         [](const TSurface& l) { return QPoint(50 - l.Width() - 2, 72 + 2); },
+         [](const TSurface& l) { return QPoint(50 - l.Width() / 2, 68 - l.Height()); }},
+        // Three quarters: the right edge at (70, 50).
+        {3, false, false,
+         [](const TSurface&) { return QPoint(72, 50); },
+         [](const TSurface& l) { return QPoint(68 - l.Width(), 50 - l.Height() / 2); }},
+        // Mirrored: still the top edge, at (50, 40).
+        {0, true, true,
+         [](const TSurface& l) { return QPoint(50 - l.Width() - 2, 38 - l.Height() + 2); },
+         [](const TSurface& l) { return QPoint(50 - l.Width() / 2, 42); }},
+        // Three quarters mirrored: the left edge at (40, 50).
+        {3, true, false,
+         [](const TSurface& l) { return QPoint(38 - l.Width(), 50); },
+         [](const TSurface& l) { return QPoint(42, 50 - l.Height() / 2); }},
+    };
+    for (const Case& k : cases) {
+        Component c = Body(true);
+        c.rotation = k.rotation;
+        c.hFlip = k.hFlip;
+        ComponentPin pin = LeftPin(1);
+        pin.side = q01::sideTop;
+        c.pins = {pin};
+        const auto b = Build(c);
+        settings.pinNum = settings.pinStr = true;
+        TSurface page = Page();
+        b->Draw(page);
+        const TSurface expected = Expected(*b, [&](TSurface& copy) {
+            const TSurface number = RenderLabel("14", settings.pinNumFont, k.turned);
+            copy.Draw(k.number(number).x(), k.number(number).y(), number);
+            const TSurface name = RenderLabel("CLK", settings.pinStrFont, k.turned);
+            copy.Draw(k.name(name).x(), k.name(name).y(), name);
+        });
+        EXPECT_EQ(page.Image(), expected.Image()) << "rotation " << int(k.rotation) << (k.hFlip ? " flipped" : "");
+        EXPECT_TRUE(HasColour(page, clBlack));
+    }
+}
+
+TEST_F(BitmapDraw, PinWithASideByteAbove3LeavesTheCornerOutsideTheBody)
+{
+    // Side 5: edge point body (-1, -1), image (39, 39); 5 counts as Bottom.
+    Component c = Body(true);
+    ComponentPin pin = LeftPin(1);
+    pin.side = 5;
+    c.pins = {pin};
+    const auto b = Build(c);
+    Pixels line;
+    for (int y = 39; y < 70; ++y) line.insert({39, y});
+    EXPECT_EQ(InkPixels(b->GetBodyImage()), line);
+    settings.pinNum = settings.pinStr = true;
+    TSurface page = Page();
+    b->Draw(page);
+    const TSurface expected = Expected(*b, [&](TSurface& copy) {
+        const TSurface number = RenderLabel("14", settings.pinNumFont, true);
+        copy.Draw(39 - number.Width() - 2, 41 + 2, number);
+        const TSurface name = RenderLabel("CLK", settings.pinStrFont, true);
+        copy.Draw(39 - name.Width() / 2, 37 - name.Height(), name);
+    });
+    EXPECT_EQ(page.Image(), expected.Image());
+}
+
 TEST_F(BitmapDraw, WhitePinNumberFontLeavesTheNumberInvisible)
 {
     Component c = Body(true);

@@ -4,7 +4,9 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QTreeWidget>
+#include <QHeaderView>
+#include <QLabel>
+#include <QTableWidget>
 
 #include <QCoreApplication>
 
@@ -112,6 +114,10 @@ TEST_F(CommandLineTest, StartOptionsAreTakenFromTheWholeLineInAnyCase)
     EXPECT_TRUE(ScanStartOptions({"t", "a.q01", "--BaTcH"}).Batch);
     EXPECT_TRUE(ScanStartOptions({"t", "--PNG"}).RendersFiles);
     EXPECT_FALSE(ScanStartOptions({"t", "--pngs", "-batch"}).RendersFiles);
+    EXPECT_TRUE(ScanStartOptions({"t", "a.q01", "--BATCH"}).Headless);
+    EXPECT_TRUE(ScanStartOptions({"t", "--Thumbnail=a.png", "a.q01"}).Headless);
+    EXPECT_TRUE(ScanStartOptions({"t", "--thumbnail"}).Headless);
+    EXPECT_FALSE(ScanStartOptions({"t", "--thumbnails=1", "-batch", "--png", "a=b"}).Headless);
 }
 
 // ------------------------------------------------------------- help window
@@ -130,17 +136,17 @@ TEST_F(HelpWindowTest, SelectingAnOptionShowsItsPurpose)
     TForm1& f = Start({});
     TfrmHelp& help = *f.frmHelp;
     EXPECT_EQ(help.Memo1->toPlainText(), "<Select an option>");
-    ASSERT_GE(help.lvOptions->topLevelItemCount(), 2);
-    EXPECT_EQ(help.lvOptions->topLevelItem(0)->text(0), "--help");
-    EXPECT_EQ(help.lvOptions->topLevelItem(1)->text(0), "--export");
-    help.lvOptions->topLevelItem(1)->setSelected(true);
+    ASSERT_GE(help.lvOptions->rowCount(), 2);
+    EXPECT_EQ(help.lvOptions->item(0, 0)->text(), "--help");
+    EXPECT_EQ(help.lvOptions->item(1, 0)->text(), "--export");
+    help.lvOptions->selectRow(1);
     EXPECT_EQ(help.Memo1->toPlainText(),
               "Creates a subdirectory with several files containing the objects in any quorvid file seperated by "
               "their type.");
-    EXPECT_FALSE(help.lvOptions->topLevelItem(1)->data(0, Qt::UserRole).toString().endsWith('.'));
+    EXPECT_FALSE(help.lvOptions->item(1, 0)->data(Qt::UserRole).toString().endsWith('.'));
     help.lvOptions->clearSelection();
     EXPECT_TRUE(help.Memo1->toPlainText().endsWith("their type."));
-    help.lvOptions->topLevelItem(0)->setSelected(true);
+    help.lvOptions->selectRow(0);
     EXPECT_EQ(help.Memo1->toPlainText(), "This Page");
 }
 
@@ -155,4 +161,52 @@ TEST_F(HelpWindowTest, HelpMenuShowsTheHelpPageNamedAfterTheProgram)
     f.frmHelp->close();
     // Closing stores the window's placement.
     EXPECT_TRUE(TIniFile(IniPath()).SectionExists("frmHelp"));
+}
+
+TEST_F(HelpWindowTest, ControlsStandWhereTheLayoutPutsThemInTheWindowsBoldBlueFont)
+{
+    dialogs.OpenFiles.push_back(std::nullopt);
+    TfrmHelp& help = *Start({}).frmHelp;
+    EXPECT_EQ(help.size(), QSize(489, 208));
+    EXPECT_EQ(help.leCmdLine->geometry(), QRect(8, 24, 463, 28));
+    QLabel* cmdLabel = nullptr;
+    for (QLabel* label : help.findChildren<QLabel*>())
+        if (label->text() == "Command Line") cmdLabel = label;
+    ASSERT_NE(cmdLabel, nullptr);
+    EXPECT_EQ(cmdLabel->x(), 8);
+    EXPECT_EQ(cmdLabel->geometry().bottom() + 1 + 3, 24);  // 3 pixels above the edit
+    auto* label1 = help.findChild<QLabel*>("Label1");
+    auto* label2 = help.findChild<QLabel*>("Label2");
+    ASSERT_TRUE(label1 && label2);
+    EXPECT_EQ(label1->text(), "Options");
+    EXPECT_EQ(label1->pos(), QPoint(8, 64));
+    EXPECT_EQ(label2->text(), "Purpose");
+    EXPECT_EQ(label2->pos(), QPoint(112, 64));
+    EXPECT_EQ(help.lvOptions->geometry(), QRect(8, 88, 96, 76));
+    EXPECT_EQ(help.Memo1->geometry(), QRect(112, 88, 356, 75));
+    // Report style with grid lines and the one column "Option".
+    EXPECT_TRUE(help.lvOptions->showGrid());
+    EXPECT_EQ(help.lvOptions->columnCount(), 1);
+    EXPECT_EQ(help.lvOptions->horizontalHeaderItem(0)->text(), "Option");
+    EXPECT_FALSE(help.lvOptions->verticalHeader()->isVisible());
+
+    for (QWidget* w : std::initializer_list<QWidget*>{cmdLabel, label1, label2, help.leCmdLine, help.lvOptions,
+                                                      help.Memo1}) {
+        EXPECT_EQ(w->font().family(), "MS Sans Serif") << w->objectName().toStdString();
+        EXPECT_EQ(w->font().pixelSize(), 16);
+        EXPECT_TRUE(w->font().bold());
+    }
+    EXPECT_EQ(label1->palette().color(QPalette::WindowText), QColor(Qt::blue));
+    EXPECT_EQ(help.leCmdLine->palette().color(QPalette::Text), QColor(Qt::blue));
+    EXPECT_EQ(help.Memo1->palette().color(QPalette::Text), QColor(Qt::blue));
+    EXPECT_EQ(help.lvOptions->palette().color(QPalette::Text), QColor(Qt::blue));
+
+    // The command line stretches with the width, the list with the height,
+    // the purpose text both ways.
+    help.show();
+    help.resize(589, 308);
+    ASSERT_EQ(help.size(), QSize(589, 308));
+    EXPECT_EQ(help.leCmdLine->geometry(), QRect(8, 24, 563, 28));
+    EXPECT_EQ(help.lvOptions->geometry(), QRect(8, 88, 96, 176));
+    EXPECT_EQ(help.Memo1->geometry(), QRect(112, 88, 456, 175));
 }

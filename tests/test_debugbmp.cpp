@@ -171,6 +171,40 @@ TEST_F(Inspector, ExportAtRotation1IsTurnedWith21RowsOf31)
     EXPECT_EQ(Export(*b), expected);
 }
 
+TEST_F(Inspector, ExportAtHalfAndThreeQuarterTurnsAndWithFlipsIsTheTransformedBody)
+{
+    // Picture ink (0, 0), (5, 2), (20, 30) and the pins' edge pixels (20, 10)
+    // and (0, 20) of the 21 x 31 body, as each orientation shows them.
+    const std::pair<int, int> body[5] = {{0, 0}, {5, 2}, {20, 30}, {20, 10}, {0, 20}};
+    struct Case {
+        std::uint8_t rotation;
+        bool hFlip;
+        bool turned;  // 31 wide, 21 high
+        std::function<std::pair<int, int>(int, int)> shown;
+    };
+    const Case cases[] = {
+        {2, false, false, [](int x, int y) { return std::make_pair(20 - x, 30 - y); }},
+        {3, false, true, [](int x, int y) { return std::make_pair(30 - y, x); }},
+        {0, true, false, [](int x, int y) { return std::make_pair(20 - x, y); }},
+        {3, true, true, [](int x, int y) { return std::make_pair(y, x); }},
+        // A flipped half turn is kept as a top-bottom mirror.
+        {2, true, false, [](int x, int y) { return std::make_pair(x, 30 - y); }},
+    };
+    for (const Case& c : cases) {
+        Component component = PictureBody(c.rotation);
+        component.hFlip = c.hFlip;
+        auto b = Build(component);
+        std::set<std::pair<int, int>> ink;
+        for (const auto& [x, y] : body) ink.insert(c.shown(x, y));
+        const QByteArray expected =
+            Lines({"'U7'", "'DIP14'", c.turned ? "3 2 1" : "2 3 1", "PARTS", c.turned ? "1 3 2" : "1 2 3",
+                   "R1   1    'A'         IN", "L2   2    'CLK'         OUT", "", "BITMAP"}) +
+            (c.turned ? Rows(31, 21, ink) : Rows(21, 31, ink));
+        const QString name = QString("part%1%2.txt").arg(c.rotation).arg(c.hFlip ? "f" : "");
+        EXPECT_EQ(Export(*b, name), expected) << "rotation " << int(c.rotation) << (c.hFlip ? " flipped" : "");
+    }
+}
+
 TEST_F(Inspector, OutlineBodyWithoutPinsExportsItsBorderAndAnEmptyPinList)
 {
     auto b = Build(OutlineBody("R2", 0, false));

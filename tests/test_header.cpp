@@ -253,25 +253,40 @@ TEST(PageSheetTest, PageAreaIsFilledWithTheBackgroundColour)
 TEST(PageSheetTest, ZoneLabelsSitInTheirCellsOnBlue)
 {
     const TSurface s = DrawA4();
-    TSurface probe(1, 1);
-    probe.Font.Face = "Lucinda Console";
-    probe.Font.Size = 10;
-    const int h = probe.TextHeight("A");
-    // Column labels 1 to 4 at x = 138, 414, 690, 966, top and bottom.
+    // Each label cell shows exactly that label drawn alone at its place:
+    // "Lucinda Console" 10 points in the sheet's ink on a blue cell.
+    const auto expectLabel = [&](int x, int y, const QByteArray& label) {
+        TSurface alone(1110, 720);
+        alone.Font.Face = "Lucinda Console";
+        alone.Font.Size = 10;
+        alone.Font.Colour = sheetInk;
+        alone.Brush = TBrush{clBlue, bsSolid};
+        alone.TextOut(x, y, label);
+        const int w = alone.TextWidth(label), h = alone.TextHeight(label);
+        int ink = 0, wrong = 0;
+        for (int py = y; py < std::min(y + h, 720); ++py)
+            for (int px = x; px < std::min(x + w, 1110); ++px) {
+                ink += alone.Pixel(px, py) == sheetInk;
+                wrong += s.Pixel(px, py) != alone.Pixel(px, py);
+            }
+        EXPECT_GT(ink, 3) << label.toStdString();
+        EXPECT_EQ(wrong, 0) << label.toStdString() << " at " << x << "," << y;
+        return w;
+    };
+    // Column labels 1 to 4 at x = 138, 414, 690, 966, top (y = 2) and bottom (y = 702).
     const int columns[4] = {138, 414, 690, 966};
     for (int i = 0; i < 4; ++i) {
-        const int w = probe.TextWidth(QByteArray::number(i + 1));
-        EXPECT_GT(Count(s, columns[i], 2, columns[i] + w, 2 + h, sheetInk), 3) << i;
-        EXPECT_GT(Count(s, columns[i], 702, columns[i] + w, std::min(702 + h, 719), sheetInk), 3) << i;
+        const QByteArray label = QByteArray::number(i + 1);
+        const int w = expectLabel(columns[i], 2, label);
+        expectLabel(columns[i], 702, label);
         // Nothing but blue between this label and the next tick.
         EXPECT_EQ(Count(s, columns[i] + w + 2, 1, columns[i] + 130, 19, clBlue), (128 - w) * 18) << i;
     }
     // Row labels A to D at y = 90, 270, 450, 630, left (x = 6) and right (x = 1095).
     const int rows[4] = {90, 270, 450, 630};
     for (int i = 0; i < 4; ++i) {
-        const int w = probe.TextWidth(QByteArray(1, char('A' + i)));
-        EXPECT_GT(Count(s, 6, rows[i], 6 + w, rows[i] + h, sheetInk), 3) << i;
-        EXPECT_GT(Count(s, 1095, rows[i], std::min(1095 + w, 1109), rows[i] + h, sheetInk), 3) << i;
+        expectLabel(6, rows[i], QByteArray(1, char('A' + i)));
+        expectLabel(1095, rows[i], QByteArray(1, char('A' + i)));
     }
 }
 

@@ -6,6 +6,8 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QLabel>
+#include <QStatusBar>
 #include <QMenu>
 #include <QScreen>
 
@@ -80,13 +82,35 @@ TEST_F(MainViewTest, FontDialogIsPresetWithTheWindowCanvasFontAndKeepsItOnCancel
     EXPECT_EQ(f.CanvasFont.Face, "Arial");
 }
 
-TEST_F(MainViewTest, QueShowsTheOuterWindowSize)
+TEST_F(MainViewTest, LayoutSizeIsTheOuterSizeAndQueReportsItFrameIncluded)
 {
-    TForm1& f = Start({Write("a.q01", {})});
+    // The offscreen platform gives windows a frame of two pixels on each side.
+    TForm1& f = Start({});
+    f.show();
+    QCoreApplication::processEvents();
+    ASSERT_NE(f.frameGeometry().size(), f.size()) << "no frame to take into account";
     f.que1Click();
-    ASSERT_EQ(dialogs.Messages.size(), 1);
-    EXPECT_EQ(dialogs.Messages[0],
+    EXPECT_EQ(dialogs.Messages, QStringList{"1117, 813"});
+    // Fitted to a page, the window reports its new outer size.
+    f.LoadDrawing(Write("a.q01", q01::Header(0)));
+    f.que1Click();
+    EXPECT_EQ(dialogs.Messages.last(),
               QString("%1, %2").arg(f.frameGeometry().width()).arg(f.frameGeometry().height()));
+    EXPECT_NE(dialogs.Messages.last(), "1117, 813");
+}
+
+TEST_F(MainViewTest, StatusBarPanelsWriteInTheWindowsBoldBlueFont)
+{
+    TForm1& f = Start({});
+    const QList<QLabel*> panels = f.StatusBar1->findChildren<QLabel*>();
+    ASSERT_EQ(panels.size(), 14);  // the twelve, the zone and the find messages
+    for (QLabel* panel : panels) {
+        const QFont font = panel->font();
+        EXPECT_EQ(font.family(), "MS Sans Serif");
+        EXPECT_EQ(font.pixelSize(), 16);
+        EXPECT_TRUE(font.bold());
+        EXPECT_EQ(panel->palette().color(QPalette::WindowText), QColor(Qt::blue)) << panel->text().toStdString();
+    }
 }
 
 TEST_F(MainViewTest, RepaintRequestsBeforeThePaintRunPaintOnce)
@@ -362,4 +386,72 @@ TEST_F(WindowsTest, ZoomChangesNeitherPreviewNorPrintImage)
     f.PaintPrintImage();
     EXPECT_EQ(frmQuorvPrint->Canvas().Image(), print);
     EXPECT_EQ(f.Image1->Surface().Width(), 1110);
+}
+
+#include <QRadioButton>
+#include <QTest>
+
+namespace {
+// Counts the paint events a widget receives.
+class TPaintCounter : public QObject {
+public:
+    explicit TPaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int Count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) ++Count;
+        return false;
+    }
+};
+}  // namespace
+
+TEST_F(WindowsTest, SettingsChangeReachesThePageImageOnTheScreen)
+{
+    TForm1& f = Start({Write("a.q01", Cat({q01::Header(0), q01::Line(100, 100, 200, 100, 1)}))});
+    f.show();
+    QCoreApplication::processEvents();
+    const TPaintCounter counter(f.Image1);
+    TfraLine& line = *frmLineData->fraLine1;
+    line.lcTypeClick(line.lcType1);
+    // A click on a line style redraws the page at once: "Clear" hides the line.
+    line.lcStyle5->rb->click();
+    EXPECT_EQ(f.Image1->Surface().Pixel(150, 100), clWhite);
+    line.lcStyle0->rb->click();
+    EXPECT_EQ(f.Image1->Surface().Pixel(150, 100), clBlack);
+    // ... and the widget shows it.
+    QCoreApplication::processEvents();
+    EXPECT_GE(counter.Count, 1);
+    EXPECT_EQ(f.Image1->grab().toImage().convertToFormat(QImage::Format_RGB32), f.Image1->Surface().Image());
+}
+
+TEST_F(WindowsTest, LeftButtonReleasedOverAComponentInspectsItAndRightClicksAreIgnored)
+{
+    TForm1& f = Start({Write("a.q01", Cat({q01::Header(0), Part(100, 200, 0, false, "U7")}))});
+    f.show();
+    QCoreApplication::processEvents();
+    QString inspected;
+    dialogs.OnModal = [&](QDialog& d) { inspected = d.findChild<QLineEdit*>("leDesig")->text(); };
+    QTest::mouseMove(f.Image1, QPoint(110, 210));
+    ASSERT_NE(f.CurrentBitmap, nullptr);
+    QTest::mouseClick(f.Image1, Qt::RightButton, {}, QPoint(110, 210));
+    EXPECT_EQ(dialogs.ModalRuns, 0);
+    EXPECT_TRUE(dialogs.Messages.isEmpty());
+    QTest::mouseClick(f.Image1, Qt::LeftButton, {}, QPoint(110, 210));
+    EXPECT_EQ(dialogs.ModalRuns, 1);
+    EXPECT_EQ(inspected, "U7");
+}
+
+TEST_F(WindowsTest, LineFromBeyondX32767ReachesThePage)
+{
+    // Coordinates are unsigned: x = 60000 is far right of the page, not left of it.
+    TForm1& f = Start({Write("a.q01", Cat({q01::Header(0), q01::Line(60000, 300, 0, 300, 1)}))});
+    const TSurface& page = f.Image1->Surface();
+    for (int x = 1; x < 1110; ++x) EXPECT_EQ(page.Pixel(x, 300), clBlack) << x;
+    EXPECT_NE(page.Pixel(0, 300), clBlack);  // the end pixel is left out
+    for (int x = 0; x < 1110; ++x) {
+        EXPECT_NE(page.Pixel(x, 299), clBlack) << x;
+        EXPECT_NE(page.Pixel(x, 301), clBlack) << x;
+    }
 }

@@ -3,6 +3,7 @@
 
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QPainter>
 #include <QPalette>
 #include <set>
 
@@ -628,4 +629,112 @@ TEST(SurfaceDraw, StretchDrawScalesNearestNeighbour)
     EXPECT_EQ(s.Pixel(3, 1), clBlue);
     EXPECT_EQ(s.Pixel(4, 2), clBlue);
     EXPECT_EQ(Painted(s).size(), 8u);
+}
+
+TEST(SurfaceEllipse, DashedOutlineRunsClockwiseFromTheTopMiddleInOneTraversal)
+{
+    // Dash-dot (9 on, 6 off, 3 on, 6 off) from the top row's middle pixel
+    // (12, 1) rightwards and round; the brush is clear.
+    TSurface s(24, 14);
+    s.Pen = TPen{clBlack, psDashDot, 1, pmCopy};
+    s.Brush.Style = bsClear;
+    s.Ellipse(1, 1, 23, 13);
+    const char* expected[14] = {
+        "........................",
+        "............####........",
+        ".....#..........###.....",
+        "...##..............##...",
+        "........................",
+        "........................",
+        "........................",
+        "........................",
+        "........................",
+        "........................",
+        "...##..............##...",
+        ".....###..........#.....",
+        "........####............",
+        "........................",
+    };
+    for (int y = 0; y < 14; ++y) {
+        std::string row;
+        for (int x = 0; x < 24; ++x) row += s.Pixel(x, y) == clBlack ? '#' : '.';
+        EXPECT_EQ(row, expected[y]) << "row " << y;
+    }
+}
+
+TEST(SurfaceEllipse, DottedCircleLaysThePatternOnceAroundItsRim)
+{
+    TSurface solid(50, 50), dotted(50, 50);
+    for (TSurface* s : {&solid, &dotted}) {
+        s->Brush = TBrush{clRed, bsSolid};
+        s->Pen = TPen{clBlack, s == &solid ? psSolid : psDot, 1, pmCopy};
+        s->Ellipse(5, 5, 45, 45);
+    }
+    int rim = 0, on = 0;
+    for (int y = 0; y < 50; ++y)
+        for (int x = 0; x < 50; ++x) {
+            const bool rimPixel = solid.Pixel(x, y) == clBlack;
+            rim += rimPixel;
+            on += dotted.Pixel(x, y) == clBlack;
+            // Gaps leave the rim as it was; the interior is the brush's.
+            const TColor expected = rimPixel ? dotted.Pixel(x, y) : solid.Pixel(x, y);
+            EXPECT_EQ(dotted.Pixel(x, y), expected) << x << "," << y;
+            if (rimPixel) EXPECT_NE(dotted.Pixel(x, y), clRed) << x << "," << y;
+        }
+    ASSERT_GT(rim, 100);
+    EXPECT_EQ(on, rim / 6 * 3 + std::min(rim % 6, 3));
+}
+
+TEST(SurfaceText, UnderlineAndStrikeOutAddToTheGlyphsWhileTheFontIsInUse)
+{
+    const auto draw = [](bool underline, bool strikeOut) {
+        TSurface s(80, 30);
+        s.Font.Size = 12;
+        s.Font.Colour = clBlack;
+        s.Font.Underline = underline;
+        s.Font.StrikeOut = strikeOut;
+        s.Brush.Style = bsClear;
+        s.TextOut(4, 4, "Tx");
+        return s;
+    };
+    const TSurface plain = draw(false, false), underlined = draw(true, false), struck = draw(false, true);
+    EXPECT_NE(underlined.Image(), plain.Image());
+    EXPECT_NE(struck.Image(), plain.Image());
+    EXPECT_NE(struck.Image(), underlined.Image());
+    // Both only add pixels to the plain glyphs.
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 80; ++x)
+            if (plain.Pixel(x, y) != clWhite) {
+                EXPECT_EQ(underlined.Pixel(x, y), plain.Pixel(x, y));
+                EXPECT_EQ(struck.Pixel(x, y), plain.Pixel(x, y));
+            }
+    EXPECT_EQ(draw(false, false).Image(), plain.Image());  // plain again after them
+}
+
+TEST(SurfaceText, GlyphsStandOnTheFontsBaselineAtTheAscentBelowTheCellTop)
+{
+    // The same text drawn by Qt's painter with its baseline at the ascent.
+    TSurface s(160, 40);
+    s.Font.Face = "Arial Narrow";
+    s.Font.Size = 16;
+    s.Font.Colour = clBlack;
+    s.Brush.Style = bsClear;
+    const QByteArray text = "Wjgy|Q_";
+    s.TextOut(7, 3, text);
+    QImage expected(160, 40, QImage::Format_RGB32);
+    expected.fill(Qt::white);
+    {
+        QPainter painter(&expected);
+        painter.setFont(s.Font.ToQFont());
+        painter.setPen(Qt::black);
+        painter.drawText(QPoint(7, 3 + QFontMetrics(s.Font.ToQFont()).ascent()), QString::fromLatin1(text));
+    }
+    int glyphs = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 160; ++x) {
+            const bool ink = qGray(expected.pixel(x, y)) < 128;
+            glyphs += ink;
+            EXPECT_EQ(s.Pixel(x, y), ink ? clBlack : clWhite) << x << "," << y;
+        }
+    EXPECT_GT(glyphs, 50);
 }
