@@ -367,6 +367,13 @@ QByteArray TVectorTarget::Svg() const
             out += "px\"";
             if (t.Font.Bold) out += " font-weight=\"bold\"";
             if (t.Font.Italic) out += " font-style=\"italic\"";
+            if (t.Font.Underline || t.Font.StrikeOut) {
+                out += " text-decoration=\"";
+                out += t.Font.Underline && t.Font.StrikeOut ? "underline line-through"
+                       : t.Font.Underline                  ? "underline"
+                                                           : "line-through";
+                out += '"';
+            }
             out += " fill=\"";
             out += Colour(first.Colour);
             out += "\" xml:space=\"preserve\">";

@@ -481,6 +481,8 @@ LabelRuns CachedLabel(const QByteArray& text, const TFont& font, bool turned)
     key += QByteArray::number(font.Size);
     key += font.Bold ? 'B' : '-';
     key += font.Italic ? 'I' : '-';
+    key += font.Underline ? 'U' : '-';
+    key += font.StrikeOut ? 'S' : '-';
     key += turned ? 'T' : '-';
     auto it = labels.constFind(key);
     if (it != labels.constEnd()) return *it;
@@ -495,7 +497,8 @@ LabelRuns CachedLabel(const QByteArray& text, const TFont& font, bool turned)
 // The font attributes that shape the glyphs (not the colour).
 bool SameGlyphs(const TFont& a, const TFont& b)
 {
-    return a.Size == b.Size && a.Bold == b.Bold && a.Italic == b.Italic && a.Face == b.Face;
+    return a.Size == b.Size && a.Bold == b.Bold && a.Italic == b.Italic && a.Underline == b.Underline &&
+           a.StrikeOut == b.StrikeOut && a.Face == b.Face;
 }
 
 struct PlacedLabel {
