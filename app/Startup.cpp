@@ -16,6 +16,7 @@
 #include "settings/Annotatewin.h"
 #include "settings/Bitmapwin.h"
 #include "settings/Docboxwin.h"
+#include "settings/Inifile.h"
 #include "settings/Junctionwin.h"
 #include "settings/Linedatawin.h"
 
@@ -130,6 +131,8 @@ int RunTracery(const QStringList& args)
     const TStartOptions options = ScanStartOptions(args);
     TBatchDialogs batchDialogs;
     if (options.Batch) SetDialogs(&batchDialogs);
+    // A batch run leaves the user's settings as they are.
+    SetSettingsFileReadOnly(options.Batch);
     std::unique_ptr<TSessionEnd> sessionEnd;
     if (!options.Batch) sessionEnd = std::make_unique<TSessionEnd>();
 
@@ -161,6 +164,7 @@ int RunTracery(const QStringList& args)
         status = 1;
     }
     sessionEnd.reset();
+    SetSettingsFileReadOnly(false);
     SetDialogs(nullptr);
     return status;
 }

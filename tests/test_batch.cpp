@@ -111,3 +111,18 @@ TEST_F(BatchTest, PdfOptionPrintsEachLaterDrawingLandscapeBesideIt)
     EXPECT_GT(size.captured(1).toDouble(), size.captured(2).toDouble());
     EXPECT_TRUE(text.contains(QRegularExpression("Pages:\\s+1\\n")));
 }
+
+TEST_F(BatchTest, BatchRunLeavesTheSettingsFileByteForByte)
+{
+    const QByteArray settings = "[Form1]\r\nLeft=5\r\nTop=7\r\n[Recent Files]\r\nFile1=old.q01\r\n";
+    {
+        QFile ini(Path("tracery.ini"));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write(settings);
+    }
+    Write("a.q01", q01::Header(0));
+    Write("b.q01", q01::Header(0));
+    const RunResult r = Run({"--batch", "--png", "--pdf", "a.q01", "b.q01"});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(ReadAll(Path("tracery.ini")), settings);
+}
