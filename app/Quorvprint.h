@@ -26,9 +26,8 @@ QRect FitToPage(int w, int h, int pageW, int pageH);
 // nothing when the print job could not be started.
 std::optional<QRect> PrintImage(QPrinter& printer, const QString& drawingPath, const TSurface& image);
 
-// "--pdf": prints an image as PrintDrawing does, to a PDF file. Throws
-// EFileError "Cannot create file %s" when the file cannot be written.
-void PrintToPdf(const QString& pdfPath, const QString& drawingPath, const TSurface& image);
+// The error box text for a print of drawingPath that the printer did not start.
+QString PrintNotStartedText(const QString& drawingPath, const QPrinter& printer);
 
 class TfrmQuorvPrint : public QWidget {
     Q_OBJECT

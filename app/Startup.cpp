@@ -151,7 +151,7 @@ int RunTracery(const QStringList& args)
         form->Invalidate();
         if (options.Batch) {
             // "--help" in a batch run prints the help page and succeeds.
-            status = form->TerminateRequested || form->AllDrawingsComplete ? 0 : 1;
+            status = form->TerminateRequested || form->Succeeded() ? 0 : 1;
         } else if (!form->TerminateRequested) {
             sessionEnd->Watch();
             status = QApplication::exec();

@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/Drawingoutputs.h"
 #include "app/Pageimage.h"
 #include "app/Surface.h"
 #include "drawing/Drawing.h"
@@ -96,9 +97,10 @@ public:
     QString DrawingFileName;
     QString ExportDir;
     bool ExportMode = false;
-    bool PngMode = false;
-    bool PdfMode = false;
     bool BatchMode = false;
+    // The files every drawing loaded from now on is written to ("--png",
+    // "--pdf", "--bom", "--out=DIR"), and where its split folder goes.
+    TDrawingOutputs Outputs;
     // The current drawing; Objects is its object list.
     TDrawing Drawing;
     TDrawing::TObjectList& Objects = Drawing.Objects();
@@ -112,9 +114,12 @@ public:
     TFont CanvasFont;
 
     // Outcome of the command line: whether the program should end after
-    // start-up, and whether every named drawing was found and walked to its end.
+    // start-up, whether every named drawing was found and walked to its end,
+    // and whether every file that was to be written was written.
     bool TerminateRequested = false;
     bool AllDrawingsComplete = true;
+    bool AllOutputsWritten = true;
+    bool Succeeded() const { return AllDrawingsComplete && AllOutputsWritten; }
 
     const QStringList& Arguments() const { return args_; }
     TPageImage* Image1 = nullptr;
@@ -143,12 +148,18 @@ private:
     void AssignShortcuts();
     void CreateStatusBar();
     void ProcessCommandLine();
+    // "--out=DIR"; `option` is the option's name as written.
+    void OutOption(const QString& option, const QString& dir);
+    // The load's split folder, created; none when the drawing is not split.
+    std::optional<QString> PrepareSplit(const QString& path);
+    void WriteOutputs(const QString& path);
     void FitToWorkArea();
-    void WritePng(const QString& drawingPath);
-    void WritePdf(const QString& drawingPath);
     void SetPanel(int panel, const QString& text);
 
     QStringList args_;
+    // The full path of the drawing named in the latest load, for the
+    // recent-files list.
+    QString drawingFullPath_;
     std::vector<QLabel*> panels_;
     // Pointer tracking: the object list as last looked at, and the indices of
     // its components.

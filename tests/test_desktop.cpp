@@ -304,7 +304,7 @@ TEST_F(ZoomTest, ZoomScalesTheShownPageAndLeavesTheSurfaceAndExportsAlone)
     EXPECT_EQ(shown.pixel(2003, 1203), qRgb(255, 255, 255));
 
     // A drawing written as a picture while zoomed is still one pixel per page pixel.
-    f.PngMode = true;
+    f.Outputs.Png = true;
     f.LoadDrawing(b);
     EXPECT_EQ(QImage(Path("b.png")).size(), QSize(1110, 720));
     EXPECT_EQ(f.Image1->size(), QSize(4440, 2880));  // the zoom stays for the next drawing
