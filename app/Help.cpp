@@ -31,10 +31,17 @@ const std::vector<TfrmHelp::Option>& TfrmHelp::Options()
         {"--pdf", "Prints every drawing loaded after it to a PDF file beside the drawing",
          "Prints every drawing loaded after it, without a dialog, to a PDF file beside the drawing, named after "
          "it (amp.q01 gives amp.pdf): landscape, fitted to the page, as File > Print prints it."},
+        {"--bom", "Writes the bill of materials of every drawing loaded after it beside the drawing",
+         "Writes the bill of materials of every drawing loaded after it beside the drawing, named after it "
+         "(amp.q01 gives amp-bom.csv): one CSV row per placed part, in designation order."},
+        {"--out=DIR", "Writes the files of the options above into DIR instead",
+         "Every file that --png, --pdf, --bom and --export write for the drawings loaded after it goes into "
+         "the folder DIR instead of beside the drawing, with the same names; DIR is created if it is missing."},
         {"--batch", "Runs without windows and ends after the command line",
          "Runs without showing a window and without waiting for any dialog: messages go to standard error, "
-         "and the program ends after the command line, with exit status 0 when every named drawing was found "
-         "and read to its end, 1 otherwise. Put it first."},
+         "nothing is written to the settings file, and the program ends after the command line, with exit "
+         "status 0 when every named drawing was found and read to its end and every file was written, 1 "
+         "otherwise. Put it first."},
     };
     return options;
 }

@@ -5,7 +5,6 @@
 #include <QPainter>
 #include <QPrinter>
 
-#include "app/Dialogs.h"
 #include "app/Vectortarget.h"
 
 TfrmQuorvPrint* frmQuorvPrint = nullptr;
@@ -64,14 +63,16 @@ std::optional<QRect> PrintVectorPage(QPrinter& printer, const QString& drawingPa
     return target;
 }
 
-void PrintToPdf(const QString& pdfPath, const QString& drawingPath, const TSurface& image)
+QString PrintNotStartedText(const QString& drawingPath, const QPrinter& printer)
 {
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(pdfPath);
-    if (!PrintImage(printer, drawingPath, image))
-        throw EFileError(QStringLiteral("Cannot create file %1")
-                             .arg(QDir::toNativeSeparators(QFileInfo(pdfPath).absoluteFilePath())));
+    const QString document = QFileInfo(drawingPath).fileName();
+    if (!printer.outputFileName().isEmpty())
+        return QStringLiteral("Cannot print '%1': the print file '%2' cannot be written.")
+            .arg(document, QDir::toNativeSeparators(printer.outputFileName()));
+    if (printer.printerName().isEmpty())
+        return QStringLiteral("Cannot print '%1': no printer is set up.").arg(document);
+    return QStringLiteral("Cannot print '%1': the printer '%2' did not start the print job.")
+        .arg(document, printer.printerName());
 }
 
 TfrmQuorvPrint::TfrmQuorvPrint(QWidget* parent) : QWidget(parent, Qt::Window), Image1(1080, 716)

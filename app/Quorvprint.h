@@ -32,9 +32,8 @@ std::optional<QRect> PrintImage(QPrinter& printer, const QString& drawingPath, c
 // area's top-left corner. Nothing when the print job could not be started.
 std::optional<QRect> PrintVectorPage(QPrinter& printer, const QString& drawingPath, const TVectorTarget& page);
 
-// "--pdf": prints an image as PrintDrawing does, to a PDF file. Throws
-// EFileError "Cannot create file %s" when the file cannot be written.
-void PrintToPdf(const QString& pdfPath, const QString& drawingPath, const TSurface& image);
+// The error box text for a print of drawingPath that the printer did not start.
+QString PrintNotStartedText(const QString& drawingPath, const QPrinter& printer);
 
 class TfrmQuorvPrint : public QWidget {
     Q_OBJECT

@@ -16,6 +16,7 @@
 #include "settings/Annotatewin.h"
 #include "settings/Bitmapwin.h"
 #include "settings/Docboxwin.h"
+#include "settings/Inifile.h"
 #include "settings/Junctionwin.h"
 #include "settings/Linedatawin.h"
 
@@ -135,6 +136,8 @@ int RunTracery(const QStringList& args)
     const TStartOptions options = ScanStartOptions(args);
     TBatchDialogs batchDialogs;
     if (options.Batch) SetDialogs(&batchDialogs);
+    // A batch run leaves the user's settings as they are.
+    SetSettingsFileReadOnly(options.Batch);
     std::unique_ptr<TSessionEnd> sessionEnd;
     if (!options.Batch) sessionEnd = std::make_unique<TSessionEnd>();
 
@@ -153,7 +156,7 @@ int RunTracery(const QStringList& args)
         form->Invalidate();
         if (options.Batch) {
             // "--help" in a batch run prints the help page and succeeds.
-            status = form->TerminateRequested || form->AllDrawingsComplete ? 0 : 1;
+            status = form->TerminateRequested || form->Succeeded() ? 0 : 1;
         } else if (!form->TerminateRequested) {
             sessionEnd->Watch();
             form->InEventLoop = true;
@@ -168,6 +171,7 @@ int RunTracery(const QStringList& args)
         status = 1;
     }
     sessionEnd.reset();
+    SetSettingsFileReadOnly(false);
     if (options.Batch) SetDialogs(nullptr);
     return status;
 }

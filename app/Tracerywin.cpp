@@ -27,7 +27,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <fcntl.h>
+#include <new>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/Dialogs.h"
 #include "app/Findbar.h"
@@ -75,6 +79,47 @@ const PanelLayout kPanels[12] = {
     {"Name", 55},  {"", 100},   {"Value", 55}, {"", 100},   {"Package", 80}, {"", 100},
     {"Angle", 55}, {"", 50},    {"H Flip", 55}, {"", 50},   {"V Flip", 55},  {"", 50},
 };
+
+// The largest file read as a drawing; the densest sheets hold a few megabytes.
+constexpr qint64 kMaxDrawingBytes = qint64(64) << 20;
+
+QString TooLargeText(const QString& path, qint64 size)
+{
+    return QStringLiteral("'%1' is not a drawing file: it is %2 bytes, more than the limit of %3 bytes (64 MiB)")
+        .arg(path)
+        .arg(size)
+        .arg(kMaxDrawingBytes);
+}
+
+// Why the file at path is not read as a drawing (a directory, a pipe, a
+// device, a file too large to be one); empty when it is read.
+QString NotADrawingFile(const QString& path, const QFileInfo& info)
+{
+    if (!info.isFile()) return QStringLiteral("'%1' is not a drawing file").arg(path);
+    if (info.size() > kMaxDrawingBytes) return TooLargeText(path, info.size());
+    return QString();
+}
+
+// Reads the whole file into image. The file is opened without waiting (a
+// pipe put in its place since it was looked at must not block) and read only
+// if it is still a regular file within the limit; otherwise the refusal comes
+// back. A file that cannot be opened throws EFileError "Cannot open file %s".
+QString ReadDrawingFile(const QString& path, QByteArray& image)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) throw EFileError(QStringLiteral("Cannot open file ") + QDir::toNativeSeparators(path));
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        throw EFileError(QStringLiteral("Cannot open file ") + QDir::toNativeSeparators(path));
+    }
+    struct stat status = {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
+        return QStringLiteral("'%1' is not a drawing file").arg(path);
+    if (status.st_size > kMaxDrawingBytes) return TooLargeText(path, status.st_size);
+    image = file.read(status.st_size);
+    return QString();
+}
 
 }  // namespace
 
@@ -313,9 +358,14 @@ void TForm1::ProcessCommandLine()
         if (name.compare(QLatin1String("Export"), Qt::CaseInsensitive) == 0) {
             ExportMode = true;
         } else if (name.compare(QLatin1String("Png"), Qt::CaseInsensitive) == 0) {
-            PngMode = true;
+            Outputs.Png = true;
         } else if (name.compare(QLatin1String("Pdf"), Qt::CaseInsensitive) == 0) {
-            PdfMode = true;
+            Outputs.Pdf = true;
+        } else if (name.compare(QLatin1String("Bom"), Qt::CaseInsensitive) == 0) {
+            Outputs.Bom = true;
+        } else if (const QString key = name.section(QLatin1Char('='), 0, 0);
+                   key.compare(QLatin1String("Out"), Qt::CaseInsensitive) == 0) {
+            OutOption(key, name.section(QLatin1Char('='), 1));
         } else if (name.compare(QLatin1String("Batch"), Qt::CaseInsensitive) == 0) {
             // Taken before start-up (no window, no waiting dialogs).
         } else if (name.compare(QLatin1String("Help"), Qt::CaseInsensitive) == 0 && BatchMode) {
@@ -334,6 +384,23 @@ void TForm1::ProcessCommandLine()
         }
     }
     if (!namedDrawing && !BatchMode) Guarded([&] { ChooseDrawing(); });
+}
+
+void TForm1::OutOption(const QString& option, const QString& dir)
+{
+    if (dir.isEmpty()) {
+        // Writing beside the drawings instead is not what was asked for.
+        Dialogs().ShowMessage(QStringLiteral("Parameter '%1' needs a folder, as in --out=DIR").arg(option));
+        Outputs.HoldBack();
+        AllOutputsWritten = false;
+        return;
+    }
+    try {
+        Outputs.SetFolder(dir);
+    } catch (const EFileError& e) {
+        Dialogs().ShowError(e.Message());
+        AllOutputsWritten = false;
+    }
 }
 
 void TForm1::closeEvent(QCloseEvent* event)
@@ -374,7 +441,8 @@ void TForm1::ChooseDrawing()
 
 void TForm1::CloseDrawing()
 {
-    if (!Objects.empty() && RecentFiles) RecentFiles->AddFile(DrawingFileName);
+    // The full path, so that the entry opens from any working directory.
+    if (!Objects.empty() && RecentFiles) RecentFiles->AddFile(drawingFullPath_);
     ClearObjects();
 }
 
@@ -390,34 +458,39 @@ void TForm1::ClearObjects()
 
 void TForm1::LoadDrawing(const QString& path)
 {
-    if (!QFileInfo::exists(path) || QFileInfo(path).isDir()) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
         Dialogs().ShowMessage(QStringLiteral("File '%1' not found").arg(path));
+        AllDrawingsComplete = false;
+        return;
+    }
+    if (const QString refusal = NotADrawingFile(path, info); !refusal.isEmpty()) {
+        Dialogs().ShowMessage(refusal);
         AllDrawingsComplete = false;
         return;
     }
     CloseDrawing();
     DrawingFileName = path;
+    drawingFullPath_ = info.absoluteFilePath();
 
     QByteArray image;
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
+    try {
+        if (const QString refusal = ReadDrawingFile(path, image); !refusal.isEmpty()) {
+            Dialogs().ShowMessage(refusal);
             AllDrawingsComplete = false;
-            throw EFileError(QStringLiteral("Cannot open file ") + QDir::toNativeSeparators(path));
+            return;
         }
-        image = file.readAll();
+    } catch (const std::bad_alloc&) {
+        Dialogs().ShowMessage(QStringLiteral("There is not enough memory to read '%1'.").arg(path));
+        AllDrawingsComplete = false;
+        return;
+    } catch (const EFileError&) {
+        AllDrawingsComplete = false;
+        throw;
     }
-    const QString caption = QFileInfo(path).fileName();
-    setWindowTitle(caption);
+    setWindowTitle(info.fileName());
 
-    std::optional<QString> splitDir;
-    if (ExportMode) {
-        const QFileInfo info(path);
-        ExportDir = info.absolutePath() + QDir::separator() + QFileInfo(caption).completeBaseName();
-        QDir().mkdir(ExportDir);
-        splitDir = ExportDir;
-    }
-
+    const std::optional<QString> splitDir = PrepareSplit(path);
     TLoadResult result;
     try {
         result = Drawing.Load(image, splitDir);
@@ -448,8 +521,34 @@ void TForm1::LoadDrawing(const QString& path)
         AllDrawingsComplete = false;
         RepaintPage();
     }
-    if (PngMode) WritePng(path);
-    if (PdfMode) WritePdf(path);
+    WriteOutputs(path);
+}
+
+std::optional<QString> TForm1::PrepareSplit(const QString& path)
+{
+    if (!ExportMode || Outputs.HeldBack()) return std::nullopt;
+    const std::optional<QString> dir = Outputs.SplitDir(path);
+    if (!dir) {
+        // Its split files would land beside the drawing, or above it, over
+        // files of those names.
+        Dialogs().ShowMessage(
+            QStringLiteral("'%1' has no name to make a split folder from; the drawing is not split.").arg(path));
+        AllOutputsWritten = false;
+        return std::nullopt;
+    }
+    ExportDir = QDir::toNativeSeparators(*dir);
+    // One level; that it exists already, or cannot be made, shows when the
+    // split files are opened.
+    QDir().mkdir(*dir);
+    return *dir;
+}
+
+void TForm1::WriteOutputs(const QString& path)
+{
+    for (const QString& failure : Outputs.Write(path, Drawing, Image1->Surface())) {
+        Dialogs().ShowError(failure);
+        AllOutputsWritten = false;
+    }
 }
 
 void TForm1::FitToWorkArea()
@@ -462,23 +561,6 @@ void TForm1::FitToWorkArea()
     int width = std::min(Image1->Surface().Width(), work.width());
     int height = std::min(Image1->Surface().Height(), work.height());
     resize(width, height + chromeHeight);
-}
-
-void TForm1::WritePng(const QString& drawingPath)
-{
-    const QFileInfo info(drawingPath);
-    const QString png = info.absolutePath() + QDir::separator() + info.completeBaseName() + QStringLiteral(".png");
-    if (!Image1->Surface().Image().save(png, "PNG"))
-        throw EFileError(QStringLiteral("Cannot create file ") + QDir::toNativeSeparators(png));
-}
-
-void TForm1::WritePdf(const QString& drawingPath)
-{
-    if (!frmQuorvPrint) return;
-    const QFileInfo info(drawingPath);
-    const QString pdf = info.absolutePath() + QDir::separator() + info.completeBaseName() + QStringLiteral(".pdf");
-    PaintPrintImage();
-    PrintToPdf(pdf, drawingPath, frmQuorvPrint->Canvas());
 }
 
 // ----------------------------------------------------------------- painting
@@ -647,7 +729,8 @@ void TForm1::miFilePrintClick()
 {
     if (!frmQuorvPrint || !Dialogs().Print(Printer())) return;
     PaintPrintImage();
-    frmQuorvPrint->PrintDrawing(DrawingFileName, Printer());
+    if (!frmQuorvPrint->PrintDrawing(DrawingFileName, Printer()))
+        Dialogs().ShowError(PrintNotStartedText(DrawingFileName, Printer()));
 }
 
 void TForm1::miFilePrintSetupClick() { Dialogs().PrinterSetup(Printer()); }

@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/Drawingoutputs.h"
 #include "app/Pageimage.h"
 #include "app/Surface.h"
 #include "drawing/Drawing.h"
@@ -116,11 +117,12 @@ public:
     QString DrawingFileName;
     QString ExportDir;
     bool ExportMode = false;
-    bool PngMode = false;
-    bool PdfMode = false;
     bool BatchMode = false;
     // Set while the program's event loop runs; closing the window ends it.
     bool InEventLoop = false;
+    // The files every drawing loaded from now on is written to ("--png",
+    // "--pdf", "--bom", "--out=DIR"), and where its split folder goes.
+    TDrawingOutputs Outputs;
     // The current drawing; Objects is its object list.
     TDrawing Drawing;
     TDrawing::TObjectList& Objects = Drawing.Objects();
@@ -134,9 +136,12 @@ public:
     TFont CanvasFont;
 
     // Outcome of the command line: whether the program should end after
-    // start-up, and whether every named drawing was found and walked to its end.
+    // start-up, whether every named drawing was found and walked to its end,
+    // and whether every file that was to be written was written.
     bool TerminateRequested = false;
     bool AllDrawingsComplete = true;
+    bool AllOutputsWritten = true;
+    bool Succeeded() const { return AllDrawingsComplete && AllOutputsWritten; }
 
     const QStringList& Arguments() const { return args_; }
     TPageImage* Image1 = nullptr;
@@ -171,13 +176,16 @@ private:
     void AssignShortcuts();
     void CreateStatusBar();
     void ProcessCommandLine();
+    // "--out=DIR"; `option` is the option's name as written.
+    void OutOption(const QString& option, const QString& dir);
+    // The load's split folder, created; none when the drawing is not split.
+    std::optional<QString> PrepareSplit(const QString& path);
+    void WriteOutputs(const QString& path);
     void FitToWorkArea();
     // The layout size is the outer size: once the frame is known the client
     // area is made smaller by it (once, and only while nothing else has
     // sized the window).
     void KeepLayoutOuterSize();
-    void WritePng(const QString& drawingPath);
-    void WritePdf(const QString& drawingPath);
     void SetPanel(int panel, const QString& text);
     // Middle-button panning over the view; true when it took the event.
     bool Pan(QEvent* event);
@@ -185,6 +193,9 @@ private:
     void EndFind();  // the find bar closed
 
     QStringList args_;
+    // The full path of the drawing named in the latest load, for the
+    // recent-files list.
+    QString drawingFullPath_;
     std::vector<QLabel*> panels_;
     // Pointer tracking: the object list as last looked at, and the indices of
     // its components.

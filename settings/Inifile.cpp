@@ -42,6 +42,18 @@ QString SettingsFileName()
 
 void SetSettingsFileName(const QString& path) { OverriddenName() = path; }
 
+namespace {
+bool settingsReadOnly = false;
+
+bool IsReadOnly(const QString& fileName)
+{
+    return settingsReadOnly && QFileInfo(fileName).absoluteFilePath() == QFileInfo(SettingsFileName()).absoluteFilePath();
+}
+}  // namespace
+
+void SetSettingsFileReadOnly(bool readOnly) { settingsReadOnly = readOnly; }
+bool SettingsFileReadOnly() { return settingsReadOnly; }
+
 // ---------------------------------------------------------------------------
 // Integers and colours
 
@@ -314,6 +326,7 @@ public:
     // Writes the changed image back; nothing happens when it is unchanged.
     void Save() const
     {
+        if (IsReadOnly(fileName_)) return;
         const QString error = QStringLiteral("Unable to write to ") + FullPath(fileName_);
         // A file that is there but cannot be read is not overwritten with
         // what little we know of it.

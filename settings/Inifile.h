@@ -23,6 +23,12 @@
 QString SettingsFileName();
 void SetSettingsFileName(const QString& path);
 
+// While the settings file is read-only (batch runs), it is read as always,
+// and every write to it is left out: the file keeps its bytes, or stays
+// missing. Other files are written as always.
+void SetSettingsFileReadOnly(bool readOnly);
+bool SettingsFileReadOnly();
+
 // Where the settings file of an executable lives. Beside it, as the
 // executable's path with the extension ".ini", when the executable's
 // directory is writable (a build tree, a portable copy). Otherwise (an

@@ -6,11 +6,29 @@
 #include <QRegularExpression>
 #include <functional>
 
+#include "Q01Component.h"
+
 namespace {
 struct RunResult {
     int status = -1;
     QString out, err;
 };
+
+q01::Bytes Resistor(const std::string& designation, const std::string& value, std::uint16_t x, std::uint16_t y)
+{
+    q01::Component c;
+    c.designation = designation;
+    c.valueText = value;
+    c.packageText = "0603";
+    c.anchorX = x, c.anchorY = y;
+    c.parts.assign(1, q01::ComponentPart{0, 1, 1});
+    return q01::ComponentRecord(c);
+}
+
+QStringList Entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
 }  // namespace
 
 class BatchTest : public TempSettings {
@@ -50,11 +68,11 @@ TEST_F(BatchTest, PngOfAHeaderOnlyA4DrawingIsTheSheet)
     EXPECT_FALSE(QFileInfo::exists(Path("tracery.ini")));  // a batch run shows no window to place
 }
 
-TEST_F(BatchTest, MissingDrawingIsReportedOnStandardErrorAndExitsOne)
+TEST_F(BatchTest, MissingDrawingsAndPathsThatAreNoDrawingsAreReportedAndExitOne)
 {
-    const RunResult r = Run({"--batch", "missing.q01"});
+    const RunResult r = Run({"--batch", "missing.q01", "/dev/zero"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "File 'missing.q01' not found\n");
+    EXPECT_EQ(r.err, "File 'missing.q01' not found\n'/dev/zero' is not a drawing file\n");
 }
 
 TEST_F(BatchTest, ExportAndMessagesWorkWithoutAWindow)
@@ -135,4 +153,78 @@ TEST_F(BatchTest, BatchRunNeedsNoDisplay)
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(QImage(Path("x.png")).size(), QSize(1110, 720));
+}
+
+TEST_F(BatchTest, OutFolderTakesEveryOutputOfTheDrawingsAfterItAndNothingGoesBesideThem)
+{
+    Write("early.q01", q01::Header(0));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("src"));
+    Write("src/a.q01", Cat({q01::Header(0), Resistor("R10", "10k", 300, 200), Resistor("R2", "4k7", 40, 30)}));
+    Write("src/b.q01", q01::Header(1));
+    const QString src = Path("src");
+    const QStringList sources = Entries(src);
+    // Read-only for everyone but root, who writes anyway: what the folder
+    // holds afterwards tells.
+    QFile::setPermissions(src, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
+                                   QFile::ReadOther | QFile::ExeOther);
+    const RunResult r =
+        Run({"--batch", "--png", "early.q01", "--pdf", "--bom", "--export", "--OUT=out/deep", "src/a.q01", "src/b.q01"});
+    QFile::setPermissions(src, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(Entries(src), sources);
+    EXPECT_EQ(Entries(dir.path()), (QStringList{"early.png", "early.q01", "out", "src", "tracery"}));
+    const QString out = Path("out/deep");
+    EXPECT_EQ(Entries(out), (QStringList{"a", "a-bom.csv", "a.pdf", "a.png", "b", "b-bom.csv", "b.pdf", "b.png"}));
+    EXPECT_EQ(Entries(out + "/a"), (QStringList{"Annotate.q01", "Bitmap.q01", "DocBox.q01", "Junction.q01", "Line.q01"}));
+    EXPECT_EQ(QImage(out + "/b.png").size(), QSize(1550, 1110));
+    EXPECT_EQ(ReadAll(out + "/a-bom.csv"),
+              "Designation,Part,Parts,Value,Package,X,Y,Zone,Angle,Mirrored\r\n"
+              "R2,1,1,4k7,0603,40,30,A1,0,\r\n"
+              "R10,1,1,10k,0603,300,200,B2,0,\r\n");
+    EXPECT_EQ(ReadAll(out + "/b-bom.csv"), "Designation,Part,Parts,Value,Package,X,Y,Zone,Angle,Mirrored\r\n");
+}
+
+TEST_F(BatchTest, OutputsThatCannotBeWrittenAreNamedWithTheirCauseAndExitOne)
+{
+    Write("a.q01", q01::Header(0));
+    for (const char* inTheWay : {"a.png", "a.pdf", "a-bom.csv"}) ASSERT_TRUE(QDir(dir.path()).mkdir(inTheWay));
+    RunResult r = Run({"--batch", "--png", "--pdf", "--bom", "a.q01"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Cannot write 'a.png': Filename refers to a directory\n"
+                     "Cannot write 'a.pdf': Filename refers to a directory\n"
+                     "Cannot write 'a-bom.csv': Filename refers to a directory\n");
+    // No half-written file beside them.
+    EXPECT_EQ(Entries(dir.path()), (QStringList{"a-bom.csv", "a.pdf", "a.png", "a.q01", "tracery"}));
+
+    // An output folder that cannot be made, or none named: nothing is written.
+    Write("b.q01", q01::Header(0));
+    r = Run({"--batch", "--png", "--export", "--out=b.q01/pictures", "b.q01", "--Out", "b.q01"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Cannot create the folder 'b.q01/pictures': Not a directory\n"
+                     "Parameter 'Out' needs a folder, as in --out=DIR\n");
+    EXPECT_EQ(Entries(dir.path()), (QStringList{"a-bom.csv", "a.pdf", "a.png", "a.q01", "b.q01", "tracery"}));
+}
+
+TEST_F(BatchTest, PngOfADrawingWhoseHeaderNamesNoPageSizeIsTheFirstPageSize)
+{
+    Write("a.q01", q01::Header(200));
+    const RunResult r = Run({"--batch", "--png", "a.q01"});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(QImage(Path("a.png")).size(), QSize(1090, 713));
+}
+
+TEST_F(BatchTest, BatchRunLeavesTheSettingsFileByteForByte)
+{
+    const QByteArray settings = "[Form1]\r\nLeft=5\r\nTop=7\r\n[Recent Files]\r\nFile1=old.q01\r\n";
+    {
+        QFile ini(Path("tracery.ini"));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write(settings);
+    }
+    Write("a.q01", q01::Header(0));
+    Write("b.q01", q01::Header(0));
+    const RunResult r = Run({"--batch", "--png", "--pdf", "a.q01", "b.q01"});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(ReadAll(Path("tracery.ini")), settings);
 }

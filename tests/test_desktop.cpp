@@ -305,7 +305,7 @@ TEST_F(ZoomTest, ZoomScalesTheShownPageAndLeavesTheSurfaceAndExportsAlone)
     EXPECT_EQ(shown.pixel(2003, 1203), qRgb(255, 255, 255));
 
     // A drawing written as a picture while zoomed is still one pixel per page pixel.
-    f.PngMode = true;
+    f.Outputs.Png = true;
     f.LoadDrawing(b);
     EXPECT_EQ(QImage(Path("b.png")).size(), QSize(1110, 720));
     EXPECT_EQ(f.Image1->size(), QSize(4440, 2880));  // the zoom stays for the next drawing
@@ -537,9 +537,10 @@ TEST_F(ProgramTest, BatchHelpPrintsTheCommandLineAndEveryOptionToStandardOutput)
     const QStringList lines = r.out.split('\n');
     ASSERT_GE(lines.size(), 5);
     EXPECT_EQ(lines.mid(0, 5), (QStringList{"Command Line", Program() + " --batch--helpmissing.q01", "", "Options",
-                                            "  --help    This Page"}));
+                                            "  --help     This Page"}));
     for (const TfrmHelp::Option& option : TfrmHelp::Options()) {
-        const QString line = QString("  %1").arg(QLatin1String(option.caption), -10) + QLatin1String(option.purpose);
+        // Purposes line up two places after the longest option, "--out=DIR".
+        const QString line = QString("  %1").arg(QLatin1String(option.caption), -11) + QLatin1String(option.purpose);
         EXPECT_TRUE(lines.contains(line)) << line.toStdString();
     }
     EXPECT_FALSE(QFileInfo::exists(Path("tracery.ini")));

@@ -2,6 +2,7 @@
 #include "AppFixture.h"
 
 #include <QFileInfo>
+#include <sys/stat.h>
 
 #include "app/Recentfiles.h"
 #include "drawing/Header.h"
@@ -147,4 +148,67 @@ TEST_F(LoadingTest, ClosingADrawingHandsItToTheRecentFilesOnlyWhenItHadObjects)
     f.close();
     EXPECT_EQ(TIniFile(IniPath()).ReadString("Recent Files", "File1", ""), b);
     EXPECT_EQ(TIniFile(IniPath()).ReadString("Recent Files", "File2", ""), a);
+}
+
+TEST_F(LoadingTest, PathsThatAreNoDrawingFilesAreRefusedAndTheShownDrawingStays)
+{
+    const QString a = Write("a.q01", Cat({q01::Header(0), q01::Line(1, 2, 3, 4, 1)}));
+    const QString folder = Path("folder.q01"), pipe = Path("pipe.q01"), huge = Path("huge.q01");
+    ASSERT_TRUE(QDir().mkdir(folder));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);  // opening it to read would wait for a writer
+    QFile large(huge);
+    ASSERT_TRUE(large.open(QIODevice::WriteOnly) && large.resize((qint64(64) << 20) + 1));
+    large.close();
+    TForm1& f = Start({a});
+    for (const QString& path : {folder, pipe, QStringLiteral("/dev/zero"), huge}) f.LoadDrawing(path);
+    EXPECT_EQ(dialogs.Messages,
+              (QStringList{"'" + folder + "' is not a drawing file", "'" + pipe + "' is not a drawing file",
+                           "'/dev/zero' is not a drawing file",
+                           "'" + huge + "' is not a drawing file: it is 67108865 bytes, more than the limit of "
+                                        "67108864 bytes (64 MiB)"}));
+    EXPECT_EQ(f.Objects.size(), 2u);
+    EXPECT_EQ(f.windowTitle(), "a.q01");
+    EXPECT_EQ(f.DrawingFileName, a);
+    EXPECT_TRUE(f.RecentFiles->Files().isEmpty());  // nothing was closed
+    EXPECT_FALSE(f.AllDrawingsComplete);
+}
+
+TEST_F(LoadingTest, DrawingNamedOnlyByItsExtensionIsLoadedButNotSplitOverItsNeighbours)
+{
+    const QByteArray line = "kept as it was";
+    {
+        QFile neighbour(Path("Line.q01"));
+        ASSERT_TRUE(neighbour.open(QIODevice::WriteOnly));
+        neighbour.write(line);
+    }
+    const q01::Bytes drawing = Cat({q01::Header(0), q01::Line(1, 2, 3, 4, 1)});
+    const QString dotOnly = Write(".q01", drawing), twoDots = Write("..q01", drawing);
+    const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    TForm1& f = Start({"--export", dotOnly, twoDots});
+    EXPECT_EQ(dialogs.Messages,
+              (QStringList{"'" + dotOnly + "' has no name to make a split folder from; the drawing is not split.",
+                           "'" + twoDots + "' has no name to make a split folder from; the drawing is not split."}));
+    EXPECT_EQ(f.Objects.size(), 2u);
+    EXPECT_EQ(ReadAll(Path("Line.q01")), line);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+    EXPECT_FALSE(f.Succeeded());
+}
+
+TEST_F(LoadingTest, RecentFilesListFullPathsAndKeepOldEntriesAsWritten)
+{
+    WriteIni("[Recent Files]\nFile1=old/relative.q01\n");
+    Write("a.q01", q01::Header(0));
+    Write("b.q01", q01::Header(0));
+    const QString full = QFileInfo(dir.path()).canonicalFilePath();
+    struct TWorkingDir {
+        QString before = QDir::currentPath();
+        ~TWorkingDir() { QDir::setCurrent(before); }
+    } restore;
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    TForm1& f = Start({"a.q01", "b.q01"});
+    EXPECT_EQ(f.DrawingFileName, "b.q01");
+    f.close();
+    EXPECT_EQ(IniText().toStdString(), ("[Recent Files]\nFile1=" + full + "/b.q01\nFile2=" + full +
+                                        "/a.q01\nFile3=old/relative.q01\n[Form1]\nLeft=0\nTop=0\n")
+                                           .toStdString());
 }

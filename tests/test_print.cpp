@@ -10,9 +10,10 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-#include "app/Surface.h"
+#include "AppFixture.h"
 #include "app/Dialogs.h"
 #include "app/Quorvprint.h"
+#include "app/Surface.h"
 
 namespace {
 
@@ -91,14 +92,17 @@ TEST(PrintWindow, PrintsOneLandscapePageFilledToThePrintableWidth)
     EXPECT_NEAR(bottom - top + 1, fitted.height() * scale, 2.0);
 }
 
-TEST(PrintWindow, PdfThatCannotBeCreatedIsAFileError)
+using PrintMenuTest = MainWindowTest;
+
+TEST_F(PrintMenuTest, PrintThatCannotStartShowsTheErrorBox)
 {
-    QTemporaryDir dir;
-    const TSurface image(10, 10);
-    try {
-        PrintToPdf(dir.filePath("missing/amp.pdf"), "amp.q01", image);
-        FAIL() << "no error";
-    } catch (const EFileError& e) {
-        EXPECT_EQ(e.Message(), "Cannot create file " + dir.filePath("missing/amp.pdf"));
-    }
+    const QString amp = Write("amp.q01", q01::Header(0));
+    TForm1& f = Start({amp});
+    TfrmQuorvPrint window;
+    f.Printer().setOutputFormat(QPrinter::PdfFormat);
+    f.Printer().setOutputFileName(amp + "/amp.pdf");  // below a file: cannot be opened
+    dialogs.PrintAnswers.push_back(true);
+    f.miFilePrintClick();
+    EXPECT_EQ(dialogs.Errors, QStringList{"Cannot print 'amp.q01': the print file '" + amp +
+                                          "/amp.pdf' cannot be written."});
 }

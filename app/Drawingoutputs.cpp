@@ -1,0 +1,141 @@
+#include "app/Drawingoutputs.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageWriter>
+#include <QPrinter>
+#include <QSaveFile>
+#include <QTemporaryFile>
+#include <filesystem>
+#include <new>
+#include <system_error>
+
+#include "app/Dialogs.h"
+#include "app/Quorvprint.h"
+#include "app/Surface.h"
+#include "drawing/Billofmaterials.h"
+#include "drawing/Drawing.h"
+
+namespace {
+
+QString Shown(const QString& path) { return QDir::toNativeSeparators(path); }
+
+// NAME: the file name without its extension.
+QString DrawingName(const QString& drawingPath) { return QFileInfo(drawingPath).completeBaseName(); }
+
+}  // namespace
+
+QString TDrawingOutputs::CannotWrite(const QString& path, const QString& reason)
+{
+    return QStringLiteral("Cannot write '%1': %2").arg(Shown(path), reason);
+}
+
+void TDrawingOutputs::SetFolder(const QString& dir)
+{
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(QFile::encodeName(dir).constData()), error);
+    if (error || !QFileInfo(dir).isDir()) {
+        heldBack_ = true;
+        const QString reason =
+            error ? QString::fromLocal8Bit(error.message().c_str()) : QStringLiteral("Not a directory");
+        throw EFileError(QStringLiteral("Cannot create the folder '%1': %2").arg(Shown(dir), reason));
+    }
+    folder_ = dir;
+    heldBack_ = false;
+}
+
+QString TDrawingOutputs::OutputPath(const QString& drawingPath, const QString& suffix) const
+{
+    const QString folder = folder_.isEmpty() ? QFileInfo(drawingPath).path() : folder_;
+    return QDir::cleanPath(folder + QLatin1Char('/') + DrawingName(drawingPath) + suffix);
+}
+
+QString TDrawingOutputs::PngPath(const QString& drawingPath) const
+{
+    return OutputPath(drawingPath, QStringLiteral(".png"));
+}
+
+QString TDrawingOutputs::PdfPath(const QString& drawingPath) const
+{
+    return OutputPath(drawingPath, QStringLiteral(".pdf"));
+}
+
+QString TDrawingOutputs::BomPath(const QString& drawingPath) const
+{
+    return OutputPath(drawingPath, QStringLiteral("-bom.csv"));
+}
+
+std::optional<QString> TDrawingOutputs::SplitDir(const QString& drawingPath) const
+{
+    const QString name = DrawingName(drawingPath);
+    if (name.isEmpty() || name.count(QLatin1Char('.')) == name.size()) return std::nullopt;
+    return OutputPath(drawingPath, QString());
+}
+
+QStringList TDrawingOutputs::Write(const QString& drawingPath, const TDrawing& drawing, const TSurface& page) const
+{
+    QStringList failures;
+    if (heldBack_) return failures;
+    const auto attempt = [&](const QString& path, auto&& write) {
+        try {
+            write(path);
+        } catch (const EFileError& e) {
+            failures << e.Message();
+        } catch (const std::bad_alloc&) {
+            failures << CannotWrite(path, QStringLiteral("there is not enough memory"));
+        }
+    };
+    if (Png) attempt(PngPath(drawingPath), [&](const QString& path) { WritePng(path, page.Image()); });
+    if (Pdf) attempt(PdfPath(drawingPath), [&](const QString& path) { WritePdf(path, drawingPath, page); });
+    if (Bom) attempt(BomPath(drawingPath), [&](const QString& path) { WriteBom(path, drawing, page); });
+    return failures;
+}
+
+void TDrawingOutputs::WritePng(const QString& path, const QImage& image)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "PNG");
+    if (!writer.write(image)) throw EFileError(CannotWrite(path, writer.errorString()));
+    SaveWhole(path, buffer.data());
+}
+
+void TDrawingOutputs::WritePdf(const QString& path, const QString& drawingPath, const TSurface& picture)
+{
+    // The printer writes to a file of its own choosing only; it prints to a
+    // temporary one, whose bytes are then saved as the document.
+    QTemporaryFile printed(QDir::tempPath() + QStringLiteral("/tracery-XXXXXX.pdf"));
+    if (!printed.open()) throw EFileError(CannotWrite(path, printed.errorString()));
+    printed.close();
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printed.fileName());
+        if (!PrintImage(printer, drawingPath, picture))
+            throw EFileError(CannotWrite(path, QStringLiteral("the print could not be started")));
+    }
+    if (!printed.open()) throw EFileError(CannotWrite(path, printed.errorString()));
+    SaveWhole(path, printed.readAll());
+}
+
+void TDrawingOutputs::WriteBom(const QString& path, const TDrawing& drawing, const TSurface& page)
+{
+    // Zones follow the page the picture shows while the drawing names none.
+    const QSize size = drawing.Page().Size.isEmpty() ? page.Image().size() : drawing.Page().Size;
+    SaveWhole(path, BillOfMaterials(drawing.Components(), size));
+}
+
+void TDrawingOutputs::SaveWhole(const QString& path, const QByteArray& bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) throw EFileError(CannotWrite(path, file.errorString()));
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        throw EFileError(CannotWrite(path, reason));
+    }
+    if (!file.commit()) throw EFileError(CannotWrite(path, file.errorString()));
+}
