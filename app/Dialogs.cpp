@@ -4,6 +4,7 @@
 #include <QColorDialog>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
@@ -51,6 +52,26 @@ std::optional<QString> TStandardDialogs::SaveFile(const QString& initialDir)
     QString path = QFileDialog::getSaveFileName(ActiveParent(), QString(), initialDir, QString(), nullptr,
                                                 QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty()) return std::nullopt;
+    return path;
+}
+
+std::optional<QString> TDialogs::SaveFileAs(const QString&, const QString& suggested)
+{
+    return SaveFile(QFileInfo(suggested).absolutePath());
+}
+
+std::optional<QString> TStandardDialogs::SaveFileAs(const QString& filters, const QString& suggested)
+{
+    QString chosenFilter;
+    QString path = QFileDialog::getSaveFileName(ActiveParent(), QString(), suggested, filters, &chosenFilter,
+                                                QFileDialog::DontConfirmOverwrite);
+    if (path.isEmpty()) return std::nullopt;
+    if (QFileInfo(path).suffix().isEmpty()) {
+        // "PNG picture (*.png)" gives ".png".
+        const qsizetype star = chosenFilter.indexOf(QLatin1String("*."));
+        const qsizetype end = chosenFilter.indexOf(QLatin1Char(')'), star);
+        if (star >= 0 && end > star) path += chosenFilter.mid(star + 1, end - star - 1);
+    }
     return path;
 }
 

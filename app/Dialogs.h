@@ -38,6 +38,11 @@ public:
     virtual std::optional<QString> OpenFile(const QString& filter, const QString& initialDir) = 0;
     // The save dialog (no filter, no default extension).
     virtual std::optional<QString> SaveFile(const QString& initialDir) = 0;
+    // The save dialog with a choice of file types ("PNG picture (*.png);;..."),
+    // starting at a suggested file; a name without an extension takes the
+    // chosen type's. Unless a face says otherwise, the plain save dialog in
+    // the suggested file's folder.
+    virtual std::optional<QString> SaveFileAs(const QString& filters, const QString& suggested);
     virtual std::optional<TFont> ChooseFont(const TFont& preset) = 0;
     virtual std::optional<TColor> ChooseColour(TColor preset) = 0;
     // The print dialog and the printer set-up dialog, on the program's printer.
@@ -60,6 +65,7 @@ public:
     bool AskYesNo(const QString& text) override;
     std::optional<QString> OpenFile(const QString& filter, const QString& initialDir) override;
     std::optional<QString> SaveFile(const QString& initialDir) override;
+    std::optional<QString> SaveFileAs(const QString& filters, const QString& suggested) override;
     std::optional<TFont> ChooseFont(const TFont& preset) override;
     std::optional<TColor> ChooseColour(TColor preset) override;
     bool Print(QPrinter& printer) override;

@@ -1,6 +1,7 @@
 #include "app/Drawingoutputs.h"
 
 #include <QBuffer>
+#include <algorithm>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,6 +14,7 @@
 #include <new>
 #include <system_error>
 
+#include "app/Areareduction.h"
 #include "app/Dialogs.h"
 #include "app/Quorvprint.h"
 #include "app/Surface.h"
@@ -58,6 +60,11 @@ QString TDrawingOutputs::PngPath(const QString& drawingPath) const
     return OutputPath(drawingPath, QStringLiteral(".png"));
 }
 
+QString TDrawingOutputs::SvgPath(const QString& drawingPath) const
+{
+    return OutputPath(drawingPath, QStringLiteral(".svg"));
+}
+
 QString TDrawingOutputs::PdfPath(const QString& drawingPath) const
 {
     return OutputPath(drawingPath, QStringLiteral(".pdf"));
@@ -75,7 +82,8 @@ std::optional<QString> TDrawingOutputs::SplitDir(const QString& drawingPath) con
     return OutputPath(drawingPath, QString());
 }
 
-QStringList TDrawingOutputs::Write(const QString& drawingPath, const TDrawing& drawing, const TSurface& page) const
+QStringList TDrawingOutputs::Write(const QString& drawingPath, TDrawing& drawing, const TObjectSettings& settings,
+                                   const TSurface& page) const
 {
     QStringList failures;
     if (heldBack_) return failures;
@@ -89,7 +97,11 @@ QStringList TDrawingOutputs::Write(const QString& drawingPath, const TDrawing& d
         }
     };
     if (Png) attempt(PngPath(drawingPath), [&](const QString& path) { WritePng(path, page.Image()); });
-    if (Pdf) attempt(PdfPath(drawingPath), [&](const QString& path) { WritePdf(path, drawingPath, page); });
+    if (Svg || Pdf) {
+        const TVectorTarget vector = VectorPage(drawing, settings, page.Image().size());
+        if (Svg) attempt(SvgPath(drawingPath), [&](const QString& path) { WriteSvg(path, vector); });
+        if (Pdf) attempt(PdfPath(drawingPath), [&](const QString& path) { WritePdf(path, drawingPath, vector); });
+    }
     if (Bom) attempt(BomPath(drawingPath), [&](const QString& path) { WriteBom(path, drawing, page); });
     return failures;
 }
@@ -103,7 +115,16 @@ void TDrawingOutputs::WritePng(const QString& path, const QImage& image)
     SaveWhole(path, buffer.data());
 }
 
-void TDrawingOutputs::WritePdf(const QString& path, const QString& drawingPath, const TSurface& picture)
+TVectorTarget TDrawingOutputs::VectorPage(TDrawing& drawing, const TObjectSettings& settings, QSize size)
+{
+    TVectorTarget vector(size.width(), size.height());
+    drawing.Paint(vector, settings);
+    return vector;
+}
+
+void TDrawingOutputs::WriteSvg(const QString& path, const TVectorTarget& page) { SaveWhole(path, page.Svg()); }
+
+void TDrawingOutputs::WritePdf(const QString& path, const QString& drawingPath, const TVectorTarget& page)
 {
     // The printer writes to a file of its own choosing only; it prints to a
     // temporary one, whose bytes are then saved as the document.
@@ -114,11 +135,19 @@ void TDrawingOutputs::WritePdf(const QString& path, const QString& drawingPath, 
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(printed.fileName());
-        if (!PrintImage(printer, drawingPath, picture))
+        if (!PrintVectorPage(printer, drawingPath, page))
             throw EFileError(CannotWrite(path, QStringLiteral("the print could not be started")));
     }
     if (!printed.open()) throw EFileError(CannotWrite(path, printed.errorString()));
     SaveWhole(path, printed.readAll());
+}
+
+void TDrawingOutputs::WriteThumbnail(const QString& path, const QImage& page, int size)
+{
+    const int longer = std::max(page.width(), page.height());
+    if (longer <= 0 || size <= 0) throw EFileError(CannotWrite(path, QStringLiteral("the page is empty")));
+    const auto side = [&](int pixels) { return std::max(1, int((qint64(pixels) * size + longer / 2) / longer)); };
+    WritePng(path, ReduceByArea(page, QSize(side(page.width()), side(page.height()))));
 }
 
 void TDrawingOutputs::WriteBom(const QString& path, const TDrawing& drawing, const TSurface& page)

@@ -4,7 +4,8 @@
 // gives amp):
 //
 //   NAME.png       its page picture ("--png")
-//   NAME.pdf       its page printed on one landscape page, fitted ("--pdf")
+//   NAME.svg       its page as a vector drawing in page pixels ("--svg")
+//   NAME.pdf       its page as a vector page on one landscape sheet, fitted ("--pdf")
 //   NAME-bom.csv   its bill of materials ("--bom")
 //   NAME/          its split folder ("--export"; the load writes the files)
 //
@@ -24,14 +25,20 @@
 #include <QStringList>
 #include <optional>
 
+#include <QSize>
+
+#include "app/Vectortarget.h"
+
 class QImage;
 class TDrawing;
 class TSurface;
+struct TObjectSettings;
 
 class TDrawingOutputs {
 public:
     // Which outputs are written for each drawing loaded from now on.
     bool Png = false;
+    bool Svg = false;
     bool Pdf = false;
     bool Bom = false;
 
@@ -51,6 +58,7 @@ public:
     // output path: "x/amp.q01" gives "x/amp.png").
     QString OutputPath(const QString& drawingPath, const QString& suffix) const;
     QString PngPath(const QString& drawingPath) const;
+    QString SvgPath(const QString& drawingPath) const;
     QString PdfPath(const QString& drawingPath) const;
     QString BomPath(const QString& drawingPath) const;
     // The split folder NAME; none when the file name leaves no NAME that
@@ -58,18 +66,29 @@ public:
     // folder, "..q01" and "...q01" into it or its parent).
     std::optional<QString> SplitDir(const QString& drawingPath) const;
 
-    // Writes the outputs that are switched on, in the order PNG, PDF, bill
-    // of materials, for the drawing loaded from drawingPath whose page
-    // picture (one pixel per page pixel) is `page`. Returns the message of
-    // every file that could not be written. Nothing is written while outputs
-    // are held back.
-    QStringList Write(const QString& drawingPath, const TDrawing& drawing, const TSurface& page) const;
+    // Writes the outputs that are switched on, in the order PNG, SVG, PDF,
+    // bill of materials, for the drawing loaded from drawingPath whose page
+    // picture (one pixel per page pixel) is `page`; the vector pages are that
+    // picture's size and drawn with `settings`. Returns the message of every
+    // file that could not be written. Nothing is written while outputs are
+    // held back.
+    QStringList Write(const QString& drawingPath, TDrawing& drawing, const TObjectSettings& settings,
+                      const TSurface& page) const;
 
     // The single files; each throws EFileError "Cannot write '<path>': <reason>".
     static void WritePng(const QString& path, const QImage& image);
-    // Prints the picture as File > Print does, to a PDF document titled after
-    // drawingPath's file name part.
-    static void WritePdf(const QString& path, const QString& drawingPath, const TSurface& picture);
+    // The drawing as a vector page of `size` page pixels, drawn with
+    // `settings`.
+    static TVectorTarget VectorPage(TDrawing& drawing, const TObjectSettings& settings, QSize size);
+    static void WriteSvg(const QString& path, const TVectorTarget& page);
+    // The vector page printed as File > Print prints the page picture (one
+    // landscape page, fitted), to a PDF document titled after drawingPath's
+    // file name part, with its texts as texts.
+    static void WritePdf(const QString& path, const QString& drawingPath, const TVectorTarget& page);
+    // The whole page picture reduced (each pixel the mean of the page pixels
+    // it covers, so that every one-pixel line stays visible) to a picture
+    // whose longer side is `size` pixels.
+    static void WriteThumbnail(const QString& path, const QImage& page, int size);
     static void WriteBom(const QString& path, const TDrawing& drawing, const TSurface& page);
     // Saves bytes as the whole file at path, through a temporary file.
     static void SaveWhole(const QString& path, const QByteArray& bytes);

@@ -28,14 +28,19 @@ const std::vector<TfrmHelp::Option>& TfrmHelp::Options()
         {"--png", "Writes the page of every drawing loaded after it as a PNG file beside the drawing",
          "Writes the page of every drawing loaded after it as a PNG picture beside the drawing, named after "
          "it (amp.q01 gives amp.png)."},
-        {"--pdf", "Prints every drawing loaded after it to a PDF file beside the drawing",
-         "Prints every drawing loaded after it, without a dialog, to a PDF file beside the drawing, named after "
-         "it (amp.q01 gives amp.pdf): landscape, fitted to the page, as File > Print prints it."},
+        {"--svg", "Writes the page of every drawing loaded after it as an SVG drawing beside the drawing",
+         "Writes the page of every drawing loaded after it as a vector SVG drawing beside the drawing, named "
+         "after it (amp.q01 gives amp.svg): sharp at any size, one SVG pixel per page pixel, every text as "
+         "text."},
+        {"--pdf", "Writes every drawing loaded after it as a vector PDF page beside the drawing",
+         "Writes every drawing loaded after it, without a dialog, as a vector PDF file beside the drawing, "
+         "named after it (amp.q01 gives amp.pdf): one landscape page, fitted to the paper as File > Print "
+         "fits it, sharp at any size, with text that can be searched and copied."},
         {"--bom", "Writes the bill of materials of every drawing loaded after it beside the drawing",
          "Writes the bill of materials of every drawing loaded after it beside the drawing, named after it "
          "(amp.q01 gives amp-bom.csv): one CSV row per placed part, in designation order."},
         {"--out=DIR", "Writes the files of the options above into DIR instead",
-         "Every file that --png, --pdf, --bom and --export write for the drawings loaded after it goes into "
+         "Every file that --png, --svg, --pdf, --bom and --export write for the drawings loaded after it goes into "
          "the folder DIR instead of beside the drawing, with the same names; DIR is created if it is missing."},
         {"--batch", "Runs without windows and ends after the command line",
          "Runs without showing a window and without waiting for any dialog: messages go to standard error, "

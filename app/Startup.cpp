@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "app/Dialogs.h"
+#include "app/Drawingoutputs.h"
 #include "app/Quorvprint.h"
 #include "app/Tracerywin.h"
 #include "drawing/Debugbmp.h"
@@ -34,8 +35,12 @@ TStartOptions ScanStartOptions(const QStringList& args)
             options.Headless = true;
         } else if (key.compare(QLatin1String("Thumbnail"), Qt::CaseInsensitive) == 0) {
             options.Headless = true;
+            options.Batch = true;
+            options.ThumbnailSize = name.section(QLatin1Char('='), 1);
         } else if (name.compare(QLatin1String("Png"), Qt::CaseInsensitive) == 0 ||
-                   name.compare(QLatin1String("Pdf"), Qt::CaseInsensitive) == 0) {
+                   name.compare(QLatin1String("Svg"), Qt::CaseInsensitive) == 0 ||
+                   name.compare(QLatin1String("Pdf"), Qt::CaseInsensitive) == 0 ||
+                   name.compare(QLatin1String("Bom"), Qt::CaseInsensitive) == 0) {
             options.RendersFiles = true;
         }
     }
@@ -131,6 +136,33 @@ struct TSessionEnd {
 };
 }  // namespace
 
+int RunThumbnail(const QStringList& args, const QString& size)
+{
+    QStringList paths;
+    for (int i = 1; i < args.size(); ++i)
+        if (!args[i].startsWith(QLatin1String("--"))) paths << args[i];
+    bool number = false;
+    const int pixels = size.toInt(&number);
+    constexpr int largest = 16384;
+    if (paths.size() != 2 || !number || pixels < 1 || pixels > largest) {
+        Dialogs().ShowMessage(QStringLiteral("Usage: tracery --thumbnail=SIZE IN.q01 OUT.png (SIZE from 1 to %1 pixels)")
+                                  .arg(largest));
+        return 1;
+    }
+    TForm1 form(QStringList{args.value(0)});
+    form.BatchMode = true;
+    CreateOtherWindows();
+    Guarded([&] { form.LoadDrawing(paths[0]); });
+    bool written = false;
+    if (form.AllDrawingsComplete || !form.Objects.empty()) {
+        Guarded([&] {
+            TDrawingOutputs::WriteThumbnail(paths[1], form.Image1->Surface().Image(), pixels);
+            written = true;
+        });
+    }
+    return written && form.Succeeded() ? 0 : 1;
+}
+
 int RunTracery(const QStringList& args)
 {
     const TStartOptions options = ScanStartOptions(args);
@@ -138,6 +170,13 @@ int RunTracery(const QStringList& args)
     if (options.Batch) SetDialogs(&batchDialogs);
     // A batch run leaves the user's settings as they are.
     SetSettingsFileReadOnly(options.Batch);
+    if (options.ThumbnailSize) {
+        const int status = RunThumbnail(args, *options.ThumbnailSize);
+        DestroyOtherWindows();
+        SetSettingsFileReadOnly(false);
+        SetDialogs(nullptr);
+        return status;
+    }
     std::unique_ptr<TSessionEnd> sessionEnd;
     if (!options.Batch) sessionEnd = std::make_unique<TSessionEnd>();
 

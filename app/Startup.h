@@ -1,6 +1,7 @@
 #pragma once
 // The program's life from start-up to the end of the event loop.
 #include <QStringList>
+#include <optional>
 
 // Options that change how the program starts, taken from the whole command
 // line before the main window works through it in order.
@@ -10,6 +11,8 @@ struct TStartOptions {
     // "--batch" or "--thumbnail" (with or without "=value"): no display is
     // needed, the toolkit runs on its offscreen platform.
     bool Headless = false;
+    // "--thumbnail=SIZE": the value, when the option is given.
+    std::optional<QString> ThumbnailSize;
 };
 TStartOptions ScanStartOptions(const QStringList& args);
 
@@ -18,6 +21,12 @@ TStartOptions ScanStartOptions(const QStringList& args);
 void CreateOtherWindows();
 // Destroys them again (program end).
 void DestroyOtherWindows();
+
+// "tracery --thumbnail=SIZE IN OUT": writes OUT, a PNG of the whole page of
+// the drawing IN whose longer side is SIZE pixels, without any window;
+// messages go to standard error. Returns 0 when IN was read to its end and
+// OUT written, 1 otherwise.
+int RunThumbnail(const QStringList& args, const QString& size);
 
 // Runs the program with the given command line; returns the exit status.
 int RunTracery(const QStringList& args);

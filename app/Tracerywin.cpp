@@ -214,6 +214,7 @@ void TForm1::CreateMenu()
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     action(file, "miFileOpen", QStringLiteral("&Open"), &TForm1::miFileOpenClick);
+    action(file, "miFileExport", QStringLiteral("&Export..."), &TForm1::miFileExportClick);
     QMenu* recent = file->addMenu(QStringLiteral("Recent Files"));
     recent->menuAction()->setObjectName(QStringLiteral("miFileList"));
     separator(file, "N2");
@@ -359,6 +360,8 @@ void TForm1::ProcessCommandLine()
             ExportMode = true;
         } else if (name.compare(QLatin1String("Png"), Qt::CaseInsensitive) == 0) {
             Outputs.Png = true;
+        } else if (name.compare(QLatin1String("Svg"), Qt::CaseInsensitive) == 0) {
+            Outputs.Svg = true;
         } else if (name.compare(QLatin1String("Pdf"), Qt::CaseInsensitive) == 0) {
             Outputs.Pdf = true;
         } else if (name.compare(QLatin1String("Bom"), Qt::CaseInsensitive) == 0) {
@@ -545,7 +548,7 @@ std::optional<QString> TForm1::PrepareSplit(const QString& path)
 
 void TForm1::WriteOutputs(const QString& path)
 {
-    for (const QString& failure : Outputs.Write(path, Drawing, Image1->Surface())) {
+    for (const QString& failure : Outputs.Write(path, Drawing, ObjectSettings(), Image1->Surface())) {
         Dialogs().ShowError(failure);
         AllOutputsWritten = false;
     }
@@ -733,6 +736,36 @@ void TForm1::miFilePrintClick()
         Dialogs().ShowError(PrintNotStartedText(DrawingFileName, Printer()));
 }
 
+void TForm1::miFileExportClick()
+{
+    Guarded([&] {
+        const QString suggested = Outputs.OutputPath(
+            DrawingFileName.isEmpty() ? QStringLiteral("drawing.q01") : drawingFullPath_, QStringLiteral(".png"));
+        const std::optional<QString> chosen = Dialogs().SaveFileAs(
+            QStringLiteral("PNG picture (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"), suggested);
+        if (!chosen) return;
+        const QString type = QFileInfo(*chosen).suffix().toLower();
+        if (type != QLatin1String("png") && type != QLatin1String("svg") && type != QLatin1String("pdf")) {
+            Dialogs().ShowMessage(
+                QStringLiteral("'%1' is not the name of a .png, .svg or .pdf file; nothing was exported.").arg(*chosen));
+            return;
+        }
+        if (QFileInfo::exists(*chosen) &&
+            !Dialogs().AskYesNo(QStringLiteral("Overwrite existing file '%1' ?").arg(*chosen)))
+            return;
+        const TSurface& page = Image1->Surface();
+        if (type == QLatin1String("png")) {
+            TDrawingOutputs::WritePng(*chosen, page.Image());
+            return;
+        }
+        const TVectorTarget vector = TDrawingOutputs::VectorPage(Drawing, ObjectSettings(), page.Image().size());
+        if (type == QLatin1String("svg"))
+            TDrawingOutputs::WriteSvg(*chosen, vector);
+        else
+            TDrawingOutputs::WritePdf(*chosen, DrawingFileName, vector);
+    });
+}
+
 void TForm1::miFilePrintSetupClick() { Dialogs().PrinterSetup(Printer()); }
 
 void TForm1::miFileExitClick() { close(); }
@@ -838,6 +871,7 @@ void TForm1::AssignShortcuts()
         QList<QKeySequence> common;
     } keys[] = {
         {"miFileOpen", QKeySequence::Open, {QKeySequence(Qt::CTRL | Qt::Key_O)}},
+        {"miFileExport", std::nullopt, {QKeySequence(Qt::CTRL | Qt::Key_E)}},
         {"miFilePrint", QKeySequence::Print, {QKeySequence(Qt::CTRL | Qt::Key_P)}},
         {"miFileExit", QKeySequence::Quit, {QKeySequence(Qt::CTRL | Qt::Key_Q)}},
         {"miRepaint", QKeySequence::Refresh, {QKeySequence(Qt::Key_F5)}},

@@ -63,6 +63,7 @@ public:
 
     // Menu handlers.
     void miFileOpenClick();
+    void miFileExportClick();
     void miFilePrintClick();
     void miFilePrintSetupClick();
     void miFileExitClick();

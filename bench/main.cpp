@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QPrinter>
 #include <QImage>
 #include <QPainter>
 #include <QRegion>
@@ -35,6 +36,8 @@
 #include "app/Startup.h"
 #include "app/Surface.h"
 #include "app/Tracerywin.h"
+#include "app/Quorvprint.h"
+#include "app/Vectortarget.h"
 #include "drawing/Bitmap.h"
 #include "drawing/Objectsettings.h"
 #include "settings/Bitmapwin.h"
@@ -356,6 +359,28 @@ int main(int argc, char** argv)
                                                                                  {fit, TPageImage::ActualSize}); });
         view->SetZoom(TPageImage::ActualSize);
 
+        // The page as a picture and as vector pages, as --png, --svg and --pdf write them.
+        const QString pngFile = QDir(folder).filePath(QStringLiteral("dense-a0.png"));
+        const QString svgFile = QDir(folder).filePath(QStringLiteral("dense-a0.svg"));
+        const QString pdfFile = QDir(folder).filePath(QStringLiteral("dense-a0.pdf"));
+        const double png = Measure(std::min(runs, 3), [&] { page.Image().save(pngFile, "PNG"); });
+        qint64 svgBytes = 0;
+        const double svg = Measure(std::min(runs, 3), [&] {
+            TVectorTarget vector(page.Width(), page.Height());
+            form.Drawing.Paint(vector, ObjectSettings());
+            const QByteArray text = vector.Svg();
+            QFile file(svgFile);
+            if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) svgBytes = file.write(text);
+        });
+        const double pdf = Measure(std::min(runs, 3), [&] {
+            TVectorTarget vector(page.Width(), page.Height());
+            form.Drawing.Paint(vector, ObjectSettings());
+            QPrinter printer(QPrinter::HighResolution);
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(pdfFile);
+            PrintVectorPage(printer, sheet, vector);
+        });
+
         form.ExportMode = true;
         const double split = Measure(runs, [&] { form.LoadDrawing(sheet); }, [&] { form.ClearObjects(); });
         form.ExportMode = false;
@@ -386,6 +411,11 @@ int main(int argc, char** argv)
         rows.push_back({"  first paint after a repaint (makes reduction)", reduction25, "page fill", fill,
                         QStringLiteral("one reduction each"), oncePerRepaint});
         rows.push_back({"  the reduction alone at Fit Page in 1900 x 1000", reductionFit, "page fill", fill, {}, true});
+        rows.push_back({"page PNG (the picture --png writes)", png, "page fill", fill, {}, true});
+        rows.push_back({"page SVG (vector page, written)", svg, "page PNG", png,
+                        QStringLiteral("<= 3x PNG, %1 MB < 40 MB").arg(svgBytes / 1e6, 0, 'f', 1),
+                        svg <= 3 * png && svgBytes < 40'000'000});
+        rows.push_back({"page PDF (vector page, printed to a file)", pdf, "page PNG", png, {}, true});
         rows.push_back({"split export (LoadDrawing in export mode)", split, "file read", read, {}, true});
         rows.push_back({"part export of the largest component", part, "file read", read, {}, true});
 

@@ -228,3 +228,59 @@ TEST_F(BatchTest, BatchRunLeavesTheSettingsFileByteForByte)
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(ReadAll(Path("tracery.ini")), settings);
 }
+
+using q01::operator+=;
+
+TEST_F(BatchTest, SvgAndPdfAreVectorPagesWithTheirTextsAsTexts)
+{
+    q01::Bytes drawing = q01::Header(0);
+    drawing += Resistor("R17", "4k7", 300, 300);
+    drawing += q01::Annotation(500, 200, 1, "TEST POINT");
+    Write("amp.q01", drawing);
+    const RunResult r = Run({"--batch", "--svg", "--pdf", "--out=vector", "amp.q01"});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(Entries(Path("vector")), (QStringList{"amp.pdf", "amp.svg"}));
+
+    const QByteArray svg = ReadAll(Path("vector/amp.svg"));
+    EXPECT_TRUE(svg.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg "));
+    EXPECT_TRUE(svg.contains("viewBox=\"0 0 1110 720\""));
+    EXPECT_TRUE(svg.contains(">R17</text>"));
+    EXPECT_TRUE(svg.contains(">0603</text>"));  // the package, drawn where the value goes
+    EXPECT_TRUE(svg.contains(">TEST POINT</text>"));
+
+    QProcess text;
+    text.start("pdftotext", {Path("vector/amp.pdf"), "-"});
+    ASSERT_TRUE(text.waitForFinished(30000));
+    const QString extracted = QString::fromUtf8(text.readAllStandardOutput());
+    EXPECT_TRUE(extracted.contains("R17")) << extracted.toStdString();
+    EXPECT_TRUE(extracted.contains("TEST POINT")) << extracted.toStdString();
+}
+
+TEST_F(BatchTest, ThumbnailKeepsEveryOnePixelLineVisible)
+{
+    // Stepped one-pixel lines across an A4 page, eight pixels apart: at 100
+    // pixels for 1110 each covers a tenth of a thumbnail column.
+    q01::Bytes drawing = q01::Header(0);
+    for (int k = 0; k < 40; ++k) drawing += q01::Line(std::uint16_t(200 + 17 * k), 100, std::uint16_t(200 + 17 * k), 600, 1);
+    Write("lines.q01", drawing);
+    const RunResult r = Run({"--thumbnail=100", "lines.q01", "lines.png"}, [](QProcessEnvironment& env) {
+        env.remove("QT_QPA_PLATFORM");
+        env.remove("DISPLAY");
+    });
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    const QImage thumbnail(Path("lines.png"));
+    ASSERT_EQ(thumbnail.size(), QSize(100, 65));
+    // Every line leaves a grey trace at mid height in the column that holds
+    // most of it (a line across a column border shares itself out).
+    for (int k = 0; k < 40; ++k) {
+        const int x = 200 + 17 * k;
+        const int darkest = std::min(qGray(thumbnail.pixel(x * 100 / 1110, 32)), qGray(thumbnail.pixel((x + 1) * 100 / 1110, 32)));
+        EXPECT_LT(darkest, 245) << "line " << k;
+    }
+    EXPECT_EQ(thumbnail.pixel(10, 32), qRgb(255, 255, 255));  // the page beside them stays white
+
+    const RunResult usage = Run({"--thumbnail=big", "lines.q01", "x.png"});
+    EXPECT_EQ(usage.status, 1);
+    EXPECT_EQ(usage.err, "Usage: tracery --thumbnail=SIZE IN.q01 OUT.png (SIZE from 1 to 16384 pixels)\n");
+    EXPECT_FALSE(QFileInfo::exists(Path("x.png")));
+}

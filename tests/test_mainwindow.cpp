@@ -455,3 +455,23 @@ TEST_F(WindowsTest, LineFromBeyondX32767ReachesThePage)
         EXPECT_NE(page.Pixel(x, 301), clBlack) << x;
     }
 }
+
+TEST_F(MainViewTest, ExportSavesThePageByTheChosenTypeAndAsksBeforeOverwriting)
+{
+    TForm1& f = Start({Write("a.q01", q01::Header(0))});
+    dialogs.SaveFiles = {Path("page.svg"), Path("page.png"), Path("page.txt"), Path("page.png")};
+    dialogs.YesNo = {false};
+    f.miFileExportClick();
+    f.miFileExportClick();
+    const QByteArray svg = ReadAll(Path("page.svg"));
+    EXPECT_TRUE(svg.contains("<svg ") && svg.contains("viewBox=\"0 0 1110 720\"")) << svg.left(300).toStdString();
+    EXPECT_TRUE(QImage(Path("page.png")) == f.Image1->Surface().Image().convertToFormat(QImage::Format_RGB32));
+    f.miFileExportClick();  // not a type it writes
+    const QByteArray png = ReadAll(Path("page.png"));
+    f.miFileExportClick();  // the existing picture is kept
+    EXPECT_EQ(ReadAll(Path("page.png")), png);
+    EXPECT_EQ(dialogs.AllTexts,
+              (QStringList{QStringLiteral("'%1' is not the name of a .png, .svg or .pdf file; nothing was exported.")
+                               .arg(Path("page.txt")),
+                           QStringLiteral("Overwrite existing file '%1' ?").arg(Path("page.png"))}));
+}
