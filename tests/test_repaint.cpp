@@ -276,3 +276,23 @@ TEST_F(DenseRepaint, PointerTrackingFollowsComponentsReplacedInTheObjectList)
     form->FormMouseMove(510, 110);
     EXPECT_EQ(form->PanelText(1), QStringLiteral("C"));
 }
+
+TEST_F(DenseRepaint, EveryPaintStartsFromTheSameDrawingStateWhateverWasPaintedBefore)
+{
+    // A drawing that ends with a junction leaves the clear pen; the header of
+    // the next paint sets no pen style, and must still draw its ticks.
+    q01::Bytes endsWithJunction = q01::Header(0);
+    endsWithJunction += q01::Line(100, 100, 400, 100, 4);
+    endsWithJunction += q01::Junction(200, 100);
+    q01::Bytes other = q01::DenseSheet(q01::DenseSheetLayout{0, 1110, 720, 20, 8, 200, 40, 10, 2, 3, 10, 3});
+    other += q01::Line(10, 10, 30, 30, 2);  // ends with a dashed pen
+
+    Load(endsWithJunction);
+    const QImage first = form->Image1->Surface().Image().copy();
+    EXPECT_EQ(form->Image1->Surface().Pixel(276, 10), 0xF0CAA6u);  // a zone tick
+    form->RepaintPage();
+    EXPECT_TRUE(form->Image1->Surface().Image() == first) << "the second paint";
+    Load(other);
+    Load(endsWithJunction);
+    EXPECT_TRUE(form->Image1->Surface().Image() == first) << "the same drawing after another";
+}
