@@ -790,24 +790,30 @@ void TDrawTarget::ResetState()
 int TDrawTarget::TextWidth(const QByteArray& text) const { return FontTextWidth(Font, text); }
 int TDrawTarget::TextHeight(const QByteArray&) const { return FontTextHeight(Font); }
 
-void TSurface::TurnedTextOut(int x, int y, const QByteArray& text)
+void TSurface::TurnedTextOut(int x, int y, const QByteArray& text) { Draw(x, y, RenderLabel(text, Font, true)); }
+
+TSurface RenderLabel(const QByteArray& text, const TFont& font, bool turned)
 {
-    // The text on a white label, turned a quarter anticlockwise, drawn with
-    // white transparent.
     TSurface label(1, 1);
-    label.Font = Font;
+    label.Font = font;
+    label.Transparent = true;
+    label.TransparentColour = clWhite;
     const int wt = std::max(0, label.TextWidth(text));
     const int ht = std::max(0, label.TextHeight(text));
     label.SetSize(wt, ht);
     label.Clear(clWhite);
     label.Brush.Style = bsClear;
     label.TextOut(0, 0, text);
-    TSurface turned(ht, wt);
-    turned.Transparent = true;
-    turned.TransparentColour = clWhite;
+    if (!turned) return label;
+
+    // A quarter turn anticlockwise: the text reads from bottom to top.
+    TSurface upright(ht, wt);
+    upright.Font = font;
+    upright.Transparent = true;
+    upright.TransparentColour = clWhite;
     for (int i = 0; i < wt; ++i)
-        for (int j = 0; j < ht; ++j) turned.SetPixel(j, wt - 1 - i, label.Pixel(i, j));
-    Draw(x, y, turned);
+        for (int j = 0; j < ht; ++j) upright.SetPixel(j, wt - 1 - i, label.Pixel(i, j));
+    return upright;
 }
 
 void TSurface::DrawRuns(const TRasterRuns& runs, int x, int y) { runs.Draw(*this, x, y); }

@@ -127,6 +127,10 @@ private:
     int dashPhase_ = 0;
 };
 
+// A label: the text in the font's colour on white, white transparent;
+// turned, the text reads from bottom to top (a quarter turn anticlockwise).
+TSurface RenderLabel(const QByteArray& text, const TFont& font, bool turned);
+
 // Extent of a text in a font, in pixels, as every target measures it; the
 // baseline's distance from the top of the text cell; the family the glyphs
 // come from (the face, or what the system puts in its place).

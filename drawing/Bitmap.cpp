@@ -730,30 +730,6 @@ void Bitmap::DrawPinName(TSurface& copy, const Pin& pin, const TFont& font) cons
 // ---------------------------------------------------------------------------
 // Labels
 
-TSurface RenderLabel(const QByteArray& text, const TFont& font, bool turned)
-{
-    TSurface label(1, 1);
-    label.Font = font;
-    label.Transparent = true;
-    label.TransparentColour = clWhite;
-    const int wt = std::max(0, label.TextWidth(text));
-    const int ht = std::max(0, label.TextHeight(text));
-    label.SetSize(wt, ht);
-    label.Clear(clWhite);
-    label.Brush.Style = bsClear;
-    label.TextOut(0, 0, text);
-    if (!turned) return label;
-
-    // A quarter turn anticlockwise: the text reads from bottom to top.
-    TSurface upright(ht, wt);
-    upright.Font = font;
-    upright.Transparent = true;
-    upright.TransparentColour = clWhite;
-    for (int i = 0; i < wt; ++i)
-        for (int j = 0; j < ht; ++j) upright.SetPixel(j, wt - 1 - i, label.Pixel(i, j));
-    return upright;
-}
-
 QByteArray DisplayPinName(const QByteArray& text)
 {
     QByteArray first, second;

@@ -238,9 +238,6 @@ private:
 // "3 components were too large to draw in full and are shown as outlines."
 QString SimplifiedComponentsMessage(int count);
 
-// A pin label: the text in the font's colour on white, white transparent;
-// turned, the text reads from bottom to top.
-TSurface RenderLabel(const QByteArray& text, const TFont& font, bool turned);
 
 // A pin name as shown: marked characters lose bit 7; a marked first half
 // ("/" splits the name) is shown behind the other, or behind a leading "/".
