@@ -9,6 +9,7 @@
 #include <memory>
 #include <unistd.h>
 
+#include "app/Comparecommand.h"
 #include "app/Dialogs.h"
 #include "app/Quorvprint.h"
 #include "app/Tracerywin.h"
@@ -26,6 +27,10 @@ TStartOptions ScanStartOptions(const QStringList& args)
         if (!args[i].startsWith(QLatin1String("--"))) continue;
         const QString name = args[i].mid(2);
         if (name.compare(QLatin1String("Batch"), Qt::CaseInsensitive) == 0) {
+            options.Batch = true;
+            options.RendersFiles = true;
+        } else if (IsDiffOption(args[i])) {
+            options.Diff = true;
             options.Batch = true;
             options.RendersFiles = true;
         } else if (name.compare(QLatin1String("Png"), Qt::CaseInsensitive) == 0 ||
@@ -134,6 +139,19 @@ int RunTracery(const QStringList& args)
     if (!options.Batch) sessionEnd = std::make_unique<TSessionEnd>();
 
     int status = 0;
+    if (options.Diff) {
+        // No main window: the settings windows give the settings both drawings are drawn with.
+        try {
+            CreateOtherWindows();
+            status = RunDiff(args);
+        } catch (const EFileError& e) {
+            Dialogs().ShowError(e.Message());
+            status = 2;
+        }
+        DestroyOtherWindows();
+        SetDialogs(nullptr);
+        return status;
+    }
     try {
         auto form = std::make_unique<TForm1>(args);
         form->BatchMode = options.Batch;

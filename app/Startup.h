@@ -7,6 +7,7 @@
 struct TStartOptions {
     bool Batch = false;       // "--batch": no window, no waiting dialog
     bool RendersFiles = false;  // "--png", "--pdf" (and "--batch"): drawings are drawn to files
+    bool Diff = false;        // "--diff OLD NEW OUT": a comparison, run as a batch run
 };
 TStartOptions ScanStartOptions(const QStringList& args);
 

@@ -1,5 +1,5 @@
-// Comparing two revisions of a drawing: the report of what changed and the
-// picture of where the ink differs.
+// Comparing two revisions of a drawing: the report of what changed, the
+// picture of where the ink differs and the --diff command.
 #include "AppFixture.h"
 
 #include <QAction>
@@ -190,5 +190,96 @@ TEST_F(ComparisonTest, PagesOfDifferentSizesGiveAPictureOfTheLargerAndAPageLine)
     Load(unnamed, q01::Header(10));
     EXPECT_EQ(TComparison::Differences(a, unnamed), QStringList{"page: A4 -> 4500x3200"});
     EXPECT_EQ(TComparison::Differences(none, a), QStringList{"page: none -> A4"});
+}
+
+// ----------------------------------------------------------- the command
+
+namespace {
+struct RunResult {
+    int status = -1;
+    QString out, err;
+};
+
+class DiffCommandTest : public TempSettings {
+protected:
+    // Runs a copy of the program placed in the test's folder, so its
+    // settings file is the test's own.
+    RunResult Run(const QStringList& args)
+    {
+        const QString exe = Path("tracery");
+        if (!QFileInfo::exists(exe)) EXPECT_TRUE(QFile::copy(TRACERY_BINARY, exe));
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("QT_QPA_PLATFORM");  // needs no display
+        env.remove("DISPLAY");
+        env.insert("XDG_RUNTIME_DIR", dir.path());
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(dir.path());
+        p.start(exe, args);
+        EXPECT_TRUE(p.waitForFinished(60000));
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromLocal8Bit(p.readAllStandardError())};
+    }
+};
+}  // namespace
+
+TEST_F(DiffCommandTest, WritesThePictureAndPrintsTheChangesWithTheStatusOfCmp)
+{
+    const q01::Bytes drawing = Cat({q01::Header(0), Part({}), q01::Line(100, 400, 300, 400, 1)});
+    Write("old.q01", drawing);
+    Write("copy.q01", drawing);
+    RunResult r = Run({"--diff", "old.q01", "copy.q01", "same.png"});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+    const QImage same(Path("same.png"));
+    ASSERT_EQ(same.size(), QSize(1110, 720));
+    int greys = 0;
+    for (int y = 0; y < same.height(); ++y)
+        for (int x = 0; x < same.width(); ++x) {
+            const QRgb pixel = same.pixel(x, y);
+            ASSERT_TRUE(pixel == white || pixel == grey) << x << "," << y;
+            greys += pixel == grey;
+        }
+    EXPECT_GT(greys, 5000);
+
+    Write("new.q01", Cat({q01::Header(0), Part({.value = "12k"}), q01::Line(100, 410, 300, 410, 1)}));
+    r = Run({"--Diff", "old.q01", "new.q01", "changes.png"});
+    EXPECT_EQ(r.status, 1) << r.err.toStdString();
+    EXPECT_EQ(r.out, "changed R1: Value \"10k\" -> \"12k\"\nlines: 1 added, 1 removed\n");
+    const QImage changes(Path("changes.png"));
+    EXPECT_EQ(changes.pixel(200, 400), red);
+    EXPECT_EQ(changes.pixel(200, 410), green);
+    EXPECT_FALSE(QFileInfo::exists(Path("tracery.ini")));  // the settings file is read, never written
+}
+
+TEST_F(DiffCommandTest, UnreadableDrawingsAnUnwritablePictureAndWrongArgumentsExitTwo)
+{
+    Write("a.q01", q01::Header(0));
+    q01::Bytes unknown(16, 0);
+    unknown[0] = 0x99;
+    Write("typed.q01", Cat({q01::Header(0), unknown}));
+    Write("short.q01", Cat({q01::Header(0), q01::Blank(0x30, 16)}));
+    QDir(dir.path()).mkdir("folder");
+    const struct {
+        QStringList args;
+        QString err;
+    } cases[] = {
+        {{"--diff", "a.q01", "missing.q01", "out.png"}, "File 'missing.q01' not found\n"},
+        {{"--diff", "folder", "a.q01", "out.png"}, "File 'folder' is not a regular file\n"},
+        {{"--diff", "typed.q01", "a.q01", "out.png"}, "File 'typed.q01' cannot be read to its end: 00000010 : Type 99\n"},
+        {{"--diff", "a.q01", "short.q01", "out.png"},
+         "File 'short.q01' cannot be read to its end: the record at 00000010 (type 30) is cut short by the end of the "
+         "file\n"},
+        {{"--diff", "a.q01", "a.q01", "folder"}, "Cannot create file folder\n"},
+        {{"--diff", "a.q01", "a.q01"}, "usage: tracery --diff OLD.q01 NEW.q01 OUT.png\n"},
+        {{"--diff", "a.q01", "a.q01", "out.png", "--png"}, "usage: tracery --diff OLD.q01 NEW.q01 OUT.png\n"},
+    };
+    for (const auto& c : cases) {
+        const RunResult r = Run(c.args);
+        EXPECT_EQ(r.status, 2) << c.args.join(' ').toStdString();
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_FALSE(QFileInfo::exists(Path("out.png")));
 }
 
