@@ -1,11 +1,14 @@
 #include "drawing/Comparison.h"
 
 #include <QPoint>
+#include <QRect>
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <functional>
 #include <string_view>
+#include <tuple>
+#include <utility>
 #include <typeinfo>
 #include <vector>
 
@@ -137,6 +140,17 @@ void Merge(const std::vector<T>& a, const std::vector<T>& b, Compare compare, Pa
     }
 }
 
+// The lines of a report and where on the page each change is.
+struct TReport {
+    QStringList Lines;
+    std::vector<QRect> Places;
+    void Add(const QString& line, const QRect& place = QRect())
+    {
+        Lines << line;
+        Places.push_back(place);
+    }
+};
+
 // ------------------------------------------------------------- components
 
 struct TComponent {
@@ -164,6 +178,14 @@ std::vector<TComponent> ComponentsOf(const std::vector<TRecord>& records)
     std::stable_sort(components.begin(), components.end(),
                      [](const TComponent& a, const TComponent& b) { return CompareComponents(a, b) < 0; });
     return components;
+}
+
+// The page pixels of a component's body.
+QRect Body(const Bitmap& c)
+{
+    const int m = c.GetMargin();
+    return QRect(QPoint(c.GetImageLeft() + m, c.GetImageTop() + m),
+                 QPoint(c.GetImageLeft() + c.GetImageWidth() - m - 1, c.GetImageTop() + c.GetImageHeight() - m - 1));
 }
 
 QString Where(const Bitmap& c, QSize page)
@@ -265,7 +287,7 @@ QStringList ChangedFields(const TComponent& older, QSize oldPage, const TCompone
 }
 
 void CompareComponentLists(const std::vector<TRecord>& older, QSize oldPage, const std::vector<TRecord>& newer,
-                           QSize newPage, QStringList& report)
+                           QSize newPage, TReport& report)
 {
     const auto described = [](const Bitmap& c, QSize page) {
         return Text(c.GetName()) + QStringLiteral(" (") + Text(c.GetValue()) + QStringLiteral(", ") +
@@ -276,10 +298,11 @@ void CompareComponentLists(const std::vector<TRecord>& older, QSize oldPage, con
         [&](const TComponent& a, const TComponent& b) {
             if (SameComponent(*a.Object, *b.Object)) return;
             const QString name = QStringLiteral("changed ") + Text(a.Object->GetName()) + QStringLiteral(": ");
-            for (const QString& field : ChangedFields(a, oldPage, b, newPage)) report << name + field;
+            const QRect place = Body(*a.Object).united(Body(*b.Object));
+            for (const QString& field : ChangedFields(a, oldPage, b, newPage)) report.Add(name + field, place);
         },
-        [&](const TComponent& a) { report << QStringLiteral("removed ") + described(*a.Object, oldPage); },
-        [&](const TComponent& b) { report << QStringLiteral("added ") + described(*b.Object, newPage); });
+        [&](const TComponent& a) { report.Add(QStringLiteral("removed ") + described(*a.Object, oldPage), Body(*a.Object)); },
+        [&](const TComponent& b) { report.Add(QStringLiteral("added ") + described(*b.Object, newPage), Body(*b.Object)); });
 }
 
 // ---------------------------------------------------------- other records
@@ -337,6 +360,12 @@ QString Counts(const char* kind, const TUnmatched& unmatched)
     return QLatin1String(kind) + QStringLiteral(": ") + parts.join(QStringLiteral(", "));
 }
 
+QRect AnchorOf(const TRecord& record)
+{
+    const auto& annotation = static_cast<const Annotate&>(*record.Object);
+    return QRect(annotation.X(), annotation.Y(), 1, 1);
+}
+
 QString AnnotationText(const TRecord& record)
 {
     const auto& annotation = static_cast<const Annotate&>(*record.Object);
@@ -388,8 +417,13 @@ bool TComparison::SameInOrder(const TDrawing& older, const TDrawing& newer)
 
 QStringList TComparison::Differences(const TDrawing& older, const TDrawing& newer)
 {
-    QStringList report;
-    if (&older == &newer) return report;
+    return Changes(older, newer).first;
+}
+
+std::pair<QStringList, std::vector<QRect>> TComparison::Changes(const TDrawing& older, const TDrawing& newer)
+{
+    TReport report;
+    if (&older == &newer) return {};
     const std::vector<TRecord> a = RecordsOf(older), b = RecordsOf(newer);
     CompareComponentLists(a, PageOf(older), b, PageOf(newer), report);
 
@@ -408,15 +442,16 @@ QStringList TComparison::Differences(const TDrawing& older, const TDrawing& newe
         if (unmatched.Added.empty() && unmatched.Removed.empty()) continue;
         if (TKind(kind) == TKind::Header && oldPage != newPage) continue;  // the page line tells
         if (TKind(kind) == TKind::Annotation) {
-            for (const TRecord* r : unmatched.Added) report << QStringLiteral("annotations: added ") + AnnotationText(*r);
+            for (const TRecord* r : unmatched.Added)
+                report.Add(QStringLiteral("annotations: added ") + AnnotationText(*r), AnchorOf(*r));
             for (const TRecord* r : unmatched.Removed)
-                report << QStringLiteral("annotations: removed ") + AnnotationText(*r);
+                report.Add(QStringLiteral("annotations: removed ") + AnnotationText(*r), AnchorOf(*r));
             continue;
         }
-        report << Counts(kindNames[kind], unmatched);
+        report.Add(Counts(kindNames[kind], unmatched));
     }
-    if (oldPage != newPage) report << QStringLiteral("page: ") + oldPage + QStringLiteral(" -> ") + newPage;
-    return report;
+    if (oldPage != newPage) report.Add(QStringLiteral("page: ") + oldPage + QStringLiteral(" -> ") + newPage);
+    return {report.Lines, report.Places};
 }
 
 namespace {
@@ -469,7 +504,7 @@ QImage TComparison::MakePicture(TDrawing& older, TDrawing& newer, const TObjectS
 }
 
 TComparison::TComparison(TDrawing& older, TDrawing& newer, const TObjectSettings& settings)
-    : report_(Differences(older, newer)),
-      picture_(MakePicture(older, newer, settings, report_.isEmpty() && SameInOrder(older, newer)))
 {
+    std::tie(report_, places_) = Changes(older, newer);
+    picture_ = MakePicture(older, newer, settings, report_.isEmpty() && SameInOrder(older, newer));
 }

@@ -43,9 +43,12 @@
 // Two drawings of the same objects, in whatever order, give no lines.
 
 #include <QImage>
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <utility>
+#include <vector>
 
 class TDrawing;
 struct TObjectSettings;
@@ -63,12 +66,17 @@ public:
     TComparison(TDrawing& older, TDrawing& newer, const TObjectSettings& settings);
 
     const QStringList& Report() const { return report_; }
+    // Where on the page each line's change is, by line: the body of its
+    // component (of both places of a moved one), the anchor of its annotation;
+    // empty for the others.
+    const std::vector<QRect>& Places() const { return places_; }
     const QImage& Picture() const { return picture_; }
     // Both hold the same objects: the report is empty.
     bool Same() const { return report_.isEmpty(); }
 
-    // The report alone.
+    // The report alone, and with the places of its lines.
     static QStringList Differences(const TDrawing& older, const TDrawing& newer);
+    static std::pair<QStringList, std::vector<QRect>> Changes(const TDrawing& older, const TDrawing& newer);
     // The picture alone. sameObjects: the drawings hold the same records in
     // the same order, so one of them is drawn for both.
     static QImage MakePicture(TDrawing& older, TDrawing& newer, const TObjectSettings& settings,
@@ -86,5 +94,6 @@ public:
 
 private:
     QStringList report_;
+    std::vector<QRect> places_;
     QImage picture_;
 };

@@ -1,5 +1,6 @@
 // Comparing two revisions of a drawing: the report of what changed, the
-// picture of where the ink differs and the --diff command.
+// picture of where the ink differs, the --diff command and the comparison
+// shown in the main window.
 #include "AppFixture.h"
 
 #include <QAction>
@@ -12,6 +13,7 @@
 #include <QToolButton>
 
 #include "Q01Component.h"
+#include "app/Comparepanel.h"
 #include "app/Startup.h"
 #include "drawing/Comparison.h"
 #include "drawing/Drawing.h"
@@ -283,3 +285,81 @@ TEST_F(DiffCommandTest, UnreadableDrawingsAnUnwritablePictureAndWrongArgumentsEx
     EXPECT_FALSE(QFileInfo::exists(Path("out.png")));
 }
 
+// ------------------------------------------------------------ the window
+
+class CompareWindowTest : public MainWindowTest {
+protected:
+    void TearDown() override
+    {
+        form.reset();
+        DestroyOtherWindows();
+        MainWindowTest::TearDown();
+    }
+};
+
+TEST_F(CompareWindowTest, CompareWithShowsThePictureOverTheViewAndTheChangesUntilEscapeOrTheNextLoad)
+{
+    const QString older = Write("old.q01", Cat({q01::Header(0), q01::Line(100, 400, 300, 400, 1), Part({.x = 600, .y = 300})}));
+    const QString newer = Write("new.q01", Cat({q01::Header(1), q01::Line(100, 410, 300, 410, 1), Part({.x = 620, .y = 300})}));
+    TForm1& f = Start({older});
+    CreateOtherWindows();
+    f.RepaintPage();
+    const QImage page = f.Image1->Surface().Image().copy();
+    const auto* file = qobject_cast<QMenu*>(f.MenuAction("miFileOpen")->parent());
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(file->actions().value(1)->text(), "Compare &With…");
+    dialogs.OpenFiles.push_back(newer);
+    f.MenuAction("miFileCompare")->trigger();
+    EXPECT_EQ(dialogs.OpenFilters.last(), "Quorvid File (*.q01)");
+    ASSERT_TRUE(f.Comparing());
+    EXPECT_FALSE(f.ComparePanel1->isHidden());
+    EXPECT_EQ(f.ComparePanel1->Lines(), (QStringList{"changed R1: position 600,300 B3 -> 620,300 B2",
+                                                     "lines: 1 added, 1 removed", "page: A4 -> A3"}));
+    // A change with a place is outlined on the view.
+    emit f.ComparePanel1->lvChanges->itemClicked(f.ComparePanel1->lvChanges->item(0));
+    EXPECT_EQ(f.Image1->Highlight(), QRect(QPoint(600, 300), QPoint(640, 320)));
+    emit f.ComparePanel1->lvChanges->itemClicked(f.ComparePanel1->lvChanges->item(1));
+    EXPECT_EQ(f.Image1->Highlight(), QRect(QPoint(600, 300), QPoint(640, 320)));
+
+    // The view shows the picture, at actual size and reduced; the page itself is untouched.
+    const QImage& overlay = f.Image1->Overlay();
+    EXPECT_EQ(overlay.size(), QSize(1550, 1110));
+    EXPECT_EQ(f.Image1->size(), QSize(1550, 1110));
+    QImage view = f.Image1->grab(QRect(150, 395, 10, 20)).toImage();
+    EXPECT_EQ(view.pixel(5, 5), red);
+    EXPECT_EQ(view.pixel(5, 15), green);
+    f.ZoomTo(50 * TPageImage::Percent);
+    view = f.Image1->grab().toImage();
+    EXPECT_EQ(view.size(), QSize(775, 555));
+    EXPECT_EQ(view.pixel(770, 550), green);  // the A3 frame's corner, reduced
+    EXPECT_EQ(view.pixel(2, 2), grey);
+    EXPECT_EQ(f.Image1->Surface().Image(), page);
+
+    // Escape leaves the comparison.
+    QTest::keyClick(f.ScrollBox1, Qt::Key_Escape);
+    EXPECT_FALSE(f.Comparing());
+    EXPECT_TRUE(f.ComparePanel1->isHidden());
+    EXPECT_TRUE(f.Image1->Overlay().isNull());
+    EXPECT_EQ(f.Image1->size(), QSize(555, 360));
+
+    // Against itself: no differences; the panel's close button, and loading
+    // a drawing, leave it too.
+    dialogs.OpenFiles.push_back(older);
+    f.miFileCompareClick();
+    EXPECT_EQ(f.ComparePanel1->Lines(), QStringList{"No differences"});
+    f.ComparePanel1->btnClose->click();
+    EXPECT_FALSE(f.Comparing());
+    dialogs.OpenFiles.push_back(newer);
+    f.miFileCompareClick();
+    ASSERT_TRUE(f.Comparing());
+    f.LoadDrawing(newer);
+    EXPECT_FALSE(f.Comparing());
+    EXPECT_TRUE(f.ComparePanel1->isHidden());
+    EXPECT_TRUE(f.Image1->Overlay().isNull());
+
+    // A drawing that cannot be read is not compared with.
+    dialogs.OpenFiles.push_back(Path("missing.q01"));
+    f.miFileCompareClick();
+    EXPECT_FALSE(f.Comparing());
+    EXPECT_EQ(dialogs.Messages.last(), "File '" + Path("missing.q01") + "' not found");
+}
