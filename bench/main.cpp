@@ -240,7 +240,8 @@ q01::Bytes WithChangedComponents(q01::Bytes bytes, int count)
     for (int k = 0; k < count && !components.empty(); ++k) {
         const std::size_t at = components[std::size_t(k) * components.size() / std::size_t(count)];
         if (k % 2 == 0) {
-            for (std::size_t field : {12, 35, 39}) q01::PutU16(bytes, at + field, std::uint16_t(ReadU16(&bytes[at + field]) + 10));
+            for (std::size_t field : {12, 35, 39})
+                q01::PutU16(bytes, at + field, std::uint16_t(ReadU16(&bytes[at + field]) + 10));
         } else {
             q01::PutAsciil(bytes, at + 53, "CHANGED" + std::to_string(k), 10);
         }

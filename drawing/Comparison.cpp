@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <string_view>
 #include <tuple>
 #include <utility>
@@ -46,18 +45,20 @@ const char* const kindNames[recordKinds] = {"lines", "junctions", "annotations",
 
 void Append(QByteArray& to, const std::uint8_t* bytes, std::size_t size)
 {
-    to.append(reinterpret_cast<const char*>(bytes), qsizetype(size));
+    if (size > 0) to.append(reinterpret_cast<const char*>(bytes), qsizetype(size));
 }
 
 // Whether two components hold the same record: head, part blocks, pins and picture area.
 bool SameComponent(const Bitmap& a, const Bitmap& b)
 {
-    if (a.GetHead() != b.GetHead() || a.GetPartBlocks() != b.GetPartBlocks() || a.GetPictureArea() != b.GetPictureArea())
+    if (a.GetHead() != b.GetHead() || a.GetPartBlocks() != b.GetPartBlocks() ||
+        a.GetPictureArea() != b.GetPictureArea())
         return false;
     const auto& pa = a.GetPins();
     const auto& pb = b.GetPins();
     return pa.size() == pb.size() &&
-           std::equal(pa.begin(), pa.end(), pb.begin(), [](const Bitmap::Pin& x, const Bitmap::Pin& y) { return x.bytes == y.bytes; });
+           std::equal(pa.begin(), pa.end(), pb.begin(),
+                      [](const Bitmap::Pin& x, const Bitmap::Pin& y) { return x.bytes == y.bytes; });
 }
 
 // An object's kind and record bytes: a view of the copy the object keeps, or
@@ -157,7 +158,6 @@ struct TComponent {
     const Bitmap* Object;
     QByteArray Designation;
     int Part;
-    std::size_t Order;  // in the file
 };
 
 int CompareComponents(const TComponent& a, const TComponent& b)
@@ -170,10 +170,10 @@ int CompareComponents(const TComponent& a, const TComponent& b)
 std::vector<TComponent> ComponentsOf(const std::vector<TRecord>& records)
 {
     std::vector<TComponent> components;
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        if (records[i].Kind != TKind::Component) continue;
-        const auto* c = static_cast<const Bitmap*>(records[i].Object);
-        components.push_back({c, c->GetDesignation(), c->GetPartNumber(), i});
+    for (const TRecord& record : records) {
+        if (record.Kind != TKind::Component) continue;
+        const auto* c = static_cast<const Bitmap*>(record.Object);
+        components.push_back({c, c->GetDesignation(), c->GetPartNumber()});
     }
     std::stable_sort(components.begin(), components.end(),
                      [](const TComponent& a, const TComponent& b) { return CompareComponents(a, b) < 0; });
@@ -205,8 +205,9 @@ QString PinText(const Bitmap::Pin& pin, bool severalParts)
     }
     const char* const sides = "LBRT";
     const QChar side = pin.SideByte() < 4 ? QLatin1Char(sides[pin.SideByte()]) : QLatin1Char('?');
-    QString text = QLatin1Char('"') + name + QStringLiteral("\" ") + Text(Bitmap::ElectricalTypeName(pin.ElectricalType())) +
-                   QLatin1Char(' ') + side + QString::number(pin.OffsetUnits());
+    QString text = QLatin1Char('"') + name + QStringLiteral("\" ") +
+                   Text(Bitmap::ElectricalTypeName(pin.ElectricalType())) + QLatin1Char(' ') + side +
+                   QString::number(pin.OffsetUnits());
     if (pin.Circle()) text += QStringLiteral(" circle");
     if (pin.Wedge()) text += QStringLiteral(" wedge");
     if (pin.Hidden()) text += QStringLiteral(" hidden");
@@ -250,7 +251,8 @@ QString Offset(const Bitmap& c, int offX, int offY)
 {
     const auto& head = c.GetHead();
     const QPoint anchor = c.GetAnchor();
-    return Point(int(ReadU16(&head[std::size_t(offX)])) - anchor.x(), int(ReadU16(&head[std::size_t(offY)])) - anchor.y());
+    return Point(int(ReadU16(&head[std::size_t(offX)])) - anchor.x(),
+                 int(ReadU16(&head[std::size_t(offY)])) - anchor.y());
 }
 
 // The fields in which two components of one designation and part differ.
@@ -266,7 +268,8 @@ QStringList ChangedFields(const TComponent& older, QSize oldPage, const TCompone
     change(QStringLiteral("Package"), Quoted(a.GetPackage()), Quoted(b.GetPackage()));
     if (a.GetAnchor() != b.GetAnchor()) change(QStringLiteral("position"), Where(a, oldPage), Where(b, newPage));
     const int oa = a.GetOrientation(), ob = b.GetOrientation();
-    change(QStringLiteral("Angle"), QString::number(90 * (oa & rotationBits)), QString::number(90 * (ob & rotationBits)));
+    change(QStringLiteral("Angle"), QString::number(90 * (oa & rotationBits)),
+           QString::number(90 * (ob & rotationBits)));
     const auto yesNo = [](bool yes) { return yes ? QStringLiteral("yes") : QStringLiteral("no"); };
     change(QStringLiteral("Mirrored"), yesNo(oa & flipBit), yesNo(ob & flipBit));
     ComparePins(a, b, fields);
@@ -275,7 +278,9 @@ QStringList ChangedFields(const TComponent& older, QSize oldPage, const TCompone
     change(QStringLiteral("value offset"), Offset(a, offValueX, offValueY), Offset(b, offValueX, offValueY));
     change(QStringLiteral("parts"), QString::number(a.GetPartCount()), QString::number(b.GetPartCount()));
     change(QStringLiteral("pin style"), QString::number(a.GetPinStyle()), QString::number(b.GetPinStyle()));
-    const auto size = [](const Bitmap& c) { return QStringLiteral("%1x%2").arg(c.GetBodyWidth()).arg(c.GetBodyHeight()); };
+    const auto size = [](const Bitmap& c) {
+        return QStringLiteral("%1x%2").arg(c.GetBodyWidth()).arg(c.GetBodyHeight());
+    };
     if (size(a) != size(b)) {
         change(QStringLiteral("body"), size(a), size(b));
     } else if (a.GetPartBlocks() != b.GetPartBlocks() || a.GetPictureArea() != b.GetPictureArea() ||
@@ -301,8 +306,12 @@ void CompareComponentLists(const std::vector<TRecord>& older, QSize oldPage, con
             const QRect place = Body(*a.Object).united(Body(*b.Object));
             for (const QString& field : ChangedFields(a, oldPage, b, newPage)) report.Add(name + field, place);
         },
-        [&](const TComponent& a) { report.Add(QStringLiteral("removed ") + described(*a.Object, oldPage), Body(*a.Object)); },
-        [&](const TComponent& b) { report.Add(QStringLiteral("added ") + described(*b.Object, newPage), Body(*b.Object)); });
+        [&](const TComponent& a) {
+            report.Add(QStringLiteral("removed ") + described(*a.Object, oldPage), Body(*a.Object));
+        },
+        [&](const TComponent& b) {
+            report.Add(QStringLiteral("added ") + described(*b.Object, newPage), Body(*b.Object));
+        });
 }
 
 // ---------------------------------------------------------- other records
@@ -321,7 +330,7 @@ struct TSortKey {
     explicit TSortKey(const TRecord* record) : Record(record)
     {
         const std::string_view bytes = record->Bytes();
-        std::memcpy(Prefix.data(), bytes.data(), std::min(bytes.size(), Prefix.size()));
+        if (!bytes.empty()) std::memcpy(Prefix.data(), bytes.data(), std::min(bytes.size(), Prefix.size()));
     }
     int Compare(const TSortKey& other) const
     {

@@ -149,7 +149,8 @@ TEST_F(ComparisonTest, EveryFieldOfAMatchedComponentAndEveryRecordKindHasItsLine
 
     const TComparison c = Compare(
         Cat({q01::Header(0), q01::ComponentRecord(u1), q01::ComponentRecord(u7), q01::ComponentRecord(r3),
-             q01::ComponentRecord(r4), q01::Annotation(50, 60, 1, "OLD NOTE"), q01::DocBox(700, 500, 900, 600, {"REV A"}),
+             q01::ComponentRecord(r4), q01::Annotation(50, 60, 1, "OLD NOTE"),
+             q01::DocBox(700, 500, 900, 600, {"REV A"}),
              q01::Marker(30, 40, 3)}),
         Cat({q01::Header(0), q01::ComponentRecord(u1New), q01::ComponentRecord(u7New), q01::ComponentRecord(r3New),
              r4New, q01::Annotation(50, 60, 1, "NEW NOTE"), q01::DocBox(700, 500, 900, 600, {"REV B"}),
@@ -219,7 +220,8 @@ protected:
         p.setWorkingDirectory(dir.path());
         p.start(exe, args);
         EXPECT_TRUE(p.waitForFinished(60000));
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromLocal8Bit(p.readAllStandardError())};
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromLocal8Bit(p.readAllStandardError())};
     }
 };
 }  // namespace
@@ -268,7 +270,8 @@ TEST_F(DiffCommandTest, UnreadableDrawingsAnUnwritablePictureAndWrongArgumentsEx
     } cases[] = {
         {{"--diff", "a.q01", "missing.q01", "out.png"}, "File 'missing.q01' not found\n"},
         {{"--diff", "folder", "a.q01", "out.png"}, "File 'folder' is not a regular file\n"},
-        {{"--diff", "typed.q01", "a.q01", "out.png"}, "File 'typed.q01' cannot be read to its end: 00000010 : Type 99\n"},
+        {{"--diff", "typed.q01", "a.q01", "out.png"},
+         "File 'typed.q01' cannot be read to its end: 00000010 : Type 99\n"},
         {{"--diff", "a.q01", "short.q01", "out.png"},
          "File 'short.q01' cannot be read to its end: the record at 00000010 (type 30) is cut short by the end of the "
          "file\n"},
@@ -299,8 +302,10 @@ protected:
 
 TEST_F(CompareWindowTest, CompareWithShowsThePictureOverTheViewAndTheChangesUntilEscapeOrTheNextLoad)
 {
-    const QString older = Write("old.q01", Cat({q01::Header(0), q01::Line(100, 400, 300, 400, 1), Part({.x = 600, .y = 300})}));
-    const QString newer = Write("new.q01", Cat({q01::Header(1), q01::Line(100, 410, 300, 410, 1), Part({.x = 620, .y = 300})}));
+    const QString older =
+        Write("old.q01", Cat({q01::Header(0), q01::Line(100, 400, 300, 400, 1), Part({.x = 600, .y = 300})}));
+    const QString newer =
+        Write("new.q01", Cat({q01::Header(1), q01::Line(100, 410, 300, 410, 1), Part({.x = 620, .y = 300})}));
     TForm1& f = Start({older});
     CreateOtherWindows();
     f.RepaintPage();
