@@ -47,6 +47,10 @@ const std::vector<TfrmHelp::Option>& TfrmHelp::Options()
          "nothing is written to the settings file, and the program ends after the command line, with exit "
          "status 0 when every named drawing was found and read to its end and every file was written, 1 "
          "otherwise. Put it first."},
+        {"--diff", "--diff OLD.q01 NEW.q01 OUT.png: pictures and lists the changes between two drawings",
+         "--diff OLD.q01 NEW.q01 OUT.png draws both drawings and writes OUT.png: ink only in OLD red, only in "
+         "NEW green, in both grey. The changes go to standard output, one per line; the exit status is 0 when "
+         "both hold the same objects, 1 when they differ, 2 when either cannot be read. No window is shown."},
     };
     return options;
 }

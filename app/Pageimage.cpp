@@ -107,16 +107,30 @@ void TPageImage::SetHighlight(std::optional<QRect> pageRect)
     update();
 }
 
+void TPageImage::SetOverlay(const QImage& picture)
+{
+    if (picture.isNull() && overlay_.isNull()) return;
+    overlay_ = picture.isNull() ? QImage() : picture.convertToFormat(QImage::Format_RGB32);
+    UpdateSize();
+    PageChanged();
+}
+
+QSize TPageImage::ShownPageSize() const
+{
+    return overlay_.isNull() ? QSize(surface_.Width(), surface_.Height()) : overlay_.size();
+}
+
 void TPageImage::UpdateSize()
 {
-    setFixedSize(ShownLength(surface_.Width()), ShownLength(surface_.Height()));
+    const QSize shown = ShownPageSize();
+    setFixedSize(ShownLength(shown.width()), ShownLength(shown.height()));
     if (QWidget* holder = parentWidget()) holder->setFixedSize(std::max(0, x() + width()), std::max(0, y() + height()));
 }
 
 const QImage& TPageImage::Reduction()
 {
     if (reducedStale_ || reduced_.size() != size()) {
-        reduced_ = ReduceByArea(surface_.Image(), size(), {zoom_, ActualSize}, {zoom_, ActualSize});
+        reduced_ = ReduceByArea(Shown(), size(), {zoom_, ActualSize}, {zoom_, ActualSize});
         reducedStale_ = false;
         ++reductionCount_;
     }
@@ -125,7 +139,7 @@ const QImage& TPageImage::Reduction()
 
 QImage TPageImage::Enlarged(const QRect& shown) const
 {
-    const QImage& page = surface_.Image();
+    const QImage& page = Shown();
     QImage part(shown.size(), QImage::Format_RGB32);
     if (part.isNull() || page.isNull()) return part;
     std::vector<int> columns(std::size_t(shown.width()));
@@ -153,7 +167,7 @@ void TPageImage::paintEvent(QPaintEvent* event)
     const QRect r = event->rect().intersected(rect());
     if (r.isEmpty()) return;
     if (zoom_ == ActualSize) {
-        painter.drawImage(r, surface_.Image(), r);
+        painter.drawImage(r, Shown(), r);
     } else if (zoom_ < ActualSize) {
         painter.drawImage(r, Reduction(), r);
     } else {

@@ -55,6 +55,15 @@ public:
     void SetHighlight(std::optional<QRect> pageRect);
     std::optional<QRect> Highlight() const { return highlight_; }
 
+    // A picture shown over the page in its place, one picture pixel per page
+    // pixel at the same zoom (reduced and enlarged the same way); the surface
+    // is left alone, and the widget is as large as the picture while it is
+    // shown. A null image removes it.
+    void SetOverlay(const QImage& picture);
+    const QImage& Overlay() const { return overlay_; }
+    // The size in page pixels of what is shown: the overlay's or the surface's.
+    QSize ShownPageSize() const;
+
     // How many reduced images have been made so far.
     int ReductionCount() const { return reductionCount_; }
 
@@ -73,6 +82,8 @@ private:
     const QImage& Reduction();
     // Part of the page enlarged for a zoom above actual size.
     QImage Enlarged(const QRect& shown) const;
+    // What is shown: the overlay while there is one, else the surface.
+    const QImage& Shown() const { return overlay_.isNull() ? surface_.Image() : overlay_; }
 
     TSurface surface_;
     int zoom_ = ActualSize;
@@ -80,4 +91,5 @@ private:
     bool reducedStale_ = true;
     int reductionCount_ = 0;
     std::optional<QRect> highlight_;
+    QImage overlay_;  // RGB32
 };

@@ -9,6 +9,7 @@
 #include <memory>
 #include <unistd.h>
 
+#include "app/Comparecommand.h"
 #include "app/Dialogs.h"
 #include "app/Drawingoutputs.h"
 #include "app/Quorvprint.h"
@@ -37,6 +38,11 @@ TStartOptions ScanStartOptions(const QStringList& args)
             options.Headless = true;
             options.Batch = true;
             options.ThumbnailSize = name.section(QLatin1Char('='), 1);
+        } else if (IsDiffOption(args[i])) {
+            options.Diff = true;
+            options.Headless = true;
+            options.Batch = true;
+            options.RendersFiles = true;
         } else if (name.compare(QLatin1String("Png"), Qt::CaseInsensitive) == 0 ||
                    name.compare(QLatin1String("Svg"), Qt::CaseInsensitive) == 0 ||
                    name.compare(QLatin1String("Pdf"), Qt::CaseInsensitive) == 0 ||
@@ -170,8 +176,21 @@ int RunTracery(const QStringList& args)
     if (options.Batch) SetDialogs(&batchDialogs);
     // A batch run leaves the user's settings as they are.
     SetSettingsFileReadOnly(options.Batch);
-    if (options.ThumbnailSize) {
-        const int status = RunThumbnail(args, *options.ThumbnailSize);
+    // The runs without a main window: a thumbnail, a comparison.
+    if (options.ThumbnailSize || options.Diff) {
+        int status = 2;
+        try {
+            if (options.ThumbnailSize) {
+                status = RunThumbnail(args, *options.ThumbnailSize);
+            } else {
+                // The settings windows give the settings both drawings are drawn with.
+                CreateOtherWindows();
+                status = RunDiff(args);
+            }
+        } catch (const EFileError& e) {
+            Dialogs().ShowError(e.Message());
+            status = options.Diff ? 2 : 1;
+        }
         DestroyOtherWindows();
         SetSettingsFileReadOnly(false);
         SetDialogs(nullptr);

@@ -8,11 +8,12 @@
 struct TStartOptions {
     bool Batch = false;       // "--batch": no window, no waiting dialog
     bool RendersFiles = false;  // "--png", "--pdf" (and "--batch"): drawings are drawn to files
-    // "--batch" or "--thumbnail" (with or without "=value"): no display is
+    // "--batch", "--thumbnail" (with or without "=value") or "--diff": no display is
     // needed, the toolkit runs on its offscreen platform.
     bool Headless = false;
     // "--thumbnail=SIZE": the value, when the option is given.
     std::optional<QString> ThumbnailSize;
+    bool Diff = false;        // "--diff OLD NEW OUT": a comparison, run as a batch run
 };
 TStartOptions ScanStartOptions(const QStringList& args);
 

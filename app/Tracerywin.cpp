@@ -8,6 +8,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
@@ -33,6 +34,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "app/Comparecommand.h"
+#include "app/Comparepanel.h"
 #include "app/Dialogs.h"
 #include "app/Findbar.h"
 #include "app/Help.h"
@@ -171,6 +174,14 @@ TForm1::TForm1(const QStringList& args, QWidget* parent)
     connect(FindBar1, &TFindBar::FindNext, this, &TForm1::miFindNextClick);
     connect(FindBar1, &TFindBar::FindPrevious, this, &TForm1::miFindPreviousClick);
     connect(FindBar1, &TFindBar::Closed, this, &TForm1::EndFind);
+    ComparePanel1 = new TComparePanel(this);
+    addDockWidget(Qt::RightDockWidgetArea, ComparePanel1);
+    ComparePanel1->hide();
+    connect(ComparePanel1, &TComparePanel::Closed, this, &TForm1::EndComparison);
+    connect(ComparePanel1, &TComparePanel::PlaceChosen, this, [this](const QRect& place) {
+        Image1->SetHighlight(place);
+        ShowInMiddle(place);
+    });
 
     IniFileName = SettingsFileName();
     OpenDialogDir = QFileInfo(QCoreApplication::applicationFilePath()).absolutePath();
@@ -214,7 +225,8 @@ void TForm1::CreateMenu()
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     action(file, "miFileOpen", QStringLiteral("&Open"), &TForm1::miFileOpenClick);
-    action(file, "miFileExport", QStringLiteral("&Export..."), &TForm1::miFileExportClick);
+    action(file, "miFileCompare", QStringLiteral("Compare &With…"), &TForm1::miFileCompareClick);
+    action(file, "miFileExport", QStringLiteral("&Export…"), &TForm1::miFileExportClick);
     QMenu* recent = file->addMenu(QStringLiteral("Recent Files"));
     recent->menuAction()->setObjectName(QStringLiteral("miFileList"));
     separator(file, "N2");
@@ -455,6 +467,7 @@ void TForm1::ClearObjects()
     CurrentBitmap = nullptr;
     found_ = nullptr;
     if (Image1) Image1->SetHighlight(std::nullopt);
+    EndComparison();
     scannedObjects_.clear();  // new objects may take the old ones' addresses
     components_.clear();
 }
@@ -578,6 +591,7 @@ void TForm1::RepaintPage()
     ++paintCount_;
     PaintObjects(Image1->Surface());
     Image1->PageChanged();
+    if (compared_) UpdateComparison();
     painting_ = false;
 }
 
@@ -704,6 +718,60 @@ void TForm1::ShowInMiddle(const QRect& pageRect)
     QWidget* viewport = ScrollBox1->viewport();
     ScrollBox1->horizontalScrollBar()->setValue(centre.x() - viewport->width() / 2);
     ScrollBox1->verticalScrollBar()->setValue(centre.y() - viewport->height() / 2);
+}
+
+// -------------------------------------------------------------- comparison
+
+void TForm1::miFileCompareClick()
+{
+    Guarded([&] {
+        if (const auto chosen = Dialogs().OpenFile(QStringLiteral("Quorvid File (*.q01)"), OpenDialogDir))
+            CompareWith(*chosen);
+    });
+}
+
+void TForm1::CompareWith(const QString& path)
+{
+    auto drawing = std::make_unique<TDrawing>();
+    // Read as loading it would: a drawing without a header keeps the page it is shown on.
+    drawing->Page().SetSize(Drawing.Page().Size);
+    if (const auto message = ReadDrawingFile(path, *drawing)) {
+        Dialogs().ShowMessage(*message);
+        return;
+    }
+    compared_ = std::move(drawing);
+    comparedPath_ = path;
+    UpdateComparison();
+    ScrollBox1->setFocus();
+}
+
+void TForm1::UpdateComparison()
+{
+    const TComparison comparison(Drawing, *compared_, ObjectSettings());
+    Image1->SetOverlay(comparison.Picture());
+    ComparePanel1->ShowReport(QFileInfo(DrawingFileName).fileName(), QFileInfo(comparedPath_).fileName(),
+                              comparison.Report(), comparison.Places());
+}
+
+void TForm1::EndComparison()
+{
+    if (!compared_) return;
+    compared_.reset();
+    comparedPath_.clear();
+    found_ = nullptr;
+    if (Image1) Image1->SetHighlight(std::nullopt);
+    if (Image1) Image1->SetOverlay(QImage());
+    if (ComparePanel1) ComparePanel1->hide();
+    if (ScrollBox1) ScrollBox1->setFocus();
+}
+
+void TForm1::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && compared_) {
+        EndComparison();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 // -------------------------------------------------------------- menu actions
@@ -906,7 +974,7 @@ void TForm1::miFitWidthClick() { ZoomTo(FitZoom(true)); }
 
 int TForm1::FitZoom(bool widthOnly) const
 {
-    const QSize page = Image1->Surface().Image().size();
+    const QSize page = Image1->ShownPageSize();
     int scrollBar = ScrollBox1->verticalScrollBar()->sizeHint().width();
     if (ScrollBox1->style()->styleHint(QStyle::SH_ScrollView_FrameOnlyAroundContents, nullptr, ScrollBox1))
         scrollBar += ScrollBox1->style()->pixelMetric(QStyle::PM_ScrollView_ScrollBarSpacing, nullptr, ScrollBox1);

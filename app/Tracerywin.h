@@ -29,6 +29,7 @@ class TRecentFiles;
 class TValWin;
 class TfrmHelp;
 class TFindBar;
+class TComparePanel;
 class QPrinter;
 
 class TForm1 : public QMainWindow {
@@ -108,6 +109,15 @@ public:
     // Scrolls the view so that the middle of a page rectangle is in its middle.
     void ShowInMiddle(const QRect& pageRect);
 
+    // File ▸ Compare With…: the current drawing (the older) against one chosen
+    // in the open dialog (the newer). The picture of the comparison is shown
+    // over the view and the changes in a side panel, until Escape, the
+    // panel's close button or the next load ends it; a repaint draws it anew.
+    void miFileCompareClick();
+    void CompareWith(const QString& path);
+    void EndComparison();
+    bool Comparing() const { return compared_ != nullptr; }
+
     // Drawings dropped on the window: the local *.q01 files among the URLs.
     static QStringList DroppedDrawings(const QMimeData* data);
 
@@ -151,6 +161,7 @@ public:
     TfrmHelp* frmHelp = nullptr;
     TValWin* ValWin1 = nullptr;
     TFindBar* FindBar1 = nullptr;
+    TComparePanel* ComparePanel1 = nullptr;
     // Status bar panels: 0 to 11 the component under the pointer, then the
     // sheet zone under the pointer and the find messages.
     static constexpr int zonePanel = 12;
@@ -168,6 +179,8 @@ protected:
     // Drag and drop of drawings.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    // Escape ends a comparison.
+    void keyPressEvent(QKeyEvent* event) override;
     // Ctrl + mouse wheel anywhere over the scroll box zooms.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -192,6 +205,7 @@ private:
     bool Pan(QEvent* event);
     void FindStep(bool forward);
     void EndFind();  // the find bar closed
+    void UpdateComparison();
 
     QStringList args_;
     // The full path of the drawing named in the latest load, for the
@@ -211,6 +225,9 @@ private:
     std::unique_ptr<QPrinter> printer_;
     int wheelRemainder_ = 0;  // wheel turns below one notch, kept for the next
     std::optional<QPoint> panFrom_;
+    // The drawing compared with the current one, and its path.
+    std::unique_ptr<TDrawing> compared_;
+    QString comparedPath_;
     Bitmap* found_ = nullptr;  // the component found last  // global pointer position of a middle-button drag
 };
 

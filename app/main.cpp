@@ -1,6 +1,7 @@
 // Start-up: the toolkit, the main window working through the command line,
 // then the other windows in their order, then the event loop.
 #include <QApplication>
+#include <QByteArray>
 #include <QStringList>
 
 #include "app/Dialogs.h"

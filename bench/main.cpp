@@ -6,7 +6,10 @@
 // pins, 20,000 lines, 5,000 junctions, 1,000 annotations, 50 document boxes
 // of 10 lines, 500 markers), loads it into a main window with every settings
 // window present, and prints the median of N runs (default 7) of each step in
-// milliseconds and as a ratio to its baseline, then the peak memory.
+// milliseconds and as a ratio to its baseline, then the peak memory. The
+// comparison rows compare the sheet, as tracery --diff does without writing
+// the picture, with an identical copy and with a copy in which ten
+// components were moved or given another value.
 // --keep DIR writes the sheet and the exports there instead of a temporary
 // folder; --breakdown also prints one paint's time by object class.
 
@@ -31,6 +34,7 @@
 #include "Q01Builder.h"
 #include "Q01DenseSheet.h"
 #include "app/Areareduction.h"
+#include "app/Comparecommand.h"
 #include "app/Dialogs.h"
 #include "app/Pageimage.h"
 #include "app/Startup.h"
@@ -40,6 +44,7 @@
 #include "app/Vectortarget.h"
 #include "drawing/Bitmap.h"
 #include "drawing/Objectsettings.h"
+#include "drawing/Quorvidobject.h"
 #include "settings/Bitmapwin.h"
 #include "settings/Inifile.h"
 
@@ -223,6 +228,30 @@ void PrintBreakdown(TForm1& form, TSurface& page)
         std::printf("  %-20s %6d objects %9.3f ms\n", name.c_str(), entry.second, entry.first);
 }
 
+// The sheet with `count` of its components changed, spread over the file:
+// every other one moved 10 pixels to the right with its labels, the others
+// given another value.
+q01::Bytes WithChangedComponents(q01::Bytes bytes, int count)
+{
+    std::vector<std::size_t> components;
+    for (std::size_t pos = 0; pos < bytes.size();) {
+        const std::int64_t length = RecordLength(bytes.data() + pos, bytes.size() - pos);
+        if (length <= 0) break;
+        if (bytes[pos] == 0x70) components.push_back(pos);
+        pos += std::size_t(length);
+    }
+    for (int k = 0; k < count && !components.empty(); ++k) {
+        const std::size_t at = components[std::size_t(k) * components.size() / std::size_t(count)];
+        if (k % 2 == 0) {
+            for (std::size_t field : {12, 35, 39})
+                q01::PutU16(bytes, at + field, std::uint16_t(ReadU16(&bytes[at + field]) + 10));
+        } else {
+            q01::PutAsciil(bytes, at + 53, "CHANGED" + std::to_string(k), 10);
+        }
+    }
+    return bytes;
+}
+
 struct Row {
     const char* name;
     double ms;
@@ -385,6 +414,22 @@ int main(int argc, char** argv)
         const double split = Measure(runs, [&] { form.LoadDrawing(sheet); }, [&] { form.ClearObjects(); });
         form.ExportMode = false;
 
+        // Comparisons: the sheet against an identical copy, and against a copy
+        // with ten changed components (both loaded, drawn, the picture and the report).
+        const QString copy = QDir(folder).filePath(QStringLiteral("dense-a0-copy.q01"));
+        const QString changed = QDir(folder).filePath(QStringLiteral("dense-a0-changed.q01"));
+        q01::WriteFile(copy.toStdString(), bytes);
+        q01::WriteFile(changed.toStdString(), WithChangedComponents(bytes, 10));
+        int sameReports = 0, changedLines = -1;
+        const double compareSame = Measure(runs, [&] {
+            const auto comparison = CompareDrawingFiles(sheet, copy);
+            sameReports += comparison && comparison->Same();
+        });
+        const double compareChanged = Measure(runs, [&] {
+            const auto comparison = CompareDrawingFiles(sheet, changed);
+            changedLines = comparison ? int(comparison->Report().size()) : -1;
+        });
+
         Bitmap* largest = LargestComponent(form);
         const QString partFile = QDir(folder).filePath(QStringLiteral("largest-part.txt"));
         if (largest) InspectForExport(*largest);
@@ -416,6 +461,10 @@ int main(int argc, char** argv)
                         QStringLiteral("<= 3x PNG, %1 MB < 40 MB").arg(svgBytes / 1e6, 0, 'f', 1),
                         svg <= 3 * png && svgBytes < 40'000'000});
         rows.push_back({"page PDF (vector page, printed to a file)", pdf, "page PNG", png, {}, true});
+        rows.push_back({"compare with an identical copy (same, no lines)", compareSame, "load", load,
+                        QStringLiteral("< 2x load"), compareSame < 2 * load && sameReports == runs});
+        rows.push_back({"compare with 10 components changed (10 lines)", compareChanged, "load", load,
+                        QStringLiteral("< 1000 ms"), compareChanged < 1000 && changedLines == 10});
         rows.push_back({"split export (LoadDrawing in export mode)", split, "file read", read, {}, true});
         rows.push_back({"part export of the largest component", part, "file read", read, {}, true});
 

@@ -94,6 +94,8 @@ Bitmap::Bitmap(const std::uint8_t*& pos, const std::uint8_t* end)
     for (std::size_t p = 0; p < pins.size(); ++p)
         for (std::size_t i = 0; i < 16; ++i) pins[p].bytes[i] = record.At(pinStart + 16 * p + i);
 
+    if (record.size > layout.AreaStart) pictureArea.assign(pos + layout.AreaStart, pos + record.size);
+
     // The part shown: partNumber's descriptor, the first one for a number
     // outside 1..partCount, none (a 1 x 1 outline) without descriptors.
     const std::uint8_t* descriptor = nullptr;

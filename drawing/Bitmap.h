@@ -118,6 +118,9 @@ public:
     static QByteArray ElectricalTypeName(int electricalType);
 
     const std::vector<Pin>& GetPins() const { return pins; }
+    // The part blocks and the picture area as the record holds them.
+    const std::vector<std::array<std::uint8_t, 16>>& GetPartBlocks() const { return partBlocks; }
+    const std::vector<std::uint8_t>& GetPictureArea() const { return pictureArea; }
     int GetPinCount() const { return pinCount; }
     // Where the body's origin pixel lands on the page (unsigned 16-bit).
     QPoint GetAnchor() const;
@@ -203,6 +206,7 @@ private:
     std::vector<std::array<std::uint8_t, 16>> partBlocks;
     std::vector<const std::uint8_t*> partDescriptors;  // into partBlocks
     std::vector<Pin> pins;
+    std::vector<std::uint8_t> pictureArea;
     // bodyImage is kept as the runs of its pixels that are not its transparent
     // colour (all that drawing it copies); its raster is made from them the
     // first time it is asked for (GetBodyImage). Until then bodyImage holds

@@ -14,6 +14,7 @@ DocBox::DocBox(const std::uint8_t*& pos, const std::uint8_t* end)
 
     const std::size_t textBytes = std::min(std::size_t(16) * head_[12], available);
     text_.assign(pos, pos + textBytes);
+    recordText_ = text_;
     pos += textBytes;
 
     DecodeLines();

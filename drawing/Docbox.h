@@ -40,11 +40,14 @@ public:
     const std::array<std::uint8_t, 16>& Record() const { return head_; }
     // The text blocks with every line end overwritten by zero.
     const std::vector<std::uint8_t>& TextBytes() const { return text_; }
+    // The text blocks as the record holds them.
+    const std::vector<std::uint8_t>& RecordText() const { return recordText_; }
 
 private:
     void DecodeLines();
 
     std::array<std::uint8_t, 16> head_{};
     std::vector<std::uint8_t> text_;
+    std::vector<std::uint8_t> recordText_;
     std::vector<QByteArray> lines_;
 };
