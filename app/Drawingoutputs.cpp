@@ -16,6 +16,7 @@
 
 #include "app/Areareduction.h"
 #include "app/Dialogs.h"
+#include "app/Pngwriter.h"
 #include "app/Quorvprint.h"
 #include "app/Surface.h"
 #include "drawing/Billofmaterials.h"
@@ -110,8 +111,9 @@ void TDrawingOutputs::WritePng(const QString& path, const QImage& image)
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "PNG");
-    if (!writer.write(image)) throw EFileError(CannotWrite(path, writer.errorString()));
+    if (!TPngWriter::Write(image, buffer))
+        throw EFileError(CannotWrite(path, image.isNull() ? QStringLiteral("the picture is empty")
+                                                          : QStringLiteral("there is not enough memory")));
     SaveWhole(path, buffer.data());
 }
 

@@ -47,13 +47,32 @@ struct Pixels {
     QRgb* Row(int y) const { return Bits + y * Stride; }
 };
 
-// count pixels from at on in one colour, eight at a time where it can.
+// count pixels from at on in one colour: four at a time where there are four
+// (the last four ending at the last pixel), else one by one.
 inline void FillPixels(QRgb* at, long long count, QRgb colour)
 {
-    long long i = 0;
-    for (; i + 8 <= count; i += 8)
-        for (int k = 0; k < 8; ++k) at[i + k] = colour;
-    for (; i < count; ++i) at[i] = colour;
+#if defined(__SSE2__)
+    if (count >= 4) {
+        const __m128i four = _mm_set1_epi32(int(colour));
+        QRgb* const end = at + count;
+        for (; end - at >= 16; at += 16) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(at), four);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(at + 4), four);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(at + 8), four);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(at + 12), four);
+        }
+        for (; end - at >= 4; at += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(at), four);
+        if (at != end) _mm_storeu_si128(reinterpret_cast<__m128i*>(end - 4), four);
+        return;
+    }
+#endif
+    switch (count) {
+    case 3: at[2] = colour; [[fallthrough]];
+    case 2: at[1] = colour; [[fallthrough]];
+    case 1: at[0] = colour; break;
+    default:
+        for (long long i = 0; i < count; ++i) at[i] = colour;
+    }
 }
 
 // Columns x1 .. x2-1 of row y, clipped.
@@ -122,6 +141,170 @@ const std::vector<StampRow>& Stamp(int width)
     auto it = stamps.find(width);
     if (it == stamps.end()) it = stamps.insert(width, MakeStamp(width));
     return *it;
+}
+
+// floor((a + b i) / c) for i = 0, 1, 2, ... (a, b >= 0, c > 0), one i at a time.
+class FloorSteps {
+public:
+    FloorSteps(__int128 a, long long b, long long c)
+        : quotient_(static_cast<long long>(a / c)), remainder_(static_cast<long long>(a % c)), divisor_(c),
+          stepQuotient_(b / c), stepRemainder_(b % c)
+    {
+    }
+    long long Value() const { return quotient_; }
+    void Next()
+    {
+        quotient_ += stepQuotient_;
+        remainder_ += stepRemainder_;
+        if (remainder_ >= divisor_) {
+            remainder_ -= divisor_;
+            ++quotient_;
+        }
+    }
+
+private:
+    long long quotient_, remainder_, divisor_, stepQuotient_, stepRemainder_;
+};
+
+// The one-pixel path from (x0, y0) towards (x1, y1) without its end point,
+// as the columns it holds in each of its rows. Its points are those of the
+// step-by-step walk (error e = dx - dy; a step in x when 2e > -dy, in y when
+// 2e < dx, both when both hold), in closed form: along the longer axis every
+// step moves on by one, and after k steps the other coordinate has moved
+// ceil((2k short - long) / (2 long)) (never less than 0).
+class PathRows {
+public:
+    PathRows(long long x0, long long y0, long long x1, long long y1)
+        : x0_(x0), y0_(y0), dx_(std::llabs(x1 - x0)), dy_(std::llabs(y1 - y0)), sx_(x1 < x0 ? -1 : 1),
+          sy_(y1 < y0 ? -1 : 1)
+    {
+    }
+
+    // Path rows r = 0 .. Count() - 1 lie at y0 + r sy (the last may be empty).
+    long long Count() const { return dx_ >= dy_ ? dy_ + 1 : dy_; }
+    long long Y(long long r) const { return y0_ + r * sy_; }
+    long long RowOf(long long y) const { return (y - y0_) * sy_; }
+
+    struct Columns {
+        long long Left, Right;  // none when Left > Right
+    };
+    // Rows first .. last (0 <= first <= last < Count()) into out[0 ..].
+    void Rows(long long first, long long last, Columns* out) const
+    {
+        const long long count = last - first + 1;
+        if (dx_ >= dy_) {
+            // Steps kStart(r) .. kStart(r + 1) - 1 lie in row r, with kStart(0) = 0
+            // and kStart(r) = floor((2 dx r - dx) / (2 dy)) + 1 from r = 1 on.
+            const long long steps = dx_;
+            if (dy_ == 0) {
+                *out = Columns{std::min(x0_, x0_ + sx_ * (steps - 1)), std::max(x0_, x0_ + sx_ * (steps - 1))};
+                return;
+            }
+            const long long from = std::max<long long>(first, 1);
+            FloorSteps start(static_cast<__int128>(2 * dx_) * from - dx_, 2 * dx_, 2 * dy_);  // kStart - 1
+            long long kFirst = 0;
+            if (first > 0) {
+                kFirst = start.Value() + 1;
+                start.Next();
+            }
+            for (long long i = 0; i < count; ++i) {
+                const long long kNext = start.Value() + 1;
+                start.Next();
+                const long long kLast = std::min(kNext - 1, steps - 1);
+                if (kFirst > kLast)
+                    out[i] = Columns{1, 0};
+                else
+                    out[i] = Columns{std::min(x0_ + sx_ * kFirst, x0_ + sx_ * kLast),
+                                     std::max(x0_ + sx_ * kFirst, x0_ + sx_ * kLast)};
+                kFirst = kNext;
+            }
+        } else {
+            // One point in each row r: x0 + sx floor((2 dx r + dy - 1) / (2 dy)).
+            FloorSteps x(static_cast<__int128>(2 * dx_) * first + dy_ - 1, 2 * dx_, 2 * dy_);
+            for (long long i = 0; i < count; ++i, x.Next()) {
+                const long long at = x0_ + sx_ * x.Value();
+                out[i] = Columns{at, at};
+            }
+        }
+    }
+
+private:
+    long long x0_, y0_, dx_, dy_, sx_, sy_;
+};
+
+// A solid stroke: the union of the stamps put on every point of the path
+// from (x0, y0) towards (x1, y1) but its end point, painted row by row. In
+// each row, the stamps of consecutive path points overlap or touch (every
+// stamp row holds the stamp's centre column, or both centre columns of an
+// even width, and consecutive points are at most one column apart), so a
+// row's part of the union is one run: from the leftmost to the rightmost
+// column that any stamp row reaching it covers. Only the surface's rows are
+// visited, so the parts of a stroke off the surface cost nothing.
+void StrokeRows(const Pixels& image, long long x0, long long y0, long long x1, long long y1,
+                const std::vector<StampRow>& stamp, QRgb colour)
+{
+    if (image.Width <= 0) return;
+    const PathRows path(x0, y0, x1, y1);
+    const long long rows = path.Count();
+    const long long pathTop = std::min(path.Y(0), path.Y(rows - 1)), pathBottom = std::max(path.Y(0), path.Y(rows - 1));
+    const int low = stamp.front().Dy, high = stamp.back().Dy;
+    const long long top = std::max<long long>(pathTop + low, 0);
+    const long long bottom = std::min<long long>(pathBottom + high, image.Height - 1);
+    if (top > bottom) return;
+
+    // The path rows those surface rows see.
+    const long long seenTop = std::max(pathTop, top - high), seenBottom = std::min(pathBottom, bottom - low);
+    if (x0 == x1) {
+        // Vertical: every path row holds column x0, so a row's run joins the
+        // stamp rows that reach it; all of them in the rows between the ends.
+        for (long long y = top; y <= bottom; ++y) {
+            const long long dFirst = std::max<long long>(low, y - seenBottom);
+            const long long dLast = std::min<long long>(high, y - seenTop);
+            long long left = std::numeric_limits<long long>::max(), right = std::numeric_limits<long long>::min();
+            for (long long d = dFirst; d <= dLast; ++d) {
+                left = std::min<long long>(left, stamp[std::size_t(d - low)].First);
+                right = std::max<long long>(right, stamp[std::size_t(d - low)].Last);
+            }
+            if (dFirst == low && dLast == high) {
+                // From here to the row the last stamp row leaves: all alike.
+                const long long end = std::min(bottom, seenBottom + low);
+                const long long from = std::max<long long>(x0 + left, 0);
+                const long long to = std::min<long long>(x0 + right + 1, image.Width);
+                for (long long row = y; from < to && row <= end; ++row) {
+                    if (row + 12 <= end) PrefetchForWrite(image.Row(int(row + 12)) + from);
+                    FillPixels(image.Row(int(row)) + from, to - from, colour);
+                }
+                y = end;
+                continue;
+            }
+            if (left <= right) FillSpan(image, y, x0 + left, x0 + right + 1, colour);
+        }
+        return;
+    }
+    const long long first = std::min(path.RowOf(seenTop), path.RowOf(seenBottom));
+    const long long last = std::max(path.RowOf(seenTop), path.RowOf(seenBottom));
+    static std::vector<PathRows::Columns> columns;
+    columns.resize(std::size_t(last - first + 1));
+    path.Rows(first, last, columns.data());
+
+    for (long long y = top; y <= bottom; ++y) {
+        // The stamp rows that reach row y from a path row the surface sees.
+        const long long dFirst = std::max<long long>(low, y - seenBottom);
+        const long long dLast = std::min<long long>(high, y - seenTop);
+        long long left = std::numeric_limits<long long>::max(), right = std::numeric_limits<long long>::min();
+        for (long long d = dFirst; d <= dLast; ++d) {
+            const StampRow& r = stamp[std::size_t(d - low)];
+            const PathRows::Columns& c = columns[std::size_t(path.RowOf(y - d) - first)];
+            if (c.Left > c.Right) continue;
+            left = std::min(left, c.Left + r.First);
+            right = std::max(right, c.Right + r.Last);
+        }
+        if (left > right) continue;
+        if (y + 12 <= bottom)
+            PrefetchForWrite(image.Row(int(y + 12)) + std::clamp<long long>(left, 0, image.Width - 1));
+        FillSpan(image, y, left, right + 1, colour);
+    }
+    if (columns.capacity() > (std::size_t(1) << 16)) std::vector<PathRows::Columns>().swap(columns);
 }
 
 // Walks a dash pattern pixel by pixel from a position on.
@@ -468,58 +651,59 @@ void TSurface::StrokeSegment(QPoint a, QPoint b)
         keepInside(x0, ux, pixels.Width);
         keepInside(y0, uy, pixels.Height);
         if (kFirst > kLast) return;
-        QRgb* at = pixels.Row(int(y0 + kFirst * uy)) + (x0 + kFirst * ux);
+        QRgb* const start = pixels.Row(int(y0 + kFirst * uy)) + (x0 + kFirst * ux);
         const qsizetype stride = qsizetype(ux) + qsizetype(uy) * pixels.Stride;
         constexpr long long ahead = 16;  // rows fetched ahead of a vertical line
-        DashWalk dash(pattern, period, phase + kFirst);
-        for (long long k = kFirst; k <= kLast; ++k, at += stride) {
-            if (uy != 0 && k + ahead <= kLast) PrefetchForWrite(at + ahead * stride);
-            if (dash.Next()) *at = colour;
-        }
-        return;
-    }
-
-    // Solid horizontal and vertical runs (most lines of a drawing) go row by row.
-    const std::vector<StampRow>& pen = Stamp(width);
-    if (period == 0 && (dx == 0 || dy == 0)) {
-        const long long xmin = x1 > x0 ? x0 : (dx == 0 ? x0 : x1 + 1), xmax = x1 > x0 ? x1 - 1 : x0;
-        const long long ymin = y1 > y0 ? y0 : (dy == 0 ? y0 : y1 + 1), ymax = y1 > y0 ? y1 - 1 : y0;
-        const long long top = std::max<long long>(ymin + pen.front().Dy, 0);
-        const long long bottom = std::min<long long>(ymax + pen.back().Dy, Height() - 1);
-        const long long prefetchX = std::clamp<long long>(xmin, 0, std::max(0, pixels.Width - 1));
-        for (long long y = top; y <= bottom; ++y) {
-            if (y + 12 <= bottom) PrefetchForWrite(pixels.Row(int(y + 12)) + prefetchX);
-            long long first = 0, last = -1;
-            for (const StampRow& r : pen) {
-                if (y - r.Dy < ymin || y - r.Dy > ymax) continue;
-                if (first > last) {
-                    first = r.First;
-                    last = r.Last;
-                } else {
-                    first = std::min<long long>(first, r.First);
-                    last = std::max<long long>(last, r.Last);
-                }
+        // Pixels k .. k + count - 1, fetching rows ahead of a vertical line.
+        auto paint = [&](long long k, long long count) {
+            QRgb* const at = start + (k - kFirst) * stride;
+            if (uy == 0) {
+                // Along the row: one span, to the right or to the left of at.
+                FillPixels(ux > 0 ? at : at - (count - 1), count, colour);
+                return;
             }
-            if (first <= last) FillSpan(pixels, y, xmin + first, xmax + last + 1, colour);
+            // The pixels with a row to fetch ahead of them, then the others.
+            const long long fetching = std::clamp<long long>(kLast - ahead - k + 1, 0, count);
+            long long i = 0;
+            for (; i < fetching; ++i) {
+                PrefetchForWrite(at + (i + ahead) * stride);
+                at[i * stride] = colour;
+            }
+            for (; i < count; ++i) at[i * stride] = colour;
+        };
+        if (period == 0) {
+            paint(kFirst, kLast - kFirst + 1);
+            return;
+        }
+        // Dashed: the pattern's runs, from where it stands at kFirst.
+        std::size_t run = 0;
+        long long into = (phase + kFirst) % period;
+        while (into >= pattern[run]) into -= pattern[run++];
+        for (long long k = kFirst; k <= kLast;) {
+            const long long count = std::min<long long>(pattern[run] - into, kLast - k + 1);
+            if (run % 2 == 0) paint(k, count);
+            k += count;
+            into = 0;
+            if (++run == pattern.size()) run = 0;
         }
         return;
     }
 
-    const std::vector<StampRow>* stamp = width > 1 ? &pen : nullptr;
+    // Solid strokes, of every width, go row by row.
+    if (period == 0) {
+        StrokeRows(pixels, x0, y0, x1, y1, Stamp(width), colour);
+        return;
+    }
+
+    // Dashed one-pixel slanted lines, pixel by pixel.
     const long long sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
     long long err = dx - dy;
     long long x = x0, y = y0;
     DashWalk dash(pattern, period, phase);
     for (long long step = 0; step < steps; ++step) {
         // x and y only move on: once past the surface's far side they never come back.
-        if ((sx > 0 ? x - reach >= Width() : x + reach < 0) || (sy > 0 ? y - reach >= Height() : y + reach < 0)) break;
-        if (dash.Next()) {
-            if (stamp) {
-                for (const StampRow& r : *stamp) FillSpan(pixels, y + r.Dy, x + r.First, x + r.Last + 1, colour);
-            } else {
-                Plot(pixels, x, y, colour);
-            }
-        }
+        if ((sx > 0 ? x >= Width() : x < 0) || (sy > 0 ? y >= Height() : y < 0)) break;
+        if (dash.Next()) Plot(pixels, x, y, colour);
         const long long e2 = 2 * err;
         if (e2 > -dy) {
             err -= dy;
@@ -756,6 +940,19 @@ void TSurface::TextOut(int x, int y, const QByteArray& text)
 
     const QRgb ink = ColourToRgb(Font.Colour);
     const long long left = static_cast<long long>(x) + mask.Left;
+    if (left >= 0 && y >= 0 && left + mask.Width <= pixels.Width &&
+        static_cast<long long>(y) + mask.Height <= pixels.Height) {
+        // Wholly inside the surface (the usual case): no clipping.
+        QRgb* const origin = pixels.Row(y) + left;
+        for (const GlyphMask::Span& span : mask.Spans) {
+            QRgb* const at = origin + span.Y * pixels.Stride + span.X;
+            if (span.Length == 1)
+                *at = ink;
+            else
+                FillPixels(at, span.Length, ink);
+        }
+        return;
+    }
     for (const GlyphMask::Span& span : mask.Spans)
         FillSpan(pixels, static_cast<long long>(y) + span.Y, left + span.X, left + span.X + span.Length, ink);
 }
@@ -984,6 +1181,63 @@ TRasterRuns::TRasterRuns(const TSurface& raster)
     if (found.capacity() > (std::size_t(1) << 20)) std::vector<Run>().swap(found);  // let a huge one go
 }
 
+TRasterRuns TRasterRuns::Layered(const std::vector<Layer>& layers) const
+{
+    // A stable sort by row: each row takes this raster's runs, then those of
+    // each layer in turn, so no pixel changes its last writer.
+    TRasterRuns result;
+    result.width_ = width_;
+    result.height_ = height_;
+    auto clipped = [this](const Run& run, const Layer& layer, Run& out) {
+        const long long y = static_cast<long long>(layer.Y) + run.Y;
+        const long long from = std::max<long long>(static_cast<long long>(layer.X) + run.X, 0);
+        const long long to = std::min<long long>(static_cast<long long>(layer.X) + run.X + run.Length, width_);
+        if (y < 0 || y >= height_ || from >= to) return false;
+        out = Run{std::int32_t(y), std::int32_t(from), std::int32_t(to - from), layer.Colour};
+        return true;
+    };
+    std::vector<std::size_t> rowStart(std::size_t(height_) + 1, 0);
+    for (const Run& run : runs_) ++rowStart[std::size_t(run.Y) + 1];
+    Run cut{};
+    for (const Layer& layer : layers)
+        for (const Run& run : layer.Runs->runs_)
+            if (clipped(run, layer, cut)) ++rowStart[std::size_t(cut.Y) + 1];
+    for (std::size_t row = 1; row < rowStart.size(); ++row) rowStart[row] += rowStart[row - 1];
+    result.runs_.resize(rowStart.back());
+    for (const Run& run : runs_) result.runs_[rowStart[std::size_t(run.Y)]++] = run;
+    for (const Layer& layer : layers)
+        for (const Run& run : layer.Runs->runs_)
+            if (clipped(run, layer, cut)) result.runs_[rowStart[std::size_t(cut.Y)]++] = cut;
+    return result;
+}
+
+template <bool OneColour>
+void TRasterRuns::DrawInside(const std::vector<Run>& runs, QRgb* origin, qsizetype stride, QRgb colour)
+{
+    const std::size_t count = runs.size();
+    const Run* const run = runs.data();
+    auto paint = [&](const Run& r) {
+        QRgb* const at = origin + r.Y * stride + r.X;
+        const QRgb c = OneColour ? colour : r.Colour;
+        if (r.Length == 1)
+            *at = c;
+        else
+            FillPixels(at, r.Length, c);
+    };
+    // Four runs at a time, each four fetching the pixels of a run some rows
+    // ahead (rows far apart miss the cache).
+    constexpr std::size_t ahead = 48;
+    std::size_t k = 0;
+    for (; k + ahead < count; k += 4) {
+        PrefetchForWrite(origin + run[k + ahead].Y * stride + run[k + ahead].X);
+        paint(run[k]);
+        paint(run[k + 1]);
+        paint(run[k + 2]);
+        paint(run[k + 3]);
+    }
+    for (; k < count; ++k) paint(run[k]);
+}
+
 void TRasterRuns::Draw(TSurface& target, int x, int y) const
 {
     target.EnsureFormat();
@@ -991,19 +1245,7 @@ void TRasterRuns::Draw(TSurface& target, int x, int y) const
     const Pixels pixels(target.image_);
     const long long left = x, top = y;
     if (left >= 0 && top >= 0 && left + width_ <= pixels.Width && top + height_ <= pixels.Height) {
-        // Wholly inside the target (the usual case): no clipping.
-        QRgb* const origin = pixels.Row(y) + x;
-        const std::size_t count = runs_.size();
-        constexpr std::size_t ahead = 16;
-        for (std::size_t k = 0; k < count; ++k) {
-            if (k + ahead < count) PrefetchForWrite(origin + runs_[k + ahead].Y * pixels.Stride + runs_[k + ahead].X);
-            const Run& run = runs_[k];
-            QRgb* at = origin + run.Y * pixels.Stride + run.X;
-            if (run.Length == 1)
-                *at = run.Colour;
-            else
-                FillPixels(at, run.Length, run.Colour);
-        }
+        DrawInside<false>(runs_, pixels.Row(y) + x, pixels.Stride, 0);
         return;
     }
     for (const Run& run : runs_) {
@@ -1023,11 +1265,16 @@ void TRasterRuns::Fill(TSurface& target, int x, int y, QRgb colour, const QRect&
     const Pixels pixels(target.image_);
     const long long clipLeft = std::max(0, clip.left()), clipRight = std::min(pixels.Width, clip.right() + 1);
     const long long clipTop = std::max(0, clip.top()), clipBottom = std::min(pixels.Height, clip.bottom() + 1);
+    const long long left = x, top = y;
+    if (left >= clipLeft && top >= clipTop && left + width_ <= clipRight && top + height_ <= clipBottom) {
+        DrawInside<true>(runs_, pixels.Row(y) + x, pixels.Stride, colour);
+        return;
+    }
     for (const Run& run : runs_) {
-        const long long ty = static_cast<long long>(y) + run.Y;
+        const long long ty = top + run.Y;
         if (ty < clipTop || ty >= clipBottom) continue;
-        const long long from = std::max<long long>(static_cast<long long>(x) + run.X, clipLeft);
-        const long long to = std::min<long long>(static_cast<long long>(x) + run.X + run.Length, clipRight);
+        const long long from = std::max<long long>(left + run.X, clipLeft);
+        const long long to = std::min<long long>(left + run.X + run.Length, clipRight);
         if (from < to) FillPixels(pixels.Row(int(ty)) + from, to - from, colour);
     }
 }

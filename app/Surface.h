@@ -169,11 +169,28 @@ public:
     // coordinates).
     void Fill(TSurface& target, int x, int y, QRgb colour, const QRect& clip) const;
 
+    // Runs filled over this raster's: Runs->Fill at (X, Y) in Colour, cut to
+    // this raster's box.
+    struct Layer {
+        const TRasterRuns* Runs;
+        int X, Y;
+        QRgb Colour;
+    };
+    // One set of runs, row by row, that draws what drawing this raster and
+    // then filling each layer in turn paints within this raster's box.
+    TRasterRuns Layered(const std::vector<Layer>& layers) const;
+
 private:
     struct Run {
         std::int32_t Y, X, Length;
         QRgb Colour;
     };
-    std::vector<Run> runs_;
+    // The runs of a raster whose box lies wholly inside the target, origin
+    // being the target pixel of its top-left corner; in their own colours or
+    // all in one.
+    template <bool OneColour>
+    static void DrawInside(const std::vector<Run>& runs, QRgb* origin, qsizetype stride, QRgb colour);
+
+    std::vector<Run> runs_;  // in row order
     int width_ = 0, height_ = 0;
 };

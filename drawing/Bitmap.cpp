@@ -515,6 +515,17 @@ struct Bitmap::PaintCache {
     bool HasNumbers = false, HasNames = false;
     TFont NumberFont, NameFont;
     std::vector<PlacedLabel> Numbers, Names;
+    // The body's runs with the labels filled over them, row by row (one
+    // pass over the page), and which labels in which colours they hold.
+    bool HasLayered = false;
+    TRasterRuns Layered;
+    bool LayeredNumbers = false, LayeredNames = false;
+    QRgb LayeredNumberInk = 0, LayeredNameInk = 0;
+    // The labels the last paint filled over the body: the next paint with
+    // the same ones makes the layered runs.
+    bool LayeredNext = false;
+    bool NextNumbers = false, NextNames = false;
+    QRgb NextNumberInk = 0, NextNameInk = 0;
 };
 
 void Bitmap::Draw(TDrawTarget& canvas, const TDrawContext& context)
@@ -557,7 +568,7 @@ void Bitmap::Draw(TDrawTarget& canvas, const TDrawContext& context)
     DrawCopy(*raster, *settings);
 }
 
-const TRasterRuns& Bitmap::BodyRuns() const
+const TRasterRuns& Bitmap::BodyRuns(bool* remade) const
 {
     if (bodyImageMade) {
         // Whoever asked for the raster may have drawn on it or changed its
@@ -569,6 +580,7 @@ const TRasterRuns& Bitmap::BodyRuns() const
             bodyRunsKey = key;
             bodyRunsTransparent = bodyImage.Transparent;
             bodyRunsKeyColour = bodyKey;
+            if (remade) *remade = true;
         }
     }
     return bodyRuns;
@@ -646,39 +658,89 @@ bool Bitmap::DrawCached(TSurface& canvas, IBitmapSettings& settings)
 
     if (!paintCache) paintCache = std::make_unique<PaintCache>();
     PaintCache& cache = *paintCache;
-    BodyRuns().Draw(canvas, imageLeft, imageTop);
+    bool remade = false;
+    BodyRuns(&remade);
+    if (remade) {
+        cache.HasLayered = false;
+        cache.LayeredNext = false;
+    }
 
-    const QRect copyBox(imageLeft, imageTop, BodyImageWidth(), BodyImageHeight());
-    if (numbers && numberInk != labelWhite) {
-        if (!cache.HasNumbers || !SameGlyphs(cache.NumberFont, numberFont)) {
-            cache.Numbers.clear();
-            for (const Pin& pin : pins) {
-                if (pin.PinPart() != head[offPartNumber] || !HasNumberLabel(pin)) continue;
-                LabelRuns label = CachedLabel(pin.Number(), numberFont, Turned(pin));
-                const QPoint at = NumberLabelAt(pin, label->Width(), label->Height());
-                cache.Numbers.push_back({std::move(label), at});
-            }
-            cache.NumberFont = numberFont;
-            cache.HasNumbers = true;
+    // The labels are filled over the body within the body's box.
+    const bool drawNumbers = numbers && numberInk != labelWhite;
+    const bool drawNames = names && nameInk != labelWhite;
+    if (drawNumbers && (!cache.HasNumbers || !SameGlyphs(cache.NumberFont, numberFont))) {
+        cache.Numbers.clear();
+        for (const Pin& pin : pins) {
+            if (pin.PinPart() != head[offPartNumber] || !HasNumberLabel(pin)) continue;
+            LabelRuns label = CachedLabel(pin.Number(), numberFont, Turned(pin));
+            const QPoint at = NumberLabelAt(pin, label->Width(), label->Height());
+            cache.Numbers.push_back({std::move(label), at});
         }
-        for (const PlacedLabel& placed : cache.Numbers)
-            placed.Label->Fill(canvas, imageLeft + placed.At.x(), imageTop + placed.At.y(), numberInk, copyBox);
+        cache.NumberFont = numberFont;
+        cache.HasNumbers = true;
+        cache.HasLayered = false;
+        cache.LayeredNext = false;
     }
-    if (names && nameInk != labelWhite) {
-        if (!cache.HasNames || !SameGlyphs(cache.NameFont, nameFont)) {
-            cache.Names.clear();
-            for (const Pin& pin : pins) {
-                if (!HasNameLabel(pin)) continue;
-                LabelRuns label = CachedLabel(DisplayPinName(pin.Name()), nameFont, Turned(pin));
-                const QPoint at = NameLabelAt(pin, label->Width(), label->Height());
-                cache.Names.push_back({std::move(label), at});
-            }
-            cache.NameFont = nameFont;
-            cache.HasNames = true;
+    if (drawNames && (!cache.HasNames || !SameGlyphs(cache.NameFont, nameFont))) {
+        cache.Names.clear();
+        for (const Pin& pin : pins) {
+            if (!HasNameLabel(pin)) continue;
+            LabelRuns label = CachedLabel(DisplayPinName(pin.Name()), nameFont, Turned(pin));
+            const QPoint at = NameLabelAt(pin, label->Width(), label->Height());
+            cache.Names.push_back({std::move(label), at});
         }
-        for (const PlacedLabel& placed : cache.Names)
-            placed.Label->Fill(canvas, imageLeft + placed.At.x(), imageTop + placed.At.y(), nameInk, copyBox);
+        cache.NameFont = nameFont;
+        cache.HasNames = true;
+        cache.HasLayered = false;
+        cache.LayeredNext = false;
     }
+    if (!drawNumbers && !drawNames) {
+        cache.HasLayered = false;
+        cache.Layered = TRasterRuns();
+        bodyRuns.Draw(canvas, imageLeft, imageTop);
+        return true;
+    }
+    if (!cache.HasLayered || cache.LayeredNumbers != drawNumbers || cache.LayeredNames != drawNames ||
+        cache.LayeredNumberInk != numberInk || cache.LayeredNameInk != nameInk) {
+        const bool again = cache.LayeredNext && cache.NextNumbers == drawNumbers && cache.NextNames == drawNames &&
+                           cache.NextNumberInk == numberInk && cache.NextNameInk == nameInk;
+        if (!again) {
+            // The first paint with these labels fills them over the body; the
+            // next one makes them one set of runs (a load's single paint, or a
+            // settings change's, need not wait for it).
+            cache.HasLayered = false;
+            cache.Layered = TRasterRuns();
+            cache.LayeredNext = true;
+            cache.NextNumbers = drawNumbers;
+            cache.NextNames = drawNames;
+            cache.NextNumberInk = numberInk;
+            cache.NextNameInk = nameInk;
+            bodyRuns.Draw(canvas, imageLeft, imageTop);
+            const QRect copyBox(imageLeft, imageTop, BodyImageWidth(), BodyImageHeight());
+            if (drawNumbers)
+                for (const PlacedLabel& placed : cache.Numbers)
+                    placed.Label->Fill(canvas, imageLeft + placed.At.x(), imageTop + placed.At.y(), numberInk, copyBox);
+            if (drawNames)
+                for (const PlacedLabel& placed : cache.Names)
+                    placed.Label->Fill(canvas, imageLeft + placed.At.x(), imageTop + placed.At.y(), nameInk, copyBox);
+            return true;
+        }
+        cache.LayeredNext = false;
+        std::vector<TRasterRuns::Layer> layers;
+        if (drawNumbers)
+            for (const PlacedLabel& placed : cache.Numbers)
+                layers.push_back({placed.Label.get(), placed.At.x(), placed.At.y(), numberInk});
+        if (drawNames)
+            for (const PlacedLabel& placed : cache.Names)
+                layers.push_back({placed.Label.get(), placed.At.x(), placed.At.y(), nameInk});
+        cache.Layered = bodyRuns.Layered(layers);
+        cache.HasLayered = true;
+        cache.LayeredNumbers = drawNumbers;
+        cache.LayeredNames = drawNames;
+        cache.LayeredNumberInk = numberInk;
+        cache.LayeredNameInk = nameInk;
+    }
+    cache.Layered.Draw(canvas, imageLeft, imageTop);
     return true;
 }
 

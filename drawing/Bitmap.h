@@ -182,8 +182,8 @@ private:
     void MakeBodyImage() const;
     int BodyImageWidth() const;
     int BodyImageHeight() const;
-    // The runs of bodyImage, made again when its raster has changed.
-    const TRasterRuns& BodyRuns() const;
+    // The runs of bodyImage, made again (remade set) when its raster has changed.
+    const TRasterRuns& BodyRuns(bool* remade = nullptr) const;
     // Draw on a target without a raster: the body as shapes, the labels as texts.
     void DrawShapes(TDrawTarget& canvas, IBitmapSettings& settings);
     // Draw step by step: the copy of bodyImage with its labels.

@@ -151,6 +151,9 @@ TEST_F(DenseRepaint, CachedPaintOfADenseSheetIsThePaintDoneStepByStep)
     frmBitmap->dlgPinStr = PinFont(7, clWindowText);
     ExpectSamePaints("other pin fonts");
 
+    frmBitmap->dlgPinNum = PinFont(9, 0x00C000, true);
+    ExpectSamePaints("pin numbers of the same glyphs in another colour");
+
     frmBitmap->cbDesig->setChecked(false);
     frmBitmap->cbPinNum->setChecked(false);
     ExpectSamePaints("no designations, no pin numbers");

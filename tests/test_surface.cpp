@@ -5,7 +5,12 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPalette>
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "app/Surface.h"
 
@@ -284,6 +289,126 @@ TEST(SurfaceLine, PenWidthZeroDrawsOnePixel)
     s.MoveTo(1, 5);
     s.LineTo(8, 5);
     EXPECT_EQ(Painted(s).size(), 7u);
+}
+
+namespace {
+
+// A pen written out plainly: the one-pixel path from (x0, y0) towards
+// (x1, y1) (Bresenham, the end point left out); on each of its points a
+// round stamp: the pixels of the width x width box about the point whose
+// centres lie within the circle of diameter width about the box's centre. A
+// one-pixel pen's dash pattern (on/off runs) goes on from `phase`.
+void PlainStroke(QImage& image, long long x0, long long y0, long long x1, long long y1, int width, int style,
+                 QRgb colour, long long& phase)
+{
+    width = std::clamp(width, 1, 256);
+    std::vector<int> pattern;
+    if (width == 1 && style == psDash) pattern = {18, 6};
+    if (width == 1 && style == psDot) pattern = {3, 3};
+    if (width == 1 && style == psDashDot) pattern = {9, 6, 3, 6};
+    if (width == 1 && style == psDashDotDot) pattern = {9, 3, 3, 3, 3, 3};
+    auto on = [&pattern](long long position) {
+        long long period = 0;
+        for (int run : pattern) period += run;
+        if (period == 0) return true;
+        position %= period;
+        for (std::size_t run = 0;; ++run) {
+            if (position < pattern[run]) return run % 2 == 0;
+            position -= pattern[run];
+        }
+    };
+    const long long dx = std::llabs(x1 - x0), dy = std::llabs(y1 - y0);
+    const long long sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
+    const int low = -(width - 1) / 2;
+    long long err = dx - dy, x = x0, y = y0;
+    for (long long step = 0; step < std::max(dx, dy); ++step) {
+        // The stamp's columns i and rows j (offsets from the point) that lie on the image.
+        const long long iFirst = std::max<long long>(low, -x), iLast = std::min<long long>(low + width, image.width() - x);
+        const long long jFirst = std::max<long long>(low, -y);
+        const long long jLast = std::min<long long>(low + width, image.height() - y);
+        for (long long j = jFirst; j < jLast && on(phase + step); ++j)
+            for (long long i = iFirst; i < iLast; ++i) {
+                const long long u = 2 * (i - low) - (width - 1), v = 2 * (j - low) - (width - 1);
+                if (u * u + v * v <= width * width) image.setPixel(int(x + i), int(y + j), colour);
+            }
+        const long long e2 = 2 * err;
+        if (e2 > -dy) err -= dy, x += sx;
+        if (e2 < dx) err += dx, y += sy;
+    }
+    phase += std::max(dx, dy);
+}
+
+}  // namespace
+
+TEST(SurfaceLine, StrokesAndOutlinesAreThePlainlyWalkedPenOnEveryPathPoint)
+{
+    // Pens of every width up to 256 (and beyond, drawn 256 wide) and every
+    // style, lines in every direction, near and across the edges and far
+    // outside, one over the other, some going on from the last; outlines
+    // centred on the box's border or inside it.
+    const int wide[] = {40, 63, 64, 127, 128, 200, 255, 256, 300, 100000};
+    std::uint64_t state = 12345;
+    auto next = [&state](long long low, long long high) {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return low + static_cast<long long>((state >> 33) % std::uint64_t(high - low + 1));
+    };
+    auto coordinate = [&](int size) {
+        switch (next(0, 9)) {
+        case 0: return next(-40000, 40000);
+        case 1: return next(-600, size + 600);
+        default: return next(-30, size + 30);
+        }
+    };
+    TSurface s = White(61, 47);
+    QImage expected = s.Image();
+    long long phase = 0;
+    for (int k = 0; k < 2000; ++k) {
+        const int width = k % 11 == 10 ? wide[next(0, 9)] : int(next(0, 39) / (k % 3 == 0 ? 20 : 1));
+        const QRgb colour = 0xFF000000u | QRgb(next(0, 0xFFFFFF));
+        s.Pen = TPen{RgbToColour(colour), int(next(0, 4)), width, pmCopy};
+        const long long x0 = coordinate(61), y0 = coordinate(47), x1 = coordinate(61), y1 = coordinate(47);
+        std::string drawn;
+        if (k % 5 == 4) {
+            // An outline: the border's four sides, each from its corner to the next.
+            s.Brush.Style = bsClear;
+            const int left = int(next(-20, 70)), top = int(next(-20, 60));
+            const int right = left + int(next(1, 40)), bottom = top + int(next(1, 40));
+            const bool inside = k % 2 == 1;
+            if (inside) s.Pen.Style = psInsideFrame;
+            s.Rectangle(left, top, right, bottom);
+            drawn = std::string(inside ? "inside-frame " : "") + "rectangle " + std::to_string(left) + ", " +
+                    std::to_string(top) + ", " + std::to_string(right) + ", " + std::to_string(bottom);
+            if (inside && width > 1) {
+                for (int y = std::max(top, 0); y < std::min(bottom, 47); ++y)
+                    for (int x = std::max(left, 0); x < std::min(right, 61); ++x)
+                        if (x - left < width || right - 1 - x < width || y - top < width || bottom - 1 - y < width)
+                            expected.setPixel(x, y, colour);
+            } else if (left == right - 1 && top == bottom - 1) {
+                long long once = 0;
+                PlainStroke(expected, left, top, left + 1, top, width, psSolid, colour, once);  // the one point
+            } else {
+                phase = 0;  // the pattern starts at the top-left corner
+                const QPoint corners[] = {{left, top}, {right - 1, top}, {right - 1, bottom - 1}, {left, bottom - 1}};
+                for (int c = 0; c < 4; ++c)
+                    PlainStroke(expected, corners[c].x(), corners[c].y(), corners[(c + 1) % 4].x(),
+                                corners[(c + 1) % 4].y(), width, s.Pen.Style, colour, phase);
+            }
+        } else {
+            // Every other line goes on from where the last one ended, its dashes too.
+            const bool goOn = k % 2 == 1;
+            const long long from[2] = {goOn ? s.PenPos.x() : x0, goOn ? s.PenPos.y() : y0};
+            if (!goOn) {
+                s.MoveTo(int(x0), int(y0));
+                phase = 0;
+            }
+            s.LineTo(int(x1), int(y1));
+            PlainStroke(expected, from[0], from[1], x1, y1, width, s.Pen.Style, colour, phase);
+            drawn = "line (" + std::to_string(from[0]) + ", " + std::to_string(from[1]) + ") to (" +
+                    std::to_string(x1) + ", " + std::to_string(y1) + ")";
+        }
+        ASSERT_TRUE(s.Image() == expected)
+            << "step " << k << ", width " << width << ", style " << s.Pen.Style << ": " << drawn;
+    }
 }
 
 // ---------------------------------------------------------------------------
