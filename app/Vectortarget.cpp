@@ -45,14 +45,24 @@ QByteArray Colour(QRgb rgb)
     return QByteArray(buffer, 7);
 }
 
-// A text as it is shown: the single-byte characters as Latin-1, without the
-// control characters, which show nothing (and which XML cannot hold).
+// A text as it is shown: without the control characters, which show nothing,
+// and without what XML cannot hold (U+FFFE, U+FFFF and halves of surrogate
+// pairs on their own, which a font name from the settings file may carry).
 QString ShownText(const QString& text)
 {
     QString shown;
     shown.reserve(text.size());
-    for (const QChar c : text)
-        if (c.unicode() >= 0x20 && !(c.unicode() >= 0x7F && c.unicode() < 0xA0)) shown += c;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        const char16_t u = c.unicode();
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            shown += c;
+            shown += text[++i];
+            continue;
+        }
+        if (u < 0x20 || (u >= 0x7F && u < 0xA0) || c.isSurrogate() || u == 0xFFFE || u == 0xFFFF) continue;
+        shown += c;
+    }
     return shown;
 }
 

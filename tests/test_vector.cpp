@@ -324,3 +324,15 @@ TEST(VectorPage, EveryTextIsATextInTheSvgAndInThePdf)
     EXPECT_EQ(QString::fromUtf8(images.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts).size(), 2)
         << "only the heading lines of the list, no picture";
 }
+
+TEST(VectorPage, AFontNameXmlCannotHoldStillGivesAWellFormedDocument)
+{
+    // A font name read from a damaged settings file: a noncharacter, a lone
+    // surrogate half and a control character around a proper surrogate pair.
+    TVectorTarget vector(100, 50);
+    vector.Font.Face = QString::fromUtf16(u"Bad\uFFFE\xD800" u"Face\x01\U0001F600");
+    vector.TextOut(10, 10, QByteArray("R\x01" "1 & 2"));
+    const QByteArray svg = vector.Svg();
+    EXPECT_EQ(TextElements(svg), QStringList{QStringLiteral("R1 & 2")});
+    EXPECT_TRUE(svg.contains("font-family=\"BadFace\xF0\x9F\x98\x80")) << svg.toStdString();
+}
