@@ -137,7 +137,7 @@ std::vector<StampRow> MakeStamp(int width)
 
 const std::vector<StampRow>& Stamp(int width)
 {
-    static QHash<int, std::vector<StampRow>> stamps;
+    thread_local QHash<int, std::vector<StampRow>> stamps;  // component bodies render on several threads
     auto it = stamps.find(width);
     if (it == stamps.end()) it = stamps.insert(width, MakeStamp(width));
     return *it;
@@ -283,7 +283,7 @@ void StrokeRows(const Pixels& image, long long x0, long long y0, long long x1, l
     }
     const long long first = std::min(path.RowOf(seenTop), path.RowOf(seenBottom));
     const long long last = std::max(path.RowOf(seenTop), path.RowOf(seenBottom));
-    static std::vector<PathRows::Columns> columns;
+    thread_local std::vector<PathRows::Columns> columns;
     columns.resize(std::size_t(last - first + 1));
     path.Rows(first, last, columns.data());
 
@@ -1150,7 +1150,7 @@ TRasterRuns::TRasterRuns(const TSurface& raster)
     const QRgb key = ColourToRgb(raster.TransparentColour) | opaqueBlack;
     // Collected in a buffer kept for the next raster, then copied at their
     // exact number: no growing and shrinking per raster.
-    static std::vector<Run> found;
+    thread_local std::vector<Run> found;
     found.clear();
     for (int y = 0; y < height_; ++y) {
         const QRgb* row = Row(source, y);

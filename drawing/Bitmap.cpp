@@ -67,7 +67,7 @@ QByteArray Bitmap::Pin::Name() const { return FieldText(bytes.data() + 7, pinNam
 // ---------------------------------------------------------------------------
 // Construction
 
-Bitmap::Bitmap(const std::uint8_t*& pos, const std::uint8_t* end)
+Bitmap::Bitmap(const std::uint8_t*& pos, const std::uint8_t* end, TBody body)
 {
     const std::size_t available = (pos != nullptr && end > pos) ? std::size_t(end - pos) : 0;
     std::copy_n(pos, std::min<std::size_t>(head.size(), available), head.begin());
@@ -77,7 +77,6 @@ Bitmap::Bitmap(const std::uint8_t*& pos, const std::uint8_t* end)
     const Layout layout = LayoutOf(head);
     const std::size_t blocks = layout.PartBlocks;
     const std::uint64_t areaSize = layout.AreaSize;
-    const std::size_t areaStart = layout.AreaStart;
     const RecordView record{pos, std::size_t(std::min<std::uint64_t>(layout.Length, available))};
 
     // Part blocks; descriptor k is in block k / 2 at byte 4 * (k % 2).
@@ -105,7 +104,8 @@ Bitmap::Bitmap(const std::uint8_t*& pos, const std::uint8_t* end)
         descriptor = partDescriptors[0];
 
     Place(descriptor);
-    RenderBody(descriptor, record, areaStart, std::size_t(std::min<std::uint64_t>(areaSize, SIZE_MAX)));
+    PrepareBody(descriptor, std::size_t(std::min<std::uint64_t>(areaSize, SIZE_MAX)));
+    if (body == TBody::Rendered) RenderBody();
 
     pos += record.size;
 }
@@ -174,13 +174,14 @@ void Bitmap::Place(const std::uint8_t* descriptor)
 namespace {
 
 // The raster a body is rendered on before it is kept as runs: one buffer for
-// every component, grown to the largest body (very large ones get a buffer of
-// their own), so rendering writes memory that is already at hand.
+// every component rendered on a thread, grown to the largest body (very large
+// ones get a buffer of their own), so rendering writes memory that is already
+// at hand.
 class BodyCanvas {
 public:
     BodyCanvas(int width, int height)
     {
-        static std::vector<QRgb> shared;
+        thread_local std::vector<QRgb> shared;
         constexpr std::size_t keptPixels = std::size_t(1) << 21;  // 8 MB
         const std::size_t pixels = std::size_t(width) * std::size_t(height);
         std::vector<QRgb>& buffer = pixels <= keptPixels ? shared : own_;
@@ -225,19 +226,25 @@ QString SimplifiedComponentsMessage(int count)
     return QStringLiteral("%1 components were too large to draw in full and are shown as outlines.").arg(count);
 }
 
-void Bitmap::RenderBody(const std::uint8_t* descriptor, const RecordView& record, std::size_t areaStart,
-                        std::size_t areaSize)
+void Bitmap::PrepareBody(const std::uint8_t* descriptor, std::size_t areaSize)
 {
     const bool upright = rotation == 0 || rotation == 2;
     const bool withinBudget = ReserveRaster(upright ? framedWidth : framedHeight, upright ? framedHeight : framedWidth);
 
     // Picture bytes that the area holds and the data has.
-    const int pictureIndex = descriptor ? descriptor[0] : 0;
-    const std::size_t inRecord = record.size > areaStart ? record.size - areaStart : 0;
-    const std::size_t readable = std::min(areaSize, inRecord);
+    pictureIndex = descriptor ? descriptor[0] : 0;
+    pictureBytes = std::min(areaSize, pictureArea.size());
     const std::size_t picture = pictureIndex != 0 ? 16 * std::size_t(pictureIndex - 1) : 0;
-    if (pictureIndex != 0) Strange = picture < readable ? record.At(areaStart + picture) : 0;
-    if (!withinBudget) return;  // drawn as its outline, straight onto the page
+    if (pictureIndex != 0) Strange = picture < pictureBytes ? pictureArea[picture] : 0;
+    bodyPending = withinBudget;  // otherwise drawn as its outline, straight onto the page
+}
+
+void Bitmap::RenderBody()
+{
+    if (!bodyPending) return;
+    bodyPending = false;
+    const std::size_t readable = pictureBytes;
+    const std::size_t picture = pictureIndex != 0 ? 16 * std::size_t(pictureIndex - 1) : 0;
 
     BodyCanvas canvas(bodyImageWidth, bodyImageHeight);
     TSurface& body = canvas.Surface;
@@ -257,7 +264,7 @@ void Bitmap::RenderBody(const std::uint8_t* descriptor, const RecordView& record
             for (int x = 0; x < bodyWidth; ++x) {
                 const std::size_t at = row + std::size_t(x) / 8;
                 if (at >= readable) break;
-                const std::uint8_t bits = record.At(areaStart + at);
+                const std::uint8_t bits = pictureArea[at];
                 if (bits == 0) {
                     x |= 7;  // the whole byte is background, which is already there
                     continue;
@@ -532,6 +539,7 @@ void Bitmap::Draw(TDrawTarget& canvas, const TDrawContext& context)
 {
     IBitmapSettings* settings = context.Settings ? context.Settings->Bitmap : nullptr;
     if (settings == nullptr || !settings->MasterVisible()) return;
+    RenderBody();  // a body left for later that nobody rendered yet
 
     // The texts go first, so body ink covers them where they overlap.
     if (settings->DesigVisible() && head[offDesignation] != 0) {

@@ -81,9 +81,15 @@ public:
     // are there (a head cut short counts as a head alone).
     static std::int64_t ComponentLength(const std::uint8_t* start, std::size_t available);
 
+    // When the body raster is rendered: in the constructor, or later by
+    // RenderBody (the loader renders the bodies of a whole drawing at once,
+    // on all cores). Whether a body fits the raster budget is decided in the
+    // constructor either way, so it follows the record order.
+    enum class TBody { Rendered, Later };
+
     // Consumes one component record at pos and leaves pos on the byte after
     // it (never beyond end).
-    Bitmap(const std::uint8_t*& pos, const std::uint8_t* end);
+    Bitmap(const std::uint8_t*& pos, const std::uint8_t* end, TBody body = TBody::Rendered);
     ~Bitmap() override;
     Bitmap(const Bitmap&) = delete;
     Bitmap& operator=(const Bitmap&) = delete;
@@ -148,6 +154,10 @@ public:
     static int SimplifiedCount();
     static void ResetSimplifiedCount();
     bool IsSimplified() const { return simplified; }
+    // Renders a body left for later; nothing when it is rendered already.
+    // Bodies of different objects may be rendered on different threads at
+    // the same time; nothing else of the object may be used meanwhile.
+    void RenderBody();
     // The size bodyImage has, or would have had had it not been simplified.
     int GetImageWidth() const { return bodyImageWidth; }
     int GetImageHeight() const { return bodyImageHeight; }
@@ -175,8 +185,9 @@ private:
     // Renders the body on a raster of bodyImage's size and keeps it as runs.
     // Takes the raster's bytes from the budget; false (simplified) when they do not fit.
     bool ReserveRaster(int width, int height);
-    void RenderBody(const std::uint8_t* descriptor, const RecordView& record, std::size_t areaStart,
-                    std::size_t areaSize);
+    // Reserves the body's raster and reads what the picture says of the
+    // part (Strange); the pixels come from RenderBody.
+    void PrepareBody(const std::uint8_t* descriptor, std::size_t areaSize);
     void RenderPin(TSurface& body, const Pin& pin) const;
     // The raster of bodyImage made from its runs, once.
     void MakeBodyImage() const;
@@ -230,6 +241,9 @@ private:
     int pinCount = 0;
     std::uint8_t Strange = 0;
     bool simplified = false;
+    bool bodyPending = false;  // within budget, not rendered yet
+    int pictureIndex = 0;      // 1-based picture of the part shown, 0 for none
+    std::size_t pictureBytes = 0;  // of the picture area, those the record holds
     std::uint64_t rasterBytes = 0;  // this object's share of RasterBytesInUse
 
     // What Draw keeps from one paint to the next: the pin labels placed for

@@ -3,7 +3,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
+#include <atomic>
 #include <new>
+#include <thread>
 
 #include "app/Dialogs.h"
 #include "app/Surface.h"
@@ -126,8 +129,67 @@ TLoadResult TDrawing::Load(const std::uint8_t* data, std::size_t size, const std
         result.OutOfMemory = true;
         result.Complete = false;
     }
+    if (RenderBodies()) {
+        result.OutOfMemory = true;
+        result.Complete = false;
+    }
     result.Simplified = Bitmap::SimplifiedCount();
     return result;
+}
+
+namespace {
+int renderThreads = 0;
+}
+
+void TDrawing::SetRenderThreads(int threads) { renderThreads = std::max(threads, 0); }
+int TDrawing::RenderThreads() { return renderThreads; }
+
+bool TDrawing::RenderBodies()
+{
+    // The components in list order, by their index in the list.
+    std::vector<std::pair<std::size_t, Bitmap*>> bodies;
+    for (std::size_t i = 0; i < objects_.size(); ++i)
+        if (auto* component = dynamic_cast<Bitmap*>(objects_[i].get())) bodies.emplace_back(i, component);
+    if (bodies.empty()) return false;
+
+    // Each thread takes the next body not taken yet. A body that runs out of
+    // memory marks the first such component; bodies after it need not be
+    // rendered, as they will go.
+    std::atomic<std::size_t> next{0};
+    std::atomic<std::size_t> failed{bodies.size()};
+    auto work = [&] {
+        for (;;) {
+            const std::size_t k = next.fetch_add(1, std::memory_order_relaxed);
+            if (k >= bodies.size() || k > failed.load(std::memory_order_relaxed)) return;
+            try {
+                bodies[k].second->RenderBody();
+            } catch (const std::bad_alloc&) {
+                std::size_t seen = failed.load();
+                while (k < seen && !failed.compare_exchange_weak(seen, k)) {
+                }
+            }
+        }
+    };
+    unsigned threads = renderThreads > 0 ? unsigned(renderThreads) : std::max(1u, std::thread::hardware_concurrency());
+    // A thread costs about as much as a few small bodies: small drawings stay on this one.
+    threads = unsigned(std::min<std::size_t>(threads, std::max<std::size_t>(1, bodies.size() / 16)));
+    threads = std::min(threads, 64u);
+    std::vector<std::thread> helpers;
+    for (unsigned t = 1; t < threads; ++t) {
+        try {
+            helpers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;  // no more threads to be had: the others do the work
+        }
+    }
+    work();
+    for (std::thread& helper : helpers) helper.join();
+
+    if (failed.load() == bodies.size()) return false;
+    // As the walk would have: the objects before the component that did not
+    // fit stay, it and everything after it go.
+    objects_.erase(objects_.begin() + std::ptrdiff_t(bodies[failed.load()].first), objects_.end());
+    return true;
 }
 
 void TDrawing::Clear()

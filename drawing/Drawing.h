@@ -95,7 +95,18 @@ public:
     // The components, in list order.
     std::vector<const Bitmap*> Components() const;
 
+    // How many threads render component bodies after a walk: 0 (the start
+    // value) for one per core, 1 for the loading thread alone. The pixels
+    // are the same whatever the number.
+    static void SetRenderThreads(int threads);
+    static int RenderThreads();
+
 private:
+    // Renders the bodies the walk left for later; a body that runs out of
+    // memory ends the drawing before its component, as it would have ended
+    // the walk there (true then).
+    bool RenderBodies();
+
     // Objects before the last header are painted over by it when the target
     // is the page: they are drawn on a stand-in only for the drawing state
     // they leave. Returns the index of the first object to draw for real.

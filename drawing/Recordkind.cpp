@@ -31,6 +31,13 @@ std::unique_ptr<QuorvidObject> Make(const std::uint8_t*& pos, const std::uint8_t
     return std::make_unique<T>(pos, end);
 }
 
+// Component bodies are rendered by the loader once the walk is done, all of
+// them together on every core.
+std::unique_ptr<QuorvidObject> MakeBitmap(const std::uint8_t*& pos, const std::uint8_t* end, const TPageState*)
+{
+    return std::make_unique<Bitmap>(pos, end, Bitmap::TBody::Later);
+}
+
 std::unique_ptr<QuorvidObject> MakeHeader(const std::uint8_t*& pos, const std::uint8_t* end, const TPageState* page)
 {
     return std::make_unique<Header>(pos, end, page);
@@ -45,7 +52,7 @@ const std::array<TRecordKind, 8> kinds{{
     {0x40, Fixed<16>, nullptr, TSplit::None, nullptr},
     {0x50, DocBoxLength, Make<DocBox>, TSplit::Own, "DocBox"},
     {0x60, Fixed<16>, Make<Mod0x60>, TSplit::None, nullptr},
-    {0x70, Bitmap::ComponentLength, Make<Bitmap>, TSplit::Own, "Bitmap"},
+    {0x70, Bitmap::ComponentLength, MakeBitmap, TSplit::Own, "Bitmap"},
 }};
 
 }  // namespace
