@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs what is missing, builds, and then either opens the sample drawing
 # (run), runs the whole test suite headless (test), runs it built with
-# AddressSanitizer and UndefinedBehaviorSanitizer (sanitize), or prints the
+# AddressSanitizer and UndefinedBehaviorSanitizer, and the loading tests
+# under ThreadSanitizer (sanitize), or prints the
 # figures of a dense A0 sheet from an optimised build (bench).
 set -eu
 cd "$(dirname "$0")/.."
@@ -27,10 +28,18 @@ case "$mode" in
       echo "No display: running under a virtual X server (xvfb-run)."
       exec xvfb-run -a "$dir/tracery" samples/amp.q01
     fi ;;
-  test|sanitize)
+  test)
     export QT_QPA_PLATFORM=offscreen
-    export ASAN_OPTIONS=detect_leaks=0
     cd "$dir" && ctest --output-on-failure -j "$jobs" ;;
+  sanitize)
+    export QT_QPA_PLATFORM=offscreen
+    ASAN_OPTIONS=detect_leaks=0 ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+    # Loading renders component bodies on several threads: the tests that
+    # load drawings run again under ThreadSanitizer.
+    cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRACERY_TSAN=ON >/dev/null
+    cmake --build build-tsan -j "$jobs" --target tracery_tests
+    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tools/tsan.supp" build-tsan/tests/tracery_tests \
+      --gtest_filter='DrawingLoad.*:HostileTest.*:HostileRecords.*:VectorPage.*:DenseRepaint.*:LoadingTest.*' ;;
   bench)
     shift
     export QT_QPA_PLATFORM=offscreen
