@@ -4,10 +4,13 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
+#include <string>
 
 #include "app/Surface.h"
 
@@ -24,25 +27,43 @@ int PenWidth(const TPen& pen) { return std::clamp(pen.Width, 1, maxPenWidth); }
 double StampCentre(int width) { return (width % 2 == 1) ? 0.5 : 1.0; }
 
 // A number as SVG text: whole numbers bare, others with at most two decimals.
-void AppendNumber(QByteArray& out, double value)
+void AppendNumber(std::string& out, double value)
 {
-    char buffer[32];
-    const double rounded = std::round(value * 100.0) / 100.0;
-    if (rounded == std::floor(rounded) && std::fabs(rounded) < 1e15) {
-        std::snprintf(buffer, sizeof buffer, "%lld", static_cast<long long>(rounded));
-    } else {
-        std::snprintf(buffer, sizeof buffer, "%.2f", rounded);
-        char* end = buffer + std::strlen(buffer);
-        while (end > buffer && end[-1] == '0') *--end = '\0';
+    char buffer[40];
+    char* end = buffer;
+    if (value >= -1e9 && value <= 1e9) {
+        const auto whole = static_cast<long long>(value);
+        if (double(whole) == value) {  // most numbers of a page
+            end = std::to_chars(buffer, buffer + sizeof buffer, whole).ptr;
+            out.append(buffer, std::size_t(end - buffer));
+            return;
+        }
     }
-    out.append(buffer);
+    const double rounded = std::round(value * 100.0) / 100.0;
+    const double twice = rounded * 2.0;
+    if (std::fabs(rounded) < 1e15 && twice == std::floor(twice)) {
+        // Whole numbers and halves, nearly all of them: integer digits.
+        const long long halves = static_cast<long long>(twice);
+        if (halves < 0 && halves % 2 != 0 && halves / 2 == 0) *end++ = '-';  // -0.5
+        end = std::to_chars(end, buffer + sizeof buffer, halves / 2).ptr;
+        if (halves % 2 != 0) {
+            *end++ = '.';
+            *end++ = '5';
+        }
+    } else {
+        end = std::to_chars(buffer, buffer + sizeof buffer, rounded, std::chars_format::fixed, 2).ptr;
+        while (end > buffer && end[-1] == '0') --end;
+        if (end > buffer && end[-1] == '.') --end;
+    }
+    out.append(buffer, std::size_t(end - buffer));
 }
 
-QByteArray Colour(QRgb rgb)
+void AppendColour(std::string& out, QRgb rgb)
 {
-    char buffer[8];
-    std::snprintf(buffer, sizeof buffer, "#%02x%02x%02x", qRed(rgb), qGreen(rgb), qBlue(rgb));
-    return QByteArray(buffer, 7);
+    static constexpr char digits[] = "0123456789abcdef";
+    const char text[7] = {'#', digits[qRed(rgb) >> 4], digits[qRed(rgb) & 15], digits[qGreen(rgb) >> 4],
+                          digits[qGreen(rgb) & 15], digits[qBlue(rgb) >> 4], digits[qBlue(rgb) & 15]};
+    out.append(text, 7);
 }
 
 // A text as it is shown: without the control characters, which show nothing,
@@ -80,6 +101,29 @@ QByteArray XmlText(const QString& text)
         }
     }
     return escaped.toUtf8();
+}
+
+// XmlText of a text of single-byte (Latin-1) characters, appended to out
+// without going through a QString.
+void AppendLatin1Text(std::string& out, const QByteArray& text)
+{
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || (c >= 0x7F && c < 0xA0)) continue;
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default:
+            if (c < 0x80) {
+                out += char(c);
+            } else {
+                out += char(0xC0 | (c >> 6));
+                out += char(0x80 | (c & 0x3F));
+            }
+        }
+    }
 }
 
 // The font of a text as Qt paints it on a vector page.
@@ -271,34 +315,53 @@ void TVectorTarget::TurnedTextOut(int x, int y, const QByteArray& text)
 void TVectorTarget::DrawRuns(const TRasterRuns& runs, int x, int y)
 {
     // Runs of one colour that stand under each other at the same columns make
-    // one rectangle.
-    struct Open {
-        long long Top, Bottom;
-    };
-    struct Key {
+    // one rectangle. The runs come row by row, left to right, so the boxes a
+    // row's runs may continue are those the row above reached, in the same
+    // order: one pass over both lists. Boxes keep the order of their first rows.
+    struct Box {
         int X, Length;
         QRgb Colour;
-        bool operator==(const Key&) const = default;
+        long long Top, Bottom;
     };
-    std::vector<std::pair<Key, Open>> boxes;
-    QHash<std::uint64_t, std::size_t> open;  // key -> index into boxes
+    thread_local std::vector<Box> boxes;
+    thread_local std::vector<std::size_t> above, current;  // indices into boxes
+    boxes.clear();
+    above.clear();
+    current.clear();
+    long long currentRow = std::numeric_limits<long long>::min();
+    std::size_t next = 0;  // the first box of `above` not passed yet
     runs.ForEachRun([&](int row, int column, int length, QRgb colour) {
-        const std::uint64_t key = (std::uint64_t(std::uint32_t(column)) << 32) ^ (std::uint64_t(std::uint32_t(length)) << 8) ^
-                                  (std::uint64_t(colour) * 0x9E3779B97F4A7C15ull);
-        auto it = open.find(key);
-        if (it != open.end()) {
-            auto& box = boxes[*it];
-            if (box.first == Key{column, length, colour} && box.second.Bottom == row) {
-                box.second.Bottom = row + 1;
+        if (row != currentRow) {
+            if (row == currentRow + 1)
+                above.swap(current);
+            else
+                above.clear();
+            current.clear();
+            currentRow = row;
+            next = 0;
+        }
+        while (next < above.size() && boxes[above[next]].X < column) ++next;
+        if (next < above.size()) {
+            Box& box = boxes[above[next]];
+            if (box.X == column && box.Length == length && box.Colour == colour) {
+                box.Bottom = row + 1;
+                current.push_back(above[next]);
+                ++next;
                 return;
             }
         }
-        open.insert(key, boxes.size());
-        boxes.push_back({Key{column, length, colour}, Open{row, row + 1}});
+        current.push_back(boxes.size());
+        boxes.push_back({column, length, colour, row, row + 1});
     });
-    for (const auto& [key, box] : boxes)
-        AddBox(static_cast<long long>(x) + key.X, static_cast<long long>(y) + box.Top,
-               static_cast<long long>(x) + key.X + key.Length, static_cast<long long>(y) + box.Bottom, key.Colour);
+    for (const Box& box : boxes)
+        AddBox(static_cast<long long>(x) + box.X, static_cast<long long>(y) + box.Top,
+               static_cast<long long>(x) + box.X + box.Length, static_cast<long long>(y) + box.Bottom, box.Colour);
+    if (boxes.capacity() > (std::size_t(1) << 20)) {
+        // Let a huge body's lists go.
+        std::vector<Box>().swap(boxes);
+        std::vector<std::size_t>().swap(above);
+        std::vector<std::size_t>().swap(current);
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -307,7 +370,7 @@ void TVectorTarget::DrawRuns(const TRasterRuns& runs, int x, int y)
 namespace {
 
 // An ellipse in the box as a path: two half arcs.
-void AppendEllipse(QByteArray& d, double x1, double y1, double x2, double y2)
+void AppendEllipse(std::string& d, double x1, double y1, double x2, double y2)
 {
     const double rx = (x2 - x1) / 2, ry = (y2 - y1) / 2;
     d += 'M';
@@ -330,8 +393,10 @@ void AppendEllipse(QByteArray& d, double x1, double y1, double x2, double y2)
 
 QByteArray TVectorTarget::Svg() const
 {
-    QByteArray out;
-    out.reserve(qsizetype(shapes_.size()) * 24 + 256);
+    // Built as a std::string: appending its many small pieces is cheaper than
+    // appending them to a QByteArray.
+    std::string out;
+    out.reserve(shapes_.size() * 40 + texts_.size() * 160 + 256);
     out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     out += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"";
     AppendNumber(out, width_);
@@ -343,12 +408,42 @@ QByteArray TVectorTarget::Svg() const
     AppendNumber(out, height_);
     out += "\">\n";
 
+    TFont font;
+    bool fontKnown = false;
+    int ascent = 0;
+    std::string fontAttributes;
     std::size_t i = 0;
     while (i < shapes_.size()) {
         const TShape& first = shapes_[i];
         if (first.Kind == TKind::Text) {
             const TText& t = texts_[first.Index];
-            const QFont font = PageFont(t.Font);
+            if (!fontKnown || !(t.Font == font)) {
+                // Texts come in runs of one font: its attributes are
+                // worked out once for the run.
+                font = t.Font;
+                fontKnown = true;
+                ascent = FontAscent(font);
+                fontAttributes.clear();
+                fontAttributes += "\" font-family=\"";
+                fontAttributes += XmlText(font.Face).toStdString();
+                const QString family = FontFamily(font);
+                if (family.compare(font.Face, Qt::CaseInsensitive) != 0) {
+                    fontAttributes += ", ";
+                    fontAttributes += XmlText(family).toStdString();
+                }
+                fontAttributes += "\" font-size=\"";
+                AppendNumber(fontAttributes, PageFont(font).pixelSize());
+                fontAttributes += "px\"";
+                if (font.Bold) fontAttributes += " font-weight=\"bold\"";
+                if (font.Italic) fontAttributes += " font-style=\"italic\"";
+                if (font.Underline || font.StrikeOut) {
+                    fontAttributes += " text-decoration=\"";
+                    fontAttributes += font.Underline && font.StrikeOut ? "underline line-through"
+                                      : font.Underline                 ? "underline"
+                                                                       : "line-through";
+                    fontAttributes += '"';
+                }
+            }
             out += "<text";
             if (t.Turned) {
                 // The turned cell is text height wide and text width high;
@@ -358,36 +453,18 @@ QByteArray TVectorTarget::Svg() const
                 out += ' ';
                 AppendNumber(out, t.Y + FontTextWidth(t.Font, t.Text));
                 out += ") rotate(-90)\" x=\"0\" y=\"";
-                AppendNumber(out, FontAscent(t.Font));
+                AppendNumber(out, ascent);
             } else {
                 out += " x=\"";
                 AppendNumber(out, t.X);
                 out += "\" y=\"";
-                AppendNumber(out, t.Y + FontAscent(t.Font));
+                AppendNumber(out, t.Y + ascent);
             }
-            out += "\" font-family=\"";
-            out += XmlText(t.Font.Face);
-            const QString family = FontFamily(t.Font);
-            if (family.compare(t.Font.Face, Qt::CaseInsensitive) != 0) {
-                out += ", ";
-                out += XmlText(family);
-            }
-            out += "\" font-size=\"";
-            AppendNumber(out, font.pixelSize());
-            out += "px\"";
-            if (t.Font.Bold) out += " font-weight=\"bold\"";
-            if (t.Font.Italic) out += " font-style=\"italic\"";
-            if (t.Font.Underline || t.Font.StrikeOut) {
-                out += " text-decoration=\"";
-                out += t.Font.Underline && t.Font.StrikeOut ? "underline line-through"
-                       : t.Font.Underline                  ? "underline"
-                                                           : "line-through";
-                out += '"';
-            }
+            out += fontAttributes;
             out += " fill=\"";
-            out += Colour(first.Colour);
+            AppendColour(out, first.Colour);
             out += "\" xml:space=\"preserve\">";
-            out += XmlText(QString::fromLatin1(t.Text));
+            AppendLatin1Text(out, t.Text);
             out += "</text>\n";
             ++i;
             continue;
@@ -398,7 +475,22 @@ QByteArray TVectorTarget::Svg() const
             return s.Kind == first.Kind && s.Colour == first.Colour && s.Width == first.Width && s.Round == first.Round;
         };
         while (end < shapes_.size() && sameStyle(shapes_[end])) ++end;
-        QByteArray d;
+        out += "<path";
+        if (first.Kind == TKind::Stroke) {
+            out += " fill=\"none\" stroke=\"";
+            AppendColour(out, first.Colour);
+            out += "\" stroke-width=\"";
+            AppendNumber(out, first.Width);
+            out += first.Round ? "\" stroke-linecap=\"round\" stroke-linejoin=\"round\""
+                               : "\" stroke-linecap=\"square\"";
+        } else {
+            out += " fill=\"";
+            AppendColour(out, first.Colour);
+            out += '"';
+            if (first.Kind == TKind::Ring) out += " fill-rule=\"evenodd\"";
+        }
+        out += " d=\"";
+        std::string& d = out;
         for (std::size_t k = i; k < end; ++k) {
             const TShape& s = shapes_[k];
             switch (s.Kind) {
@@ -434,27 +526,11 @@ QByteArray TVectorTarget::Svg() const
             case TKind::Text: break;
             }
         }
-        out += "<path";
-        if (first.Kind == TKind::Stroke) {
-            out += " fill=\"none\" stroke=\"";
-            out += Colour(first.Colour);
-            out += "\" stroke-width=\"";
-            AppendNumber(out, first.Width);
-            out += first.Round ? "\" stroke-linecap=\"round\" stroke-linejoin=\"round\""
-                               : "\" stroke-linecap=\"square\"";
-        } else {
-            out += " fill=\"";
-            out += Colour(first.Colour);
-            out += '"';
-            if (first.Kind == TKind::Ring) out += " fill-rule=\"evenodd\"";
-        }
-        out += " d=\"";
-        out += d;
         out += "\"/>\n";
         i = end;
     }
     out += "</svg>\n";
-    return out;
+    return QByteArray(out.data(), qsizetype(out.size()));
 }
 
 // ---------------------------------------------------------------------------

@@ -61,12 +61,17 @@ private:
         Text,     // texts_[Index]
     };
     struct TShape {
-        TKind Kind;
-        bool Round;  // strokes: round ends and joins (pens of 4 pixels and more)
+        TShape(TKind kind, bool round, QRgb colour, float width, double x1, double y1, double x2, double y2,
+               std::uint32_t index)
+            : X1(x1), Y1(y1), X2(x2), Y2(y2), Colour(colour), Width(width), Index(index), Kind(kind), Round(round)
+        {
+        }
+        double X1, Y1, X2, Y2;
         QRgb Colour;
         float Width;
-        double X1, Y1, X2, Y2;
         std::uint32_t Index;
+        TKind Kind;
+        bool Round;  // strokes: round ends and joins (pens of 4 pixels and more)
     };
     struct TText {
         QByteArray Text;
@@ -85,6 +90,29 @@ private:
 
     int width_, height_;
     long long dashPhase_ = 0;
-    std::vector<TShape> shapes_;
-    std::vector<TText> texts_;
+    // A list that grows by blocks of many items, without moving what it
+    // holds (a dense page has hundreds of thousands of shapes).
+    template <typename T>
+    class TBlockList {
+    public:
+        void push_back(T&& item)
+        {
+            if (blocks_.empty() || blocks_.back().size() == blockSize) {
+                blocks_.emplace_back();
+                blocks_.back().reserve(blockSize);
+            }
+            blocks_.back().push_back(std::move(item));
+            ++size_;
+        }
+        std::size_t size() const { return size_; }
+        const T& operator[](std::size_t i) const { return blocks_[i / blockSize][i % blockSize]; }
+
+    private:
+        static constexpr std::size_t blockSize = 8192;
+        std::vector<std::vector<T>> blocks_;
+        std::size_t size_ = 0;
+    };
+
+    TBlockList<TShape> shapes_;
+    TBlockList<TText> texts_;
 };

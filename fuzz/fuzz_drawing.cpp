@@ -1,19 +1,24 @@
 // Fuzz target: any bytes as a drawing file, loaded by the main window exactly
 // as the program loads it (export mode on, every settings window present),
 // drawn on the page, every component queried and inspected (part export
-// and inspector row), and the split files checked to be drawing files of
-// their one kind.
+// and inspector row), the split files checked to be drawing files of their
+// one kind, and the page written as SVG (in memory) and checked to be
+// well-formed XML of paths and texts within the page.
 #include <QDir>
 #include <QStringList>
+#include <QXmlStreamReader>
 #include <algorithm>
 #include <cstdint>
 
 #include "app/Surface.h"
 #include "FuzzCommon.h"
+#include "app/Drawingoutputs.h"
 #include "app/Startup.h"
+#include "app/Vectortarget.h"
 #include "app/Tracerywin.h"
 #include "drawing/Bitmap.h"
 #include "drawing/Debugbmp.h"
+#include "drawing/Objectsettings.h"
 #include "drawing/Quorvidobject.h"
 #include "drawing/Recordkind.h"
 
@@ -82,6 +87,46 @@ void QueryComponent(Bitmap& b)
                         int(std::clamp<std::int64_t>(y, -100000, 100000)));
 }
 
+// The SVG of the page: one svg element whose viewBox is the page, holding
+// paths and texts only, every number of a path inside the page (with the
+// widest pen's reach around it).
+void CheckSvg()
+{
+    const QSize size = form->Image1->Surface().Image().size();
+    const TVectorTarget vector = TDrawingOutputs::VectorPage(form->Drawing, ObjectSettings(), size);
+    const QByteArray svg = vector.Svg();
+    QXmlStreamReader xml(svg);
+    int roots = 0;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+        const QStringView name = xml.name();
+        if (name == QLatin1String("svg")) {
+            ++roots;
+            FUZZ_CHECK(xml.attributes().value(QLatin1String("viewBox")) ==
+                       QStringLiteral("0 0 %1 %2").arg(size.width()).arg(size.height()));
+        } else if (name == QLatin1String("path") || name == QLatin1String("g")) {
+            const QStringView d = xml.attributes().value(QLatin1String("d"));
+            qsizetype at = 0;
+            while (at < d.size()) {
+                if (!(d[at].isDigit() || d[at] == u'-' || d[at] == u'.')) {
+                    ++at;
+                    continue;
+                }
+                qsizetype end = at + 1;
+                while (end < d.size() && (d[end].isDigit() || d[end] == u'.')) ++end;
+                bool ok = false;
+                const double value = d.mid(at, end - at).toDouble(&ok);
+                FUZZ_CHECK(ok && value >= -70000.0 && value <= 70000.0 + std::max(size.width(), size.height()));
+                at = end;
+            }
+        } else {
+            FUZZ_CHECK(name == QLatin1String("text"));
+        }
+    }
+    FUZZ_CHECK(!xml.hasError());
+    FUZZ_CHECK(roots == 1);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -117,6 +162,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const TSplitFile& kind : SplitFiles())
         CheckSplitFile(form->ExportDir + QDir::separator() + QLatin1String(kind.Name) + QStringLiteral(".q01"),
                        kind.Type);
+    CheckSvg();
     fuzz::IdleEvents();
     return 0;
 }
