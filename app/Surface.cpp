@@ -487,15 +487,26 @@ GlyphMask RenderGlyphs(const FontEntry& entry, const QByteArray& text, int cellW
         painter.setPen(Qt::black);
         painter.drawText(QPoint(margin, margin + entry.Metrics.ascent()), QString::fromLatin1(text));
     }
-    // Keep only the columns that hold glyph pixels.
+    // The glyph pixels as spans, in one pass (white, nearly all of the
+    // scratch, is passed over at once); then only the columns that hold glyph
+    // pixels are kept.
+    constexpr QRgb white = 0xFFFFFFFF;
+    const auto ink = [](QRgb pixel) { return pixel != white && qGray(pixel) < 128; };
     int first = mask.Width, last = -1;
     for (int y = 0; y < scratchHeight; ++y) {
         const QRgb* row = Row(std::as_const(scratch), y);
-        for (int x = 0; x < mask.Width; ++x)
-            if (qGray(row[x]) < 128) {
-                first = std::min(first, x);
-                last = std::max(last, x);
+        for (int x = 0; x < mask.Width;) {
+            if (!ink(row[x])) {
+                ++x;
+                continue;
             }
+            int end = x + 1;
+            while (end < mask.Width && ink(row[end])) ++end;
+            mask.Spans.push_back({y - margin, x, end - x});
+            first = std::min(first, x);
+            last = std::max(last, end - 1);
+            x = end;
+        }
     }
     if (last < first) {
         mask.Width = 0;
@@ -503,19 +514,7 @@ GlyphMask RenderGlyphs(const FontEntry& entry, const QByteArray& text, int cellW
     }
     mask.Left = first - margin;
     mask.Width = last - first + 1;
-    for (int y = 0; y < scratchHeight; ++y) {
-        const QRgb* row = Row(std::as_const(scratch), y) + first;
-        for (int x = 0; x < mask.Width;) {
-            if (qGray(row[x]) >= 128) {
-                ++x;
-                continue;
-            }
-            int end = x + 1;
-            while (end < mask.Width && qGray(row[end]) < 128) ++end;
-            mask.Spans.push_back({y - margin, x, end - x});
-            x = end;
-        }
-    }
+    for (GlyphMask::Span& span : mask.Spans) span.X -= first;
     return mask;
 }
 
