@@ -7,6 +7,21 @@
 #include "app/Dialogs.h"
 #include "app/Startup.h"
 
+namespace {
+
+QtMessageHandler toolkitHandler = nullptr;
+
+// Runs without a window on a server: the toolkit's note that the session has
+// no runtime folder (XDG_RUNTIME_DIR) tells the user nothing they need, so it
+// is left out; every other message goes on as before.
+void WithoutRuntimeFolderNote(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"))) return;
+    if (toolkitHandler) toolkitHandler(type, context, message);
+}
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
     // The command line as the process received it. Every argument that does
@@ -16,8 +31,10 @@ int main(int argc, char** argv)
     QStringList args;
     for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
     // Runs that draw to files without a window never reach for a display.
-    if (ScanStartOptions(args).Headless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (ScanStartOptions(args).Headless) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        toolkitHandler = qInstallMessageHandler(WithoutRuntimeFolderNote);
+    }
 
     int toolkitArgc = 1;
     char* toolkitArgv[] = {argv[0], nullptr};
