@@ -59,15 +59,6 @@ QProcessEnvironment ProgramEnvironment(const QString& runtimeDir)
     return env;
 }
 
-// A component whose body covers (x, y)..(x + 21, y + 31).
-q01::Bytes Component(std::uint16_t x, std::uint16_t y, const std::string& name)
-{
-    q01::Component c;
-    c.designation = name;
-    c.anchorX = x, c.anchorY = y;
-    c.parts = {{0, 2, 3}};
-    return q01::ComponentRecord(c);
-}
 
 // Runs a program to its end; the status is -1 when it could not be started.
 RunResult RunTool(const QString& program, const QStringList& args, const QString& workingDir = QString())
@@ -267,7 +258,7 @@ using ZoomTest = MainWindowTest;
 TEST_F(ZoomTest, PointerOverTheSamePagePixelHitsTheSameComponentAtEveryZoom)
 {
     // U1 covers (100, 200)..(121, 231); U2 starts right of it.
-    TForm1& f = Start({Write("a.q01", Cat({q01::Header(0), Component(100, 200, "U1"), Component(122, 200, "U2")}))});
+    TForm1& f = Start({Write("a.q01", Cat({q01::Header(0), q01::SmallComponent(100, 200, "U1"), q01::SmallComponent(122, 200, "U2")}))});
     for (int percent : {50, 100, 400}) {
         const int zoom = percent * TPageImage::Percent;
         f.ZoomTo(zoom);
@@ -390,7 +381,7 @@ TEST_F(DropTest, OnlyLocalDrawingFilesAreTaken)
 TEST_F(DropTest, DroppingADrawingLoadsItAsFileOpenWould)
 {
     const QString a = Write("a.q01", q01::Header(0));
-    const QString b = Write("b.q01", Cat({q01::Header(4), Component(100, 200, "U1")}));
+    const QString b = Write("b.q01", Cat({q01::Header(4), q01::SmallComponent(100, 200, "U1")}));
     TForm1& f = Start({a});
     EXPECT_TRUE(f.acceptDrops());
 
@@ -506,7 +497,7 @@ private:
 
 TEST_F(ProgramTest, TermSignalClosesTheWindowAsExitDoesAndEndsWithStatusZero)
 {
-    const QString a = Write("a.q01", Cat({q01::Header(0), Component(100, 200, "U1")}));
+    const QString a = Write("a.q01", Cat({q01::Header(0), q01::SmallComponent(100, 200, "U1")}));
     const RunResult r = Stop(a, SIGTERM);
     EXPECT_EQ(r.exit, QProcess::NormalExit);
     EXPECT_EQ(r.status, 0);

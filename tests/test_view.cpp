@@ -15,15 +15,6 @@
 #include "app/Findbar.h"
 
 namespace {
-// A component whose body covers (x, y)..(x + 21, y + 31).
-q01::Bytes Component(std::uint16_t x, std::uint16_t y, const std::string& name)
-{
-    q01::Component c;
-    c.designation = name;
-    c.anchorX = x, c.anchorY = y;
-    c.parts = {{0, 2, 3}};
-    return q01::ComponentRecord(c);
-}
 
 QByteArray Bytes(const QImage& image)
 {
@@ -114,7 +105,7 @@ TEST_F(ViewTest, FitPageShowsTheWholePageCentredAndFitWidthItsWholeWidth)
 TEST_F(ViewTest, PointerOverTheCentredPageReportsThePagePixelUnderIt)
 {
     // U1 covers (100, 200)..(121, 231).
-    TForm1& f = Start({Write("a.q01", Cat({q01::Header(0), Component(100, 200, "U1")}))});
+    TForm1& f = Start({Write("a.q01", Cat({q01::Header(0), q01::SmallComponent(100, 200, "U1")}))});
     ShowWithView(f, {1000, 500});
     f.ZoomTo(50 * Percent);
     QCoreApplication::processEvents();
@@ -277,7 +268,7 @@ TEST_F(ViewTest, FindGoesThroughMatchesInDesignationOrderRoundAndSaysWhenNoneMat
 
 TEST_F(ViewTest, ZoneOfThePointerFollowsTheSheetTicksBesideTheTwelvePanels)
 {
-    TForm1& f = Start({Write("a.q01", Cat({q01::Header(0), Component(276, 180, "U1")}))});
+    TForm1& f = Start({Write("a.q01", Cat({q01::Header(0), q01::SmallComponent(276, 180, "U1")}))});
     auto zone = [&](int x, int y) {
         f.FormMouseMove(x, y);
         return f.PanelText(TForm1::zonePanel);

@@ -111,4 +111,13 @@ std::uint8_t AddPicture(Component& component, const Bytes& picture)
     return std::uint8_t(index);
 }
 
+Bytes SmallComponent(std::uint16_t x, std::uint16_t y, const std::string& designation)
+{
+    Component c;
+    c.designation = designation;
+    c.anchorX = x, c.anchorY = y;
+    c.parts = {{0, 2, 3}};
+    return ComponentRecord(c);
+}
+
 }  // namespace q01

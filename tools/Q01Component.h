@@ -80,6 +80,10 @@ std::size_t ComponentRecordLength(std::size_t partCount, std::size_t pinCount, s
 // The whole record, type byte 0x70 first.
 Bytes ComponentRecord(const Component& component);
 
+// A small component named `designation` with its anchor at (x, y): one part
+// of 2 x 3 units, no pins, so its body covers (x, y)..(x + 21, y + 31).
+Bytes SmallComponent(std::uint16_t x, std::uint16_t y, const std::string& designation);
+
 // A part picture: the Strange byte, then one row of bits per text row, top
 // row first. '#' is an ink pixel, any other character background; every row
 // is as wide as the widest one, ceil(width / 8) bytes, column 0 in bit 7.
