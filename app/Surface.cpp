@@ -408,6 +408,9 @@ Box MakeBox(int x1, int y1, int x2, int y2)
 struct GlyphMask {
     int CellWidth = 0;
     int Left = 0, Width = 0, Height = 0;
+    // The rows the spans reach, from Top to Bottom - 1: glyph parts may
+    // stand above or below the cell (0 .. Height - 1).
+    int Top = 0, Bottom = 0;
     // The glyph pixels as runs along the rows: row Y, columns X .. X+Length-1
     // (relative to Left).
     struct Span {
@@ -493,6 +496,7 @@ GlyphMask RenderGlyphs(const FontEntry& entry, const QByteArray& text, int cellW
     constexpr QRgb white = 0xFFFFFFFF;
     const auto ink = [](QRgb pixel) { return pixel != white && qGray(pixel) < 128; };
     int first = mask.Width, last = -1;
+    int top = std::numeric_limits<int>::max(), bottom = std::numeric_limits<int>::min();
     for (int y = 0; y < scratchHeight; ++y) {
         const QRgb* row = Row(std::as_const(scratch), y);
         for (int x = 0; x < mask.Width;) {
@@ -505,6 +509,8 @@ GlyphMask RenderGlyphs(const FontEntry& entry, const QByteArray& text, int cellW
             mask.Spans.push_back({y - margin, x, end - x});
             first = std::min(first, x);
             last = std::max(last, end - 1);
+            top = std::min(top, y - margin);
+            bottom = std::max(bottom, y - margin + 1);
             x = end;
         }
     }
@@ -514,6 +520,8 @@ GlyphMask RenderGlyphs(const FontEntry& entry, const QByteArray& text, int cellW
     }
     mask.Left = first - margin;
     mask.Width = last - first + 1;
+    mask.Top = top;
+    mask.Bottom = bottom;
     for (GlyphMask::Span& span : mask.Spans) span.X -= first;
     return mask;
 }
@@ -939,8 +947,8 @@ void TSurface::TextOut(int x, int y, const QByteArray& text)
 
     const QRgb ink = ColourToRgb(Font.Colour);
     const long long left = static_cast<long long>(x) + mask.Left;
-    if (left >= 0 && y >= 0 && left + mask.Width <= pixels.Width &&
-        static_cast<long long>(y) + mask.Height <= pixels.Height) {
+    if (left >= 0 && static_cast<long long>(y) + mask.Top >= 0 && left + mask.Width <= pixels.Width &&
+        static_cast<long long>(y) + mask.Bottom <= pixels.Height) {
         // Wholly inside the surface (the usual case): no clipping.
         QRgb* const origin = pixels.Row(y) + left;
         for (const GlyphMask::Span& span : mask.Spans) {
