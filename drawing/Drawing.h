@@ -4,7 +4,8 @@
 //
 // Loading walks a file image once, record by record (the record kinds and
 // their lengths: drawing/Recordkind.h), and can copy every record, byte for
-// byte, into one split file per object kind. It shows nothing: what happened
+// byte, into one split file per object kind; then it renders the component
+// bodies, on as many threads as there are cores. It shows nothing: what happened
 // comes back as a TLoadResult, which the window turns into messages. Painting
 // draws every object on a drawing target with the settings it is given, so a
 // drawing can be loaded, drawn and exported without any window.

@@ -22,7 +22,9 @@ struct TRecordKind {
     // bytes are there; counts that lie beyond them are read as absent.
     std::int64_t (*Length)(const std::uint8_t* start, std::size_t available);
     // Builds the record's object and advances pos past it; null for a kind
-    // that makes no object (0x40, which is only skipped).
+    // that makes no object (0x40, which is only skipped). A component is
+    // built with its body left for later: the loader renders the bodies of
+    // the whole drawing at once (Bitmap::RenderBody).
     std::unique_ptr<QuorvidObject> (*Make)(const std::uint8_t*& pos, const std::uint8_t* end, const TPageState* page);
     TSplit Split;
     // The split file of its own ("Line" for Line.q01), for TSplit::Own.
