@@ -16,7 +16,7 @@
 //   the picture area, factor1 * factor2 bytes rounded up to a multiple of 16.
 //
 // The object renders its turned and mirrored body with the pin lines once, at
-// construction, into bodyImage (a margin of symbolMargin pixels on every
+// construction or, for the loader, in RenderBody, into bodyImage (a margin of symbolMargin pixels on every
 // side); Draw adds the texts and pin labels in the fonts of the moment.
 // bodyImage is kept compactly as the runs of its ink and made into a raster
 // only when GetBodyImage asks for it; every pixel is the same either way.
