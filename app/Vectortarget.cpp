@@ -66,63 +66,82 @@ void AppendColour(std::string& out, QRgb rgb)
     out.append(text, 7);
 }
 
-// A text as it is shown: without the control characters, which show nothing,
-// and without what XML cannot hold (U+FFFE, U+FFFF and halves of surrogate
+// Whether a character is shown: not the control characters, which show
+// nothing, nor what XML cannot hold (U+FFFE, U+FFFF and halves of surrogate
 // pairs on their own, which a font name from the settings file may carry).
+bool Shown(char32_t c)
+{
+    return c >= 0x20 && !(c >= 0x7F && c < 0xA0) && !(c >= 0xD800 && c < 0xE000) && c != 0xFFFE && c != 0xFFFF;
+}
+
+// The characters of a text one by one, surrogate pairs as one character,
+// halves on their own as themselves.
+template <typename F>
+void ForEachCharacter(const QString& text, F&& f)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            f(QChar::surrogateToUcs4(c, text[i + 1]));
+            ++i;
+        } else {
+            f(char32_t(c.unicode()));
+        }
+    }
+}
+
+// A text as it is shown.
 QString ShownText(const QString& text)
 {
     QString shown;
     shown.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        const char16_t u = c.unicode();
-        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            shown += c;
-            shown += text[++i];
-            continue;
-        }
-        if (u < 0x20 || (u >= 0x7F && u < 0xA0) || c.isSurrogate() || u == 0xFFFE || u == 0xFFFF) continue;
-        shown += c;
-    }
+    ForEachCharacter(text, [&](char32_t c) {
+        if (Shown(c)) shown += QString::fromUcs4(&c, 1);
+    });
     return shown;
 }
 
-// A text as XML character data, markup characters escaped.
-QByteArray XmlText(const QString& text)
+// One shown character as XML character data in UTF-8, markup characters escaped.
+void AppendXmlCharacter(std::string& out, char32_t c)
 {
-    QString escaped;
-    for (const QChar c : ShownText(text)) {
-        switch (c.unicode()) {
-        case '&': escaped += QLatin1String("&amp;"); break;
-        case '<': escaped += QLatin1String("&lt;"); break;
-        case '>': escaped += QLatin1String("&gt;"); break;
-        case '"': escaped += QLatin1String("&quot;"); break;
-        default: escaped += c;
-        }
+    switch (c) {
+    case '&': out += "&amp;"; return;
+    case '<': out += "&lt;"; return;
+    case '>': out += "&gt;"; return;
+    case '"': out += "&quot;"; return;
     }
-    return escaped.toUtf8();
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | (c >> 18));
+        out += char(0x80 | ((c >> 12) & 0x3F));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
 }
 
-// XmlText of a text of single-byte (Latin-1) characters, appended to out
-// without going through a QString.
+// A text as XML character data.
+void AppendXmlText(std::string& out, const QString& text)
+{
+    ForEachCharacter(text, [&](char32_t c) {
+        if (Shown(c)) AppendXmlCharacter(out, c);
+    });
+}
+
+// The same for a text of single-byte (Latin-1) characters, without going
+// through a QString.
 void AppendLatin1Text(std::string& out, const QByteArray& text)
 {
     for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x20 || (c >= 0x7F && c < 0xA0)) continue;
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default:
-            if (c < 0x80) {
-                out += char(c);
-            } else {
-                out += char(0xC0 | (c >> 6));
-                out += char(0x80 | (c & 0x3F));
-            }
-        }
+        const auto c = char32_t(static_cast<unsigned char>(ch));
+        if (Shown(c)) AppendXmlCharacter(out, c);
     }
 }
 
@@ -425,11 +444,11 @@ QByteArray TVectorTarget::Svg() const
                 ascent = FontAscent(font);
                 fontAttributes.clear();
                 fontAttributes += "\" font-family=\"";
-                fontAttributes += XmlText(font.Face).toStdString();
+                AppendXmlText(fontAttributes, font.Face);
                 const QString family = FontFamily(font);
                 if (family.compare(font.Face, Qt::CaseInsensitive) != 0) {
                     fontAttributes += ", ";
-                    fontAttributes += XmlText(family).toStdString();
+                    AppendXmlText(fontAttributes, family);
                 }
                 fontAttributes += "\" font-size=\"";
                 AppendNumber(fontAttributes, PageFont(font).pixelSize());

@@ -76,7 +76,6 @@ Bitmap::Bitmap(const std::uint8_t*& pos, const std::uint8_t* end, TBody body)
     pinCount = head[offPinCount];
     const Layout layout = LayoutOf(head);
     const std::size_t blocks = layout.PartBlocks;
-    const std::uint64_t areaSize = layout.AreaSize;
     const RecordView record{pos, std::size_t(std::min<std::uint64_t>(layout.Length, available))};
 
     // Part blocks; descriptor k is in block k / 2 at byte 4 * (k % 2).
@@ -104,7 +103,7 @@ Bitmap::Bitmap(const std::uint8_t*& pos, const std::uint8_t* end, TBody body)
         descriptor = partDescriptors[0];
 
     Place(descriptor);
-    PrepareBody(descriptor, std::size_t(std::min<std::uint64_t>(areaSize, SIZE_MAX)));
+    PrepareBody(descriptor);
     if (body == TBody::Rendered) RenderBody();
 
     pos += record.size;
@@ -226,16 +225,15 @@ QString SimplifiedComponentsMessage(int count)
     return QStringLiteral("%1 components were too large to draw in full and are shown as outlines.").arg(count);
 }
 
-void Bitmap::PrepareBody(const std::uint8_t* descriptor, std::size_t areaSize)
+void Bitmap::PrepareBody(const std::uint8_t* descriptor)
 {
     const bool upright = rotation == 0 || rotation == 2;
     const bool withinBudget = ReserveRaster(upright ? framedWidth : framedHeight, upright ? framedHeight : framedWidth);
 
-    // Picture bytes that the area holds and the data has.
+    // pictureArea holds the bytes of the area that the data has.
     pictureIndex = descriptor ? descriptor[0] : 0;
-    pictureBytes = std::min(areaSize, pictureArea.size());
     const std::size_t picture = pictureIndex != 0 ? 16 * std::size_t(pictureIndex - 1) : 0;
-    if (pictureIndex != 0) Strange = picture < pictureBytes ? pictureArea[picture] : 0;
+    if (pictureIndex != 0) Strange = picture < pictureArea.size() ? pictureArea[picture] : 0;
     bodyPending = withinBudget;  // otherwise drawn as its outline, straight onto the page
 }
 
@@ -243,7 +241,7 @@ void Bitmap::RenderBody()
 {
     if (!bodyPending) return;
     bodyPending = false;
-    const std::size_t readable = pictureBytes;
+    const std::size_t readable = pictureArea.size();
     const std::size_t picture = pictureIndex != 0 ? 16 * std::size_t(pictureIndex - 1) : 0;
 
     BodyCanvas canvas(bodyImageWidth, bodyImageHeight);

@@ -187,7 +187,7 @@ private:
     bool ReserveRaster(int width, int height);
     // Reserves the body's raster and reads what the picture says of the
     // part (Strange); the pixels come from RenderBody.
-    void PrepareBody(const std::uint8_t* descriptor, std::size_t areaSize);
+    void PrepareBody(const std::uint8_t* descriptor);
     void RenderPin(TSurface& body, const Pin& pin) const;
     // The raster of bodyImage made from its runs, once.
     void MakeBodyImage() const;
@@ -243,7 +243,6 @@ private:
     bool simplified = false;
     bool bodyPending = false;  // within budget, not rendered yet
     int pictureIndex = 0;      // 1-based picture of the part shown, 0 for none
-    std::size_t pictureBytes = 0;  // of the picture area, those the record holds
     std::uint64_t rasterBytes = 0;  // this object's share of RasterBytesInUse
 
     // What Draw keeps from one paint to the next: the pin labels placed for
