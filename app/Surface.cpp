@@ -9,6 +9,7 @@
 #include <QPalette>
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -419,26 +420,75 @@ struct GlyphMask {
     std::vector<Span> Spans;
 };
 
+// Widths of short texts (pin numbers and names, designations), found by a
+// cheap hash of their bytes: most texts of a page are short and measured
+// more than once.
+class ShortWidths {
+public:
+    static constexpr int maxLength = 15;
+    // The width of a text of at most maxLength bytes, or -1 if not known.
+    int Find(const QByteArray& text) const
+    {
+        const Slot& slot = slots_[SlotOf(text)];
+        return slot.Length == text.size() && std::memcmp(slot.Text, text.constData(), std::size_t(text.size())) == 0
+                   ? slot.Width
+                   : -1;
+    }
+    void Keep(const QByteArray& text, int width)
+    {
+        Slot& slot = slots_[SlotOf(text)];
+        slot.Length = int(text.size());
+        std::memcpy(slot.Text, text.constData(), std::size_t(text.size()));
+        slot.Width = width;
+    }
+
+private:
+    struct Slot {
+        int Length = -1;
+        char Text[maxLength];
+        int Width = 0;
+    };
+    static std::size_t SlotOf(const QByteArray& text)
+    {
+        std::uint32_t h = 2166136261u;  // FNV-1a
+        for (const char c : text) h = (h ^ std::uint8_t(c)) * 16777619u;
+        return (h ^ (h >> 16)) % slotCount;
+    }
+    static constexpr std::size_t slotCount = 512;
+    std::array<Slot, slotCount> slots_{};
+};
+
 // A font as Qt draws it, with what has been measured and rendered in it.
 struct FontEntry {
     QFont Font;
     QFontMetrics Metrics;
     QHash<QByteArray, int> Widths;
     QHash<QByteArray, GlyphMask> Masks;
+    ShortWidths Short;
 };
 
-// Fonts by face, size, boldness, slant, underline and strike-out (the colour
-// does not change the glyphs). The caches are bounded: when one is full it
-// starts afresh.
+// Whether two fonts draw the same glyphs (the colour does not change them).
+bool SameGlyphs(const TFont& a, const TFont& b)
+{
+    return a.Size == b.Size && a.Bold == b.Bold && a.Italic == b.Italic && a.Underline == b.Underline &&
+           a.StrikeOut == b.StrikeOut && a.Face == b.Face;
+}
+
+// Fonts by face, size, boldness, slant, underline and strike-out. The caches
+// are bounded: when one is full it starts afresh. A component's texts take
+// turns between a handful of fonts (designation, value, package, pin numbers
+// and names), so the last few fonts asked for are found without the table.
 FontEntry& FontFor(const TFont& font)
 {
+    struct Recent {
+        TFont Font;
+        FontEntry* Entry = nullptr;
+    };
     static QHash<QString, FontEntry*> fonts;
-    static TFont lastFont;
-    static FontEntry* last = nullptr;
-    if (last && font.Face == lastFont.Face && font.Size == lastFont.Size && font.Bold == lastFont.Bold &&
-        font.Italic == lastFont.Italic && font.Underline == lastFont.Underline &&
-        font.StrikeOut == lastFont.StrikeOut)
-        return *last;
+    static std::array<Recent, 8> recent;
+    static std::size_t nextRecent = 0;
+    for (const Recent& r : recent)
+        if (r.Entry && SameGlyphs(font, r.Font)) return *r.Entry;
 
     const QString key = font.Face + QChar(0x1) + QString::number(font.Size) + QChar(font.Bold ? u'B' : u'-') +
                         QChar(font.Italic ? u'I' : u'-') + QChar(font.Underline ? u'U' : u'-') +
@@ -446,18 +496,33 @@ FontEntry& FontFor(const TFont& font)
     auto it = fonts.find(key);
     if (it == fonts.end()) {
         if (fonts.size() >= 64) {
+            recent = {};
             qDeleteAll(fonts);
             fonts.clear();
         }
         const QFont qfont = font.ToQFont();
-        it = fonts.insert(key, new FontEntry{qfont, QFontMetrics(qfont), {}, {}});
+        it = fonts.insert(key, new FontEntry{qfont, QFontMetrics(qfont), {}, {}, {}});
     }
-    lastFont = font;
-    last = *it;
-    return *last;
+    recent[nextRecent] = {font, *it};
+    nextRecent = (nextRecent + 1) % recent.size();
+    return **it;
 }
 
+int WidthOf(FontEntry& entry, const QByteArray& text);
+
 int CellWidth(FontEntry& entry, const QByteArray& text)
+{
+    const bool isShort = text.size() <= ShortWidths::maxLength;
+    if (isShort) {
+        const int known = entry.Short.Find(text);
+        if (known >= 0) return known;
+    }
+    const int width = WidthOf(entry, text);
+    if (isShort) entry.Short.Keep(text, width);
+    return width;
+}
+
+int WidthOf(FontEntry& entry, const QByteArray& text)
 {
     auto it = entry.Widths.constFind(text);
     if (it != entry.Widths.constEnd()) return *it;

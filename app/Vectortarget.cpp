@@ -4,13 +4,16 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <limits>
 #include <string>
+#include <thread>
 
 #include "app/Surface.h"
 
@@ -26,44 +29,52 @@ int PenWidth(const TPen& pen) { return std::clamp(pen.Width, 1, maxPenWidth); }
 // corner for even ones.
 double StampCentre(int width) { return (width % 2 == 1) ? 0.5 : 1.0; }
 
-// A number as SVG text: whole numbers bare, others with at most two decimals.
-void AppendNumber(std::string& out, double value)
+// The most bytes WriteNumber writes.
+constexpr std::size_t maxNumberBytes = 32;
+
+// A number as SVG text: whole numbers bare, others with at most two
+// decimals. Writes at most maxNumberBytes bytes at `out` and returns the end.
+char* WriteNumber(char* out, double value)
 {
-    char buffer[40];
-    char* end = buffer;
     if (value >= -1e9 && value <= 1e9) {
         const auto whole = static_cast<long long>(value);
-        if (double(whole) == value) {  // most numbers of a page
-            end = std::to_chars(buffer, buffer + sizeof buffer, whole).ptr;
-            out.append(buffer, std::size_t(end - buffer));
-            return;
-        }
+        if (double(whole) == value)  // most numbers of a page
+            return std::to_chars(out, out + maxNumberBytes, whole).ptr;
     }
     const double rounded = std::round(value * 100.0) / 100.0;
     const double twice = rounded * 2.0;
     if (std::fabs(rounded) < 1e15 && twice == std::floor(twice)) {
         // Whole numbers and halves, nearly all of them: integer digits.
         const long long halves = static_cast<long long>(twice);
-        if (halves < 0 && halves % 2 != 0 && halves / 2 == 0) *end++ = '-';  // -0.5
-        end = std::to_chars(end, buffer + sizeof buffer, halves / 2).ptr;
+        if (halves < 0 && halves % 2 != 0 && halves / 2 == 0) *out++ = '-';  // -0.5
+        out = std::to_chars(out, out + maxNumberBytes - 3, halves / 2).ptr;
         if (halves % 2 != 0) {
-            *end++ = '.';
-            *end++ = '5';
+            *out++ = '.';
+            *out++ = '5';
         }
-    } else {
-        end = std::to_chars(buffer, buffer + sizeof buffer, rounded, std::chars_format::fixed, 2).ptr;
-        while (end > buffer && end[-1] == '0') --end;
-        if (end > buffer && end[-1] == '.') --end;
+        return out;
     }
-    out.append(buffer, std::size_t(end - buffer));
+    if (!(std::fabs(rounded) < 1e15))  // beyond any page: the shortest form
+        return std::to_chars(out, out + maxNumberBytes, std::isfinite(rounded) ? rounded : 0.0).ptr;
+    char* end = std::to_chars(out, out + maxNumberBytes, rounded, std::chars_format::fixed, 2).ptr;
+    while (end > out && end[-1] == '0') --end;
+    if (end > out && end[-1] == '.') --end;
+    return end;
 }
 
-void AppendColour(std::string& out, QRgb rgb)
+void AppendNumber(std::string& out, double value)
+{
+    char buffer[maxNumberBytes];
+    out.append(buffer, std::size_t(WriteNumber(buffer, value) - buffer));
+}
+
+char* WriteColour(char* out, QRgb rgb)
 {
     static constexpr char digits[] = "0123456789abcdef";
     const char text[7] = {'#', digits[qRed(rgb) >> 4], digits[qRed(rgb) & 15], digits[qGreen(rgb) >> 4],
                           digits[qGreen(rgb) & 15], digits[qBlue(rgb) >> 4], digits[qBlue(rgb) & 15]};
-    out.append(text, 7);
+    std::memcpy(out, text, sizeof text);
+    return out + sizeof text;
 }
 
 // Whether a character is shown: not the control characters, which show
@@ -101,48 +112,59 @@ QString ShownText(const QString& text)
     return shown;
 }
 
-// One shown character as XML character data in UTF-8, markup characters escaped.
-void AppendXmlCharacter(std::string& out, char32_t c)
+// The most bytes WriteXmlCharacter writes ("&quot;").
+constexpr std::size_t maxXmlCharacterBytes = 6;
+
+// One shown character as XML character data in UTF-8, markup characters
+// escaped: at most maxXmlCharacterBytes bytes at `out`; returns the end.
+char* WriteXmlCharacter(char* out, char32_t c)
 {
+    const auto put = [&](const char* text, std::size_t length) {
+        std::memcpy(out, text, length);
+        return out + length;
+    };
     switch (c) {
-    case '&': out += "&amp;"; return;
-    case '<': out += "&lt;"; return;
-    case '>': out += "&gt;"; return;
-    case '"': out += "&quot;"; return;
+    case '&': return put("&amp;", 5);
+    case '<': return put("&lt;", 4);
+    case '>': return put("&gt;", 4);
+    case '"': return put("&quot;", 6);
     }
     if (c < 0x80) {
-        out += char(c);
+        *out++ = char(c);
     } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
+        *out++ = char(0xC0 | (c >> 6));
+        *out++ = char(0x80 | (c & 0x3F));
     } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
+        *out++ = char(0xE0 | (c >> 12));
+        *out++ = char(0x80 | ((c >> 6) & 0x3F));
+        *out++ = char(0x80 | (c & 0x3F));
     } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
+        *out++ = char(0xF0 | (c >> 18));
+        *out++ = char(0x80 | ((c >> 12) & 0x3F));
+        *out++ = char(0x80 | ((c >> 6) & 0x3F));
+        *out++ = char(0x80 | (c & 0x3F));
     }
+    return out;
 }
 
 // A text as XML character data.
 void AppendXmlText(std::string& out, const QString& text)
 {
     ForEachCharacter(text, [&](char32_t c) {
-        if (Shown(c)) AppendXmlCharacter(out, c);
+        char buffer[maxXmlCharacterBytes];
+        if (Shown(c)) out.append(buffer, std::size_t(WriteXmlCharacter(buffer, c) - buffer));
     });
 }
 
 // The same for a text of single-byte (Latin-1) characters, without going
-// through a QString.
-void AppendLatin1Text(std::string& out, const QByteArray& text)
+// through a QString: at most maxXmlCharacterBytes bytes for each.
+char* WriteLatin1Text(char* out, const QByteArray& text)
 {
     for (const char ch : text) {
         const auto c = char32_t(static_cast<unsigned char>(ch));
-        if (Shown(c)) AppendXmlCharacter(out, c);
+        if (Shown(c)) out = WriteXmlCharacter(out, c);
     }
+    return out;
 }
 
 // The font of a text as Qt paints it on a vector page.
@@ -314,21 +336,57 @@ void TVectorTarget::FillRect(int x1, int y1, int x2, int y2)
 void TVectorTarget::TextOut(int x, int y, const QByteArray& text)
 {
     if (text.isEmpty()) return;
-    if (Brush.Style != bsClear)
-        AddBox(x, y, static_cast<long long>(x) + FontTextWidth(Font, text),
-               static_cast<long long>(y) + FontTextHeight(Font), ColourToRgb(Brush.Colour));
-    if (!Visible(x, y, double(x) + FontTextWidth(Font, text), double(y) + FontTextHeight(Font), 0)) return;
-    shapes_.push_back({TKind::Text, false, ColourToRgb(Font.Colour), 0, double(x), double(y), 0, 0,
-                       std::uint32_t(texts_.size())});
-    texts_.push_back({text, Font, x, y, false});
+    const int width = FontTextWidth(Font, text);
+    const long long right = static_cast<long long>(x) + width;
+    const long long bottom = static_cast<long long>(y) + FontTextHeight(Font);
+    if (Brush.Style != bsClear) AddBox(x, y, right, bottom, ColourToRgb(Brush.Colour));
+    if (!Visible(x, y, double(right), double(bottom), 0)) return;
+    AddText(x, y, text, width, false);
 }
 
 void TVectorTarget::TurnedTextOut(int x, int y, const QByteArray& text)
 {
     if (text.isEmpty()) return;
+    AddText(x, y, text, FontTextWidth(Font, text), true);
+}
+
+void TVectorTarget::AddText(int x, int y, const QByteArray& text, int width, bool turned)
+{
+    // A page's texts come in a handful of fonts: each is worked out once.
+    if (fonts_.empty() || !(fonts_[lastFont_].Font == Font)) {
+        // (A page that somehow had thousands of fonts would only repeat some.)
+        const auto searched = fonts_.size() <= 1024 ? fonts_.end() : fonts_.begin();
+        const auto known =
+            std::find_if(fonts_.begin(), searched, [&](const TTextFont& f) { return f.Font == Font; });
+        if (known != searched) {
+            lastFont_ = std::uint32_t(known - fonts_.begin());
+        } else {
+            std::string attributes = "\" font-family=\"";
+            AppendXmlText(attributes, Font.Face);
+            const QString family = FontFamily(Font);
+            if (family.compare(Font.Face, Qt::CaseInsensitive) != 0) {
+                attributes += ", ";
+                AppendXmlText(attributes, family);
+            }
+            attributes += "\" font-size=\"";
+            AppendNumber(attributes, PageFont(Font).pixelSize());
+            attributes += "px\"";
+            if (Font.Bold) attributes += " font-weight=\"bold\"";
+            if (Font.Italic) attributes += " font-style=\"italic\"";
+            if (Font.Underline || Font.StrikeOut) {
+                attributes += " text-decoration=\"";
+                attributes += Font.Underline && Font.StrikeOut ? "underline line-through"
+                              : Font.Underline                 ? "underline"
+                                                               : "line-through";
+                attributes += '"';
+            }
+            lastFont_ = std::uint32_t(fonts_.size());
+            fonts_.push_back({Font, FontAscent(Font), std::move(attributes)});
+        }
+    }
     shapes_.push_back({TKind::Text, false, ColourToRgb(Font.Colour), 0, double(x), double(y), 0, 0,
                        std::uint32_t(texts_.size())});
-    texts_.push_back({text, Font, x, y, true});
+    texts_.push_back({text, lastFont_, x, y, width, turned});
 }
 
 void TVectorTarget::DrawRuns(const TRasterRuns& runs, int x, int y)
@@ -388,168 +446,237 @@ void TVectorTarget::DrawRuns(const TRasterRuns& runs, int x, int y)
 
 namespace {
 
+// Text written into a byte array that grows by the room asked for ahead, so
+// the pieces of a shape go in without a check each.
+class TSvgWriter {
+public:
+    TSvgWriter(QByteArray& out, std::size_t expected) : out_(out)
+    {
+        out_.resize(qsizetype(expected));
+        pos_ = out_.data();
+        end_ = pos_ + out_.size();
+    }
+    ~TSvgWriter() { out_.resize(pos_ - out_.data()); }
+    TSvgWriter(const TSvgWriter&) = delete;
+    TSvgWriter& operator=(const TSvgWriter&) = delete;
+
+    // Makes room for n more bytes.
+    void Room(std::size_t n)
+    {
+        if (std::size_t(end_ - pos_) >= n) return;
+        const qsizetype used = pos_ - out_.data();
+        out_.resize(std::max<qsizetype>(2 * out_.size(), used + qsizetype(n)));
+        pos_ = out_.data() + used;
+        end_ = out_.data() + out_.size();
+    }
+    template <std::size_t N>
+    void Put(const char (&text)[N])
+    {
+        std::memcpy(pos_, text, N - 1);
+        pos_ += N - 1;
+    }
+    void Put(char c) { *pos_++ = c; }
+    void Put(const std::string& text)
+    {
+        std::memcpy(pos_, text.data(), text.size());
+        pos_ += text.size();
+    }
+    void Number(double value) { pos_ = WriteNumber(pos_, value); }
+    void Colour(QRgb rgb) { pos_ = WriteColour(pos_, rgb); }
+    void Latin1Text(const QByteArray& text) { pos_ = WriteLatin1Text(pos_, text); }
+
+private:
+    QByteArray& out_;
+    char* pos_;
+    char* end_;
+};
+
+// Pages with fewer shapes than this for each thread are written on fewer threads.
+constexpr std::size_t minShapesPerThread = 16384;
+std::atomic<int> writeThreads{0};
+
+// Room enough for one shape's path data, or for a path element's start and end.
+constexpr std::size_t shapeRoom = 24 * maxNumberBytes;
+// Room for a text element, apart from its font attributes and its characters.
+constexpr std::size_t textRoom = 8 * maxNumberBytes + 128;
+
 // An ellipse in the box as a path: two half arcs.
-void AppendEllipse(std::string& d, double x1, double y1, double x2, double y2)
+void WriteEllipse(TSvgWriter& d, double x1, double y1, double x2, double y2)
 {
     const double rx = (x2 - x1) / 2, ry = (y2 - y1) / 2;
-    d += 'M';
-    AppendNumber(d, x1);
-    d += ' ';
-    AppendNumber(d, y1 + ry);
+    d.Put('M');
+    d.Number(x1);
+    d.Put(' ');
+    d.Number(y1 + ry);
     for (int half = 0; half < 2; ++half) {
-        d += 'a';
-        AppendNumber(d, rx);
-        d += ' ';
-        AppendNumber(d, ry);
-        d += " 0 1 0 ";
-        AppendNumber(d, half == 0 ? 2 * rx : -2 * rx);
-        d += " 0";
+        d.Put('a');
+        d.Number(rx);
+        d.Put(' ');
+        d.Number(ry);
+        d.Put(" 0 1 0 ");
+        d.Number(half == 0 ? 2 * rx : -2 * rx);
+        d.Put(" 0");
     }
-    d += 'z';
+    d.Put('z');
 }
 
 }  // namespace
 
-QByteArray TVectorTarget::Svg() const
-{
-    // Built as a std::string: appending its many small pieces is cheaper than
-    // appending them to a QByteArray.
-    std::string out;
-    out.reserve(shapes_.size() * 40 + texts_.size() * 160 + 256);
-    out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    out += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"";
-    AppendNumber(out, width_);
-    out += "\" height=\"";
-    AppendNumber(out, height_);
-    out += "\" viewBox=\"0 0 ";
-    AppendNumber(out, width_);
-    out += ' ';
-    AppendNumber(out, height_);
-    out += "\">\n";
+void TVectorTarget::SetWriteThreads(int threads) { writeThreads = std::max(threads, 0); }
 
-    TFont font;
-    bool fontKnown = false;
-    int ascent = 0;
-    std::string fontAttributes;
-    std::size_t i = 0;
-    while (i < shapes_.size()) {
-        const TShape& first = shapes_[i];
-        if (first.Kind == TKind::Text) {
-            const TText& t = texts_[first.Index];
-            if (!fontKnown || !(t.Font == font)) {
-                // Texts come in runs of one font: its attributes are
-                // worked out once for the run.
-                font = t.Font;
-                fontKnown = true;
-                ascent = FontAscent(font);
-                fontAttributes.clear();
-                fontAttributes += "\" font-family=\"";
-                AppendXmlText(fontAttributes, font.Face);
-                const QString family = FontFamily(font);
-                if (family.compare(font.Face, Qt::CaseInsensitive) != 0) {
-                    fontAttributes += ", ";
-                    AppendXmlText(fontAttributes, family);
-                }
-                fontAttributes += "\" font-size=\"";
-                AppendNumber(fontAttributes, PageFont(font).pixelSize());
-                fontAttributes += "px\"";
-                if (font.Bold) fontAttributes += " font-weight=\"bold\"";
-                if (font.Italic) fontAttributes += " font-style=\"italic\"";
-                if (font.Underline || font.StrikeOut) {
-                    fontAttributes += " text-decoration=\"";
-                    fontAttributes += font.Underline && font.StrikeOut ? "underline line-through"
-                                      : font.Underline                 ? "underline"
-                                                                       : "line-through";
-                    fontAttributes += '"';
-                }
-            }
-            out += "<text";
+void TVectorTarget::WriteShapes(std::size_t first, std::size_t last, QByteArray& text) const
+{
+    TSvgWriter out(text, (last - first) * 40 + 4096);
+    std::size_t i = first;
+    while (i < last) {
+        const TShape& head = shapes_[i];
+        if (head.Kind == TKind::Text) {
+            const TText& t = texts_[head.Index];
+            const TTextFont& font = fonts_[t.Font];
+            out.Room(textRoom + font.Attributes.size() + maxXmlCharacterBytes * std::size_t(t.Text.size()));
+            out.Put("<text");
             if (t.Turned) {
                 // The turned cell is text height wide and text width high;
                 // the text runs up from its bottom-left corner.
-                out += " transform=\"translate(";
-                AppendNumber(out, t.X);
-                out += ' ';
-                AppendNumber(out, t.Y + FontTextWidth(t.Font, t.Text));
-                out += ") rotate(-90)\" x=\"0\" y=\"";
-                AppendNumber(out, ascent);
+                out.Put(" transform=\"translate(");
+                out.Number(t.X);
+                out.Put(' ');
+                out.Number(double(t.Y) + t.Width);
+                out.Put(") rotate(-90)\" x=\"0\" y=\"");
+                out.Number(font.Ascent);
             } else {
-                out += " x=\"";
-                AppendNumber(out, t.X);
-                out += "\" y=\"";
-                AppendNumber(out, t.Y + ascent);
+                out.Put(" x=\"");
+                out.Number(t.X);
+                out.Put("\" y=\"");
+                out.Number(double(t.Y) + font.Ascent);
             }
-            out += fontAttributes;
-            out += " fill=\"";
-            AppendColour(out, first.Colour);
-            out += "\" xml:space=\"preserve\">";
-            AppendLatin1Text(out, t.Text);
-            out += "</text>\n";
+            out.Put(font.Attributes);
+            out.Put(" fill=\"");
+            out.Colour(head.Colour);
+            out.Put("\" xml:space=\"preserve\">");
+            out.Latin1Text(t.Text);
+            out.Put("</text>\n");
             ++i;
             continue;
         }
         // A run of shapes of the same style: one path.
-        std::size_t end = i + 1;
-        const auto sameStyle = [&](const TShape& s) {
-            return s.Kind == first.Kind && s.Colour == first.Colour && s.Width == first.Width && s.Round == first.Round;
-        };
-        while (end < shapes_.size() && sameStyle(shapes_[end])) ++end;
-        out += "<path";
-        if (first.Kind == TKind::Stroke) {
-            out += " fill=\"none\" stroke=\"";
-            AppendColour(out, first.Colour);
-            out += "\" stroke-width=\"";
-            AppendNumber(out, first.Width);
-            out += first.Round ? "\" stroke-linecap=\"round\" stroke-linejoin=\"round\""
-                               : "\" stroke-linecap=\"square\"";
+        out.Room(shapeRoom);
+        out.Put("<path");
+        if (head.Kind == TKind::Stroke) {
+            out.Put(" fill=\"none\" stroke=\"");
+            out.Colour(head.Colour);
+            out.Put("\" stroke-width=\"");
+            out.Number(head.Width);
+            if (head.Round)
+                out.Put("\" stroke-linecap=\"round\" stroke-linejoin=\"round\"");
+            else
+                out.Put("\" stroke-linecap=\"square\"");
         } else {
-            out += " fill=\"";
-            AppendColour(out, first.Colour);
-            out += '"';
-            if (first.Kind == TKind::Ring) out += " fill-rule=\"evenodd\"";
+            out.Put(" fill=\"");
+            out.Colour(head.Colour);
+            out.Put('"');
+            if (head.Kind == TKind::Ring) out.Put(" fill-rule=\"evenodd\"");
         }
-        out += " d=\"";
-        std::string& d = out;
-        for (std::size_t k = i; k < end; ++k) {
-            const TShape& s = shapes_[k];
+        out.Put(" d=\"");
+        for (; i < last && SameStyle(shapes_[i], head); ++i) {
+            const TShape& s = shapes_[i];
+            out.Room(shapeRoom);
             switch (s.Kind) {
             case TKind::Box:
-                d += 'M';
-                AppendNumber(d, s.X1);
-                d += ' ';
-                AppendNumber(d, s.Y1);
-                d += 'h';
-                AppendNumber(d, s.X2 - s.X1);
-                d += 'v';
-                AppendNumber(d, s.Y2 - s.Y1);
-                d += 'h';
-                AppendNumber(d, s.X1 - s.X2);
-                d += 'z';
+                out.Put('M');
+                out.Number(s.X1);
+                out.Put(' ');
+                out.Number(s.Y1);
+                out.Put('h');
+                out.Number(s.X2 - s.X1);
+                out.Put('v');
+                out.Number(s.Y2 - s.Y1);
+                out.Put('h');
+                out.Number(s.X1 - s.X2);
+                out.Put('z');
                 break;
             case TKind::Stroke:
-                d += 'M';
-                AppendNumber(d, s.X1);
-                d += ' ';
-                AppendNumber(d, s.Y1);
-                d += 'L';
-                AppendNumber(d, s.X2);
-                d += ' ';
-                AppendNumber(d, s.Y2);
+                out.Put('M');
+                out.Number(s.X1);
+                out.Put(' ');
+                out.Number(s.Y1);
+                out.Put('L');
+                out.Number(s.X2);
+                out.Put(' ');
+                out.Number(s.Y2);
                 break;
-            case TKind::Disc: AppendEllipse(d, s.X1, s.Y1, s.X2, s.Y2); break;
+            case TKind::Disc: WriteEllipse(out, s.X1, s.Y1, s.X2, s.Y2); break;
             case TKind::Ring:
-                AppendEllipse(d, s.X1, s.Y1, s.X2, s.Y2);
+                WriteEllipse(out, s.X1, s.Y1, s.X2, s.Y2);
                 if (s.X2 - s.X1 > 2 * s.Width && s.Y2 - s.Y1 > 2 * s.Width)
-                    AppendEllipse(d, s.X1 + s.Width, s.Y1 + s.Width, s.X2 - s.Width, s.Y2 - s.Width);
+                    WriteEllipse(out, s.X1 + s.Width, s.Y1 + s.Width, s.X2 - s.Width, s.Y2 - s.Width);
                 break;
             case TKind::Text: break;
             }
         }
-        out += "\"/>\n";
-        i = end;
+        out.Room(shapeRoom);
+        out.Put("\"/>\n");
     }
-    out += "</svg>\n";
-    return QByteArray(out.data(), qsizetype(out.size()));
+}
+
+QByteArray TVectorTarget::Svg() const
+{
+    std::string head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    head += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"";
+    AppendNumber(head, width_);
+    head += "\" height=\"";
+    AppendNumber(head, height_);
+    head += "\" viewBox=\"0 0 ";
+    AppendNumber(head, width_);
+    head += ' ';
+    AppendNumber(head, height_);
+    head += "\">\n";
+
+    // The elements of a dense page are written in parts on several threads:
+    // each part begins where a run of one style begins, so the parts joined
+    // are the document one thread writes.
+    const std::size_t count = shapes_.size();
+    const std::size_t wanted = writeThreads > 0 ? std::size_t(writeThreads) : std::thread::hardware_concurrency();
+    const std::size_t threads = std::clamp<std::size_t>(std::min(wanted, count / minShapesPerThread), 1, 16);
+    std::vector<std::size_t> bounds{0};
+    for (std::size_t k = 1; k < threads; ++k) {
+        std::size_t at = std::max(bounds.back(), count * k / threads);
+        while (at < count && !RunStartsAt(at)) ++at;
+        bounds.push_back(at);
+    }
+    bounds.push_back(count);
+    std::vector<QByteArray> parts(threads);
+    if (threads == 1) {
+        WriteShapes(0, count, parts[0]);
+    } else {
+        std::vector<std::exception_ptr> failures(threads);
+        std::vector<std::thread> workers;
+        const auto write = [&](std::size_t k) {
+            try {
+                WriteShapes(bounds[k], bounds[k + 1], parts[k]);
+            } catch (...) {
+                failures[k] = std::current_exception();
+            }
+        };
+        for (std::size_t k = 1; k < threads; ++k) workers.emplace_back(write, k);
+        write(0);
+        for (std::thread& worker : workers) worker.join();
+        for (const std::exception_ptr& failure : failures)
+            if (failure) std::rethrow_exception(failure);
+    }
+
+    static constexpr char tail[] = "</svg>\n";
+    qsizetype size = qsizetype(head.size()) + qsizetype(sizeof tail - 1);
+    for (const QByteArray& part : parts) size += part.size();
+    QByteArray document;
+    document.reserve(size);
+    document.append(head.data(), qsizetype(head.size()));
+    for (QByteArray& part : parts) {
+        document.append(part);
+        part = QByteArray();
+    }
+    document.append(tail, qsizetype(sizeof tail - 1));
+    return document;
 }
 
 // ---------------------------------------------------------------------------
@@ -564,25 +691,24 @@ void TVectorTarget::Paint(QPainter& painter) const
         const TShape& first = shapes_[i];
         if (first.Kind == TKind::Text) {
             const TText& t = texts_[first.Index];
-            painter.setFont(PageFont(t.Font));
+            const TTextFont& font = fonts_[t.Font];
+            painter.setFont(PageFont(font.Font));
             painter.setPen(QColor::fromRgb(first.Colour));
             const QString text = ShownText(QString::fromLatin1(t.Text));
             if (t.Turned) {
                 painter.save();
-                painter.translate(t.X, t.Y + FontTextWidth(t.Font, t.Text));
+                painter.translate(t.X, t.Y + t.Width);
                 painter.rotate(-90);
-                painter.drawText(QPointF(0, FontAscent(t.Font)), text);
+                painter.drawText(QPointF(0, font.Ascent), text);
                 painter.restore();
             } else {
-                painter.drawText(QPointF(t.X, t.Y + FontAscent(t.Font)), text);
+                painter.drawText(QPointF(t.X, t.Y + font.Ascent), text);
             }
             ++i;
             continue;
         }
         std::size_t end = i + 1;
-        while (end < shapes_.size() && shapes_[end].Kind == first.Kind && shapes_[end].Colour == first.Colour &&
-               shapes_[end].Width == first.Width && shapes_[end].Round == first.Round)
-            ++end;
+        while (end < shapes_.size() && SameStyle(shapes_[end], first)) ++end;
         QPainterPath path;
         if (first.Kind == TKind::Ring) path.setFillRule(Qt::OddEvenFill);
         for (std::size_t k = i; k < end; ++k) {

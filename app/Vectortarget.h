@@ -20,6 +20,7 @@
 #include <QRgb>
 #include <QString>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "app/Drawtarget.h"
@@ -49,6 +50,10 @@ public:
     // Paints everything on a painter whose coordinates are page pixels.
     void Paint(QPainter& painter) const;
 
+    // How many threads write the document of a page with many shapes: 0 (the
+    // start value) for one per core. The document is the same whatever the number.
+    static void SetWriteThreads(int threads);
+
     // Number of shapes and texts kept.
     std::size_t ShapeCount() const { return shapes_.size(); }
 
@@ -73,10 +78,17 @@ private:
         TKind Kind;
         bool Round;  // strokes: round ends and joins (pens of 4 pixels and more)
     };
+    // A font texts were drawn in, with what the page needs of it.
+    struct TTextFont {
+        TFont Font;
+        int Ascent;
+        std::string Attributes;  // the SVG text's font attributes, from the quote closing the one before them
+    };
     struct TText {
         QByteArray Text;
-        TFont Font;
-        int X, Y;  // the cell's top-left corner
+        std::uint32_t Font;  // fonts_[Font]
+        int X, Y;            // the cell's top-left corner
+        int Width;           // the text's width in its font
         bool Turned;
     };
 
@@ -87,6 +99,22 @@ private:
     void AddStroke(double x1, double y1, double x2, double y2, int width, QRgb colour);
     // Whether a box (with a margin) can reach the page.
     bool Visible(double x1, double y1, double x2, double y2, double margin) const;
+    // Whether two shapes go in one path element (texts never do).
+    static bool SameStyle(const TShape& a, const TShape& b)
+    {
+        return a.Kind == b.Kind && a.Colour == b.Colour && a.Width == b.Width && a.Round == b.Round;
+    }
+    // Whether shapes_[i] begins a text or a run of shapes of one style.
+    bool RunStartsAt(std::size_t i) const
+    {
+        return i == 0 || shapes_[i].Kind == TKind::Text || shapes_[i - 1].Kind == TKind::Text ||
+               !SameStyle(shapes_[i - 1], shapes_[i]);
+    }
+    // Keeps a text in the current font.
+    void AddText(int x, int y, const QByteArray& text, int width, bool turned);
+    // The SVG elements of shapes_[first, last), which begins and ends with
+    // whole runs of shapes of one style.
+    void WriteShapes(std::size_t first, std::size_t last, QByteArray& out) const;
 
     int width_, height_;
     long long dashPhase_ = 0;
@@ -115,4 +143,6 @@ private:
 
     TBlockList<TShape> shapes_;
     TBlockList<TText> texts_;
+    std::vector<TTextFont> fonts_;  // the distinct fonts of the texts
+    std::uint32_t lastFont_ = 0;    // the one the last text was drawn in
 };

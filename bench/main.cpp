@@ -428,6 +428,14 @@ int main(int argc, char** argv)
             QFile file(svgFile);
             if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) svgBytes = file.write(text);
         });
+        // Its steps: the objects painted on the vector target, and the document text.
+        const double svgPaint = Measure(std::min(runs, 3), [&] {
+            TVectorTarget vector(page.Width(), page.Height());
+            form.Drawing.Paint(vector, ObjectSettings());
+        });
+        TVectorTarget svgPage(page.Width(), page.Height());
+        form.Drawing.Paint(svgPage, ObjectSettings());
+        const double svgText = Measure(std::min(runs, 3), [&] { (void)svgPage.Svg(); });
         const double pdf = Measure(std::min(runs, 3), [&] {
             TVectorTarget vector(page.Width(), page.Height());
             form.Drawing.Paint(vector, ObjectSettings());
@@ -490,6 +498,8 @@ int main(int argc, char** argv)
         rows.push_back({"SVG of the A0 page (--svg)", svg, "PNG", pngMs,
                         QStringLiteral("<= 3x PNG, %1 MB < 40 MB").arg(svgBytes / 1e6, 0, 'f', 1),
                         svg <= 3 * pngMs && svgBytes < 40'000'000});
+        rows.push_back({"  of which painting on the vector target", svgPaint, "PNG", pngMs, {}, true});
+        rows.push_back({"  of which the document text (Svg)", svgText, "PNG", pngMs, {}, true});
         rows.push_back({"PDF of the A0 page (--pdf, vector)", pdf, "PNG", pngMs, {}, true});
         rows.push_back({"compare with an identical copy (same, no lines)", compareSame, "load", load,
                         QStringLiteral("< 2x load"), compareSame < 2 * load && sameReports == runs});

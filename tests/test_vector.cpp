@@ -280,3 +280,25 @@ TEST(VectorPage, AFontNameXmlCannotHoldStillGivesAWellFormedDocument)
     EXPECT_EQ(TextElements(svg), QStringList{QStringLiteral("R1 & 2")});
     EXPECT_TRUE(svg.contains("font-family=\"BadFace\xF0\x9F\x98\x80")) << svg.toStdString();
 }
+
+TEST(VectorPage, ADensePageWrittenOnSeveralThreadsIsTheDocumentOneThreadWrites)
+{
+    // A tenth of the dense A0 sheet: long runs of one style (the parts must
+    // not begin inside one), texts between them and fonts taking turns.
+    StubSettings stub(true);
+    TDrawing drawing;
+    const q01::Bytes bytes = q01::DenseSheet(q01::DenseA2());
+    ASSERT_TRUE(drawing.Load(bytes.data(), bytes.size()).Complete);
+    TVectorTarget vector(drawing.Page().Size.width(), drawing.Page().Size.height());
+    drawing.Paint(vector, stub.settings);
+    ASSERT_GE(vector.ShapeCount(), 4u * 16384) << "enough shapes for four parts";
+
+    TVectorTarget::SetWriteThreads(1);
+    const QByteArray serial = vector.Svg();
+    TVectorTarget::SetWriteThreads(4);
+    const QByteArray parallel = vector.Svg();
+    TVectorTarget::SetWriteThreads(0);
+    ASSERT_EQ(parallel.size(), serial.size());
+    EXPECT_TRUE(parallel == serial);
+    EXPECT_TRUE(serial.endsWith("</text>\n</svg>\n"));
+}

@@ -34,8 +34,9 @@ case "$mode" in
   sanitize)
     export QT_QPA_PLATFORM=offscreen
     ASAN_OPTIONS=detect_leaks=0 ctest --test-dir "$dir" --output-on-failure -j "$jobs"
-    # Loading renders component bodies on several threads: the tests that
-    # load drawings run again under ThreadSanitizer.
+    # Loading renders component bodies on several threads, and the SVG of a
+    # dense page is written on several: the tests that load drawings and
+    # write vector pages run again under ThreadSanitizer.
     cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DTRACERY_TSAN=ON >/dev/null
     cmake --build build-tsan -j "$jobs" --target tracery_load_tests
     TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tools/tsan.supp" \
