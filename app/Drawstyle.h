@@ -63,6 +63,13 @@ struct TFont {
     bool StrikeOut = false;
     int Charset = 1;  // default character set
     bool operator==(const TFont&) const = default;
+    // Whether the other font draws the same glyphs: the colour and the
+    // character set do not change them.
+    bool SameGlyphs(const TFont& other) const
+    {
+        return Size == other.Size && Bold == other.Bold && Italic == other.Italic && Underline == other.Underline &&
+               StrikeOut == other.StrikeOut && Face == other.Face;
+    }
 
     // Pixel height of the character, negative as the font dialog keeps it.
     int Height() const;

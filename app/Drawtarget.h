@@ -13,6 +13,9 @@
 //    runs, body runs) and leave out work that a later step of the same paint
 //    covers; the pixels are the same either way. A raster surface asked to
 //    draw step by step (for comparison) and the vector writer say no.
+//  - TextsOnly(): the target only gathers the texts drawn on it (to prepare
+//    their glyphs before a paint); objects may leave out what draws no text
+//    through TextOut or TurnedTextOut.
 
 #include <QByteArray>
 #include <QPoint>
@@ -67,6 +70,7 @@ public:
 
     virtual TSurface* Raster() { return nullptr; }
     virtual bool UsesCaches() const { return false; }
+    virtual bool TextsOnly() const { return false; }
 
 protected:
     TDrawTarget() = default;

@@ -7,12 +7,17 @@
 #include <QHash>
 #include <QPainter>
 #include <QPalette>
+#include <QSet>
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <memory>
+#include <system_error>
+#include <thread>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -467,48 +472,71 @@ struct FontEntry {
     ShortWidths Short;
 };
 
-// Whether two fonts draw the same glyphs (the colour does not change them).
-bool SameGlyphs(const TFont& a, const TFont& b)
-{
-    return a.Size == b.Size && a.Bold == b.Bold && a.Italic == b.Italic && a.Underline == b.Underline &&
-           a.StrikeOut == b.StrikeOut && a.Face == b.Face;
-}
-
 // Fonts by face, size, boldness, slant, underline and strike-out. The caches
 // are bounded: when one is full it starts afresh. A component's texts take
 // turns between a handful of fonts (designation, value, package, pin numbers
 // and names), so the last few fonts asked for are found without the table.
-FontEntry& FontFor(const TFont& font)
-{
+// The fonts drawn in so far. (Their entries are left to the end of the
+// process: Qt's fonts must not outlive the application object.)
+struct FontTable {
     struct Recent {
         TFont Font;
         FontEntry* Entry = nullptr;
     };
-    static QHash<QString, FontEntry*> fonts;
-    static std::array<Recent, 8> recent;
-    static std::size_t nextRecent = 0;
-    for (const Recent& r : recent)
-        if (r.Entry && SameGlyphs(font, r.Font)) return *r.Entry;
+    QHash<QString, FontEntry*> Fonts;
+    std::array<Recent, 8> LastAsked{};
+    std::size_t NextRecent = 0;
+
+    void Forget()
+    {
+        LastAsked = {};
+        qDeleteAll(Fonts);
+        Fonts.clear();
+    }
+};
+
+FontTable& Fonts()
+{
+    static FontTable table;
+    return table;
+}
+
+FontEntry& FontFor(const TFont& font)
+{
+    FontTable& table = Fonts();
+    for (const FontTable::Recent& r : table.LastAsked)
+        if (r.Entry && font.SameGlyphs(r.Font)) return *r.Entry;
 
     const QString key = font.Face + QChar(0x1) + QString::number(font.Size) + QChar(font.Bold ? u'B' : u'-') +
                         QChar(font.Italic ? u'I' : u'-') + QChar(font.Underline ? u'U' : u'-') +
                         QChar(font.StrikeOut ? u'S' : u'-');
-    auto it = fonts.find(key);
-    if (it == fonts.end()) {
-        if (fonts.size() >= 64) {
-            recent = {};
-            qDeleteAll(fonts);
-            fonts.clear();
-        }
+    auto it = table.Fonts.find(key);
+    if (it == table.Fonts.end()) {
+        if (table.Fonts.size() >= 64) table.Forget();
         const QFont qfont = font.ToQFont();
-        it = fonts.insert(key, new FontEntry{qfont, QFontMetrics(qfont), {}, {}, {}});
+        it = table.Fonts.insert(key, new FontEntry{qfont, QFontMetrics(qfont), {}, {}, {}});
     }
-    recent[nextRecent] = {font, *it};
-    nextRecent = (nextRecent + 1) % recent.size();
+    table.LastAsked[table.NextRecent] = {font, *it};
+    table.NextRecent = (table.NextRecent + 1) % table.LastAsked.size();
     return **it;
 }
 
-int WidthOf(FontEntry& entry, const QByteArray& text);
+// The caches' bounds: when one is full it starts afresh.
+constexpr qsizetype maxWidths = 16384, maxMasks = 8192;
+
+// The width of a text in a font as Qt measures it.
+int MeasuredWidth(const FontEntry& entry, const QByteArray& text)
+{
+    return entry.Metrics.horizontalAdvance(QString::fromLatin1(text));
+}
+
+// Widths are kept by text; short ones also in the small table in front.
+void KeepWidth(FontEntry& entry, const QByteArray& text, int width)
+{
+    if (text.size() <= ShortWidths::maxLength) entry.Short.Keep(text, width);
+    if (entry.Widths.size() >= maxWidths) entry.Widths.clear();
+    entry.Widths.insert(text, width);
+}
 
 int CellWidth(FontEntry& entry, const QByteArray& text)
 {
@@ -517,18 +545,13 @@ int CellWidth(FontEntry& entry, const QByteArray& text)
         const int known = entry.Short.Find(text);
         if (known >= 0) return known;
     }
-    const int width = WidthOf(entry, text);
-    if (isShort) entry.Short.Keep(text, width);
-    return width;
-}
-
-int WidthOf(FontEntry& entry, const QByteArray& text)
-{
-    auto it = entry.Widths.constFind(text);
-    if (it != entry.Widths.constEnd()) return *it;
-    if (entry.Widths.size() >= 16384) entry.Widths.clear();
-    const int width = entry.Metrics.horizontalAdvance(QString::fromLatin1(text));
-    entry.Widths.insert(text, width);
+    const auto it = entry.Widths.constFind(text);
+    if (it != entry.Widths.constEnd()) {
+        if (isShort) entry.Short.Keep(text, *it);
+        return *it;
+    }
+    const int width = MeasuredWidth(entry, text);
+    KeepWidth(entry, text, width);
     return width;
 }
 
@@ -595,13 +618,85 @@ const GlyphMask& GlyphsFor(FontEntry& entry, const QByteArray& text)
 {
     auto it = entry.Masks.find(text);
     if (it == entry.Masks.end()) {
-        if (entry.Masks.size() >= 8192) entry.Masks.clear();
+        if (entry.Masks.size() >= maxMasks) entry.Masks.clear();
         it = entry.Masks.insert(text, RenderGlyphs(entry, text, CellWidth(entry, text)));
     }
     return *it;
 }
 
 }  // namespace
+
+void ForgetGlyphs() { Fonts().Forget(); }
+
+void PrepareGlyphs(const TTextsToDraw& texts, int threads)
+{
+    // Qt measures and renders a text in some microseconds; a page has
+    // thousands. More fonts than the cache holds at once are left to the paint.
+    constexpr std::size_t maxFonts = 32, minTextsPerThread = 32;
+    if (texts.Fonts.empty() || texts.Fonts.size() > maxFonts) return;
+
+    // What the cache lacks, each text once, as much as the cache has room for.
+    struct Job {
+        std::uint32_t Font;
+        QByteArray Text;
+        int Width = 0;
+        GlyphMask Mask;
+        bool Done = false;
+    };
+    std::vector<Job> jobs;
+    std::vector<QSet<QByteArray>> queued(texts.Fonts.size());
+    std::vector<qsizetype> room(texts.Fonts.size());
+    for (std::size_t k = 0; k < texts.Fonts.size(); ++k) room[k] = maxMasks - FontFor(texts.Fonts[k]).Masks.size();
+    for (const TTextsToDraw::TText& text : texts.Texts) {
+        if (text.Font >= texts.Fonts.size() || text.Text.isEmpty() || room[text.Font] <= 0) continue;
+        const FontEntry& entry = FontFor(texts.Fonts[text.Font]);
+        if (entry.Masks.contains(text.Text) || queued[text.Font].contains(text.Text)) continue;
+        queued[text.Font].insert(text.Text);
+        --room[text.Font];
+        jobs.push_back({text.Font, text.Text, 0, {}, false});
+    }
+    const std::size_t wanted = threads > 0 ? std::size_t(threads) : std::size_t(std::thread::hardware_concurrency());
+    const std::size_t count = std::min<std::size_t>({wanted, jobs.size() / minTextsPerThread, 16});
+    if (count < 2) return;  // the paint renders the few itself
+
+    // Each thread draws with fonts of its own, made as the cache makes them:
+    // Qt's fonts are not shared between threads.
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        std::vector<std::unique_ptr<FontEntry>> fonts(texts.Fonts.size());
+        try {
+            for (std::size_t i; (i = next++) < jobs.size();) {
+                Job& job = jobs[i];
+                std::unique_ptr<FontEntry>& entry = fonts[job.Font];
+                if (!entry) {
+                    const QFont font = texts.Fonts[job.Font].ToQFont();
+                    entry.reset(new FontEntry{font, QFontMetrics(font), {}, {}, {}});
+                }
+                job.Width = MeasuredWidth(*entry, job.Text);
+                job.Mask = RenderGlyphs(*entry, job.Text, job.Width);
+                job.Done = true;
+            }
+        } catch (const std::bad_alloc&) {
+            next = jobs.size();  // the paint renders what is left
+        }
+    };
+    std::vector<std::thread> workers;
+    try {
+        for (std::size_t k = 1; k < count; ++k) workers.emplace_back(work);
+    } catch (const std::system_error&) {
+        // fewer threads, then
+    }
+    work();
+    for (std::thread& worker : workers) worker.join();
+
+    for (Job& job : jobs) {
+        if (!job.Done) continue;
+        FontEntry& entry = FontFor(texts.Fonts[job.Font]);
+        KeepWidth(entry, job.Text, job.Width);
+        if (entry.Masks.size() < maxMasks && !entry.Masks.contains(job.Text))
+            entry.Masks.insert(job.Text, std::move(job.Mask));
+    }
+}
 
 // ---------------------------------------------------------------------------
 // Surface

@@ -139,6 +139,23 @@ int FontTextHeight(const TFont& font);
 int FontAscent(const TFont& font);
 QString FontFamily(const TFont& font);
 
+// Texts a paint is going to draw, each with the font it is drawn in.
+struct TTextsToDraw {
+    std::vector<TFont> Fonts;  // fonts of different glyphs
+    struct TText {
+        std::uint32_t Font;  // Fonts[Font]
+        QByteArray Text;
+    };
+    std::vector<TText> Texts;
+};
+
+// Measures and renders ahead, on up to `threads` threads (0: one per core),
+// the glyphs of those texts that have not been drawn before, so that the
+// paint finds them ready. The paint draws the same with or without this.
+void PrepareGlyphs(const TTextsToDraw& texts, int threads);
+// Forgets what every font measured and rendered: the caches start afresh.
+void ForgetGlyphs();
+
 // On/off runs, in pixels, of the dash pattern of a one-pixel pen of a style;
 // empty for solid.
 const std::vector<int>& DashPattern(int style);

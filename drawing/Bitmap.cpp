@@ -475,37 +475,48 @@ namespace {
 // with the label's size.
 using LabelRuns = std::shared_ptr<const TRasterRuns>;
 
-// Labels by text, the font's glyph attributes and turn; they keep from one
+// Labels by the font's glyph attributes, turn and text; they keep from one
 // paint to the next. The cache is bounded: when it is full it starts afresh
 // (components keep the labels they hold).
 LabelRuns CachedLabel(const QByteArray& text, const TFont& font, bool turned)
 {
-    static QHash<QByteArray, LabelRuns> labels;
-    QByteArray key = text;
-    key += '\0';
-    key += font.Face.toUtf8();
-    key += '\0';
-    key += QByteArray::number(font.Size);
-    key += font.Bold ? 'B' : '-';
-    key += font.Italic ? 'I' : '-';
-    key += font.Underline ? 'U' : '-';
-    key += font.StrikeOut ? 'S' : '-';
-    key += turned ? 'T' : '-';
-    auto it = labels.constFind(key);
+    // The labels of one font, upright and turned. A component's numbers and
+    // names take turns between two fonts, so the fonts are few.
+    struct FontLabels {
+        TFont Font;
+        QHash<QByteArray, LabelRuns> Labels[2];
+    };
+    static std::vector<std::unique_ptr<FontLabels>> fonts;
+    static FontLabels* last = nullptr;
+    static qsizetype count = 0;  // labels kept, in all fonts
+    if (last == nullptr || !last->Font.SameGlyphs(font)) {
+        const auto known = std::find_if(fonts.begin(), fonts.end(), [&](const auto& f) { return f->Font.SameGlyphs(font); });
+        if (known != fonts.end()) {
+            last = known->get();
+        } else {
+            if (fonts.size() >= 64) {
+                fonts.clear();
+                count = 0;
+            }
+            fonts.push_back(std::make_unique<FontLabels>());
+            fonts.back()->Font = font;
+            last = fonts.back().get();
+        }
+    }
+    QHash<QByteArray, LabelRuns>& labels = last->Labels[turned ? 1 : 0];
+    const auto it = labels.constFind(text);
     if (it != labels.constEnd()) return *it;
-    if (labels.size() >= 4096) labels.clear();
+    if (count >= 4096) {
+        for (const auto& f : fonts)
+            for (auto& kept : f->Labels) kept.clear();
+        count = 0;
+    }
     TFont black = font;
     black.Colour = clBlack;  // any colour but the label's white shows the glyph pixels
     LabelRuns label = std::make_shared<const TRasterRuns>(RenderLabel(text, black, turned));
-    labels.insert(key, label);
+    labels.insert(text, label);
+    ++count;
     return label;
-}
-
-// The font attributes that shape the glyphs (not the colour).
-bool SameGlyphs(const TFont& a, const TFont& b)
-{
-    return a.Size == b.Size && a.Bold == b.Bold && a.Italic == b.Italic && a.Underline == b.Underline &&
-           a.StrikeOut == b.StrikeOut && a.Face == b.Face;
 }
 
 struct PlacedLabel {
@@ -550,6 +561,9 @@ void Bitmap::Draw(TDrawTarget& canvas, const TDrawContext& context)
         canvas.Brush.Style = bsClear;
         canvas.TextOut(ReadU16(&head[offValueX]), ReadU16(&head[offValueY]), GetPackage());
     }
+
+    // Pin labels are few and drawn through their own cache.
+    if (canvas.TextsOnly()) return;
 
     if (simplified) {
         // No raster: the body's outline, drawn without changing the pen and
@@ -674,7 +688,7 @@ bool Bitmap::DrawCached(TSurface& canvas, IBitmapSettings& settings)
     // The labels are filled over the body within the body's box.
     const bool drawNumbers = numbers && numberInk != labelWhite;
     const bool drawNames = names && nameInk != labelWhite;
-    if (drawNumbers && (!cache.HasNumbers || !SameGlyphs(cache.NumberFont, numberFont))) {
+    if (drawNumbers && (!cache.HasNumbers || !cache.NumberFont.SameGlyphs(numberFont))) {
         cache.Numbers.clear();
         for (const Pin& pin : pins) {
             if (pin.PinPart() != head[offPartNumber] || !HasNumberLabel(pin)) continue;
@@ -687,7 +701,7 @@ bool Bitmap::DrawCached(TSurface& canvas, IBitmapSettings& settings)
         cache.HasLayered = false;
         cache.LayeredNext = false;
     }
-    if (drawNames && (!cache.HasNames || !SameGlyphs(cache.NameFont, nameFont))) {
+    if (drawNames && (!cache.HasNames || !cache.NameFont.SameGlyphs(nameFont))) {
         cache.Names.clear();
         for (const Pin& pin : pins) {
             if (!HasNameLabel(pin)) continue;

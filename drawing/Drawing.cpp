@@ -21,6 +21,43 @@ QString Hex(std::uint64_t value, int digits)
     return QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0')).toUpper();
 }
 
+// A target that keeps only the texts drawn on it, with their fonts.
+class TTextGatherer final : public TDrawTarget {
+public:
+    TTextGatherer(int width, int height) : width_(width), height_(height) {}
+
+    int Width() const override { return width_; }
+    int Height() const override { return height_; }
+    void MoveTo(int x, int y) override { PenPos = QPoint(x, y); }
+    void LineTo(int x, int y) override { PenPos = QPoint(x, y); }
+    void Polyline(const std::vector<QPoint>&) override {}
+    void Rectangle(int, int, int, int) override {}
+    void Ellipse(int, int, int, int) override {}
+    void FillRect(int, int, int, int) override {}
+    void TextOut(int, int, const QByteArray& text) override { Keep(text); }
+    void TurnedTextOut(int, int, const QByteArray& text) override { Keep(text); }
+    void DrawRuns(const TRasterRuns&, int, int) override {}
+    bool TextsOnly() const override { return true; }
+
+    TTextsToDraw Texts;
+
+private:
+    void Keep(const QByteArray& text)
+    {
+        if (text.isEmpty()) return;
+        if (Texts.Fonts.empty() || !Texts.Fonts[font_].SameGlyphs(Font)) {
+            const auto known = std::find_if(Texts.Fonts.begin(), Texts.Fonts.end(),
+                                            [&](const TFont& f) { return f.SameGlyphs(Font); });
+            font_ = std::uint32_t(known - Texts.Fonts.begin());
+            if (known == Texts.Fonts.end()) Texts.Fonts.push_back(Font);
+        }
+        Texts.Texts.push_back({font_, text});
+    }
+
+    int width_, height_;
+    std::uint32_t font_ = 0;
+};
+
 // The split files of one load, open from the first record to the last.
 class TSplitWriter {
 public:
@@ -198,6 +235,7 @@ void TDrawing::Clear()
     // moving the rest of the list each time.
     for (auto& object : objects_) object.reset();
     objects_.clear();
+    glyphsPrepared_ = false;
 }
 
 TDrawContext TDrawing::Context(const TObjectSettings& settings) const
@@ -207,6 +245,15 @@ TDrawContext TDrawing::Context(const TObjectSettings& settings) const
 
 void TDrawing::Paint(TDrawTarget& target, const TObjectSettings& settings)
 {
+    // The first page of a drawing has thousands of texts a raster has not
+    // drawn before, and Qt takes some microseconds for each: their glyphs
+    // are made first, on several threads. (Later paints find them ready.)
+    if (target.Raster() != nullptr && !glyphsPrepared_) {
+        glyphsPrepared_ = true;
+        TTextGatherer gatherer(target.Width(), target.Height());
+        Paint(gatherer, settings);
+        PrepareGlyphs(gatherer.Texts, renderThreads);
+    }
     target.ResetState();
     const TDrawContext context = Context(settings);
     const std::size_t n = objects_.size();

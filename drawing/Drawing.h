@@ -96,9 +96,10 @@ public:
     // The components, in list order.
     std::vector<const Bitmap*> Components() const;
 
-    // How many threads render component bodies after a walk: 0 (the start
-    // value) for one per core, 1 for the loading thread alone. The pixels
-    // are the same whatever the number.
+    // How many threads render component bodies after a walk, and the glyphs
+    // of texts not drawn before ahead of a raster paint: 0 (the start value)
+    // for one per core, 1 for the calling thread alone. The pixels are the
+    // same whatever the number.
     static void SetRenderThreads(int threads);
     static int RenderThreads();
 
@@ -115,4 +116,5 @@ private:
 
     TObjectList objects_;
     TPageState page_;
+    bool glyphsPrepared_ = false;  // since the last load
 };

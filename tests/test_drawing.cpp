@@ -1,5 +1,6 @@
 // Loading a drawing apart from any window: the component bodies rendered on
-// several threads are those rendered one after another.
+// several threads, and the glyphs of the first paint's texts prepared on
+// several, are those rendered one after another.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -23,11 +24,13 @@ struct TLoaded {
     std::vector<bool> SimplifiedOnes;
     std::vector<QImage> Bodies;
     QImage Page;
+    std::vector<int> NameWidths;  // as measured after the paint
 };
 
 TLoaded LoadWith(int threads, const q01::Bytes& bytes, StubSettings& stub)
 {
     TDrawing::SetRenderThreads(threads);
+    ForgetGlyphs();  // the first paint prepares the glyphs of its texts on as many threads
     TDrawing drawing;
     const TLoadResult result = drawing.Load(bytes.data(), bytes.size());
     TLoaded loaded;
@@ -42,12 +45,14 @@ TLoaded LoadWith(int threads, const q01::Bytes& bytes, StubSettings& stub)
     TSurface page(drawing.Page().Rect.Right, drawing.Page().Rect.Bottom);
     drawing.Paint(page, stub.settings);
     loaded.Page = page.Image();
+    for (const Bitmap* component : drawing.Components())
+        loaded.NameWidths.push_back(FontTextWidth(stub.DesigFont(), component->GetName()));
     return loaded;
 }
 
 }  // namespace
 
-TEST(DrawingLoad, BodiesRenderedOnSeveralThreadsAreThoseRenderedOneAfterAnother)
+TEST(DrawingLoad, BodiesAndGlyphsMadeOnSeveralThreadsAreThoseMadeOneAfterAnother)
 {
     // A sheet whose later components outrun a small raster budget, so which
     // ones are simplified depends on the record order, and a record cut
@@ -78,4 +83,5 @@ TEST(DrawingLoad, BodiesRenderedOnSeveralThreadsAreThoseRenderedOneAfterAnother)
     for (std::size_t i = 0; i < serial.Bodies.size(); ++i)
         EXPECT_TRUE(parallel.Bodies[i] == serial.Bodies[i]) << "component " << i;
     EXPECT_TRUE(parallel.Page == serial.Page);
+    EXPECT_EQ(parallel.NameWidths, serial.NameWidths);
 }
