@@ -15,7 +15,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <optional>
 #include <memory>
+#include <new>
 #include <system_error>
 #include <thread>
 
@@ -486,16 +488,18 @@ struct FontTable {
     QHash<QString, FontEntry*> Fonts;
     std::array<Recent, 8> LastAsked{};
     std::size_t NextRecent = 0;
+    std::uint64_t Generation = 0;  // how many times it was forgotten
 
     void Forget()
     {
+        ++Generation;
         LastAsked = {};
         qDeleteAll(Fonts);
         Fonts.clear();
     }
 };
 
-FontTable& Fonts()
+FontTable& TheFonts()
 {
     static FontTable table;
     return table;
@@ -503,7 +507,7 @@ FontTable& Fonts()
 
 FontEntry& FontFor(const TFont& font)
 {
-    FontTable& table = Fonts();
+    FontTable& table = TheFonts();
     for (const FontTable::Recent& r : table.LastAsked)
         if (r.Entry && font.SameGlyphs(r.Font)) return *r.Entry;
 
@@ -536,23 +540,6 @@ void KeepWidth(FontEntry& entry, const QByteArray& text, int width)
     if (text.size() <= ShortWidths::maxLength) entry.Short.Keep(text, width);
     if (entry.Widths.size() >= maxWidths) entry.Widths.clear();
     entry.Widths.insert(text, width);
-}
-
-int CellWidth(FontEntry& entry, const QByteArray& text)
-{
-    const bool isShort = text.size() <= ShortWidths::maxLength;
-    if (isShort) {
-        const int known = entry.Short.Find(text);
-        if (known >= 0) return known;
-    }
-    const auto it = entry.Widths.constFind(text);
-    if (it != entry.Widths.constEnd()) {
-        if (isShort) entry.Short.Keep(text, *it);
-        return *it;
-    }
-    const int width = MeasuredWidth(entry, text);
-    KeepWidth(entry, text, width);
-    return width;
 }
 
 GlyphMask RenderGlyphs(const FontEntry& entry, const QByteArray& text, int cellWidth)
@@ -614,87 +601,211 @@ GlyphMask RenderGlyphs(const FontEntry& entry, const QByteArray& text, int cellW
     return mask;
 }
 
+// A text whose glyphs are made ahead of the paint, and how far it is.
+enum AheadStage : int {
+    aheadFree,    // nobody began it
+    aheadBusy,    // a helper is making it
+    aheadDone,    // the helper made it
+    aheadTaken,   // the paint's thread took it, or makes it itself
+    aheadFailed,  // the helper ran out of memory
+};
+struct AheadJob {
+    std::uint32_t Font = 0;
+    QByteArray Text;
+    int Width = 0;
+    GlyphMask Mask;
+    std::atomic<int> Stage{aheadFree};
+};
+
+}  // namespace
+
+// The glyphs of the texts a paint is going to draw, made by helper threads
+// from the last text back while the paint's thread draws from the first on.
+// Only the paint's thread touches the font table; a helper only its jobs.
+struct TGlyphsAheadWork {
+    std::vector<TFont> Fonts;
+    std::vector<const FontEntry*> Entries;  // the font table's entries of Fonts
+    std::uint64_t Generation = 0;           // of the table they belong to
+    std::vector<QHash<QByteArray, std::uint32_t>> Index;  // jobs by font and text
+    std::vector<AheadJob> Jobs;
+    std::atomic<std::ptrdiff_t> Next{-1};  // the next job a helper takes, counting down
+    std::atomic<bool> Stop{false};
+    std::vector<std::thread> Helpers;
+
+    AheadJob* Find(const FontEntry& entry, const QByteArray& text)
+    {
+        if (Generation != TheFonts().Generation) return nullptr;
+        for (std::size_t k = 0; k < Entries.size(); ++k) {
+            if (Entries[k] != &entry) continue;
+            const auto it = Index[k].constFind(text);
+            return it == Index[k].constEnd() ? nullptr : &Jobs[*it];
+        }
+        return nullptr;
+    }
+
+    // A helper's width of a text, when it has made the text.
+    std::optional<int> KnownWidth(const FontEntry& entry, const QByteArray& text)
+    {
+        AheadJob* job = Find(entry, text);
+        if (job == nullptr || job->Stage.load(std::memory_order_acquire) != aheadDone) return std::nullopt;
+        return job->Width;
+    }
+
+    // The glyphs a helper made of a text, waiting for one that is making
+    // them; none when nobody began them (the paint's thread makes them then).
+    std::optional<std::pair<int, GlyphMask>> Take(const FontEntry& entry, const QByteArray& text)
+    {
+        AheadJob* job = Find(entry, text);
+        if (job == nullptr) return std::nullopt;
+        int stage = aheadFree;
+        if (job->Stage.compare_exchange_strong(stage, aheadTaken, std::memory_order_acq_rel)) return std::nullopt;
+        while (stage == aheadBusy) {
+            std::this_thread::yield();
+            stage = job->Stage.load(std::memory_order_acquire);
+        }
+        if (stage != aheadDone) return std::nullopt;
+        job->Stage.store(aheadTaken, std::memory_order_relaxed);
+        return std::pair<int, GlyphMask>(job->Width, std::move(job->Mask));
+    }
+
+    // A helper thread: it draws with fonts of its own, made as the font
+    // table makes them (Qt's fonts are not shared between threads).
+    void Help()
+    {
+        std::vector<std::unique_ptr<FontEntry>> fonts(Fonts.size());
+        while (!Stop.load(std::memory_order_relaxed)) {
+            const std::ptrdiff_t next = Next.fetch_sub(1, std::memory_order_relaxed);
+            if (next < 0) return;
+            AheadJob& job = Jobs[std::size_t(next)];
+            int stage = aheadFree;
+            if (!job.Stage.compare_exchange_strong(stage, aheadBusy, std::memory_order_acq_rel)) continue;
+            try {
+                std::unique_ptr<FontEntry>& entry = fonts[job.Font];
+                if (!entry) {
+                    const QFont font = Fonts[job.Font].ToQFont();
+                    entry.reset(new FontEntry{font, QFontMetrics(font), {}, {}, {}});
+                }
+                job.Width = MeasuredWidth(*entry, job.Text);
+                job.Mask = RenderGlyphs(*entry, job.Text, job.Width);
+                job.Stage.store(aheadDone, std::memory_order_release);
+            } catch (const std::bad_alloc&) {
+                job.Stage.store(aheadFailed, std::memory_order_release);
+                return;
+            }
+        }
+    }
+};
+
+namespace {
+
+// The work of the paint going on, if glyphs are made ahead of it.
+TGlyphsAheadWork* activeAhead = nullptr;
+
+int CellWidth(FontEntry& entry, const QByteArray& text)
+{
+    const bool isShort = text.size() <= ShortWidths::maxLength;
+    if (isShort) {
+        const int known = entry.Short.Find(text);
+        if (known >= 0) return known;
+    }
+    const auto it = entry.Widths.constFind(text);
+    if (it != entry.Widths.constEnd()) {
+        if (isShort) entry.Short.Keep(text, *it);
+        return *it;
+    }
+    const std::optional<int> ahead = activeAhead ? activeAhead->KnownWidth(entry, text) : std::nullopt;
+    const int width = ahead ? *ahead : MeasuredWidth(entry, text);
+    KeepWidth(entry, text, width);
+    return width;
+}
+
 const GlyphMask& GlyphsFor(FontEntry& entry, const QByteArray& text)
 {
     auto it = entry.Masks.find(text);
     if (it == entry.Masks.end()) {
         if (entry.Masks.size() >= maxMasks) entry.Masks.clear();
-        it = entry.Masks.insert(text, RenderGlyphs(entry, text, CellWidth(entry, text)));
+        if (auto made = activeAhead ? activeAhead->Take(entry, text) : std::nullopt) {
+            KeepWidth(entry, text, made->first);
+            it = entry.Masks.emplace(text, std::move(made->second));
+        } else {
+            it = entry.Masks.emplace(text, RenderGlyphs(entry, text, CellWidth(entry, text)));
+        }
     }
     return *it;
 }
 
 }  // namespace
 
-void ForgetGlyphs() { Fonts().Forget(); }
+void ForgetGlyphs() { TheFonts().Forget(); }
 
-void PrepareGlyphs(const TTextsToDraw& texts, int threads)
+TGlyphsAhead::TGlyphsAhead(const TTextsToDraw& texts, int threads)
 {
     // Qt measures and renders a text in some microseconds; a page has
-    // thousands. More fonts than the cache holds at once are left to the paint.
-    constexpr std::size_t maxFonts = 32, minTextsPerThread = 32;
-    if (texts.Fonts.empty() || texts.Fonts.size() > maxFonts) return;
+    // thousands. More fonts than the table holds at once are left to the paint.
+    constexpr std::size_t maxFonts = 32, minTextsPerHelper = 32, maxHelpers = 15;
+    if (activeAhead != nullptr || texts.Fonts.empty() || texts.Fonts.size() > maxFonts) return;
 
-    // What the cache lacks, each text once, as much as the cache has room for.
-    struct Job {
-        std::uint32_t Font;
-        QByteArray Text;
-        int Width = 0;
-        GlyphMask Mask;
-        bool Done = false;
-    };
-    std::vector<Job> jobs;
-    std::vector<QSet<QByteArray>> queued(texts.Fonts.size());
-    std::vector<qsizetype> room(texts.Fonts.size());
-    for (std::size_t k = 0; k < texts.Fonts.size(); ++k) room[k] = maxMasks - FontFor(texts.Fonts[k]).Masks.size();
+    auto work = std::make_unique<TGlyphsAheadWork>();
+    work->Fonts = texts.Fonts;
+    work->Generation = TheFonts().Generation;
+    for (const TFont& font : texts.Fonts) work->Entries.push_back(&FontFor(font));
+    if (work->Generation != TheFonts().Generation) return;  // the table started afresh meanwhile
+
+    // What the table lacks, each text once, as much as it has room for.
+    work->Index.resize(texts.Fonts.size());
+    std::vector<qsizetype> room;
+    for (const FontEntry* entry : work->Entries) room.push_back(maxMasks - entry->Masks.size());
+    std::vector<const TTextsToDraw::TText*> missing;
     for (const TTextsToDraw::TText& text : texts.Texts) {
         if (text.Font >= texts.Fonts.size() || text.Text.isEmpty() || room[text.Font] <= 0) continue;
-        const FontEntry& entry = FontFor(texts.Fonts[text.Font]);
-        if (entry.Masks.contains(text.Text) || queued[text.Font].contains(text.Text)) continue;
-        queued[text.Font].insert(text.Text);
+        QHash<QByteArray, std::uint32_t>& index = work->Index[text.Font];
+        if (work->Entries[text.Font]->Masks.contains(text.Text) || index.contains(text.Text)) continue;
+        index.insert(text.Text, std::uint32_t(missing.size()));
         --room[text.Font];
-        jobs.push_back({text.Font, text.Text, 0, {}, false});
+        missing.push_back(&text);
     }
     const std::size_t wanted = threads > 0 ? std::size_t(threads) : std::size_t(std::thread::hardware_concurrency());
-    const std::size_t count = std::min<std::size_t>({wanted, jobs.size() / minTextsPerThread, 16});
-    if (count < 2) return;  // the paint renders the few itself
+    const std::size_t helpers = std::min({wanted > 0 ? wanted - 1 : 0, missing.size() / minTextsPerHelper, maxHelpers});
+    if (helpers == 0) return;  // the paint makes the few itself
 
-    // Each thread draws with fonts of its own, made as the cache makes them:
-    // Qt's fonts are not shared between threads.
-    std::atomic<std::size_t> next{0};
-    const auto work = [&] {
-        std::vector<std::unique_ptr<FontEntry>> fonts(texts.Fonts.size());
-        try {
-            for (std::size_t i; (i = next++) < jobs.size();) {
-                Job& job = jobs[i];
-                std::unique_ptr<FontEntry>& entry = fonts[job.Font];
-                if (!entry) {
-                    const QFont font = texts.Fonts[job.Font].ToQFont();
-                    entry.reset(new FontEntry{font, QFontMetrics(font), {}, {}, {}});
-                }
-                job.Width = MeasuredWidth(*entry, job.Text);
-                job.Mask = RenderGlyphs(*entry, job.Text, job.Width);
-                job.Done = true;
-            }
-        } catch (const std::bad_alloc&) {
-            next = jobs.size();  // the paint renders what is left
-        }
-    };
-    std::vector<std::thread> workers;
-    try {
-        for (std::size_t k = 1; k < count; ++k) workers.emplace_back(work);
-    } catch (const std::system_error&) {
-        // fewer threads, then
+    work->Jobs = std::vector<AheadJob>(missing.size());
+    for (std::size_t i = 0; i < missing.size(); ++i) {
+        work->Jobs[i].Font = missing[i]->Font;
+        work->Jobs[i].Text = missing[i]->Text;
     }
-    work();
-    for (std::thread& worker : workers) worker.join();
+    work->Next = std::ptrdiff_t(missing.size()) - 1;
+    work->Helpers.reserve(helpers);
+    try {
+        for (std::size_t k = 0; k < helpers; ++k) work->Helpers.emplace_back([w = work.get()] { w->Help(); });
+    } catch (const std::system_error&) {
+        // fewer helpers, then
+    }
+    activeAhead = work.get();
+    work_ = std::move(work);
+}
 
-    for (Job& job : jobs) {
-        if (!job.Done) continue;
-        FontEntry& entry = FontFor(texts.Fonts[job.Font]);
+std::unique_ptr<TGlyphsAhead> TGlyphsAhead::Start(const TTextsToDraw& texts, int threads)
+{
+    try {
+        return std::unique_ptr<TGlyphsAhead>(new TGlyphsAhead(texts, threads));
+    } catch (const std::bad_alloc&) {
+        return nullptr;  // the paint makes every text itself
+    }
+}
+
+TGlyphsAhead::~TGlyphsAhead()
+{
+    if (!work_) return;
+    activeAhead = nullptr;
+    work_->Stop = true;
+    for (std::thread& helper : work_->Helpers) helper.join();
+    // What the helpers made and the paint did not take is kept for later paints.
+    for (AheadJob& job : work_->Jobs) {
+        if (job.Stage.load(std::memory_order_acquire) != aheadDone) continue;
+        FontEntry& entry = FontFor(work_->Fonts[job.Font]);
         KeepWidth(entry, job.Text, job.Width);
         if (entry.Masks.size() < maxMasks && !entry.Masks.contains(job.Text))
-            entry.Masks.insert(job.Text, std::move(job.Mask));
+            entry.Masks.emplace(job.Text, std::move(job.Mask));
     }
 }
 

@@ -53,6 +53,7 @@
 #include <QRect>
 #include <QString>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "app/Drawstyle.h"
@@ -149,10 +150,26 @@ struct TTextsToDraw {
     std::vector<TText> Texts;
 };
 
-// Measures and renders ahead, on up to `threads` threads (0: one per core),
-// the glyphs of those texts that have not been drawn before, so that the
-// paint finds them ready. The paint draws the same with or without this.
-void PrepareGlyphs(const TTextsToDraw& texts, int threads);
+// While it lives, helper threads measure and render the glyphs of those
+// texts that have not been drawn before, from the last one back, while the
+// thread that made it paints from the first on: the paint takes what a
+// helper made and makes the rest itself. With `threads` threads in all
+// (0: one per core); one paint at a time. The paint draws the same with or
+// without it.
+struct TGlyphsAheadWork;
+class TGlyphsAhead {
+public:
+    // None when there is not memory enough for it.
+    static std::unique_ptr<TGlyphsAhead> Start(const TTextsToDraw& texts, int threads);
+    // Stops the helpers; what they made is kept for later paints.
+    ~TGlyphsAhead();
+    TGlyphsAhead(const TGlyphsAhead&) = delete;
+    TGlyphsAhead& operator=(const TGlyphsAhead&) = delete;
+
+private:
+    TGlyphsAhead(const TTextsToDraw& texts, int threads);
+    std::unique_ptr<TGlyphsAheadWork> work_;
+};
 // Forgets what every font measured and rendered: the caches start afresh.
 void ForgetGlyphs();
 

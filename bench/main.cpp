@@ -433,9 +433,12 @@ int main(int argc, char** argv)
             TVectorTarget vector(page.Width(), page.Height());
             form.Drawing.Paint(vector, ObjectSettings());
         });
-        TVectorTarget svgPage(page.Width(), page.Height());
-        form.Drawing.Paint(svgPage, ObjectSettings());
-        const double svgText = Measure(std::min(runs, 3), [&] { (void)svgPage.Svg(); });
+        double svgText = 0;
+        {
+            TVectorTarget svgPage(page.Width(), page.Height());
+            form.Drawing.Paint(svgPage, ObjectSettings());
+            svgText = Measure(std::min(runs, 3), [&] { (void)svgPage.Svg(); });
+        }
         const double pdf = Measure(std::min(runs, 3), [&] {
             TVectorTarget vector(page.Width(), page.Height());
             form.Drawing.Paint(vector, ObjectSettings());

@@ -246,13 +246,18 @@ TDrawContext TDrawing::Context(const TObjectSettings& settings) const
 void TDrawing::Paint(TDrawTarget& target, const TObjectSettings& settings)
 {
     // The first page of a drawing has thousands of texts a raster has not
-    // drawn before, and Qt takes some microseconds for each: their glyphs
-    // are made first, on several threads. (Later paints find them ready.)
+    // drawn before, and Qt takes some microseconds for each: other threads
+    // make their glyphs while this one paints. (Later paints find them ready.)
+    std::unique_ptr<TGlyphsAhead> glyphsAhead;
     if (target.Raster() != nullptr && !glyphsPrepared_) {
         glyphsPrepared_ = true;
-        TTextGatherer gatherer(target.Width(), target.Height());
-        Paint(gatherer, settings);
-        PrepareGlyphs(gatherer.Texts, renderThreads);
+        try {
+            TTextGatherer gatherer(target.Width(), target.Height());
+            Paint(gatherer, settings);
+            glyphsAhead = TGlyphsAhead::Start(gatherer.Texts, renderThreads);
+        } catch (const std::bad_alloc&) {
+            // no memory to spare: the paint makes every text itself
+        }
     }
     target.ResetState();
     const TDrawContext context = Context(settings);

@@ -97,7 +97,7 @@ public:
     std::vector<const Bitmap*> Components() const;
 
     // How many threads render component bodies after a walk, and the glyphs
-    // of texts not drawn before ahead of a raster paint: 0 (the start value)
+    // of the texts of the first raster paint after it: 0 (the start value)
     // for one per core, 1 for the calling thread alone. The pixels are the
     // same whatever the number.
     static void SetRenderThreads(int threads);
