@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QRect>
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <iterator>
 #include <vector>
@@ -44,9 +45,9 @@ constexpr int offValue = 53;
 QByteArray FieldText(const std::uint8_t* field, int maxChars)
 {
     const int length = std::min<int>(field[0], maxChars);
-    QByteArray text;
-    for (int i = 0; i < length && field[1 + i] != 0; ++i) text.append(char(field[1 + i]));
-    return text;
+    int used = 0;
+    while (used < length && field[1 + used] != 0) ++used;
+    return QByteArray(reinterpret_cast<const char*>(field + 1), used);
 }
 
 std::uint64_t RoundUp16(std::uint64_t n) { return (n + 15) / 16 * 16; }
@@ -485,6 +486,13 @@ LabelRuns CachedLabel(const QByteArray& text, const TFont& font, bool turned)
     struct FontLabels {
         TFont Font;
         QHash<QByteArray, LabelRuns> Labels[2];
+        // The labels last found, by a cheap hash of their text: a sheet's pin
+        // numbers and names are few, and asked for once a pin.
+        struct Found {
+            QByteArray Text;
+            LabelRuns Label;
+        };
+        std::array<Found, 256> Recent[2];
     };
     static std::vector<std::unique_ptr<FontLabels>> fonts;
     static FontLabels* last = nullptr;
@@ -504,17 +512,27 @@ LabelRuns CachedLabel(const QByteArray& text, const TFont& font, bool turned)
         }
     }
     QHash<QByteArray, LabelRuns>& labels = last->Labels[turned ? 1 : 0];
+    std::uint32_t h = 2166136261u;  // FNV-1a
+    for (const char c : text) h = (h ^ std::uint8_t(c)) * 16777619u;
+    FontLabels::Found& found = last->Recent[turned ? 1 : 0][(h ^ (h >> 8) ^ (h >> 16)) & 255];
+    if (found.Label && found.Text == text) return found.Label;
     const auto it = labels.constFind(text);
-    if (it != labels.constEnd()) return *it;
+    if (it != labels.constEnd()) {
+        found = {text, *it};
+        return *it;
+    }
     if (count >= 4096) {
-        for (const auto& f : fonts)
+        for (const auto& f : fonts) {
             for (auto& kept : f->Labels) kept.clear();
+            for (auto& recent : f->Recent) recent.fill({});
+        }
         count = 0;
     }
     TFont black = font;
     black.Colour = clBlack;  // any colour but the label's white shows the glyph pixels
     LabelRuns label = std::make_shared<const TRasterRuns>(RenderLabel(text, black, turned));
     labels.insert(text, label);
+    found = {text, label};
     ++count;
     return label;
 }
