@@ -170,6 +170,7 @@ private:
     TGlyphsAhead(const TTextsToDraw& texts, int threads);
     std::unique_ptr<TGlyphsAheadWork> work_;
 };
+
 // Forgets what every font measured and rendered: the caches start afresh.
 void ForgetGlyphs();
 
