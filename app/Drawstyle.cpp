@@ -106,3 +106,22 @@ QFont TFont::ToQFont() const
     font.setStyleStrategy(QFont::NoAntialias);
     return font;
 }
+
+std::pair<std::uint32_t, bool> TGlyphFonts::Add(const TFont& font)
+{
+    if (!fonts_.empty() && fonts_[last_].SameGlyphs(font)) return {last_, false};
+    // (A page that somehow had thousands of fonts would only repeat some.)
+    const auto searched = fonts_.size() <= 1024 ? fonts_.end() : fonts_.begin();
+    const auto known = std::find_if(fonts_.begin(), searched, [&](const TFont& f) { return f.SameGlyphs(font); });
+    last_ = std::uint32_t(known - fonts_.begin());
+    if (known != searched) return {last_, false};
+    last_ = std::uint32_t(fonts_.size());
+    fonts_.push_back(font);
+    return {last_, true};
+}
+
+void TGlyphFonts::clear()
+{
+    fonts_.clear();
+    last_ = 0;
+}

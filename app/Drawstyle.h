@@ -6,6 +6,8 @@
 #include <QColor>
 #include <QString>
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 class QFont;
 
@@ -76,6 +78,22 @@ struct TFont {
     void SetHeight(int height);
     // The Qt font that draws this font, without smoothing.
     QFont ToQFont() const;
+};
+
+// Fonts of different glyphs, each kept once, in the order they came.
+class TGlyphFonts {
+public:
+    // The index of the kept font that draws the glyphs of this one, and
+    // whether it was kept just now.
+    std::pair<std::uint32_t, bool> Add(const TFont& font);
+    const TFont& operator[](std::size_t i) const { return fonts_[i]; }
+    std::size_t size() const { return fonts_.size(); }
+    bool empty() const { return fonts_.empty(); }
+    void clear();
+
+private:
+    std::vector<TFont> fonts_;
+    std::uint32_t last_ = 0;  // the one the last Add found
 };
 
 // Screen resolution used for every point <-> pixel conversion.

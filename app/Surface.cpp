@@ -7,19 +7,19 @@
 #include <QHash>
 #include <QPainter>
 #include <QPalette>
-#include <QSet>
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <cstring>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
-#include <optional>
 #include <memory>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
+
+#include "app/Recenttexts.h"
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -427,59 +427,18 @@ struct GlyphMask {
     std::vector<Span> Spans;
 };
 
-// Widths of short texts (pin numbers and names, designations), found by a
-// cheap hash of their bytes: most texts of a page are short and measured
-// more than once.
-class ShortWidths {
-public:
-    static constexpr int maxLength = 15;
-    // The width of a text of at most maxLength bytes, or -1 if not known.
-    int Find(const QByteArray& text) const
-    {
-        const Slot& slot = slots_[SlotOf(text)];
-        return slot.Length == text.size() && std::memcmp(slot.Text, text.constData(), std::size_t(text.size())) == 0
-                   ? slot.Width
-                   : -1;
-    }
-    void Keep(const QByteArray& text, int width)
-    {
-        Slot& slot = slots_[SlotOf(text)];
-        slot.Length = int(text.size());
-        std::memcpy(slot.Text, text.constData(), std::size_t(text.size()));
-        slot.Width = width;
-    }
-
-private:
-    struct Slot {
-        int Length = -1;
-        char Text[maxLength];
-        int Width = 0;
-    };
-    static std::size_t SlotOf(const QByteArray& text)
-    {
-        std::uint32_t h = 2166136261u;  // FNV-1a
-        for (const char c : text) h = (h ^ std::uint8_t(c)) * 16777619u;
-        return (h ^ (h >> 16)) % slotCount;
-    }
-    static constexpr std::size_t slotCount = 512;
-    std::array<Slot, slotCount> slots_{};
-};
-
 // A font as Qt draws it, with what has been measured and rendered in it.
 struct FontEntry {
     QFont Font;
     QFontMetrics Metrics;
     QHash<QByteArray, int> Widths;
     QHash<QByteArray, GlyphMask> Masks;
-    ShortWidths Short;
+    TRecentTexts<int, 512> RecentWidths;  // in front of Widths
 };
 
-// Fonts by face, size, boldness, slant, underline and strike-out. The caches
-// are bounded: when one is full it starts afresh. A component's texts take
-// turns between a handful of fonts (designation, value, package, pin numbers
-// and names), so the last few fonts asked for are found without the table.
-// The fonts drawn in so far. (Their entries are left to the end of the
-// process: Qt's fonts must not outlive the application object.)
+// The fonts drawn in so far, by face, size, boldness, slant, underline and
+// strike-out. (Their entries are left to the end of the process: Qt's fonts
+// must not outlive the application object.)
 struct FontTable {
     struct Recent {
         TFont Font;
@@ -505,6 +464,10 @@ FontTable& TheFonts()
     return table;
 }
 
+// The entry of a font. The caches are bounded: when one is full it starts
+// afresh. A component's texts take turns between a handful of fonts
+// (designation, value, package, pin numbers and names), so the last few
+// fonts asked for are found without the table.
 FontEntry& FontFor(const TFont& font)
 {
     FontTable& table = TheFonts();
@@ -534,10 +497,10 @@ int MeasuredWidth(const FontEntry& entry, const QByteArray& text)
     return entry.Metrics.horizontalAdvance(QString::fromLatin1(text));
 }
 
-// Widths are kept by text; short ones also in the small table in front.
+// Widths are kept by text, and in the small table in front.
 void KeepWidth(FontEntry& entry, const QByteArray& text, int width)
 {
-    if (text.size() <= ShortWidths::maxLength) entry.Short.Keep(text, width);
+    entry.RecentWidths.Keep(text, width);
     if (entry.Widths.size() >= maxWidths) entry.Widths.clear();
     entry.Widths.insert(text, width);
 }
@@ -623,7 +586,7 @@ struct AheadJob {
 // from the last text back while the paint's thread draws from the first on.
 // Only the paint's thread touches the font table; a helper only its jobs.
 struct TGlyphsAheadWork {
-    std::vector<TFont> Fonts;
+    TGlyphFonts Fonts;
     std::vector<const FontEntry*> Entries;  // the font table's entries of Fonts
     std::uint64_t Generation = 0;           // of the table they belong to
     std::vector<QHash<QByteArray, std::uint32_t>> Index;  // jobs by font and text
@@ -703,14 +666,10 @@ TGlyphsAheadWork* activeAhead = nullptr;
 
 int CellWidth(FontEntry& entry, const QByteArray& text)
 {
-    const bool isShort = text.size() <= ShortWidths::maxLength;
-    if (isShort) {
-        const int known = entry.Short.Find(text);
-        if (known >= 0) return known;
-    }
+    if (const int* known = entry.RecentWidths.Find(text)) return *known;
     const auto it = entry.Widths.constFind(text);
     if (it != entry.Widths.constEnd()) {
-        if (isShort) entry.Short.Keep(text, *it);
+        entry.RecentWidths.Keep(text, *it);
         return *it;
     }
     const std::optional<int> ahead = activeAhead ? activeAhead->KnownWidth(entry, text) : std::nullopt;
@@ -748,7 +707,7 @@ TGlyphsAhead::TGlyphsAhead(const TTextsToDraw& texts, int threads)
     auto work = std::make_unique<TGlyphsAheadWork>();
     work->Fonts = texts.Fonts;
     work->Generation = TheFonts().Generation;
-    for (const TFont& font : texts.Fonts) work->Entries.push_back(&FontFor(font));
+    for (std::size_t k = 0; k < texts.Fonts.size(); ++k) work->Entries.push_back(&FontFor(texts.Fonts[k]));
     if (work->Generation != TheFonts().Generation) return;  // the table started afresh meanwhile
 
     // What the table lacks, each text once, as much as it has room for.

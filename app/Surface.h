@@ -142,7 +142,7 @@ QString FontFamily(const TFont& font);
 
 // Texts a paint is going to draw, each with the font it is drawn in.
 struct TTextsToDraw {
-    std::vector<TFont> Fonts;  // fonts of different glyphs
+    TGlyphFonts Fonts;
     struct TText {
         std::uint32_t Font;  // Fonts[Font]
         QByteArray Text;

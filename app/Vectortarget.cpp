@@ -353,40 +353,32 @@ void TVectorTarget::TurnedTextOut(int x, int y, const QByteArray& text)
 void TVectorTarget::AddText(int x, int y, const QByteArray& text, int width, bool turned)
 {
     // A page's texts come in a handful of fonts: each is worked out once.
-    if (fonts_.empty() || !(fonts_[lastFont_].Font == Font)) {
-        // (A page that somehow had thousands of fonts would only repeat some.)
-        const auto searched = fonts_.size() <= 1024 ? fonts_.end() : fonts_.begin();
-        const auto known =
-            std::find_if(fonts_.begin(), searched, [&](const TTextFont& f) { return f.Font == Font; });
-        if (known != searched) {
-            lastFont_ = std::uint32_t(known - fonts_.begin());
-        } else {
-            std::string attributes = "\" font-family=\"";
-            AppendXmlText(attributes, Font.Face);
-            const QString family = FontFamily(Font);
-            if (family.compare(Font.Face, Qt::CaseInsensitive) != 0) {
-                attributes += ", ";
-                AppendXmlText(attributes, family);
-            }
-            attributes += "\" font-size=\"";
-            AppendNumber(attributes, PageFont(Font).pixelSize());
-            attributes += "px\"";
-            if (Font.Bold) attributes += " font-weight=\"bold\"";
-            if (Font.Italic) attributes += " font-style=\"italic\"";
-            if (Font.Underline || Font.StrikeOut) {
-                attributes += " text-decoration=\"";
-                attributes += Font.Underline && Font.StrikeOut ? "underline line-through"
-                              : Font.Underline                 ? "underline"
-                                                               : "line-through";
-                attributes += '"';
-            }
-            lastFont_ = std::uint32_t(fonts_.size());
-            fonts_.push_back({Font, FontAscent(Font), std::move(attributes)});
+    const auto [font, added] = glyphFonts_.Add(Font);
+    if (added) {
+        std::string attributes = "\" font-family=\"";
+        AppendXmlText(attributes, Font.Face);
+        const QString family = FontFamily(Font);
+        if (family.compare(Font.Face, Qt::CaseInsensitive) != 0) {
+            attributes += ", ";
+            AppendXmlText(attributes, family);
         }
+        attributes += "\" font-size=\"";
+        AppendNumber(attributes, PageFont(Font).pixelSize());
+        attributes += "px\"";
+        if (Font.Bold) attributes += " font-weight=\"bold\"";
+        if (Font.Italic) attributes += " font-style=\"italic\"";
+        if (Font.Underline || Font.StrikeOut) {
+            attributes += " text-decoration=\"";
+            attributes += Font.Underline && Font.StrikeOut ? "underline line-through"
+                          : Font.Underline                 ? "underline"
+                                                           : "line-through";
+            attributes += '"';
+        }
+        fonts_.push_back({FontAscent(Font), std::move(attributes)});
     }
     shapes_.push_back({TKind::Text, false, ColourToRgb(Font.Colour), 0, double(x), double(y), 0, 0,
                        std::uint32_t(texts_.size())});
-    texts_.push_back({text, lastFont_, x, y, width, turned});
+    texts_.push_back({text, font, x, y, width, turned});
 }
 
 void TVectorTarget::DrawRuns(const TRasterRuns& runs, int x, int y)
@@ -692,7 +684,7 @@ void TVectorTarget::Paint(QPainter& painter) const
         if (first.Kind == TKind::Text) {
             const TText& t = texts_[first.Index];
             const TTextFont& font = fonts_[t.Font];
-            painter.setFont(PageFont(font.Font));
+            painter.setFont(PageFont(glyphFonts_[t.Font]));
             painter.setPen(QColor::fromRgb(first.Colour));
             const QString text = ShownText(QString::fromLatin1(t.Text));
             if (t.Turned) {

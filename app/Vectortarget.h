@@ -78,15 +78,14 @@ private:
         TKind Kind;
         bool Round;  // strokes: round ends and joins (pens of 4 pixels and more)
     };
-    // A font texts were drawn in, with what the page needs of it.
+    // What the page needs of a font texts were drawn in.
     struct TTextFont {
-        TFont Font;
         int Ascent;
         std::string Attributes;  // the SVG text's font attributes, from the quote closing the one before them
     };
     struct TText {
         QByteArray Text;
-        std::uint32_t Font;  // fonts_[Font]
+        std::uint32_t Font;  // glyphFonts_[Font], fonts_[Font]
         int X, Y;            // the cell's top-left corner
         int Width;           // the text's width in its font
         bool Turned;
@@ -143,6 +142,6 @@ private:
 
     TBlockList<TShape> shapes_;
     TBlockList<TText> texts_;
-    std::vector<TTextFont> fonts_;  // the distinct fonts of the texts
-    std::uint32_t lastFont_ = 0;    // the one the last text was drawn in
+    TGlyphFonts glyphFonts_;        // the fonts of the texts
+    std::vector<TTextFont> fonts_;  // and what the page needs of each
 };

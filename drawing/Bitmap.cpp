@@ -10,6 +10,7 @@
 #include <tuple>
 #include <utility>
 
+#include "app/Recenttexts.h"
 #include "drawing/Objectsettings.h"
 
 namespace {
@@ -481,58 +482,41 @@ using LabelRuns = std::shared_ptr<const TRasterRuns>;
 // (components keep the labels they hold).
 LabelRuns CachedLabel(const QByteArray& text, const TFont& font, bool turned)
 {
-    // The labels of one font, upright and turned. A component's numbers and
-    // names take turns between two fonts, so the fonts are few.
+    // The labels of each font, upright and turned, with the last ones found
+    // in front: a component's numbers and names take turns between two
+    // fonts, and a sheet's numbers and names are few.
     struct FontLabels {
-        TFont Font;
-        QHash<QByteArray, LabelRuns> Labels[2];
-        // The labels last found, by a cheap hash of their text: a sheet's pin
-        // numbers and names are few, and asked for once a pin.
-        struct Found {
-            QByteArray Text;
-            LabelRuns Label;
-        };
-        std::array<Found, 256> Recent[2];
+        QHash<QByteArray, LabelRuns> Labels;
+        TRecentTexts<LabelRuns, 256> Recent;
     };
-    static std::vector<std::unique_ptr<FontLabels>> fonts;
-    static FontLabels* last = nullptr;
+    static TGlyphFonts fonts;
+    static std::vector<std::array<FontLabels, 2>> labelsOf;  // by font, then turned
     static qsizetype count = 0;  // labels kept, in all fonts
-    if (last == nullptr || !last->Font.SameGlyphs(font)) {
-        const auto known = std::find_if(fonts.begin(), fonts.end(), [&](const auto& f) { return f->Font.SameGlyphs(font); });
-        if (known != fonts.end()) {
-            last = known->get();
-        } else {
-            if (fonts.size() >= 64) {
-                fonts.clear();
-                count = 0;
-            }
-            fonts.push_back(std::make_unique<FontLabels>());
-            fonts.back()->Font = font;
-            last = fonts.back().get();
-        }
+    auto [index, added] = fonts.Add(font);
+    if (added && fonts.size() > 64) {
+        fonts.clear();
+        labelsOf.clear();
+        count = 0;
+        index = fonts.Add(font).first;
     }
-    QHash<QByteArray, LabelRuns>& labels = last->Labels[turned ? 1 : 0];
-    std::uint32_t h = 2166136261u;  // FNV-1a
-    for (const char c : text) h = (h ^ std::uint8_t(c)) * 16777619u;
-    FontLabels::Found& found = last->Recent[turned ? 1 : 0][(h ^ (h >> 8) ^ (h >> 16)) & 255];
-    if (found.Label && found.Text == text) return found.Label;
-    const auto it = labels.constFind(text);
-    if (it != labels.constEnd()) {
-        found = {text, *it};
+    if (added) labelsOf.emplace_back();
+    FontLabels& labels = labelsOf[index][turned ? 1 : 0];
+    if (const LabelRuns* found = labels.Recent.Find(text)) return *found;
+    const auto it = labels.Labels.constFind(text);
+    if (it != labels.Labels.constEnd()) {
+        labels.Recent.Keep(text, *it);
         return *it;
     }
     if (count >= 4096) {
-        for (const auto& f : fonts) {
-            for (auto& kept : f->Labels) kept.clear();
-            for (auto& recent : f->Recent) recent.fill({});
-        }
+        for (auto& both : labelsOf)
+            for (FontLabels& kept : both) kept = FontLabels();
         count = 0;
     }
     TFont black = font;
     black.Colour = clBlack;  // any colour but the label's white shows the glyph pixels
     LabelRuns label = std::make_shared<const TRasterRuns>(RenderLabel(text, black, turned));
-    labels.insert(text, label);
-    found = {text, label};
+    labels.Labels.insert(text, label);
+    labels.Recent.Keep(text, label);
     ++count;
     return label;
 }

@@ -44,18 +44,10 @@ public:
 private:
     void Keep(const QByteArray& text)
     {
-        if (text.isEmpty()) return;
-        if (Texts.Fonts.empty() || !Texts.Fonts[font_].SameGlyphs(Font)) {
-            const auto known = std::find_if(Texts.Fonts.begin(), Texts.Fonts.end(),
-                                            [&](const TFont& f) { return f.SameGlyphs(Font); });
-            font_ = std::uint32_t(known - Texts.Fonts.begin());
-            if (known == Texts.Fonts.end()) Texts.Fonts.push_back(Font);
-        }
-        Texts.Texts.push_back({font_, text});
+        if (!text.isEmpty()) Texts.Texts.push_back({Texts.Fonts.Add(Font).first, text});
     }
 
     int width_, height_;
-    std::uint32_t font_ = 0;
 };
 
 // The split files of one load, open from the first record to the last.

@@ -1,9 +1,9 @@
 #!/bin/sh
 # Installs what is missing, builds, and then either opens the sample drawing
 # (run), runs the whole test suite headless (test), runs it built with
-# AddressSanitizer and UndefinedBehaviorSanitizer, and the loading and vector page tests
-# under ThreadSanitizer (sanitize), or prints the
-# figures of a dense A0 sheet from an optimised build (bench).
+# AddressSanitizer and UndefinedBehaviorSanitizer and the loading and vector
+# page tests under ThreadSanitizer (sanitize), or prints the figures of a
+# dense A0 sheet from an optimised build (bench).
 set -eu
 cd "$(dirname "$0")/.."
 mode=${1:-test}
