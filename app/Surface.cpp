@@ -19,6 +19,7 @@
 #include <system_error>
 #include <thread>
 
+#include "app/Paintrecord.h"
 #include "app/Recenttexts.h"
 
 #if defined(__linux__)
@@ -109,12 +110,6 @@ inline void PrefetchForWrite(const QRgb* pixel)
 #else
     (void)pixel;
 #endif
-}
-
-inline void Plot(const Pixels& image, long long x, long long y, QRgb colour)
-{
-    if (x < 0 || y < 0 || x >= image.Width || y >= image.Height) return;
-    image.Row(int(y))[x] = colour;
 }
 
 // The round stamp of a wide pen: for each of its rows (offset dy from the
@@ -410,10 +405,12 @@ Box MakeBox(int x1, int y1, int x2, int y2)
 // ---------------------------------------------------------------------------
 // Text
 
+}  // namespace
+
 // Glyph pixels of a text: rows relative to the cell's top (a glyph may reach
 // above or below the cell, which is Height rows high), columns from Left
 // (relative to the cell's left edge, negative for overhang) on.
-struct GlyphMask {
+struct TGlyphMask {
     int CellWidth = 0;
     int Left = 0, Width = 0, Height = 0;
     // The rows the spans reach, from Top to Bottom - 1: glyph parts may
@@ -427,12 +424,16 @@ struct GlyphMask {
     std::vector<Span> Spans;
 };
 
+namespace {
+
+using GlyphMask = TGlyphMask;
+
 // A font as Qt draws it, with what has been measured and rendered in it.
 struct FontEntry {
     QFont Font;
     QFontMetrics Metrics;
     QHash<QByteArray, int> Widths;
-    QHash<QByteArray, GlyphMask> Masks;
+    QHash<QByteArray, std::shared_ptr<const GlyphMask>> Masks;  // shared with paints put off
     TRecentTexts<int, 512> RecentWidths;  // in front of Widths
 };
 
@@ -678,16 +679,17 @@ int CellWidth(FontEntry& entry, const QByteArray& text)
     return width;
 }
 
-const GlyphMask& GlyphsFor(FontEntry& entry, const QByteArray& text)
+const std::shared_ptr<const GlyphMask>& GlyphsFor(FontEntry& entry, const QByteArray& text)
 {
     auto it = entry.Masks.find(text);
     if (it == entry.Masks.end()) {
         if (entry.Masks.size() >= maxMasks) entry.Masks.clear();
         if (auto made = activeAhead ? activeAhead->Take(entry, text) : std::nullopt) {
             KeepWidth(entry, text, made->first);
-            it = entry.Masks.emplace(text, std::move(made->second));
+            it = entry.Masks.emplace(text, std::make_shared<const GlyphMask>(std::move(made->second)));
         } else {
-            it = entry.Masks.emplace(text, RenderGlyphs(entry, text, CellWidth(entry, text)));
+            it = entry.Masks.emplace(text, std::make_shared<const GlyphMask>(
+                                               RenderGlyphs(entry, text, CellWidth(entry, text))));
         }
     }
     return *it;
@@ -764,7 +766,7 @@ TGlyphsAhead::~TGlyphsAhead()
         FontEntry& entry = FontFor(work_->Fonts[job.Font]);
         KeepWidth(entry, job.Text, job.Width);
         if (entry.Masks.size() < maxMasks && !entry.Masks.contains(job.Text))
-            entry.Masks.emplace(job.Text, std::move(job.Mask));
+            entry.Masks.emplace(job.Text, std::make_shared<const GlyphMask>(std::move(job.Mask)));
     }
 }
 
@@ -826,9 +828,89 @@ void TSurface::EnsureFormat()
         image_ = image_.convertToFormat(QImage::Format_RGB32);
 }
 
+namespace {
+void PaintGlyphs(const Pixels& pixels, const GlyphMask& mask, int x, int y, QRgb ink);
+}  // namespace
+
+bool TSurface::Recorded(const TPaintOperation& operation)
+{
+    if (record_.To == nullptr) return false;
+    if (record_.To->Add(operation)) return true;
+    EndRecording();
+    return false;
+}
+
+void TSurface::EndRecording()
+{
+    // What the record holds goes on the surface first; then the surface
+    // paints as it goes.
+    TPaintRecord* const record = record_.To;
+    record_.To = nullptr;
+    if (record) record->Play(*this);
+}
+
+void TSurface::PaintBox(long long x1, long long y1, long long x2, long long y2, QRgb colour)
+{
+    if (x1 >= x2 || y1 >= y2) return;
+    if (record_.To && std::max(x1, y1) <= INT_MAX && std::min(x2, y2) >= INT_MIN) {
+        TPaintOperation box;
+        box.Kind = TPaintOperation::Box;
+        box.X1 = int(std::max<long long>(x1, INT_MIN));
+        box.Y1 = int(std::max<long long>(y1, INT_MIN));
+        box.X2 = int(std::min<long long>(x2, INT_MAX));
+        box.Y2 = int(std::min<long long>(y2, INT_MAX));
+        box.Colour = colour;
+        box.Top = box.Y1;
+        box.Bottom = box.Y2;
+        if (Recorded(box)) return;
+    }
+    FillBox(Pixels(image_), x1, y1, x2, y2, colour);
+}
+
+void TSurface::Play(const TPaintOperation& operation, const TPaintRecord& record, int top)
+{
+    // Moved up by top, with the coordinates in range (the record takes no
+    // operation that reaches far beyond the page).
+    const int y1 = operation.Y1 - top, y2 = operation.Y2 - top;
+    switch (operation.Kind) {
+    case TPaintOperation::Stroke:
+        Pen = operation.Pen;
+        dashPhase_ = operation.Phase;
+        StrokeSegment(QPoint(operation.X1, y1), QPoint(operation.X2, y2));
+        break;
+    case TPaintOperation::Box:
+        FillBox(Pixels(image_), operation.X1, y1, operation.X2, y2, operation.Colour);
+        break;
+    case TPaintOperation::Ellipse:
+        Pen = operation.Pen;
+        Brush = operation.Brush;
+        Ellipse(operation.X1, y1, operation.X2, y2);
+        break;
+    case TPaintOperation::Glyphs:
+        PaintGlyphs(Pixels(image_), record.Mask(operation.Kept), operation.X1, y1, operation.Colour);
+        break;
+    case TPaintOperation::DrawRuns:
+        operation.Runs->Draw(*this, operation.X1, y1);
+        break;
+    case TPaintOperation::FillRuns:
+        operation.Runs->Fill(*this, operation.X1, y1, operation.Colour, operation.Area.translated(0, -top));
+        break;
+    case TPaintOperation::Raster:
+        Draw(operation.X1, y1, record.KeptRaster(operation.Kept));
+        break;
+    case TPaintOperation::Stretch:
+        StretchDraw(operation.Area.translated(0, -top), record.KeptRaster(operation.Kept));
+        break;
+    }
+}
+
 void TSurface::Clear(TColor colour)
 {
     EnsureFormat();
+    if (record_.To) {
+        PaintBox(0, 0, Width(), Height(), ColourToRgb(colour) | opaqueBlack);
+        return;
+    }
     image_.fill(ColourToRgb(colour));
 }
 
@@ -863,6 +945,19 @@ void TSurface::StrokeSegment(QPoint a, QPoint b)
     if (std::max(x0, x1) + reach < 0 || std::max(y0, y1) + reach < 0 || std::min(x0, x1) - reach >= Width() ||
         std::min(y0, y1) - reach >= Height())
         return;
+    if (record_.To) {
+        TPaintOperation stroke;
+        stroke.Kind = TPaintOperation::Stroke;
+        stroke.X1 = a.x();
+        stroke.Y1 = a.y();
+        stroke.X2 = b.x();
+        stroke.Y2 = b.y();
+        stroke.Pen = Pen;
+        stroke.Phase = int(phase);
+        stroke.Top = int(std::min(y0, y1) - reach);
+        stroke.Bottom = int(std::max(y0, y1) + reach + 1);
+        if (Recorded(stroke)) return;
+    }
 
     long long period = 0;
     for (int run : pattern) period += run;
@@ -932,25 +1027,30 @@ void TSurface::StrokeSegment(QPoint a, QPoint b)
         return;
     }
 
-    // Dashed one-pixel slanted lines, pixel by pixel.
+    // Dashed one-pixel slanted lines: the path's points in the surface's
+    // rows (a part of the line off the surface costs nothing), each painted
+    // when its step lies on a dash.
+    const PathRows path(x0, y0, x1, y1);
     const long long sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
-    long long err = dx - dy;
-    long long x = x0, y = y0;
-    DashWalk dash(pattern, period, phase);
-    for (long long step = 0; step < steps; ++step) {
-        // x and y only move on: once past the surface's far side they never come back.
-        if ((sx > 0 ? x >= Width() : x < 0) || (sy > 0 ? y >= Height() : y < 0)) break;
-        if (dash.Next()) Plot(pixels, x, y, colour);
-        const long long e2 = 2 * err;
-        if (e2 > -dy) {
-            err -= dy;
-            x += sx;
-        }
-        if (e2 < dx) {
-            err += dx;
-            y += sy;
-        }
+    const long long rowFirst = std::max<long long>(0, sy > 0 ? -y0 : y0 - (pixels.Height - 1));
+    const long long rowLast = std::min<long long>(path.Count() - 1, sy > 0 ? pixels.Height - 1 - y0 : y0);
+    if (rowFirst > rowLast || pixels.Width <= 0) return;
+    thread_local std::vector<PathRows::Columns> columns;
+    columns.resize(std::size_t(rowLast - rowFirst + 1));
+    path.Rows(rowFirst, rowLast, columns.data());
+    for (long long r = rowFirst; r <= rowLast; ++r) {
+        const PathRows::Columns& c = columns[std::size_t(r - rowFirst)];
+        const long long left = std::max<long long>(c.Left, 0), right = std::min<long long>(c.Right, pixels.Width - 1);
+        if (left > right) continue;
+        // Step k stands at column x0 + k sx along a line longer across than
+        // down, and in row r of one longer down.
+        QRgb* const row = pixels.Row(int(path.Y(r)));
+        const long long from = sx > 0 ? left : right;
+        DashWalk dash(pattern, period, phase + (dx >= dy ? (from - x0) * sx : r));
+        for (long long x = from; sx > 0 ? x <= right : x >= left; x += sx)
+            if (dash.Next()) row[x] = colour;
     }
+    if (columns.capacity() > (std::size_t(1) << 16)) std::vector<PathRows::Columns>().swap(columns);
 }
 
 void TSurface::Polyline(const std::vector<QPoint>& points)
@@ -966,13 +1066,12 @@ void TSurface::Rectangle(int x1, int y1, int x2, int y2)
     const Box box = MakeBox(x1, y1, x2, y2);
     if (box.Empty()) return;
     const bool outline = Pen.Style != psClear;
-    const Pixels pixels(image_);
     if (Brush.Style != bsClear) {
         const QRgb fill = ColourToRgb(Brush.Colour);
         if (outline)
-            FillBox(pixels, box.Left + 1, box.Top + 1, box.Right - 1, box.Bottom - 1, fill);
+            PaintBox(box.Left + 1, box.Top + 1, box.Right - 1, box.Bottom - 1, fill);
         else
-            FillBox(pixels, box.Left, box.Top, box.Right, box.Bottom, fill);
+            PaintBox(box.Left, box.Top, box.Right, box.Bottom, fill);
     }
     if (!outline) return;
 
@@ -980,19 +1079,19 @@ void TSurface::Rectangle(int x1, int y1, int x2, int y2)
     if (width > 1 && Pen.Style == psInsideFrame) {
         const QRgb colour = ColourToRgb(Pen.Colour);
         const long long w = std::min<long long>(width, std::max(box.Width(), box.Height()));
-        FillBox(pixels, box.Left, box.Top, box.Right, std::min(box.Bottom, box.Top + w), colour);
-        FillBox(pixels, box.Left, std::max(box.Top, box.Bottom - w), box.Right, box.Bottom, colour);
-        FillBox(pixels, box.Left, box.Top, std::min(box.Right, box.Left + w), box.Bottom, colour);
-        FillBox(pixels, std::max(box.Left, box.Right - w), box.Top, box.Right, box.Bottom, colour);
+        PaintBox(box.Left, box.Top, box.Right, std::min(box.Bottom, box.Top + w), colour);
+        PaintBox(box.Left, std::max(box.Top, box.Bottom - w), box.Right, box.Bottom, colour);
+        PaintBox(box.Left, box.Top, std::min(box.Right, box.Left + w), box.Bottom, colour);
+        PaintBox(std::max(box.Left, box.Right - w), box.Top, box.Right, box.Bottom, colour);
         return;
     }
     // The closed path around the border pixels, each corner the start of one side.
     const int left = int(box.Left), top = int(box.Top), right = int(box.Right - 1), bottom = int(box.Bottom - 1);
     if (left == right && top == bottom) {
-        Plot(pixels, left, top, ColourToRgb(Pen.Colour));
+        PaintBox(left, top, left + 1LL, top + 1LL, ColourToRgb(Pen.Colour));
         if (width > 1) {
             for (const StampRow& r : Stamp(width))
-                FillSpan(pixels, top + r.Dy, left + r.First, left + r.Last + 1, ColourToRgb(Pen.Colour));
+                PaintBox(left + r.First, top + r.Dy, left + r.Last + 1, top + r.Dy + 1LL, ColourToRgb(Pen.Colour));
         }
         return;
     }
@@ -1036,6 +1135,19 @@ void TSurface::Ellipse(int x1, int y1, int x2, int y2)
     if (firstRow >= lastRow || box.Right <= 0 || box.Left >= Width()) return;
 
     if (box.Width() > maxEllipseSide || box.Height() > maxEllipseSide) return;
+    if (record_.To) {
+        TPaintOperation ellipse;
+        ellipse.Kind = TPaintOperation::Ellipse;
+        ellipse.X1 = x1;
+        ellipse.Y1 = y1;
+        ellipse.X2 = x2;
+        ellipse.Y2 = y2;
+        ellipse.Pen = Pen;
+        ellipse.Brush = Brush;
+        ellipse.Top = int(box.Top);
+        ellipse.Bottom = int(box.Bottom);
+        if (Recorded(ellipse)) return;
+    }
     const EllipseShape shape(box.Width(), box.Height());
     const bool outline = Pen.Style != psClear;
     const bool fill = Brush.Style != bsClear;
@@ -1161,37 +1273,63 @@ void TSurface::FillRect(int x1, int y1, int x2, int y2)
     EnsureFormat();
     if (Brush.Style == bsClear) return;
     const Box box = MakeBox(x1, y1, x2, y2);
-    FillBox(Pixels(image_), box.Left, box.Top, box.Right, box.Bottom, ColourToRgb(Brush.Colour));
+    PaintBox(box.Left, box.Top, box.Right, box.Bottom, ColourToRgb(Brush.Colour));
 }
+
+namespace {
+
+// A text's glyph pixels in one colour, its cell's top-left corner at (x, y).
+void PaintGlyphs(const Pixels& pixels, const GlyphMask& mask, int x, int y, QRgb ink)
+{
+    const long long left = static_cast<long long>(x) + mask.Left, top = y;
+    // The spans of the surface's rows (they are in row order).
+    auto first = mask.Spans.begin(), end = mask.Spans.end();
+    if (top + mask.Top < 0)
+        first = std::partition_point(first, end, [&](const GlyphMask::Span& span) { return top + span.Y < 0; });
+    if (top + mask.Bottom > pixels.Height)
+        end = std::partition_point(first, end,
+                                   [&](const GlyphMask::Span& span) { return top + span.Y < pixels.Height; });
+    if (left >= 0 && left + mask.Width <= pixels.Width) {
+        // Across wholly inside the surface (the usual case): no clipping.
+        for (auto span = first; span != end; ++span) {
+            QRgb* const at = pixels.Bits + ((top + span->Y) * pixels.Stride + left + span->X);
+            if (span->Length == 1)
+                *at = ink;
+            else
+                FillPixels(at, span->Length, ink);
+        }
+        return;
+    }
+    for (auto span = first; span != end; ++span)
+        FillSpan(pixels, top + span->Y, left + span->X, left + span->X + span->Length, ink);
+}
+
+}  // namespace
 
 void TSurface::TextOut(int x, int y, const QByteArray& text)
 {
     EnsureFormat();
     if (text.isEmpty()) return;
     FontEntry& entry = FontFor(Font);
-    const GlyphMask& mask = GlyphsFor(entry, text);
-    const Pixels pixels(image_);
+    const std::shared_ptr<const GlyphMask>& mask = GlyphsFor(entry, text);
     if (Brush.Style != bsClear)
-        FillBox(pixels, x, y, static_cast<long long>(x) + mask.CellWidth, static_cast<long long>(y) + mask.Height,
-                ColourToRgb(Brush.Colour));
-
+        PaintBox(x, y, static_cast<long long>(x) + mask->CellWidth, static_cast<long long>(y) + mask->Height,
+                 ColourToRgb(Brush.Colour));
     const QRgb ink = ColourToRgb(Font.Colour);
-    const long long left = static_cast<long long>(x) + mask.Left;
-    if (left >= 0 && static_cast<long long>(y) + mask.Top >= 0 && left + mask.Width <= pixels.Width &&
-        static_cast<long long>(y) + mask.Bottom <= pixels.Height) {
-        // Wholly inside the surface (the usual case): no clipping.
-        QRgb* const origin = pixels.Row(y) + left;
-        for (const GlyphMask::Span& span : mask.Spans) {
-            QRgb* const at = origin + span.Y * pixels.Stride + span.X;
-            if (span.Length == 1)
-                *at = ink;
-            else
-                FillPixels(at, span.Length, ink);
-        }
-        return;
+    if (record_.To && !mask->Spans.empty()) {
+        TPaintOperation glyphs;
+        glyphs.Kind = TPaintOperation::Glyphs;
+        glyphs.X1 = x;
+        glyphs.Y1 = y;
+        glyphs.Colour = ink;
+        glyphs.Top = int(std::clamp<long long>(static_cast<long long>(y) + mask->Top, INT_MIN, INT_MAX));
+        glyphs.Bottom = int(std::clamp<long long>(static_cast<long long>(y) + mask->Bottom, INT_MIN, INT_MAX));
+        if (!record_.To->KeepMask(mask, glyphs.Kept))
+            EndRecording();
+        else if (Recorded(glyphs))
+            return;
     }
-    for (const GlyphMask::Span& span : mask.Spans)
-        FillSpan(pixels, static_cast<long long>(y) + span.Y, left + span.X, left + span.X + span.Length, ink);
+    PaintGlyphs(Pixels(image_), *mask, x, y, ink);
 }
 
 const std::vector<int>& DashPattern(int style)
@@ -1262,13 +1400,25 @@ void TSurface::SetPixel(int x, int y, TColor colour)
 {
     if (x < 0 || y < 0 || x >= Width() || y >= Height()) return;
     EnsureFormat();
-    reinterpret_cast<QRgb*>(image_.scanLine(y))[x] = ColourToRgb(colour);
+    PaintBox(x, y, x + 1LL, y + 1LL, ColourToRgb(colour));
 }
 
 void TSurface::Draw(int x, int y, const TSurface& raster)
 {
     EnsureFormat();
     if (raster.image_.isNull() || image_.isNull()) return;
+    if (record_.To) {
+        TPaintOperation draw;
+        draw.Kind = TPaintOperation::Raster;
+        draw.X1 = x;
+        draw.Y1 = y;
+        draw.Top = y;
+        draw.Bottom = int(std::min<long long>(static_cast<long long>(y) + raster.Height(), INT_MAX));
+        if (!record_.To->KeepRaster(raster, draw.Kept))
+            EndRecording();
+        else if (Recorded(draw))
+            return;
+    }
     const QImage source = raster.image_.format() == QImage::Format_RGB32
                               ? raster.image_
                               : raster.image_.convertToFormat(QImage::Format_RGB32);
@@ -1295,6 +1445,17 @@ void TSurface::StretchDraw(const QRect& target, const TSurface& raster)
 {
     EnsureFormat();
     if (raster.image_.isNull() || image_.isNull() || target.width() <= 0 || target.height() <= 0) return;
+    if (record_.To) {
+        TPaintOperation stretch;
+        stretch.Kind = TPaintOperation::Stretch;
+        stretch.Area = target;
+        stretch.Top = target.y();
+        stretch.Bottom = int(std::min<long long>(static_cast<long long>(target.y()) + target.height(), INT_MAX));
+        if (!record_.To->KeepRaster(raster, stretch.Kept))
+            EndRecording();
+        else if (Recorded(stretch))
+            return;
+    }
     const QImage source = raster.image_.format() == QImage::Format_RGB32
                               ? raster.image_
                               : raster.image_.convertToFormat(QImage::Format_RGB32);
@@ -1415,6 +1576,7 @@ TRasterRuns::TRasterRuns(const TSurface& raster)
         }
     }
     runs_.assign(found.begin(), found.end());
+    IndexRows();
     if (found.capacity() > (std::size_t(1) << 20)) std::vector<Run>().swap(found);  // let a huge one go
 }
 
@@ -1445,16 +1607,17 @@ TRasterRuns TRasterRuns::Layered(const std::vector<Layer>& layers) const
     for (const Layer& layer : layers)
         for (const Run& run : layer.Runs->runs_)
             if (clipped(run, layer, cut)) result.runs_[rowStart[std::size_t(cut.Y)]++] = cut;
+    result.IndexRows();
     return result;
 }
 
 template <bool OneColour>
-void TRasterRuns::DrawInside(const std::vector<Run>& runs, QRgb* origin, qsizetype stride, QRgb colour)
+void TRasterRuns::DrawInside(std::span<const Run> runs, QRgb* bits, qsizetype origin, qsizetype stride, QRgb colour)
 {
     const std::size_t count = runs.size();
     const Run* const run = runs.data();
     auto paint = [&](const Run& r) {
-        QRgb* const at = origin + r.Y * stride + r.X;
+        QRgb* const at = bits + (origin + r.Y * stride + r.X);
         const QRgb c = OneColour ? colour : r.Colour;
         if (r.Length == 1)
             *at = c;
@@ -1466,7 +1629,7 @@ void TRasterRuns::DrawInside(const std::vector<Run>& runs, QRgb* origin, qsizety
     constexpr std::size_t ahead = 48;
     std::size_t k = 0;
     for (; k + ahead < count; k += 4) {
-        PrefetchForWrite(origin + run[k + ahead].Y * stride + run[k + ahead].X);
+        PrefetchForWrite(bits + (origin + run[k + ahead].Y * stride + run[k + ahead].X));
         paint(run[k]);
         paint(run[k + 1]);
         paint(run[k + 2]);
@@ -1475,19 +1638,47 @@ void TRasterRuns::DrawInside(const std::vector<Run>& runs, QRgb* origin, qsizety
     for (; k < count; ++k) paint(run[k]);
 }
 
+void TRasterRuns::IndexRows()
+{
+    rowStarts_.assign(std::size_t(height_) + 1, 0);
+    for (const Run& run : runs_) ++rowStarts_[std::size_t(run.Y) + 1];
+    for (std::size_t row = 1; row < rowStarts_.size(); ++row) rowStarts_[row] += rowStarts_[row - 1];
+}
+
+std::span<const TRasterRuns::Run> TRasterRuns::RowsFrom(long long row) const
+{
+    if (rowStarts_.empty()) return {};
+    const std::size_t first = rowStarts_[std::size_t(std::clamp<long long>(row, 0, height_))];
+    return std::span<const Run>(runs_).subspan(first);
+}
+
 void TRasterRuns::Draw(TSurface& target, int x, int y) const
 {
     target.EnsureFormat();
     if (target.image_.isNull() || runs_.empty()) return;
+    if (target.record_.To) {
+        TPaintOperation draw;
+        draw.Kind = TPaintOperation::DrawRuns;
+        draw.X1 = x;
+        draw.Y1 = y;
+        draw.Runs = this;
+        draw.Top = y;
+        draw.Bottom = int(std::min<long long>(static_cast<long long>(y) + height_, INT_MAX));
+        if (target.Recorded(draw)) return;
+    }
     const Pixels pixels(target.image_);
     const long long left = x, top = y;
-    if (left >= 0 && top >= 0 && left + width_ <= pixels.Width && top + height_ <= pixels.Height) {
-        DrawInside<false>(runs_, pixels.Row(y) + x, pixels.Stride, 0);
+    if (left >= 0 && left + width_ <= pixels.Width) {
+        // Across wholly inside: only the rows to keep (a band of a page
+        // holds a part of the raster's rows).
+        const std::span<const Run> from = RowsFrom(-top);
+        const std::span<const Run> rows = from.first(from.size() - RowsFrom(pixels.Height - top).size());
+        if (!rows.empty()) DrawInside<false>(rows, pixels.Bits, top * pixels.Stride + left, pixels.Stride, 0);
         return;
     }
-    for (const Run& run : runs_) {
+    for (const Run& run : RowsFrom(-top)) {
         const long long ty = top + run.Y;
-        if (ty < 0 || ty >= pixels.Height) continue;
+        if (ty >= pixels.Height) break;
         const long long from = std::max<long long>(left + run.X, 0);
         const long long to = std::min<long long>(left + run.X + run.Length, pixels.Width);
         if (from >= to) continue;
@@ -1499,17 +1690,31 @@ void TRasterRuns::Fill(TSurface& target, int x, int y, QRgb colour, const QRect&
 {
     target.EnsureFormat();
     if (target.image_.isNull() || runs_.empty() || clip.isEmpty()) return;
+    if (target.record_.To) {
+        TPaintOperation fill;
+        fill.Kind = TPaintOperation::FillRuns;
+        fill.X1 = x;
+        fill.Y1 = y;
+        fill.Runs = this;
+        fill.Colour = colour;
+        fill.Area = clip;
+        fill.Top = std::max(y, clip.top());
+        fill.Bottom = int(std::min<long long>(static_cast<long long>(y) + height_, clip.bottom() + 1LL));
+        if (target.Recorded(fill)) return;
+    }
     const Pixels pixels(target.image_);
     const long long clipLeft = std::max(0, clip.left()), clipRight = std::min(pixels.Width, clip.right() + 1);
     const long long clipTop = std::max(0, clip.top()), clipBottom = std::min(pixels.Height, clip.bottom() + 1);
     const long long left = x, top = y;
-    if (left >= clipLeft && top >= clipTop && left + width_ <= clipRight && top + height_ <= clipBottom) {
-        DrawInside<true>(runs_, pixels.Row(y) + x, pixels.Stride, colour);
+    if (left >= clipLeft && left + width_ <= clipRight) {
+        const std::span<const Run> from = RowsFrom(clipTop - top);
+        const std::span<const Run> rows = from.first(from.size() - RowsFrom(clipBottom - top).size());
+        if (!rows.empty()) DrawInside<true>(rows, pixels.Bits, top * pixels.Stride + left, pixels.Stride, colour);
         return;
     }
-    for (const Run& run : runs_) {
+    for (const Run& run : RowsFrom(clipTop - top)) {
         const long long ty = top + run.Y;
-        if (ty < clipTop || ty >= clipBottom) continue;
+        if (ty >= clipBottom) break;
         const long long from = std::max<long long>(left + run.X, clipLeft);
         const long long to = std::min<long long>(left + run.X + run.Length, clipRight);
         if (from < to) FillPixels(pixels.Row(int(ty)) + from, to - from, colour);

@@ -54,10 +54,15 @@
 #include <QString>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "app/Drawstyle.h"
 #include "app/Drawtarget.h"
+
+struct TGlyphMask;
+struct TPaintOperation;
+class TPaintRecord;
 
 class TSurface final : public TDrawTarget {
 public:
@@ -98,6 +103,12 @@ public:
     void DrawRuns(const TRasterRuns& runs, int x, int y) override;
 
     TSurface* Raster() override { return this; }
+    // While a record is given, the operations that paint pixels are kept in
+    // it instead of painted (the drawing state changes as they go), until the
+    // record is played on this surface; none (nullptr) paints again. A copy
+    // of the surface does not record.
+    void Record(TPaintRecord* record) { record_.To = record; }
+    TPaintRecord* Recording() const { return record_.To; }
     bool UsesCaches() const override { return !StepByStep; }
 
     TColor Pixel(int x, int y) const;  // -1 (0xFFFFFFFF) outside the surface
@@ -116,6 +127,24 @@ public:
 
 private:
     friend class TRasterRuns;
+    friend class TPaintRecord;
+    // Keeps an operation in the record, if there is one. When the record can
+    // take no more, what it holds is painted and recording ends: false, and
+    // the caller paints.
+    bool Recorded(const TPaintOperation& operation);
+    // Plays what the record holds and ends the recording.
+    void EndRecording();
+    // Columns x1 .. x2-1 of rows y1 .. y2-1 in one colour, clipped.
+    void PaintBox(long long x1, long long y1, long long x2, long long y2, QRgb colour);
+    // Paints a recorded operation, its rows moved up by top (this surface
+    // being the band of a page from row top on).
+    void Play(const TPaintOperation& operation, const TPaintRecord& record, int top);
+    struct RecordLink {
+        TPaintRecord* To = nullptr;
+        RecordLink() = default;
+        RecordLink(const RecordLink&) {}
+        RecordLink& operator=(const RecordLink&) { return *this; }
+    };
     // Draws from a to b with the pen, b left out, the dash pattern going on
     // from dashPhase_.
     void StrokeSegment(QPoint a, QPoint b);
@@ -126,6 +155,7 @@ private:
 
     QImage image_;
     int dashPhase_ = 0;
+    RecordLink record_;
 };
 
 // A label: the text in the font's colour on white, white transparent;
@@ -220,12 +250,16 @@ private:
         std::int32_t Y, X, Length;
         QRgb Colour;
     };
-    // The runs of a raster whose box lies wholly inside the target, origin
-    // being the target pixel of its top-left corner; in their own colours or
-    // all in one.
+    // Runs that lie inside the target, bits + origin being where the
+    // raster's top-left corner falls (perhaps outside the target); in their
+    // own colours or all in one.
     template <bool OneColour>
-    static void DrawInside(const std::vector<Run>& runs, QRgb* origin, qsizetype stride, QRgb colour);
+    static void DrawInside(std::span<const Run> runs, QRgb* bits, qsizetype origin, qsizetype stride, QRgb colour);
 
-    std::vector<Run> runs_;  // in row order
+    // The runs from the first of row `row` (of this raster) on.
+    std::span<const Run> RowsFrom(long long row) const;
+    void IndexRows();
+    std::vector<Run> runs_;                // in row order
+    std::vector<std::uint32_t> rowStarts_;  // the first run of each row, and the end
     int width_ = 0, height_ = 0;
 };

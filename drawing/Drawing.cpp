@@ -7,8 +7,10 @@
 #include <atomic>
 #include <new>
 #include <thread>
+#include <typeinfo>
 
 #include "app/Dialogs.h"
+#include "app/Paintrecord.h"
 #include "app/Surface.h"
 #include "drawing/Bitmap.h"
 #include "drawing/Objectsettings.h"
@@ -254,8 +256,26 @@ void TDrawing::Paint(TDrawTarget& target, const TObjectSettings& settings)
     target.ResetState();
     const TDrawContext context = Context(settings);
     const std::size_t n = objects_.size();
-    for (std::size_t i = DrawCovered(target, context); i < n && i < objects_.size(); ++i)
-        objects_[i]->Draw(target, context);
+    // On a raster, the objects' pixels are painted band by band of rows
+    // once every object has drawn (see TPaintRecord).
+    TSurface* const page = target.UsesCaches() ? target.Raster() : nullptr;
+    TPaintRecord record(renderThreads);
+    if (page != nullptr && page->Recording() == nullptr) page->Record(&record);
+    const auto play = [&] {
+        if (page == nullptr || page->Recording() != &record) return;
+        page->Record(nullptr);
+        record.Play(*page);
+    };
+    try {
+        for (std::size_t i = DrawCovered(target, context); i < n && i < objects_.size(); ++i)
+            objects_[i]->Draw(target, context);
+    } catch (...) {
+        glyphsAhead.reset();
+        play();
+        throw;
+    }
+    glyphsAhead.reset();  // its helpers give their cores to the bands
+    play();
 }
 
 std::size_t TDrawing::DrawCovered(TDrawTarget& target, const TDrawContext& context)
@@ -264,7 +284,7 @@ std::size_t TDrawing::DrawCovered(TDrawTarget& target, const TDrawContext& conte
     if (page.Left != 0 || page.Top != 0 || target.Width() != page.Right || target.Height() != page.Bottom) return 0;
     std::size_t last = 0;
     for (std::size_t i = objects_.size(); i-- > 1;) {
-        if (dynamic_cast<const Header*>(objects_[i].get()) != nullptr) {
+        if (typeid(*objects_[i]) == typeid(Header)) {  // (a final class: no dynamic cast needed)
             last = i;
             break;
         }

@@ -58,7 +58,7 @@ const QStringList& PageSizeNames();
 // A..D (a page narrower or lower than 8 pixels is all column 1 or row A).
 QString SheetZone(QPoint point, QSize page);
 
-class Header : public QuorvidObject {
+class Header final : public QuorvidObject {
 public:
     // Copies the 16-byte record at `pos` and advances `pos` past it. `page`
     // is the page of the drawing the header belongs to (GetRect reports it).

@@ -1,0 +1,187 @@
+#include "app/Paintrecord.h"
+
+#include <algorithm>
+#include <atomic>
+#include <new>
+#include <system_error>
+#include <thread>
+
+namespace {
+
+// Coordinates beyond this are not recorded (moving them by a band's first
+// row must stay in range): the record ends there and the surface paints.
+constexpr int farOut = 1 << 30;
+
+bool Near(int value) { return value >= -farOut && value <= farOut; }
+
+constexpr std::uint32_t prefetchAhead = 8;
+
+inline void Prefetch(const TPaintOperation* operation)
+{
+#if defined(__GNUC__)
+    __builtin_prefetch(operation);
+    __builtin_prefetch(reinterpret_cast<const char*>(operation) + 64);
+#else
+    (void)operation;
+#endif
+}
+
+}  // namespace
+
+TPaintRecord::TPaintRecord(int threads, std::size_t maxOperations, int bandRows)
+    : threads_(threads), maxOperations_(maxOperations), bandRows_(std::max(1, bandRows))
+{
+}
+
+bool TPaintRecord::Add(const TPaintOperation& operation)
+{
+    if (operations_.size() >= maxOperations_) return false;
+    const QRect& area = operation.Area;
+    if (!Near(operation.X1) || !Near(operation.Y1) || !Near(operation.X2) || !Near(operation.Y2) ||
+        !Near(operation.Top) || !Near(operation.Bottom) || !Near(area.left()) || !Near(area.top()) ||
+        !Near(area.right()) || !Near(area.bottom()))
+        return false;
+    try {
+        operations_.push_back(operation);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+bool TPaintRecord::KeepMask(std::shared_ptr<const TGlyphMask> mask, std::uint32_t& index)
+{
+    // A text drawn again and again is kept once for the paints in a row.
+    if (!masks_.empty() && masks_.back() == mask) {
+        index = std::uint32_t(masks_.size() - 1);
+        return true;
+    }
+    if (masks_.size() >= maxOperations_) return false;
+    try {
+        masks_.push_back(std::move(mask));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    index = std::uint32_t(masks_.size() - 1);
+    return true;
+}
+
+bool TPaintRecord::KeepRaster(const TSurface& raster, std::uint32_t& index)
+{
+    if (rasters_.size() >= maxOperations_) return false;
+    try {
+        rasters_.push_back(raster);
+        TSurface& kept = rasters_.back();
+        // Made RGB32 here, so that no band has to convert it.
+        kept.EnsureFormat();
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    index = std::uint32_t(rasters_.size() - 1);
+    return true;
+}
+
+void TPaintRecord::PlayInOrder(TSurface& page) const
+{
+    for (const TPaintOperation& operation : operations_) page.Play(operation, *this, 0);
+}
+
+void TPaintRecord::Play(TSurface& page)
+{
+    struct Emptied {
+        TPaintRecord& Record;
+        ~Emptied()
+        {
+            Record.operations_.clear();
+            Record.masks_.clear();
+            Record.rasters_.clear();
+        }
+    } emptied{*this};
+    if (page.record_.To == this) page.record_.To = nullptr;
+    page.EnsureFormat();
+    const int width = page.Width(), height = page.Height();
+    if (operations_.empty() || width <= 0 || height <= 0) return;
+
+    // Each band's operations, in the order they were asked for.
+    const int bands = (height - 1) / bandRows_ + 1;
+    std::vector<std::uint32_t> start, order;
+    std::vector<TSurface> surfaces;
+    try {
+        start.assign(std::size_t(bands) + 1, 0);
+        const auto bandsOf = [&](const TPaintOperation& operation, int& first, int& last) {
+            const int top = std::max(operation.Top, 0), bottom = std::min(operation.Bottom, height);
+            if (top >= bottom) return false;
+            first = top / bandRows_;
+            last = (bottom - 1) / bandRows_;
+            return true;
+        };
+        int first = 0, last = 0;
+        for (const TPaintOperation& operation : operations_)
+            if (bandsOf(operation, first, last))
+                for (int b = first; b <= last; ++b) ++start[std::size_t(b) + 1];
+        for (int b = 0; b < bands; ++b) start[std::size_t(b) + 1] += start[std::size_t(b)];
+        order.resize(start.back());
+        std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
+        for (std::size_t k = 0; k < operations_.size(); ++k)
+            if (bandsOf(operations_[k], first, last))
+                for (int b = first; b <= last; ++b) order[fill[std::size_t(b)]++] = std::uint32_t(k);
+
+        // The bands as surfaces of their own over the page's rows (the page
+        // is made writable here, on this thread).
+        uchar* const bits = page.image_.bits();
+        const qsizetype stride = page.image_.bytesPerLine();
+        surfaces.resize(std::size_t(bands));
+        for (int b = 0; b < bands; ++b) {
+            const int top = b * bandRows_;
+            surfaces[std::size_t(b)].image_ =
+                QImage(bits + qsizetype(top) * stride, width, std::min(bandRows_, height - top), stride,
+                       QImage::Format_RGB32);
+            if (surfaces[std::size_t(b)].image_.isNull()) throw std::bad_alloc();
+        }
+    } catch (const std::bad_alloc&) {
+        PlayInOrder(page);
+        return;
+    }
+
+    std::atomic<int> next{0};
+    std::vector<char> failed(std::size_t(bands), 0);
+    const auto playBand = [&](int b) {
+        const int top = b * bandRows_;
+        TSurface& band = surfaces[std::size_t(b)];
+        const std::uint32_t first = start[std::size_t(b)], end = start[std::size_t(b) + 1];
+        for (std::uint32_t k = first; k < end; ++k) {
+            // A band's operations lie far apart in the record: each is fetched
+            // some operations ahead of its turn.
+            if (k + prefetchAhead < end) Prefetch(&operations_[order[k + prefetchAhead]]);
+            band.Play(operations_[order[k]], *this, top);
+        }
+    };
+    const auto work = [&] {
+        for (int b; (b = next.fetch_add(1, std::memory_order_relaxed)) < bands;) {
+            try {
+                playBand(b);
+            } catch (...) {
+                failed[std::size_t(b)] = 1;  // played again below
+            }
+        }
+    };
+    const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
+    const int threads = std::clamp(threads_ > 0 ? threads_ : cores, 1, std::max(1, bands / 2));
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < threads; ++t) {
+        try {
+            helpers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;
+        } catch (const std::bad_alloc&) {
+            break;
+        }
+    }
+    work();
+    for (std::thread& helper : helpers) helper.join();
+    // A band that failed part way (out of memory) is played again from its
+    // first operation: every operation only writes its own colours, so the
+    // band ends as one played once.
+    for (int b = 0; b < bands; ++b)
+        if (failed[std::size_t(b)]) playBand(b);
+}
