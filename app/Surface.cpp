@@ -84,6 +84,23 @@ inline void FillPixels(QRgb* at, long long count, QRgb colour)
     }
 }
 
+// The first of pixels at[x .. end-1] that differs from `key` (in every
+// bit but the alpha ones when `opaque` is given), or end: four at a time.
+inline int SkipPixels(const QRgb* at, int x, int end, QRgb key, QRgb opaque)
+{
+#if defined(__SSE2__)
+    const __m128i keys = _mm_set1_epi32(int(key)), alpha = _mm_set1_epi32(int(opaque));
+    for (; x + 4 <= end; x += 4) {
+        const __m128i four = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + x)), alpha);
+        const int same = _mm_movemask_epi8(_mm_cmpeq_epi32(four, keys));
+        if (same != 0xFFFF) return x + __builtin_ctz(unsigned(~same) & 0xFFFFu) / 4;
+    }
+#endif
+    for (; x < end && (at[x] | opaque) == key; ++x) {
+    }
+    return x;
+}
+
 // Columns x1 .. x2-1 of row y, clipped.
 inline void FillSpan(const Pixels& image, long long y, long long x1, long long x2, QRgb colour)
 {
@@ -539,6 +556,8 @@ GlyphMask RenderGlyphs(const FontEntry& entry, const QByteArray& text, int cellW
     for (int y = 0; y < scratchHeight; ++y) {
         const QRgb* row = Row(std::as_const(scratch), y);
         for (int x = 0; x < mask.Width;) {
+            x = SkipPixels(row, x, mask.Width, white, 0);
+            if (x == mask.Width) break;
             if (!ink(row[x])) {
                 ++x;
                 continue;
@@ -1554,15 +1573,11 @@ TRasterRuns::TRasterRuns(const TSurface& raster)
         const QRgb* row = Row(source, y);
         int x = 0;
         while (x < width_) {
-            if (transparent && x + 8 <= width_) {
+            if (transparent) {
                 // Most of a transparent raster is its transparent colour:
-                // pass over it eight pixels at a time.
-                QRgb differ = 0;
-                for (int k = 0; k < 8; ++k) differ |= (row[x + k] | opaqueBlack) ^ key;
-                if (differ == 0) {
-                    x += 8;
-                    continue;
-                }
+                // passed over four pixels at a time.
+                x = SkipPixels(row, x, width_, key, opaqueBlack);
+                if (x == width_) break;
             }
             const QRgb colour = row[x] | opaqueBlack;
             if (transparent && colour == key) {
