@@ -9,6 +9,9 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <system_error>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -39,6 +42,7 @@ public:
         return indices_[slot];
     }
     const QList<QRgb>& Colours() const { return colours_; }
+    Palette() { colours_.reserve(256); }  // no allocation while mapping (on any thread)
 
 private:
     static constexpr int slotBits = 10;
@@ -48,43 +52,139 @@ private:
     QList<QRgb> colours_;
 };
 
-// The picture's pixels as indices into the palette of its colours, row after
-// row; false when it has more than 256 colours.
-bool MapColours(const QImage& picture, std::uint8_t* indices, QList<QRgb>& colours)
+// Rows first .. last-1 of the picture's pixels as indices into the palette,
+// which takes their colours in the order they first appear; false when it
+// would need more than 256.
+bool MapRows(const QImage& picture, int first, int last, std::uint8_t* indices, Palette& palette)
 {
-    const int width = picture.width(), height = picture.height();
-    Palette palette;
+    const int width = picture.width();
     bool full = false;
     auto index = [&](QRgb pixel) {
         const int i = palette.IndexOf(pixel | opaque);
         full |= i < 0;
         return std::uint8_t(i);
     };
-    for (int y = 0; y < height && !full; ++y) {
+    for (int y = first; y < last && !full; ++y) {
         const QRgb* row = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
         std::uint8_t* out = indices + std::size_t(y) * std::size_t(width);
         int x = 0;
 #if defined(__SSE2__)
         // Four pixels at a time: at once when all four are the colour of the
-        // last one before them (most of a page is runs of one colour).
+        // last one before them (most of a page is runs of one colour), with
+        // one look-up when they are all of another.
         const __m128i alpha = _mm_set1_epi32(int(opaque));
-        QRgb last = 0;
+        QRgb lastColour = 0;
         std::uint32_t four = 0;
         for (; x + 4 <= width; x += 4) {
             const __m128i pixels = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x)), alpha);
-            if (_mm_movemask_epi8(_mm_cmpeq_epi32(pixels, _mm_set1_epi32(int(last)))) == 0xFFFF) {
+            if (_mm_movemask_epi8(_mm_cmpeq_epi32(pixels, _mm_set1_epi32(int(lastColour)))) == 0xFFFF) {
                 std::memcpy(out + x, &four, 4);
                 continue;
             }
-            for (int k = 0; k < 4; ++k) out[x + k] = index(row[x + k]);
-            last = row[x + 3] | opaque;
-            four = 0x01010101u * out[x + 3];
+            if (_mm_movemask_epi8(_mm_cmpeq_epi32(pixels, _mm_shuffle_epi32(pixels, 0))) == 0xFFFF) {
+                four = 0x01010101u * index(row[x]);
+                std::memcpy(out + x, &four, 4);
+            } else {
+                for (int k = 0; k < 4; ++k) out[x + k] = index(row[x + k]);
+                four = 0x01010101u * out[x + 3];
+            }
+            lastColour = row[x + 3] | opaque;
         }
 #endif
         for (; x < width; ++x) out[x] = index(row[x]);
     }
-    if (full) return false;
-    colours = palette.Colours();
+    return !full;
+}
+
+int pictureThreads = 0;  // 0: one per core
+
+// Calls part(k) for k = 0 .. parts-1, on as many threads.
+template <typename F>
+void RunParts(int parts, F part)
+{
+    std::vector<std::thread> helpers;
+    int k = 1;
+    for (; k < parts; ++k) {
+        try {
+            helpers.emplace_back(part, k);
+        } catch (const std::system_error&) {
+            break;
+        } catch (const std::bad_alloc&) {
+            break;
+        }
+    }
+    part(0);
+    for (; k < parts; ++k) part(k);  // those no thread took
+    for (std::thread& helper : helpers) helper.join();
+}
+
+// Rows a part of a picture has at least.
+constexpr int minPartRows = 64;
+
+// The number of parts of `rows` rows to work on at once.
+int PartsOf(int rows)
+{
+    const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
+    const int threads = pictureThreads > 0 ? pictureThreads : std::min(cores, 8);
+    return std::clamp(rows / minPartRows, 1, threads);
+}
+
+// The picture's pixels as indices into the palette of its colours, in the
+// order they first appear row by row; false when it has more than 256
+// colours. Parts of the rows are mapped at once, each with a palette of its
+// own; the palettes are joined in the order of the parts, and each part's
+// indices are then those of the joined palette.
+bool MapColours(const QImage& picture, std::uint8_t* indices, QList<QRgb>& colours)
+{
+    const int height = picture.height();
+    const int parts = PartsOf(height);
+    std::vector<Palette> palettes(static_cast<std::size_t>(parts));
+    std::vector<char> mapped(std::size_t(parts), 0);
+    const auto rowOf = [&](int k) { return int(static_cast<long long>(height) * k / parts); };
+    RunParts(parts, [&](int k) {
+        mapped[std::size_t(k)] = MapRows(picture, rowOf(k), rowOf(k + 1), indices, palettes[std::size_t(k)]);
+    });
+    if (std::find(mapped.begin(), mapped.end(), 0) != mapped.end()) return false;
+
+    Palette& joined = palettes[0];
+    std::vector<std::array<std::uint8_t, 256>> toJoined(static_cast<std::size_t>(parts));
+    std::vector<char> renumbered(std::size_t(parts), 0);
+    for (int k = 1; k < parts; ++k) {
+        const QList<QRgb>& own = palettes[std::size_t(k)].Colours();
+        for (qsizetype i = 0; i < own.size(); ++i) {
+            const int index = joined.IndexOf(own[i]);
+            if (index < 0) return false;
+            toJoined[std::size_t(k)][std::size_t(i)] = std::uint8_t(index);
+            renumbered[std::size_t(k)] |= index != i;
+        }
+    }
+    // The indices to renumber, shared out evenly between the threads.
+    const std::size_t width = std::size_t(picture.width());
+    std::size_t renumber = 0;
+    for (int k = 1; k < parts; ++k)
+        if (renumbered[std::size_t(k)]) renumber += std::size_t(rowOf(k + 1) - rowOf(k)) * width;
+    if (renumber == 0) {
+        colours = joined.Colours();
+        return true;
+    }
+    RunParts(parts, [&](int t) {
+        // The t-th share of the indices to renumber, as counted part by part.
+        const std::size_t from = renumber * std::size_t(t) / std::size_t(parts);
+        const std::size_t to = renumber * std::size_t(t + 1) / std::size_t(parts);
+        std::size_t counted = 0;
+        for (int k = 1; k < parts; ++k) {
+            if (!renumbered[std::size_t(k)]) continue;
+            const std::size_t begin = std::size_t(rowOf(k)) * width, size = std::size_t(rowOf(k + 1)) * width - begin;
+            const std::size_t first = std::max(from, counted), last = std::min(to, counted + size);
+            const std::array<std::uint8_t, 256>& joinedIndex = toJoined[std::size_t(k)];
+            for (std::size_t i = first; i < last; ++i) {
+                std::uint8_t& index = indices[begin + (i - counted)];
+                index = joinedIndex[index];
+            }
+            counted += size;
+        }
+    });
+    colours = joined.Colours();
     return true;
 }
 
@@ -140,6 +240,23 @@ std::uint32_t Adler32(const std::uint8_t* data, std::size_t size)
     return b << 16 | a;
 }
 
+// The Adler-32 of two pieces of data one after the other, from theirs and
+// the second one's length.
+std::uint32_t Adler32Combine(std::uint32_t first, std::uint32_t second, std::size_t secondLength)
+{
+    constexpr std::uint32_t base = 65521;
+    const std::uint32_t rest = std::uint32_t(secondLength % base);
+    std::uint32_t a = first & 0xFFFF;
+    std::uint32_t b = std::uint32_t((std::uint64_t(rest) * a) % base);
+    a += (second & 0xFFFF) + base - 1;
+    b += (first >> 16) + (second >> 16) + base - rest;
+    if (a >= base) a -= base;
+    if (a >= base) a -= base;
+    if (b >= 2 * base) b -= 2 * base;
+    if (b >= base) b -= base;
+    return b << 16 | a;
+}
+
 // Deflate (RFC 1951) in one block with the fixed codes, the only repeats
 // looked for being those of the bytes one pixel back and one row up: a page's
 // rows are long runs of one colour and much like the rows above them, so
@@ -166,43 +283,36 @@ public:
     // The most bytes Compress writes for size bytes: 9 bits a byte at worst.
     static std::size_t Bound(std::size_t size) { return size + size / 8 + 64; }
 
-    // Writes the stream of size bytes of data to out (Bound(size) bytes); its length.
-    std::size_t Compress(const std::uint8_t* data, std::size_t size, std::uint8_t* out)
+    // Writes the stream of size bytes of data to out (Bound(size) bytes); its
+    // length. The data is parsed in `parts` parts at once, each from the start
+    // of a row; a part goes on past the next one's start until it reaches the
+    // start of one of the next part's tokens, from where the two parse alike.
+    // (Parts that never meet leave the rest to the one before.) The stream is
+    // the one a single parse writes.
+    std::size_t Compress(const std::uint8_t* data, std::size_t size, std::uint8_t* out, std::size_t rowStride,
+                         int parts)
     {
-        out_ = out;
-        out_[0] = 0x78;  // deflate, 32 KiB window
-        out_[1] = 0x01;  // no dictionary; (0x78 << 8 | 0x01) is a multiple of 31
-        out_ += 2;
-        Put(0b011, 3);  // the last block, fixed codes
-        for (std::size_t at = 0; at < size;) {
-            if (at + 4 <= size && !Repeats3(data, at, back_[0]) && !Repeats3(data, at, back_[1])) {
-                Put(literals_[data[at]].Bits, literals_[data[at]].Count);  // the quick way to a literal
-                ++at;
-                continue;
+        out[0] = 0x78;  // deflate, 32 KiB window
+        out[1] = 0x01;  // no dictionary; (0x78 << 8 | 0x01) is a multiple of 31
+        BitWriter stream(out + 2);
+        stream.Put(0b011, 3);  // the last block, fixed codes
+        const std::size_t rows = rowStride == 0 ? 0 : size / rowStride;
+        parts = int(std::clamp<std::size_t>(std::size_t(std::max(parts, 1)), 1, std::max<std::size_t>(rows, 1)));
+        std::vector<Part> pieces;
+        std::uint32_t adler = 1;
+        if (parts > 1 && Split(data, size, rowStride, rows, parts, pieces, adler)) {
+            for (std::size_t k = 0; k < pieces.size(); ++k) {
+                stream.Append(pieces[k].Bits.get(), pieces[k].From, pieces[k].To);
+                if (pieces[k].RanToTheEnd) break;
             }
-            std::size_t best = 0, which = 0;
-            for (std::size_t k = 0; k < 2; ++k) {
-                const std::size_t length = back_[k] != 0 ? MatchLength(data, size, at, back_[k]) : 0;
-                if (length > best) best = length, which = k;
-            }
-            if (best >= 3) {
-                Put(lengths_[best].Bits, lengths_[best].Count);
-                Put(distances_[which].Bits, distances_[which].Count);
-                at += best;
-            } else {
-                Put(literals_[data[at]].Bits, literals_[data[at]].Count);
-                ++at;
-            }
+        } else {
+            Parse(data, size, 0, size, stream, [](std::size_t, const BitWriter&) { return true; });
+            adler = Adler32(data, size);
         }
-        Put(0, 7);  // end of block
-        while (count_ > 0) {
-            *out_++ = std::uint8_t(bits_);
-            bits_ >>= 8;
-            count_ = std::max(0, count_ - 8);
-        }
-        PutU32(out_, Adler32(data, size));
-        out_ += 4;
-        return std::size_t(out_ - out);
+        stream.Put(0, 7);  // end of block
+        std::uint8_t* end = stream.Finish();
+        PutU32(end, adler);
+        return std::size_t(end + 4 - out);
     }
 
 private:
@@ -274,25 +384,179 @@ private:
         while (length < most && data[at + length] == data[at + length - back]) ++length;
         return length;
     }
-    void Put(std::uint32_t bits, int count)
-    {
-        bits_ |= std::uint64_t(bits) << count_;
-        count_ += count;
-        if (count_ >= 32) {
-            for (int k = 0; k < 4; ++k) out_[k] = std::uint8_t(bits_ >> (8 * k));
-            out_ += 4;
-            bits_ >>= 32;
-            count_ -= 32;
+    // Bits in the order they are written, first bit lowest, four bytes at a time.
+    class BitWriter {
+    public:
+        explicit BitWriter(std::uint8_t* out) : begin_(out), out_(out) {}
+        void Put(std::uint32_t bits, int count)
+        {
+            bits_ |= std::uint64_t(bits) << count_;
+            count_ += count;
+            if (count_ >= 32) {
+                for (int k = 0; k < 4; ++k) out_[k] = std::uint8_t(bits_ >> (8 * k));
+                out_ += 4;
+                bits_ >>= 32;
+                count_ -= 32;
+            }
         }
+        // How many bits have been put.
+        std::uint64_t Bits() const { return std::uint64_t(out_ - begin_) * 8 + std::uint64_t(count_); }
+        // Bits from .. to-1 of what another writer wrote (and finished).
+        void Append(const std::uint8_t* bits, std::uint64_t from, std::uint64_t to)
+        {
+            while (from < to) {
+                const int count = int(std::min<std::uint64_t>(32, to - from));
+                std::uint64_t word = 0;
+                std::memcpy(&word, bits + from / 8, 8);  // (little-endian: the first bits lowest)
+                word >>= from % 8;
+                Put(std::uint32_t(word) & (count == 32 ? 0xFFFFFFFFu : (1u << count) - 1), count);
+                from += std::uint64_t(count);
+            }
+        }
+        // The last bits out, the last byte filled up with zero bits; where the next byte goes.
+        std::uint8_t* Finish()
+        {
+            while (count_ > 0) {
+                *out_++ = std::uint8_t(bits_);
+                bits_ >>= 8;
+                count_ = std::max(0, count_ - 8);
+            }
+            return out_;
+        }
+
+    private:
+        std::uint8_t* begin_;
+        std::uint8_t* out_;
+        std::uint64_t bits_ = 0;
+        int count_ = 0;
+    };
+
+    // The tokens of the data from `at` on while at < stop; before each,
+    // token(at, out) says whether to go on. Where it stopped.
+    template <typename Token>
+    std::size_t Parse(const std::uint8_t* data, std::size_t size, std::size_t at, std::size_t stop, BitWriter& out,
+                      Token&& token) const
+    {
+        while (at < stop) {
+            if (!token(at, std::as_const(out))) return at;
+            if (at + 4 <= size && !Repeats3(data, at, back_[0]) && !Repeats3(data, at, back_[1])) {
+                out.Put(literals_[data[at]].Bits, literals_[data[at]].Count);  // the quick way to a literal
+                ++at;
+                continue;
+            }
+            std::size_t best = 0, which = 0;
+            for (std::size_t k = 0; k < 2; ++k) {
+                const std::size_t length = back_[k] != 0 ? MatchLength(data, size, at, back_[k]) : 0;
+                if (length > best) best = length, which = k;
+            }
+            if (best >= 3) {
+                out.Put(lengths_[best].Bits, lengths_[best].Count);
+                out.Put(distances_[which].Bits, distances_[which].Count);
+                at += best;
+            } else {
+                out.Put(literals_[data[at]].Bits, literals_[data[at]].Count);
+                ++at;
+            }
+        }
+        return at;
+    }
+
+    // A part's tokens: bits From .. To-1 of Bits are its share of the stream.
+    struct Part {
+        std::unique_ptr<std::uint8_t[]> Bits;
+        std::uint64_t From = 0, To = 0;
+        bool RanToTheEnd = false;  // it met no token of the next part
+        struct Start {
+            std::size_t At;
+            std::uint64_t Bit;
+        };
+        std::vector<Start> FirstTokens;  // where its first tokens begin
+        std::size_t Reached = 0;         // the end of those
+        std::uint32_t Adler = 1;         // of its rows
+    };
+
+    // The parts' shares of the stream and the data's Adler-32; false when
+    // there is no memory for them.
+    bool Split(const std::uint8_t* data, std::size_t size, std::size_t stride, std::size_t rows, int parts,
+               std::vector<Part>& pieces, std::uint32_t& adler) const
+    {
+        std::vector<std::size_t> starts(std::size_t(parts) + 1);
+        for (int k = 0; k <= parts; ++k) starts[std::size_t(k)] = rows * std::size_t(k) / std::size_t(parts) * stride;
+        starts[std::size_t(parts)] = size;
+        const std::size_t window = std::max<std::size_t>(std::size_t(1) << 16, 2 * stride);
+        try {
+            pieces.resize(std::size_t(parts));
+            for (int k = 0; k < parts; ++k) {
+                Part& part = pieces[std::size_t(k)];
+                // A part may go on to the end of the data; 8 bytes more for Append's reads.
+                part.Bits.reset(new std::uint8_t[Bound(size - starts[std::size_t(k)]) + 8]);
+                if (k > 0) part.FirstTokens.reserve(std::min(window, size - starts[std::size_t(k)]));
+            }
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        std::vector<BitWriter> writers;
+        writers.reserve(std::size_t(parts));
+        for (Part& part : pieces) writers.emplace_back(part.Bits.get());
+        // First the tokens each part after the first begins with, ...
+        RunParts(parts, [&](int k) {
+            if (k == 0) return;
+            Part& part = pieces[std::size_t(k)];
+            const std::size_t from = starts[std::size_t(k)];
+            part.Reached = Parse(data, size, from, std::min(size, from + window), writers[std::size_t(k)],
+                                 [&part](std::size_t at, const BitWriter& out) {
+                                     part.FirstTokens.push_back({at, out.Bits()});
+                                     return true;
+                                 });
+        });
+        // ... then each part on to the next one's start and until it meets one of them.
+        RunParts(parts, [&](int k) {
+            Part& part = pieces[std::size_t(k)];
+            BitWriter& out = writers[std::size_t(k)];
+            const std::size_t next = starts[std::size_t(k) + 1];
+            part.Adler = Adler32(data + starts[std::size_t(k)], next - starts[std::size_t(k)]);
+            std::size_t at = k == 0 ? starts[0] : part.Reached;
+            at = Parse(data, size, at, next, out, [](std::size_t, const BitWriter&) { return true; });
+            if (k + 1 == parts) {
+                part.RanToTheEnd = true;
+            } else {
+                const Part& following = pieces[std::size_t(k) + 1];
+                std::size_t i = 0;
+                bool met = false, looking = true;
+                // (Only within the next part's rows: beyond them it has
+                // handed over to the part after it.)
+                const std::size_t nextEnd = starts[std::size_t(k) + 2];
+                Parse(data, size, at, size, out, [&](std::size_t position, const BitWriter&) {
+                    if (!looking) return true;
+                    if (position >= nextEnd) {
+                        looking = false;
+                        return true;
+                    }
+                    while (i < following.FirstTokens.size() && following.FirstTokens[i].At < position) ++i;
+                    if (i < following.FirstTokens.size() && following.FirstTokens[i].At == position) {
+                        met = true;
+                        return false;
+                    }
+                    if (i == following.FirstTokens.size()) looking = false;  // past them: on to the end
+                    return true;
+                });
+                part.RanToTheEnd = !met;
+                if (met) pieces[std::size_t(k) + 1].From = following.FirstTokens[i].Bit;
+            }
+            part.To = out.Bits();
+            out.Finish();
+        });
+        adler = pieces[0].Adler;
+        for (int k = 1; k < parts; ++k)
+            adler = Adler32Combine(adler, pieces[std::size_t(k)].Adler,
+                                   starts[std::size_t(k) + 1] - starts[std::size_t(k)]);
+        return true;
     }
 
     std::array<Code, 256> literals_;
     std::array<Code, 259> lengths_;
     std::array<Code, 2> distances_;
     std::array<std::size_t, 2> back_{};
-    std::uint8_t* out_ = nullptr;
-    std::uint64_t bits_ = 0;
-    int count_ = 0;
 };
 
 // A PNG file being written, chunk by chunk, each with its length and CRC.
@@ -334,6 +598,8 @@ private:
 
 }  // namespace
 
+void TPngWriter::SetThreads(int threads) { pictureThreads = std::max(0, threads); }
+
 bool TPngWriter::Write(const QImage& picture, const QString& path)
 {
     QFile file(path);
@@ -363,14 +629,14 @@ bool TPngWriter::Write(const QImage& picture, QIODevice& device)
     const std::size_t size = (rowBytes + 1) * height;
     std::unique_ptr<std::uint8_t[]> rows = buffer(size);
     if (!rows) return false;
-    for (std::size_t y = 0; y < height; ++y) {
+    const auto packRow = [&](std::size_t y) {
         std::uint8_t* row = rows.get() + y * (rowBytes + 1);
         *row++ = 0;
         if (indexed) {
             const std::uint8_t* from = indices.get() + y * width;
             if (depth == 8) {
                 std::memcpy(row, from, width);
-                continue;
+                return;
             }
             // Pixels packed from the high bits of each byte down; the last
             // byte filled up with zero bits.
@@ -408,12 +674,19 @@ bool TPngWriter::Write(const QImage& picture, QIODevice& device)
                 row[3 * x + 2] = std::uint8_t(qBlue(pixels[x]));
             }
         }
-    }
+    };
+    // Parts of the rows at once.
+    const int parts = PartsOf(int(height));
+    RunParts(parts, [&](int k) {
+        const std::size_t first = height * std::size_t(k) / std::size_t(parts);
+        const std::size_t last = height * std::size_t(k + 1) / std::size_t(parts);
+        for (std::size_t y = first; y < last; ++y) packRow(y);
+    });
     indices.reset();
     FixedDeflate deflate(indexed ? 1 : 3, rowBytes + 1);  // one pixel (or a byte of them) back, one row up
     std::unique_ptr<std::uint8_t[]> deflated = buffer(FixedDeflate::Bound(size));
     if (!deflated) return false;
-    const std::size_t deflatedSize = deflate.Compress(rows.get(), size, deflated.get());
+    const std::size_t deflatedSize = deflate.Compress(rows.get(), size, deflated.get(), rowBytes + 1, parts);
     rows.reset();
 
     PngFile png(device);

@@ -20,4 +20,7 @@ public:
     static bool Write(const QImage& picture, const QString& path);
     // The same to a device (opened for writing if it is not open yet).
     static bool Write(const QImage& picture, QIODevice& device);
+    // The number of threads a large picture's pixels are mapped and packed
+    // on (0: one per core, at most 8); the file is the same with any number.
+    static void SetThreads(int threads);
 };

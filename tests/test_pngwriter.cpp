@@ -2,6 +2,7 @@
 // 256 colours, the same pixels either way.
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QSet>
@@ -111,4 +112,53 @@ TEST(PngWriter, PagesKeepEveryPixelWithAPaletteOfTheirColoursAndRgbBeyond256)
     }
 
     EXPECT_FALSE(TPngWriter::Write(page.Image(), dir.filePath(QStringLiteral("no folder/page.png"))));
+}
+
+TEST(PngWriter, APictureWrittenInPartsOnSeveralThreadsIsTheFileOneThreadWrites)
+{
+    const auto bytes = [](const QImage& picture, int threads) {
+        TPngWriter::SetThreads(threads);
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        EXPECT_TRUE(TPngWriter::Write(picture, buffer));
+        TPngWriter::SetThreads(0);
+        return buffer.data();
+    };
+    std::uint32_t state = 7;
+    const auto next = [&state] { return (state = state * 1103515245u + 12345u) >> 16; };
+
+    // A page whose lower parts bring colours of their own and the upper
+    // ones' colours in another order; rows of noise between long runs.
+    TSurface page(333, 700);
+    page.Clear(clWhite);
+    for (int k = 0; k < 60; ++k) {
+        page.Pen = TPen{TColor(k % 9 * 0x1F0F07), psSolid, 1 + k % 3, pmCopy};
+        const int y = 699 - k * 11;
+        page.MoveTo(int(next() % 333), y);
+        page.LineTo(int(next() % 333), y - int(next() % 40));
+    }
+    for (int y = 300; y < 310; ++y)
+        for (int x = 0; x < 333; ++x) page.SetPixel(x, y, next() % 2 ? clBlack : clBlue);
+    // One colour but for a row of noise every 150 rows: the parts begin
+    // inside repeats and may meet only at the noise, some parts later.
+    QImage plain(500, 400, QImage::Format_RGB32);
+    plain.fill(qRgb(10, 20, 30));
+    for (int y = 149; y < plain.height(); y += 150)
+        for (int x = 0; x < plain.width(); ++x) plain.setPixel(x, y, next() % 2 ? qRgb(10, 20, 30) : qRgb(0, 0, 0));
+    // 300 colours in all, fewer than 256 in each third of the rows.
+    QImage spread(97, 600, QImage::Format_RGB32);
+    for (int y = 0; y < spread.height(); ++y)
+        for (int x = 0; x < spread.width(); ++x) {
+            const int n = y / 200 * 75 + (x + y) % 150;
+            spread.setPixel(x, y, qRgb(n % 7 * 40, n / 7 % 7 * 40, n / 49 * 40));
+        }
+
+    for (const QImage& picture : {page.Image(), plain, spread}) {
+        const QByteArray alone = bytes(picture, 1);
+        ASSERT_FALSE(alone.isEmpty());
+        EXPECT_EQ(QImage::fromData(alone).convertToFormat(QImage::Format_RGB32), picture);
+        for (const int threads : {2, 3, 7})
+            EXPECT_EQ(bytes(picture, threads), alone) << picture.width() << " x " << picture.height() << ", "
+                                                      << threads << " threads";
+    }
 }
