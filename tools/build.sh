@@ -1,9 +1,9 @@
 #!/bin/sh
 # Installs what is missing, builds, and then either opens the sample drawing
 # (run), runs the whole test suite headless (test), runs it built with
-# AddressSanitizer and UndefinedBehaviorSanitizer and the loading and vector
-# page tests under ThreadSanitizer (sanitize), or prints the figures of a
-# dense A0 sheet from an optimised build (bench).
+# AddressSanitizer and UndefinedBehaviorSanitizer and the tests of the code
+# that runs on several threads under ThreadSanitizer (sanitize), or prints
+# the figures of a dense A0 sheet from an optimised build (bench).
 set -eu
 cd "$(dirname "$0")/.."
 mode=${1:-test}
@@ -34,9 +34,10 @@ case "$mode" in
   sanitize)
     export QT_QPA_PLATFORM=offscreen
     ASAN_OPTIONS=detect_leaks=0 ctest --test-dir "$dir" --output-on-failure -j "$jobs"
-    # Loading renders component bodies on several threads, and the SVG of a
-    # dense page is written on several: the tests that load drawings and
-    # write vector pages run again under ThreadSanitizer.
+    # Loading renders component bodies on several threads, pages are painted
+    # in bands on several, and the SVG and PNG of a dense page are written on
+    # several: the tests that load drawings, paint in bands and write vector
+    # pages and page pictures run again under ThreadSanitizer.
     cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DTRACERY_TSAN=ON >/dev/null
     cmake --build build-tsan -j "$jobs" --target tracery_load_tests
     TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tools/tsan.supp" \
