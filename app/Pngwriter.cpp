@@ -6,6 +6,7 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -14,6 +15,10 @@
 #include <utility>
 #include <vector>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -21,6 +26,28 @@
 namespace {
 
 constexpr QRgb opaque = 0xFF000000u;
+
+using Buffer = std::unique_ptr<std::uint8_t[], void (*)(void*)>;
+
+// A buffer of size bytes, not cleared (every byte used is written); null
+// when there is no memory for it. A large one asks for huge memory pages
+// where the system offers them: the kernel then clears and maps it in a few
+// steps, not one for every 4 KiB page the first time it is written.
+Buffer LargeBuffer(std::size_t size)
+{
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr std::size_t hugePage = std::size_t(2) << 20;
+    if (size >= 4 * hugePage) {
+        const std::size_t rounded = (size + hugePage - 1) / hugePage * hugePage;
+        if (void* memory = std::aligned_alloc(hugePage, rounded)) {
+            madvise(memory, rounded, MADV_HUGEPAGE);
+            return Buffer(static_cast<std::uint8_t*>(memory), std::free);
+        }
+        return Buffer(nullptr, std::free);
+    }
+#endif
+    return Buffer(static_cast<std::uint8_t*>(std::malloc(std::max<std::size_t>(size, 1))), std::free);
+}
 
 // The palette being built: colours and their indices, in a small open hash
 // (an empty slot holds 0, which no opaque colour is).
@@ -300,11 +327,10 @@ public:
         parts = int(std::clamp<std::size_t>(std::size_t(std::max(parts, 1)), 1, std::max<std::size_t>(rows, 1)));
         std::vector<Part> pieces;
         std::uint32_t adler = 1;
-        if (parts > 1 && Split(data, size, rowStride, rows, parts, pieces, adler)) {
-            for (std::size_t k = 0; k < pieces.size(); ++k) {
+        if (parts > 1 && Split(data, size, rowStride, rows, parts, stream, pieces, adler)) {
+            // The first part wrote its share into the stream itself.
+            for (std::size_t k = 1; k < pieces.size() && !pieces[k - 1].RanToTheEnd; ++k)
                 stream.Append(pieces[k].Bits.get(), pieces[k].From, pieces[k].To);
-                if (pieces[k].RanToTheEnd) break;
-            }
         } else {
             Parse(data, size, 0, size, stream, [](std::size_t, const BitWriter&) { return true; });
             adler = Adler32(data, size);
@@ -463,7 +489,7 @@ private:
 
     // A part's tokens: bits From .. To-1 of Bits are its share of the stream.
     struct Part {
-        std::unique_ptr<std::uint8_t[]> Bits;
+        std::unique_ptr<std::uint8_t[], void (*)(void*)> Bits{nullptr, std::free};
         std::uint64_t From = 0, To = 0;
         bool RanToTheEnd = false;  // it met no token of the next part
         struct Start {
@@ -475,10 +501,11 @@ private:
         std::uint32_t Adler = 1;         // of its rows
     };
 
-    // The parts' shares of the stream and the data's Adler-32; false when
-    // there is no memory for them.
+    // The parts' shares of the stream, the first one's written to `first`,
+    // and the data's Adler-32; false when there is no memory for them (and
+    // nothing was written).
     bool Split(const std::uint8_t* data, std::size_t size, std::size_t stride, std::size_t rows, int parts,
-               std::vector<Part>& pieces, std::uint32_t& adler) const
+               BitWriter& first, std::vector<Part>& pieces, std::uint32_t& adler) const
     {
         std::vector<std::size_t> starts(std::size_t(parts) + 1);
         for (int k = 0; k <= parts; ++k) starts[std::size_t(k)] = rows * std::size_t(k) / std::size_t(parts) * stride;
@@ -486,24 +513,26 @@ private:
         const std::size_t window = std::max<std::size_t>(std::size_t(1) << 16, 2 * stride);
         try {
             pieces.resize(std::size_t(parts));
-            for (int k = 0; k < parts; ++k) {
+            for (int k = 1; k < parts; ++k) {
                 Part& part = pieces[std::size_t(k)];
                 // A part may go on to the end of the data; 8 bytes more for Append's reads.
-                part.Bits.reset(new std::uint8_t[Bound(size - starts[std::size_t(k)]) + 8]);
-                if (k > 0) part.FirstTokens.reserve(std::min(window, size - starts[std::size_t(k)]));
+                part.Bits = LargeBuffer(Bound(size - starts[std::size_t(k)]) + 8);
+                if (!part.Bits) return false;
+                part.FirstTokens.reserve(std::min(window, size - starts[std::size_t(k)]));
             }
         } catch (const std::bad_alloc&) {
             return false;
         }
-        std::vector<BitWriter> writers;
-        writers.reserve(std::size_t(parts));
-        for (Part& part : pieces) writers.emplace_back(part.Bits.get());
+        std::vector<BitWriter> own;
+        own.reserve(std::size_t(parts));
+        for (Part& part : pieces) own.emplace_back(part.Bits.get());
+        const auto writer = [&](int k) -> BitWriter& { return k == 0 ? first : own[std::size_t(k)]; };
         // First the tokens each part after the first begins with, ...
         RunParts(parts, [&](int k) {
             if (k == 0) return;
             Part& part = pieces[std::size_t(k)];
             const std::size_t from = starts[std::size_t(k)];
-            part.Reached = Parse(data, size, from, std::min(size, from + window), writers[std::size_t(k)],
+            part.Reached = Parse(data, size, from, std::min(size, from + window), writer(k),
                                  [&part](std::size_t at, const BitWriter& out) {
                                      part.FirstTokens.push_back({at, out.Bits()});
                                      return true;
@@ -512,7 +541,7 @@ private:
         // ... then each part on to the next one's start and until it meets one of them.
         RunParts(parts, [&](int k) {
             Part& part = pieces[std::size_t(k)];
-            BitWriter& out = writers[std::size_t(k)];
+            BitWriter& out = writer(k);
             const std::size_t next = starts[std::size_t(k) + 1];
             part.Adler = Adler32(data + starts[std::size_t(k)], next - starts[std::size_t(k)]);
             std::size_t at = k == 0 ? starts[0] : part.Reached;
@@ -544,7 +573,7 @@ private:
                 if (met) pieces[std::size_t(k) + 1].From = following.FirstTokens[i].Bit;
             }
             part.To = out.Bits();
-            out.Finish();
+            if (k > 0) out.Finish();
         });
         adler = pieces[0].Adler;
         for (int k = 1; k < parts; ++k)
@@ -613,12 +642,10 @@ bool TPngWriter::Write(const QImage& picture, QIODevice& device)
                               ? picture
                               : picture.convertToFormat(QImage::Format_RGB32);
     const std::size_t width = std::size_t(source.width()), height = std::size_t(source.height());
-    // Buffers the size of the picture, not cleared (every byte is written);
-    // null when there is no memory for them, and then no file is written.
-    auto buffer = [](std::size_t size) {
-        return std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[size]);
-    };
-    std::unique_ptr<std::uint8_t[]> indices = buffer(width * height);
+    // Buffers the size of the picture; when there is no memory for them, no
+    // file is written.
+    const auto buffer = [](std::size_t size) { return LargeBuffer(size); };
+    Buffer indices = buffer(width * height);
     if (!indices) return false;
     QList<QRgb> colours;
     const bool indexed = MapColours(source, indices.get(), colours);
@@ -627,7 +654,7 @@ bool TPngWriter::Write(const QImage& picture, QIODevice& device)
     // The rows, each after its filter byte (0: none).
     const std::size_t rowBytes = indexed ? (width * std::size_t(depth) + 7) / 8 : width * 3;
     const std::size_t size = (rowBytes + 1) * height;
-    std::unique_ptr<std::uint8_t[]> rows = buffer(size);
+    Buffer rows = buffer(size);
     if (!rows) return false;
     const auto packRow = [&](std::size_t y) {
         std::uint8_t* row = rows.get() + y * (rowBytes + 1);
@@ -684,7 +711,7 @@ bool TPngWriter::Write(const QImage& picture, QIODevice& device)
     });
     indices.reset();
     FixedDeflate deflate(indexed ? 1 : 3, rowBytes + 1);  // one pixel (or a byte of them) back, one row up
-    std::unique_ptr<std::uint8_t[]> deflated = buffer(FixedDeflate::Bound(size));
+    Buffer deflated = buffer(FixedDeflate::Bound(size));
     if (!deflated) return false;
     const std::size_t deflatedSize = deflate.Compress(rows.get(), size, deflated.get(), rowBytes + 1, parts);
     rows.reset();
