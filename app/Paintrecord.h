@@ -12,7 +12,9 @@
 #include <QImage>
 #include <QRect>
 #include <QRgb>
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <vector>
 #include "app/Drawstyle.h"
@@ -33,6 +35,25 @@ struct TPaintOperation {
     const TRasterRuns* Runs = nullptr;  // DrawRuns, FillRuns
     std::uint32_t Kept = 0;             // Glyphs: a kept mask; Raster, Stretch: a kept raster
     int Top = 0, Bottom = 0;            // the page rows it may reach, Bottom excluded
+
+    // An operation of a kind with its corners and the rows it may reach
+    // (values beyond an int are held at its ends).
+    static TPaintOperation Of(TKind kind, long long x1, long long y1, long long x2, long long y2, long long top,
+                              long long bottom)
+    {
+        const auto held = [](long long value) {
+            return int(std::clamp<long long>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+        };
+        TPaintOperation operation;
+        operation.Kind = kind;
+        operation.X1 = held(x1);
+        operation.Y1 = held(y1);
+        operation.X2 = held(x2);
+        operation.Y2 = held(y2);
+        operation.Top = held(top);
+        operation.Bottom = held(bottom);
+        return operation;
+    }
 };
 
 class TPaintRecord {

@@ -871,16 +871,10 @@ void TSurface::EndRecording()
 void TSurface::PaintBox(long long x1, long long y1, long long x2, long long y2, QRgb colour)
 {
     if (x1 >= x2 || y1 >= y2) return;
+    // (A box wholly beyond an int's range is off the surface: nothing to keep.)
     if (record_.To && std::max(x1, y1) <= INT_MAX && std::min(x2, y2) >= INT_MIN) {
-        TPaintOperation box;
-        box.Kind = TPaintOperation::Box;
-        box.X1 = int(std::max<long long>(x1, INT_MIN));
-        box.Y1 = int(std::max<long long>(y1, INT_MIN));
-        box.X2 = int(std::min<long long>(x2, INT_MAX));
-        box.Y2 = int(std::min<long long>(y2, INT_MAX));
+        TPaintOperation box = TPaintOperation::Of(TPaintOperation::Box, x1, y1, x2, y2, y1, y2);
         box.Colour = colour;
-        box.Top = box.Y1;
-        box.Bottom = box.Y2;
         if (Recorded(box)) return;
     }
     FillBox(Pixels(image_), x1, y1, x2, y2, colour);
@@ -965,16 +959,10 @@ void TSurface::StrokeSegment(QPoint a, QPoint b)
         std::min(y0, y1) - reach >= Height())
         return;
     if (record_.To) {
-        TPaintOperation stroke;
-        stroke.Kind = TPaintOperation::Stroke;
-        stroke.X1 = a.x();
-        stroke.Y1 = a.y();
-        stroke.X2 = b.x();
-        stroke.Y2 = b.y();
+        TPaintOperation stroke = TPaintOperation::Of(TPaintOperation::Stroke, x0, y0, x1, y1,
+                                                     std::min(y0, y1) - reach, std::max(y0, y1) + reach + 1);
         stroke.Pen = Pen;
         stroke.Phase = int(phase);
-        stroke.Top = int(std::min(y0, y1) - reach);
-        stroke.Bottom = int(std::max(y0, y1) + reach + 1);
         if (Recorded(stroke)) return;
     }
 
@@ -1155,16 +1143,9 @@ void TSurface::Ellipse(int x1, int y1, int x2, int y2)
 
     if (box.Width() > maxEllipseSide || box.Height() > maxEllipseSide) return;
     if (record_.To) {
-        TPaintOperation ellipse;
-        ellipse.Kind = TPaintOperation::Ellipse;
-        ellipse.X1 = x1;
-        ellipse.Y1 = y1;
-        ellipse.X2 = x2;
-        ellipse.Y2 = y2;
+        TPaintOperation ellipse = TPaintOperation::Of(TPaintOperation::Ellipse, x1, y1, x2, y2, box.Top, box.Bottom);
         ellipse.Pen = Pen;
         ellipse.Brush = Brush;
-        ellipse.Top = int(box.Top);
-        ellipse.Bottom = int(box.Bottom);
         if (Recorded(ellipse)) return;
     }
     const EllipseShape shape(box.Width(), box.Height());
@@ -1336,13 +1317,10 @@ void TSurface::TextOut(int x, int y, const QByteArray& text)
                  ColourToRgb(Brush.Colour));
     const QRgb ink = ColourToRgb(Font.Colour);
     if (record_.To && !mask->Spans.empty()) {
-        TPaintOperation glyphs;
-        glyphs.Kind = TPaintOperation::Glyphs;
-        glyphs.X1 = x;
-        glyphs.Y1 = y;
+        TPaintOperation glyphs = TPaintOperation::Of(TPaintOperation::Glyphs, x, y, 0, 0,
+                                                     static_cast<long long>(y) + mask->Top,
+                                                     static_cast<long long>(y) + mask->Bottom);
         glyphs.Colour = ink;
-        glyphs.Top = int(std::clamp<long long>(static_cast<long long>(y) + mask->Top, INT_MIN, INT_MAX));
-        glyphs.Bottom = int(std::clamp<long long>(static_cast<long long>(y) + mask->Bottom, INT_MIN, INT_MAX));
         if (!record_.To->KeepMask(mask, glyphs.Kept))
             EndRecording();
         else if (Recorded(glyphs))
@@ -1427,12 +1405,8 @@ void TSurface::Draw(int x, int y, const TSurface& raster)
     EnsureFormat();
     if (raster.image_.isNull() || image_.isNull()) return;
     if (record_.To) {
-        TPaintOperation draw;
-        draw.Kind = TPaintOperation::Raster;
-        draw.X1 = x;
-        draw.Y1 = y;
-        draw.Top = y;
-        draw.Bottom = int(std::min<long long>(static_cast<long long>(y) + raster.Height(), INT_MAX));
+        TPaintOperation draw = TPaintOperation::Of(TPaintOperation::Raster, x, y, 0, 0, y,
+                                                   static_cast<long long>(y) + raster.Height());
         if (!record_.To->KeepRaster(raster, draw.Kept))
             EndRecording();
         else if (Recorded(draw))
@@ -1465,11 +1439,9 @@ void TSurface::StretchDraw(const QRect& target, const TSurface& raster)
     EnsureFormat();
     if (raster.image_.isNull() || image_.isNull() || target.width() <= 0 || target.height() <= 0) return;
     if (record_.To) {
-        TPaintOperation stretch;
-        stretch.Kind = TPaintOperation::Stretch;
+        TPaintOperation stretch = TPaintOperation::Of(TPaintOperation::Stretch, 0, 0, 0, 0, target.y(),
+                                                      static_cast<long long>(target.y()) + target.height());
         stretch.Area = target;
-        stretch.Top = target.y();
-        stretch.Bottom = int(std::min<long long>(static_cast<long long>(target.y()) + target.height(), INT_MAX));
         if (!record_.To->KeepRaster(raster, stretch.Kept))
             EndRecording();
         else if (Recorded(stretch))
@@ -1672,13 +1644,9 @@ void TRasterRuns::Draw(TSurface& target, int x, int y) const
     target.EnsureFormat();
     if (target.image_.isNull() || runs_.empty()) return;
     if (target.record_.To) {
-        TPaintOperation draw;
-        draw.Kind = TPaintOperation::DrawRuns;
-        draw.X1 = x;
-        draw.Y1 = y;
+        TPaintOperation draw = TPaintOperation::Of(TPaintOperation::DrawRuns, x, y, 0, 0, y,
+                                                   static_cast<long long>(y) + height_);
         draw.Runs = this;
-        draw.Top = y;
-        draw.Bottom = int(std::min<long long>(static_cast<long long>(y) + height_, INT_MAX));
         if (target.Recorded(draw)) return;
     }
     const Pixels pixels(target.image_);
@@ -1706,15 +1674,12 @@ void TRasterRuns::Fill(TSurface& target, int x, int y, QRgb colour, const QRect&
     target.EnsureFormat();
     if (target.image_.isNull() || runs_.empty() || clip.isEmpty()) return;
     if (target.record_.To) {
-        TPaintOperation fill;
-        fill.Kind = TPaintOperation::FillRuns;
-        fill.X1 = x;
-        fill.Y1 = y;
+        TPaintOperation fill =
+            TPaintOperation::Of(TPaintOperation::FillRuns, x, y, 0, 0, std::max(y, clip.top()),
+                                std::min<long long>(static_cast<long long>(y) + height_, clip.bottom() + 1LL));
         fill.Runs = this;
         fill.Colour = colour;
         fill.Area = clip;
-        fill.Top = std::max(y, clip.top());
-        fill.Bottom = int(std::min<long long>(static_cast<long long>(y) + height_, clip.bottom() + 1LL));
         if (target.Recorded(fill)) return;
     }
     const Pixels pixels(target.image_);
