@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <new>
-#include <system_error>
-#include <thread>
+
+#include "app/Parallel.h"
 
 namespace {
 
@@ -165,20 +165,7 @@ void TPaintRecord::Play(TSurface& page)
             }
         }
     };
-    const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
-    const int threads = std::clamp(threads_ > 0 ? threads_ : cores, 1, std::max(1, bands / 2));
-    std::vector<std::thread> helpers;
-    for (int t = 1; t < threads; ++t) {
-        try {
-            helpers.emplace_back(work);
-        } catch (const std::system_error&) {
-            break;
-        } catch (const std::bad_alloc&) {
-            break;
-        }
-    }
-    work();
-    for (std::thread& helper : helpers) helper.join();
+    RunParts(std::clamp(ThreadsFor(threads_), 1, std::max(1, bands / 2)), [&](int) { work(); });
     // A band that failed part way (out of memory) is played again from its
     // first operation: every operation only writes its own colours, so the
     // band ends as one played once.

@@ -10,14 +10,11 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
+#include "app/Parallel.h"
+
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -30,24 +27,8 @@ constexpr QRgb opaque = 0xFF000000u;
 using Buffer = std::unique_ptr<std::uint8_t[], void (*)(void*)>;
 
 // A buffer of size bytes, not cleared (every byte used is written); null
-// when there is no memory for it. A large one asks for huge memory pages
-// where the system offers them: the kernel then clears and maps it in a few
-// steps, not one for every 4 KiB page the first time it is written.
-Buffer LargeBuffer(std::size_t size)
-{
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    constexpr std::size_t hugePage = std::size_t(2) << 20;
-    if (size >= 4 * hugePage) {
-        const std::size_t rounded = (size + hugePage - 1) / hugePage * hugePage;
-        if (void* memory = std::aligned_alloc(hugePage, rounded)) {
-            madvise(memory, rounded, MADV_HUGEPAGE);
-            return Buffer(static_cast<std::uint8_t*>(memory), std::free);
-        }
-        return Buffer(nullptr, std::free);
-    }
-#endif
-    return Buffer(static_cast<std::uint8_t*>(std::malloc(std::max<std::size_t>(size, 1))), std::free);
-}
+// when there is no memory for it.
+Buffer LargeBuffer(std::size_t size) { return Buffer(static_cast<std::uint8_t*>(AllocateLarge(size)), std::free); }
 
 // The palette being built: colours and their indices, in a small open hash
 // (an empty slot holds 0, which no opaque colour is).
@@ -125,34 +106,13 @@ bool MapRows(const QImage& picture, int first, int last, std::uint8_t* indices, 
 
 int pictureThreads = 0;  // 0: one per core
 
-// Calls part(k) for k = 0 .. parts-1, on as many threads.
-template <typename F>
-void RunParts(int parts, F part)
-{
-    std::vector<std::thread> helpers;
-    int k = 1;
-    for (; k < parts; ++k) {
-        try {
-            helpers.emplace_back(part, k);
-        } catch (const std::system_error&) {
-            break;
-        } catch (const std::bad_alloc&) {
-            break;
-        }
-    }
-    part(0);
-    for (; k < parts; ++k) part(k);  // those no thread took
-    for (std::thread& helper : helpers) helper.join();
-}
-
 // Rows a part of a picture has at least.
 constexpr int minPartRows = 64;
 
 // The number of parts of `rows` rows to work on at once.
 int PartsOf(int rows)
 {
-    const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
-    const int threads = pictureThreads > 0 ? pictureThreads : std::min(cores, 8);
+    const int threads = pictureThreads > 0 ? pictureThreads : std::min(ThreadsFor(0), 8);
     return std::clamp(rows / minPartRows, 1, threads);
 }
 

@@ -20,11 +20,9 @@
 #include <thread>
 
 #include "app/Paintrecord.h"
+#include "app/Parallel.h"
 #include "app/Recenttexts.h"
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -744,8 +742,8 @@ TGlyphsAhead::TGlyphsAhead(const TTextsToDraw& texts, int threads)
         --room[text.Font];
         missing.push_back(&text);
     }
-    const std::size_t wanted = threads > 0 ? std::size_t(threads) : std::size_t(std::thread::hardware_concurrency());
-    const std::size_t helpers = std::min({wanted > 0 ? wanted - 1 : 0, missing.size() / minTextsPerHelper, maxHelpers});
+    const std::size_t helpers =
+        std::min({std::size_t(ThreadsFor(threads)) - 1, missing.size() / minTextsPerHelper, maxHelpers});
     if (helpers == 0) return;  // the paint makes the few itself
 
     work->Jobs = std::vector<AheadJob>(missing.size());
@@ -800,21 +798,17 @@ namespace {
 // and with small pages a new memory page, at every pixel.
 QImage NewRaster(int width, int height)
 {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    constexpr std::size_t hugePage = std::size_t(2) << 20;
+    constexpr std::size_t large = std::size_t(16) << 20;
     const std::size_t stride = std::size_t(width) * sizeof(QRgb);
     const std::size_t bytes = stride * std::size_t(height);
-    if (bytes >= 8 * hugePage && stride <= std::size_t(std::numeric_limits<qsizetype>::max())) {
-        const std::size_t size = (bytes + hugePage - 1) / hugePage * hugePage;
-        if (void* memory = std::aligned_alloc(hugePage, size)) {
-            madvise(memory, size, MADV_HUGEPAGE);
+    if (bytes >= large && stride <= std::size_t(std::numeric_limits<qsizetype>::max())) {
+        if (void* memory = AllocateLarge(bytes)) {
             QImage image(static_cast<uchar*>(memory), width, height, qsizetype(stride), QImage::Format_RGB32,
                          [](void* buffer) { std::free(buffer); }, memory);
             if (!image.isNull()) return image;
             std::free(memory);
         }
     }
-#endif
     return QImage(width, height, QImage::Format_RGB32);
 }
 

@@ -13,8 +13,8 @@
 #include <exception>
 #include <limits>
 #include <string>
-#include <thread>
 
+#include "app/Parallel.h"
 #include "app/Surface.h"
 
 namespace {
@@ -474,6 +474,13 @@ public:
         pos_ += text.size();
     }
     void Number(double value) { pos_ = WriteNumber(pos_, value); }
+    // Two numbers with a space between (a point, a radius pair).
+    void Pair(double a, double b)
+    {
+        Number(a);
+        Put(' ');
+        Number(b);
+    }
     void Colour(QRgb rgb) { pos_ = WriteColour(pos_, rgb); }
     void Latin1Text(const QByteArray& text) { pos_ = WriteLatin1Text(pos_, text); }
 
@@ -497,14 +504,10 @@ void WriteEllipse(TSvgWriter& d, double x1, double y1, double x2, double y2)
 {
     const double rx = (x2 - x1) / 2, ry = (y2 - y1) / 2;
     d.Put('M');
-    d.Number(x1);
-    d.Put(' ');
-    d.Number(y1 + ry);
+    d.Pair(x1, y1 + ry);
     for (int half = 0; half < 2; ++half) {
         d.Put('a');
-        d.Number(rx);
-        d.Put(' ');
-        d.Number(ry);
+        d.Pair(rx, ry);
         d.Put(" 0 1 0 ");
         d.Number(half == 0 ? 2 * rx : -2 * rx);
         d.Put(" 0");
@@ -531,9 +534,7 @@ void TVectorTarget::WriteShapes(std::size_t first, std::size_t last, QByteArray&
                 // The turned cell is text height wide and text width high;
                 // the text runs up from its bottom-left corner.
                 out.Put(" transform=\"translate(");
-                out.Number(t.X);
-                out.Put(' ');
-                out.Number(double(t.Y) + t.Width);
+                out.Pair(t.X, double(t.Y) + t.Width);
                 out.Put(") rotate(-90)\" x=\"0\" y=\"");
                 out.Number(font.Ascent);
             } else {
@@ -576,9 +577,7 @@ void TVectorTarget::WriteShapes(std::size_t first, std::size_t last, QByteArray&
             switch (s.Kind) {
             case TKind::Box:
                 out.Put('M');
-                out.Number(s.X1);
-                out.Put(' ');
-                out.Number(s.Y1);
+                out.Pair(s.X1, s.Y1);
                 out.Put('h');
                 out.Number(s.X2 - s.X1);
                 out.Put('v');
@@ -589,13 +588,9 @@ void TVectorTarget::WriteShapes(std::size_t first, std::size_t last, QByteArray&
                 break;
             case TKind::Stroke:
                 out.Put('M');
-                out.Number(s.X1);
-                out.Put(' ');
-                out.Number(s.Y1);
+                out.Pair(s.X1, s.Y1);
                 out.Put('L');
-                out.Number(s.X2);
-                out.Put(' ');
-                out.Number(s.Y2);
+                out.Pair(s.X2, s.Y2);
                 break;
             case TKind::Disc: WriteEllipse(out, s.X1, s.Y1, s.X2, s.Y2); break;
             case TKind::Ring:
@@ -628,8 +623,8 @@ QByteArray TVectorTarget::Svg() const
     // each part begins where a run of one style begins, so the parts joined
     // are the document one thread writes.
     const std::size_t count = shapes_.size();
-    const std::size_t wanted = writeThreads > 0 ? std::size_t(writeThreads) : std::thread::hardware_concurrency();
-    const std::size_t threads = std::clamp<std::size_t>(std::min(wanted, count / minShapesPerThread), 1, 16);
+    const std::size_t threads =
+        std::clamp<std::size_t>(std::min(std::size_t(ThreadsFor(writeThreads)), count / minShapesPerThread), 1, 16);
     std::vector<std::size_t> bounds{0};
     for (std::size_t k = 1; k < threads; ++k) {
         std::size_t at = std::max(bounds.back(), count * k / threads);
@@ -642,17 +637,13 @@ QByteArray TVectorTarget::Svg() const
         WriteShapes(0, count, parts[0]);
     } else {
         std::vector<std::exception_ptr> failures(threads);
-        std::vector<std::thread> workers;
-        const auto write = [&](std::size_t k) {
+        RunParts(int(threads), [&](int k) {
             try {
-                WriteShapes(bounds[k], bounds[k + 1], parts[k]);
+                WriteShapes(bounds[std::size_t(k)], bounds[std::size_t(k) + 1], parts[std::size_t(k)]);
             } catch (...) {
-                failures[k] = std::current_exception();
+                failures[std::size_t(k)] = std::current_exception();
             }
-        };
-        for (std::size_t k = 1; k < threads; ++k) workers.emplace_back(write, k);
-        write(0);
-        for (std::thread& worker : workers) worker.join();
+        });
         for (const std::exception_ptr& failure : failures)
             if (failure) std::rethrow_exception(failure);
     }

@@ -6,11 +6,11 @@
 #include <algorithm>
 #include <atomic>
 #include <new>
-#include <thread>
 #include <typeinfo>
 
 #include "app/Dialogs.h"
 #include "app/Paintrecord.h"
+#include "app/Parallel.h"
 #include "app/Surface.h"
 #include "drawing/Bitmap.h"
 #include "drawing/Objectsettings.h"
@@ -201,20 +201,11 @@ bool TDrawing::RenderBodies()
             }
         }
     };
-    unsigned threads = renderThreads > 0 ? unsigned(renderThreads) : std::max(1u, std::thread::hardware_concurrency());
     // A thread costs about as much as a few small bodies: small drawings stay on this one.
-    threads = unsigned(std::min<std::size_t>(threads, std::max<std::size_t>(1, bodies.size() / 16)));
-    threads = std::min(threads, 64u);
-    std::vector<std::thread> helpers;
-    for (unsigned t = 1; t < threads; ++t) {
-        try {
-            helpers.emplace_back(work);
-        } catch (const std::system_error&) {
-            break;  // no more threads to be had: the others do the work
-        }
-    }
-    work();
-    for (std::thread& helper : helpers) helper.join();
+    const std::size_t threads =
+        std::min<std::size_t>({std::size_t(ThreadsFor(renderThreads)), std::max<std::size_t>(1, bodies.size() / 16), 64});
+    // (Where no thread can be had, the others take its turn at the work, or this one does.)
+    RunParts(int(threads), [&](int) { work(); });
 
     if (failed.load() == bodies.size()) return false;
     // As the walk would have: the objects before the component that did not

@@ -1,0 +1,39 @@
+#pragma once
+// Work shared out between threads, and large buffers.
+#include <algorithm>
+#include <cstddef>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+// The threads a setting asks for: the setting, or one per core when it is 0.
+inline int ThreadsFor(int setting)
+{
+    return setting > 0 ? setting : int(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+// Calls part(k) for k = 0 .. parts-1 and returns when all are done: part 0
+// on this thread, each of the others on a thread of its own. The parts no
+// thread could be started for run on this thread after part 0.
+template <typename F>
+void RunParts(int parts, F&& part)
+{
+    std::vector<std::thread> helpers;
+    int k = 1;
+    try {
+        helpers.reserve(std::size_t(std::max(parts - 1, 0)));
+        for (; k < parts; ++k) helpers.emplace_back([&part, k] { part(k); });
+    } catch (const std::system_error&) {
+    } catch (const std::bad_alloc&) {
+    }
+    part(0);
+    for (; k < parts; ++k) part(k);
+    for (std::thread& helper : helpers) helper.join();
+}
+
+// A buffer of at least `size` bytes for std::free, on huge memory pages
+// where the system offers them (the kernel then clears and maps it in a
+// few steps, not one for every 4 KiB page first written); null when there is
+// no memory for it.
+void* AllocateLarge(std::size_t size);
