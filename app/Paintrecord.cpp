@@ -51,7 +51,7 @@ bool TPaintRecord::Add(const TPaintOperation& operation)
 
 bool TPaintRecord::KeepMask(std::shared_ptr<const TGlyphMask> mask, std::uint32_t& index)
 {
-    // A text drawn again and again is kept once for the paints in a row.
+    // The same mask twice in a row (a text drawn again) is kept once.
     if (!masks_.empty() && masks_.back() == mask) {
         index = std::uint32_t(masks_.size() - 1);
         return true;

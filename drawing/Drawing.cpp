@@ -204,8 +204,7 @@ bool TDrawing::RenderBodies()
     // A thread costs about as much as a few small bodies: small drawings stay on this one.
     const std::size_t threads =
         std::min<std::size_t>({std::size_t(ThreadsFor(renderThreads)), std::max<std::size_t>(1, bodies.size() / 16), 64});
-    // (Where no thread can be had, the others take its turn at the work, or this one does.)
-    RunParts(int(threads), [&](int) { work(); });
+    RunParts(int(threads), [&](int) { work(); });  // each takes the next body to render
 
     if (failed.load() == bodies.size()) return false;
     // As the walk would have: the objects before the component that did not
