@@ -10,7 +10,7 @@ void* AllocateLarge(std::size_t size)
 {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
     constexpr std::size_t hugePage = std::size_t(2) << 20;
-    if (size >= 4 * hugePage) {
+    if (size >= hugePage) {
         const std::size_t rounded = (size + hugePage - 1) / hugePage * hugePage;
         void* memory = std::aligned_alloc(hugePage, rounded);
         if (memory) madvise(memory, rounded, MADV_HUGEPAGE);

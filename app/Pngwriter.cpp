@@ -60,48 +60,139 @@ private:
     QList<QRgb> colours_;
 };
 
-// Rows first .. last-1 of the picture's pixels as indices into the palette,
-// which takes their colours in the order they first appear; false when it
-// would need more than 256.
-bool MapRows(const QImage& picture, int first, int last, std::uint8_t* indices, Palette& palette)
+// A row of pixels as indices into the palette, which takes their colours in
+// the order they first appear; false when it would need more than 256.
+bool MapRow(const QRgb* row, int width, std::uint8_t* out, Palette& palette)
 {
-    const int width = picture.width();
     bool full = false;
     auto index = [&](QRgb pixel) {
         const int i = palette.IndexOf(pixel | opaque);
         full |= i < 0;
         return std::uint8_t(i);
     };
-    for (int y = first; y < last && !full; ++y) {
-        const QRgb* row = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
-        std::uint8_t* out = indices + std::size_t(y) * std::size_t(width);
-        int x = 0;
+    int x = 0;
 #if defined(__SSE2__)
-        // Four pixels at a time: at once when all four are the colour of the
-        // last one before them (most of a page is runs of one colour), with
-        // one look-up when they are all of another.
-        const __m128i alpha = _mm_set1_epi32(int(opaque));
-        QRgb lastColour = 0;
-        std::uint32_t four = 0;
-        for (; x + 4 <= width; x += 4) {
-            const __m128i pixels = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x)), alpha);
-            if (_mm_movemask_epi8(_mm_cmpeq_epi32(pixels, _mm_set1_epi32(int(lastColour)))) == 0xFFFF) {
-                std::memcpy(out + x, &four, 4);
-                continue;
-            }
-            if (_mm_movemask_epi8(_mm_cmpeq_epi32(pixels, _mm_shuffle_epi32(pixels, 0))) == 0xFFFF) {
-                four = 0x01010101u * index(row[x]);
-                std::memcpy(out + x, &four, 4);
-            } else {
-                for (int k = 0; k < 4; ++k) out[x + k] = index(row[x + k]);
-                four = 0x01010101u * out[x + 3];
-            }
-            lastColour = row[x + 3] | opaque;
+    // Four pixels at a time: at once when all four are the colour of the
+    // last one before them (most of a page is runs of one colour), with one
+    // look-up when they are all of another.
+    const __m128i alpha = _mm_set1_epi32(int(opaque));
+    QRgb lastColour = 0;
+    std::uint32_t four = 0;
+    for (; x + 4 <= width; x += 4) {
+        const __m128i pixels = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x)), alpha);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(pixels, _mm_set1_epi32(int(lastColour)))) == 0xFFFF) {
+            std::memcpy(out + x, &four, 4);
+            continue;
         }
-#endif
-        for (; x < width; ++x) out[x] = index(row[x]);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(pixels, _mm_shuffle_epi32(pixels, 0))) == 0xFFFF) {
+            four = 0x01010101u * index(row[x]);
+            std::memcpy(out + x, &four, 4);
+        } else {
+            for (int k = 0; k < 4; ++k) out[x + k] = index(row[x + k]);
+            four = 0x01010101u * out[x + 3];
+        }
+        lastColour = row[x + 3] | opaque;
     }
+#endif
+    for (; x < width; ++x) out[x] = index(row[x]);
     return !full;
+}
+
+// A row of pixels as indices into a palette of at most 16 colours, which
+// takes their colours in the order they first appear; false when it would
+// need more. Four pixels at a time are compared with each colour of the
+// palette at once, with no branch but for a colour not yet in it: a busy
+// page changes colour every few pixels.
+bool MapRowFew(const QRgb* row, int width, std::uint8_t* out, Palette& palette)
+{
+    constexpr qsizetype most = 16;
+    int x = 0;
+#if defined(__SSE2__)
+    const __m128i alpha = _mm_set1_epi32(int(opaque));
+    __m128i colours[most];
+    qsizetype count = 0;
+    const auto take = [&] {
+        for (; count < palette.Colours().size(); ++count)
+            colours[count] = _mm_set1_epi32(int(palette.Colours()[count]));
+    };
+    take();
+    for (; x + 4 <= width; x += 4) {
+        const __m128i pixels = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x)), alpha);
+        __m128i indices = _mm_setzero_si128(), found = _mm_setzero_si128();
+        for (qsizetype i = 0; i < count; ++i) {
+            const __m128i same = _mm_cmpeq_epi32(pixels, colours[i]);
+            indices = _mm_or_si128(indices, _mm_and_si128(same, _mm_set1_epi32(int(i))));
+            found = _mm_or_si128(found, same);
+        }
+        if (_mm_movemask_epi8(found) != 0xFFFF) {
+            for (int k = 0; k < 4; ++k) {
+                const int index = palette.IndexOf(row[x + k] | opaque);
+                if (index < 0 || palette.Colours().size() > most) return false;
+                out[x + k] = std::uint8_t(index);
+            }
+            take();
+            continue;
+        }
+        const __m128i words = _mm_packs_epi32(indices, indices);
+        const std::uint32_t four = std::uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(words, words)));
+        std::memcpy(out + x, &four, 4);
+    }
+#endif
+    for (; x < width; ++x) {
+        const int index = palette.IndexOf(row[x] | opaque);
+        if (index < 0 || palette.Colours().size() > most) return false;
+        out[x] = std::uint8_t(index);
+    }
+    return true;
+}
+
+// Rows first .. last-1 of the picture's pixels as indices into the palette
+// (row y at indices + y * width); false when it would need more than 256
+// colours.
+bool MapRows(const QImage& picture, int first, int last, std::uint8_t* indices, Palette& palette)
+{
+    const int width = picture.width();
+    for (int y = first; y < last; ++y)
+        if (!MapRow(reinterpret_cast<const QRgb*>(picture.constScanLine(y)), width,
+                    indices + std::size_t(y) * std::size_t(width), palette))
+            return false;
+    return true;
+}
+
+// A row of width indices packed at depth bits a pixel (1, 2, 4 or 8), from
+// the high bits of each byte down; the last byte filled up with zero bits.
+void PackRow(const std::uint8_t* from, std::size_t width, int depth, std::uint8_t* row)
+{
+    if (depth == 8) {
+        std::memcpy(row, from, width);
+        return;
+    }
+    const std::size_t perByte = std::size_t(8 / depth), whole = width / perByte;
+    std::size_t b = 0;
+#if defined(__SSE2__)
+    if (depth == 4) {
+        // Sixteen pixels to eight bytes: (even << 4) | odd.
+        const __m128i low = _mm_set1_epi16(0x00FF);
+        for (; b + 8 <= whole; b += 8) {
+            const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 2 * b));
+            const __m128i pairs =
+                _mm_or_si128(_mm_slli_epi16(_mm_and_si128(pixels, low), 4), _mm_srli_epi16(pixels, 8));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(row + b), _mm_packus_epi16(pairs, pairs));
+        }
+    }
+#endif
+    for (; b < whole; ++b) {
+        const std::uint8_t* pixels = from + b * perByte;
+        unsigned bits = 0;
+        for (std::size_t k = 0; k < perByte; ++k) bits = bits << depth | pixels[k];
+        row[b] = std::uint8_t(bits);
+    }
+    if (whole * perByte < width) {
+        unsigned bits = 0;
+        for (std::size_t x = whole * perByte; x < whole * perByte + perByte; ++x)
+            bits = bits << depth | (x < width ? from[x] : 0u);
+        row[whole] = std::uint8_t(bits);
+    }
 }
 
 int pictureThreads = 0;  // 0: one per core
@@ -116,6 +207,55 @@ int PartsOf(int rows)
     return std::clamp(rows / minPartRows, 1, threads);
 }
 
+// The first row of part k of `parts` parts of `rows` rows.
+int FirstRow(int rows, int parts, int k) { return int(static_cast<long long>(rows) * k / parts); }
+
+using Renumbering = std::array<std::uint8_t, 256>;
+
+// Joins the palettes of the parts into the first, in the order of the parts;
+// for each part, its indices' indices in the joined palette (none changing
+// in the first), and whether any changes. False when the joined palette
+// would need more than 256 colours.
+bool JoinPalettes(std::vector<Palette>& palettes, std::vector<Renumbering>& toJoined, std::vector<char>& renumbered)
+{
+    toJoined.assign(palettes.size(), Renumbering{});
+    renumbered.assign(palettes.size(), 0);
+    for (std::size_t i = 0; i < 256; ++i) toJoined[0][i] = std::uint8_t(i);
+    Palette& joined = palettes[0];
+    for (std::size_t k = 1; k < palettes.size(); ++k) {
+        const QList<QRgb>& own = palettes[k].Colours();
+        for (qsizetype i = 0; i < own.size(); ++i) {
+            const int index = joined.IndexOf(own[i]);
+            if (index < 0) return false;
+            toJoined[k][std::size_t(i)] = std::uint8_t(index);
+            renumbered[k] |= index != i;
+        }
+    }
+    return true;
+}
+
+// Calls row(y, k, t) for every row y of each chosen part k of the picture's
+// `parts` parts, the rows shared out evenly between `parts` threads (t being
+// the thread's number).
+template <typename F>
+void ShareRows(int height, int parts, const std::vector<char>& chosen, F&& row)
+{
+    int total = 0;
+    for (int k = 0; k < parts; ++k)
+        if (chosen[std::size_t(k)]) total += FirstRow(height, parts, k + 1) - FirstRow(height, parts, k);
+    if (total == 0) return;
+    RunParts(parts, [&](int t) {
+        const int from = FirstRow(total, parts, t), to = FirstRow(total, parts, t + 1);
+        int counted = 0;
+        for (int k = 0; k < parts; ++k) {
+            if (!chosen[std::size_t(k)]) continue;
+            const int first = FirstRow(height, parts, k), size = FirstRow(height, parts, k + 1) - first;
+            for (int i = std::max(from, counted); i < std::min(to, counted + size); ++i) row(first + i - counted, k, t);
+            counted += size;
+        }
+    });
+}
+
 // The picture's pixels as indices into the palette of its colours, in the
 // order they first appear row by row; false when it has more than 256
 // colours. Parts of the rows are mapped at once, each with a palette of its
@@ -127,51 +267,89 @@ bool MapColours(const QImage& picture, std::uint8_t* indices, QList<QRgb>& colou
     const int parts = PartsOf(height);
     std::vector<Palette> palettes(static_cast<std::size_t>(parts));
     std::vector<char> mapped(std::size_t(parts), 0);
-    const auto rowOf = [&](int k) { return int(static_cast<long long>(height) * k / parts); };
     RunParts(parts, [&](int k) {
-        mapped[std::size_t(k)] = MapRows(picture, rowOf(k), rowOf(k + 1), indices, palettes[std::size_t(k)]);
+        mapped[std::size_t(k)] = MapRows(picture, FirstRow(height, parts, k), FirstRow(height, parts, k + 1), indices,
+                                         palettes[std::size_t(k)]);
     });
     if (std::find(mapped.begin(), mapped.end(), 0) != mapped.end()) return false;
-
-    Palette& joined = palettes[0];
-    std::vector<std::array<std::uint8_t, 256>> toJoined(static_cast<std::size_t>(parts));
-    std::vector<char> renumbered(std::size_t(parts), 0);
-    for (int k = 1; k < parts; ++k) {
-        const QList<QRgb>& own = palettes[std::size_t(k)].Colours();
-        for (qsizetype i = 0; i < own.size(); ++i) {
-            const int index = joined.IndexOf(own[i]);
-            if (index < 0) return false;
-            toJoined[std::size_t(k)][std::size_t(i)] = std::uint8_t(index);
-            renumbered[std::size_t(k)] |= index != i;
-        }
-    }
-    // The indices to renumber, shared out evenly between the threads.
+    std::vector<Renumbering> toJoined;
+    std::vector<char> renumbered;
+    if (!JoinPalettes(palettes, toJoined, renumbered)) return false;
     const std::size_t width = std::size_t(picture.width());
-    std::size_t renumber = 0;
-    for (int k = 1; k < parts; ++k)
-        if (renumbered[std::size_t(k)]) renumber += std::size_t(rowOf(k + 1) - rowOf(k)) * width;
-    if (renumber == 0) {
-        colours = joined.Colours();
-        return true;
-    }
-    RunParts(parts, [&](int t) {
-        // The t-th share of the indices to renumber, as counted part by part.
-        const std::size_t from = renumber * std::size_t(t) / std::size_t(parts);
-        const std::size_t to = renumber * std::size_t(t + 1) / std::size_t(parts);
-        std::size_t counted = 0;
-        for (int k = 1; k < parts; ++k) {
-            if (!renumbered[std::size_t(k)]) continue;
-            const std::size_t begin = std::size_t(rowOf(k)) * width, size = std::size_t(rowOf(k + 1)) * width - begin;
-            const std::size_t first = std::max(from, counted), last = std::min(to, counted + size);
-            const std::array<std::uint8_t, 256>& joinedIndex = toJoined[std::size_t(k)];
-            for (std::size_t i = first; i < last; ++i) {
-                std::uint8_t& index = indices[begin + (i - counted)];
-                index = joinedIndex[index];
-            }
-            counted += size;
-        }
+    ShareRows(height, parts, renumbered, [&](int y, int k, int) {
+        std::uint8_t* row = indices + std::size_t(y) * width;
+        const Renumbering& joinedIndex = toJoined[std::size_t(k)];
+        for (std::size_t x = 0; x < width; ++x) row[x] = joinedIndex[row[x]];
     });
-    colours = joined.Colours();
+    colours = palettes[0].Colours();
+    return true;
+}
+
+// The rows of a picture of at most 16 colours at 4 bits a pixel or fewer,
+// each after its filter byte (0: none), made in one pass over its pixels:
+// each part of the rows maps with a palette of its own straight into rows
+// at 4 bits. Once the palettes are joined, the parts whose indices change
+// are renumbered two pixels at a time, or, when the picture needs fewer
+// bits, every row is packed again. False when the picture has more colours
+// or there is no memory.
+bool PackFewColours(const QImage& picture, Buffer& rows, int& depth, QList<QRgb>& colours)
+{
+    const int width = picture.width(), height = picture.height();
+    const std::size_t rowBytes = (std::size_t(width) + 1) / 2, stride = rowBytes + 1;
+    const int parts = PartsOf(height);
+    Buffer packed = LargeBuffer(stride * std::size_t(height));
+    Buffer scratch = LargeBuffer(std::size_t(parts) * std::size_t(width));  // a row of indices for each thread
+    if (!packed || !scratch) return false;
+    std::vector<Palette> palettes(static_cast<std::size_t>(parts));
+    std::vector<char> mapped(std::size_t(parts), 0);
+    RunParts(parts, [&](int k) {
+        Palette& palette = palettes[std::size_t(k)];
+        std::uint8_t* indices = scratch.get() + std::size_t(k) * std::size_t(width);
+        for (int y = FirstRow(height, parts, k); y < FirstRow(height, parts, k + 1); ++y) {
+            if (!MapRowFew(reinterpret_cast<const QRgb*>(picture.constScanLine(y)), width, indices, palette)) return;
+            std::uint8_t* row = packed.get() + std::size_t(y) * stride;
+            row[0] = 0;
+            PackRow(indices, std::size_t(width), 4, row + 1);
+        }
+        mapped[std::size_t(k)] = 1;
+    });
+    if (std::find(mapped.begin(), mapped.end(), 0) != mapped.end()) return false;
+    std::vector<Renumbering> toJoined;
+    std::vector<char> renumbered;
+    if (!JoinPalettes(palettes, toJoined, renumbered) || palettes[0].Colours().size() > 16) return false;
+    const qsizetype count = palettes[0].Colours().size();
+    const int bits = count <= 2 ? 1 : count <= 4 ? 2 : 4;
+    if (bits == 4) {
+        std::vector<Renumbering> pairs(static_cast<std::size_t>(parts));
+        for (int k = 1; k < parts; ++k)
+            for (std::size_t b = 0; b < 256; ++b)
+                pairs[std::size_t(k)][b] =
+                    std::uint8_t(toJoined[std::size_t(k)][b >> 4] << 4 | toJoined[std::size_t(k)][b & 15]);
+        ShareRows(height, parts, renumbered, [&](int y, int k, int) {
+            std::uint8_t* row = packed.get() + std::size_t(y) * stride + 1;
+            const Renumbering& pair = pairs[std::size_t(k)];
+            for (std::size_t b = 0; b < rowBytes; ++b) row[b] = pair[row[b]];
+            if (width % 2 != 0) row[rowBytes - 1] &= 0xF0;  // the filler bits stay 0
+        });
+        rows = std::move(packed);
+    } else {
+        const std::size_t fewerStride = (std::size_t(width) * std::size_t(bits) + 7) / 8 + 1;
+        Buffer fewer = LargeBuffer(fewerStride * std::size_t(height));
+        if (!fewer) return false;
+        ShareRows(height, parts, std::vector<char>(std::size_t(parts), 1), [&](int y, int k, int t) {
+            const std::uint8_t* from = packed.get() + std::size_t(y) * stride + 1;
+            std::uint8_t* indices = scratch.get() + std::size_t(t) * std::size_t(width);
+            const Renumbering& joinedIndex = toJoined[std::size_t(k)];
+            for (std::size_t x = 0; x < std::size_t(width); ++x)
+                indices[x] = joinedIndex[(from[x / 2] >> (x % 2 != 0 ? 0 : 4)) & 15];
+            std::uint8_t* row = fewer.get() + std::size_t(y) * fewerStride;
+            row[0] = 0;
+            PackRow(indices, std::size_t(width), bits, row + 1);
+        });
+        rows = std::move(fewer);
+    }
+    depth = bits;
+    colours = palettes[0].Colours();
     return true;
 }
 
@@ -602,76 +780,43 @@ bool TPngWriter::Write(const QImage& picture, QIODevice& device)
                               ? picture
                               : picture.convertToFormat(QImage::Format_RGB32);
     const std::size_t width = std::size_t(source.width()), height = std::size_t(source.height());
-    // Buffers the size of the picture; when there is no memory for them, no
-    // file is written.
-    const auto buffer = [](std::size_t size) { return LargeBuffer(size); };
-    Buffer indices = buffer(width * height);
-    if (!indices) return false;
+    // The rows, each after its filter byte (0: none); when there is no
+    // memory for them, no file is written.
+    Buffer rows(nullptr, std::free);
     QList<QRgb> colours;
-    const bool indexed = MapColours(source, indices.get(), colours);
-    const int depth = !indexed ? 8 : colours.size() <= 2 ? 1 : colours.size() <= 4 ? 2 : colours.size() <= 16 ? 4 : 8;
-
-    // The rows, each after its filter byte (0: none).
-    const std::size_t rowBytes = indexed ? (width * std::size_t(depth) + 7) / 8 : width * 3;
-    const std::size_t size = (rowBytes + 1) * height;
-    Buffer rows = buffer(size);
-    if (!rows) return false;
-    const auto packRow = [&](std::size_t y) {
-        std::uint8_t* row = rows.get() + y * (rowBytes + 1);
-        *row++ = 0;
-        if (indexed) {
-            const std::uint8_t* from = indices.get() + y * width;
-            if (depth == 8) {
-                std::memcpy(row, from, width);
-                return;
-            }
-            // Pixels packed from the high bits of each byte down; the last
-            // byte filled up with zero bits.
-            const std::size_t perByte = std::size_t(8 / depth), whole = width / perByte;
-            std::size_t b = 0;
-#if defined(__SSE2__)
-            if (depth == 4) {
-                // Sixteen pixels to eight bytes: (even << 4) | odd.
-                const __m128i low = _mm_set1_epi16(0x00FF);
-                for (; b + 8 <= whole; b += 8) {
-                    const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 2 * b));
-                    const __m128i pairs = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(pixels, low), 4),
-                                                       _mm_srli_epi16(pixels, 8));
-                    _mm_storel_epi64(reinterpret_cast<__m128i*>(row + b), _mm_packus_epi16(pairs, pairs));
+    int depth = 4;
+    bool indexed = PackFewColours(source, rows, depth, colours);
+    const int parts = PartsOf(int(height));
+    if (!indexed) {
+        Buffer indices = LargeBuffer(width * height);
+        if (!indices) return false;
+        colours.clear();
+        indexed = MapColours(source, indices.get(), colours);
+        depth = !indexed ? 8 : colours.size() <= 2 ? 1 : colours.size() <= 4 ? 2 : colours.size() <= 16 ? 4 : 8;
+        const std::size_t stride = (indexed ? (width * std::size_t(depth) + 7) / 8 : width * 3) + 1;
+        rows = LargeBuffer(stride * height);
+        if (!rows) return false;
+        RunParts(parts, [&](int k) {
+            for (int y = FirstRow(int(height), parts, k); y < FirstRow(int(height), parts, k + 1); ++y) {
+                std::uint8_t* row = rows.get() + std::size_t(y) * stride;
+                *row++ = 0;
+                if (indexed) {
+                    PackRow(indices.get() + std::size_t(y) * width, width, depth, row);
+                    continue;
+                }
+                const QRgb* pixels = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+                for (std::size_t x = 0; x < width; ++x) {
+                    row[3 * x] = std::uint8_t(qRed(pixels[x]));
+                    row[3 * x + 1] = std::uint8_t(qGreen(pixels[x]));
+                    row[3 * x + 2] = std::uint8_t(qBlue(pixels[x]));
                 }
             }
-#endif
-            for (; b < whole; ++b) {
-                const std::uint8_t* pixels = from + b * perByte;
-                unsigned bits = 0;
-                for (std::size_t k = 0; k < perByte; ++k) bits = bits << depth | pixels[k];
-                row[b] = std::uint8_t(bits);
-            }
-            if (whole < rowBytes) {
-                unsigned bits = 0;
-                for (std::size_t x = whole * perByte; x < whole * perByte + perByte; ++x)
-                    bits = bits << depth | (x < width ? from[x] : 0u);
-                row[whole] = std::uint8_t(bits);
-            }
-        } else {
-            const QRgb* pixels = reinterpret_cast<const QRgb*>(source.constScanLine(int(y)));
-            for (std::size_t x = 0; x < width; ++x) {
-                row[3 * x] = std::uint8_t(qRed(pixels[x]));
-                row[3 * x + 1] = std::uint8_t(qGreen(pixels[x]));
-                row[3 * x + 2] = std::uint8_t(qBlue(pixels[x]));
-            }
-        }
-    };
-    // Parts of the rows at once.
-    const int parts = PartsOf(int(height));
-    RunParts(parts, [&](int k) {
-        const std::size_t first = height * std::size_t(k) / std::size_t(parts);
-        const std::size_t last = height * std::size_t(k + 1) / std::size_t(parts);
-        for (std::size_t y = first; y < last; ++y) packRow(y);
-    });
-    indices.reset();
+        });
+    }
+    const std::size_t rowBytes = indexed ? (width * std::size_t(depth) + 7) / 8 : width * 3;
+    const std::size_t size = (rowBytes + 1) * height;
     FixedDeflate deflate(indexed ? 1 : 3, rowBytes + 1);  // one pixel (or a byte of them) back, one row up
-    Buffer deflated = buffer(FixedDeflate::Bound(size));
+    Buffer deflated = LargeBuffer(FixedDeflate::Bound(size));
     if (!deflated) return false;
     const std::size_t deflatedSize = deflate.Compress(rows.get(), size, deflated.get(), rowBytes + 1, parts);
     rows.reset();

@@ -139,12 +139,14 @@ TEST(PngWriter, APictureWrittenInPartsOnSeveralThreadsIsTheFileOneThreadWrites)
     }
     for (int y = 300; y < 310; ++y)
         for (int x = 0; x < 333; ++x) page.SetPixel(x, y, next() % 2 ? clBlack : clBlue);
-    // One colour but for a row of noise every 150 rows: the parts begin
-    // inside repeats and may meet only at the noise, some parts later.
+    // One colour but for a row of noise every 150 rows, the last with a
+    // third colour: the parts begin inside repeats and may meet only at the
+    // noise, some parts later.
     QImage plain(500, 400, QImage::Format_RGB32);
     plain.fill(qRgb(10, 20, 30));
     for (int y = 149; y < plain.height(); y += 150)
-        for (int x = 0; x < plain.width(); ++x) plain.setPixel(x, y, next() % 2 ? qRgb(10, 20, 30) : qRgb(0, 0, 0));
+        for (int x = 0; x < plain.width(); ++x)
+            plain.setPixel(x, y, next() % 2 ? qRgb(10, 20, 30) : y < 299 ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
     // 300 colours in all, fewer than 256 in each third of the rows.
     QImage spread(97, 600, QImage::Format_RGB32);
     for (int y = 0; y < spread.height(); ++y)
@@ -153,7 +155,12 @@ TEST(PngWriter, APictureWrittenInPartsOnSeveralThreadsIsTheFileOneThreadWrites)
             spread.setPixel(x, y, qRgb(n % 7 * 40, n / 7 % 7 * 40, n / 49 * 40));
         }
 
-    for (const QImage& picture : {page.Image(), plain, spread}) {
+    // 24 colours in all, at most 16 in any part of the rows.
+    QImage joined(95, 600, QImage::Format_RGB32);
+    for (int y = 0; y < joined.height(); ++y)
+        for (int x = 0; x < joined.width(); ++x) joined.setPixel(x, y, qRgb(y / 200 * 8 + (x + y) % 8, 0, 0));
+
+    for (const QImage& picture : {page.Image(), plain, spread, joined}) {
         const QByteArray alone = bytes(picture, 1);
         ASSERT_FALSE(alone.isEmpty());
         EXPECT_EQ(QImage::fromData(alone).convertToFormat(QImage::Format_RGB32), picture);
