@@ -1,6 +1,5 @@
 #include "app/Drawingoutputs.h"
 
-#include <QBuffer>
 #include <algorithm>
 #include <QDir>
 #include <QFile>
@@ -109,12 +108,18 @@ QStringList TDrawingOutputs::Write(const QString& drawingPath, TDrawing& drawing
 
 void TDrawingOutputs::WritePng(const QString& path, const QImage& image)
 {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    if (!TPngWriter::Write(image, buffer))
-        throw EFileError(CannotWrite(path, image.isNull() ? QStringLiteral("the picture is empty")
-                                                          : QStringLiteral("there is not enough memory")));
-    SaveWhole(path, buffer.data());
+    if (image.isNull()) throw EFileError(CannotWrite(path, QStringLiteral("the picture is empty")));
+    // Written chunk by chunk into the file, which replaces the old one only
+    // when all of it is written.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) throw EFileError(CannotWrite(path, file.errorString()));
+    if (!TPngWriter::Write(image, file)) {
+        const QString reason = file.error() != QFileDevice::NoError ? file.errorString()
+                                                                     : QStringLiteral("there is not enough memory");
+        file.cancelWriting();
+        throw EFileError(CannotWrite(path, reason));
+    }
+    if (!file.commit()) throw EFileError(CannotWrite(path, file.errorString()));
 }
 
 TVectorTarget TDrawingOutputs::VectorPage(TDrawing& drawing, const TObjectSettings& settings, QSize size)
