@@ -98,53 +98,78 @@ bool MapRow(const QRgb* row, int width, std::uint8_t* out, Palette& palette)
     return !full;
 }
 
-// A row of pixels as indices into a palette of at most 16 colours, which
-// takes their colours in the order they first appear; false when it would
-// need more. Four pixels at a time are compared with each colour of the
-// palette at once, with no branch but for a colour not yet in it: a busy
-// page changes colour every few pixels.
-bool MapRowFew(const QRgb* row, int width, std::uint8_t* out, Palette& palette)
-{
-    constexpr qsizetype most = 16;
-    int x = 0;
-#if defined(__SSE2__)
-    const __m128i alpha = _mm_set1_epi32(int(opaque));
-    __m128i colours[most];
-    qsizetype count = 0;
-    const auto take = [&] {
-        for (; count < palette.Colours().size(); ++count)
-            colours[count] = _mm_set1_epi32(int(palette.Colours()[count]));
-    };
-    take();
-    for (; x + 4 <= width; x += 4) {
-        const __m128i pixels = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x)), alpha);
-        __m128i indices = _mm_setzero_si128(), found = _mm_setzero_si128();
-        for (qsizetype i = 0; i < count; ++i) {
-            const __m128i same = _mm_cmpeq_epi32(pixels, colours[i]);
-            indices = _mm_or_si128(indices, _mm_and_si128(same, _mm_set1_epi32(int(i))));
-            found = _mm_or_si128(found, same);
-        }
-        if (_mm_movemask_epi8(found) != 0xFFFF) {
+// The palette of a part of a picture of at most 16 colours, with a table in
+// which each colour has a slot of its own: a pixel's index is one look-up,
+// with one test for four pixels that they were all in it. (A busy page
+// changes colour every few pixels, which defeats a test for each.)
+class FewColours {
+public:
+    static constexpr qsizetype most = 16;
+
+    // A row of pixels as indices into the palette, which takes their colours
+    // in the order they first appear; false when it would need more than 16.
+    bool MapRow(const QRgb* row, int width, std::uint8_t* out)
+    {
+        int x = 0;
+        for (; x + 4 <= width; x += 4) {
+            QRgb missed = 0;
             for (int k = 0; k < 4; ++k) {
-                const int index = palette.IndexOf(row[x + k] | opaque);
-                if (index < 0 || palette.Colours().size() > most) return false;
-                out[x + k] = std::uint8_t(index);
+                const QRgb colour = row[x + k] | opaque;
+                const std::uint32_t slot = (colour * multiplier_) >> shift_;
+                missed |= keys_[slot] ^ colour;
+                out[x + k] = indices_[slot];
             }
-            take();
-            continue;
+            if (missed != 0)
+                for (int k = 0; k < 4; ++k)
+                    if (!Map(row[x + k], out[x + k])) return false;
         }
-        const __m128i words = _mm_packs_epi32(indices, indices);
-        const std::uint32_t four = std::uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(words, words)));
-        std::memcpy(out + x, &four, 4);
+        for (; x < width; ++x)
+            if (!Map(row[x], out[x])) return false;
+        return true;
     }
-#endif
-    for (; x < width; ++x) {
-        const int index = palette.IndexOf(row[x] | opaque);
-        if (index < 0 || palette.Colours().size() > most) return false;
-        out[x] = std::uint8_t(index);
+    const Palette& Colours() const { return palette_; }
+    Palette& Colours() { return palette_; }
+
+private:
+    bool Map(QRgb pixel, std::uint8_t& index)
+    {
+        const qsizetype before = palette_.Colours().size();
+        const int i = palette_.IndexOf(pixel | opaque);
+        if (i < 0 || palette_.Colours().size() > most) return false;
+        index = std::uint8_t(i);
+        return palette_.Colours().size() == before || Spread();
     }
-    return true;
-}
+    // Gives every colour a slot of its own: a multiplier after another, in
+    // 256 slots and then in 1024, until none share; false when none does.
+    bool Spread()
+    {
+        std::uint32_t multiplier = 2654435761u;
+        for (const int bits : {8, 10})
+            for (int attempt = 0; attempt < 64; ++attempt, multiplier = (multiplier * 1664525u + 1013904223u) | 1u) {
+                keys_.fill(0);
+                bool apart = true;
+                const QList<QRgb>& colours = palette_.Colours();
+                for (qsizetype i = 0; i < colours.size() && apart; ++i) {
+                    const std::uint32_t slot = (colours[i] * multiplier) >> (32 - bits);
+                    apart = keys_[slot] == 0;
+                    keys_[slot] = colours[i];
+                    indices_[slot] = std::uint8_t(i);
+                }
+                if (apart) {
+                    multiplier_ = multiplier;
+                    shift_ = 32 - bits;
+                    return true;
+                }
+            }
+        return false;
+    }
+
+    Palette palette_;
+    std::uint32_t multiplier_ = 0;
+    int shift_ = 24;                       // with multiplier 0 every pixel meets slot 0, empty
+    std::array<QRgb, 1024> keys_{};        // an empty slot holds 0, which no opaque colour is
+    std::array<std::uint8_t, 1024> indices_{};
+};
 
 // Rows first .. last-1 of the picture's pixels as indices into the palette
 // (row y at indices + y * width); false when it would need more than 256
@@ -300,13 +325,13 @@ bool PackFewColours(const QImage& picture, Buffer& rows, int& depth, QList<QRgb>
     Buffer packed = LargeBuffer(stride * std::size_t(height));
     Buffer scratch = LargeBuffer(std::size_t(parts) * std::size_t(width));  // a row of indices for each thread
     if (!packed || !scratch) return false;
-    std::vector<Palette> palettes(static_cast<std::size_t>(parts));
+    std::vector<FewColours> few(static_cast<std::size_t>(parts));
     std::vector<char> mapped(std::size_t(parts), 0);
     RunParts(parts, [&](int k) {
-        Palette& palette = palettes[std::size_t(k)];
+        FewColours& colours = few[std::size_t(k)];
         std::uint8_t* indices = scratch.get() + std::size_t(k) * std::size_t(width);
         for (int y = FirstRow(height, parts, k); y < FirstRow(height, parts, k + 1); ++y) {
-            if (!MapRowFew(reinterpret_cast<const QRgb*>(picture.constScanLine(y)), width, indices, palette)) return;
+            if (!colours.MapRow(reinterpret_cast<const QRgb*>(picture.constScanLine(y)), width, indices)) return;
             std::uint8_t* row = packed.get() + std::size_t(y) * stride;
             row[0] = 0;
             PackRow(indices, std::size_t(width), 4, row + 1);
@@ -314,6 +339,9 @@ bool PackFewColours(const QImage& picture, Buffer& rows, int& depth, QList<QRgb>
         mapped[std::size_t(k)] = 1;
     });
     if (std::find(mapped.begin(), mapped.end(), 0) != mapped.end()) return false;
+    std::vector<Palette> palettes;
+    for (FewColours& colours : few) palettes.push_back(std::move(colours.Colours()));
+    few.clear();
     std::vector<Renumbering> toJoined;
     std::vector<char> renumbered;
     if (!JoinPalettes(palettes, toJoined, renumbered) || palettes[0].Colours().size() > 16) return false;
