@@ -109,17 +109,10 @@ QStringList TDrawingOutputs::Write(const QString& drawingPath, TDrawing& drawing
 void TDrawingOutputs::WritePng(const QString& path, const QImage& image)
 {
     if (image.isNull()) throw EFileError(CannotWrite(path, QStringLiteral("the picture is empty")));
-    // Written chunk by chunk into the file, which replaces the old one only
-    // when all of it is written.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) throw EFileError(CannotWrite(path, file.errorString()));
-    if (!TPngWriter::Write(image, file)) {
-        const QString reason = file.error() != QFileDevice::NoError ? file.errorString()
-                                                                     : QStringLiteral("there is not enough memory");
-        file.cancelWriting();
-        throw EFileError(CannotWrite(path, reason));
-    }
-    if (!file.commit()) throw EFileError(CannotWrite(path, file.errorString()));
+    // Written chunk by chunk into the file.
+    SaveThrough(
+        path, [&](QIODevice& file) { return TPngWriter::Write(image, file); },
+        QStringLiteral("there is not enough memory"));
 }
 
 TVectorTarget TDrawingOutputs::VectorPage(TDrawing& drawing, const TObjectSettings& settings, QSize size)
@@ -129,7 +122,10 @@ TVectorTarget TDrawingOutputs::VectorPage(TDrawing& drawing, const TObjectSettin
     return vector;
 }
 
-void TDrawingOutputs::WriteSvg(const QString& path, const TVectorTarget& page) { SaveWhole(path, page.Svg()); }
+void TDrawingOutputs::WriteSvg(const QString& path, const TVectorTarget& page)
+{
+    SaveThrough(path, [&](QIODevice& file) { return page.WriteSvg(file); });
+}
 
 void TDrawingOutputs::WritePdf(const QString& path, const QString& drawingPath, const TVectorTarget& page)
 {
@@ -166,12 +162,18 @@ void TDrawingOutputs::WriteBom(const QString& path, const TDrawing& drawing, con
 
 void TDrawingOutputs::SaveWhole(const QString& path, const QByteArray& bytes)
 {
+    SaveThrough(path, [&](QIODevice& file) { return file.write(bytes) == bytes.size(); });
+}
+
+void TDrawingOutputs::SaveThrough(const QString& path, const std::function<bool(QIODevice&)>& write,
+                                  const QString& reason)
+{
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) throw EFileError(CannotWrite(path, file.errorString()));
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
+    if (!write(file)) {
+        const QString why = file.error() != QFileDevice::NoError || reason.isEmpty() ? file.errorString() : reason;
         file.cancelWriting();
-        throw EFileError(CannotWrite(path, reason));
+        throw EFileError(CannotWrite(path, why));
     }
     if (!file.commit()) throw EFileError(CannotWrite(path, file.errorString()));
 }

@@ -23,11 +23,14 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 #include <QSize>
 
 #include "app/Vectortarget.h"
+
+class QIODevice;
 
 class QImage;
 class TDrawing;
@@ -92,6 +95,11 @@ public:
     static void WriteBom(const QString& path, const TDrawing& drawing, const TSurface& page);
     // Saves bytes as the whole file at path, through a temporary file.
     static void SaveWhole(const QString& path, const QByteArray& bytes);
+    // Saves the file at path as write(file) writes it, through a temporary
+    // file; a write that fails with no error of the file's own fails for
+    // `reason`.
+    static void SaveThrough(const QString& path, const std::function<bool(QIODevice&)>& write,
+                            const QString& reason = {});
 
     static QString CannotWrite(const QString& path, const QString& reason);
 

@@ -1,6 +1,7 @@
 #include "app/Vectortarget.h"
 
 #include <QHash>
+#include <QIODevice>
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
@@ -606,7 +607,7 @@ void TVectorTarget::WriteShapes(std::size_t first, std::size_t last, QByteArray&
     }
 }
 
-QByteArray TVectorTarget::Svg() const
+std::vector<QByteArray> TVectorTarget::SvgPieces() const
 {
     std::string head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     head += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"";
@@ -648,18 +649,33 @@ QByteArray TVectorTarget::Svg() const
             if (failure) std::rethrow_exception(failure);
     }
 
-    static constexpr char tail[] = "</svg>\n";
-    qsizetype size = qsizetype(head.size()) + qsizetype(sizeof tail - 1);
-    for (const QByteArray& part : parts) size += part.size();
+    parts.insert(parts.begin(), QByteArray(head.data(), qsizetype(head.size())));
+    parts.push_back(QByteArrayLiteral("</svg>\n"));
+    return parts;
+}
+
+QByteArray TVectorTarget::Svg() const
+{
+    std::vector<QByteArray> pieces = SvgPieces();
+    qsizetype size = 0;
+    for (const QByteArray& piece : pieces) size += piece.size();
     QByteArray document;
     document.reserve(size);
-    document.append(head.data(), qsizetype(head.size()));
-    for (QByteArray& part : parts) {
-        document.append(part);
-        part = QByteArray();
+    for (QByteArray& piece : pieces) {
+        document.append(piece);
+        piece = QByteArray();
     }
-    document.append(tail, qsizetype(sizeof tail - 1));
     return document;
+}
+
+bool TVectorTarget::WriteSvg(QIODevice& device) const
+{
+    std::vector<QByteArray> pieces = SvgPieces();
+    for (QByteArray& piece : pieces) {
+        if (device.write(piece) != piece.size()) return false;
+        piece = QByteArray();
+    }
+    return true;
 }
 
 // ---------------------------------------------------------------------------

@@ -25,6 +25,8 @@
 
 #include "app/Drawtarget.h"
 
+class QIODevice;
+
 class QPainter;
 
 class TVectorTarget final : public TDrawTarget {
@@ -47,6 +49,9 @@ public:
     // The SVG document: viewBox "0 0 width height", one element per run of
     // shapes of the same style, every text a <text> element.
     QByteArray Svg() const;
+    // The same document written to device piece by piece, never whole in
+    // memory; false when a write fails.
+    bool WriteSvg(QIODevice& device) const;
     // Paints everything on a painter whose coordinates are page pixels.
     void Paint(QPainter& painter) const;
 
@@ -58,6 +63,9 @@ public:
     std::size_t ShapeCount() const { return shapes_.size(); }
 
 private:
+    // The document's head, its elements in parts and its tail.
+    std::vector<QByteArray> SvgPieces() const;
+
     enum class TKind : std::uint8_t {
         Box,      // filled rectangle X1, Y1 .. X2, Y2
         Stroke,   // line from (X1, Y1) to (X2, Y2) of Width, square or round ends

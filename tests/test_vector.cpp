@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
@@ -297,8 +298,12 @@ TEST(VectorPage, ADensePageWrittenOnSeveralThreadsIsTheDocumentOneThreadWrites)
     const QByteArray serial = vector.Svg();
     TVectorTarget::SetWriteThreads(4);
     const QByteArray parallel = vector.Svg();
+    QBuffer written;  // piece by piece into a file
+    written.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(vector.WriteSvg(written));
     TVectorTarget::SetWriteThreads(0);
     ASSERT_EQ(parallel.size(), serial.size());
     EXPECT_TRUE(parallel == serial);
+    EXPECT_TRUE(written.data() == serial);
     EXPECT_TRUE(serial.endsWith("</text>\n</svg>\n"));
 }
