@@ -29,7 +29,7 @@ inline void Prefetch(const TPaintOperation* operation)
 }  // namespace
 
 TPaintRecord::TPaintRecord(int threads, std::size_t maxOperations, int bandRows)
-    : threads_(threads), maxOperations_(maxOperations), bandRows_(std::max(1, bandRows))
+    : threads_(threads), maxOperations_(maxOperations), bandRows_(std::max(0, bandRows))
 {
 }
 
@@ -102,8 +102,11 @@ void TPaintRecord::Play(TSurface& page)
     const int width = page.Width(), height = page.Height();
     if (operations_.empty() || width <= 0 || height <= 0) return;
 
+    const int threads = std::max(1, ThreadsFor(threads_));
+    const long long fourEach = (static_cast<long long>(height) + 4LL * threads - 1) / (4LL * threads);
+    const int bandRows = bandRows_ > 0 ? bandRows_ : int(std::max<long long>(minBandRows, fourEach));
     // Each band's operations, in the order they were asked for.
-    const int bands = (height - 1) / bandRows_ + 1;
+    const int bands = (height - 1) / bandRows + 1;
     std::vector<std::uint32_t> start, order;
     std::vector<TSurface> surfaces;
     try {
@@ -111,8 +114,8 @@ void TPaintRecord::Play(TSurface& page)
         const auto bandsOf = [&](const TPaintOperation& operation, int& first, int& last) {
             const int top = std::max(operation.Top, 0), bottom = std::min(operation.Bottom, height);
             if (top >= bottom) return false;
-            first = top / bandRows_;
-            last = (bottom - 1) / bandRows_;
+            first = top / bandRows;
+            last = (bottom - 1) / bandRows;
             return true;
         };
         int first = 0, last = 0;
@@ -132,9 +135,9 @@ void TPaintRecord::Play(TSurface& page)
         const qsizetype stride = page.image_.bytesPerLine();
         surfaces.resize(std::size_t(bands));
         for (int b = 0; b < bands; ++b) {
-            const int top = b * bandRows_;
+            const int top = b * bandRows;
             surfaces[std::size_t(b)].image_ =
-                QImage(bits + qsizetype(top) * stride, width, std::min(bandRows_, height - top), stride,
+                QImage(bits + qsizetype(top) * stride, width, std::min(bandRows, height - top), stride,
                        QImage::Format_RGB32);
             if (surfaces[std::size_t(b)].image_.isNull()) throw std::bad_alloc();
         }
@@ -146,7 +149,7 @@ void TPaintRecord::Play(TSurface& page)
     std::atomic<int> next{0};
     std::vector<char> failed(std::size_t(bands), 0);
     const auto playBand = [&](int b) {
-        const int top = b * bandRows_;
+        const int top = b * bandRows;
         TSurface& band = surfaces[std::size_t(b)];
         const std::uint32_t first = start[std::size_t(b)], end = start[std::size_t(b) + 1];
         for (std::uint32_t k = first; k < end; ++k) {
@@ -165,7 +168,7 @@ void TPaintRecord::Play(TSurface& page)
             }
         }
     };
-    RunParts(std::clamp(ThreadsFor(threads_), 1, std::max(1, bands / 2)), [&](int) { work(); });
+    RunParts(std::clamp(threads, 1, std::max(1, bands / 2)), [&](int) { work(); });
     // A band that failed part way (out of memory) is played again from its
     // first operation: every operation only writes its own colours, so the
     // band ends as one played once.

@@ -59,11 +59,13 @@ struct TPaintOperation {
 class TPaintRecord {
 public:
     // Bands are painted on `threads` threads in all (0: one per core). A
-    // record takes at most maxOperations; one more ends the recording.
+    // record takes at most maxOperations; one more ends the recording. Bands
+    // are bandRows rows high, or with 0 chosen for the page: at least
+    // minBandRows, and no more than four bands for each thread (an operation
+    // is looked at in every band it reaches).
     static constexpr std::size_t defaultMaxOperations = 1 << 18;
-    static constexpr int defaultBandRows = 96;
-    explicit TPaintRecord(int threads = 0, std::size_t maxOperations = defaultMaxOperations,
-                          int bandRows = defaultBandRows);
+    static constexpr int minBandRows = 96;
+    explicit TPaintRecord(int threads = 0, std::size_t maxOperations = defaultMaxOperations, int bandRows = 0);
 
     // False when the record is full or there is no memory for the operation.
     bool Add(const TPaintOperation& operation);
