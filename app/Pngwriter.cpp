@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <utility>
 #include <vector>
@@ -24,11 +25,70 @@ namespace {
 
 constexpr QRgb opaque = 0xFF000000u;
 
-using Buffer = std::unique_ptr<std::uint8_t[], void (*)(void*)>;
+// Buffers of a megabyte or more are kept when a picture is done, for the
+// next one: a batch writes one page picture after another of much the same
+// size, and fresh memory costs a page fault for each page first written.
+class KeptBuffers {
+public:
+    static constexpr std::size_t smallest = std::size_t(1) << 20;
+
+    // A buffer of at least size bytes; null when there is no memory for it.
+    std::uint8_t* Take(std::size_t size, std::size_t& capacity)
+    {
+        if (size >= smallest) {
+            const std::lock_guard<std::mutex> hold(lock_);
+            std::size_t best = kept_.size();
+            for (std::size_t i = 0; i < kept_.size(); ++i)
+                if (kept_[i].second >= size && (best == kept_.size() || kept_[i].second < kept_[best].second)) best = i;
+            if (best < kept_.size()) {
+                std::uint8_t* const data = kept_[best].first;
+                capacity = kept_[best].second;
+                kept_.erase(kept_.begin() + std::ptrdiff_t(best));
+                return data;
+            }
+        }
+        capacity = size;
+        return static_cast<std::uint8_t*>(AllocateLarge(size));
+    }
+    void GiveBack(std::uint8_t* data, std::size_t capacity)
+    {
+        if (data == nullptr) return;
+        if (capacity >= smallest) {
+            const std::lock_guard<std::mutex> hold(lock_);
+            if (kept_.size() < most) {
+                kept_.emplace_back(data, capacity);
+                return;
+            }
+        }
+        std::free(data);
+    }
+
+private:
+    static constexpr std::size_t most = 4;  // a picture's rows, its stream and a part's share of it
+    std::mutex lock_;
+    std::vector<std::pair<std::uint8_t*, std::size_t>> kept_;
+};
+
+KeptBuffers& Kept()
+{
+    static KeptBuffers kept;  // (its buffers are the system's again when the program ends)
+    return kept;
+}
+
+struct GiveBack {
+    std::size_t Capacity = 0;
+    void operator()(std::uint8_t* data) const { Kept().GiveBack(data, Capacity); }
+};
+using Buffer = std::unique_ptr<std::uint8_t[], GiveBack>;
 
 // A buffer of size bytes, not cleared (every byte used is written); null
 // when there is no memory for it.
-Buffer LargeBuffer(std::size_t size) { return Buffer(static_cast<std::uint8_t*>(AllocateLarge(size)), std::free); }
+Buffer LargeBuffer(std::size_t size)
+{
+    std::size_t capacity = 0;
+    std::uint8_t* const data = Kept().Take(size, capacity);
+    return Buffer(data, GiveBack{capacity});
+}
 
 // The palette being built: colours and their indices, in a small open hash
 // (an empty slot holds 0, which no opaque colour is).
@@ -655,7 +715,7 @@ private:
 
     // A part's tokens: bits From .. To-1 of Bits are its share of the stream.
     struct Part {
-        std::unique_ptr<std::uint8_t[], void (*)(void*)> Bits{nullptr, std::free};
+        Buffer Bits;
         std::uint64_t From = 0, To = 0;
         bool RanToTheEnd = false;  // it met no token of the next part
         struct Start {
@@ -810,7 +870,7 @@ bool TPngWriter::Write(const QImage& picture, QIODevice& device)
     const std::size_t width = std::size_t(source.width()), height = std::size_t(source.height());
     // The rows, each after its filter byte (0: none); when there is no
     // memory for them, no file is written.
-    Buffer rows(nullptr, std::free);
+    Buffer rows;
     QList<QRgb> colours;
     int depth = 4;
     bool indexed = PackFewColours(source, rows, depth, colours);

@@ -160,6 +160,26 @@ TEST(PngWriter, APictureWrittenInPartsOnSeveralThreadsIsTheFileOneThreadWrites)
     for (int y = 0; y < joined.height(); ++y)
         for (int x = 0; x < joined.width(); ++x) joined.setPixel(x, y, qRgb(y / 200 * 8 + (x + y) % 8, 0, 0));
 
+    // Buffers of one picture are kept for the next: a picture written after
+    // busier ones of other colours and sizes is still the same file.
+    const auto busy = [&](int width, int height, int colours) {
+        QImage picture(width, height, QImage::Format_RGB32);
+        for (int y = 0; y < height; ++y) {
+            QRgb* row = reinterpret_cast<QRgb*>(picture.scanLine(y));
+            for (int x = 0; x < width; ++x) row[x] = qRgb(int(next() % unsigned(colours)), 7, 9);
+        }
+        return picture;
+    };
+    QImage large(1700, 1300, QImage::Format_RGB32);
+    large.fill(qRgb(1, 2, 3));
+    for (int y = 0; y < large.height(); y += 97)
+        for (int x = y % 13; x < large.width(); x += 5) large.setPixel(x, y, qRgb(200, 0, 0));
+    (void)bytes(busy(1800, 1400, 12), 2);
+    const QByteArray afterFew = bytes(large, 2);
+    (void)bytes(busy(1900, 1200, 250), 3);
+    EXPECT_TRUE(bytes(large, 2) == afterFew);
+    EXPECT_EQ(QImage::fromData(afterFew).convertToFormat(QImage::Format_RGB32), large);
+
     for (const QImage& picture : {page.Image(), plain, spread, joined}) {
         const QByteArray alone = bytes(picture, 1);
         ASSERT_FALSE(alone.isEmpty());
