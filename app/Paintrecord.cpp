@@ -41,6 +41,15 @@ bool TPaintRecord::Add(const TPaintOperation& operation)
         !Near(operation.Top) || !Near(operation.Bottom) || !Near(area.left()) || !Near(area.top()) ||
         !Near(area.right()) || !Near(area.bottom()))
         return false;
+    if (operations_.capacity() == 0) {
+        // Room for the most at once, on large pages: memory is only taken as
+        // it is written, and never copied to a larger block.
+        try {
+            operations_.reserve(maxOperations_);
+        } catch (const std::bad_alloc&) {
+            // it grows as it goes
+        }
+    }
     try {
         operations_.push_back(operation);
     } catch (const std::bad_alloc&) {

@@ -18,6 +18,7 @@
 #include <memory>
 #include <vector>
 #include "app/Drawstyle.h"
+#include "app/Parallel.h"
 #include "app/Surface.h"
 
 // One recorded operation, in page coordinates.
@@ -83,7 +84,7 @@ public:
 
 private:
     void PlayInOrder(TSurface& page) const;
-    std::vector<TPaintOperation> operations_;
+    std::vector<TPaintOperation, TLargeAllocator<TPaintOperation>> operations_;
     std::vector<std::shared_ptr<const TGlyphMask>> masks_;
     std::vector<TSurface> rasters_;
     int threads_;

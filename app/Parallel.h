@@ -2,6 +2,7 @@
 // Work shared out between threads, and large buffers.
 #include <algorithm>
 #include <cstddef>
+#include <cstdlib>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -37,3 +38,22 @@ void RunParts(int parts, F&& part)
 // few steps, not one for every 4 KiB page first written); null when there is
 // no memory for it.
 void* AllocateLarge(std::size_t size);
+
+// Containers' memory from AllocateLarge.
+template <typename T>
+struct TLargeAllocator {
+    using value_type = T;
+    TLargeAllocator() = default;
+    template <typename U>
+    TLargeAllocator(const TLargeAllocator<U>&)
+    {
+    }
+    T* allocate(std::size_t n)
+    {
+        void* memory = n <= std::size_t(-1) / sizeof(T) ? AllocateLarge(n * sizeof(T)) : nullptr;
+        if (memory == nullptr) throw std::bad_alloc();
+        return static_cast<T*>(memory);
+    }
+    void deallocate(T* memory, std::size_t) { std::free(memory); }
+    friend bool operator==(const TLargeAllocator&, const TLargeAllocator&) { return true; }
+};
