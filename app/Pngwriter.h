@@ -7,7 +7,8 @@
 // channel). Either way the file reads back as the same pixels; alpha is not
 // kept. The rows are unfiltered and deflated with the fixed codes, repeats
 // being looked for only one pixel back and one row up: pages are long runs of
-// one colour in rows much like the ones above them.
+// one colour in rows much like the ones above them. The writer's large
+// buffers are kept for the next picture.
 
 #include <QIODevice>
 #include <QImage>
