@@ -32,6 +32,11 @@ class KeptBuffers {
 public:
     static constexpr std::size_t smallest = std::size_t(1) << 20;
 
+    ~KeptBuffers()
+    {
+        for (const auto& [data, capacity] : kept_) std::free(data);
+    }
+
     // A buffer of at least size bytes; null when there is no memory for it.
     std::uint8_t* Take(std::size_t size, std::size_t& capacity)
     {
@@ -71,7 +76,7 @@ private:
 
 KeptBuffers& Kept()
 {
-    static KeptBuffers kept;  // (its buffers are the system's again when the program ends)
+    static KeptBuffers kept;
     return kept;
 }
 
