@@ -79,7 +79,7 @@ public:
 
     std::size_t Size() const { return operations_.size(); }
     // Paints the recorded operations on page (the surface they were asked
-    // of, no longer recording) and empties the record.
+    // of, whose recording into this record ends) and empties the record.
     void Play(TSurface& page);
 
 private:

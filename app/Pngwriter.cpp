@@ -192,7 +192,6 @@ public:
             if (!Map(row[x], out[x])) return false;
         return true;
     }
-    const Palette& Colours() const { return palette_; }
     Palette& Colours() { return palette_; }
 
 private:
@@ -300,6 +299,12 @@ int PartsOf(int rows)
 // The first row of part k of `parts` parts of `rows` rows.
 int FirstRow(int rows, int parts, int k) { return int(static_cast<long long>(rows) * k / parts); }
 
+// The bits a pixel of a palette of `count` colours is packed in.
+int DepthFor(qsizetype count) { return count <= 2 ? 1 : count <= 4 ? 2 : count <= 16 ? 4 : 8; }
+
+// The bytes of a row of width pixels at depth bits each (its filter byte left out).
+std::size_t PackedBytes(std::size_t width, int depth) { return (width * std::size_t(depth) + 7) / 8; }
+
 using Renumbering = std::array<std::uint8_t, 256>;
 
 // Joins the palettes of the parts into the first, in the order of the parts;
@@ -385,7 +390,7 @@ bool MapColours(const QImage& picture, std::uint8_t* indices, QList<QRgb>& colou
 bool PackFewColours(const QImage& picture, Buffer& rows, int& depth, QList<QRgb>& colours)
 {
     const int width = picture.width(), height = picture.height();
-    const std::size_t rowBytes = (std::size_t(width) + 1) / 2, stride = rowBytes + 1;
+    const std::size_t rowBytes = PackedBytes(std::size_t(width), 4), stride = rowBytes + 1;
     const int parts = PartsOf(height);
     Buffer packed = LargeBuffer(stride * std::size_t(height));
     Buffer scratch = LargeBuffer(std::size_t(parts) * std::size_t(width));  // a row of indices for each thread
@@ -409,9 +414,9 @@ bool PackFewColours(const QImage& picture, Buffer& rows, int& depth, QList<QRgb>
     few.clear();
     std::vector<Renumbering> toJoined;
     std::vector<char> renumbered;
-    if (!JoinPalettes(palettes, toJoined, renumbered) || palettes[0].Colours().size() > 16) return false;
-    const qsizetype count = palettes[0].Colours().size();
-    const int bits = count <= 2 ? 1 : count <= 4 ? 2 : 4;
+    if (!JoinPalettes(palettes, toJoined, renumbered) || palettes[0].Colours().size() > FewColours::most)
+        return false;
+    const int bits = DepthFor(palettes[0].Colours().size());
     if (bits == 4) {
         std::vector<Renumbering> pairs(static_cast<std::size_t>(parts));
         for (int k = 1; k < parts; ++k)
@@ -426,7 +431,7 @@ bool PackFewColours(const QImage& picture, Buffer& rows, int& depth, QList<QRgb>
         });
         rows = std::move(packed);
     } else {
-        const std::size_t fewerStride = (std::size_t(width) * std::size_t(bits) + 7) / 8 + 1;
+        const std::size_t fewerStride = PackedBytes(std::size_t(width), bits) + 1;
         Buffer fewer = LargeBuffer(fewerStride * std::size_t(height));
         if (!fewer) return false;
         ShareRows(height, parts, std::vector<char>(std::size_t(parts), 1), [&](int y, int k, int t) {
@@ -443,6 +448,40 @@ bool PackFewColours(const QImage& picture, Buffer& rows, int& depth, QList<QRgb>
     }
     depth = bits;
     colours = palettes[0].Colours();
+    return true;
+}
+
+// The rows of any picture, each after its filter byte (0: none): with a
+// palette of up to 256 colours (indexed), or else as RGB. False when there is
+// no memory for them.
+bool PackAnyColours(const QImage& picture, Buffer& rows, bool& indexed, int& depth, QList<QRgb>& colours)
+{
+    const std::size_t width = std::size_t(picture.width()), height = std::size_t(picture.height());
+    const int parts = PartsOf(int(height));
+    Buffer indices = LargeBuffer(width * height);
+    if (!indices) return false;
+    colours.clear();
+    indexed = MapColours(picture, indices.get(), colours);
+    depth = indexed ? DepthFor(colours.size()) : 8;
+    const std::size_t stride = (indexed ? PackedBytes(width, depth) : width * 3) + 1;
+    rows = LargeBuffer(stride * height);
+    if (!rows) return false;
+    RunParts(parts, [&](int k) {
+        for (int y = FirstRow(int(height), parts, k); y < FirstRow(int(height), parts, k + 1); ++y) {
+            std::uint8_t* row = rows.get() + std::size_t(y) * stride;
+            *row++ = 0;
+            if (indexed) {
+                PackRow(indices.get() + std::size_t(y) * width, width, depth, row);
+                continue;
+            }
+            const QRgb* pixels = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
+            for (std::size_t x = 0; x < width; ++x) {
+                row[3 * x] = std::uint8_t(qRed(pixels[x]));
+                row[3 * x + 1] = std::uint8_t(qGreen(pixels[x]));
+                row[3 * x + 2] = std::uint8_t(qBlue(pixels[x]));
+            }
+        }
+    });
     return true;
 }
 
@@ -879,34 +918,9 @@ bool TPngWriter::Write(const QImage& picture, QIODevice& device)
     QList<QRgb> colours;
     int depth = 4;
     bool indexed = PackFewColours(source, rows, depth, colours);
+    if (!indexed && !PackAnyColours(source, rows, indexed, depth, colours)) return false;
     const int parts = PartsOf(int(height));
-    if (!indexed) {
-        Buffer indices = LargeBuffer(width * height);
-        if (!indices) return false;
-        colours.clear();
-        indexed = MapColours(source, indices.get(), colours);
-        depth = !indexed ? 8 : colours.size() <= 2 ? 1 : colours.size() <= 4 ? 2 : colours.size() <= 16 ? 4 : 8;
-        const std::size_t stride = (indexed ? (width * std::size_t(depth) + 7) / 8 : width * 3) + 1;
-        rows = LargeBuffer(stride * height);
-        if (!rows) return false;
-        RunParts(parts, [&](int k) {
-            for (int y = FirstRow(int(height), parts, k); y < FirstRow(int(height), parts, k + 1); ++y) {
-                std::uint8_t* row = rows.get() + std::size_t(y) * stride;
-                *row++ = 0;
-                if (indexed) {
-                    PackRow(indices.get() + std::size_t(y) * width, width, depth, row);
-                    continue;
-                }
-                const QRgb* pixels = reinterpret_cast<const QRgb*>(source.constScanLine(y));
-                for (std::size_t x = 0; x < width; ++x) {
-                    row[3 * x] = std::uint8_t(qRed(pixels[x]));
-                    row[3 * x + 1] = std::uint8_t(qGreen(pixels[x]));
-                    row[3 * x + 2] = std::uint8_t(qBlue(pixels[x]));
-                }
-            }
-        });
-    }
-    const std::size_t rowBytes = indexed ? (width * std::size_t(depth) + 7) / 8 : width * 3;
+    const std::size_t rowBytes = indexed ? PackedBytes(width, depth) : width * 3;
     const std::size_t size = (rowBytes + 1) * height;
     FixedDeflate deflate(indexed ? 1 : 3, rowBytes + 1);  // one pixel (or a byte of them) back, one row up
     Buffer deflated = LargeBuffer(FixedDeflate::Bound(size));

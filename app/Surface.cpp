@@ -845,10 +845,10 @@ namespace {
 void PaintGlyphs(const Pixels& pixels, const GlyphMask& mask, int x, int y, QRgb ink);
 }  // namespace
 
-bool TSurface::Recorded(const TPaintOperation& operation)
+bool TSurface::Recorded(const TPaintOperation& operation, bool kept)
 {
     if (record_.To == nullptr) return false;
-    if (record_.To->Add(operation)) return true;
+    if (kept && record_.To->Add(operation)) return true;
     EndRecording();
     return false;
 }
@@ -1315,10 +1315,7 @@ void TSurface::TextOut(int x, int y, const QByteArray& text)
                                                      static_cast<long long>(y) + mask->Top,
                                                      static_cast<long long>(y) + mask->Bottom);
         glyphs.Colour = ink;
-        if (!record_.To->KeepMask(mask, glyphs.Kept))
-            EndRecording();
-        else if (Recorded(glyphs))
-            return;
+        if (Recorded(glyphs, record_.To->KeepMask(mask, glyphs.Kept))) return;
     }
     PaintGlyphs(Pixels(image_), *mask, x, y, ink);
 }
@@ -1401,10 +1398,7 @@ void TSurface::Draw(int x, int y, const TSurface& raster)
     if (record_.To) {
         TPaintOperation draw = TPaintOperation::Of(TPaintOperation::Raster, x, y, 0, 0, y,
                                                    static_cast<long long>(y) + raster.Height());
-        if (!record_.To->KeepRaster(raster, draw.Kept))
-            EndRecording();
-        else if (Recorded(draw))
-            return;
+        if (Recorded(draw, record_.To->KeepRaster(raster, draw.Kept))) return;
     }
     const QImage source = raster.image_.format() == QImage::Format_RGB32
                               ? raster.image_
@@ -1436,10 +1430,7 @@ void TSurface::StretchDraw(const QRect& target, const TSurface& raster)
         TPaintOperation stretch = TPaintOperation::Of(TPaintOperation::Stretch, 0, 0, 0, 0, target.y(),
                                                       static_cast<long long>(target.y()) + target.height());
         stretch.Area = target;
-        if (!record_.To->KeepRaster(raster, stretch.Kept))
-            EndRecording();
-        else if (Recorded(stretch))
-            return;
+        if (Recorded(stretch, record_.To->KeepRaster(raster, stretch.Kept))) return;
     }
     const QImage source = raster.image_.format() == QImage::Format_RGB32
                               ? raster.image_
@@ -1576,7 +1567,9 @@ TRasterRuns TRasterRuns::Layered(const std::vector<Layer>& layers) const
         out = Run{std::int32_t(y), std::int32_t(from), std::int32_t(to - from), layer.Colour};
         return true;
     };
-    std::vector<std::size_t> rowStart(std::size_t(height_) + 1, 0);
+    // The rows' first runs, counted as the result's row index.
+    std::vector<std::uint32_t>& rowStart = result.rowStarts_;
+    rowStart.assign(std::size_t(height_) + 1, 0);
     for (const Run& run : runs_) ++rowStart[std::size_t(run.Y) + 1];
     Run cut{};
     for (const Layer& layer : layers)
@@ -1584,11 +1577,11 @@ TRasterRuns TRasterRuns::Layered(const std::vector<Layer>& layers) const
             if (clipped(run, layer, cut)) ++rowStart[std::size_t(cut.Y) + 1];
     for (std::size_t row = 1; row < rowStart.size(); ++row) rowStart[row] += rowStart[row - 1];
     result.runs_.resize(rowStart.back());
-    for (const Run& run : runs_) result.runs_[rowStart[std::size_t(run.Y)]++] = run;
+    std::vector<std::uint32_t> next(rowStart.begin(), rowStart.end() - 1);
+    for (const Run& run : runs_) result.runs_[next[std::size_t(run.Y)]++] = run;
     for (const Layer& layer : layers)
         for (const Run& run : layer.Runs->runs_)
-            if (clipped(run, layer, cut)) result.runs_[rowStart[std::size_t(cut.Y)]++] = cut;
-    result.IndexRows();
+            if (clipped(run, layer, cut)) result.runs_[next[std::size_t(cut.Y)]++] = cut;
     return result;
 }
 
@@ -1628,9 +1621,15 @@ void TRasterRuns::IndexRows()
 
 std::span<const TRasterRuns::Run> TRasterRuns::RowsFrom(long long row) const
 {
+    return RowsBetween(row, height_);
+}
+
+std::span<const TRasterRuns::Run> TRasterRuns::RowsBetween(long long first, long long end) const
+{
     if (rowStarts_.empty()) return {};
-    const std::size_t first = rowStarts_[std::size_t(std::clamp<long long>(row, 0, height_))];
-    return std::span<const Run>(runs_).subspan(first);
+    const std::size_t from = rowStarts_[std::size_t(std::clamp<long long>(first, 0, height_))];
+    const std::size_t to = rowStarts_[std::size_t(std::clamp<long long>(end, 0, height_))];
+    return std::span<const Run>(runs_).subspan(from, std::max(from, to) - from);
 }
 
 void TRasterRuns::Draw(TSurface& target, int x, int y) const
@@ -1648,8 +1647,7 @@ void TRasterRuns::Draw(TSurface& target, int x, int y) const
     if (left >= 0 && left + width_ <= pixels.Width) {
         // Across wholly inside: only the rows to keep (a band of a page
         // holds a part of the raster's rows).
-        const std::span<const Run> from = RowsFrom(-top);
-        const std::span<const Run> rows = from.first(from.size() - RowsFrom(pixels.Height - top).size());
+        const std::span<const Run> rows = RowsBetween(-top, pixels.Height - top);
         if (!rows.empty()) DrawInside<false>(rows, pixels.Bits, top * pixels.Stride + left, pixels.Stride, 0);
         return;
     }
@@ -1681,8 +1679,7 @@ void TRasterRuns::Fill(TSurface& target, int x, int y, QRgb colour, const QRect&
     const long long clipTop = std::max(0, clip.top()), clipBottom = std::min(pixels.Height, clip.bottom() + 1);
     const long long left = x, top = y;
     if (left >= clipLeft && left + width_ <= clipRight) {
-        const std::span<const Run> from = RowsFrom(clipTop - top);
-        const std::span<const Run> rows = from.first(from.size() - RowsFrom(clipBottom - top).size());
+        const std::span<const Run> rows = RowsBetween(clipTop - top, clipBottom - top);
         if (!rows.empty()) DrawInside<true>(rows, pixels.Bits, top * pixels.Stride + left, pixels.Stride, colour);
         return;
     }

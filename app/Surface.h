@@ -129,9 +129,10 @@ private:
     friend class TRasterRuns;
     friend class TPaintRecord;
     // Keeps an operation in the record, if there is one. When the record can
-    // take no more, what it holds is painted and recording ends: false, and
-    // the caller paints.
-    bool Recorded(const TPaintOperation& operation);
+    // take no more, or could not keep what the operation paints from (kept
+    // false), what it holds is painted and recording ends: false, and the
+    // caller paints.
+    bool Recorded(const TPaintOperation& operation, bool kept = true);
     // Plays what the record holds and ends the recording.
     void EndRecording();
     // Columns x1 .. x2-1 of rows y1 .. y2-1 in one colour, clipped.
@@ -256,8 +257,10 @@ private:
     template <bool OneColour>
     static void DrawInside(std::span<const Run> runs, QRgb* bits, qsizetype origin, qsizetype stride, QRgb colour);
 
-    // The runs from the first of row `row` (of this raster) on.
+    // The runs from the first of row `row` (of this raster) on, and those of
+    // rows first .. end-1 (held within the raster's rows).
     std::span<const Run> RowsFrom(long long row) const;
+    std::span<const Run> RowsBetween(long long first, long long end) const;
     void IndexRows();
     std::vector<Run> runs_;                // in row order
     std::vector<std::uint32_t> rowStarts_;  // the first run of each row, and the end

@@ -252,9 +252,7 @@ void TDrawing::Paint(TDrawTarget& target, const TObjectSettings& settings)
     TPaintRecord record(renderThreads);
     if (page != nullptr && page->Recording() == nullptr) page->Record(&record);
     const auto play = [&] {
-        if (page == nullptr || page->Recording() != &record) return;
-        page->Record(nullptr);
-        record.Play(*page);
+        if (page != nullptr && page->Recording() == &record) record.Play(*page);  // (which ends the recording)
     };
     try {
         for (std::size_t i = DrawCovered(target, context); i < n && i < objects_.size(); ++i)
