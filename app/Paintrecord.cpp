@@ -43,7 +43,8 @@ bool TPaintRecord::Add(const TPaintOperation& operation)
         return false;
     if (operations_.capacity() == 0) {
         // Room for the most at once, on large pages: memory is only taken as
-        // it is written, and never copied to a larger block.
+        // it is written, never copied to a larger block, and kept for the
+        // next paint when this one is done.
         try {
             operations_.reserve(maxOperations_);
         } catch (const std::bad_alloc&) {

@@ -1,6 +1,9 @@
 #include "app/Parallel.h"
 
 #include <cstdlib>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -19,3 +22,64 @@ void* AllocateLarge(std::size_t size)
 #endif
     return std::malloc(std::max<std::size_t>(size, 1));
 }
+
+namespace {
+
+class KeptBuffers {
+public:
+    static constexpr std::size_t smallest = std::size_t(1) << 20;
+
+    ~KeptBuffers()
+    {
+        for (const auto& [data, capacity] : kept_) std::free(data);
+    }
+
+    void* Take(std::size_t size, std::size_t& capacity)
+    {
+        if (size >= smallest) {
+            const std::lock_guard<std::mutex> hold(lock_);
+            std::size_t best = kept_.size();
+            for (std::size_t i = 0; i < kept_.size(); ++i)
+                if (kept_[i].second >= size && (best == kept_.size() || kept_[i].second < kept_[best].second)) best = i;
+            if (best < kept_.size()) {
+                void* const data = kept_[best].first;
+                capacity = kept_[best].second;
+                kept_.erase(kept_.begin() + std::ptrdiff_t(best));
+                return data;
+            }
+        }
+        capacity = size;
+        return AllocateLarge(size);
+    }
+    void GiveBack(void* data, std::size_t capacity)
+    {
+        if (data == nullptr) return;
+        if (capacity >= smallest) {
+            const std::lock_guard<std::mutex> hold(lock_);
+            if (kept_.size() < most) {
+                kept_.emplace_back(data, capacity);
+                return;
+            }
+        }
+        std::free(data);
+    }
+
+private:
+    // A page picture's rows, its stream and a part's share of it, and a
+    // paint's record.
+    static constexpr std::size_t most = 5;
+    std::mutex lock_;
+    std::vector<std::pair<void*, std::size_t>> kept_;
+};
+
+KeptBuffers& Kept()
+{
+    static KeptBuffers kept;
+    return kept;
+}
+
+}  // namespace
+
+void* TakeLarge(std::size_t size, std::size_t& capacity) { return Kept().Take(size, capacity); }
+
+void GiveBackLarge(void* data, std::size_t capacity) { Kept().GiveBack(data, capacity); }

@@ -39,7 +39,15 @@ void RunParts(int parts, F&& part)
 // no memory for it.
 void* AllocateLarge(std::size_t size);
 
-// Containers' memory from AllocateLarge.
+// A buffer of at least size bytes, to be given back; null when there is no
+// memory for it. Buffers of a megabyte or more that were given back are
+// kept, a few of them, for the next ones asked for: pages are painted and
+// written one after another at much the same size, and fresh memory costs a
+// page fault for each page first written. capacity is the buffer's size.
+void* TakeLarge(std::size_t size, std::size_t& capacity);
+void GiveBackLarge(void* data, std::size_t capacity);
+
+// Containers' memory from TakeLarge.
 template <typename T>
 struct TLargeAllocator {
     using value_type = T;
@@ -50,10 +58,13 @@ struct TLargeAllocator {
     }
     T* allocate(std::size_t n)
     {
-        void* memory = n <= std::size_t(-1) / sizeof(T) ? AllocateLarge(n * sizeof(T)) : nullptr;
+        std::size_t capacity = 0;
+        void* memory = n <= std::size_t(-1) / sizeof(T) ? TakeLarge(n * sizeof(T), capacity) : nullptr;
         if (memory == nullptr) throw std::bad_alloc();
         return static_cast<T*>(memory);
     }
-    void deallocate(T* memory, std::size_t) { std::free(memory); }
+    // (A kept buffer may be larger than was asked for; it goes back as
+    // large as the container knows it.)
+    void deallocate(T* memory, std::size_t n) { GiveBackLarge(memory, n * sizeof(T)); }
     friend bool operator==(const TLargeAllocator&, const TLargeAllocator&) { return true; }
 };

@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <utility>
 #include <vector>
@@ -25,64 +24,9 @@ namespace {
 
 constexpr QRgb opaque = 0xFF000000u;
 
-// Buffers of a megabyte or more are kept when a picture is done, for the
-// next one: a batch writes one page picture after another of much the same
-// size, and fresh memory costs a page fault for each page first written.
-class KeptBuffers {
-public:
-    static constexpr std::size_t smallest = std::size_t(1) << 20;
-
-    ~KeptBuffers()
-    {
-        for (const auto& [data, capacity] : kept_) std::free(data);
-    }
-
-    // A buffer of at least size bytes; null when there is no memory for it.
-    std::uint8_t* Take(std::size_t size, std::size_t& capacity)
-    {
-        if (size >= smallest) {
-            const std::lock_guard<std::mutex> hold(lock_);
-            std::size_t best = kept_.size();
-            for (std::size_t i = 0; i < kept_.size(); ++i)
-                if (kept_[i].second >= size && (best == kept_.size() || kept_[i].second < kept_[best].second)) best = i;
-            if (best < kept_.size()) {
-                std::uint8_t* const data = kept_[best].first;
-                capacity = kept_[best].second;
-                kept_.erase(kept_.begin() + std::ptrdiff_t(best));
-                return data;
-            }
-        }
-        capacity = size;
-        return static_cast<std::uint8_t*>(AllocateLarge(size));
-    }
-    void GiveBack(std::uint8_t* data, std::size_t capacity)
-    {
-        if (data == nullptr) return;
-        if (capacity >= smallest) {
-            const std::lock_guard<std::mutex> hold(lock_);
-            if (kept_.size() < most) {
-                kept_.emplace_back(data, capacity);
-                return;
-            }
-        }
-        std::free(data);
-    }
-
-private:
-    static constexpr std::size_t most = 4;  // a picture's rows, its stream and a part's share of it
-    std::mutex lock_;
-    std::vector<std::pair<std::uint8_t*, std::size_t>> kept_;
-};
-
-KeptBuffers& Kept()
-{
-    static KeptBuffers kept;
-    return kept;
-}
-
 struct GiveBack {
     std::size_t Capacity = 0;
-    void operator()(std::uint8_t* data) const { Kept().GiveBack(data, Capacity); }
+    void operator()(std::uint8_t* data) const { GiveBackLarge(data, Capacity); }
 };
 using Buffer = std::unique_ptr<std::uint8_t[], GiveBack>;
 
@@ -91,7 +35,7 @@ using Buffer = std::unique_ptr<std::uint8_t[], GiveBack>;
 Buffer LargeBuffer(std::size_t size)
 {
     std::size_t capacity = 0;
-    std::uint8_t* const data = Kept().Take(size, capacity);
+    std::uint8_t* const data = static_cast<std::uint8_t*>(TakeLarge(size, capacity));
     return Buffer(data, GiveBack{capacity});
 }
 
