@@ -942,8 +942,6 @@ void TSurface::StrokeSegment(QPoint a, QPoint b)
     if (Pen.Style == psClear || steps == 0) return;
 
     const int width = PenWidth(Pen);
-    const QRgb colour = ColourToRgb(Pen.Colour);
-    const std::vector<int>& pattern = width == 1 ? DashPattern(Pen.Style) : DashPattern(psSolid);
     const long long phase = dashPhase_;
     dashPhase_ = int((phase + steps) % 960000);  // a multiple of every pattern period
 
@@ -959,6 +957,8 @@ void TSurface::StrokeSegment(QPoint a, QPoint b)
         stroke.Phase = int(phase);
         if (Recorded(stroke)) return;
     }
+    const QRgb colour = ColourToRgb(Pen.Colour);
+    const std::vector<int>& pattern = width == 1 ? DashPattern(Pen.Style) : DashPattern(psSolid);
 
     long long period = 0;
     for (int run : pattern) period += run;

@@ -272,7 +272,10 @@ std::size_t TDrawing::DrawCovered(TDrawTarget& target, const TDrawContext& conte
     if (page.Left != 0 || page.Top != 0 || target.Width() != page.Right || target.Height() != page.Bottom) return 0;
     std::size_t last = 0;
     for (std::size_t i = objects_.size(); i-- > 1;) {
-        if (typeid(*objects_[i]) == typeid(Header)) {  // (a final class: no dynamic cast needed)
+        // (A final class: no dynamic cast needed. Its type's info is one
+        // object in the program, so the address alone tells it; were it not,
+        // the objects before the header would only be painted for real.)
+        if (&typeid(*objects_[i]) == &typeid(Header)) {
             last = i;
             break;
         }
