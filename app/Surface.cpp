@@ -377,7 +377,8 @@ class EllipseShape {
 public:
     EllipseShape(long long width, long long height)
         : width_(std::max(0LL, width)), height_(std::max(0LL, height)),
-          w2_(static_cast<__int128>(width_) * width_), h2_(static_cast<__int128>(height_) * height_)
+          w2_(static_cast<__int128>(width_) * width_), h2_(static_cast<__int128>(height_) * height_),
+          small_(width_ < smallSide && height_ < smallSide)
     {
     }
 
@@ -389,8 +390,18 @@ public:
         // centre at px = 2i + 1 - width and row j at py = 2j + 1 - height; the
         // pixel is inside when px^2 h^2 + py^2 w^2 <= w^2 h^2.
         const long long py = 2 * j + 1 - height_;
-        const __int128 rest = w2_ * h2_ - static_cast<__int128>(py) * py * w2_;
-        long long s = ISqrt(rest / h2_);
+        long long s = 0;
+        if (small_) {
+            // Every product fits in 64 bits, and the root in a double.
+            const long long w2 = static_cast<long long>(w2_), h2 = static_cast<long long>(h2_);
+            const long long square = (w2 * h2 - py * py * w2) / h2;
+            s = static_cast<long long>(std::sqrt(static_cast<double>(square)));
+            while (s * s > square) --s;
+            while ((s + 1) * (s + 1) <= square) ++s;
+        } else {
+            const __int128 rest = w2_ * h2_ - static_cast<__int128>(py) * py * w2_;
+            s = ISqrt(rest / h2_);
+        }
         if ((s + width_ + 1) % 2 != 0) --s;  // px has the parity of width + 1
         if (s < 0) return false;
         left = (width_ - 1 - s) / 2;
@@ -399,8 +410,10 @@ public:
     }
 
 private:
+    static constexpr long long smallSide = 1LL << 15;
     long long width_, height_;
     __int128 w2_, h2_;
+    bool small_;
 };
 
 // Normalised box: left < right and top < bottom unless empty.
