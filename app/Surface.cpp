@@ -361,12 +361,15 @@ int PenWidth(const TPen& pen) { return std::clamp(pen.Width, 1, maxPenWidth); }
 // Largest box side an ellipse is drawn in; bigger boxes draw nothing.
 constexpr long long maxEllipseSide = 1LL << 28;
 
-long long ISqrt(__int128 value)
+// floor(sqrt(value)), 0 for value <= 0: the root in a floating type wide
+// enough to come close, made exact in an integer type that holds the squares.
+template <typename Integer, typename Floating>
+long long ISqrt(Integer value)
 {
     if (value <= 0) return 0;
-    long long root = static_cast<long long>(std::sqrt(static_cast<long double>(value)));
-    while (static_cast<__int128>(root) * root > value) --root;
-    while (static_cast<__int128>(root + 1) * (root + 1) <= value) ++root;
+    long long root = static_cast<long long>(std::sqrt(static_cast<Floating>(value)));
+    while (static_cast<Integer>(root) * root > value) --root;
+    while (static_cast<Integer>(root + 1) * (root + 1) <= value) ++root;
     return root;
 }
 
@@ -394,13 +397,9 @@ public:
         if (small_) {
             // Every product fits in 64 bits, and the root in a double.
             const long long w2 = static_cast<long long>(w2_), h2 = static_cast<long long>(h2_);
-            const long long square = (w2 * h2 - py * py * w2) / h2;
-            s = static_cast<long long>(std::sqrt(static_cast<double>(square)));
-            while (s * s > square) --s;
-            while ((s + 1) * (s + 1) <= square) ++s;
+            s = ISqrt<long long, double>((w2 * h2 - py * py * w2) / h2);
         } else {
-            const __int128 rest = w2_ * h2_ - static_cast<__int128>(py) * py * w2_;
-            s = ISqrt(rest / h2_);
+            s = ISqrt<__int128, long double>((w2_ * h2_ - static_cast<__int128>(py) * py * w2_) / h2_);
         }
         if ((s + width_ + 1) % 2 != 0) --s;  // px has the parity of width + 1
         if (s < 0) return false;
