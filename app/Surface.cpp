@@ -1524,14 +1524,32 @@ TSurface TSurface::HalfSample(TColor skip) const
 // ---------------------------------------------------------------------------
 // Raster runs
 
+void TRasterRuns::SetSize(int width, int height)
+{
+    width_ = std::max(width, 0);
+    height_ = std::max(height, 0);
+    columnBits_ = 0;
+    while ((std::uint64_t(1) << columnBits_) < std::uint64_t(width_)) ++columnBits_;
+    if (height_ > 0 && (std::uint64_t(height_) << columnBits_) > (std::uint64_t(1) << 32)) throw std::bad_alloc();
+}
+
+template <typename Runs>
+void TRasterRuns::AddRun(Runs& runs, int y, int x, int length, QRgb colour) const
+{
+    const std::uint32_t rgb = colour & 0x00FFFFFFu;
+    for (; length > 0; x += Run::longest, length -= Run::longest) {
+        const std::uint32_t piece = std::uint32_t(std::min(length, Run::longest));
+        runs.push_back(Run{(std::uint32_t(y) << columnBits_) | std::uint32_t(x), rgb | (piece << 24)});
+    }
+}
+
 TRasterRuns::TRasterRuns(const TSurface& raster)
 {
     if (raster.image_.isNull()) return;
     const QImage source = raster.image_.format() == QImage::Format_RGB32
                               ? raster.image_
                               : raster.image_.convertToFormat(QImage::Format_RGB32);
-    width_ = source.width();
-    height_ = source.height();
+    SetSize(source.width(), source.height());
     const bool transparent = raster.Transparent;
     const QRgb key = ColourToRgb(raster.TransparentColour) | opaqueBlack;
     // Collected in a buffer kept for the next raster, then copied at their
@@ -1555,7 +1573,7 @@ TRasterRuns::TRasterRuns(const TSurface& raster)
             }
             int end = x + 1;
             while (end < width_ && (row[end] | opaqueBlack) == colour) ++end;
-            found.push_back(Run{y, x, end - x, colour});
+            AddRun(found, y, x, end - x, colour);
             x = end;
         }
     }
@@ -1569,53 +1587,74 @@ TRasterRuns TRasterRuns::Layered(const std::vector<Layer>& layers) const
     // A stable sort by row: each row takes this raster's runs, then those of
     // each layer in turn, so no pixel changes its last writer.
     TRasterRuns result;
-    result.width_ = width_;
-    result.height_ = height_;
-    auto clipped = [this](const Run& run, const Layer& layer, Run& out) {
-        const long long y = static_cast<long long>(layer.Y) + run.Y;
-        const long long from = std::max<long long>(static_cast<long long>(layer.X) + run.X, 0);
-        const long long to = std::min<long long>(static_cast<long long>(layer.X) + run.X + run.Length, width_);
+    result.SetSize(width_, height_);
+    struct Cut {
+        int Y = 0, X = 0, Length = 0;
+    };
+    auto clipped = [this](const TRasterRuns& runs, const Run& run, const Layer& layer, Cut& out) {
+        const long long y = static_cast<long long>(layer.Y) + runs.RowOf(run);
+        const long long x = static_cast<long long>(layer.X) + runs.ColumnOf(run);
+        const long long from = std::max<long long>(x, 0);
+        const long long to = std::min<long long>(x + run.Length(), width_);
         if (y < 0 || y >= height_ || from >= to) return false;
-        out = Run{std::int32_t(y), std::int32_t(from), std::int32_t(to - from), layer.Colour};
+        out = Cut{int(y), int(from), int(to - from)};
         return true;
     };
-    // The rows' first runs, counted as the result's row index.
+    // The rows' first runs, counted as the result's row index (a layer's
+    // run cut to a piece is one run here).
     std::vector<std::uint32_t>& rowStart = result.rowStarts_;
     rowStart.assign(std::size_t(height_) + 1, 0);
-    for (const Run& run : runs_) ++rowStart[std::size_t(run.Y) + 1];
-    Run cut{};
+    for (const Run& run : runs_) ++rowStart[std::size_t(RowOf(run)) + 1];
+    Cut cut;
     for (const Layer& layer : layers)
         for (const Run& run : layer.Runs->runs_)
-            if (clipped(run, layer, cut)) ++rowStart[std::size_t(cut.Y) + 1];
+            if (clipped(*layer.Runs, run, layer, cut)) ++rowStart[std::size_t(cut.Y) + 1];
     for (std::size_t row = 1; row < rowStart.size(); ++row) rowStart[row] += rowStart[row - 1];
     result.runs_.resize(rowStart.back());
     std::vector<std::uint32_t> next(rowStart.begin(), rowStart.end() - 1);
-    for (const Run& run : runs_) result.runs_[next[std::size_t(run.Y)]++] = run;
+    for (const Run& run : runs_) result.runs_[next[std::size_t(RowOf(run))]++] = run;
     for (const Layer& layer : layers)
         for (const Run& run : layer.Runs->runs_)
-            if (clipped(run, layer, cut)) result.runs_[next[std::size_t(cut.Y)]++] = cut;
+            if (clipped(*layer.Runs, run, layer, cut))
+                result.runs_[next[std::size_t(cut.Y)]++] =
+                    Run{(std::uint32_t(cut.Y) << result.columnBits_) | std::uint32_t(cut.X),
+                        (layer.Colour & 0x00FFFFFFu) | (std::uint32_t(cut.Length) << 24)};
     return result;
 }
 
 template <bool OneColour>
-void TRasterRuns::DrawInside(std::span<const Run> runs, QRgb* bits, qsizetype origin, qsizetype stride, QRgb colour)
+void TRasterRuns::DrawInside(std::span<const Run> runs, QRgb* bits, qsizetype origin, qsizetype stride,
+                             QRgb colour) const
 {
     const std::size_t count = runs.size();
     const Run* const run = runs.data();
-    auto paint = [&](const Run& r) {
-        QRgb* const at = bits + (origin + r.Y * stride + r.X);
-        const QRgb c = OneColour ? colour : r.Colour;
-        if (r.Length == 1)
-            *at = c;
-        else
-            FillPixels(at, r.Length, c);
+    const int rowShift = columnBits_;
+    const std::uint32_t columnMask = (std::uint32_t(1) << columnBits_) - 1;
+    // (Inlined: a call for every run of a component costs more than its pixels.)
+    auto at = [&](const Run& r) __attribute__((always_inline)) {
+        return bits + (origin + qsizetype(r.Place >> rowShift) * stride + qsizetype(r.Place & columnMask));
+    };
+    auto paint = [&](const Run& r) __attribute__((always_inline)) {
+        QRgb* const to = at(r);
+        const QRgb c = OneColour ? colour : r.Colour();
+        const int length = r.Length();
+        if (length <= 4) {
+            // Most runs are a pixel or a few: the same four stores for every
+            // such length (0, the last, and the middle two), no branch.
+            to[0] = c;
+            to[length - 1] = c;
+            to[length >> 1] = c;
+            to[(length - 1) >> 1] = c;
+        } else {
+            FillPixels(to, length, c);
+        }
     };
     // Four runs at a time, each four fetching the pixels of a run some rows
     // ahead (rows far apart miss the cache).
     constexpr std::size_t ahead = 48;
     std::size_t k = 0;
     for (; k + ahead < count; k += 4) {
-        PrefetchForWrite(bits + (origin + run[k + ahead].Y * stride + run[k + ahead].X));
+        PrefetchForWrite(at(run[k + ahead]));
         paint(run[k]);
         paint(run[k + 1]);
         paint(run[k + 2]);
@@ -1627,7 +1666,7 @@ void TRasterRuns::DrawInside(std::span<const Run> runs, QRgb* bits, qsizetype or
 void TRasterRuns::IndexRows()
 {
     rowStarts_.assign(std::size_t(height_) + 1, 0);
-    for (const Run& run : runs_) ++rowStarts_[std::size_t(run.Y) + 1];
+    for (const Run& run : runs_) ++rowStarts_[std::size_t(RowOf(run)) + 1];
     for (std::size_t row = 1; row < rowStarts_.size(); ++row) rowStarts_[row] += rowStarts_[row - 1];
 }
 
@@ -1664,12 +1703,12 @@ void TRasterRuns::Draw(TSurface& target, int x, int y) const
         return;
     }
     for (const Run& run : RowsFrom(-top)) {
-        const long long ty = top + run.Y;
+        const long long ty = top + RowOf(run);
         if (ty >= pixels.Height) break;
-        const long long from = std::max<long long>(left + run.X, 0);
-        const long long to = std::min<long long>(left + run.X + run.Length, pixels.Width);
+        const long long from = std::max<long long>(left + ColumnOf(run), 0);
+        const long long to = std::min<long long>(left + ColumnOf(run) + run.Length(), pixels.Width);
         if (from >= to) continue;
-        FillPixels(pixels.Row(int(ty)) + from, to - from, run.Colour);
+        FillPixels(pixels.Row(int(ty)) + from, to - from, run.Colour());
     }
 }
 
@@ -1696,10 +1735,10 @@ void TRasterRuns::Fill(TSurface& target, int x, int y, QRgb colour, const QRect&
         return;
     }
     for (const Run& run : RowsFrom(clipTop - top)) {
-        const long long ty = top + run.Y;
+        const long long ty = top + RowOf(run);
         if (ty >= clipBottom) break;
-        const long long from = std::max<long long>(left + run.X, clipLeft);
-        const long long to = std::min<long long>(left + run.X + run.Length, clipRight);
+        const long long from = std::max<long long>(left + ColumnOf(run), clipLeft);
+        const long long to = std::min<long long>(left + ColumnOf(run) + run.Length(), clipRight);
         if (from < to) FillPixels(pixels.Row(int(ty)) + from, to - from, colour);
     }
 }

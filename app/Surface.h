@@ -226,7 +226,19 @@ public:
     template <typename F>
     void ForEachRun(F&& f) const
     {
-        for (const Run& run : runs_) f(int(run.Y), int(run.X), int(run.Length), run.Colour);
+        // (A run longer than a kept one can be is kept in pieces: joined here.)
+        for (std::size_t k = 0; k < runs_.size();) {
+            const Run& run = runs_[k];
+            int length = run.Length();
+            for (++k; k < runs_.size() && length % Run::longest == 0; ++k) {
+                const Run& piece = runs_[k];
+                if (piece.Place != run.Place + unsigned(length) || RowOf(piece) != RowOf(run) ||
+                    piece.Colour() != run.Colour())
+                    break;
+                length += piece.Length();
+            }
+            f(RowOf(run), ColumnOf(run), length, run.Colour());
+        }
     }
 
     // Exactly the pixels target.Draw(x, y, raster) paints.
@@ -247,15 +259,29 @@ public:
     TRasterRuns Layered(const std::vector<Layer>& layers) const;
 
 private:
+    // Eight bytes, to be read fast: the row and column in one word (the row
+    // shifted by columnBits_), and the colour with the length (1 .. longest)
+    // in its alpha byte (what is drawn is opaque).
     struct Run {
-        std::int32_t Y, X, Length;
-        QRgb Colour;
+        static constexpr int longest = 255;
+        std::uint32_t Place;
+        std::uint32_t Paint;
+        int Length() const { return int(Paint >> 24); }
+        QRgb Colour() const { return Paint | 0xFF000000u; }
     };
+    int RowOf(const Run& run) const { return int(run.Place >> columnBits_); }
+    int ColumnOf(const Run& run) const { return int(run.Place & ((std::uint32_t(1) << columnBits_) - 1)); }
+    // Sizes the rows and columns, and keeps runs of them in Run's form
+    // (std::bad_alloc when a raster is too large for it).
+    void SetSize(int width, int height);
+    // Adds row y's run (pieces of it when longer than Run::longest).
+    template <typename Runs>
+    void AddRun(Runs& runs, int y, int x, int length, QRgb colour) const;
     // Runs that lie inside the target, bits + origin being where the
     // raster's top-left corner falls (perhaps outside the target); in their
     // own colours or all in one.
     template <bool OneColour>
-    static void DrawInside(std::span<const Run> runs, QRgb* bits, qsizetype origin, qsizetype stride, QRgb colour);
+    void DrawInside(std::span<const Run> runs, QRgb* bits, qsizetype origin, qsizetype stride, QRgb colour) const;
 
     // The runs from the first of row `row` (of this raster) on, and those of
     // rows first .. end-1 (held within the raster's rows).
@@ -265,4 +291,5 @@ private:
     std::vector<Run> runs_;                // in row order
     std::vector<std::uint32_t> rowStarts_;  // the first run of each row, and the end
     int width_ = 0, height_ = 0;
+    int columnBits_ = 0;
 };

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QRect>
+#include <array>
+#include <vector>
 
 #include "app/Surface.h"
 
@@ -53,6 +55,33 @@ TEST(SurfaceRuns, RunsDrawWhatTheRasterDrawsAtEveryPlaceAndEdge)
         }
     }
     EXPECT_EQ(TRasterRuns(Sample(true)).RunCount(), 1u + 6 + 1 + 1 + 1);  // top row, right column, green, black, white
+}
+
+TEST(SurfaceRuns, RunsLongerThanAKeptRunDrawAndReadBackWhole)
+{
+    // 256 wide: the end of row 0 and the start of row 1 are next to each
+    // other in the runs' places, and must stay two runs.
+    TSurface raster(256, 3);
+    raster.Clear(clWhite);
+    raster.Transparent = true;
+    for (int x = 1; x < 256; ++x) raster.SetPixel(x, 0, clBlack);
+    for (int x = 0; x < 256; ++x) raster.SetPixel(x, 1, clBlack);
+    for (int x = 10; x < 30; ++x) raster.SetPixel(x, 2, clRed);
+    const TRasterRuns runs(raster);
+    std::vector<std::array<int, 4>> read;
+    runs.ForEachRun([&](int y, int x, int length, QRgb colour) {
+        read.push_back({y, x, length, int(colour & 0xFFFFFF)});
+    });
+    const std::vector<std::array<int, 4>> expected{{0, 1, 255, 0}, {1, 0, 256, 0}, {2, 10, 20, 0xFF0000}};
+    EXPECT_EQ(read, expected);
+    for (const QPoint at : {QPoint(0, 0), QPoint(-200, 1), QPoint(100, -1)}) {
+        TSurface want(300, 6), got(300, 6);
+        want.Clear(0x808080);
+        got.Clear(0x808080);
+        want.Draw(at.x(), at.y(), raster);
+        runs.Draw(got, at.x(), at.y());
+        EXPECT_TRUE(got.Image() == want.Image()) << at.x() << ", " << at.y();
+    }
 }
 
 TEST(SurfaceRuns, FillPaintsTheRunPixelsInOneColourInsideTheClipOnly)
