@@ -1533,14 +1533,10 @@ void TRasterRuns::SetSize(int width, int height)
     if (height_ > 0 && (std::uint64_t(height_) << columnBits_) > (std::uint64_t(1) << 32)) throw std::bad_alloc();
 }
 
-template <typename Runs>
-void TRasterRuns::AddRun(Runs& runs, int y, int x, int length, QRgb colour) const
+void TRasterRuns::AddRun(std::vector<Run>& runs, int y, int x, int length, QRgb colour) const
 {
-    const std::uint32_t rgb = colour & 0x00FFFFFFu;
-    for (; length > 0; x += Run::longest, length -= Run::longest) {
-        const std::uint32_t piece = std::uint32_t(std::min(length, Run::longest));
-        runs.push_back(Run{(std::uint32_t(y) << columnBits_) | std::uint32_t(x), rgb | (piece << 24)});
-    }
+    for (; length > 0; x += Run::longest, length -= Run::longest)
+        runs.push_back(MakeRun(y, x, std::min(length, Run::longest), colour));
 }
 
 TRasterRuns::TRasterRuns(const TSurface& raster)
@@ -1588,37 +1584,31 @@ TRasterRuns TRasterRuns::Layered(const std::vector<Layer>& layers) const
     // each layer in turn, so no pixel changes its last writer.
     TRasterRuns result;
     result.SetSize(width_, height_);
-    struct Cut {
-        int Y = 0, X = 0, Length = 0;
-    };
-    auto clipped = [this](const TRasterRuns& runs, const Run& run, const Layer& layer, Cut& out) {
+    // (A layer's run, cut to this box, is a run of the result's rows.)
+    auto clipped = [this, &result](const TRasterRuns& runs, const Run& run, const Layer& layer, Run& out) {
         const long long y = static_cast<long long>(layer.Y) + runs.RowOf(run);
         const long long x = static_cast<long long>(layer.X) + runs.ColumnOf(run);
         const long long from = std::max<long long>(x, 0);
         const long long to = std::min<long long>(x + run.Length(), width_);
         if (y < 0 || y >= height_ || from >= to) return false;
-        out = Cut{int(y), int(from), int(to - from)};
+        out = result.MakeRun(int(y), int(from), int(to - from), layer.Colour);
         return true;
     };
-    // The rows' first runs, counted as the result's row index (a layer's
-    // run cut to a piece is one run here).
+    // The rows' first runs, counted as the result's row index.
     std::vector<std::uint32_t>& rowStart = result.rowStarts_;
     rowStart.assign(std::size_t(height_) + 1, 0);
     for (const Run& run : runs_) ++rowStart[std::size_t(RowOf(run)) + 1];
-    Cut cut;
+    Run cut{};
     for (const Layer& layer : layers)
         for (const Run& run : layer.Runs->runs_)
-            if (clipped(*layer.Runs, run, layer, cut)) ++rowStart[std::size_t(cut.Y) + 1];
+            if (clipped(*layer.Runs, run, layer, cut)) ++rowStart[std::size_t(result.RowOf(cut)) + 1];
     for (std::size_t row = 1; row < rowStart.size(); ++row) rowStart[row] += rowStart[row - 1];
     result.runs_.resize(rowStart.back());
     std::vector<std::uint32_t> next(rowStart.begin(), rowStart.end() - 1);
     for (const Run& run : runs_) result.runs_[next[std::size_t(RowOf(run))]++] = run;
     for (const Layer& layer : layers)
         for (const Run& run : layer.Runs->runs_)
-            if (clipped(*layer.Runs, run, layer, cut))
-                result.runs_[next[std::size_t(cut.Y)]++] =
-                    Run{(std::uint32_t(cut.Y) << result.columnBits_) | std::uint32_t(cut.X),
-                        (layer.Colour & 0x00FFFFFFu) | (std::uint32_t(cut.Length) << 24)};
+            if (clipped(*layer.Runs, run, layer, cut)) result.runs_[next[std::size_t(result.RowOf(cut))]++] = cut;
     return result;
 }
 
@@ -1629,7 +1619,7 @@ void TRasterRuns::DrawInside(std::span<const Run> runs, QRgb* bits, qsizetype or
     const std::size_t count = runs.size();
     const Run* const run = runs.data();
     const int rowShift = columnBits_;
-    const std::uint32_t columnMask = (std::uint32_t(1) << columnBits_) - 1;
+    const std::uint32_t columnMask = ColumnMask();
     // (Inlined: a call for every run of a component costs more than its pixels.)
     auto at = [&](const Run& r) __attribute__((always_inline)) {
         return bits + (origin + qsizetype(r.Place >> rowShift) * stride + qsizetype(r.Place & columnMask));

@@ -269,14 +269,20 @@ private:
         int Length() const { return int(Paint >> 24); }
         QRgb Colour() const { return Paint | 0xFF000000u; }
     };
+    std::uint32_t ColumnMask() const { return (std::uint32_t(1) << columnBits_) - 1; }
     int RowOf(const Run& run) const { return int(run.Place >> columnBits_); }
-    int ColumnOf(const Run& run) const { return int(run.Place & ((std::uint32_t(1) << columnBits_) - 1)); }
+    int ColumnOf(const Run& run) const { return int(run.Place & ColumnMask()); }
+    // A run of this raster's rows, length 1 .. Run::longest.
+    Run MakeRun(int y, int x, int length, QRgb colour) const
+    {
+        return Run{(std::uint32_t(y) << columnBits_) | std::uint32_t(x),
+                   (colour & 0x00FFFFFFu) | (std::uint32_t(length) << 24)};
+    }
     // Sizes the rows and columns, and keeps runs of them in Run's form
     // (std::bad_alloc when a raster is too large for it).
     void SetSize(int width, int height);
     // Adds row y's run (pieces of it when longer than Run::longest).
-    template <typename Runs>
-    void AddRun(Runs& runs, int y, int x, int length, QRgb colour) const;
+    void AddRun(std::vector<Run>& runs, int y, int x, int length, QRgb colour) const;
     // Runs that lie inside the target, bits + origin being where the
     // raster's top-left corner falls (perhaps outside the target); in their
     // own colours or all in one.
