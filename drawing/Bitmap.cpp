@@ -258,21 +258,29 @@ void Bitmap::RenderBody()
         const QRgb ink = ColourToRgb(inkColour);
         uchar* const pixels = image.isNull() ? nullptr : image.bits();
         const qsizetype stride = image.bytesPerLine();
+        const int width = image.width(), height = image.height();
+        // The turn and flips move a picture pixel by whole steps: the place
+        // of (x, y) is that of (0, 0) and x steps across, y steps down.
+        const QPoint origin = TransformPoint(0, 0);
+        const QPoint across = TransformPoint(1, 0) - origin, down = TransformPoint(0, 1) - origin;
+        const std::uint8_t* const area = pictureArea.data();
         for (int y = 0; y < bodyHeight; ++y) {
             const std::size_t row = picture + 1 + rowBytes * std::size_t(y);
             if (row >= readable) break;
-            for (int x = 0; x < bodyWidth; ++x) {
-                const std::size_t at = row + std::size_t(x) / 8;
-                if (at >= readable) break;
-                const std::uint8_t bits = pictureArea[at];
-                if (bits == 0) {
-                    x |= 7;  // the whole byte is background, which is already there
-                    continue;
+            const std::size_t bytes = std::min(rowBytes, readable - row);
+            const QPoint rowOrigin = origin + y * down;
+            for (std::size_t b = 0; b < bytes; ++b) {
+                // The set bits of a byte, the leftmost pixel first; a byte of
+                // background is passed over whole (it is already there).
+                for (unsigned bits = area[row + b]; bits != 0;) {
+                    const int bit = 31 - __builtin_clz(bits);  // 7: the byte's leftmost pixel
+                    bits &= ~(1u << bit);
+                    const int x = int(8 * b) + 7 - bit;
+                    if (x >= bodyWidth) break;
+                    const QPoint p = rowOrigin + x * across;
+                    if (p.x() >= 0 && p.y() >= 0 && p.x() < width && p.y() < height)
+                        reinterpret_cast<QRgb*>(pixels + p.y() * stride)[p.x()] = ink;
                 }
-                if (!(bits & (0x80 >> (x % 8)))) continue;
-                const QPoint p = TransformPoint(x, y);
-                if (p.x() >= 0 && p.y() >= 0 && p.x() < image.width() && p.y() < image.height())
-                    reinterpret_cast<QRgb*>(pixels + p.y() * stride)[p.x()] = ink;
             }
         }
     } else {
