@@ -610,7 +610,11 @@ void TForm1::SetPageImageSize(int index)
     // size is known, the page image keeps its size.
     QSize size = GetPageSize(index);
     if (size.isEmpty()) size = Drawing.Page().Size;
-    if (!size.isEmpty()) Image1->SetPageSize(size.width(), size.height());
+    if (!size.isEmpty()) {
+        // The texts' glyphs are made on other threads while the page is made.
+        Drawing.PrepareGlyphs(ObjectSettings(), size.width(), size.height());
+        Image1->SetPageSize(size.width(), size.height());
+    }
     RepaintPage();
 }
 

@@ -217,6 +217,7 @@ void TDrawing::Clear()
 {
     // First to last, as taking them one by one from the front would, without
     // moving the rest of the list each time.
+    glyphsAhead_.reset();
     for (auto& object : objects_) object.reset();
     objects_.clear();
     glyphsPrepared_ = false;
@@ -227,21 +228,30 @@ TDrawContext TDrawing::Context(const TObjectSettings& settings) const
     return TDrawContext{&settings, page_.Rect, page_.Background};
 }
 
-void TDrawing::Paint(TDrawTarget& target, const TObjectSettings& settings)
+void TDrawing::PrepareGlyphs(const TObjectSettings& settings, int width, int height)
 {
     // The first page of a drawing has thousands of texts a raster has not
     // drawn before, and Qt takes some microseconds for each: other threads
-    // make their glyphs while this one paints. (Later paints find them ready.)
+    // make their glyphs while this one goes on. (Later paints find them ready.)
+    if (glyphsPrepared_) return;
+    glyphsPrepared_ = true;
+    try {
+        TTextGatherer gatherer(width, height);
+        Paint(gatherer, settings);
+        glyphsAhead_ = TGlyphsAhead::Start(gatherer.Texts, renderThreads);
+    } catch (const std::bad_alloc&) {
+        // no memory to spare: the paint makes every text itself
+    }
+}
+
+void TDrawing::Paint(TDrawTarget& target, const TObjectSettings& settings)
+{
+    // The first raster paint after a load takes the glyphs made ahead for it,
+    // or starts making them now.
     std::unique_ptr<TGlyphsAhead> glyphsAhead;
-    if (target.Raster() != nullptr && !glyphsPrepared_) {
-        glyphsPrepared_ = true;
-        try {
-            TTextGatherer gatherer(target.Width(), target.Height());
-            Paint(gatherer, settings);
-            glyphsAhead = TGlyphsAhead::Start(gatherer.Texts, renderThreads);
-        } catch (const std::bad_alloc&) {
-            // no memory to spare: the paint makes every text itself
-        }
+    if (target.Raster() != nullptr) {
+        PrepareGlyphs(settings, target.Width(), target.Height());
+        glyphsAhead = std::move(glyphsAhead_);
     }
     target.ResetState();
     const TDrawContext context = Context(settings);

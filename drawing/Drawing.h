@@ -90,6 +90,11 @@ public:
     // from the drawing state every paint starts from; within the paint the
     // state one object leaves carries over to the next.
     void Paint(TDrawTarget& target, const TObjectSettings& settings);
+    // Starts making, on other threads, the glyphs of the texts that the first
+    // raster paint after a load draws on a page of this size, so that they
+    // are made while the page is made ready; that paint takes them, and
+    // starts them itself when nobody did.
+    void PrepareGlyphs(const TObjectSettings& settings, int width, int height);
     // What the objects get to draw with.
     TDrawContext Context(const TObjectSettings& settings) const;
 
@@ -117,4 +122,5 @@ private:
     TObjectList objects_;
     TPageState page_;
     bool glyphsPrepared_ = false;  // since the last load
+    std::unique_ptr<TGlyphsAhead> glyphsAhead_;  // for the first raster paint
 };
