@@ -18,6 +18,7 @@
 #include <optional>
 #include <system_error>
 #include <thread>
+#include <type_traits>
 
 #include "app/Paintrecord.h"
 #include "app/Parallel.h"
@@ -613,15 +614,15 @@ struct AheadJob {
 }  // namespace
 
 // The glyphs of the texts a paint is going to draw, made by helper threads
-// from the last text back while the paint's thread draws from the first on.
-// Only the paint's thread touches the font table; a helper only its jobs.
+// in the order the paint draws them, while the paint's thread draws. Only
+// the paint's thread touches the font table; a helper only its jobs.
 struct TGlyphsAheadWork {
     TGlyphFonts Fonts;
     std::vector<const FontEntry*> Entries;  // the font table's entries of Fonts
     std::uint64_t Generation = 0;           // of the table they belong to
     std::vector<QHash<QByteArray, std::uint32_t>> Index;  // jobs by font and text
     std::vector<AheadJob> Jobs;
-    std::atomic<std::ptrdiff_t> Next{-1};  // the next job a helper takes, counting down
+    std::atomic<std::size_t> Next{0};  // the next job to take
     std::atomic<bool> Stop{false};
     std::vector<std::thread> Helpers;
 
@@ -646,6 +647,7 @@ struct TGlyphsAheadWork {
 
     // The glyphs a helper made of a text, waiting for one that is making
     // them; none when nobody began them (the paint's thread makes them then).
+    // While it waits, the paint's thread makes the next texts nobody began.
     std::optional<std::pair<int, GlyphMask>> Take(const FontEntry& entry, const QByteArray& text)
     {
         AheadJob* job = Find(entry, text);
@@ -653,7 +655,7 @@ struct TGlyphsAheadWork {
         int stage = aheadFree;
         if (job->Stage.compare_exchange_strong(stage, aheadTaken, std::memory_order_acq_rel)) return std::nullopt;
         while (stage == aheadBusy) {
-            std::this_thread::yield();
+            if (!MakeNext(Entries)) std::this_thread::yield();
             stage = job->Stage.load(std::memory_order_acquire);
         }
         if (stage != aheadDone) return std::nullopt;
@@ -661,30 +663,47 @@ struct TGlyphsAheadWork {
         return std::pair<int, GlyphMask>(job->Width, std::move(job->Mask));
     }
 
+    // Makes the next job nobody began, in the given fonts of the calling
+    // thread's own (made as they are first needed); false when none is left
+    // or there was no memory for it.
+    template <typename Entry>
+    bool MakeNext(std::vector<Entry>& fonts)
+    {
+        for (;;) {
+            const std::size_t next = Next.fetch_add(1, std::memory_order_relaxed);
+            if (next >= Jobs.size()) return false;
+            AheadJob& job = Jobs[next];
+            int stage = aheadFree;
+            if (!job.Stage.compare_exchange_strong(stage, aheadBusy, std::memory_order_acq_rel)) continue;
+            try {
+                const FontEntry* entry = nullptr;
+                if constexpr (std::is_pointer_v<Entry>) {
+                    entry = fonts[job.Font];
+                } else {
+                    Entry& own = fonts[job.Font];
+                    if (!own) {
+                        const QFont font = Fonts[job.Font].ToQFont();
+                        own.reset(new FontEntry{font, QFontMetrics(font), {}, {}, {}});
+                    }
+                    entry = own.get();
+                }
+                job.Width = MeasuredWidth(*entry, job.Text);
+                job.Mask = RenderGlyphs(*entry, job.Text, job.Width);
+                job.Stage.store(aheadDone, std::memory_order_release);
+                return true;
+            } catch (const std::bad_alloc&) {
+                job.Stage.store(aheadFailed, std::memory_order_release);
+                return false;
+            }
+        }
+    }
+
     // A helper thread: it draws with fonts of its own, made as the font
     // table makes them (Qt's fonts are not shared between threads).
     void Help()
     {
         std::vector<std::unique_ptr<FontEntry>> fonts(Fonts.size());
-        while (!Stop.load(std::memory_order_relaxed)) {
-            const std::ptrdiff_t next = Next.fetch_sub(1, std::memory_order_relaxed);
-            if (next < 0) return;
-            AheadJob& job = Jobs[std::size_t(next)];
-            int stage = aheadFree;
-            if (!job.Stage.compare_exchange_strong(stage, aheadBusy, std::memory_order_acq_rel)) continue;
-            try {
-                std::unique_ptr<FontEntry>& entry = fonts[job.Font];
-                if (!entry) {
-                    const QFont font = Fonts[job.Font].ToQFont();
-                    entry.reset(new FontEntry{font, QFontMetrics(font), {}, {}, {}});
-                }
-                job.Width = MeasuredWidth(*entry, job.Text);
-                job.Mask = RenderGlyphs(*entry, job.Text, job.Width);
-                job.Stage.store(aheadDone, std::memory_order_release);
-            } catch (const std::bad_alloc&) {
-                job.Stage.store(aheadFailed, std::memory_order_release);
-                return;
-            }
+        while (!Stop.load(std::memory_order_relaxed) && MakeNext(fonts)) {
         }
     }
 };
@@ -763,7 +782,6 @@ TGlyphsAhead::TGlyphsAhead(const TTextsToDraw& texts, int threads)
         work->Jobs[i].Font = missing[i]->Font;
         work->Jobs[i].Text = missing[i]->Text;
     }
-    work->Next = std::ptrdiff_t(missing.size()) - 1;
     work->Helpers.reserve(helpers);
     try {
         for (std::size_t k = 0; k < helpers; ++k) work->Helpers.emplace_back([w = work.get()] { w->Help(); });
