@@ -84,11 +84,22 @@ inline void FillPixels(QRgb* at, long long count, QRgb colour)
 }
 
 // The first of pixels at[x .. end-1] that differs from `key` (in every
-// bit but the alpha ones when `opaque` is given), or end: four at a time.
+// bit but the alpha ones when `opaque` is given), or end: four at a time,
+// and with `wide` sixteen at a time first (for long stretches of the key).
+template <bool wide = false>
 inline int SkipPixels(const QRgb* at, int x, int end, QRgb key, QRgb opaque)
 {
 #if defined(__SSE2__)
     const __m128i keys = _mm_set1_epi32(int(key)), alpha = _mm_set1_epi32(int(opaque));
+    const auto keyed = [&](int from) {
+        return _mm_cmpeq_epi32(_mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + from)), alpha), keys);
+    };
+    if constexpr (wide) {
+        for (; x + 16 <= end; x += 16) {
+            const __m128i all = _mm_and_si128(_mm_and_si128(keyed(x), keyed(x + 4)), _mm_and_si128(keyed(x + 8), keyed(x + 12)));
+            if (_mm_movemask_epi8(all) != 0xFFFF) break;  // it is among these sixteen
+        }
+    }
     for (; x + 4 <= end; x += 4) {
         const __m128i four = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + x)), alpha);
         const int same = _mm_movemask_epi8(_mm_cmpeq_epi32(four, keys));
@@ -463,6 +474,14 @@ struct FontEntry {
     QHash<QByteArray, int> Widths;
     QHash<QByteArray, std::shared_ptr<const GlyphMask>> Masks;  // shared with paints put off
     TRecentTexts<int, 512> RecentWidths;  // in front of Widths
+    // Where its texts are drawn to find their glyph pixels, kept from one
+    // text to the next with a painter open on it (the entry is used on one
+    // thread only).
+    struct Scratch {
+        QImage Image;
+        std::unique_ptr<QPainter> Painter;  // (ends before the image goes)
+    };
+    mutable Scratch Drawn;
 };
 
 // The fonts drawn in so far, by face, size, boldness, slant, underline and
@@ -510,7 +529,7 @@ FontEntry& FontFor(const TFont& font)
     if (it == table.Fonts.end()) {
         if (table.Fonts.size() >= 64) table.Forget();
         const QFont qfont = font.ToQFont();
-        it = table.Fonts.insert(key, new FontEntry{qfont, QFontMetrics(qfont), {}, {}, {}});
+        it = table.Fonts.insert(key, new FontEntry{qfont, QFontMetrics(qfont), {}, {}, {}, {}});
     }
     table.LastAsked[table.NextRecent] = {font, *it};
     table.NextRecent = (table.NextRecent + 1) % table.LastAsked.size();
@@ -547,16 +566,36 @@ GlyphMask RenderGlyphs(const FontEntry& entry, const QByteArray& text, int cellW
     mask.Height = cellHeight;
     const int scratchHeight = cellHeight + 2 * margin;
     if (mask.Width <= 0 || mask.Height <= 0) return mask;
-    QImage scratch(mask.Width, scratchHeight, QImage::Format_RGB32);
-    scratch.fill(Qt::white);
-    {
-        QPainter painter(&scratch);
-        painter.setRenderHint(QPainter::Antialiasing, false);
-        painter.setRenderHint(QPainter::TextAntialiasing, false);
-        painter.setFont(entry.Font);
-        painter.setPen(Qt::black);
-        painter.drawText(QPoint(margin, margin + entry.Metrics.ascent()), QString::fromLatin1(text));
+    // The text is drawn at the top left of the entry's kept image, which
+    // grows to the largest text so far (up to a bound; a larger one gets an
+    // image of its own). Only that corner is cleared and read: what a glyph
+    // draws beyond it is what an image of the corner's size would cut off.
+    constexpr qsizetype keptPixels = qsizetype(1) << 20;
+    FontEntry::Scratch own;
+    FontEntry::Scratch* drawn = &entry.Drawn;
+    if (drawn->Image.width() < mask.Width || drawn->Image.height() < scratchHeight) {
+        const qsizetype height = std::max(scratchHeight, drawn->Image.height());
+        qsizetype width = std::max<qsizetype>(mask.Width, std::min(2 * qsizetype(drawn->Image.width()), keptPixels / height));
+        if (width * height > keptPixels) {
+            drawn = &own;
+            width = mask.Width;
+        }
+        drawn->Painter.reset();
+        drawn->Image = QImage(int(width), drawn == &own ? scratchHeight : int(height), QImage::Format_RGB32);
+        if (drawn->Image.isNull()) {
+            mask.Width = 0;  // no memory for it: the text has no glyphs to draw
+            return mask;
+        }
+        drawn->Painter = std::make_unique<QPainter>(&drawn->Image);
+        drawn->Painter->setRenderHint(QPainter::Antialiasing, false);
+        drawn->Painter->setRenderHint(QPainter::TextAntialiasing, false);
+        drawn->Painter->setFont(entry.Font);
+        drawn->Painter->setPen(Qt::black);
     }
+    const QImage& scratch = drawn->Image;
+    for (int y = 0; y < scratchHeight; ++y)
+        FillPixels(reinterpret_cast<QRgb*>(drawn->Image.scanLine(y)), mask.Width, 0xFFFFFFFF);
+    drawn->Painter->drawText(QPoint(margin, margin + entry.Metrics.ascent()), QString::fromLatin1(text));
     // The glyph pixels as spans, in one pass (white, nearly all of the
     // scratch, is passed over at once); then only the columns that hold glyph
     // pixels are kept.
@@ -567,7 +606,7 @@ GlyphMask RenderGlyphs(const FontEntry& entry, const QByteArray& text, int cellW
     for (int y = 0; y < scratchHeight; ++y) {
         const QRgb* row = Row(std::as_const(scratch), y);
         for (int x = 0; x < mask.Width;) {
-            x = SkipPixels(row, x, mask.Width, white, 0);
+            x = SkipPixels<true>(row, x, mask.Width, white, 0);
             if (x == mask.Width) break;
             if (!ink(row[x])) {
                 ++x;
@@ -683,7 +722,7 @@ struct TGlyphsAheadWork {
                     Entry& own = fonts[job.Font];
                     if (!own) {
                         const QFont font = Fonts[job.Font].ToQFont();
-                        own.reset(new FontEntry{font, QFontMetrics(font), {}, {}, {}});
+                        own.reset(new FontEntry{font, QFontMetrics(font), {}, {}, {}, {}});
                     }
                     entry = own.get();
                 }
