@@ -633,7 +633,12 @@ private:
             bits_ |= std::uint64_t(bits) << count_;
             count_ += count;
             if (count_ >= 32) {
-                for (int k = 0; k < 4; ++k) out_[k] = std::uint8_t(bits_ >> (8 * k));
+                if constexpr (std::endian::native == std::endian::little) {
+                    const std::uint32_t word = std::uint32_t(bits_);
+                    std::memcpy(out_, &word, 4);
+                } else {
+                    for (int k = 0; k < 4; ++k) out_[k] = std::uint8_t(bits_ >> (8 * k));
+                }
                 out_ += 4;
                 bits_ >>= 32;
                 count_ -= 32;
@@ -674,9 +679,17 @@ private:
     // The tokens of the data from `at` on while at < stop; before each,
     // token(at, out) says whether to go on. Where it stopped.
     template <typename Token>
-    std::size_t Parse(const std::uint8_t* data, std::size_t size, std::size_t at, std::size_t stop, BitWriter& out,
+    std::size_t Parse(const std::uint8_t* data, std::size_t size, std::size_t at, std::size_t stop, BitWriter& to,
                       Token&& token) const
     {
+        // (A writer of its own here stays in registers: the bytes it writes
+        // cannot be its own fields.)
+        BitWriter out = to;
+        struct Back {
+            BitWriter& To;
+            const BitWriter& From;
+            ~Back() { To = From; }
+        } back{to, out};
         while (at < stop) {
             if (!token(at, std::as_const(out))) return at;
             if (at + 4 <= size && !Repeats3(data, at, back_[0]) && !Repeats3(data, at, back_[1])) {
