@@ -307,3 +307,19 @@ TEST(VectorPage, ADensePageWrittenOnSeveralThreadsIsTheDocumentOneThreadWrites)
     EXPECT_TRUE(written.data() == serial);
     EXPECT_TRUE(serial.endsWith("</text>\n</svg>\n"));
 }
+
+TEST(VectorPage, StrokesOffTheTopLeftKeepTheirSignsAndHalves)
+{
+    // Pixel centres left of and above the page, and a slanted end that is
+    // neither whole nor half.
+    TVectorTarget vector(20, 20);
+    vector.Pen.Width = 1;
+    vector.MoveTo(-3, 2);
+    vector.LineTo(6, 2);
+    vector.MoveTo(-1, -4);
+    vector.LineTo(-1, 8);
+    vector.MoveTo(0, 12);
+    vector.LineTo(7, 15);
+    EXPECT_TRUE(vector.Svg().contains(" d=\"M-2.5 2.5L5.5 2.5M-0.5 -3.5L-0.5 7.5M0.5 12.5L6.5 15.07\"/>\n"))
+        << vector.Svg().toStdString();
+}
