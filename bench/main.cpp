@@ -10,6 +10,9 @@
 // comparison rows compare the sheet, as tracery --diff does without writing
 // the picture, with an identical copy and with a copy in which ten
 // components were moved or given another value.
+// The command-line rows run the program itself with --batch, with no
+// display, on the sheet and on an empty A0 sheet: the fastest of N runs (at
+// least 5).
 // --keep DIR writes the sheet and the exports there instead of a temporary
 // folder; --breakdown also prints one paint's time by object class.
 
@@ -18,6 +21,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPrinter>
+#include <QProcess>
 #include <QImage>
 #include <QPainter>
 #include <QRegion>
@@ -29,6 +33,7 @@
 #include <map>
 #include <typeinfo>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -269,6 +274,28 @@ q01::Bytes WithChangedComponents(q01::Bytes bytes, int count)
     return bytes;
 }
 
+// The fastest of `runs` runs of the program itself, a new process each time
+// and with no display, as a user converts an archive (-1 when one fails).
+double CommandMs(const QStringList& arguments, int runs)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) environment.remove(QLatin1String(name));
+    double best = std::numeric_limits<double>::infinity();
+    for (int r = 0; r < runs; ++r) {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.setStandardErrorFile(QProcess::nullDevice());
+        QElapsedTimer timer;
+        timer.start();
+        process.start(QStringLiteral(TRACERY_BINARY), arguments);
+        if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+            return -1;
+        best = std::min(best, double(timer.nsecsElapsed()) / 1e6);
+    }
+    return best;
+}
+
 struct Row {
     const char* name;
     double ms;
@@ -467,6 +494,18 @@ int main(int argc, char** argv)
             changedLines = comparison ? int(comparison->Report().size()) : -1;
         });
 
+        // The sheet converted from the command line, against an empty sheet of
+        // the same size: the program's start and end, the page's, and no objects.
+        const QString empty = QDir(folder).filePath(QStringLiteral("empty-a0.q01"));
+        q01::WriteFile(empty.toStdString(), q01::Header(q01::DenseA0().pageCode));
+        const QString out = QStringLiteral("--out=") + QDir(folder).filePath(QStringLiteral("command-line"));
+        QDir().mkpath(QDir(folder).filePath(QStringLiteral("command-line")));
+        const int commandRuns = std::max(runs, 5);
+        const double emptyRun = CommandMs({QStringLiteral("--batch"), out, empty}, commandRuns);
+        const double denseRun = CommandMs({QStringLiteral("--batch"), out, sheet}, commandRuns);
+        const double densePng = CommandMs({QStringLiteral("--batch"), QStringLiteral("--png"), out, sheet}, commandRuns);
+        const bool commandsRan = emptyRun > 0 && denseRun > 0 && densePng > 0;
+
         Bitmap* largest = LargestComponent(form);
         const QString partFile = QDir(folder).filePath(QStringLiteral("largest-part.txt"));
         if (largest) InspectForExport(*largest);
@@ -489,6 +528,12 @@ int main(int argc, char** argv)
         rows.push_back({"PNG picture of the A0 page (--png)", pngMs, "load", load, QStringLiteral("<= 0.5x load"),
                         pngMs <= 0.5 * load});
         rows.push_back({"  the same by QImage::save (RGB, default level)", plainPng, "load", load, {}, true});
+        rows.push_back({"command line: tracery --batch empty-a0.q01", emptyRun, "", 0, {}, commandsRan});
+        rows.push_back({"command line: tracery --batch dense-a0.q01", denseRun, "empty run", emptyRun,
+                        QStringLiteral("<= 4x empty run"), commandsRan && denseRun <= 4 * emptyRun});
+        rows.push_back({"  --png adds (to the load and paint)", densePng - denseRun, "load+paint", denseRun - emptyRun,
+                        QStringLiteral("<= 0.5x load+paint"),
+                        commandsRan && densePng - denseRun <= 0.5 * (denseRun - emptyRun)});
         rows.push_back({"View > Preview of the A0 page", previewMs, "page fill", fill,
                         QStringLiteral("<= 3x fill"), previewMs <= 3 * fill});
         rows.push_back({"  the same pixel by pixel (QImage::pixel)", plainPreview, "page fill", fill, {}, true});
