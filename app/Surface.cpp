@@ -96,7 +96,8 @@ inline int SkipPixels(const QRgb* at, int x, int end, QRgb key, QRgb opaque)
     };
     if constexpr (wide) {
         for (; x + 16 <= end; x += 16) {
-            const __m128i all = _mm_and_si128(_mm_and_si128(keyed(x), keyed(x + 4)), _mm_and_si128(keyed(x + 8), keyed(x + 12)));
+            const __m128i all =
+                _mm_and_si128(_mm_and_si128(keyed(x), keyed(x + 4)), _mm_and_si128(keyed(x + 8), keyed(x + 12)));
             if (_mm_movemask_epi8(all) != 0xFFFF) break;  // it is among these sixteen
         }
     }
@@ -570,12 +571,13 @@ GlyphMask RenderGlyphs(const FontEntry& entry, const QByteArray& text, int cellW
     // grows to the largest text so far (up to a bound; a larger one gets an
     // image of its own). Only that corner is cleared and read: what a glyph
     // draws beyond it is what an image of the corner's size would cut off.
-    constexpr qsizetype keptPixels = qsizetype(1) << 20;
+    constexpr qsizetype keptPixels = qsizetype(1) << 18;  // 1 MB
     FontEntry::Scratch own;
     FontEntry::Scratch* drawn = &entry.Drawn;
     if (drawn->Image.width() < mask.Width || drawn->Image.height() < scratchHeight) {
         const qsizetype height = std::max(scratchHeight, drawn->Image.height());
-        qsizetype width = std::max<qsizetype>(mask.Width, std::min(2 * qsizetype(drawn->Image.width()), keptPixels / height));
+        qsizetype width =
+            std::max<qsizetype>(mask.Width, std::min(2 * qsizetype(drawn->Image.width()), keptPixels / height));
         if (width * height > keptPixels) {
             drawn = &own;
             width = mask.Width;

@@ -503,7 +503,8 @@ int main(int argc, char** argv)
         const int commandRuns = std::max(runs, 5);
         const double emptyRun = CommandMs({QStringLiteral("--batch"), out, empty}, commandRuns);
         const double denseRun = CommandMs({QStringLiteral("--batch"), out, sheet}, commandRuns);
-        const double densePng = CommandMs({QStringLiteral("--batch"), QStringLiteral("--png"), out, sheet}, commandRuns);
+        const double densePng =
+            CommandMs({QStringLiteral("--batch"), QStringLiteral("--png"), out, sheet}, commandRuns);
         const bool commandsRan = emptyRun > 0 && denseRun > 0 && densePng > 0;
 
         Bitmap* largest = LargestComponent(form);

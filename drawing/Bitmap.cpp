@@ -4,6 +4,7 @@
 #include <QRect>
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <iterator>
 #include <vector>
@@ -273,7 +274,7 @@ void Bitmap::RenderBody()
                 // The set bits of a byte, the leftmost pixel first; a byte of
                 // background is passed over whole (it is already there).
                 for (unsigned bits = area[row + b]; bits != 0;) {
-                    const int bit = 31 - __builtin_clz(bits);  // 7: the byte's leftmost pixel
+                    const int bit = std::bit_width(bits) - 1;  // 7: the byte's leftmost pixel
                     bits &= ~(1u << bit);
                     const int x = int(8 * b) + 7 - bit;
                     if (x >= bodyWidth) break;

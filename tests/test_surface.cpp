@@ -838,28 +838,33 @@ TEST(SurfaceText, UnderlineAndStrikeOutAddToTheGlyphsWhileTheFontIsInUse)
 
 TEST(SurfaceText, GlyphsStandOnTheFontsBaselineAtTheAscentBelowTheCellTop)
 {
-    // The same text drawn by Qt's painter with its baseline at the ascent.
-    TSurface s(160, 40);
-    s.Font.Face = "Arial Narrow";
-    s.Font.Size = 16;
-    s.Font.Colour = clBlack;
-    s.Brush.Style = bsClear;
-    const QByteArray text = "Wjgy|Q_";
-    s.TextOut(7, 3, text);
-    QImage expected(160, 40, QImage::Format_RGB32);
-    expected.fill(Qt::white);
-    {
-        QPainter painter(&expected);
-        painter.setFont(s.Font.ToQFont());
-        painter.setPen(Qt::black);
-        painter.drawText(QPoint(7, 3 + QFontMetrics(s.Font.ToQFont()).ascent()), QString::fromLatin1(text));
-    }
-    int glyphs = 0;
-    for (int y = 0; y < 40; ++y)
-        for (int x = 0; x < 160; ++x) {
-            const bool ink = qGray(expected.pixel(x, y)) < 128;
-            glyphs += ink;
-            EXPECT_EQ(s.Pixel(x, y), ink ? clBlack : clWhite) << x << "," << y;
+    // The same texts drawn by Qt's painter with the baseline at the ascent:
+    // a short one, a longer one, one too long for the image a font keeps
+    // for its texts, and a short one after it.
+    const QByteArray longText = QByteArray("Wjgy|Q_ ").repeated(90);
+    for (const QByteArray& text : {QByteArray("Wjgy|Q_"), QByteArray("Wjgy|Q_ Wjgy|Q_"), longText, QByteArray("Wy_")}) {
+        TSurface s(4000, 40);
+        s.Font.Face = "Arial Narrow";
+        s.Font.Size = 16;
+        s.Font.Colour = clBlack;
+        s.Brush.Style = bsClear;
+        s.TextOut(7, 3, text);
+        QImage expected(4000, 40, QImage::Format_RGB32);
+        expected.fill(Qt::white);
+        {
+            QPainter painter(&expected);
+            painter.setFont(s.Font.ToQFont());
+            painter.setPen(Qt::black);
+            painter.drawText(QPoint(7, 3 + QFontMetrics(s.Font.ToQFont()).ascent()), QString::fromLatin1(text));
         }
-    EXPECT_GT(glyphs, 50);
+        int glyphs = 0, wrong = 0;
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 4000; ++x) {
+                const bool ink = qGray(expected.pixel(x, y)) < 128;
+                glyphs += ink;
+                wrong += s.Pixel(x, y) != (ink ? clBlack : clWhite);
+            }
+        EXPECT_GT(glyphs, 50) << text.size() << " characters";
+        EXPECT_EQ(wrong, 0) << text.size() << " characters";
+    }
 }
