@@ -868,3 +868,14 @@ TEST(SurfaceText, GlyphsStandOnTheFontsBaselineAtTheAscentBelowTheCellTop)
         EXPECT_EQ(wrong, 0) << text.size() << " characters";
     }
 }
+
+TEST(SurfaceText, ATextTooLargeForAnyScratchImageDrawsNothing)
+{
+    // Its glyphs would be drawn on an image of billions of pixels, which
+    // cannot be had: the text is left out (it used to be read from no image).
+    TSurface s = White(200, 50);
+    s.Font.Size = 3000;
+    s.Brush.Style = bsClear;
+    s.TextOut(0, 0, QByteArray(200, 'W'));
+    EXPECT_EQ(Colours(s), std::set<TColor>{clWhite});
+}
