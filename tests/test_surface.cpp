@@ -876,6 +876,12 @@ TEST(SurfaceText, ATextTooLargeForAnyScratchImageDrawsNothing)
     TSurface s = White(200, 50);
     s.Font.Size = 3000;
     s.Brush.Style = bsClear;
-    s.TextOut(0, 0, QByteArray(200, 'W'));
+    const QByteArray text(200, 'W');
+    // (Where the system hands out such an image, as with memory overcommitted
+    // at any cost, there is nothing to show.)
+    const int height = s.TextHeight(text);
+    if (!QImage(s.TextWidth(text) + 2 * height, 3 * height, QImage::Format_RGB32).isNull())
+        GTEST_SKIP() << "an image of that size can be had here";
+    s.TextOut(0, 0, text);
     EXPECT_EQ(Colours(s), std::set<TColor>{clWhite});
 }
