@@ -18,7 +18,6 @@
 #include <optional>
 #include <system_error>
 #include <thread>
-#include <type_traits>
 
 #include "app/Paintrecord.h"
 #include "app/Parallel.h"
@@ -91,10 +90,11 @@ inline int SkipPixels(const QRgb* at, int x, int end, QRgb key, QRgb opaque)
 {
 #if defined(__SSE2__)
     const __m128i keys = _mm_set1_epi32(int(key)), alpha = _mm_set1_epi32(int(opaque));
-    const auto keyed = [&](int from) {
-        return _mm_cmpeq_epi32(_mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + from)), alpha), keys);
-    };
     if constexpr (wide) {
+        const auto keyed = [&](int from) {
+            return _mm_cmpeq_epi32(_mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + from)), alpha),
+                                   keys);
+        };
         for (; x + 16 <= end; x += 16) {
             const __m128i all =
                 _mm_and_si128(_mm_and_si128(keyed(x), keyed(x + 4)), _mm_and_si128(keyed(x + 8), keyed(x + 12)));
@@ -575,15 +575,14 @@ GlyphMask RenderGlyphs(const FontEntry& entry, const QByteArray& text, int cellW
     FontEntry::Scratch own;
     FontEntry::Scratch* drawn = &entry.Drawn;
     if (drawn->Image.width() < mask.Width || drawn->Image.height() < scratchHeight) {
-        const qsizetype height = std::max(scratchHeight, drawn->Image.height());
-        qsizetype width =
-            std::max<qsizetype>(mask.Width, std::min(2 * qsizetype(drawn->Image.width()), keptPixels / height));
-        if (width * height > keptPixels) {
+        const int height = std::max(scratchHeight, drawn->Image.height());
+        const int width = int(std::max<qsizetype>(
+            mask.Width, std::min(2 * qsizetype(drawn->Image.width()), keptPixels / height)));
+        if (qsizetype(width) * height > keptPixels)
             drawn = &own;
-            width = mask.Width;
-        }
         drawn->Painter.reset();
-        drawn->Image = QImage(int(width), drawn == &own ? scratchHeight : int(height), QImage::Format_RGB32);
+        drawn->Image = drawn == &own ? QImage(mask.Width, scratchHeight, QImage::Format_RGB32)
+                                     : QImage(width, height, QImage::Format_RGB32);
         if (drawn->Image.isNull()) {
             mask.Width = 0;  // no memory for it: the text has no glyphs to draw
             return mask;
@@ -595,8 +594,7 @@ GlyphMask RenderGlyphs(const FontEntry& entry, const QByteArray& text, int cellW
         drawn->Painter->setPen(Qt::black);
     }
     const QImage& scratch = drawn->Image;
-    for (int y = 0; y < scratchHeight; ++y)
-        FillPixels(reinterpret_cast<QRgb*>(drawn->Image.scanLine(y)), mask.Width, 0xFFFFFFFF);
+    FillBox(Pixels(drawn->Image), 0, 0, mask.Width, scratchHeight, 0xFFFFFFFF);
     drawn->Painter->drawText(QPoint(margin, margin + entry.Metrics.ascent()), QString::fromLatin1(text));
     // The glyph pixels as spans, in one pass (white, nearly all of the
     // scratch, is passed over at once); then only the columns that hold glyph
@@ -696,7 +694,8 @@ struct TGlyphsAheadWork {
         int stage = aheadFree;
         if (job->Stage.compare_exchange_strong(stage, aheadTaken, std::memory_order_acq_rel)) return std::nullopt;
         while (stage == aheadBusy) {
-            if (!MakeNext(Entries)) std::this_thread::yield();
+            if (!MakeNext([this](std::uint32_t font) -> const FontEntry& { return *Entries[font]; }))
+                std::this_thread::yield();
             stage = job->Stage.load(std::memory_order_acquire);
         }
         if (stage != aheadDone) return std::nullopt;
@@ -704,11 +703,11 @@ struct TGlyphsAheadWork {
         return std::pair<int, GlyphMask>(job->Width, std::move(job->Mask));
     }
 
-    // Makes the next job nobody began, in the given fonts of the calling
-    // thread's own (made as they are first needed); false when none is left
-    // or there was no memory for it.
-    template <typename Entry>
-    bool MakeNext(std::vector<Entry>& fonts)
+    // Makes the next job nobody began, in entryFor(font), the calling
+    // thread's own entry of a font; false when none is left or there was no
+    // memory for it.
+    template <typename EntryFor>
+    bool MakeNext(EntryFor&& entryFor)
     {
         for (;;) {
             const std::size_t next = Next.fetch_add(1, std::memory_order_relaxed);
@@ -717,19 +716,9 @@ struct TGlyphsAheadWork {
             int stage = aheadFree;
             if (!job.Stage.compare_exchange_strong(stage, aheadBusy, std::memory_order_acq_rel)) continue;
             try {
-                const FontEntry* entry = nullptr;
-                if constexpr (std::is_pointer_v<Entry>) {
-                    entry = fonts[job.Font];
-                } else {
-                    Entry& own = fonts[job.Font];
-                    if (!own) {
-                        const QFont font = Fonts[job.Font].ToQFont();
-                        own.reset(new FontEntry{font, QFontMetrics(font), {}, {}, {}, {}});
-                    }
-                    entry = own.get();
-                }
-                job.Width = MeasuredWidth(*entry, job.Text);
-                job.Mask = RenderGlyphs(*entry, job.Text, job.Width);
+                const FontEntry& entry = entryFor(job.Font);
+                job.Width = MeasuredWidth(entry, job.Text);
+                job.Mask = RenderGlyphs(entry, job.Text, job.Width);
                 job.Stage.store(aheadDone, std::memory_order_release);
                 return true;
             } catch (const std::bad_alloc&) {
@@ -744,7 +733,15 @@ struct TGlyphsAheadWork {
     void Help()
     {
         std::vector<std::unique_ptr<FontEntry>> fonts(Fonts.size());
-        while (!Stop.load(std::memory_order_relaxed) && MakeNext(fonts)) {
+        const auto own = [&](std::uint32_t font) -> const FontEntry& {
+            std::unique_ptr<FontEntry>& entry = fonts[font];
+            if (!entry) {
+                const QFont qfont = Fonts[font].ToQFont();
+                entry.reset(new FontEntry{qfont, QFontMetrics(qfont), {}, {}, {}, {}});
+            }
+            return *entry;
+        };
+        while (!Stop.load(std::memory_order_relaxed) && MakeNext(own)) {
         }
     }
 };

@@ -498,8 +498,9 @@ int main(int argc, char** argv)
         // the same size: the program's start and end, the page's, and no objects.
         const QString empty = QDir(folder).filePath(QStringLiteral("empty-a0.q01"));
         q01::WriteFile(empty.toStdString(), q01::Header(q01::DenseA0().pageCode));
-        const QString out = QStringLiteral("--out=") + QDir(folder).filePath(QStringLiteral("command-line"));
-        QDir().mkpath(QDir(folder).filePath(QStringLiteral("command-line")));
+        const QString outputs = QDir(folder).filePath(QStringLiteral("command-line"));
+        QDir().mkpath(outputs);
+        const QString out = QStringLiteral("--out=") + outputs;
         const int commandRuns = std::max(runs, 5);
         const double emptyRun = CommandMs({QStringLiteral("--batch"), out, empty}, commandRuns);
         const double denseRun = CommandMs({QStringLiteral("--batch"), out, sheet}, commandRuns);
