@@ -5,7 +5,7 @@
 #include <QFileInfo>
 #include <cstdio>
 
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "drawing/Bitmap.h"
 #include "drawing/Drawing.h"
 #include "drawing/Objectsettings.h"

@@ -11,7 +11,7 @@
 #include <QTableWidget>
 #include <algorithm>
 
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "app/Tracerywin.h"
 #include "settings/Quorvfont.h"
 #include "settings/Valwin.h"

@@ -10,7 +10,7 @@
 #include <iterator>
 #include <vector>
 
-#include "app/Areareduction.h"
+#include "render/Areareduction.h"
 
 namespace {
 // a * b / c for non-negative values, rounded down or up.

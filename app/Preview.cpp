@@ -5,7 +5,7 @@
 #include <QPixmap>
 #include <QShowEvent>
 
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "settings/Valwin.h"
 
 TfrmPreview* frmPreview = nullptr;

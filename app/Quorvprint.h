@@ -11,29 +11,9 @@
 #include <optional>
 
 #include "app/Surface.h"
+#include "exports/Printedpage.h"
 
 class QPrinter;
-class TVectorTarget;
-
-// The rectangle a w x h image is stretched into on a PW x PH page: the full
-// page height when the image then fits the width, else the full page width;
-// from (0, 0), sides rounded to the nearest integer (halves up). An empty
-// image gives an empty rectangle.
-QRect FitToPage(int w, int h, int pageW, int pageH);
-
-// Prints an image on one landscape page of printer, fitted to its printable
-// area; the document title is the file name part of drawingPath. Returns the
-// rectangle drawn into (printer pixels, from the printable area's corner), or
-// nothing when the print job could not be started.
-std::optional<QRect> PrintImage(QPrinter& printer, const QString& drawingPath, const TSurface& image);
-
-// Prints a vector page (shapes and texts in page pixels) as PrintImage
-// prints an image of its size: one landscape page, fitted from the printable
-// area's top-left corner. Nothing when the print job could not be started.
-std::optional<QRect> PrintVectorPage(QPrinter& printer, const QString& drawingPath, const TVectorTarget& page);
-
-// The error box text for a print of drawingPath that the printer did not start.
-QString PrintNotStartedText(const QString& drawingPath, const QPrinter& printer);
 
 class TfrmQuorvPrint : public QWidget {
     Q_OBJECT

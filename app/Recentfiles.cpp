@@ -4,7 +4,7 @@
 #include <QFileInfo>
 #include <QMenu>
 
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "settings/Inifile.h"
 
 TRecentFiles::TRecentFiles(QMenu* menuItem, QObject* parent)

@@ -10,8 +10,8 @@
 #include <unistd.h>
 
 #include "app/Comparecommand.h"
-#include "app/Dialogs.h"
-#include "app/Drawingoutputs.h"
+#include "ui/Dialogs.h"
+#include "exports/Drawingoutputs.h"
 #include "app/Quorvprint.h"
 #include "app/Tracerywin.h"
 #include "drawing/Debugbmp.h"

@@ -19,9 +19,9 @@
 #include <system_error>
 #include <thread>
 
-#include "app/Paintrecord.h"
-#include "app/Parallel.h"
-#include "app/Recenttexts.h"
+#include "render/Paintrecord.h"
+#include "base/Parallel.h"
+#include "base/Recenttexts.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

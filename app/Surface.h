@@ -58,7 +58,7 @@
 #include <vector>
 
 #include "app/Drawstyle.h"
-#include "app/Drawtarget.h"
+#include "render/Drawtarget.h"
 
 struct TGlyphMask;
 struct TPaintOperation;

@@ -36,7 +36,7 @@
 
 #include "app/Comparecommand.h"
 #include "app/Comparepanel.h"
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "app/Findbar.h"
 #include "app/Help.h"
 #include "app/Preview.h"

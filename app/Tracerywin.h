@@ -11,7 +11,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/Drawingoutputs.h"
+#include "exports/Drawingoutputs.h"
 #include "app/Pageimage.h"
 #include "app/Surface.h"
 #include "drawing/Drawing.h"

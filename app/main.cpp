@@ -4,7 +4,7 @@
 #include <QByteArray>
 #include <QStringList>
 
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "app/Startup.h"
 
 namespace {

@@ -39,15 +39,15 @@
 
 #include "Q01Builder.h"
 #include "Q01DenseSheet.h"
-#include "app/Areareduction.h"
+#include "render/Areareduction.h"
 #include "app/Comparecommand.h"
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "app/Pageimage.h"
 #include "app/Startup.h"
 #include "app/Surface.h"
 #include "app/Tracerywin.h"
 #include "app/Quorvprint.h"
-#include "app/Vectortarget.h"
+#include "render/Vectortarget.h"
 #include "drawing/Bitmap.h"
 #include "drawing/Drawing.h"
 #include "drawing/Objectsettings.h"
@@ -59,8 +59,8 @@
 #include "app/Preview.h"
 #define TRACERY_BENCH_HAS_PREVIEW 1
 #endif
-#if __has_include("app/Pngwriter.h")
-#include "app/Pngwriter.h"
+#if __has_include("render/Pngwriter.h")
+#include "render/Pngwriter.h"
 #define TRACERY_BENCH_HAS_PNG_WRITER 1
 #endif
 #if __has_include("drawing/Debugbmp.h")

@@ -11,7 +11,7 @@
 #include <tuple>
 #include <utility>
 
-#include "app/Recenttexts.h"
+#include "base/Recenttexts.h"
 #include "drawing/Objectsettings.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include <QRadioButton>
 #include <QResizeEvent>
 
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "app/Surface.h"
 #include "drawing/Bitmap.h"
 #include "settings/Inifile.h"

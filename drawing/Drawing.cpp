@@ -8,9 +8,9 @@
 #include <new>
 #include <typeinfo>
 
-#include "app/Dialogs.h"
-#include "app/Paintrecord.h"
-#include "app/Parallel.h"
+#include "base/Errors.h"
+#include "render/Paintrecord.h"
+#include "base/Parallel.h"
 #include "app/Surface.h"
 #include "drawing/Bitmap.h"
 #include "drawing/Objectsettings.h"

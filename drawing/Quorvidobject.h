@@ -14,7 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/Drawtarget.h"
+#include "render/Drawtarget.h"
 
 struct TObjectSettings;
 

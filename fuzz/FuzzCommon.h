@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <functional>
 
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "settings/Inifile.h"
 
 namespace fuzz {

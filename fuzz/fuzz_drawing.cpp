@@ -12,9 +12,9 @@
 
 #include "app/Surface.h"
 #include "FuzzCommon.h"
-#include "app/Drawingoutputs.h"
+#include "exports/Drawingoutputs.h"
 #include "app/Startup.h"
-#include "app/Vectortarget.h"
+#include "render/Vectortarget.h"
 #include "app/Tracerywin.h"
 #include "drawing/Bitmap.h"
 #include "drawing/Debugbmp.h"

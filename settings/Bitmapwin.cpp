@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "settings/Settingsmodel.h"
 #include "settings/Inifile.h"
 #include "settings/Quorvcolour.h"

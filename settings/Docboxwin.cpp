@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "settings/Settingsmodel.h"
 #include "settings/Quorvfont.h"
 #include "settings/Quorvline.h"

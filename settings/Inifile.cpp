@@ -9,7 +9,7 @@
 #include <limits>
 #include <vector>
 
-#include "app/Dialogs.h"
+#include "base/Errors.h"
 
 // ---------------------------------------------------------------------------
 // Settings file name

@@ -9,7 +9,7 @@
 #include <QShowEvent>
 #include <QSpinBox>
 
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "settings/Settingsmodel.h"
 #include "settings/Inifile.h"
 #include "settings/Quorvcolour.h"

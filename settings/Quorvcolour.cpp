@@ -6,7 +6,7 @@
 #include <QPalette>
 #include <array>
 
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "settings/Inifile.h"
 
 namespace {

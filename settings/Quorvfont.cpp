@@ -7,7 +7,7 @@
 #include <QRadioButton>
 #include <algorithm>
 
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "settings/Settingsmodel.h"
 #include "settings/Inifile.h"
 

@@ -4,7 +4,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "settings/Valwin.h"
 
 TSettingsWindow::TSettingsWindow(QWidget* parent, Qt::WindowFlags flags) : QWidget(parent, flags)

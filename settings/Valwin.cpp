@@ -8,7 +8,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "settings/Inifile.h"
 
 bool TValWin::bInit = true;

@@ -16,7 +16,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 
 class TScriptedDialogs : public TDialogs {
 public:

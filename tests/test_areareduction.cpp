@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <cmath>
 
-#include "app/Areareduction.h"
+#include "render/Areareduction.h"
 
 namespace {
 // A white page with eight one-pixel black lines, one at each place of the

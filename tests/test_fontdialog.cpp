@@ -12,7 +12,7 @@
 #include <functional>
 
 #include "Q01Component.h"
-#include "app/Fontdialog.h"
+#include "ui/Fontdialog.h"
 #include "app/Startup.h"
 #include "drawing/Bitmap.h"
 #include "settings/Bitmapwin.h"

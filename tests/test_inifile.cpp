@@ -7,7 +7,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "app/Dialogs.h"
+#include "base/Errors.h"
 #include "settings/Inifile.h"
 
 namespace {

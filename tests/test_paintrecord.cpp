@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/Paintrecord.h"
+#include "render/Paintrecord.h"
 #include "app/Surface.h"
 
 namespace {

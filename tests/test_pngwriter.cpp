@@ -8,7 +8,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 
-#include "app/Pngwriter.h"
+#include "render/Pngwriter.h"
 #include "app/Surface.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <QTemporaryDir>
 
 #include "AppFixture.h"
-#include "app/Dialogs.h"
+#include "base/Errors.h"
 #include "app/Quorvprint.h"
 #include "app/Surface.h"
 

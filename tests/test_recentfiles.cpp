@@ -7,7 +7,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "app/Recentfiles.h"
 #include "settings/Inifile.h"
 

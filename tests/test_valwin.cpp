@@ -10,7 +10,7 @@
 #include <QWidget>
 #include <memory>
 
-#include "app/Dialogs.h"
+#include "base/Errors.h"
 #include "settings/Inifile.h"
 #include "settings/Valwin.h"
 

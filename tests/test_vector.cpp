@@ -20,7 +20,7 @@
 #include "StubSettings.h"
 #include "app/Quorvprint.h"
 #include "app/Surface.h"
-#include "app/Vectortarget.h"
+#include "render/Vectortarget.h"
 #include "drawing/Drawing.h"
 #include "drawing/Objectsettings.h"
 

@@ -11,7 +11,7 @@
 #include <QTest>
 
 #include "Q01Component.h"
-#include "app/Areareduction.h"
+#include "render/Areareduction.h"
 #include "app/Findbar.h"
 
 namespace {

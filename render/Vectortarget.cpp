@@ -1,4 +1,4 @@
-#include "app/Vectortarget.h"
+#include "render/Vectortarget.h"
 
 #include <QHash>
 #include <QIODevice>
@@ -15,7 +15,7 @@
 #include <limits>
 #include <string>
 
-#include "app/Parallel.h"
+#include "base/Parallel.h"
 #include "app/Surface.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/Areareduction.h"
+#include "render/Areareduction.h"
 
 #include <algorithm>
 #include <limits>

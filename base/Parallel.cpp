@@ -1,4 +1,4 @@
-#include "app/Parallel.h"
+#include "base/Parallel.h"
 
 #include <cstdlib>
 #include <mutex>

@@ -1,4 +1,4 @@
-#include "app/Pngwriter.h"
+#include "render/Pngwriter.h"
 
 #include <QFile>
 #include <QList>
@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/Parallel.h"
+#include "base/Parallel.h"
 
 
 #if defined(__SSE2__)

@@ -1,4 +1,4 @@
-#include "app/Fontdialog.h"
+#include "ui/Fontdialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,7 +14,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 
 namespace {
 // Longest face name a font keeps, and the point sizes the dialog offers.

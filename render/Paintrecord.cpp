@@ -1,10 +1,10 @@
-#include "app/Paintrecord.h"
+#include "render/Paintrecord.h"
 
 #include <algorithm>
 #include <atomic>
 #include <new>
 
-#include "app/Parallel.h"
+#include "base/Parallel.h"
 
 namespace {
 

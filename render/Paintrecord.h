@@ -18,7 +18,7 @@
 #include <memory>
 #include <vector>
 #include "app/Drawstyle.h"
-#include "app/Parallel.h"
+#include "base/Parallel.h"
 #include "app/Surface.h"
 
 // One recorded operation, in page coordinates.

@@ -1,4 +1,4 @@
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 
 #include <QApplication>
 #include <QColorDialog>
@@ -11,7 +11,7 @@
 #include <QPrinter>
 #include <cstdio>
 
-#include "app/Fontdialog.h"
+#include "ui/Fontdialog.h"
 
 namespace {
 TStandardDialogs standardDialogs;

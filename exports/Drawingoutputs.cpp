@@ -1,4 +1,4 @@
-#include "app/Drawingoutputs.h"
+#include "exports/Drawingoutputs.h"
 
 #include <algorithm>
 #include <QDir>
@@ -13,10 +13,10 @@
 #include <new>
 #include <system_error>
 
-#include "app/Areareduction.h"
-#include "app/Dialogs.h"
-#include "app/Pngwriter.h"
-#include "app/Quorvprint.h"
+#include "render/Areareduction.h"
+#include "base/Errors.h"
+#include "render/Pngwriter.h"
+#include "exports/Printedpage.h"
 #include "app/Surface.h"
 #include "drawing/Billofmaterials.h"
 #include "drawing/Drawing.h"

@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Drawtarget.h"
+#include "render/Drawtarget.h"
 
 class QIODevice;
 

@@ -28,7 +28,7 @@
 
 #include <QSize>
 
-#include "app/Vectortarget.h"
+#include "render/Vectortarget.h"
 
 class QIODevice;
 
