@@ -1,13 +1,13 @@
 #include "app/Comparecommand.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <cstdio>
 
 #include "ui/Dialogs.h"
 #include "drawing/Bitmap.h"
 #include "drawing/Drawing.h"
+#include "drawing/Fileimage.h"
 #include "drawing/Objectsettings.h"
 
 namespace {
@@ -23,12 +23,22 @@ namespace {
 // The bytes of a drawing file, or the message why there are none.
 std::optional<QString> ReadBytes(const QString& path, QByteArray& data)
 {
-    const QFileInfo info(path);
-    if (!info.exists()) return QStringLiteral("File '%1' not found").arg(path);
-    if (!info.isFile()) return QStringLiteral("File '%1' is not a regular file").arg(path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return QStringLiteral("Cannot open file ") + QDir::toNativeSeparators(path);
-    data = file.readAll();
+    TFileImage image = ReadDrawingFile(path);
+    switch (image.Status) {
+    case TFileImage::TStatus::Read:
+        data = std::move(image.Bytes);
+        return std::nullopt;
+    case TFileImage::TStatus::Missing:
+        return QStringLiteral("File '%1' not found").arg(path);
+    case TFileImage::TStatus::NotAFile:
+        return QStringLiteral("File '%1' is not a regular file").arg(path);
+    case TFileImage::TStatus::TooLarge:
+        return NotADrawingFileText(path, image);
+    case TFileImage::TStatus::CannotRead:
+        return QStringLiteral("Cannot open file ") + QDir::toNativeSeparators(path);
+    case TFileImage::TStatus::OutOfMemory:
+        return QStringLiteral("File '%1' cannot be read to its end: there is not enough memory for it").arg(path);
+    }
     return std::nullopt;
 }
 
@@ -48,7 +58,7 @@ std::optional<QString> LoadBytes(const QString& path, const QByteArray& data, TD
 }
 }  // namespace
 
-std::optional<QString> ReadDrawingFile(const QString& path, TDrawing& drawing)
+std::optional<QString> ReadComparedDrawing(const QString& path, TDrawing& drawing)
 {
     QByteArray data;
     if (auto message = ReadBytes(path, data)) return message;

@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
@@ -28,11 +27,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fcntl.h>
-#include <new>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "app/Comparecommand.h"
 #include "app/Comparepanel.h"
@@ -43,7 +38,9 @@
 #include "app/Quorvprint.h"
 #include "app/Recentfiles.h"
 #include "drawing/Bitmap.h"
+#include "drawing/Componentsearch.h"
 #include "drawing/Debugbmp.h"
+#include "drawing/Fileimage.h"
 #include "drawing/Header.h"
 #include "drawing/Objectsettings.h"
 #include "settings/Annotatewin.h"
@@ -82,47 +79,6 @@ const PanelLayout kPanels[12] = {
     {"Name", 55},  {"", 100},   {"Value", 55}, {"", 100},   {"Package", 80}, {"", 100},
     {"Angle", 55}, {"", 50},    {"H Flip", 55}, {"", 50},   {"V Flip", 55},  {"", 50},
 };
-
-// The largest file read as a drawing; the densest sheets hold a few megabytes.
-constexpr qint64 kMaxDrawingBytes = qint64(64) << 20;
-
-QString TooLargeText(const QString& path, qint64 size)
-{
-    return QStringLiteral("'%1' is not a drawing file: it is %2 bytes, more than the limit of %3 bytes (64 MiB)")
-        .arg(path)
-        .arg(size)
-        .arg(kMaxDrawingBytes);
-}
-
-// Why the file at path is not read as a drawing (a directory, a pipe, a
-// device, a file too large to be one); empty when it is read.
-QString NotADrawingFile(const QString& path, const QFileInfo& info)
-{
-    if (!info.isFile()) return QStringLiteral("'%1' is not a drawing file").arg(path);
-    if (info.size() > kMaxDrawingBytes) return TooLargeText(path, info.size());
-    return QString();
-}
-
-// Reads the whole file into image. The file is opened without waiting (a
-// pipe put in its place since it was looked at must not block) and read only
-// if it is still a regular file within the limit; otherwise the refusal comes
-// back. A file that cannot be opened throws EFileError "Cannot open file %s".
-QString ReadDrawingFile(const QString& path, QByteArray& image)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) throw EFileError(QStringLiteral("Cannot open file ") + QDir::toNativeSeparators(path));
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        throw EFileError(QStringLiteral("Cannot open file ") + QDir::toNativeSeparators(path));
-    }
-    struct stat status = {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
-        return QStringLiteral("'%1' is not a drawing file").arg(path);
-    if (status.st_size > kMaxDrawingBytes) return TooLargeText(path, status.st_size);
-    image = file.read(status.st_size);
-    return QString();
-}
 
 }  // namespace
 
@@ -474,47 +430,49 @@ void TForm1::ClearObjects()
 
 void TForm1::LoadDrawing(const QString& path)
 {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        Dialogs().ShowMessage(QStringLiteral("File '%1' not found").arg(path));
-        AllDrawingsComplete = false;
-        return;
-    }
-    if (const QString refusal = NotADrawingFile(path, info); !refusal.isEmpty()) {
-        Dialogs().ShowMessage(refusal);
+    // A path that is no drawing file is refused before the drawing shown is closed.
+    const TFileImage look = LookAtDrawingFile(path);
+    if (!look.IsRead()) {
+        Dialogs().ShowMessage(look.Status == TFileImage::TStatus::Missing
+                                  ? QStringLiteral("File '%1' not found").arg(path)
+                                  : NotADrawingFileText(path, look));
         AllDrawingsComplete = false;
         return;
     }
     CloseDrawing();
+    const QFileInfo info(path);
     DrawingFileName = path;
     drawingFullPath_ = info.absoluteFilePath();
 
-    QByteArray image;
-    try {
-        if (const QString refusal = ReadDrawingFile(path, image); !refusal.isEmpty()) {
-            Dialogs().ShowMessage(refusal);
-            AllDrawingsComplete = false;
+    // Read as it is now: it may have changed since it was looked at.
+    TFileImage image = ReadDrawingFile(path);
+    if (!image.IsRead()) {
+        AllDrawingsComplete = false;
+        switch (image.Status) {
+        case TFileImage::TStatus::CannotRead:
+            throw EFileError(QStringLiteral("Cannot open file ") + QDir::toNativeSeparators(path));
+        case TFileImage::TStatus::OutOfMemory:
+            Dialogs().ShowMessage(QStringLiteral("There is not enough memory to read '%1'.").arg(path));
+            return;
+        case TFileImage::TStatus::Missing:
+            Dialogs().ShowMessage(QStringLiteral("File '%1' not found").arg(path));
+            return;
+        default:
+            Dialogs().ShowMessage(NotADrawingFileText(path, image));
             return;
         }
-    } catch (const std::bad_alloc&) {
-        Dialogs().ShowMessage(QStringLiteral("There is not enough memory to read '%1'.").arg(path));
-        AllDrawingsComplete = false;
-        return;
-    } catch (const EFileError&) {
-        AllDrawingsComplete = false;
-        throw;
     }
     setWindowTitle(info.fileName());
 
     const std::optional<QString> splitDir = PrepareSplit(path);
     TLoadResult result;
     try {
-        result = Drawing.Load(image, splitDir);
+        result = Drawing.Load(image.Bytes, splitDir);
     } catch (const EFileError&) {
         AllDrawingsComplete = false;  // a split file could not be opened
         throw;
     }
-    image = QByteArray();
+    image = TFileImage();
     for (const TLoadEvent& event : result.Events) Dialogs().ShowMessage(LoadEventText(event));
     if (result.Simplified > 0) Dialogs().ShowMessage(SimplifiedComponentsMessage(result.Simplified));
     if (result.OutOfMemory)
@@ -693,10 +651,7 @@ void TForm1::FindStep(bool forward)
         return;
     }
     // On from the component found last, when it matches still; else from the first (last).
-    const std::size_t n = matches.size();
-    const auto at = std::find(matches.begin(), matches.end(), found_);
-    std::size_t index = forward ? 0 : n - 1;
-    if (at != matches.end()) index = (std::size_t(at - matches.begin()) + (forward ? 1 : n - 1)) % n;
+    const std::size_t index = NextMatch(matches, found_, forward);
     found_ = matches[index];
     FindBar1->SetNotFound(false);
     bool valid = false;
@@ -704,7 +659,7 @@ void TForm1::FindStep(bool forward)
     const QRect page(QPoint(r.Left, r.Top), QPoint(r.Right, r.Bottom));
     Image1->SetHighlight(page);
     ShowInMiddle(page);
-    SetPanel(findPanel, QStringLiteral("%1 of %2: %3").arg(index + 1).arg(n).arg(QString::fromLatin1(found_->GetName())));
+    SetPanel(findPanel, QStringLiteral("%1 of %2: %3").arg(index + 1).arg(matches.size()).arg(QString::fromLatin1(found_->GetName())));
 }
 
 void TForm1::EndFind()
@@ -739,7 +694,7 @@ void TForm1::CompareWith(const QString& path)
     auto drawing = std::make_unique<TDrawing>();
     // Read as loading it would: a drawing without a header keeps the page it is shown on.
     drawing->Page().SetSize(Drawing.Page().Size);
-    if (const auto message = ReadDrawingFile(path, *drawing)) {
+    if (const auto message = ReadComparedDrawing(path, *drawing)) {
         Dialogs().ShowMessage(*message);
         return;
     }
