@@ -261,7 +261,7 @@ TEST_F(ZoomTest, PointerOverTheSamePagePixelHitsTheSameComponentAtEveryZoom)
     TForm1& f = Start({Write("a.q01", Cat({q01::Header(0), q01::SmallComponent(100, 200, "U1"), q01::SmallComponent(122, 200, "U2")}))});
     for (int percent : {50, 100, 400}) {
         const int zoom = percent * TPageImage::Percent;
-        f.ZoomTo(zoom);
+        f.ScrollBox1->ZoomTo(zoom);
         ASSERT_EQ(f.Image1->Zoom(), zoom);
         const qreal scale = percent / 100.0;
         for (const auto& [pageX, name] : {std::pair{121, "U1"}, std::pair{122, "U2"}}) {
@@ -282,7 +282,7 @@ TEST_F(ZoomTest, ZoomScalesTheShownPageAndLeavesTheSurfaceAndExportsAlone)
     const QString b = Write("b.q01", q01::Header(0));
     TForm1& f = Start({Write("a.q01", q01::Header(0))});
     const QImage before = f.Image1->Surface().Image().copy();
-    f.ZoomTo(400 * TPageImage::Percent);
+    f.ScrollBox1->ZoomTo(400 * TPageImage::Percent);
     f.RepaintPage();
     EXPECT_EQ(f.Image1->Surface().Image().size(), QSize(1110, 720));
     EXPECT_EQ(ImageBytes(f.Image1->Surface().Image()), ImageBytes(before));
@@ -316,15 +316,15 @@ TEST_F(ZoomTest, MenuStepsStopAtTheLimitsAndActualSizeReturnsToOneToOne)
     EXPECT_EQ(trigger("miZoomOut", 1), 75);
     EXPECT_EQ(trigger("miZoomOut", 5), 20);
     EXPECT_EQ(trigger("miZoomOut", 20), 5);
-    f.ZoomTo(1000 * TPageImage::Percent);
+    f.ScrollBox1->ZoomTo(1000 * TPageImage::Percent);
     EXPECT_EQ(f.Image1->Zoom(), TPageImage::MaxZoom);
-    f.ZoomTo(1);
+    f.ScrollBox1->ZoomTo(1);
     EXPECT_EQ(f.Image1->Zoom(), TPageImage::MinZoom);
     EXPECT_EQ(f.Image1->size(), QSize(56, 36));  // 1110 x 720 at 5 %, rounded up
     // From a zoom between the steps, the next step either way.
-    f.ZoomTo(2466);
+    f.ScrollBox1->ZoomTo(2466);
     EXPECT_EQ(trigger("miZoomIn", 1), 25);
-    f.ZoomTo(2466);
+    f.ScrollBox1->ZoomTo(2466);
     EXPECT_EQ(trigger("miZoomOut", 1), 20);
 }
 
@@ -357,7 +357,7 @@ TEST_F(ZoomTest, ZoomingKeepsThePagePixelUnderThePointerInPlace)
     const QPoint page = underPointer();
     for (int percent : {400, 800, 125, 100}) {
         const int zoom = percent * TPageImage::Percent;
-        f.ZoomTo(zoom, pointer);
+        f.ScrollBox1->ZoomTo(zoom, pointer);
         EXPECT_EQ(underPointer(), page) << zoom;
     }
     f.miFileExitClick();
