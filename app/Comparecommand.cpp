@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <cstdio>
 
+#include "app/Options.h"
+#include "app/Startup.h"
 #include "ui/Dialogs.h"
 #include "drawing/Bitmap.h"
 #include "drawing/Drawing.h"
@@ -82,18 +84,13 @@ std::optional<TComparison> CompareDrawingFiles(const QString& older, const QStri
     return TComparison(a, same ? a : b, ObjectSettings());
 }
 
-bool IsDiffOption(const QString& argument)
-{
-    return argument.startsWith(QLatin1String("--")) &&
-           argument.mid(2).compare(QLatin1String("Diff"), Qt::CaseInsensitive) == 0;
-}
-
-int RunDiff(const QStringList& args)
+int RunDiff(const QStringList& args, const QString&)
 {
     QStringList paths;
     bool other = false;
     for (int i = 1; i < args.size(); ++i) {
-        if (IsDiffOption(args[i]) || args[i].compare(QLatin1String("--batch"), Qt::CaseInsensitive) == 0) continue;
+        if (const TOption* option = FindOption(args[i]); option && (option->Alone == RunDiff || StartsOnly(*option)))
+            continue;
         if (args[i].startsWith(QLatin1String("--"))) other = true;
         paths << args[i];
     }
@@ -101,15 +98,22 @@ int RunDiff(const QStringList& args)
         Dialogs().ShowMessage(QLatin1String(usage));
         return 2;
     }
-    const std::optional<TComparison> comparison = CompareDrawingFiles(paths[0], paths[1]);
-    if (!comparison) return 2;
-    if (!comparison->Picture().save(paths[2], "PNG")) {
-        Dialogs().ShowError(QStringLiteral("Cannot create file ") + QDir::toNativeSeparators(paths[2]));
+    try {
+        // The settings windows give the settings both drawings are drawn with.
+        CreateOtherWindows();
+        const std::optional<TComparison> comparison = CompareDrawingFiles(paths[0], paths[1]);
+        if (!comparison) return 2;
+        if (!comparison->Picture().save(paths[2], "PNG")) {
+            Dialogs().ShowError(QStringLiteral("Cannot create file ") + QDir::toNativeSeparators(paths[2]));
+            return 2;
+        }
+        QByteArray out;
+        for (const QString& line : comparison->Report()) out += line.toUtf8() + '\n';
+        std::fwrite(out.constData(), 1, std::size_t(out.size()), stdout);
+        std::fflush(stdout);
+        return comparison->Same() ? 0 : 1;
+    } catch (const EFileError& e) {
+        Dialogs().ShowError(e.Message());
         return 2;
     }
-    QByteArray out;
-    for (const QString& line : comparison->Report()) out += line.toUtf8() + '\n';
-    std::fwrite(out.constData(), 1, std::size_t(out.size()), stdout);
-    std::fflush(stdout);
-    return comparison->Same() ? 0 : 1;
 }

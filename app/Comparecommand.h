@@ -25,8 +25,6 @@ std::optional<QString> ReadComparedDrawing(const QString& path, TDrawing& drawin
 // shown).
 std::optional<TComparison> CompareDrawingFiles(const QString& older, const QString& newer);
 
-// Whether an argument is the option "--diff", in any letter case.
-bool IsDiffOption(const QString& argument);
 // The --diff command with the whole command line (argument 0 the program);
 // returns the exit status. Messages go through the dialog seam.
-int RunDiff(const QStringList& args);
+int RunDiff(const QStringList& args, const QString& value);

@@ -26,6 +26,7 @@
 #include "ui/Dialogs.h"
 #include "app/Findbar.h"
 #include "app/Help.h"
+#include "app/Options.h"
 #include "app/Preview.h"
 #include "app/Quorvprint.h"
 #include "app/Recentfiles.h"
@@ -333,7 +334,7 @@ void TForm1::KeepLayoutOuterSize()
 
 void TForm1::FormShow()
 {
-    frmHelp = new TfrmHelp(this);
+    frmHelp = new TfrmHelp(this, args_);
     ClearObjects();
     ExportMode = false;
     ProcessCommandLine();
@@ -342,53 +343,44 @@ void TForm1::FormShow()
 
 void TForm1::ProcessCommandLine()
 {
+    // Left to right, each option's work as the table gives it; in a batch
+    // run a request to end (--help) ends the command line there.
     bool namedDrawing = false;
-    for (int i = 1; i < args_.size(); ++i) {
+    for (int i = 1; i < args_.size() && !(BatchMode && TerminateRequested); ++i) {
         const QString& arg = args_[i];
         if (!arg.startsWith(QLatin1String("--"))) {
             namedDrawing = true;
             Guarded([&] { LoadDrawing(arg); });
             continue;
         }
-        const QString name = arg.mid(2);
-        if (name.compare(QLatin1String("Export"), Qt::CaseInsensitive) == 0) {
-            ExportMode = true;
-        } else if (name.compare(QLatin1String("Png"), Qt::CaseInsensitive) == 0) {
-            Outputs.Png = true;
-        } else if (name.compare(QLatin1String("Svg"), Qt::CaseInsensitive) == 0) {
-            Outputs.Svg = true;
-        } else if (name.compare(QLatin1String("Pdf"), Qt::CaseInsensitive) == 0) {
-            Outputs.Pdf = true;
-        } else if (name.compare(QLatin1String("Bom"), Qt::CaseInsensitive) == 0) {
-            Outputs.Bom = true;
-        } else if (const QString key = name.section(QLatin1Char('='), 0, 0);
-                   key.compare(QLatin1String("Out"), Qt::CaseInsensitive) == 0) {
-            OutOption(key, name.section(QLatin1Char('='), 1));
-        } else if (name.compare(QLatin1String("Batch"), Qt::CaseInsensitive) == 0) {
-            // Taken before start-up (no window, no waiting dialogs).
-        } else if (name.compare(QLatin1String("Help"), Qt::CaseInsensitive) == 0 && BatchMode) {
-            // No window to show: the help page goes to standard output, and
-            // the run ends here.
-            std::fputs(TfrmHelp::TerminalText(args_).toLocal8Bit().constData(), stdout);
-            std::fflush(stdout);
-            TerminateRequested = true;
-            return;
-        } else if (name.compare(QLatin1String("Help"), Qt::CaseInsensitive) == 0) {
-            Dialogs().ExecModal(*frmHelp);
-            TerminateRequested = true;
-            namedDrawing = true;
-        } else {
-            Dialogs().ShowMessage(QStringLiteral("Parameter '") + name + QStringLiteral("' not recognised"));
-        }
+        QString name, value;
+        const TOption* option = FindOption(arg, &value, &name);
+        if (!option)
+            Dialogs().ShowMessage(QStringLiteral("Parameter '") + arg.mid(2) + QStringLiteral("' not recognised"));
+        else if (option->InTurn)
+            option->InTurn(*this, name, value);
     }
-    if (!namedDrawing && !BatchMode) Guarded([&] { ChooseDrawing(); });
+    // A help window that was shown ends the program instead of the open dialog.
+    if (!namedDrawing && !BatchMode && !TerminateRequested) Guarded([&] { ChooseDrawing(); });
 }
 
-void TForm1::OutOption(const QString& option, const QString& dir)
+void TForm1::HelpOption()
+{
+    TerminateRequested = true;
+    if (!BatchMode) {
+        Dialogs().ExecModal(*frmHelp);
+        return;
+    }
+    // No window to show: the help page goes to standard output.
+    std::fputs(TfrmHelp::TerminalText(args_).toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+}
+
+void TForm1::OutOption(const QString& name, const QString& dir)
 {
     if (dir.isEmpty()) {
         // Writing beside the drawings instead is not what was asked for.
-        Dialogs().ShowMessage(QStringLiteral("Parameter '%1' needs a folder, as in --out=DIR").arg(option));
+        Dialogs().ShowMessage(QStringLiteral("Parameter '%1' needs a folder, as in --out=DIR").arg(name));
         Outputs.HoldBack();
         AllOutputsWritten = false;
         return;

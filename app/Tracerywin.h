@@ -102,6 +102,11 @@ public:
     // Drawings dropped on the window: the local *.q01 files among the URLs.
     static QStringList DroppedDrawings(const QMimeData* data);
 
+    // The work of the options "--help" and "--out=DIR" on the command line
+    // (app/Options.h); `name` is the option's name as written.
+    void HelpOption();
+    void OutOption(const QString& name, const QString& dir);
+
     // State, as the rest of the program sees it.
     QString IniFileName;
     QString IniSection = QStringLiteral("Main");
@@ -135,7 +140,6 @@ public:
     bool AllOutputsWritten = true;
     bool Succeeded() const { return AllDrawingsComplete && AllOutputsWritten; }
 
-    const QStringList& Arguments() const { return args_; }
     // The page view and the page image it holds.
     TPageView* ScrollBox1 = nullptr;
     TPageImage* Image1 = nullptr;
@@ -202,8 +206,6 @@ private:
     void CreateMenu();
     void CreateStatusBar();
     void ProcessCommandLine();
-    // "--out=DIR"; `option` is the option's name as written.
-    void OutOption(const QString& option, const QString& dir);
     // The load's split folder, created; none when the drawing is not split.
     std::optional<QString> PrepareSplit(const QString& path);
     void WriteOutputs(const QString& path);

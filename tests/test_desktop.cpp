@@ -10,6 +10,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QStandardPaths>
 #include <QThread>
@@ -21,6 +22,7 @@
 
 #include "Q01Component.h"
 #include "app/Help.h"
+#include "app/Options.h"
 
 namespace {
 // Sets (or, with nullopt, removes) an environment variable for one scope.
@@ -527,12 +529,18 @@ TEST_F(ProgramTest, BatchHelpPrintsTheCommandLineAndEveryOptionToStandardOutput)
     EXPECT_EQ(r.err, "");  // the help ends the command line: missing.q01 is not looked for
     const QStringList lines = r.out.split('\n');
     ASSERT_GE(lines.size(), 5);
+    // Purposes line up two places after the longest option, "--thumbnail=SIZE".
+    const auto line = [](const QString& caption, const QString& purpose) {
+        return QString("  %1").arg(caption, -18) + purpose;
+    };
     EXPECT_EQ(lines.mid(0, 5), (QStringList{"Command Line", Program() + " --batch--helpmissing.q01", "", "Options",
-                                            "  --help     This Page"}));
-    for (const TfrmHelp::Option& option : TfrmHelp::Options()) {
-        // Purposes line up two places after the longest option, "--out=DIR".
-        const QString line = QString("  %1").arg(QLatin1String(option.caption), -11) + QLatin1String(option.purpose);
-        EXPECT_TRUE(lines.contains(line)) << line.toStdString();
+                                            line("--help", "This Page")}));
+    EXPECT_EQ(lines.size(), 5 + qsizetype(CommandLineOptions().size()));  // and a last empty one
+    for (const TOption& option : CommandLineOptions()) {
+        const QString expected = line(OptionCaption(option), QLatin1String(option.Purpose));
+        EXPECT_TRUE(lines.contains(expected)) << expected.toStdString();
     }
+    // The two the list once lacked.
+    EXPECT_EQ(lines.filter(QRegularExpression("^  --(thumbnail=SIZE|version) +[A-Z-]")).size(), 2) << r.out.toStdString();
     EXPECT_FALSE(QFileInfo::exists(Path("tracery.ini")));
 }
