@@ -1,13 +1,15 @@
 #include "app/Comparecommand.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <cstdio>
 
+#include "app/Options.h"
+#include "app/Startup.h"
 #include "ui/Dialogs.h"
 #include "drawing/Bitmap.h"
 #include "drawing/Drawing.h"
+#include "drawing/Fileimage.h"
 #include "drawing/Objectsettings.h"
 
 namespace {
@@ -23,12 +25,22 @@ namespace {
 // The bytes of a drawing file, or the message why there are none.
 std::optional<QString> ReadBytes(const QString& path, QByteArray& data)
 {
-    const QFileInfo info(path);
-    if (!info.exists()) return QStringLiteral("File '%1' not found").arg(path);
-    if (!info.isFile()) return QStringLiteral("File '%1' is not a regular file").arg(path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return QStringLiteral("Cannot open file ") + QDir::toNativeSeparators(path);
-    data = file.readAll();
+    TFileImage image = ReadDrawingFile(path);
+    switch (image.Status) {
+    case TFileImage::TStatus::Read:
+        data = std::move(image.Bytes);
+        return std::nullopt;
+    case TFileImage::TStatus::Missing:
+        return QStringLiteral("File '%1' not found").arg(path);
+    case TFileImage::TStatus::NotAFile:
+        return QStringLiteral("File '%1' is not a regular file").arg(path);
+    case TFileImage::TStatus::TooLarge:
+        return NotADrawingFileText(path, image);
+    case TFileImage::TStatus::CannotRead:
+        return QStringLiteral("Cannot open file ") + QDir::toNativeSeparators(path);
+    case TFileImage::TStatus::OutOfMemory:
+        return QStringLiteral("File '%1' cannot be read to its end: there is not enough memory for it").arg(path);
+    }
     return std::nullopt;
 }
 
@@ -48,7 +60,7 @@ std::optional<QString> LoadBytes(const QString& path, const QByteArray& data, TD
 }
 }  // namespace
 
-std::optional<QString> ReadDrawingFile(const QString& path, TDrawing& drawing)
+std::optional<QString> ReadComparedDrawing(const QString& path, TDrawing& drawing)
 {
     QByteArray data;
     if (auto message = ReadBytes(path, data)) return message;
@@ -72,18 +84,13 @@ std::optional<TComparison> CompareDrawingFiles(const QString& older, const QStri
     return TComparison(a, same ? a : b, ObjectSettings());
 }
 
-bool IsDiffOption(const QString& argument)
-{
-    return argument.startsWith(QLatin1String("--")) &&
-           argument.mid(2).compare(QLatin1String("Diff"), Qt::CaseInsensitive) == 0;
-}
-
-int RunDiff(const QStringList& args)
+int RunDiff(const QStringList& args, const QString&)
 {
     QStringList paths;
     bool other = false;
     for (int i = 1; i < args.size(); ++i) {
-        if (IsDiffOption(args[i]) || args[i].compare(QLatin1String("--batch"), Qt::CaseInsensitive) == 0) continue;
+        if (const TOption* option = FindOption(args[i]); option && (option->Alone == RunDiff || StartsOnly(*option)))
+            continue;
         if (args[i].startsWith(QLatin1String("--"))) other = true;
         paths << args[i];
     }
@@ -91,15 +98,22 @@ int RunDiff(const QStringList& args)
         Dialogs().ShowMessage(QLatin1String(usage));
         return 2;
     }
-    const std::optional<TComparison> comparison = CompareDrawingFiles(paths[0], paths[1]);
-    if (!comparison) return 2;
-    if (!comparison->Picture().save(paths[2], "PNG")) {
-        Dialogs().ShowError(QStringLiteral("Cannot create file ") + QDir::toNativeSeparators(paths[2]));
+    try {
+        // The settings windows give the settings both drawings are drawn with.
+        CreateOtherWindows();
+        const std::optional<TComparison> comparison = CompareDrawingFiles(paths[0], paths[1]);
+        if (!comparison) return 2;
+        if (!comparison->Picture().save(paths[2], "PNG")) {
+            Dialogs().ShowError(QStringLiteral("Cannot create file ") + QDir::toNativeSeparators(paths[2]));
+            return 2;
+        }
+        QByteArray out;
+        for (const QString& line : comparison->Report()) out += line.toUtf8() + '\n';
+        std::fwrite(out.constData(), 1, std::size_t(out.size()), stdout);
+        std::fflush(stdout);
+        return comparison->Same() ? 0 : 1;
+    } catch (const EFileError& e) {
+        Dialogs().ShowError(e.Message());
         return 2;
     }
-    QByteArray out;
-    for (const QString& line : comparison->Report()) out += line.toUtf8() + '\n';
-    std::fwrite(out.constData(), 1, std::size_t(out.size()), stdout);
-    std::fflush(stdout);
-    return comparison->Same() ? 0 : 1;
 }

@@ -16,16 +16,15 @@ class TDrawing;
 
 // Reads the drawing file at `path` into `drawing`. Returns the message for
 // the user when the file cannot be read to its end: missing, not a regular
-// file, not readable, or its walk did not reach the end of the data.
-std::optional<QString> ReadDrawingFile(const QString& path, TDrawing& drawing);
+// file, larger than a drawing file can be, not readable, or its walk did not
+// reach the end of the data.
+std::optional<QString> ReadComparedDrawing(const QString& path, TDrawing& drawing);
 
 // Reads both files and compares them with the settings of the program's
 // settings windows; none when either cannot be read (the message has been
 // shown).
 std::optional<TComparison> CompareDrawingFiles(const QString& older, const QString& newer);
 
-// Whether an argument is the option "--diff", in any letter case.
-bool IsDiffOption(const QString& argument);
 // The --diff command with the whole command line (argument 0 the program);
 // returns the exit status. Messages go through the dialog seam.
-int RunDiff(const QStringList& args);
+int RunDiff(const QStringList& args, const QString& value);

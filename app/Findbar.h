@@ -1,22 +1,14 @@
 #pragma once
 // The find bar: a small bar along the bottom of the main window where the
-// user types what to look for among the components, and the search itself.
+// user types what to look for among the components (the search itself:
+// drawing/Componentsearch.h).
 
 #include <QString>
 #include <QToolBar>
-#include <memory>
-#include <vector>
 
-class Bitmap;
 class QKeyEvent;
 class QLineEdit;
 class QToolButton;
-class QuorvidObject;
-
-// The components among the objects whose designation, value or package
-// contains `text`, ignoring letter case, in natural designation order
-// (components of one designation in list order). No text finds nothing.
-std::vector<Bitmap*> FindComponents(const std::vector<std::unique_ptr<QuorvidObject>>& objects, const QString& text);
 
 class TFindBar : public QToolBar {
     Q_OBJECT

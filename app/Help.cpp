@@ -12,48 +12,9 @@
 #include <algorithm>
 
 #include "ui/Dialogs.h"
-#include "app/Tracerywin.h"
+#include "app/Options.h"
 #include "settings/Quorvfont.h"
 #include "settings/Valwin.h"
-
-const std::vector<TfrmHelp::Option>& TfrmHelp::Options()
-{
-    static const std::vector<Option> options = {
-        {"--help", "This page", "This Page"},
-        {"--export",
-         "Creates a subdirectory with several files containing the objects in any quorvid file seperated by "
-         "their type",
-         "Creates a subdirectory with several files containing the objects in any quorvid file seperated by "
-         "their type."},
-        {"--png", "Writes the page of every drawing loaded after it as a PNG file beside the drawing",
-         "Writes the page of every drawing loaded after it as a PNG picture beside the drawing, named after "
-         "it (amp.q01 gives amp.png)."},
-        {"--svg", "Writes the page of every drawing loaded after it as an SVG drawing beside the drawing",
-         "Writes the page of every drawing loaded after it as a vector SVG drawing beside the drawing, named "
-         "after it (amp.q01 gives amp.svg): sharp at any size, one SVG pixel per page pixel, every text as "
-         "text."},
-        {"--pdf", "Writes every drawing loaded after it as a vector PDF page beside the drawing",
-         "Writes every drawing loaded after it, without a dialog, as a vector PDF file beside the drawing, "
-         "named after it (amp.q01 gives amp.pdf): one landscape page, fitted to the paper as File > Print "
-         "fits it, sharp at any size, with text that can be searched and copied."},
-        {"--bom", "Writes the bill of materials of every drawing loaded after it beside the drawing",
-         "Writes the bill of materials of every drawing loaded after it beside the drawing, named after it "
-         "(amp.q01 gives amp-bom.csv): one CSV row per placed part, in designation order."},
-        {"--out=DIR", "Writes the files of the options above into DIR instead",
-         "Every file that --png, --svg, --pdf, --bom and --export write for the drawings loaded after it goes into "
-         "the folder DIR instead of beside the drawing, with the same names; DIR is created if it is missing."},
-        {"--batch", "Runs without windows and ends after the command line",
-         "Runs without showing a window and without waiting for any dialog: messages go to standard error, "
-         "nothing is written to the settings file, and the program ends after the command line, with exit "
-         "status 0 when every named drawing was found and read to its end and every file was written, 1 "
-         "otherwise. Put it first."},
-        {"--diff", "--diff OLD.q01 NEW.q01 OUT.png: pictures and lists the changes between two drawings",
-         "--diff OLD.q01 NEW.q01 OUT.png draws both drawings and writes OUT.png: ink only in OLD red, only in "
-         "NEW green, in both grey. The changes go to standard output, one per line; the exit status is 0 when "
-         "both hold the same objects, 1 when they differ, 2 when either cannot be read. No window is shown."},
-    };
-    return options;
-}
 
 QString TfrmHelp::CommandLineText(const QStringList& args)
 {
@@ -66,11 +27,11 @@ QString TfrmHelp::CommandLineText(const QStringList& args)
 QString TfrmHelp::TerminalText(const QStringList& args)
 {
     qsizetype column = 0;
-    for (const Option& option : Options()) column = std::max(column, qsizetype(qstrlen(option.caption)));
+    for (const TOption& option : CommandLineOptions()) column = std::max(column, OptionCaption(option).size());
     QString text = QStringLiteral("Command Line\n") + CommandLineText(args) + QStringLiteral("\n\nOptions\n");
-    for (const Option& option : Options())
-        text += QStringLiteral("  ") + QString::fromLatin1(option.caption).leftJustified(column + 2) +
-                QLatin1String(option.purpose) + QLatin1Char('\n');
+    for (const TOption& option : CommandLineOptions())
+        text += QStringLiteral("  ") + OptionCaption(option).leftJustified(column + 2) +
+                QLatin1String(option.Purpose) + QLatin1Char('\n');
     return text;
 }
 
@@ -84,7 +45,7 @@ const QRect kOptions(8, 88, 96, 76);
 const QRect kMemo(112, 88, 356, 75);
 }  // namespace
 
-TfrmHelp::TfrmHelp(QWidget* owner) : QDialog(owner)
+TfrmHelp::TfrmHelp(QWidget* owner, const QStringList& commandLine) : QDialog(owner), commandLine_(commandLine)
 {
     setObjectName(QStringLiteral("frmHelp"));
     setWindowTitle(QStringLiteral("Tracery - Command Line Error"));
@@ -115,7 +76,8 @@ TfrmHelp::TfrmHelp(QWidget* owner) : QDialog(owner)
 
     // A list in report style with grid lines: one column "Option", sized to
     // its contents.
-    lvOptions = new QTableWidget(int(Options().size()), 1, this);
+    const std::vector<TOption>& options = CommandLineOptions();
+    lvOptions = new QTableWidget(int(options.size()), 1, this);
     lvOptions->setObjectName(QStringLiteral("lvOptions"));
     lvOptions->setGeometry(kOptions);
     lvOptions->setHorizontalHeaderLabels({QStringLiteral("Option")});
@@ -125,9 +87,9 @@ TfrmHelp::TfrmHelp(QWidget* owner) : QDialog(owner)
     lvOptions->setSelectionMode(QAbstractItemView::SingleSelection);
     lvOptions->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lvOptions->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    for (int row = 0; row < int(Options().size()); ++row) {
-        auto* item = new QTableWidgetItem(QLatin1String(Options()[std::size_t(row)].caption));
-        item->setData(Qt::UserRole, QLatin1String(Options()[std::size_t(row)].subItem));
+    for (int row = 0; row < int(options.size()); ++row) {
+        auto* item = new QTableWidgetItem(OptionCaption(options[std::size_t(row)]));
+        item->setData(Qt::UserRole, QLatin1String(options[std::size_t(row)].Summary));
         lvOptions->setItem(row, 0, item);
     }
     lvOptions->resizeRowsToContents();
@@ -171,7 +133,7 @@ void TfrmHelp::showEvent(QShowEvent* event)
 void TfrmHelp::FormShow()
 {
     Guarded([&] { ValWin1->open(); });
-    leCmdLine->setText(CommandLineText(Form1 ? Form1->Arguments() : QCoreApplication::arguments()));
+    leCmdLine->setText(CommandLineText(commandLine_));
 }
 
 void TfrmHelp::done(int result)
@@ -188,5 +150,7 @@ void TfrmHelp::lvOptionsSelectItem()
     const auto selected = lvOptions->selectedItems();
     if (selected.isEmpty()) return;
     const int index = lvOptions->row(selected.first());
-    if (index >= 0 && index < int(Options().size())) Memo1->setPlainText(QLatin1String(Options()[index].purpose));
+    const std::vector<TOption>& options = CommandLineOptions();
+    if (index >= 0 && index < int(options.size()))
+        Memo1->setPlainText(QLatin1String(options[std::size_t(index)].Purpose));
 }

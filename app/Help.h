@@ -4,7 +4,6 @@
 
 #include <QDialog>
 #include <QStringList>
-#include <vector>
 
 class QLineEdit;
 class QPlainTextEdit;
@@ -15,7 +14,9 @@ class TValWin;
 class TfrmHelp : public QDialog {
     Q_OBJECT
 public:
-    explicit TfrmHelp(QWidget* owner);
+    // commandLine: the command line the program was started with, argument 0
+    // being the program itself.
+    TfrmHelp(QWidget* owner, const QStringList& commandLine);
 
     // Help ▸ Help: shown as a help page, not modal.
     void ShowHelpWindow();
@@ -24,19 +25,13 @@ public:
     void FormClose();
     void lvOptionsSelectItem();
 
-    // The options with their list texts and purpose texts.
-    struct Option {
-        const char* caption;
-        const char* subItem;
-        const char* purpose;
-    };
-    static const std::vector<Option>& Options();
     // The command line as shown: argument 0, a blank, then the other
     // arguments one after another.
     static QString CommandLineText(const QStringList& args);
     // The help page as text for a terminal: "Command Line", the command line
-    // as the window shows it, then "Options" and one line per option: the
-    // option, padded to a common column, and its purpose.
+    // as the window shows it, then "Options" and one line per option of the
+    // table (app/Options.h): the option, padded to a common column, and its
+    // purpose.
     static QString TerminalText(const QStringList& args);
 
     QLineEdit* leCmdLine = nullptr;
@@ -50,5 +45,6 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    QStringList commandLine_;
     QLabel* cmdLineLabel_ = nullptr;  // "Command Line", above leCmdLine
 };

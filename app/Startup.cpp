@@ -4,12 +4,13 @@
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <cerrno>
+#include <cstdio>
 #include <csignal>
 #include <fcntl.h>
 #include <memory>
 #include <unistd.h>
 
-#include "app/Comparecommand.h"
+#include "app/Options.h"
 #include "ui/Dialogs.h"
 #include "exports/Drawingoutputs.h"
 #include "app/Quorvprint.h"
@@ -26,28 +27,15 @@ TStartOptions ScanStartOptions(const QStringList& args)
 {
     TStartOptions options;
     for (int i = 1; i < args.size(); ++i) {
-        if (!args[i].startsWith(QLatin1String("--"))) continue;
-        const QString name = args[i].mid(2);
-        // An option with "=" takes its value from the same argument.
-        const QString key = name.section(QLatin1Char('='), 0, 0);
-        if (name.compare(QLatin1String("Batch"), Qt::CaseInsensitive) == 0) {
-            options.Batch = true;
-            options.RendersFiles = true;
-            options.Headless = true;
-        } else if (key.compare(QLatin1String("Thumbnail"), Qt::CaseInsensitive) == 0) {
-            options.Headless = true;
-            options.Batch = true;
-            options.ThumbnailSize = name.section(QLatin1Char('='), 1);
-        } else if (IsDiffOption(args[i])) {
-            options.Diff = true;
-            options.Headless = true;
-            options.Batch = true;
-            options.RendersFiles = true;
-        } else if (name.compare(QLatin1String("Png"), Qt::CaseInsensitive) == 0 ||
-                   name.compare(QLatin1String("Svg"), Qt::CaseInsensitive) == 0 ||
-                   name.compare(QLatin1String("Pdf"), Qt::CaseInsensitive) == 0 ||
-                   name.compare(QLatin1String("Bom"), Qt::CaseInsensitive) == 0) {
-            options.RendersFiles = true;
+        QString value;
+        const TOption* option = FindOption(args[i], &value);
+        if (!option) continue;
+        options.Batch = options.Batch || (option->Implies & kBatch);
+        options.Headless = options.Headless || (option->Implies & kHeadless);
+        options.RendersFiles = options.RendersFiles || (option->Implies & kRendersFiles);
+        if (option->Alone && !options.Alone) {
+            options.Alone = option;
+            options.AloneValue = value;
         }
     }
     return options;
@@ -155,18 +143,31 @@ int RunThumbnail(const QStringList& args, const QString& size)
                                   .arg(largest));
         return 1;
     }
-    TForm1 form(QStringList{args.value(0)});
-    form.BatchMode = true;
-    CreateOtherWindows();
-    Guarded([&] { form.LoadDrawing(paths[0]); });
-    bool written = false;
-    if (form.AllDrawingsComplete || !form.Objects.empty()) {
-        Guarded([&] {
-            TDrawingOutputs::WriteThumbnail(paths[1], form.Image1->Surface().Image(), pixels);
-            written = true;
-        });
+    try {
+        TForm1 form(QStringList{args.value(0)});
+        form.BatchMode = true;
+        CreateOtherWindows();
+        Guarded([&] { form.LoadDrawing(paths[0]); });
+        bool written = false;
+        if (form.AllDrawingsComplete || !form.Objects.empty()) {
+            Guarded([&] {
+                TDrawingOutputs::WriteThumbnail(paths[1], form.Image1->Surface().Image(), pixels);
+                written = true;
+            });
+        }
+        return written && form.Succeeded() ? 0 : 1;
+    } catch (const EFileError& e) {
+        Dialogs().ShowError(e.Message());
+        return 1;
     }
-    return written && form.Succeeded() ? 0 : 1;
+}
+
+int RunVersion(const QStringList&, const QString&)
+{
+    const QByteArray text = "tracery " TRACERY_VERSION " (Qt " + QByteArray(qVersion()) + ")\n";
+    std::fwrite(text.constData(), 1, std::size_t(text.size()), stdout);
+    std::fflush(stdout);
+    return 0;
 }
 
 int RunTracery(const QStringList& args)
@@ -176,21 +177,9 @@ int RunTracery(const QStringList& args)
     if (options.Batch) SetDialogs(&batchDialogs);
     // A batch run leaves the user's settings as they are.
     SetSettingsFileReadOnly(options.Batch);
-    // The runs without a main window: a thumbnail, a comparison.
-    if (options.ThumbnailSize || options.Diff) {
-        int status = 2;
-        try {
-            if (options.ThumbnailSize) {
-                status = RunThumbnail(args, *options.ThumbnailSize);
-            } else {
-                // The settings windows give the settings both drawings are drawn with.
-                CreateOtherWindows();
-                status = RunDiff(args);
-            }
-        } catch (const EFileError& e) {
-            Dialogs().ShowError(e.Message());
-            status = options.Diff ? 2 : 1;
-        }
+    // The runs without a main window: a thumbnail, a comparison, the version.
+    if (options.Alone) {
+        const int status = options.Alone->Alone(args, options.AloneValue);
         DestroyOtherWindows();
         SetSettingsFileReadOnly(false);
         SetDialogs(nullptr);

@@ -1,19 +1,20 @@
 #pragma once
 // The program's life from start-up to the end of the event loop.
+#include <QString>
 #include <QStringList>
-#include <optional>
 
-// Options that change how the program starts, taken from the whole command
-// line before the main window works through it in order.
+struct TOption;
+
+// How the program starts, from the options of the whole command line, taken
+// before the main window works through it in order (app/Options.h).
 struct TStartOptions {
-    bool Batch = false;       // "--batch": no window, no waiting dialog
-    bool RendersFiles = false;  // "--png", "--pdf" (and "--batch"): drawings are drawn to files
-    // "--batch", "--thumbnail" (with or without "=value") or "--diff": no display is
-    // needed, the toolkit runs on its offscreen platform.
-    bool Headless = false;
-    // "--thumbnail=SIZE": the value, when the option is given.
-    std::optional<QString> ThumbnailSize;
-    bool Diff = false;        // "--diff OLD NEW OUT": a comparison, run as a batch run
+    bool Batch = false;         // no window, no waiting dialog
+    bool RendersFiles = false;  // drawings are drawn to files
+    bool Headless = false;      // no display is needed: the toolkit runs on its offscreen platform
+    // The first option that is a run of its own ("--thumbnail=SIZE",
+    // "--diff", "--version"), with its value; nullptr for none.
+    const TOption* Alone = nullptr;
+    QString AloneValue;
 };
 TStartOptions ScanStartOptions(const QStringList& args);
 
@@ -28,6 +29,10 @@ void DestroyOtherWindows();
 // messages go to standard error. Returns 0 when IN was read to its end and
 // OUT written, 1 otherwise.
 int RunThumbnail(const QStringList& args, const QString& size);
+
+// "tracery --version": prints "tracery VERSION (Qt QTVERSION)" on standard
+// output; returns 0.
+int RunVersion(const QStringList& args, const QString& value);
 
 // Runs the program with the given command line; returns the exit status.
 int RunTracery(const QStringList& args);

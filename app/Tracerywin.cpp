@@ -6,44 +6,34 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QMouseEvent>
 #include <QPrinter>
-#include <QPainter>
 #include <QScreen>
-#include <QScrollArea>
-#include <QScrollBar>
 #include <QStatusBar>
-#include <QStyle>
 #include <QTimer>
 #include <QUrl>
-#include <QWheelEvent>
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
-#include <fcntl.h>
-#include <new>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "app/Comparecommand.h"
 #include "app/Comparepanel.h"
 #include "ui/Dialogs.h"
 #include "app/Findbar.h"
 #include "app/Help.h"
+#include "app/Options.h"
 #include "app/Preview.h"
 #include "app/Quorvprint.h"
 #include "app/Recentfiles.h"
 #include "drawing/Bitmap.h"
+#include "drawing/Componentsearch.h"
 #include "drawing/Debugbmp.h"
+#include "drawing/Fileimage.h"
 #include "drawing/Header.h"
 #include "drawing/Objectsettings.h"
 #include "settings/Annotatewin.h"
@@ -83,52 +73,19 @@ const PanelLayout kPanels[12] = {
     {"Angle", 55}, {"", 50},    {"H Flip", 55}, {"", 50},   {"V Flip", 55},  {"", 50},
 };
 
-// The largest file read as a drawing; the densest sheets hold a few megabytes.
-constexpr qint64 kMaxDrawingBytes = qint64(64) << 20;
-
-QString TooLargeText(const QString& path, qint64 size)
+// The platform's keys for a standard action, then the common ones it lacks
+// (the menus show the first key of each entry).
+QList<QKeySequence> Keys(QKeySequence::StandardKey standard, const QList<QKeySequence>& common)
 {
-    return QStringLiteral("'%1' is not a drawing file: it is %2 bytes, more than the limit of %3 bytes (64 MiB)")
-        .arg(path)
-        .arg(size)
-        .arg(kMaxDrawingBytes);
-}
-
-// Why the file at path is not read as a drawing (a directory, a pipe, a
-// device, a file too large to be one); empty when it is read.
-QString NotADrawingFile(const QString& path, const QFileInfo& info)
-{
-    if (!info.isFile()) return QStringLiteral("'%1' is not a drawing file").arg(path);
-    if (info.size() > kMaxDrawingBytes) return TooLargeText(path, info.size());
-    return QString();
-}
-
-// Reads the whole file into image. The file is opened without waiting (a
-// pipe put in its place since it was looked at must not block) and read only
-// if it is still a regular file within the limit; otherwise the refusal comes
-// back. A file that cannot be opened throws EFileError "Cannot open file %s".
-QString ReadDrawingFile(const QString& path, QByteArray& image)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) throw EFileError(QStringLiteral("Cannot open file ") + QDir::toNativeSeparators(path));
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        throw EFileError(QStringLiteral("Cannot open file ") + QDir::toNativeSeparators(path));
-    }
-    struct stat status = {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
-        return QStringLiteral("'%1' is not a drawing file").arg(path);
-    if (status.st_size > kMaxDrawingBytes) return TooLargeText(path, status.st_size);
-    image = file.read(status.st_size);
-    return QString();
+    QList<QKeySequence> keys = QKeySequence::keyBindings(standard);
+    for (const QKeySequence& key : common)
+        if (!keys.contains(key)) keys << key;
+    return keys;
 }
 
 }  // namespace
 
 QString ApplicationTitle() { return applicationTitle; }
-
-
 
 // -------------------------------------------------------------------- TForm1
 
@@ -147,17 +104,8 @@ TForm1::TForm1(const QStringList& args, QWidget* parent)
     pal.setColor(QPalette::Window, Qt::white);
     setPalette(pal);
 
-    ScrollBox1 = new QScrollArea(this);
-    ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
-    ScrollBox1->setWidgetResizable(false);
-    ScrollBox1->setFrameShape(QFrame::NoFrame);
-    ScrollBox1->setAlignment(Qt::AlignCenter);  // a page smaller than the view sits in its middle
-    auto* content = new QWidget;
-    Image1 = new TPageImage(content);
-    Image1->move(-1, 0);  // the page image's left column sits one pixel outside the scroll area
-    content->setFixedSize(Image1->width() - 1, Image1->height());
-    ScrollBox1->setWidget(content);
-    ScrollBox1->viewport()->installEventFilter(this);
+    ScrollBox1 = new TPageView(this);
+    Image1 = ScrollBox1->Image();
     setAcceptDrops(true);
     setCentralWidget(ScrollBox1);
     ScrollBox1->setFocus();  // arrow keys and Page Up / Page Down scroll the page
@@ -167,7 +115,6 @@ TForm1::TForm1(const QStringList& args, QWidget* parent)
     connect(&SettingsModel(), &TSettingsModel::Changed, this, &TForm1::RepaintPage);
 
     CreateMenu();
-    AssignShortcuts();
     CreateStatusBar();
     FindBar1 = new TFindBar(this);
     addToolBar(Qt::BottomToolBarArea, FindBar1);
@@ -180,7 +127,7 @@ TForm1::TForm1(const QStringList& args, QWidget* parent)
     connect(ComparePanel1, &TComparePanel::Closed, this, &TForm1::EndComparison);
     connect(ComparePanel1, &TComparePanel::PlaceChosen, this, [this](const QRect& place) {
         Image1->SetHighlight(place);
-        ShowInMiddle(place);
+        ScrollBox1->ShowInMiddle(place);
     });
 
     IniFileName = SettingsFileName();
@@ -215,37 +162,57 @@ TForm1::~TForm1()
 
 void TForm1::CreateMenu()
 {
-    auto action = [this](QMenu* menu, const char* name, const QString& caption, auto handler) {
+    // An entry with its object name, its handler and its keys.
+    const auto entry = [this](QMenu* menu, const char* name, const QString& caption, auto handler,
+                              const QList<QKeySequence>& keys = {}) {
         QAction* a = menu->addAction(caption);
         a->setObjectName(QLatin1String(name));
+        a->setShortcuts(keys);
         connect(a, &QAction::triggered, this, handler);
         return a;
     };
-    auto separator = [](QMenu* menu, const char* name) { menu->addSeparator()->setObjectName(QLatin1String(name)); };
+    const auto separator = [](QMenu* menu, const char* name) {
+        menu->addSeparator()->setObjectName(QLatin1String(name));
+    };
+    const auto submenu = [](QMenu* menu, const char* name, const QString& caption) {
+        QMenu* sub = menu->addMenu(caption);
+        sub->menuAction()->setObjectName(QLatin1String(name));
+        return sub;
+    };
+    const auto ctrl = [](int key) { return QKeySequence(Qt::CTRL | key); };
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    action(file, "miFileOpen", QStringLiteral("&Open"), &TForm1::miFileOpenClick);
-    action(file, "miFileCompare", QStringLiteral("Compare &With…"), &TForm1::miFileCompareClick);
-    action(file, "miFileExport", QStringLiteral("&Export…"), &TForm1::miFileExportClick);
-    QMenu* recent = file->addMenu(QStringLiteral("Recent Files"));
-    recent->menuAction()->setObjectName(QStringLiteral("miFileList"));
+    miFileOpen = entry(file, "miFileOpen", QStringLiteral("&Open"), &TForm1::miFileOpenClick,
+                       Keys(QKeySequence::Open, {ctrl(Qt::Key_O)}));
+    miFileCompare = entry(file, "miFileCompare", QStringLiteral("Compare &With…"), &TForm1::miFileCompareClick);
+    miFileExport = entry(file, "miFileExport", QStringLiteral("&Export…"), &TForm1::miFileExportClick,
+                         {ctrl(Qt::Key_E)});
+    QMenu* recent = submenu(file, "miFileList", QStringLiteral("Recent Files"));
+    miFileList = recent->menuAction();
     separator(file, "N2");
-    action(file, "miFilePrint", QStringLiteral("&Print"), &TForm1::miFilePrintClick);
-    action(file, "miFilePrintSetup", QStringLiteral("Print &Setup"), &TForm1::miFilePrintSetupClick);
+    miFilePrint = entry(file, "miFilePrint", QStringLiteral("&Print"), &TForm1::miFilePrintClick,
+                        Keys(QKeySequence::Print, {ctrl(Qt::Key_P)}));
+    miFilePrintSetup =
+        entry(file, "miFilePrintSetup", QStringLiteral("Print &Setup"), &TForm1::miFilePrintSetupClick);
     separator(file, "N1");
-    action(file, "miFileExit", QStringLiteral("E&xit"), &TForm1::miFileExitClick);
+    miFileExit = entry(file, "miFileExit", QStringLiteral("E&xit"), &TForm1::miFileExitClick,
+                       Keys(QKeySequence::Quit, {ctrl(Qt::Key_Q)}));
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    action(edit, "miFind", QStringLiteral("&Find…"), &TForm1::miFindClick);
-    action(edit, "miFindNext", QStringLiteral("Find &Next"), &TForm1::miFindNextClick);
-    action(edit, "miFindPrevious", QStringLiteral("Find &Previous"), &TForm1::miFindPreviousClick);
+    miFind = entry(edit, "miFind", QStringLiteral("&Find…"), &TForm1::miFindClick,
+                   Keys(QKeySequence::Find, {ctrl(Qt::Key_F)}));
+    miFindNext = entry(edit, "miFindNext", QStringLiteral("Find &Next"), &TForm1::miFindNextClick,
+                       {QKeySequence(Qt::Key_F3)});
+    miFindPrevious = entry(edit, "miFindPrevious", QStringLiteral("Find &Previous"), &TForm1::miFindPreviousClick,
+                           {QKeySequence(Qt::SHIFT | Qt::Key_F3)});
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
-    action(view, "miFont", QStringLiteral("&Font"), &TForm1::miFontClick);
-    action(view, "miRepaint", QStringLiteral("&Repaint"), &TForm1::miRepaintClick);
-    action(view, "miBackground", QStringLiteral("&Background"), &TForm1::miBackgroundClick);
-    QMenu* page = view->addMenu(QStringLiteral("&Page"));
-    page->menuAction()->setObjectName(QStringLiteral("miViewPage"));
+    miFont = entry(view, "miFont", QStringLiteral("&Font"), &TForm1::miFontClick);
+    miRepaint = entry(view, "miRepaint", QStringLiteral("&Repaint"), &TForm1::miRepaintClick,
+                      Keys(QKeySequence::Refresh, {QKeySequence(Qt::Key_F5)}));
+    miBackground = entry(view, "miBackground", QStringLiteral("&Background"), &TForm1::miBackgroundClick);
+    QMenu* page = submenu(view, "miViewPage", QStringLiteral("&Page"));
+    miViewPage = page->menuAction();
     for (const char* name : {"A0", "A1", "A2", "A3", "A4", "-", "A", "B", "C", "D", "E"}) {
         if (name[0] == '-') {
             page->addSeparator();
@@ -255,21 +222,38 @@ void TForm1::CreateMenu()
         a->setObjectName(QStringLiteral("miPage") + QLatin1String(name));
         connect(a, &QAction::triggered, this, [this, a] { miViewPageClick(a); });
     }
-    action(view, "miPreview", QStringLiteral("Preview"), &TForm1::miPreviewClick);
-    CreateZoomActions(view);
+    miPreview = entry(view, "miPreview", QStringLiteral("Preview"), &TForm1::miPreviewClick,
+                      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P)});
+    // Zoom and moving over the page: the page view's own.
+    separator(view, "N4");
+    miZoomIn = entry(view, "miZoomIn", QStringLiteral("Zoom &In"), [this] { ScrollBox1->ZoomIn(); },
+                     Keys(QKeySequence::ZoomIn, {ctrl(Qt::Key_Plus), ctrl(Qt::Key_Equal)}));
+    miZoomOut = entry(view, "miZoomOut", QStringLiteral("Zoom &Out"), [this] { ScrollBox1->ZoomOut(); },
+                      Keys(QKeySequence::ZoomOut, {ctrl(Qt::Key_Minus)}));
+    miActualSize = entry(view, "miActualSize", QStringLiteral("&Actual Size"), [this] { ScrollBox1->ActualSize(); },
+                         {ctrl(Qt::Key_0)});
+    miFitPage = entry(view, "miFitPage", QStringLiteral("Fit Pa&ge"), [this] { ScrollBox1->FitPage(); },
+                      {QKeySequence(Qt::Key_Home)});
+    miFitWidth = entry(view, "miFitWidth", QStringLiteral("Fit &Width"), [this] { ScrollBox1->FitWidth(); },
+                       {QKeySequence(Qt::SHIFT | Qt::Key_Home)});
+    separator(view, "N5");
+    miPageStart = entry(view, "miPageStart", QStringLiteral("Page &Start"), [this] { ScrollBox1->ShowStart(); },
+                        {ctrl(Qt::Key_Home)});
+    miPageEnd = entry(view, "miPageEnd", QStringLiteral("Page &End"), [this] { ScrollBox1->ShowEnd(); },
+                      {ctrl(Qt::Key_End)});
 
     QMenu* objects = menuBar()->addMenu(QStringLiteral("&Objects"));
-    action(objects, "miBitmap", QStringLiteral("&Bitmap"), &TForm1::miBitmapClick);
-    action(objects, "miDocBox", QStringLiteral("DocBox"), &TForm1::miDocBoxClick);
-    action(objects, "miAnnotate", QStringLiteral("Annotate"), &TForm1::miAnnotateClick);
-    action(objects, "miLineData", QStringLiteral("Line Data"), &TForm1::miLineDataClick);
-    action(objects, "miJunction", QStringLiteral("Junction"), &TForm1::miJunctionClick);
-    action(objects, "que1", QStringLiteral("que"), &TForm1::que1Click);
+    miBitmap = entry(objects, "miBitmap", QStringLiteral("&Bitmap"), &TForm1::miBitmapClick);
+    miDocBox = entry(objects, "miDocBox", QStringLiteral("DocBox"), &TForm1::miDocBoxClick);
+    miAnnotate = entry(objects, "miAnnotate", QStringLiteral("Annotate"), &TForm1::miAnnotateClick);
+    miLineData = entry(objects, "miLineData", QStringLiteral("Line Data"), &TForm1::miLineDataClick);
+    miJunction = entry(objects, "miJunction", QStringLiteral("Junction"), &TForm1::miJunctionClick);
+    que1 = entry(objects, "que1", QStringLiteral("que"), &TForm1::que1Click);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    action(help, "Help2", QStringLiteral("&Help"), &TForm1::Help2Click);
-    QAction* about = help->addAction(QStringLiteral("&About"));
-    about->setObjectName(QStringLiteral("About1"));
+    Help2 = entry(help, "Help2", QStringLiteral("&Help"), &TForm1::Help2Click);
+    About1 = help->addAction(QStringLiteral("&About"));
+    About1->setObjectName(QStringLiteral("About1"));
 
     RecentFiles = new TRecentFiles(recent);
     RecentFiles->OnClick = [this](TRecentFiles*) { RecentFileClick(); };
@@ -350,7 +334,7 @@ void TForm1::KeepLayoutOuterSize()
 
 void TForm1::FormShow()
 {
-    frmHelp = new TfrmHelp(this);
+    frmHelp = new TfrmHelp(this, args_);
     ClearObjects();
     ExportMode = false;
     ProcessCommandLine();
@@ -359,53 +343,44 @@ void TForm1::FormShow()
 
 void TForm1::ProcessCommandLine()
 {
+    // Left to right, each option's work as the table gives it; in a batch
+    // run a request to end (--help) ends the command line there.
     bool namedDrawing = false;
-    for (int i = 1; i < args_.size(); ++i) {
+    for (int i = 1; i < args_.size() && !(BatchMode && TerminateRequested); ++i) {
         const QString& arg = args_[i];
         if (!arg.startsWith(QLatin1String("--"))) {
             namedDrawing = true;
             Guarded([&] { LoadDrawing(arg); });
             continue;
         }
-        const QString name = arg.mid(2);
-        if (name.compare(QLatin1String("Export"), Qt::CaseInsensitive) == 0) {
-            ExportMode = true;
-        } else if (name.compare(QLatin1String("Png"), Qt::CaseInsensitive) == 0) {
-            Outputs.Png = true;
-        } else if (name.compare(QLatin1String("Svg"), Qt::CaseInsensitive) == 0) {
-            Outputs.Svg = true;
-        } else if (name.compare(QLatin1String("Pdf"), Qt::CaseInsensitive) == 0) {
-            Outputs.Pdf = true;
-        } else if (name.compare(QLatin1String("Bom"), Qt::CaseInsensitive) == 0) {
-            Outputs.Bom = true;
-        } else if (const QString key = name.section(QLatin1Char('='), 0, 0);
-                   key.compare(QLatin1String("Out"), Qt::CaseInsensitive) == 0) {
-            OutOption(key, name.section(QLatin1Char('='), 1));
-        } else if (name.compare(QLatin1String("Batch"), Qt::CaseInsensitive) == 0) {
-            // Taken before start-up (no window, no waiting dialogs).
-        } else if (name.compare(QLatin1String("Help"), Qt::CaseInsensitive) == 0 && BatchMode) {
-            // No window to show: the help page goes to standard output, and
-            // the run ends here.
-            std::fputs(TfrmHelp::TerminalText(args_).toLocal8Bit().constData(), stdout);
-            std::fflush(stdout);
-            TerminateRequested = true;
-            return;
-        } else if (name.compare(QLatin1String("Help"), Qt::CaseInsensitive) == 0) {
-            Dialogs().ExecModal(*frmHelp);
-            TerminateRequested = true;
-            namedDrawing = true;
-        } else {
-            Dialogs().ShowMessage(QStringLiteral("Parameter '") + name + QStringLiteral("' not recognised"));
-        }
+        QString name, value;
+        const TOption* option = FindOption(arg, &value, &name);
+        if (!option)
+            Dialogs().ShowMessage(QStringLiteral("Parameter '") + arg.mid(2) + QStringLiteral("' not recognised"));
+        else if (option->InTurn)
+            option->InTurn(*this, name, value);
     }
-    if (!namedDrawing && !BatchMode) Guarded([&] { ChooseDrawing(); });
+    // A help window that was shown ends the program instead of the open dialog.
+    if (!namedDrawing && !BatchMode && !TerminateRequested) Guarded([&] { ChooseDrawing(); });
 }
 
-void TForm1::OutOption(const QString& option, const QString& dir)
+void TForm1::HelpOption()
+{
+    TerminateRequested = true;
+    if (!BatchMode) {
+        Dialogs().ExecModal(*frmHelp);
+        return;
+    }
+    // No window to show: the help page goes to standard output.
+    std::fputs(TfrmHelp::TerminalText(args_).toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+}
+
+void TForm1::OutOption(const QString& name, const QString& dir)
 {
     if (dir.isEmpty()) {
         // Writing beside the drawings instead is not what was asked for.
-        Dialogs().ShowMessage(QStringLiteral("Parameter '%1' needs a folder, as in --out=DIR").arg(option));
+        Dialogs().ShowMessage(QStringLiteral("Parameter '%1' needs a folder, as in --out=DIR").arg(name));
         Outputs.HoldBack();
         AllOutputsWritten = false;
         return;
@@ -474,47 +449,49 @@ void TForm1::ClearObjects()
 
 void TForm1::LoadDrawing(const QString& path)
 {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        Dialogs().ShowMessage(QStringLiteral("File '%1' not found").arg(path));
-        AllDrawingsComplete = false;
-        return;
-    }
-    if (const QString refusal = NotADrawingFile(path, info); !refusal.isEmpty()) {
-        Dialogs().ShowMessage(refusal);
+    // A path that is no drawing file is refused before the drawing shown is closed.
+    const TFileImage look = LookAtDrawingFile(path);
+    if (!look.IsRead()) {
+        Dialogs().ShowMessage(look.Status == TFileImage::TStatus::Missing
+                                  ? QStringLiteral("File '%1' not found").arg(path)
+                                  : NotADrawingFileText(path, look));
         AllDrawingsComplete = false;
         return;
     }
     CloseDrawing();
+    const QFileInfo info(path);
     DrawingFileName = path;
     drawingFullPath_ = info.absoluteFilePath();
 
-    QByteArray image;
-    try {
-        if (const QString refusal = ReadDrawingFile(path, image); !refusal.isEmpty()) {
-            Dialogs().ShowMessage(refusal);
-            AllDrawingsComplete = false;
+    // Read as it is now: it may have changed since it was looked at.
+    TFileImage image = ReadDrawingFile(path);
+    if (!image.IsRead()) {
+        AllDrawingsComplete = false;
+        switch (image.Status) {
+        case TFileImage::TStatus::CannotRead:
+            throw EFileError(QStringLiteral("Cannot open file ") + QDir::toNativeSeparators(path));
+        case TFileImage::TStatus::OutOfMemory:
+            Dialogs().ShowMessage(QStringLiteral("There is not enough memory to read '%1'.").arg(path));
+            return;
+        case TFileImage::TStatus::Missing:
+            Dialogs().ShowMessage(QStringLiteral("File '%1' not found").arg(path));
+            return;
+        default:
+            Dialogs().ShowMessage(NotADrawingFileText(path, image));
             return;
         }
-    } catch (const std::bad_alloc&) {
-        Dialogs().ShowMessage(QStringLiteral("There is not enough memory to read '%1'.").arg(path));
-        AllDrawingsComplete = false;
-        return;
-    } catch (const EFileError&) {
-        AllDrawingsComplete = false;
-        throw;
     }
     setWindowTitle(info.fileName());
 
     const std::optional<QString> splitDir = PrepareSplit(path);
     TLoadResult result;
     try {
-        result = Drawing.Load(image, splitDir);
+        result = Drawing.Load(image.Bytes, splitDir);
     } catch (const EFileError&) {
         AllDrawingsComplete = false;  // a split file could not be opened
         throw;
     }
-    image = QByteArray();
+    image = TFileImage();
     for (const TLoadEvent& event : result.Events) Dialogs().ShowMessage(LoadEventText(event));
     if (result.Simplified > 0) Dialogs().ShowMessage(SimplifiedComponentsMessage(result.Simplified));
     if (result.OutOfMemory)
@@ -693,18 +670,15 @@ void TForm1::FindStep(bool forward)
         return;
     }
     // On from the component found last, when it matches still; else from the first (last).
-    const std::size_t n = matches.size();
-    const auto at = std::find(matches.begin(), matches.end(), found_);
-    std::size_t index = forward ? 0 : n - 1;
-    if (at != matches.end()) index = (std::size_t(at - matches.begin()) + (forward ? 1 : n - 1)) % n;
+    const std::size_t index = NextMatch(matches, found_, forward);
     found_ = matches[index];
     FindBar1->SetNotFound(false);
     bool valid = false;
     const TRect r = found_->GetRect(valid);
     const QRect page(QPoint(r.Left, r.Top), QPoint(r.Right, r.Bottom));
     Image1->SetHighlight(page);
-    ShowInMiddle(page);
-    SetPanel(findPanel, QStringLiteral("%1 of %2: %3").arg(index + 1).arg(n).arg(QString::fromLatin1(found_->GetName())));
+    ScrollBox1->ShowInMiddle(page);
+    SetPanel(findPanel, QStringLiteral("%1 of %2: %3").arg(index + 1).arg(matches.size()).arg(QString::fromLatin1(found_->GetName())));
 }
 
 void TForm1::EndFind()
@@ -713,15 +687,6 @@ void TForm1::EndFind()
     Image1->SetHighlight(std::nullopt);
     SetPanel(findPanel, QString());
     ScrollBox1->setFocus();
-}
-
-void TForm1::ShowInMiddle(const QRect& pageRect)
-{
-    if (layout()) layout()->activate();  // the view as large as it is about to be (a find bar just shown)
-    const QPoint centre = Image1->mapTo(ScrollBox1->widget(), Image1->ShownRect(pageRect).center());
-    QWidget* viewport = ScrollBox1->viewport();
-    ScrollBox1->horizontalScrollBar()->setValue(centre.x() - viewport->width() / 2);
-    ScrollBox1->verticalScrollBar()->setValue(centre.y() - viewport->height() / 2);
 }
 
 // -------------------------------------------------------------- comparison
@@ -739,7 +704,7 @@ void TForm1::CompareWith(const QString& path)
     auto drawing = std::make_unique<TDrawing>();
     // Read as loading it would: a drawing without a header keeps the page it is shown on.
     drawing->Page().SetSize(Drawing.Page().Size);
-    if (const auto message = ReadDrawingFile(path, *drawing)) {
+    if (const auto message = ReadComparedDrawing(path, *drawing)) {
         Dialogs().ShowMessage(*message);
         return;
     }
@@ -901,166 +866,6 @@ void TForm1::RecentFileClick()
     if (!RecentFiles) return;
     const QString path = RecentFiles->ClickedFileName();
     Guarded([&] { LoadDrawing(path); });
-}
-
-// ------------------------------------------------------------ zoom and keys
-
-void TForm1::CreateZoomActions(QMenu* view)
-{
-    view->addSeparator()->setObjectName(QStringLiteral("N4"));
-    const struct {
-        const char* name;
-        const char* caption;
-        void (TForm1::*handler)();
-    } entries[] = {
-        {"miZoomIn", "Zoom &In", &TForm1::miZoomInClick},
-        {"miZoomOut", "Zoom &Out", &TForm1::miZoomOutClick},
-        {"miActualSize", "&Actual Size", &TForm1::miActualSizeClick},
-        {"miFitPage", "Fit Pa&ge", &TForm1::miFitPageClick},
-        {"miFitWidth", "Fit &Width", &TForm1::miFitWidthClick},
-        {"N5", nullptr, nullptr},
-        {"miPageStart", "Page &Start", &TForm1::miPageStartClick},
-        {"miPageEnd", "Page &End", &TForm1::miPageEndClick},
-    };
-    for (const auto& entry : entries) {
-        if (!entry.caption) {
-            view->addSeparator()->setObjectName(QLatin1String(entry.name));
-            continue;
-        }
-        QAction* a = view->addAction(QString::fromLatin1(entry.caption));
-        a->setObjectName(QLatin1String(entry.name));
-        connect(a, &QAction::triggered, this, entry.handler);
-    }
-}
-
-void TForm1::AssignShortcuts()
-{
-    // The platform's keys for the standard actions; where a platform has none,
-    // the common one. The menus show the first key of each entry.
-    const struct {
-        const char* action;
-        std::optional<QKeySequence::StandardKey> standard;
-        QList<QKeySequence> common;
-    } keys[] = {
-        {"miFileOpen", QKeySequence::Open, {QKeySequence(Qt::CTRL | Qt::Key_O)}},
-        {"miFileExport", std::nullopt, {QKeySequence(Qt::CTRL | Qt::Key_E)}},
-        {"miFilePrint", QKeySequence::Print, {QKeySequence(Qt::CTRL | Qt::Key_P)}},
-        {"miFileExit", QKeySequence::Quit, {QKeySequence(Qt::CTRL | Qt::Key_Q)}},
-        {"miRepaint", QKeySequence::Refresh, {QKeySequence(Qt::Key_F5)}},
-        {"miPreview", std::nullopt, {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P)}},
-        {"miZoomIn", QKeySequence::ZoomIn, {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)}},
-        {"miZoomOut", QKeySequence::ZoomOut, {QKeySequence(Qt::CTRL | Qt::Key_Minus)}},
-        {"miActualSize", std::nullopt, {QKeySequence(Qt::CTRL | Qt::Key_0)}},
-        {"miFind", QKeySequence::Find, {QKeySequence(Qt::CTRL | Qt::Key_F)}},
-        {"miFindNext", std::nullopt, {QKeySequence(Qt::Key_F3)}},
-        {"miFindPrevious", std::nullopt, {QKeySequence(Qt::SHIFT | Qt::Key_F3)}},
-        {"miFitPage", std::nullopt, {QKeySequence(Qt::Key_Home)}},
-        {"miFitWidth", std::nullopt, {QKeySequence(Qt::SHIFT | Qt::Key_Home)}},
-        {"miPageStart", std::nullopt, {QKeySequence(Qt::CTRL | Qt::Key_Home)}},
-        {"miPageEnd", std::nullopt, {QKeySequence(Qt::CTRL | Qt::Key_End)}},
-    };
-    for (const auto& entry : keys) {
-        QAction* a = MenuAction(QLatin1String(entry.action));
-        if (!a) continue;
-        QList<QKeySequence> sequences;
-        if (entry.standard) sequences = QKeySequence::keyBindings(*entry.standard);
-        for (const QKeySequence& k : entry.common)
-            if (!sequences.contains(k)) sequences << k;
-        a->setShortcuts(sequences);
-    }
-}
-
-void TForm1::miZoomInClick() { ZoomTo(TPageImage::ZoomStep(Image1->Zoom(), true)); }
-void TForm1::miZoomOutClick() { ZoomTo(TPageImage::ZoomStep(Image1->Zoom(), false)); }
-void TForm1::miActualSizeClick() { ZoomTo(TPageImage::ActualSize); }
-void TForm1::miFitPageClick() { ZoomTo(FitZoom(false)); }
-void TForm1::miFitWidthClick() { ZoomTo(FitZoom(true)); }
-
-int TForm1::FitZoom(bool widthOnly) const
-{
-    const QSize page = Image1->ShownPageSize();
-    int scrollBar = ScrollBox1->verticalScrollBar()->sizeHint().width();
-    if (ScrollBox1->style()->styleHint(QStyle::SH_ScrollView_FrameOnlyAroundContents, nullptr, ScrollBox1))
-        scrollBar += ScrollBox1->style()->pixelMetric(QStyle::PM_ScrollView_ScrollBarSpacing, nullptr, ScrollBox1);
-    return TPageImage::FitZoom(page, ScrollBox1->maximumViewportSize(), scrollBar, widthOnly);
-}
-
-void TForm1::miPageStartClick()
-{
-    ScrollBox1->horizontalScrollBar()->setValue(ScrollBox1->horizontalScrollBar()->minimum());
-    ScrollBox1->verticalScrollBar()->setValue(ScrollBox1->verticalScrollBar()->minimum());
-}
-
-void TForm1::miPageEndClick()
-{
-    ScrollBox1->horizontalScrollBar()->setValue(ScrollBox1->horizontalScrollBar()->maximum());
-    ScrollBox1->verticalScrollBar()->setValue(ScrollBox1->verticalScrollBar()->maximum());
-}
-
-void TForm1::ZoomTo(int percent, std::optional<QPoint> anchor)
-{
-    QScrollBar* h = ScrollBox1->horizontalScrollBar();
-    QScrollBar* v = ScrollBox1->verticalScrollBar();
-    const QPoint at = anchor.value_or(ScrollBox1->viewport()->rect().center());
-    const QPoint onImage = Image1->mapFrom(ScrollBox1->viewport(), at);
-    const QPoint page = Image1->PagePoint(onImage);
-    const int before = Image1->Zoom();
-    Image1->SetZoom(percent);
-    const int after = Image1->Zoom();
-    // Where the anchor goes on the zoomed image: the same spot scaled, held
-    // inside the shown pixels of the same page pixel.
-    const QRect pixel = Image1->ShownRect(QRect(page, page));
-    const auto keep = [&](int shown, int first, int last) {
-        return std::clamp(int(std::lround(qreal(shown) * after / before)), first, last);
-    };
-    h->setValue(keep(onImage.x(), pixel.left(), pixel.right()) + Image1->x() - at.x());
-    v->setValue(keep(onImage.y(), pixel.top(), pixel.bottom()) + Image1->y() - at.y());
-}
-
-bool TForm1::eventFilter(QObject* watched, QEvent* event)
-{
-    if (ScrollBox1 && watched == ScrollBox1->viewport() && Pan(event)) return true;
-    if (event->type() == QEvent::Wheel && ScrollBox1 && watched == ScrollBox1->viewport()) {
-        auto* wheel = static_cast<QWheelEvent*>(event);
-        if (wheel->modifiers() & Qt::ControlModifier) {
-            // One zoom step per notch (120); finer wheels add up to notches.
-            wheelRemainder_ += wheel->angleDelta().y();
-            int zoom = Image1->Zoom();
-            for (; wheelRemainder_ >= 120; wheelRemainder_ -= 120) zoom = TPageImage::ZoomStep(zoom, true);
-            for (; wheelRemainder_ <= -120; wheelRemainder_ += 120) zoom = TPageImage::ZoomStep(zoom, false);
-            if (zoom != Image1->Zoom()) ZoomTo(zoom, wheel->position().toPoint());
-            return true;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
-
-bool TForm1::Pan(QEvent* event)
-{
-    // Dragging with the middle button anywhere over the view moves the page
-    // with the pointer (the page image passes these events on to the view).
-    const auto type = event->type();
-    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease) return false;
-    auto* mouse = static_cast<QMouseEvent*>(event);
-    QWidget* viewport = ScrollBox1->viewport();
-    if (type == QEvent::MouseButtonPress && mouse->button() == Qt::MiddleButton) {
-        panFrom_ = mouse->globalPosition().toPoint();
-        viewport->setCursor(Qt::ClosedHandCursor);
-        return true;
-    }
-    if (!panFrom_) return false;
-    if (type == QEvent::MouseMove) {
-        const QPoint at = mouse->globalPosition().toPoint();
-        const QPoint moved = at - *panFrom_;
-        panFrom_ = at;
-        ScrollBox1->horizontalScrollBar()->setValue(ScrollBox1->horizontalScrollBar()->value() - moved.x());
-        ScrollBox1->verticalScrollBar()->setValue(ScrollBox1->verticalScrollBar()->value() - moved.y());
-        return true;
-    }
-    if (mouse->button() != Qt::MiddleButton) return false;
-    panFrom_.reset();
-    viewport->unsetCursor();
-    return true;
 }
 
 // ------------------------------------------------------------ drag and drop

@@ -1,6 +1,7 @@
 #pragma once
-// The main window: menu, page image in a scroll box, status bar; loading a
-// drawing into the object list, split export, painting, pointer tracking.
+// The main window: menu, the page view (app/Pageview) and status bar;
+// loading a drawing into the object list, split export, painting, pointer
+// tracking, find and compare.
 
 #include <QMainWindow>
 #include <QString>
@@ -12,7 +13,7 @@
 #include <vector>
 
 #include "exports/Drawingoutputs.h"
-#include "app/Pageimage.h"
+#include "app/Pageview.h"
 #include "app/Surface.h"
 #include "drawing/Drawing.h"
 #include "drawing/Quorvidobject.h"
@@ -22,7 +23,6 @@ class QLabel;
 class QMenu;
 class QMimeData;
 class QFile;
-class QScrollArea;
 class QStatusBar;
 class Bitmap;
 class TRecentFiles;
@@ -82,23 +82,6 @@ public:
     void Help2Click();
     void RecentFileClick();
 
-    // View ▸ Zoom In, Zoom Out, Actual Size and Ctrl + mouse wheel (zoom in
-    // the units of TPageImage). ZoomTo
-    // keeps the page pixel under `anchor` (viewport coordinates; the middle
-    // of the view when none is given) where it is.
-    void miZoomInClick();
-    void miZoomOutClick();
-    void miActualSizeClick();
-    void ZoomTo(int zoom, std::optional<QPoint> anchor = std::nullopt);
-    // View ▸ Fit Page and Fit Width: the largest zoom at which the page (its
-    // width) fits the view as it is now.
-    void miFitPageClick();
-    void miFitWidthClick();
-    int FitZoom(bool widthOnly) const;
-    // View ▸ Page Start and Page End: the page's top-left and bottom-right corner.
-    void miPageStartClick();
-    void miPageEndClick();
-
     // Edit ▸ Find (shows the find bar), Find Next and Find Previous: the
     // components matching the find bar's text in natural designation order,
     // going round at either end; the one found is outlined on the view,
@@ -106,8 +89,6 @@ public:
     void miFindClick();
     void miFindNextClick();
     void miFindPreviousClick();
-    // Scrolls the view so that the middle of a page rectangle is in its middle.
-    void ShowInMiddle(const QRect& pageRect);
 
     // File ▸ Compare With…: the current drawing (the older) against one chosen
     // in the open dialog (the newer). The picture of the comparison is shown
@@ -120,6 +101,11 @@ public:
 
     // Drawings dropped on the window: the local *.q01 files among the URLs.
     static QStringList DroppedDrawings(const QMimeData* data);
+
+    // The work of the options "--help" and "--out=DIR" on the command line
+    // (app/Options.h); `name` is the option's name as written.
+    void HelpOption();
+    void OutOption(const QString& name, const QString& dir);
 
     // State, as the rest of the program sees it.
     QString IniFileName;
@@ -154,9 +140,9 @@ public:
     bool AllOutputsWritten = true;
     bool Succeeded() const { return AllDrawingsComplete && AllOutputsWritten; }
 
-    const QStringList& Arguments() const { return args_; }
+    // The page view and the page image it holds.
+    TPageView* ScrollBox1 = nullptr;
     TPageImage* Image1 = nullptr;
-    QScrollArea* ScrollBox1 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     TfrmHelp* frmHelp = nullptr;
     TValWin* ValWin1 = nullptr;
@@ -168,7 +154,41 @@ public:
     static constexpr int findPanel = 13;
     QString PanelText(int panel) const;
     int PaintCount() const { return paintCount_; }
+    // The menu entry of an object name ("miFileOpen"), for those that look
+    // the menu over; none for a name no entry has.
     QAction* MenuAction(const QString& name) const;
+
+    // The menu's entries, in the order of the menus (CreateMenu).
+    QAction* miFileOpen = nullptr;
+    QAction* miFileCompare = nullptr;
+    QAction* miFileExport = nullptr;
+    QAction* miFileList = nullptr;  // the "Recent Files" submenu
+    QAction* miFilePrint = nullptr;
+    QAction* miFilePrintSetup = nullptr;
+    QAction* miFileExit = nullptr;
+    QAction* miFind = nullptr;
+    QAction* miFindNext = nullptr;
+    QAction* miFindPrevious = nullptr;
+    QAction* miFont = nullptr;
+    QAction* miRepaint = nullptr;
+    QAction* miBackground = nullptr;
+    QAction* miViewPage = nullptr;  // the page size submenu
+    QAction* miPreview = nullptr;
+    QAction* miZoomIn = nullptr;
+    QAction* miZoomOut = nullptr;
+    QAction* miActualSize = nullptr;
+    QAction* miFitPage = nullptr;
+    QAction* miFitWidth = nullptr;
+    QAction* miPageStart = nullptr;
+    QAction* miPageEnd = nullptr;
+    QAction* miBitmap = nullptr;
+    QAction* miDocBox = nullptr;
+    QAction* miAnnotate = nullptr;
+    QAction* miLineData = nullptr;
+    QAction* miJunction = nullptr;
+    QAction* que1 = nullptr;
+    QAction* Help2 = nullptr;
+    QAction* About1 = nullptr;
     // The program's printer, as the print and printer set-up dialogs leave it.
     QPrinter& Printer();
 
@@ -181,17 +201,11 @@ protected:
     void dropEvent(QDropEvent* event) override;
     // Escape ends a comparison.
     void keyPressEvent(QKeyEvent* event) override;
-    // Ctrl + mouse wheel anywhere over the scroll box zooms.
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateMenu();
-    void CreateZoomActions(QMenu* view);
-    void AssignShortcuts();
     void CreateStatusBar();
     void ProcessCommandLine();
-    // "--out=DIR"; `option` is the option's name as written.
-    void OutOption(const QString& option, const QString& dir);
     // The load's split folder, created; none when the drawing is not split.
     std::optional<QString> PrepareSplit(const QString& path);
     void WriteOutputs(const QString& path);
@@ -201,8 +215,6 @@ private:
     // sized the window).
     void KeepLayoutOuterSize();
     void SetPanel(int panel, const QString& text);
-    // Middle-button panning over the view; true when it took the event.
-    bool Pan(QEvent* event);
     void FindStep(bool forward);
     void EndFind();  // the find bar closed
     void UpdateComparison();
@@ -223,12 +235,10 @@ private:
     bool layoutSizeKept_ = false;
     int paintCount_ = 0;
     std::unique_ptr<QPrinter> printer_;
-    int wheelRemainder_ = 0;  // wheel turns below one notch, kept for the next
-    std::optional<QPoint> panFrom_;
     // The drawing compared with the current one, and its path.
     std::unique_ptr<TDrawing> compared_;
     QString comparedPath_;
-    Bitmap* found_ = nullptr;  // the component found last  // global pointer position of a middle-button drag
+    Bitmap* found_ = nullptr;  // the component found last
 };
 
 extern TForm1* Form1;

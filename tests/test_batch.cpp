@@ -75,6 +75,19 @@ TEST_F(BatchTest, MissingDrawingsAndPathsThatAreNoDrawingsAreReportedAndExitOne)
     EXPECT_EQ(r.err, "File 'missing.q01' not found\n'/dev/zero' is not a drawing file\n");
 }
 
+TEST_F(BatchTest, VersionWithoutBatchPrintsTheVersionsAndEndsWithNoDisplay)
+{
+    // No display and no platform named: a run that reached for a window
+    // could not start, and one waiting on a dialog would not end.
+    const RunResult r = Run({"--version", "missing.q01"}, [](QProcessEnvironment& env) {
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) env.remove(name);
+    });
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, QStringLiteral("tracery " TRACERY_VERSION " (Qt %1)\n").arg(qVersion()));
+    EXPECT_EQ(r.err, "");  // missing.q01 is not looked for
+    EXPECT_FALSE(QFileInfo::exists(Path("tracery.ini")));
+}
+
 TEST_F(BatchTest, ExportAndMessagesWorkWithoutAWindow)
 {
     q01::Bytes bad(16, 0);

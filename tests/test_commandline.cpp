@@ -1,7 +1,9 @@
 // The command line: options, their order and letter case, drawing paths.
 #include "AppFixture.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QHeaderView>
@@ -11,6 +13,7 @@
 #include <QCoreApplication>
 
 #include "app/Help.h"
+#include "app/Options.h"
 #include "app/Recentfiles.h"
 #include "app/Startup.h"
 
@@ -118,6 +121,66 @@ TEST_F(CommandLineTest, StartOptionsAreTakenFromTheWholeLineInAnyCase)
     EXPECT_TRUE(ScanStartOptions({"t", "--Thumbnail=a.png", "a.q01"}).Headless);
     EXPECT_TRUE(ScanStartOptions({"t", "--thumbnail"}).Headless);
     EXPECT_FALSE(ScanStartOptions({"t", "--thumbnails=1", "-batch", "--png", "a=b"}).Headless);
+    // The first run of its own on the line is the one made, with its value.
+    const TStartOptions alone = ScanStartOptions({"t", "--png", "--THUMBNAIL=64", "--diff", "--version"});
+    ASSERT_NE(alone.Alone, nullptr);
+    EXPECT_EQ(OptionCaption(*alone.Alone), "--thumbnail=SIZE");
+    EXPECT_EQ(alone.AloneValue, "64");
+    EXPECT_TRUE(alone.Batch && alone.Headless && alone.RendersFiles);
+    const TStartOptions version = ScanStartOptions({"t", "a.q01", "--Version"});
+    ASSERT_NE(version.Alone, nullptr);
+    EXPECT_EQ(OptionCaption(*version.Alone), "--version");
+    EXPECT_TRUE(version.Headless && !version.RendersFiles);
+    EXPECT_EQ(ScanStartOptions({"t", "--out=x", "--versions", "--version=1"}).Alone, nullptr);
+}
+
+TEST(OptionTable, ArgumentsNameAnOptionWholeAndTakeTheValueAfterTheFirstEquals)
+{
+    QString value, name;
+    ASSERT_NE(FindOption("--OUT=a=b", &value, &name), nullptr);
+    EXPECT_EQ(value, "a=b");
+    EXPECT_EQ(name, "OUT");
+    ASSERT_EQ(FindOption("--out", &value), FindOption("--out=x"));
+    EXPECT_EQ(value, "");
+    EXPECT_EQ(FindOption("--Png"), FindOption("--png"));
+    for (const char* notOne : {"--pngs", "--png=x", "-png", "png", "--", "--=x", "---png", "--outs=x"})
+        EXPECT_EQ(FindOption(notOne), nullptr) << notOne;
+}
+
+namespace {
+QString SourceText(const char* file)
+{
+    QFile f(QStringLiteral(TRACERY_SOURCE_DIR "/") + QLatin1String(file));
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << file;
+    return QString::fromUtf8(f.readAll());
+}
+}  // namespace
+
+TEST(OptionTable, ManualPageDescribesEveryOptionOfTheTableAndReadmeNamesIt)
+{
+    // The options the manual page describes: the tags of the OPTIONS
+    // section's items, such as ".B \-\-png" and ".BI \-\-out= dir".
+    const QString man = SourceText("docs/tracery.1");
+    const qsizetype start = man.indexOf("\n.SH OPTIONS\n");
+    ASSERT_GE(start, 0);
+    const QStringList lines = man.mid(start + 1, man.indexOf("\n.SH ", start + 1) - start).split('\n');
+    QStringList described;
+    const QRegularExpression tag(R"(^\.BI? \\-\\-([a-z]+)(=?))");
+    for (qsizetype i = 1; i < lines.size(); ++i)
+        if (lines[i - 1] == ".TP")
+            if (const auto match = tag.match(lines[i]); match.hasMatch()) described << match.captured(1) + match.captured(2);
+    QStringList table;
+    for (const TOption& option : CommandLineOptions())
+        table << QLatin1String(option.Name) + QLatin1String(option.Value ? "=" : "");
+    described.sort();
+    table.sort();
+    EXPECT_EQ(described, table);
+
+    const QString readme = SourceText("README.md");
+    for (const TOption& option : CommandLineOptions()) {
+        const QRegularExpression named("`--" + QLatin1String(option.Name) + "(?![a-z])");
+        EXPECT_TRUE(readme.contains(named)) << option.Name;
+    }
 }
 
 // ------------------------------------------------------------- help window

@@ -333,7 +333,7 @@ TEST_F(CompareWindowTest, CompareWithShowsThePictureOverTheViewAndTheChangesUnti
     QImage view = f.Image1->grab(QRect(150, 395, 10, 20)).toImage();
     EXPECT_EQ(view.pixel(5, 5), red);
     EXPECT_EQ(view.pixel(5, 15), green);
-    f.ZoomTo(50 * TPageImage::Percent);
+    f.ScrollBox1->ZoomTo(50 * TPageImage::Percent);
     view = f.Image1->grab().toImage();
     EXPECT_EQ(view.size(), QSize(775, 555));
     EXPECT_EQ(view.pixel(770, 550), green);  // the A3 frame's corner, reduced

@@ -10,6 +10,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QStandardPaths>
 #include <QThread>
@@ -21,6 +22,7 @@
 
 #include "Q01Component.h"
 #include "app/Help.h"
+#include "app/Options.h"
 
 namespace {
 // Sets (or, with nullopt, removes) an environment variable for one scope.
@@ -261,7 +263,7 @@ TEST_F(ZoomTest, PointerOverTheSamePagePixelHitsTheSameComponentAtEveryZoom)
     TForm1& f = Start({Write("a.q01", Cat({q01::Header(0), q01::SmallComponent(100, 200, "U1"), q01::SmallComponent(122, 200, "U2")}))});
     for (int percent : {50, 100, 400}) {
         const int zoom = percent * TPageImage::Percent;
-        f.ZoomTo(zoom);
+        f.ScrollBox1->ZoomTo(zoom);
         ASSERT_EQ(f.Image1->Zoom(), zoom);
         const qreal scale = percent / 100.0;
         for (const auto& [pageX, name] : {std::pair{121, "U1"}, std::pair{122, "U2"}}) {
@@ -282,7 +284,7 @@ TEST_F(ZoomTest, ZoomScalesTheShownPageAndLeavesTheSurfaceAndExportsAlone)
     const QString b = Write("b.q01", q01::Header(0));
     TForm1& f = Start({Write("a.q01", q01::Header(0))});
     const QImage before = f.Image1->Surface().Image().copy();
-    f.ZoomTo(400 * TPageImage::Percent);
+    f.ScrollBox1->ZoomTo(400 * TPageImage::Percent);
     f.RepaintPage();
     EXPECT_EQ(f.Image1->Surface().Image().size(), QSize(1110, 720));
     EXPECT_EQ(ImageBytes(f.Image1->Surface().Image()), ImageBytes(before));
@@ -316,15 +318,15 @@ TEST_F(ZoomTest, MenuStepsStopAtTheLimitsAndActualSizeReturnsToOneToOne)
     EXPECT_EQ(trigger("miZoomOut", 1), 75);
     EXPECT_EQ(trigger("miZoomOut", 5), 20);
     EXPECT_EQ(trigger("miZoomOut", 20), 5);
-    f.ZoomTo(1000 * TPageImage::Percent);
+    f.ScrollBox1->ZoomTo(1000 * TPageImage::Percent);
     EXPECT_EQ(f.Image1->Zoom(), TPageImage::MaxZoom);
-    f.ZoomTo(1);
+    f.ScrollBox1->ZoomTo(1);
     EXPECT_EQ(f.Image1->Zoom(), TPageImage::MinZoom);
     EXPECT_EQ(f.Image1->size(), QSize(56, 36));  // 1110 x 720 at 5 %, rounded up
     // From a zoom between the steps, the next step either way.
-    f.ZoomTo(2466);
+    f.ScrollBox1->ZoomTo(2466);
     EXPECT_EQ(trigger("miZoomIn", 1), 25);
-    f.ZoomTo(2466);
+    f.ScrollBox1->ZoomTo(2466);
     EXPECT_EQ(trigger("miZoomOut", 1), 20);
 }
 
@@ -357,7 +359,7 @@ TEST_F(ZoomTest, ZoomingKeepsThePagePixelUnderThePointerInPlace)
     const QPoint page = underPointer();
     for (int percent : {400, 800, 125, 100}) {
         const int zoom = percent * TPageImage::Percent;
-        f.ZoomTo(zoom, pointer);
+        f.ScrollBox1->ZoomTo(zoom, pointer);
         EXPECT_EQ(underPointer(), page) << zoom;
     }
     f.miFileExitClick();
@@ -527,12 +529,18 @@ TEST_F(ProgramTest, BatchHelpPrintsTheCommandLineAndEveryOptionToStandardOutput)
     EXPECT_EQ(r.err, "");  // the help ends the command line: missing.q01 is not looked for
     const QStringList lines = r.out.split('\n');
     ASSERT_GE(lines.size(), 5);
+    // Purposes line up two places after the longest option, "--thumbnail=SIZE".
+    const auto line = [](const QString& caption, const QString& purpose) {
+        return QString("  %1").arg(caption, -18) + purpose;
+    };
     EXPECT_EQ(lines.mid(0, 5), (QStringList{"Command Line", Program() + " --batch--helpmissing.q01", "", "Options",
-                                            "  --help     This Page"}));
-    for (const TfrmHelp::Option& option : TfrmHelp::Options()) {
-        // Purposes line up two places after the longest option, "--out=DIR".
-        const QString line = QString("  %1").arg(QLatin1String(option.caption), -11) + QLatin1String(option.purpose);
-        EXPECT_TRUE(lines.contains(line)) << line.toStdString();
+                                            line("--help", "This Page")}));
+    EXPECT_EQ(lines.size(), 5 + qsizetype(CommandLineOptions().size()));  // and a last empty one
+    for (const TOption& option : CommandLineOptions()) {
+        const QString expected = line(OptionCaption(option), QLatin1String(option.Purpose));
+        EXPECT_TRUE(lines.contains(expected)) << expected.toStdString();
     }
+    // The two the list once lacked.
+    EXPECT_EQ(lines.filter(QRegularExpression("^  --(thumbnail=SIZE|version) +[A-Z-]")).size(), 2) << r.out.toStdString();
     EXPECT_FALSE(QFileInfo::exists(Path("tracery.ini")));
 }

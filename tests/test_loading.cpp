@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include "app/Recentfiles.h"
+#include "drawing/Fileimage.h"
 #include "drawing/Header.h"
 
 using LoadingTest = MainWindowTest;
@@ -171,6 +172,41 @@ TEST_F(LoadingTest, PathsThatAreNoDrawingFilesAreRefusedAndTheShownDrawingStays)
     EXPECT_EQ(f.DrawingFileName, a);
     EXPECT_TRUE(f.RecentFiles->Files().isEmpty());  // nothing was closed
     EXPECT_FALSE(f.AllDrawingsComplete);
+}
+
+using FileImageTest = TempSettings;
+
+TEST_F(FileImageTest, HoldsTheWholeFileOrSaysWhyItIsNotRead)
+{
+    const q01::Bytes bytes = Cat({q01::Header(1), q01::Line(1, 2, 3, 4, 1)});
+    const QString file = Write("a.q01", bytes), pipe = Path("pipe.q01"), huge = Path("huge.q01");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    QFile large(huge);
+    ASSERT_TRUE(large.open(QIODevice::WriteOnly) && large.resize(kMaxDrawingFileBytes + 1));
+    large.close();
+
+    const TFileImage read = ReadDrawingFile(file);
+    EXPECT_EQ(read.Status, TFileImage::TStatus::Read);
+    EXPECT_EQ(read.Bytes, QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
+    EXPECT_EQ(read.Size, qint64(bytes.size()));
+    // Looking opens nothing and reads nothing; a pipe is opened without
+    // waiting for a writer, and refused either way.
+    const TFileImage look = LookAtDrawingFile(file);
+    EXPECT_TRUE(look.IsRead() && look.Bytes.isEmpty());
+    for (const QString& notAFile : {pipe, dir.path(), QStringLiteral("/dev/zero")}) {
+        EXPECT_EQ(LookAtDrawingFile(notAFile).Status, TFileImage::TStatus::NotAFile) << notAFile.toStdString();
+        EXPECT_EQ(ReadDrawingFile(notAFile).Status, TFileImage::TStatus::NotAFile) << notAFile.toStdString();
+    }
+    for (const TFileImage& tooLarge : {LookAtDrawingFile(huge), ReadDrawingFile(huge)}) {
+        EXPECT_EQ(tooLarge.Status, TFileImage::TStatus::TooLarge);
+        EXPECT_EQ(tooLarge.Size, kMaxDrawingFileBytes + 1);
+        EXPECT_TRUE(tooLarge.Bytes.isEmpty());
+    }
+    EXPECT_EQ(ReadDrawingFile(Path("missing.q01")).Status, TFileImage::TStatus::Missing);
+    // What the system says when it will not open a path.
+    const TFileImage refused = ReadDrawingFile(file + "/b.q01");
+    EXPECT_EQ(refused.Status, TFileImage::TStatus::CannotRead);
+    EXPECT_EQ(refused.Reason, "Not a directory");
 }
 
 TEST_F(LoadingTest, DrawingNamedOnlyByItsExtensionIsLoadedButNotSplitOverItsNeighbours)

@@ -379,7 +379,7 @@ TEST_F(WindowsTest, ZoomChangesNeitherPreviewNorPrintImage)
     const QImage preview = frmPreview->Picture().Image();
     f.PaintPrintImage();
     const QImage print = frmQuorvPrint->Canvas().Image();
-    f.ZoomTo(400 * TPageImage::Percent);
+    f.ScrollBox1->ZoomTo(400 * TPageImage::Percent);
     EXPECT_EQ(f.Image1->Zoom(), 400 * TPageImage::Percent);
     f.miPreviewClick();
     EXPECT_EQ(frmPreview->Picture().Image(), preview);

@@ -94,7 +94,7 @@ TEST_F(ViewTest, FitPageShowsTheWholePageCentredAndFitWidthItsWholeWidth)
     // A4 at 50 %: 555 x 360, in the middle both ways.
     f.LoadDrawing(Write("b.q01", q01::Header(0)));
     ShowWithView(f, {1000, 500});  // loading fits the window to the page
-    f.ZoomTo(50 * Percent);
+    f.ScrollBox1->ZoomTo(50 * Percent);
     QCoreApplication::processEvents();
     EXPECT_EQ(ImageInView(f), QPoint(222, 70));  // (1000 / 2 - 554 / 2 - 1, 500 / 2 - 360 / 2)
     f.MenuAction("miFitPage")->trigger();
@@ -107,7 +107,7 @@ TEST_F(ViewTest, PointerOverTheCentredPageReportsThePagePixelUnderIt)
     // U1 covers (100, 200)..(121, 231).
     TForm1& f = Start({Write("a.q01", Cat({q01::Header(0), q01::SmallComponent(100, 200, "U1")}))});
     ShowWithView(f, {1000, 500});
-    f.ZoomTo(50 * Percent);
+    f.ScrollBox1->ZoomTo(50 * Percent);
     QCoreApplication::processEvents();
     QWidget* viewport = f.ScrollBox1->viewport();
     const QPoint origin = ImageInView(f);  // (222, 70)
@@ -127,7 +127,7 @@ TEST_F(ViewTest, ReducedPageIsMadeOncePerChangeAndScrollingOnlyCopiesIt)
 {
     TForm1& f = Start({Write("a.q01", Cat({q01::Header(4), q01::Line(10, 30, 4000, 3000, 1)}))});
     ShowWithView(f, {1000, 400});
-    f.ZoomTo(25 * Percent);
+    f.ScrollBox1->ZoomTo(25 * Percent);
     QCoreApplication::processEvents();
     const int made = f.Image1->ReductionCount();
     QWidget* viewport = f.ScrollBox1->viewport();
@@ -147,7 +147,7 @@ TEST_F(ViewTest, ReducedPageIsMadeOncePerChangeAndScrollingOnlyCopiesIt)
     f.RepaintPage();
     viewport->repaint();
     EXPECT_EQ(f.Image1->ReductionCount(), made + 1);
-    f.ZoomTo(33 * Percent);
+    f.ScrollBox1->ZoomTo(33 * Percent);
     viewport->repaint();
     viewport->repaint();
     EXPECT_EQ(f.Image1->ReductionCount(), made + 2);
@@ -233,7 +233,7 @@ TEST_F(ViewTest, FindGoesThroughMatchesInDesignationOrderRoundAndSaysWhenNoneMat
     const QRect u777(QPoint(2200, 1500), QPoint(2221, 1531));
     EXPECT_EQ(f.Image1->Highlight(), u777);
     for (int zoom : {100 * Percent, 25 * Percent}) {
-        f.ZoomTo(zoom);
+        f.ScrollBox1->ZoomTo(zoom);
         f.MenuAction("miFindNext")->trigger();
         f.MenuAction("miFindPrevious")->trigger();
         ASSERT_EQ(f.PanelText(TForm1::findPanel), "4 of 4: U777");
