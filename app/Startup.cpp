@@ -176,6 +176,9 @@ int RunTracery(const QStringList& args)
     if (options.Batch) SetDialogs(&batchDialogs);
     // A batch run leaves the user's settings as they are.
     SetSettingsFileReadOnly(options.Batch);
+    // A settings file that is no regular file, or too large, is told of once;
+    // the program then runs on its defaults and saves none.
+    if (const QString refusal = SettingsFileRefusal(); !refusal.isEmpty()) Dialogs().ShowMessage(refusal);
     // The runs without a main window: a thumbnail, a comparison.
     if (options.ThumbnailSize || options.Diff) {
         int status = 2;

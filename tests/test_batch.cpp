@@ -281,6 +281,20 @@ TEST_F(BatchTest, ADrawingOfTheSameNameNeverReplacesWhatAnEarlierOneWroteInTheRu
         << "the split of 2019";
 }
 
+TEST_F(BatchTest, ASettingsFileThatIsAPipeIsNeitherReadNorWrittenAndTheUserIsToldOnce)
+{
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path("tracery.ini")).constData(), 0644), 0);
+    const QString drawing = Write("a.q01", q01::Header(0));
+    const RunResult r = Run({"--batch", "--png", drawing});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "The settings file '" + Path("tracery.ini") +
+                         "' is a pipe, not a regular file: the default settings are used, and none are saved.\n");
+    EXPECT_FALSE(QImage(Path("a.png")).isNull());
+    struct stat st;
+    ASSERT_EQ(::lstat(QFile::encodeName(Path("tracery.ini")).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
 TEST_F(BatchTest, PngOfADrawingWhoseHeaderNamesNoPageSizeIsTheFirstPageSize)
 {
     Write("a.q01", q01::Header(200));

@@ -194,9 +194,9 @@ TEST_F(Palette, DoubleClickWithUnchangedOrCancelledColourWritesNothing)
 TEST_F(Palette, RefusedWriteIsReportedAndTableKeepsColour)
 {
     TScriptedDialogs dialogs;
-    const QString blocked = dir.filePath(QStringLiteral("blocked"));
-    ASSERT_TRUE(QDir().mkpath(blocked));
-    SetSettingsFileName(blocked);  // a directory cannot be written as a file
+    WriteIni("");
+    const QString blocked = IniPath() + QStringLiteral("/settings.ini");
+    SetSettingsFileName(blocked);  // nothing can be written below a file
     TfraColour frame;
     frame.show();
 
