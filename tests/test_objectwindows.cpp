@@ -221,18 +221,35 @@ TEST_F(ObjectWindows, DocBoxAndAnnotationFontsComeFromTheirSizeChoices)
     EXPECT_EQ(kept, courier);
 }
 
-TEST_F(ObjectWindows, JunctionWithoutItsSectionHasDiameter3AndThePalettesColour)
+TEST_F(ObjectWindows, JunctionWithoutAStoredColourIsBlackWithDiameter3)
 {
-    TfrmJunction window;
-    EXPECT_EQ(window.GetDiameter(), 3);
-    EXPECT_EQ(window.efDiameter->text(), "3");
-    EXPECT_EQ(window.GetColour(), RgbToColour(QApplication::palette().color(QPalette::Window).rgb()));
-    EXPECT_EQ(window.Label1->text(), "Diameter");
+    // A first start: the dot shows on the white page.
+    auto window = std::make_unique<TfrmJunction>();
+    EXPECT_EQ(window->GetDiameter(), 3);
+    EXPECT_EQ(window->efDiameter->text(), "3");
+    EXPECT_EQ(window->GetColour(), clBlack);
+    EXPECT_EQ(window->fraColour1->SelectedCol(), 0);
+    EXPECT_EQ(window->Label1->text(), "Diameter");
+    Junction junction = Make<Junction>(q01::Junction(100, 50));
+    const TSurface s = Drawn(junction);
+    EXPECT_EQ(s.Pixel(100, 50), clBlack);
+    EXPECT_EQ(PaintedCount(s, clBlack), 6 * 6 - 4);  // the dot of a 6-pixel box, corners left out
+    EXPECT_EQ(NonWhiteCount(s), 6 * 6 - 4);
+
+    // A stored diameter without a colour: black as well; a stored colour is
+    // read as always.
+    window.reset();
+    WriteIni("[Colours]\nColour[0][0]=0x000000FF\n[Junction Data]\nDiameter=5\n");
+    window = std::make_unique<TfrmJunction>();
+    EXPECT_EQ(window->GetColour(), clBlack);
+    WriteIni("[Junction Data]\nColour=0x00FF0000\n");
+    QTest::mouseClick(window->btnLoad, Qt::LeftButton);
+    EXPECT_EQ(window->GetColour(), clBlue);
 }
 
 TEST_F(ObjectWindows, JunctionDrawsWithTheStoredDiameterAndColourAndSavesThemAfterThePalette)
 {
-    WriteIni("[Junction Data]\nDiameter=4\nColour=0x000000FF\n");
+    WriteIni("[Junction Data]\nDiameter=4\nColour=0x000000FF\n[Colours]\n");
     TfrmJunction window;
     EXPECT_EQ(window.GetColour(), clRed);
     Junction junction = Make<Junction>(q01::Junction(100, 50));
