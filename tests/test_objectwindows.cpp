@@ -25,6 +25,7 @@
 #include "drawing/Linedata.h"
 #include "drawing/Objectsettings.h"
 #include "settings/Annotatewin.h"
+#include "settings/Bitmapwin.h"
 #include "settings/Docboxwin.h"
 #include "settings/Junctionwin.h"
 #include "settings/Linechioce.h"
@@ -32,6 +33,7 @@
 #include "settings/Quorvcolour.h"
 #include "settings/Quorvfont.h"
 #include "settings/Quorvline.h"
+#include "settings/Settingsmodel.h"
 
 namespace {
 
@@ -166,6 +168,40 @@ TEST_F(ObjectWindows, LoadRestoresTheSavedLineTypeAfterAnEdit)
 
     QTest::mouseClick(window.btnLoad, Qt::LeftButton);
     EXPECT_EQ(window.GetPen(3), (TPen{clRed, psDot, 1, pmCopy}));
+}
+
+TEST_F(ObjectWindows, LoadRepaintsTheDrawingAndLineLoadShowsTheSelectedTypeInItsControls)
+{
+    TfrmLineData lines;
+    TfrmDocBox docBoxes;
+    TfrmAnnotate annotations;
+    TfrmBitmap bitmaps;
+    int repaints = 0;
+    const QMetaObject::Connection counting =
+        QObject::connect(&SettingsModel(), &TSettingsModel::Changed, [&] { ++repaints; });
+    for (QPushButton* load : {lines.btnLoad, docBoxes.btnReload, annotations.btnLoad, bitmaps.btnLoad}) {
+        repaints = 0;
+        QTest::mouseClick(load, Qt::LeftButton);
+        EXPECT_EQ(repaints, 1) << load->window()->objectName().toStdString();
+    }
+
+    // Type 2 edited to width 4, then loaded back as stored: red, dotted, 1.
+    TfraLine& frame = *lines.fraLine1;
+    Click(frame.lcType2);
+    frame.udWidth->setValue(4);
+    WriteIni("[Lines]\nType 2=0x000000ff,2,1\n");
+    repaints = 0;
+    QTest::mouseClick(lines.btnLoad, Qt::LeftButton);
+    EXPECT_EQ(repaints, 1);
+    EXPECT_EQ(lines.GetPen(2), (TPen{clRed, psDot, 1, pmCopy}));
+    EXPECT_EQ(frame.udWidth->value(), 1);
+    EXPECT_EQ(frame.efWidth->text(), "1");
+    EXPECT_EQ(frame.fraColour1->Colour(), clRed);
+    EXPECT_TRUE(frame.lcStyle2->Checked());
+    EXPECT_FALSE(frame.lcStyle0->Checked());
+    EXPECT_TRUE(frame.lcStyle2->rb->isEnabled());
+    EXPECT_EQ(frame.lcStyle2->LineColour(), clRed);
+    QObject::disconnect(counting);
 }
 
 TEST_F(ObjectWindows, DocBoxSaveOverwritesTheLineWindowsTypesAndOutlinesWithType2)
