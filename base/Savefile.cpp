@@ -4,6 +4,7 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,6 +17,29 @@ constexpr qsizetype kBufferSize = 256 * 1024;
 constexpr int kMostLinks = 40;
 
 QString SystemReason(int error) { return qt_error_string(error); }
+
+// The temporary files being written, for RemoveUnfinished(): slots a signal
+// handler may read (lock-free atomics), each the name of one TSaveFile's
+// temporary file while it exists.
+constexpr int kMostUnfinished = 64;
+std::atomic<const char*> unfinished[kMostUnfinished];
+static_assert(std::atomic<const char*>::is_always_lock_free);
+
+void Unfinished(const char* name)
+{
+    for (std::atomic<const char*>& slot : unfinished) {
+        const char* empty = nullptr;
+        if (slot.compare_exchange_strong(empty, name)) return;
+    }
+}
+
+void Finished(const char* name)
+{
+    for (std::atomic<const char*>& slot : unfinished) {
+        const char* expected = name;
+        if (slot.compare_exchange_strong(expected, nullptr)) return;
+    }
+}
 
 QByteArray FolderOf(const QByteArray& path)
 {
@@ -213,6 +237,7 @@ bool TSaveFile::open(OpenMode mode)
             break;
         }
     }
+    if (fd_ >= 0) Unfinished(temporary_.constData());
     if (fd_ < 0) {
         temporary_.clear();
         const bool folderRefuses = error == EACCES || error == EPERM;
@@ -291,13 +316,8 @@ bool TSaveFile::CommitReplace()
         FailWithErrno(errno);
         return false;
     }
+    Finished(temporary_.constData());
     temporary_.clear();
-    // The new name itself reaches the disk with its folder.
-    const int folder = ::open(FolderOf(target_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
-    }
     return true;
 }
 
@@ -336,7 +356,10 @@ void TSaveFile::Discard()
 {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
-    if (!temporary_.isEmpty()) ::unlink(temporary_.constData());
+    if (!temporary_.isEmpty()) {
+        Finished(temporary_.constData());
+        ::unlink(temporary_.constData());
+    }
     temporary_.clear();
     buffer_.clear();
     buffer_.squeeze();
@@ -351,6 +374,12 @@ void TSaveFile::Cancel()
 void TSaveFile::close()
 {
     if (isOpen()) Cancel();
+}
+
+void TSaveFile::RemoveUnfinished()
+{
+    for (std::atomic<const char*>& slot : unfinished)
+        if (const char* name = slot.exchange(nullptr)) ::unlink(name);
 }
 
 QString SaveFile(const QString& path, const std::function<bool(QIODevice&)>& write, const QString& reason,

@@ -73,6 +73,12 @@ public:
 
     bool isSequential() const override { return true; }
 
+    // Removes the temporary file of every TSaveFile still being written (of
+    // the first 64 at once), so that a run ended by a signal leaves none
+    // behind; their targets stay as they were. Safe to call from a signal
+    // handler (it only unlinks). Their Commit() then fails.
+    static void RemoveUnfinished();
+
 protected:
     qint64 readData(char* data, qint64 maxSize) override;
     qint64 writeData(const char* data, qint64 size) override;
