@@ -78,14 +78,27 @@ void TRecentFiles::LoadFromIni(TIniFile& ini)
         // From the last key to the first, each to the top: file order results.
         for (qsizetype k = keys.size() - 1; k >= 0; --k) AddFile(ini.ReadString(Section, keys[k], QString()));
     }
+    read_ = files_;
     if (menuItem_) menuItem_->menuAction()->setEnabled(any);
 }
 
 void TRecentFiles::SaveToIni(TIniFile& ini)
 {
+    // The entries added here since the file was read, then the list as the
+    // file has it now: what another instance of the program wrote since
+    // this one read the file stays listed.
+    QStringList list;
+    for (const QString& path : files_)
+        if (!read_.contains(path, Qt::CaseSensitive)) list << path;
+    for (const QString& key : ini.ReadSection(Section)) {
+        const QString path = ini.ReadString(Section, key, QString());
+        if (!list.contains(path, Qt::CaseSensitive)) list << path;
+    }
+    list = list.mid(0, MaxEntries);
+
     ini.EraseSection(Section);
-    for (qsizetype i = 0; i < files_.size(); ++i)
-        ini.WriteString(Section, QStringLiteral("File%1").arg(i + 1), files_[i]);
+    for (qsizetype i = 0; i < list.size(); ++i) ini.WriteString(Section, QStringLiteral("File%1").arg(i + 1), list[i]);
+    read_ = list;
 }
 
 void TRecentFiles::ItemClick(QAction* sender)

@@ -7,7 +7,9 @@
 // the path ("&" doubled so it shows as itself), its data and tool tip hold the
 // full path (the entry's hint). Paths compare exactly, letter case included.
 // The list is read from the settings file on construction and written back on
-// destruction, only if an entry was added meanwhile.
+// destruction, only if an entry was added meanwhile. Writing keeps what
+// another instance of the program added to the file since: the entries
+// added here come first, then the file's list as it is then, six in all.
 
 #include <QAction>
 #include <QMenu>
@@ -64,6 +66,8 @@ private:
 
     QPointer<QMenu> menuItem_;
     QStringList files_;
+    // The entries as the settings file was last read or written.
+    QStringList read_;
     QList<QPointer<QAction>> entries_;
     QPointer<QAction> clickedItem_;
     QString clickedFileName_;

@@ -177,6 +177,12 @@ int RunTracery(const QStringList& args)
     if (options.Batch) SetDialogs(&batchDialogs);
     // A batch run leaves the user's settings as they are.
     SetSettingsFileReadOnly(options.Batch);
+    // A settings file that is no regular file, or too large, is told of once;
+    // the program then runs on its defaults and saves none. (The version
+    // reads no settings.)
+    const bool version = options.Alone && options.Alone->Alone == RunVersion;
+    if (const QString refusal = version ? QString() : SettingsFileRefusal(); !refusal.isEmpty())
+        Dialogs().ShowMessage(refusal);
     // The runs without a main window: a thumbnail, a comparison, the version.
     if (options.Alone) {
         const int status = options.Alone->Alone(args, options.AloneValue);

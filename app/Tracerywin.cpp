@@ -529,6 +529,11 @@ std::optional<QString> TForm1::PrepareSplit(const QString& path)
         AllOutputsWritten = false;
         return std::nullopt;
     }
+    if (const QString taken = Outputs.ClaimSplitDir(path); !taken.isEmpty()) {
+        Dialogs().ShowError(taken);
+        AllOutputsWritten = false;
+        return std::nullopt;
+    }
     ExportDir = QDir::toNativeSeparators(*dir);
     // One level; that it exists already, or cannot be made, shows when the
     // split files are opened.

@@ -7,7 +7,6 @@
 #include <QImage>
 #include <QImageWriter>
 #include <QPrinter>
-#include <QSaveFile>
 #include <QTemporaryFile>
 #include <filesystem>
 #include <new>
@@ -15,6 +14,7 @@
 
 #include "render/Areareduction.h"
 #include "base/Errors.h"
+#include "base/Savefile.h"
 #include "render/Pngwriter.h"
 #include "exports/Printedpage.h"
 #include "app/Surface.h"
@@ -75,6 +75,40 @@ QString TDrawingOutputs::BomPath(const QString& drawingPath) const
     return OutputPath(drawingPath, QStringLiteral("-bom.csv"));
 }
 
+namespace {
+// One name for the file or folder at a path, whatever way the path takes to
+// it: the canonical path of its folder, and its own name.
+QString OutputKey(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return (folder.isEmpty() ? info.absolutePath() : folder) + QLatin1Char('/') + info.fileName();
+}
+}  // namespace
+
+QString TDrawingOutputs::WrittenFor(const QString& path, const QString& drawingPath) const
+{
+    const auto earlier = written_.find(OutputKey(path));
+    if (earlier == written_.end() || earlier->second.File == QFileInfo(drawingPath).absoluteFilePath())
+        return QString();
+    return QStringLiteral("Cannot write '%1' for '%2': it holds the output of '%3', written earlier in this run")
+        .arg(Shown(path), Shown(drawingPath), Shown(earlier->second.Named));
+}
+
+void TDrawingOutputs::Written(const QString& path, const QString& drawingPath)
+{
+    written_[OutputKey(path)] = {QFileInfo(drawingPath).absoluteFilePath(), drawingPath};
+}
+
+QString TDrawingOutputs::ClaimSplitDir(const QString& drawingPath)
+{
+    const std::optional<QString> dir = SplitDir(drawingPath);
+    if (!dir) return QString();
+    const QString taken = WrittenFor(*dir, drawingPath);
+    if (taken.isEmpty()) Written(*dir, drawingPath);
+    return taken;
+}
+
 std::optional<QString> TDrawingOutputs::SplitDir(const QString& drawingPath) const
 {
     const QString name = DrawingName(drawingPath);
@@ -83,13 +117,18 @@ std::optional<QString> TDrawingOutputs::SplitDir(const QString& drawingPath) con
 }
 
 QStringList TDrawingOutputs::Write(const QString& drawingPath, TDrawing& drawing, const TObjectSettings& settings,
-                                   const TSurface& page) const
+                                   const TSurface& page)
 {
     QStringList failures;
     if (heldBack_) return failures;
     const auto attempt = [&](const QString& path, auto&& write) {
+        if (const QString taken = WrittenFor(path, drawingPath); !taken.isEmpty()) {
+            failures << taken;
+            return;
+        }
         try {
             write(path);
+            Written(path, drawingPath);
         } catch (const EFileError& e) {
             failures << e.Message();
         } catch (const std::bad_alloc&) {
@@ -168,12 +207,5 @@ void TDrawingOutputs::SaveWhole(const QString& path, const QByteArray& bytes)
 void TDrawingOutputs::SaveThrough(const QString& path, const std::function<bool(QIODevice&)>& write,
                                   const QString& reason)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) throw EFileError(CannotWrite(path, file.errorString()));
-    if (!write(file)) {
-        const QString why = file.error() != QFileDevice::NoError || reason.isEmpty() ? file.errorString() : reason;
-        file.cancelWriting();
-        throw EFileError(CannotWrite(path, why));
-    }
-    if (!file.commit()) throw EFileError(CannotWrite(path, file.errorString()));
+    if (const QString why = SaveFile(path, write, reason); !why.isEmpty()) throw EFileError(CannotWrite(path, why));
 }

@@ -13,17 +13,20 @@
 // here needs a window: the caller hands over the drawing and its page
 // picture.
 //
-// Every file is built whole in memory and saved through a temporary file
-// that takes the file's place only once it is complete, so a write that
-// fails leaves the old file, or none, and never part of one. A file that
-// cannot be written is reported as "Cannot write '<file>': <reason>" with
-// the reason the file system or the printer gave; nothing here shows
-// anything.
+// Every file is written through TSaveFile (base/Savefile.h): into a
+// temporary file that takes the file's place only once every write, the
+// flush and the close went well, so a write that fails (a full disk) leaves
+// the old file, or none, and never part of one. Only a regular file, or a
+// link to one, is replaced. A file that cannot be written is reported as
+// "Cannot write '<file>': <reason>" with the reason the file system or the
+// printer gave ("No space left on device", "it is a device, not a file");
+// nothing here shows anything.
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <map>
 #include <optional>
 
 #include <QSize>
@@ -68,15 +71,24 @@ public:
     // could be a folder of its own (".q01" would split into the drawing's own
     // folder, "..q01" and "...q01" into it or its parent).
     std::optional<QString> SplitDir(const QString& drawingPath) const;
+    // Takes the split folder of the drawing for it, for the rest of the run;
+    // when the folder was taken for another drawing (of the same name)
+    // earlier in the run, it is not taken, and the message that says so comes
+    // back: "Cannot write '<folder>' for '<drawing>': it holds the output of
+    // '<earlier drawing>', written earlier in this run".
+    QString ClaimSplitDir(const QString& drawingPath);
 
     // Writes the outputs that are switched on, in the order PNG, SVG, PDF,
     // bill of materials, for the drawing loaded from drawingPath whose page
     // picture (one pixel per page pixel) is `page`; the vector pages are that
     // picture's size and drawn with `settings`. Returns the message of every
     // file that could not be written. Nothing is written while outputs are
-    // held back.
+    // held back. A file written for one drawing is never replaced by the
+    // output of another drawing (of the same name, into the same folder)
+    // later in the run: "Cannot write '<file>' for '<drawing>': it holds the
+    // output of '<earlier drawing>', written earlier in this run".
     QStringList Write(const QString& drawingPath, TDrawing& drawing, const TObjectSettings& settings,
-                      const TSurface& page) const;
+                      const TSurface& page);
 
     // The single files; each throws EFileError "Cannot write '<path>': <reason>".
     static void WritePng(const QString& path, const QImage& image);
@@ -93,17 +105,29 @@ public:
     // whose longer side is `size` pixels.
     static void WriteThumbnail(const QString& path, const QImage& page, int size);
     static void WriteBom(const QString& path, const TDrawing& drawing, const TSurface& page);
-    // Saves bytes as the whole file at path, through a temporary file.
+    // Saves bytes as the whole file at path, through TSaveFile.
     static void SaveWhole(const QString& path, const QByteArray& bytes);
-    // Saves the file at path as write(file) writes it, through a temporary
-    // file; a write that fails with no error of the file's own fails for
-    // `reason`.
+    // Saves the file at path as write(file) writes it, through TSaveFile; a
+    // write that fails with no error of the file's own fails for `reason`.
     static void SaveThrough(const QString& path, const std::function<bool(QIODevice&)>& write,
                             const QString& reason = {});
 
     static QString CannotWrite(const QString& path, const QString& reason);
 
 private:
+    // The message for an output at path that was written for another drawing
+    // earlier in the run; empty when there is none.
+    QString WrittenFor(const QString& path, const QString& drawingPath) const;
+    void Written(const QString& path, const QString& drawingPath);
+
     QString folder_;
     bool heldBack_ = false;
+    // The files Write() wrote and the split folders taken in this run (by
+    // the canonical path of their folder and their name), each with the
+    // drawing it was for.
+    struct TWrittenFor {
+        QString File;   // the drawing's absolute path
+        QString Named;  // the drawing's path as given
+    };
+    std::map<QString, TWrittenFor> written_;
 };

@@ -52,7 +52,11 @@ TfrmAnnotate::~TfrmAnnotate()
 
 void TfrmAnnotate::cbVisibleClick() { SettingsChanged(); }
 
-void TfrmAnnotate::btnLoadClick() { fraFont1->LoadSettings(); }
+void TfrmAnnotate::btnLoadClick()
+{
+    fraFont1->LoadSettings();
+    SettingsChanged();
+}
 
 void TfrmAnnotate::btnSaveClick() { fraFont1->SaveSettings(); }
 

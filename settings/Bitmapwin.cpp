@@ -199,6 +199,7 @@ void TfrmBitmap::btnLoadClick()
 {
     fraFontDesig->LoadSettings();
     fraFontValue->LoadSettings();
+    SettingsChanged();
 }
 
 void TfrmBitmap::btnQuitClick() { hide(); }

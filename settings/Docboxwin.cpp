@@ -67,8 +67,10 @@ void TfrmDocBox::btnSaveClick()
 
 void TfrmDocBox::btnReloadClick()
 {
+    const TChangeBatch batch;  // the loaded type shown in the controls asks for repaints too
     fraLine1->LoadSettings();
     fraFont1->LoadSettings();
+    SettingsChanged();
 }
 
 void TfrmDocBox::btnQuitClick() { hide(); }

@@ -4,12 +4,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <limits>
 #include <vector>
 
 #include "base/Errors.h"
+#include "base/Savefile.h"
 
 // ---------------------------------------------------------------------------
 // Settings file name
@@ -26,8 +26,10 @@ QString SettingsFileNameFor(const QString& executablePath)
 {
     const QFileInfo exe(executablePath);
     const QString name = exe.completeBaseName() + QStringLiteral(".ini");
+    const QString beside = exe.absolutePath() + QLatin1Char('/') + name;
     const QFileInfo exeDir(exe.absolutePath());
-    if (exeDir.isDir() && exeDir.isWritable()) return exe.absolutePath() + QLatin1Char('/') + name;
+    const QFileInfo besideFile(beside);
+    if (besideFile.exists() || besideFile.isSymLink() || (exeDir.isDir() && exeDir.isWritable())) return beside;
 
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (config.isEmpty() || QDir::isRelativePath(config)) config = QDir::homePath() + QStringLiteral("/.config");
@@ -262,18 +264,25 @@ QString FullPath(const QString& fileName)
     return QDir::toNativeSeparators(QFileInfo(fileName).absoluteFilePath());
 }
 
+constexpr qint64 kMaxFileSize = 1024 * 1024;
+const QByteArray kByteOrderMark = QByteArrayLiteral("\xEF\xBB\xBF");
+
 class TFileImage {
 public:
-    // Reads the file; a missing or unreadable file is an empty one.
+    // Reads the file; a missing or unreadable file is an empty one, and so
+    // is one that is refused (not a regular file, or too large).
     explicit TFileImage(const QString& fileName) : fileName_(fileName)
     {
-        QFile file(fileName);
-        exists_ = file.exists();
-        if (exists_ && file.open(QIODevice::ReadOnly)) {
-            original_ = file.readAll();
-            readable_ = file.error() == QFileDevice::NoError;
+        switch (ReadRegularFile(fileName, kMaxFileSize, original_)) {
+        case TReadOutcome::Read: exists_ = readable_ = true; break;
+        case TReadOutcome::Missing: break;
+        case TReadOutcome::NotRegular:
+        case TReadOutcome::TooLarge: refused_ = true; break;
+        case TReadOutcome::Failed: exists_ = true; break;
         }
-        Split(original_);
+        // A UTF-8 byte order mark is no part of the first line; it is kept.
+        if (original_.startsWith(kByteOrderMark)) mark_ = kByteOrderMark;
+        Split(QByteArrayView(original_).sliced(mark_.size()));
     }
 
     std::vector<TLine>& Lines() { return lines_; }
@@ -326,12 +335,13 @@ public:
     // Writes the changed image back; nothing happens when it is unchanged.
     void Save() const
     {
-        if (IsReadOnly(fileName_)) return;
+        // A file refused for reading is never written either.
+        if (IsReadOnly(fileName_) || refused_) return;
         const QString error = QStringLiteral("Unable to write to ") + FullPath(fileName_);
         // A file that is there but cannot be read is not overwritten with
         // what little we know of it.
         if (exists_ && !readable_) throw EFileError(error);
-        QByteArray bytes;
+        QByteArray bytes = mark_;
         for (const TLine& line : lines_) bytes += line.text + line.eol;
         if (exists_ && bytes == original_) return;
 
@@ -339,18 +349,16 @@ public:
         // first thing in its folder.
         const QString folder = QFileInfo(fileName_).absolutePath();
         if (!QFileInfo::exists(folder)) QDir().mkpath(folder);
-        QSaveFile file(fileName_);
-        file.setDirectWriteFallback(true);
-        if (!file.open(QIODevice::WriteOnly)) throw EFileError(error);
-        if (file.write(bytes) != bytes.size()) {
-            file.cancelWriting();
-            throw EFileError(error);
-        }
-        if (!file.commit()) throw EFileError(error);
+        // A file in a folder the user may not write, but that the user may
+        // write itself, is rewritten in place.
+        const QString failure = SaveFile(
+            fileName_, [&](QIODevice& file) { return file.write(bytes) == bytes.size(); }, QString(),
+            TSaveFile::TMode::ReplaceOrRewrite);
+        if (!failure.isEmpty()) throw EFileError(error);
     }
 
 private:
-    void Split(const QByteArray& data)
+    void Split(QByteArrayView data)
     {
         const qsizetype n = data.size();
         qsizetype start = 0;
@@ -358,11 +366,11 @@ private:
             const char c = data[i];
             if (c != '\n' && c != '\r') continue;
             qsizetype eolLength = (c == '\r' && i + 1 < n && data[i + 1] == '\n') ? 2 : 1;
-            lines_.push_back(TLine{data.mid(start, i - start), data.mid(i, eolLength)});
+            lines_.push_back(TLine{data.sliced(start, i - start).toByteArray(), data.sliced(i, eolLength).toByteArray()});
             i += eolLength - 1;
             start = i + 1;
         }
-        if (start < n) lines_.push_back(TLine{data.mid(start), QByteArray()});
+        if (start < n) lines_.push_back(TLine{data.sliced(start).toByteArray(), QByteArray()});
     }
 
     QByteArray DefaultEol() const
@@ -373,9 +381,11 @@ private:
 
     QString fileName_;
     QByteArray original_;
+    QByteArray mark_;  // the byte order mark the file starts with, if any
     std::vector<TLine> lines_;
     bool exists_ = false;
     bool readable_ = false;
+    bool refused_ = false;
 };
 
 QString ValueAsRead(const QByteArray& raw)
@@ -478,4 +488,17 @@ void TIniFile::EraseSection(const QString& section)
         header = image.FindSection(section, header);
     }
     image.Save();
+}
+
+// ---------------------------------------------------------------------------
+// A settings file that is refused
+
+QString SettingsFileRefusal(const QString& fileName)
+{
+    const QString unused = QStringLiteral(": the default settings are used, and none are saved.");
+    if (const QString kind = NonRegularKind(fileName); !kind.isEmpty())
+        return QStringLiteral("The settings file '%1' is %2, not a regular file").arg(FullPath(fileName), kind) + unused;
+    if (const QFileInfo info(fileName); info.isFile() && info.size() > kMaxFileSize)
+        return QStringLiteral("The settings file '%1' is larger than 1 MiB").arg(FullPath(fileName)) + unused;
+    return QString();
 }

@@ -10,6 +10,12 @@
 // The file is UTF-8 text with lines ended by LF, CR LF or CR. Lines that a
 // write does not touch keep their exact bytes, whatever they hold; lines the
 // program adds take the line end of the file's first line (LF for a new file).
+// A UTF-8 byte order mark at the start is read past and written back.
+//
+// Writes go through TSaveFile (base/Savefile.h): a write that fails (a full
+// disk) leaves the file as it was. A file in a folder that refuses new files
+// but that may itself be written is rewritten in place, its room reserved
+// first.
 
 #include <QString>
 #include <QStringList>
@@ -30,13 +36,22 @@ void SetSettingsFileReadOnly(bool readOnly);
 bool SettingsFileReadOnly();
 
 // Where the settings file of an executable lives. Beside it, as the
-// executable's path with the extension ".ini", when the executable's
-// directory is writable (a build tree, a portable copy). Otherwise (an
-// install under /usr) every save would fail, so the file takes the same name
-// in the user's configuration directory: $XDG_CONFIG_HOME/tracery/<name>.ini,
-// or ~/.config/tracery/<name>.ini when XDG_CONFIG_HOME is unset, empty or not
+// executable's path with the extension ".ini", whenever that file exists
+// (even in a folder the user may not write: an installed or shared copy
+// whose settings were put there) or the executable's directory is writable
+// (a build tree, a portable copy). Otherwise (an install under /usr) every
+// save would fail, so the file takes the same name in the user's
+// configuration directory: $XDG_CONFIG_HOME/tracery/<name>.ini, or
+// ~/.config/tracery/<name>.ini when XDG_CONFIG_HOME is unset, empty or not
 // an absolute path. That folder is created by the first write.
 QString SettingsFileNameFor(const QString& executablePath);
+
+// A settings file that is not a regular file (nor a link to one: a device,
+// a pipe) or that is larger than 1 MiB is refused: it is read as an empty
+// file, so every setting takes its default, and never written. The message
+// that tells the user so, once at start-up; empty for a file that is not
+// refused (or missing).
+QString SettingsFileRefusal(const QString& fileName = SettingsFileName());
 
 // Integer reading of the settings file: "0x"/"0X" hexadecimal (text longer than
 // two characters), "$" hexadecimal, or signed decimal; leading spaces and one

@@ -92,7 +92,8 @@ void TfrmJunction::ReadSettings(TIniFile& ini)
 {
     fraColour1->ReadSettings(&ini);
     udDiameter->setValue(ini.ReadInteger(Section, DiameterKey, DefaultDiameter));
-    const auto colour = static_cast<TColor>(ini.ReadInteger(Section, ColourKey, std::int32_t(fraColour1->Colour())));
+    // Junctions are black until a colour is stored.
+    const auto colour = static_cast<TColor>(ini.ReadInteger(Section, ColourKey, std::int32_t(clBlack)));
     fraColour1->SetColour(colour);
 }
 

@@ -2,8 +2,9 @@
 // TfrmJunction: the settings window of junction dots: their diameter (0 to
 // 100; the dot's box is twice this on a side) and their fill colour, picked
 // from the shared palette. Junction drawing asks it through IJunctionSettings
-// on every paint. Section "Junction Data" holds "Diameter" and "Colour"; the
-// palette is read and written through the same settings file object first.
+// on every paint. Section "Junction Data" holds "Diameter" (3 when there is
+// none) and "Colour" (black when there is none); the palette is read and
+// written through the same settings file object first.
 // Unchecking "Visible" hides all junctions.
 
 #include "settings/Settingswin.h"

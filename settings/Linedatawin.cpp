@@ -50,7 +50,12 @@ TfrmLineData::~TfrmLineData()
 
 void TfrmLineData::cbVisibleClick() { SettingsChanged(); }
 
-void TfrmLineData::btnLoadClick() { fraLine1->LoadSettings(); }
+void TfrmLineData::btnLoadClick()
+{
+    const TChangeBatch batch;  // the loaded type shown in the controls asks for repaints too
+    fraLine1->LoadSettings();
+    SettingsChanged();
+}
 
 void TfrmLineData::btnSaveClick() { fraLine1->SaveSettings(); }
 

@@ -3,7 +3,8 @@
 // holds the pen of each line type; line drawing asks it through
 // ILineSettings on every paint, so edits show at the next repaint without
 // saving. "&Load" and "&Save" read and write the chooser's entries of the
-// settings file; unchecking "Visible" hides all lines.
+// settings file ("&Load" repaints the drawing with what it read);
+// unchecking "Visible" hides all lines.
 
 #include "settings/Settingswin.h"
 

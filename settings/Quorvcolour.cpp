@@ -19,6 +19,23 @@ using TPaletteTable = std::array<std::array<TColor, TfraColour::ColCount>, TfraC
 TPaletteTable* table = nullptr;
 int liveFrames = 0;
 
+// The palette while the settings file has no section "Colours" (a first
+// start): black first, then greys to white; below them the full colours
+// from red to magenta, then the same in dark, middle and light shades.
+constexpr TColor Rgb(unsigned red, unsigned green, unsigned blue) { return red | green << 8 | blue << 16; }
+constexpr TPaletteTable kFirstUsePalette = {{
+    {Rgb(0, 0, 0), Rgb(64, 64, 64), Rgb(128, 128, 128), Rgb(160, 160, 160), Rgb(192, 192, 192),
+     Rgb(224, 224, 224), Rgb(255, 255, 255)},
+    {Rgb(255, 0, 0), Rgb(255, 128, 0), Rgb(255, 255, 0), Rgb(0, 255, 0), Rgb(0, 255, 255), Rgb(0, 0, 255),
+     Rgb(255, 0, 255)},
+    {Rgb(128, 0, 0), Rgb(128, 64, 0), Rgb(128, 128, 0), Rgb(0, 128, 0), Rgb(0, 128, 128), Rgb(0, 0, 128),
+     Rgb(128, 0, 128)},
+    {Rgb(192, 0, 0), Rgb(192, 96, 0), Rgb(192, 192, 0), Rgb(0, 192, 0), Rgb(0, 192, 192), Rgb(0, 0, 192),
+     Rgb(192, 0, 192)},
+    {Rgb(255, 128, 128), Rgb(255, 192, 128), Rgb(255, 255, 128), Rgb(128, 255, 128), Rgb(128, 255, 255),
+     Rgb(128, 128, 255), Rgb(255, 128, 255)},
+}};
+
 QString CellKey(int col, int row) { return QString::asprintf("Colour[%d][%d]", col, row); }
 
 constexpr int Pitch = TfraColour::CellSize + TfraColour::LineWidth;
@@ -99,6 +116,10 @@ TColor TfraColour::GetCellColour(int col, int row) const
 void TfraColour::ReadSettings(TIniFile* ini)
 {
     if (!ini || !table) return;
+    if (!ini->SectionExists(Section)) {
+        *table = kFirstUsePalette;
+        return;
+    }
     for (int row = 0; row < RowCount; ++row)
         for (int col = 0; col < ColCount; ++col)
             (*table)[row][col] = static_cast<TColor>(ini->ReadInteger(Section, CellKey(col, row), 0));
@@ -146,7 +167,12 @@ void TfraColour::dgColoursDblClick()
     if (*chosen != old && table) {
         (*table)[row][col] = *chosen;
         TIniFile ini(SettingsFileName());
-        ini.WriteString(Section, CellKey(col, row), QString::asprintf("0x%08X", *chosen));
+        // The first swatch edited on a first-use palette stores the whole
+        // table: with one key alone, the others would read back black.
+        if (ini.SectionExists(Section))
+            ini.WriteString(Section, CellKey(col, row), QString::asprintf("0x%08X", *chosen));
+        else
+            WriteSettings(&ini);
     }
     dgColours->update();
 }

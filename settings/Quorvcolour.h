@@ -41,9 +41,12 @@ public:
     int SelectedCol() const { return selCol_; }
     int SelectedRow() const { return selRow_; }
 
-    // The shared table. Reading gives black for missing or invalid keys and
-    // does not repaint; writing goes row by row, column by column; a null
-    // settings file object does nothing. WriteSettings throws EFileError.
+    // The shared table. Reading a settings file without the section
+    // "Colours" gives the first-use palette (black, greys, white, then
+    // colours in four shades); with the section, missing or invalid keys
+    // give black. Reading does not repaint; writing goes row by row, column
+    // by column; a null settings file object does nothing. WriteSettings
+    // throws EFileError.
     void ReadSettings(TIniFile* ini);
     void WriteSettings(TIniFile* ini);
     void LoadSettings();
@@ -53,7 +56,8 @@ public:
     // Handlers of the grid.
     void dgColoursMouseDown(const QPoint& position);
     void dgColoursClick();
-    // Throws EFileError when the changed swatch cannot be written.
+    // Writes the changed swatch, or the whole table while the settings file
+    // has no section "Colours". Throws EFileError when that cannot be written.
     void dgColoursDblClick();
     void dgColoursDrawCell(QPainter& painter, int col, int row);
 

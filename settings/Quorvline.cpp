@@ -179,6 +179,15 @@ void TfraLine::LoadSettings()
         choice->Redraw();
         ++i;
     }
+
+    // The controls show what was loaded for the selected type, as a click on
+    // it shows them; a width the up-down cannot show stays as loaded.
+    if (selectedType_) {
+        const TPen loaded = selectedType_->Pen();
+        lcTypeClick(selectedType_);
+        selectedType_->SetPen(loaded);
+        selectedType_->Redraw();
+    }
 }
 
 void TfraLine::SaveSettings()

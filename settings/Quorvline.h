@@ -70,7 +70,8 @@ public:
     TfraLineChoice* TypeChoice(int lineType) const;
 
     // The section and keys above, in the settings file named when the frame
-    // was created. SaveSettings throws EFileError.
+    // was created. After a load the width, palette and style controls show
+    // the selected type's loaded values. SaveSettings throws EFileError.
     void LoadSettings();
     void SaveSettings();
 

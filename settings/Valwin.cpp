@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
@@ -15,6 +16,8 @@ bool TValWin::bInit = true;
 bool TValWin::bDesktop = false;
 int TValWin::iDesktopWidth = 0;
 int TValWin::iDesktopHeight = 0;
+QList<QRect> TValWin::WorkAreas;
+const QString TValWin::MainWindowName = QStringLiteral("Form1");
 
 namespace {
 const QString kPleaseWait = QStringLiteral(" (Please Wait)");
@@ -83,6 +86,13 @@ void TValWin::Restore(TIniFile& ini)
         const int height = ini.ReadInteger(section, QStringLiteral("Height"), owner_->height());
         owner_->resize(width, height);
     }
+    // A window with no stored position (a first start) goes beside the main
+    // window, not over its menu.
+    if (owner_->objectName() != MainWindowName && !ini.ValueExists(section, QStringLiteral("Left")) &&
+        !ini.ValueExists(section, QStringLiteral("Top"))) {
+        owner_->move(BesideMainWindow());
+        return;
+    }
     // A window's corners are ints: a position beyond the largest window size
     // would overflow them (and every width computed from them).
     int left = std::clamp(ini.ReadInteger(section, QStringLiteral("Left"), 0), -QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
@@ -95,7 +105,76 @@ void TValWin::Restore(TIniFile& ini)
         if (top < 0) top = 0;
         else if (top + size.height() >= iDesktopHeight) top = iDesktopHeight - size.height();
     }
-    owner_->move(left, top);
+    owner_->move(OnAScreen(QPoint(left, top)));
+}
+
+QList<QRect> TValWin::ScreenAreas()
+{
+    if (!WorkAreas.isEmpty()) return WorkAreas;
+    QList<QRect> areas;
+    for (const QScreen* screen : QGuiApplication::screens()) areas << screen->availableGeometry();
+    return areas;
+}
+
+namespace {
+
+// The area nearest to a rectangle (by the distance of its middle).
+QRect NearestArea(const QList<QRect>& areas, const QRect& rect)
+{
+    const QPoint middle = rect.center();
+    QRect nearest = areas.front();
+    qint64 best = -1;
+    for (const QRect& area : areas) {
+        const qint64 dx = std::max({qint64(area.left()) - middle.x(), qint64(0), qint64(middle.x()) - area.right()});
+        const qint64 dy = std::max({qint64(area.top()) - middle.y(), qint64(0), qint64(middle.y()) - area.bottom()});
+        if (best < 0 || dx + dy < best) {
+            best = dx + dy;
+            nearest = area;
+        }
+    }
+    return nearest;
+}
+
+// The position nearest to `at` at which a window of that size lies inside
+// the area (its top-left corner inside, when it is larger).
+QPoint KeptInside(QPoint at, QSize size, const QRect& area)
+{
+    const int left = std::max(std::min(at.x(), area.left() + area.width() - size.width()), area.left());
+    const int top = std::max(std::min(at.y(), area.top() + area.height() - size.height()), area.top());
+    return QPoint(left, top);
+}
+
+}  // namespace
+
+QPoint TValWin::OnAScreen(QPoint at) const
+{
+    const QList<QRect> areas = ScreenAreas();
+    const QRect window(at, owner_->frameGeometry().size());
+    if (areas.isEmpty() || std::any_of(areas.begin(), areas.end(), [&](const QRect& a) { return a.intersects(window); }))
+        return at;
+    return KeptInside(at, window.size(), NearestArea(areas, window));
+}
+
+QPoint TValWin::BesideMainWindow() const
+{
+    const QList<QRect> areas = ScreenAreas();
+    if (areas.isEmpty()) return QPoint(0, 0);
+    const QSize size = owner_->frameGeometry().size();
+    QWidget* main = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget != owner_ && widget->objectName() == MainWindowName) main = widget;
+    if (!main) return KeptInside(areas.front().topLeft(), size, areas.front());
+
+    // To its right; where that leaves the screen, to its left; where that
+    // does too, at the screen's right edge.
+    const QRect frame = main->frameGeometry();
+    const QRect area = NearestArea(areas, frame);
+    int left = frame.left() + frame.width();
+    if (left + size.width() > area.left() + area.width()) {
+        left = frame.left() - size.width();
+        if (left < area.left()) left = area.left() + area.width() - size.width();
+    }
+    return KeptInside(QPoint(left, frame.top()), size, area);
 }
 
 void TValWin::Store(TIniFile& ini)

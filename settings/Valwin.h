@@ -6,6 +6,12 @@
 // is moved back inside the desktop; with Delay the window is shown disabled,
 // its caption followed by " (Please Wait)", for Timeout milliseconds.
 //
+// Whatever OnScreen says, a stored position at which the window would be off
+// every screen (a screen since unplugged) is brought back onto the nearest
+// screen, and a window other than the main window ("Form1") that has no
+// stored position opens beside the main window, on its screen, instead of
+// over the main window's menu at 0, 0.
+//
 // Windows call open() at the end of their show handler and close() at the
 // end of their close handler. close() writes the settings file and so can
 // throw EFileError; call it inside Guarded(...). Install() does both through
@@ -13,6 +19,8 @@
 
 #include <QList>
 #include <QObject>
+#include <QPoint>
+#include <QRect>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -39,6 +47,14 @@ public:
     static bool bDesktop;  // true once the desktop size is known
     static int iDesktopWidth;
     static int iDesktopHeight;
+
+    // The work areas of the screens (the screen less the desktop's panels)
+    // that windows are kept on: those of QGuiApplication::screens(), unless
+    // set here (tests).
+    static QList<QRect> WorkAreas;
+    static QList<QRect> ScreenAreas();
+    // The name of the main window, beside which other windows open.
+    static const QString MainWindowName;
 
     bool RestoreSize() const { return restoreSize_; }
     void SetRestoreSize(bool on) { restoreSize_ = on; }
@@ -84,6 +100,13 @@ private:
     static void MeasureDesktop();
     void DelayStep();
     void Restore(TIniFile& ini);
+    // The position at which the owner lies on a screen: `at` itself unless
+    // the owner would be off every screen, else the nearest place inside the
+    // nearest screen.
+    QPoint OnAScreen(QPoint at) const;
+    // Where the owner goes without a stored position: beside the main window
+    // (to its right, else to its left), inside the main window's screen.
+    QPoint BesideMainWindow() const;
     void Store(TIniFile& ini);
 
     QPointer<QWidget> owner_;

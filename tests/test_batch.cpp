@@ -7,6 +7,10 @@
 #include <functional>
 
 #include "Q01Component.h"
+#include "Smalldisk.h"
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace {
 struct RunResult {
@@ -204,9 +208,9 @@ TEST_F(BatchTest, OutputsThatCannotBeWrittenAreNamedWithTheirCauseAndExitOne)
     for (const char* inTheWay : {"a.png", "a.pdf", "a-bom.csv"}) ASSERT_TRUE(QDir(dir.path()).mkdir(inTheWay));
     RunResult r = Run({"--batch", "--png", "--pdf", "--bom", "a.q01"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Cannot write 'a.png': Filename refers to a directory\n"
-                     "Cannot write 'a.pdf': Filename refers to a directory\n"
-                     "Cannot write 'a-bom.csv': Filename refers to a directory\n");
+    EXPECT_EQ(r.err, "Cannot write 'a.png': it is a folder, not a file\n"
+                     "Cannot write 'a.pdf': it is a folder, not a file\n"
+                     "Cannot write 'a-bom.csv': it is a folder, not a file\n");
     // No half-written file beside them.
     EXPECT_EQ(Entries(dir.path()), (QStringList{"a-bom.csv", "a.pdf", "a.png", "a.q01", "tracery"}));
 
@@ -217,6 +221,91 @@ TEST_F(BatchTest, OutputsThatCannotBeWrittenAreNamedWithTheirCauseAndExitOne)
     EXPECT_EQ(r.err, "Cannot create the folder 'b.q01/pictures': Not a directory\n"
                      "Parameter 'Out' needs a folder, as in --out=DIR\n");
     EXPECT_EQ(Entries(dir.path()), (QStringList{"a-bom.csv", "a.pdf", "a.png", "a.q01", "b.q01", "tracery"}));
+}
+
+TEST_F(BatchTest, OnAFullDiskEveryOutputFailsWithTheSystemsReasonAndTheOldFilesStay)
+{
+    TSmallDisk disk(Path("full"), 64);
+    if (!disk.Mounted()) GTEST_SKIP() << "mounting a small file system needs the administrator";
+    const QString drawing = Write("amp.q01", Cat({q01::Header(0), Resistor("R1", "10k", 300, 200)}));
+    for (const char* name : {"full/amp.svg", "full/amp-bom.csv"}) {
+        QFile old(Path(name));
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write(QByteArray("the good ") + name);
+    }
+    disk.Fill();
+    const RunResult r = Run({"--batch", "--svg", "--bom", "--out=full", drawing});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Cannot write 'full/amp.svg': No space left on device\n"
+                     "Cannot write 'full/amp-bom.csv': No space left on device\n");
+    EXPECT_EQ(ReadAll(Path("full/amp.svg")), "the good full/amp.svg");
+    EXPECT_EQ(ReadAll(Path("full/amp-bom.csv")), "the good full/amp-bom.csv");
+    EXPECT_EQ(Entries(Path("full")), (QStringList{"amp-bom.csv", "amp.svg", "filler"}));  // nothing left behind
+}
+
+TEST_F(BatchTest, OutputsReplaceOnlyRegularFilesAndLinksToThem)
+{
+    const QString drawing = Write("amp.q01", Cat({q01::Header(0), Resistor("R1", "10k", 300, 200)}));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("out"));
+    // A device of the test's own where one can be made; the system's own
+    // is left alone.
+    QString device = QStringLiteral("/dev/full");
+    if (::mknod(QFile::encodeName(Path("full-device")).constData(), S_IFCHR | 0666, makedev(1, 7)) == 0)
+        device = Path("full-device");
+    ASSERT_TRUE(QFile::link(device, Path("out/amp.png")));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path("out/amp.svg")).constData(), 0644), 0);
+    ASSERT_TRUE(QFile::link(Path("kept.csv"), Path("out/amp-bom.csv")));  // leads to nothing yet
+
+    const RunResult r = Run({"--batch", "--png", "--svg", "--bom", "--out=out", drawing});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Cannot write 'out/amp.png': it is a link to a device, not a file\n"
+                     "Cannot write 'out/amp.svg': it is a pipe, not a file\n");
+    struct stat st;
+    ASSERT_EQ(::stat(QFile::encodeName(device).constData(), &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+    EXPECT_EQ(QFileInfo(Path("out/amp.png")).symLinkTarget(), device);
+    ASSERT_EQ(::lstat(QFile::encodeName(Path("out/amp.svg")).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    // The link stays a link; the file it leads to is written.
+    EXPECT_TRUE(QFileInfo(Path("out/amp-bom.csv")).isSymLink());
+    EXPECT_EQ(ReadAll(Path("kept.csv")), "Designation,Part,Parts,Value,Package,X,Y,Zone,Angle,Mirrored\r\n"
+                                         "R1,1,1,10k,0603,300,200,B2,0,\r\n");
+    EXPECT_EQ(Entries(Path("out")), (QStringList{"amp-bom.csv", "amp.png", "amp.svg"}));
+}
+
+TEST_F(BatchTest, ADrawingOfTheSameNameNeverReplacesWhatAnEarlierOneWroteInTheRun)
+{
+    // The README's find ... -exec over two years of one archive.
+    for (const char* year : {"2019", "2020"}) ASSERT_TRUE(QDir(dir.path()).mkdir(year));
+    const q01::Bytes older = Cat({q01::Header(0), q01::Junction(100, 50)});
+    Write("2019/amp.q01", older);
+    Write("2020/amp.q01", q01::Header(1));
+    const RunResult r = Run({"--batch", "--png", "--export", "--out=pictures", "2019/amp.q01", "2020/amp.q01",
+                             "2019/amp.q01"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Cannot write 'pictures/amp' for '2020/amp.q01': it holds the output of '2019/amp.q01', "
+                     "written earlier in this run\n"
+                     "Cannot write 'pictures/amp.png' for '2020/amp.q01': it holds the output of '2019/amp.q01', "
+                     "written earlier in this run\n");
+    EXPECT_EQ(QImage(Path("pictures/amp.png")).size(), QSize(1110, 720));  // the A4 sheet of 2019
+    EXPECT_EQ(Entries(Path("pictures")), (QStringList{"amp", "amp.png"}));
+    EXPECT_EQ(ReadAll(Path("pictures/amp/Junction.q01")),
+              QByteArray(reinterpret_cast<const char*>(older.data()), qsizetype(older.size())))
+        << "the split of 2019";
+}
+
+TEST_F(BatchTest, ASettingsFileThatIsAPipeIsNeitherReadNorWrittenAndTheUserIsToldOnce)
+{
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path("tracery.ini")).constData(), 0644), 0);
+    const QString drawing = Write("a.q01", q01::Header(0));
+    const RunResult r = Run({"--batch", "--png", drawing});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "The settings file '" + Path("tracery.ini") +
+                         "' is a pipe, not a regular file: the default settings are used, and none are saved.\n");
+    EXPECT_FALSE(QImage(Path("a.png")).isNull());
+    struct stat st;
+    ASSERT_EQ(::lstat(QFile::encodeName(Path("tracery.ini")).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 TEST_F(BatchTest, PngOfADrawingWhoseHeaderNamesNoPageSizeIsTheFirstPageSize)

@@ -357,10 +357,15 @@ TEST_F(HostileTest, WindowPlacedFarBeyondTheDesktopKeepsAWorkingGeometry)
     placement->SetOnScreen(false);
     placement->SetRestoreSize(true);
     placement->open();
-    EXPECT_EQ(owner.pos(), QPoint(QWIDGETSIZE_MAX, -QWIDGETSIZE_MAX));
+    // Off every screen: brought back onto one, at its edge.
+    const QRect screen = TValWin::ScreenAreas().front();
+    EXPECT_EQ(owner.pos(), QPoint(screen.left() + screen.width() - 300, screen.top()));
     EXPECT_EQ(owner.size(), QSize(300, 200));
     placement->close();
-    EXPECT_TRUE(IniText().contains("Left=16777215\nTop=-16777215\nWidth=300\nHeight=200\n"));
+    EXPECT_TRUE(IniText().contains(QStringLiteral("Left=%1\nTop=%2\nWidth=300\nHeight=200\n")
+                                       .arg(owner.pos().x())
+                                       .arg(owner.pos().y())
+                                       .toLatin1()));
 
     // Kept on the desktop, the same window lands at its right edge.
     placement->SetOnScreen(true);

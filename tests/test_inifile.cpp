@@ -3,12 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include "Smalldisk.h"
 #include "base/Errors.h"
 #include "settings/Inifile.h"
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace {
 
@@ -271,7 +276,7 @@ TEST_F(IniFileTest, BinaryJunkFallsBackToDefaultsAndSurvivesWrites)
 
 TEST_F(IniFileTest, HugeLinesAreReadAndKept)
 {
-    const QByteArray huge(2 * 1024 * 1024, 'h');
+    const QByteArray huge(400 * 1024, 'h');
     const QByteArray content = "[Main]\n" + huge + "\nFile=" + huge + "\n";
     Put(content);
     TIniFile ini(path_);
@@ -287,6 +292,103 @@ TEST_F(IniFileTest, LoneCarriageReturnsEndLines)
     EXPECT_EQ(ini.ReadInteger("A", "k", 0), 1);
     ini.WriteInteger("A", "j", 2);
     EXPECT_EQ(Get(), "[A]\rk=1\rj=2\r");
+}
+
+TEST_F(IniFileTest, ByteOrderMarkIsReadPastAndKept)
+{
+    Put("\xEF\xBB\xBF[Form1]\r\nLeft=5\r\n[Main]\r\nFile=a.q01\r\n");
+    TIniFile ini(path_);
+    EXPECT_EQ(ini.ReadSection("Form1"), QStringList{"Left"});
+    EXPECT_EQ(ini.ReadInteger("Form1", "Left", 0), 5);
+    ini.WriteInteger("Form1", "Left", 7);
+    ini.WriteInteger("Form1", "Top", 6);
+    EXPECT_EQ(Get(), "\xEF\xBB\xBF[Form1]\r\nLeft=7\r\nTop=6\r\n[Main]\r\nFile=a.q01\r\n");
+}
+
+TEST_F(IniFileTest, FileThatIsNoRegularFileOrLargerThan1MiBIsNeitherReadNorWritten)
+{
+    // A device of the test's own where one can be made, a link to it, a pipe.
+    QString device = QStringLiteral("/dev/zero");
+    if (::mknod(QFile::encodeName(dir_.filePath("zero")).constData(), S_IFCHR | 0666, makedev(1, 5)) == 0)
+        device = dir_.filePath("zero");
+    const QString link = dir_.filePath("device.ini");
+    ASSERT_TRUE(QFile::link(device, link));
+    const QString pipe = dir_.filePath("pipe.ini");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0644), 0);
+    const QByteArray settings = "[Main]\nFile=a.q01\n";
+    const QByteArray large = settings + QByteArray(1024 * 1024 - settings.size(), ';') + "\n";  // 1 MiB and 1 byte
+    Put(large);
+
+    for (const QString& name : {link, pipe, path_}) {
+        TIniFile ini(name);
+        EXPECT_FALSE(ini.SectionExists("Main")) << name.toStdString();
+        EXPECT_EQ(ini.ReadString("Main", "File", "none"), "none");
+        EXPECT_NO_THROW(ini.WriteString("Main", "File", "b.q01"));
+        EXPECT_NO_THROW(ini.EraseSection("Main"));
+    }
+    const QString unused = ": the default settings are used, and none are saved.";
+    EXPECT_EQ(SettingsFileRefusal(link), "The settings file '" + link + "' is a link to a device, not a regular file" + unused);
+    EXPECT_EQ(SettingsFileRefusal(pipe), "The settings file '" + pipe + "' is a pipe, not a regular file" + unused);
+    EXPECT_EQ(SettingsFileRefusal(path_), "The settings file '" + path_ + "' is larger than 1 MiB" + unused);
+    EXPECT_EQ(Get(), large);
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), device);
+    struct stat st;
+    ASSERT_EQ(::stat(QFile::encodeName(device).constData(), &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+    ASSERT_EQ(::lstat(QFile::encodeName(pipe).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    // One byte less is read as always.
+    Put(large.chopped(1));
+    EXPECT_EQ(TIniFile(path_).ReadString("Main", "File", "none"), "a.q01");
+    EXPECT_EQ(SettingsFileRefusal(path_), "");
+    EXPECT_EQ(SettingsFileRefusal(dir_.filePath("missing.ini")), "");
+}
+
+TEST_F(IniFileTest, FileBesideTheProgramInAFolderThatCannotBeWrittenIsTheSettingsFile)
+{
+    // An installed copy with its settings beside it, on a full disk.
+    const QString folder = dir_.filePath("installed");
+    TSmallDisk disk(folder, 64);
+    if (!disk.Mounted()) GTEST_SKIP() << "mounting a small file system needs the administrator";
+    const QString name = folder + "/tracery.ini";
+    const auto read = [&] {
+        QFile f(name);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    };
+    {
+        QFile f(name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[Main]\nFile=a.q01\n");
+    }
+    disk.Fill();
+    ASSERT_TRUE(disk.TakeNoNewFiles());
+    const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir_.filePath("config")));
+    EXPECT_EQ(SettingsFileNameFor(folder + "/tracery"), name);
+    EXPECT_EQ(SettingsFileNameFor(folder + "/viewer"), dir_.filePath("config") + "/tracery/viewer.ini");
+    qputenv("XDG_CONFIG_HOME", savedConfig);
+
+    // Rewritten in place, as the folder takes no temporary file.
+    TIniFile ini(name);
+    EXPECT_EQ(ini.ReadString("Main", "File", ""), "a.q01");
+    ini.WriteString("Main", "File", "b.q01");
+    EXPECT_EQ(read(), "[Main]\nFile=b.q01\n");
+    // More than the full disk has room for: the file stays as it was.
+    try {
+        ini.WriteString("Main", "Notes", QString(6000, QLatin1Char('n')));
+        FAIL() << "no error";
+    } catch (const EFileError& e) {
+        EXPECT_EQ(e.Message(), "Unable to write to " + name);
+    }
+    EXPECT_EQ(read(), "[Main]\nFile=b.q01\n");
+    EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
+              (QStringList{"filler", "tracery.ini"}));
+
+    // On a disk that cannot be written at all, writes are refused.
+    ASSERT_TRUE(disk.MakeReadOnly());
+    EXPECT_THROW(ini.WriteString("Main", "File", "c.q01"), EFileError);
+    EXPECT_EQ(read(), "[Main]\nFile=b.q01\n");
 }
 
 // ---------------------------------------------------------------------------

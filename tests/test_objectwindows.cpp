@@ -25,6 +25,7 @@
 #include "drawing/Linedata.h"
 #include "drawing/Objectsettings.h"
 #include "settings/Annotatewin.h"
+#include "settings/Bitmapwin.h"
 #include "settings/Docboxwin.h"
 #include "settings/Junctionwin.h"
 #include "settings/Linechioce.h"
@@ -32,6 +33,7 @@
 #include "settings/Quorvcolour.h"
 #include "settings/Quorvfont.h"
 #include "settings/Quorvline.h"
+#include "settings/Settingsmodel.h"
 
 namespace {
 
@@ -168,6 +170,40 @@ TEST_F(ObjectWindows, LoadRestoresTheSavedLineTypeAfterAnEdit)
     EXPECT_EQ(window.GetPen(3), (TPen{clRed, psDot, 1, pmCopy}));
 }
 
+TEST_F(ObjectWindows, LoadRepaintsTheDrawingAndLineLoadShowsTheSelectedTypeInItsControls)
+{
+    TfrmLineData lines;
+    TfrmDocBox docBoxes;
+    TfrmAnnotate annotations;
+    TfrmBitmap bitmaps;
+    int repaints = 0;
+    const QMetaObject::Connection counting =
+        QObject::connect(&SettingsModel(), &TSettingsModel::Changed, [&] { ++repaints; });
+    for (QPushButton* load : {lines.btnLoad, docBoxes.btnReload, annotations.btnLoad, bitmaps.btnLoad}) {
+        repaints = 0;
+        QTest::mouseClick(load, Qt::LeftButton);
+        EXPECT_EQ(repaints, 1) << load->window()->objectName().toStdString();
+    }
+
+    // Type 2 edited to width 4, then loaded back as stored: red, dotted, 1.
+    TfraLine& frame = *lines.fraLine1;
+    Click(frame.lcType2);
+    frame.udWidth->setValue(4);
+    WriteIni("[Lines]\nType 2=0x000000ff,2,1\n");
+    repaints = 0;
+    QTest::mouseClick(lines.btnLoad, Qt::LeftButton);
+    EXPECT_EQ(repaints, 1);
+    EXPECT_EQ(lines.GetPen(2), (TPen{clRed, psDot, 1, pmCopy}));
+    EXPECT_EQ(frame.udWidth->value(), 1);
+    EXPECT_EQ(frame.efWidth->text(), "1");
+    EXPECT_EQ(frame.fraColour1->Colour(), clRed);
+    EXPECT_TRUE(frame.lcStyle2->Checked());
+    EXPECT_FALSE(frame.lcStyle0->Checked());
+    EXPECT_TRUE(frame.lcStyle2->rb->isEnabled());
+    EXPECT_EQ(frame.lcStyle2->LineColour(), clRed);
+    QObject::disconnect(counting);
+}
+
 TEST_F(ObjectWindows, DocBoxSaveOverwritesTheLineWindowsTypesAndOutlinesWithType2)
 {
     WriteIni("[Colours]\nColour[2][0]=0x0000FF00\n");
@@ -221,18 +257,35 @@ TEST_F(ObjectWindows, DocBoxAndAnnotationFontsComeFromTheirSizeChoices)
     EXPECT_EQ(kept, courier);
 }
 
-TEST_F(ObjectWindows, JunctionWithoutItsSectionHasDiameter3AndThePalettesColour)
+TEST_F(ObjectWindows, JunctionWithoutAStoredColourIsBlackWithDiameter3)
 {
-    TfrmJunction window;
-    EXPECT_EQ(window.GetDiameter(), 3);
-    EXPECT_EQ(window.efDiameter->text(), "3");
-    EXPECT_EQ(window.GetColour(), RgbToColour(QApplication::palette().color(QPalette::Window).rgb()));
-    EXPECT_EQ(window.Label1->text(), "Diameter");
+    // A first start: the dot shows on the white page.
+    auto window = std::make_unique<TfrmJunction>();
+    EXPECT_EQ(window->GetDiameter(), 3);
+    EXPECT_EQ(window->efDiameter->text(), "3");
+    EXPECT_EQ(window->GetColour(), clBlack);
+    EXPECT_EQ(window->fraColour1->SelectedCol(), 0);
+    EXPECT_EQ(window->Label1->text(), "Diameter");
+    Junction junction = Make<Junction>(q01::Junction(100, 50));
+    const TSurface s = Drawn(junction);
+    EXPECT_EQ(s.Pixel(100, 50), clBlack);
+    EXPECT_EQ(PaintedCount(s, clBlack), 6 * 6 - 4);  // the dot of a 6-pixel box, corners left out
+    EXPECT_EQ(NonWhiteCount(s), 6 * 6 - 4);
+
+    // A stored diameter without a colour: black as well; a stored colour is
+    // read as always.
+    window.reset();
+    WriteIni("[Colours]\nColour[0][0]=0x000000FF\n[Junction Data]\nDiameter=5\n");
+    window = std::make_unique<TfrmJunction>();
+    EXPECT_EQ(window->GetColour(), clBlack);
+    WriteIni("[Junction Data]\nColour=0x00FF0000\n");
+    QTest::mouseClick(window->btnLoad, Qt::LeftButton);
+    EXPECT_EQ(window->GetColour(), clBlue);
 }
 
 TEST_F(ObjectWindows, JunctionDrawsWithTheStoredDiameterAndColourAndSavesThemAfterThePalette)
 {
-    WriteIni("[Junction Data]\nDiameter=4\nColour=0x000000FF\n");
+    WriteIni("[Junction Data]\nDiameter=4\nColour=0x000000FF\n[Colours]\n");
     TfrmJunction window;
     EXPECT_EQ(window.GetColour(), clRed);
     Junction junction = Make<Junction>(q01::Junction(100, 50));

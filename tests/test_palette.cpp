@@ -24,15 +24,47 @@ constexpr TColor Teal = 0x00808000;
 
 }  // namespace
 
-TEST_F(Palette, WithoutSettingsFileEverySwatchIsBlack)
+TEST_F(Palette, WithoutAColoursSectionThePaletteIsTheFirstUseTableAndItsFirstEditStoresAllOfIt)
 {
+    TScriptedDialogs dialogs;
+    WriteIni("[Junction Data]\nDiameter=4\n");
     TfraColour frame;
+    // Black, greys, white; then red to magenta, full, dark, middle and light.
+    const TColor firstUse[5][7] = {
+        {0x000000, 0x404040, 0x808080, 0xA0A0A0, 0xC0C0C0, 0xE0E0E0, 0xFFFFFF},
+        {0x0000FF, 0x0080FF, 0x00FFFF, 0x00FF00, 0xFFFF00, 0xFF0000, 0xFF00FF},
+        {0x000080, 0x004080, 0x008080, 0x008000, 0x808000, 0x800000, 0x800080},
+        {0x0000C0, 0x0060C0, 0x00C0C0, 0x00C000, 0xC0C000, 0xC00000, 0xC000C0},
+        {0x8080FF, 0x80C0FF, 0x80FFFF, 0x80FF80, 0xFFFF80, 0xFF8080, 0xFF80FF},
+    };
     for (int row = 0; row < TfraColour::RowCount; ++row)
-        for (int col = 0; col < TfraColour::ColCount; ++col) EXPECT_EQ(frame.GetCellColour(col, row), clBlack);
+        for (int col = 0; col < TfraColour::ColCount; ++col)
+            EXPECT_EQ(frame.GetCellColour(col, row), firstUse[row][col]) << col << "," << row;
     EXPECT_EQ(frame.GetCellColour(7, 0), clBlack);
     EXPECT_EQ(frame.GetCellColour(0, -1), clBlack);
     EXPECT_EQ(frame.SelectedCol(), 0);
     EXPECT_EQ(frame.SelectedRow(), 0);
+
+    // Editing one swatch stores the whole table, so that the others read
+    // back as they were shown.
+    dialogs.Colours.push_back(Teal);
+    frame.dgColoursMouseDown(CellCentre(3, 4));
+    frame.dgColoursDblClick();
+    QByteArray expected = "[Junction Data]\nDiameter=4\n[Colours]\n";
+    for (int row = 0; row < 5; ++row)
+        for (int col = 0; col < 7; ++col)
+            expected += QString::asprintf("Colour[%d][%d]=0x%08X\n", col, row,
+                                          col == 3 && row == 4 ? Teal : firstUse[row][col])
+                            .toLatin1();
+    EXPECT_EQ(IniText(), expected);
+
+    // A stored section is read as always: what it does not hold is black.
+    WriteIni("[Colours]\nColour[1][0]=0x000000FF\n");
+    TIniFile ini(IniPath());
+    frame.ReadSettings(&ini);
+    EXPECT_EQ(frame.GetCellColour(1, 0), clRed);
+    EXPECT_EQ(frame.GetCellColour(0, 1), clBlack);
+    EXPECT_EQ(frame.GetCellColour(6, 0), clBlack);
 }
 
 TEST_F(Palette, KeysNameColumnFirstAndAcceptEitherCase)
@@ -74,6 +106,7 @@ TEST_F(Palette, WriteSettingsGoesRowByRowWithUppercaseHex)
 
 TEST_F(Palette, ReadSettingsReloadsTheSharedTable)
 {
+    WriteIni("[Colours]\n");
     TfraColour a;
     TfraColour b;
     WriteIni("[Colours]\nColour[3][2]=0x00123456\n");
@@ -161,7 +194,7 @@ TEST_F(Palette, DoubleClickEditWritesOnlyThatCell)
     frame.show();
     int selects = 0;
     frame.OnSelect = [&](TfraColour*) { ++selects; };
-    WriteIni("");
+    WriteIni("[Colours]\n");
 
     dialogs.Colours.push_back(0x0000FF00);
     frame.dgColoursMouseDown(CellCentre(5, 1));
@@ -180,23 +213,25 @@ TEST_F(Palette, DoubleClickWithUnchangedOrCancelledColourWritesNothing)
     TfraColour frame;
     frame.show();
 
-    dialogs.Colours.push_back(clBlack);
+    const TColor orange = frame.GetCellColour(1, 1);
+    dialogs.Colours.push_back(orange);
     QTest::mouseDClick(frame.dgColours, Qt::LeftButton, {}, CellCentre(1, 1));
-    ASSERT_EQ(dialogs.ColourPresets.size(), 1u);
+    ASSERT_EQ(dialogs.ColourPresets, std::vector<TColor>{orange});
     EXPECT_FALSE(QFile::exists(IniPath()));
 
+    const TColor yellow = frame.GetCellColour(2, 1);
     QTest::mouseDClick(frame.dgColours, Qt::LeftButton, {}, CellCentre(2, 1));  // cancelled
     EXPECT_EQ(dialogs.ColourPresets.size(), 2u);
     EXPECT_FALSE(QFile::exists(IniPath()));
-    EXPECT_EQ(frame.GetCellColour(2, 1), clBlack);
+    EXPECT_EQ(frame.GetCellColour(2, 1), yellow);
 }
 
 TEST_F(Palette, RefusedWriteIsReportedAndTableKeepsColour)
 {
     TScriptedDialogs dialogs;
-    const QString blocked = dir.filePath(QStringLiteral("blocked"));
-    ASSERT_TRUE(QDir().mkpath(blocked));
-    SetSettingsFileName(blocked);  // a directory cannot be written as a file
+    WriteIni("");
+    const QString blocked = IniPath() + QStringLiteral("/settings.ini");
+    SetSettingsFileName(blocked);  // nothing can be written below a file
     TfraColour frame;
     frame.show();
 

@@ -186,6 +186,20 @@ TEST_F(RecentFilesTest, SavingRewritesTheSectionAtTheEndOfTheFile)
               "File2=/d/1.q01\nFile3=/d/2.q01\nFile4=/d/3.q01\nFile5=/d/4.q01\nFile6=/d/5.q01\n");
 }
 
+TEST_F(RecentFilesTest, EntriesAnotherInstanceAddedMeanwhileAreKept)
+{
+    Put("[Recent Files]\nFile1=/d/x.q01\n");
+    auto first = std::make_unique<TRecentFiles>(menu_.get());
+    QMenu otherMenu;
+    auto second = std::make_unique<TRecentFiles>(&otherMenu);
+    second->AddFile("/d/b.q01");
+    second.reset();  // the second instance ends first
+    EXPECT_EQ(Get(), "[Recent Files]\nFile1=/d/b.q01\nFile2=/d/x.q01\n");
+    first->AddFile("/d/a.q01");
+    first.reset();
+    EXPECT_EQ(Get(), "[Recent Files]\nFile1=/d/a.q01\nFile2=/d/b.q01\nFile3=/d/x.q01\n");
+}
+
 TEST_F(RecentFilesTest, SectionWithoutKeysLeavesTheSubmenuDisabled)
 {
     Put("[Recent Files]\n[Main]\nFile=x\n");

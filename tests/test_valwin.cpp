@@ -30,6 +30,7 @@ protected:
         TValWin::bDesktop = true;
         TValWin::iDesktopWidth = 1920;
         TValWin::iDesktopHeight = 1080;
+        TValWin::WorkAreas = {QRect(0, 0, 1920, 1080)};
     }
 
     void TearDown() override
@@ -38,6 +39,7 @@ protected:
         TValWin::bDesktop = saved_.desktop;
         TValWin::iDesktopWidth = saved_.width;
         TValWin::iDesktopHeight = saved_.height;
+        TValWin::WorkAreas.clear();
         SetSettingsFileName(savedName_);
     }
 
@@ -122,14 +124,60 @@ TEST_F(ValWinTest, FirstRunShowsAtTopLeftAndCloseWritesLeftAndTop)
     EXPECT_EQ(Get(), "[Form1]\nLeft=692\nTop=227\n");
 }
 
-TEST_F(ValWinTest, OpenRestoresStoredPositionOffTheDesktopWhenOnScreenIsOff)
+TEST_F(ValWinTest, StoredPositionOffEveryScreenIsBroughtBackOntoTheNearestOne)
 {
-    Put("[frmLineData]\nLeft=2500\nTop=-40\n");
     auto w = Window("frmLineData", 300, 200);
     TValWin v(w.get());
     v.SetOnScreen(false);
+    Put("[frmLineData]\nLeft=2500\nTop=-40\n");
+    v.open();
+    EXPECT_EQ(w->pos(), QPoint(1620, 0));
+    Put("[frmLineData]\nLeft=1900\nTop=-40\n");  // partly on the screen: left where it is
+    v.open();
+    EXPECT_EQ(w->pos(), QPoint(1900, -40));
+
+    // The main window as well; with a second screen to the right, a window
+    // on it stays, and one beyond it comes back onto it.
+    auto main = Window("Form1", 300, 200);
+    TValWin m(main.get());
+    m.SetOnScreen(false);
+    Put("[Form1]\nLeft=-5000\nTop=5000\n[frmLineData]\nLeft=2500\nTop=-40\n");
+    m.open();
+    EXPECT_EQ(main->pos(), QPoint(0, 880));
+    TValWin::WorkAreas = {QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
     v.open();
     EXPECT_EQ(w->pos(), QPoint(2500, -40));
+    Put("[frmLineData]\nLeft=9000\nTop=100\n");
+    v.open();
+    EXPECT_EQ(w->pos(), QPoint(2900, 100));
+}
+
+TEST_F(ValWinTest, WindowWithoutAStoredPositionOpensBesideTheMainWindowOnItsScreen)
+{
+    auto main = Window("Form1", 400, 300);
+    auto w = Window("frmLineData", 300, 200);
+    TValWin v(w.get());
+    v.SetOnScreen(false);
+    const struct {
+        QRect main;
+        QPoint expected;
+    } cases[] = {
+        {{100, 50, 400, 300}, {500, 50}},      // to its right
+        {{1400, 50, 400, 300}, {1100, 50}},    // no room to the right: to its left
+        {{0, 0, 1920, 1000}, {1620, 0}},       // room on neither side: at the screen's right edge
+        {{100, 950, 400, 300}, {500, 880}},    // inside the screen
+    };
+    for (const auto& c : cases) {
+        main->setGeometry(c.main);
+        v.open();
+        EXPECT_EQ(w->pos(), c.expected) << c.main.x() << "," << c.main.y();
+    }
+    EXPECT_EQ(Get(), "<missing>");
+
+    // A stored position is used as before.
+    Put("[frmLineData]\nTop=12\n");
+    v.open();
+    EXPECT_EQ(w->pos(), QPoint(0, 12));
 }
 
 TEST_F(ValWinTest, OnScreenMovesAPreviewBackInsideTheDesktop)
@@ -169,11 +217,11 @@ TEST_F(ValWinTest, OnScreenGivesAWindowWiderThanTheDesktopANegativeLeft)
 TEST_F(ValWinTest, OnScreenHasNoEffectWithoutADesktopSize)
 {
     TValWin::bDesktop = false;
-    Put("[frmPreview]\nLeft=1920\nTop=-5\n");
+    Put("[frmPreview]\nLeft=1900\nTop=-5\n");
     auto w = Window("frmPreview", 400, 300);
     TValWin v(w.get());
     v.open();
-    EXPECT_EQ(w->pos(), QPoint(1920, -5));
+    EXPECT_EQ(w->pos(), QPoint(1900, -5));
 }
 
 TEST_F(ValWinTest, IntegerTextsOfThePosition)
