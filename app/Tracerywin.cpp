@@ -83,6 +83,16 @@ QList<QKeySequence> Keys(QKeySequence::StandardKey standard, const QList<QKeySeq
     return keys;
 }
 
+// Why a drawing file, looked at before the drawing shown is closed, is not read.
+QString RefusalText(const QString& path, const TFileImage& look)
+{
+    switch (look.Status) {
+    case TFileImage::TStatus::Missing: return QStringLiteral("File '%1' not found").arg(path);
+    case TFileImage::TStatus::CannotRead: return CannotReadText(path, look);
+    default: return NotADrawingFileText(path, look);
+    }
+}
+
 }  // namespace
 
 QString ApplicationTitle() { return applicationTitle; }
@@ -338,7 +348,8 @@ void TForm1::FormShow()
     ClearObjects();
     ExportMode = false;
     ProcessCommandLine();
-    if (!BatchMode) Guarded([&] { ValWin1->open(); });
+    if (BatchMode) return;
+    Guarded([&] { ValWin1->open(); });
 }
 
 void TForm1::ProcessCommandLine()
@@ -452,9 +463,7 @@ void TForm1::LoadDrawing(const QString& path)
     // A path that is no drawing file is refused before the drawing shown is closed.
     const TFileImage look = LookAtDrawingFile(path);
     if (!look.IsRead()) {
-        Dialogs().ShowMessage(look.Status == TFileImage::TStatus::Missing
-                                  ? QStringLiteral("File '%1' not found").arg(path)
-                                  : NotADrawingFileText(path, look));
+        Dialogs().ShowMessage(RefusalText(path, look));
         AllDrawingsComplete = false;
         return;
     }
@@ -467,6 +476,7 @@ void TForm1::LoadDrawing(const QString& path)
     TFileImage image = ReadDrawingFile(path);
     if (!image.IsRead()) {
         AllDrawingsComplete = false;
+        ShowEmptyPage();
         switch (image.Status) {
         case TFileImage::TStatus::CannotRead:
             throw EFileError(QStringLiteral("Cannot open file ") + QDir::toNativeSeparators(path));
@@ -489,6 +499,7 @@ void TForm1::LoadDrawing(const QString& path)
         result = Drawing.Load(image.Bytes, splitDir);
     } catch (const EFileError&) {
         AllDrawingsComplete = false;  // a split file could not be opened
+        ShowEmptyPage();
         throw;
     }
     image = TFileImage();
@@ -503,7 +514,11 @@ void TForm1::LoadDrawing(const QString& path)
         RepaintPage();
         throw EFileError(*result.SplitError);
     }
-    if (result.Complete) {
+    // A drawing cut short after its header is shown as far as it goes, on
+    // the page of the last header read, as a complete one.
+    const bool cutShort =
+        !result.Events.empty() && result.Events.back().Kind == TLoadEvent::TKind::CutShort && !result.OutOfMemory;
+    if (result.Complete || cutShort) {
         if (result.PageIndex)
             SetPageImageSize(*result.PageIndex);
         else
@@ -511,9 +526,9 @@ void TForm1::LoadDrawing(const QString& path)
         FitToWorkArea();
         applicationTitle = windowTitle();
     } else {
-        AllDrawingsComplete = false;
         RepaintPage();
     }
+    if (!result.Complete) AllDrawingsComplete = false;
     WriteOutputs(path);
 }
 
@@ -542,6 +557,12 @@ void TForm1::WriteOutputs(const QString& path)
         Dialogs().ShowError(failure);
         AllOutputsWritten = false;
     }
+}
+
+void TForm1::ShowEmptyPage()
+{
+    Image1->Surface().Clear(clWhite);
+    Image1->PageChanged();
 }
 
 void TForm1::FitToWorkArea()

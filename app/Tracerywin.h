@@ -210,6 +210,9 @@ private:
     std::optional<QString> PrepareSplit(const QString& path);
     void WriteOutputs(const QString& path);
     void FitToWorkArea();
+    // The page image shows nothing: the drawing before a load that failed to
+    // read is gone from it as from the object list.
+    void ShowEmptyPage();
     // The layout size is the outer size: once the frame is known the client
     // area is made smaller by it (once, and only while nothing else has
     // sized the window).
