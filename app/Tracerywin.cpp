@@ -275,6 +275,9 @@ void TForm1::CreateStatusBar()
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setFixedHeight(24);
     StatusBar1->setSizeGripEnabled(false);
+    // The panels do not keep the window wider than a small screen's work
+    // area: the last of them are cut off there instead.
+    StatusBar1->setMinimumWidth(1);
     // The panels write in the window's font and its colour.
     ShowFontOn(StatusBar1, WindowFont());
     for (const PanelLayout& panel : kPanels) {
@@ -323,6 +326,11 @@ void TForm1::moveEvent(QMoveEvent* event)
 {
     QMainWindow::moveEvent(event);
     KeepLayoutOuterSize();
+    // A window fitted before the window manager framed it is fitted again,
+    // once, with the frame.
+    if (fitted_ && fitFrame_.isNull() && isVisible() && !isMaximized() && !isFullScreen() &&
+        !(frameGeometry().size() - size()).isNull())
+        FitToWorkArea();
 }
 
 void TForm1::KeepLayoutOuterSize()
@@ -350,6 +358,8 @@ void TForm1::FormShow()
     ProcessCommandLine();
     if (BatchMode) return;
     Guarded([&] { ValWin1->open(); });
+    // A window fitted to a large page stays in the work area where it is placed.
+    if (fitted_) KeepInWorkArea();
 }
 
 void TForm1::ProcessCommandLine()
@@ -565,16 +575,39 @@ void TForm1::ShowEmptyPage()
     Image1->PageChanged();
 }
 
-void TForm1::FitToWorkArea()
+QRect TForm1::WorkArea() const
 {
     QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-    const QRect work = screen ? screen->availableGeometry() : QRect(0, 0, 1920, 1080);
-    const int chromeHeight = menuBar()->sizeHint().height();
-    // The page at actual size, whatever the zoom: a drawing opened while
-    // zoomed out does not shrink the window to the zoomed page.
-    int width = std::min(Image1->Surface().Width(), work.width());
-    int height = std::min(Image1->Surface().Height(), work.height());
-    resize(width, height + chromeHeight);
+    return screen ? screen->availableGeometry() : QRect(0, 0, 1920, 1080);
+}
+
+void TForm1::FitToWorkArea()
+{
+    const QRect work = WorkArea();
+    // The window manager's frame, once it is known (none before).
+    const QSize frame = frameGeometry().size() - size();
+    // The page at actual size, whatever the zoom (a drawing opened while
+    // zoomed out does not shrink the window to the zoomed page), below the
+    // menu; a larger page takes the work area, frame included, and scrolls.
+    const int width = std::min(Image1->Surface().Width(), work.width() - frame.width());
+    const int height =
+        std::min(Image1->Surface().Height() + menuBar()->sizeHint().height(), work.height() - frame.height());
+    resize(width, height);
+    fitFrame_ = frame;
+    fitted_ = true;
+    KeepInWorkArea();
+}
+
+void TForm1::KeepInWorkArea()
+{
+    // The least move that brings the whole window, frame and status bar
+    // included, into the work area (its top-left corner first, for a window
+    // larger than it).
+    const QRect work = WorkArea();
+    const QRect outer = frameGeometry();
+    const int x = std::max(std::min(outer.left(), work.right() + 1 - outer.width()), work.left());
+    const int y = std::max(std::min(outer.top(), work.bottom() + 1 - outer.height()), work.top());
+    if (x != outer.left() || y != outer.top()) move(x, y);
 }
 
 // ----------------------------------------------------------------- painting

@@ -209,7 +209,11 @@ private:
     // The load's split folder, created; none when the drawing is not split.
     std::optional<QString> PrepareSplit(const QString& path);
     void WriteOutputs(const QString& path);
+    // The window takes the page's size below the menu, within the work area
+    // of its screen (frame included), and is moved into it.
     void FitToWorkArea();
+    void KeepInWorkArea();
+    QRect WorkArea() const;
     // The page image shows nothing: the drawing before a load that failed to
     // read is gone from it as from the object list.
     void ShowEmptyPage();
@@ -236,6 +240,9 @@ private:
     bool repaintPending_ = false;
     bool shown_ = false;
     bool layoutSizeKept_ = false;
+    // A load has fitted the window to its page, with this frame.
+    bool fitted_ = false;
+    QSize fitFrame_;
     int paintCount_ = 0;
     std::unique_ptr<QPrinter> printer_;
     // The drawing compared with the current one, and its path.

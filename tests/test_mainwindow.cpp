@@ -146,6 +146,21 @@ TEST_F(MainViewTest, PageLargerThanTheWorkAreaFitsTheWindowToTheWorkArea)
     EXPECT_EQ(f.Image1->width(), 4460);
 }
 
+TEST_F(MainViewTest, WindowOfAPageLargerThanTheScreenFitsItsWorkAreaFrameAndStatusBarIncluded)
+{
+    for (const int code : {1, 4}) {  // A3 and A0
+        TForm1 f({"tracery", Write("large.q01", q01::Header(std::uint8_t(code)))});
+        f.show();
+        f.FormShow();
+        const QRect work = f.screen()->availableGeometry();
+        // As large as the work area, and in it.
+        EXPECT_EQ(f.frameGeometry(), work) << code;
+        const QRect statusBar(f.StatusBar1->mapToGlobal(QPoint(0, 0)), f.StatusBar1->size());
+        EXPECT_TRUE(work.contains(statusBar)) << code;
+        EXPECT_EQ(f.Image1->Surface().Image().size(), code == 1 ? QSize(1550, 1110) : QSize(4460, 3150));
+    }
+}
+
 TEST_F(MainViewTest, ObjectsDrawInFileOrderOnThePage)
 {
     CreateOtherWindows();
