@@ -262,8 +262,7 @@ void TForm1::CreateMenu()
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     Help2 = entry(help, "Help2", QStringLiteral("&Help"), &TForm1::Help2Click);
-    About1 = help->addAction(QStringLiteral("&About"));
-    About1->setObjectName(QStringLiteral("About1"));
+    About1 = entry(help, "About1", QStringLiteral("&About"), &TForm1::About1Click);
 
     RecentFiles = new TRecentFiles(recent);
     RecentFiles->OnClick = [this](TRecentFiles*) { RecentFileClick(); };
@@ -282,10 +281,13 @@ void TForm1::CreateStatusBar()
     ShowFontOn(StatusBar1, WindowFont());
     for (const PanelLayout& panel : kPanels) {
         auto* label = new QLabel(QLatin1String(panel.text));
-        label->setFixedWidth(panel.width);
         label->setFrameShape(QFrame::Panel);
         label->setFrameShadow(QFrame::Sunken);
         StatusBar1->addWidget(label);
+        // The layout's width, or as much more as the label's text needs in
+        // the font it is shown in (the face put in place of the named one
+        // may be wider).
+        label->setFixedWidth(std::max(panel.width, label->sizeHint().width()));
         panels_.push_back(label);
     }
     // After them: the sheet zone under the pointer, and the find messages.
@@ -696,10 +698,15 @@ void TForm1::FormMouseMove(int x, int y)
 
 void TForm1::Image1Click()
 {
-    if (CurrentBitmap && frmBmpDebug)
-        frmBmpDebug->Inspect(*CurrentBitmap);
-    else if (!CurrentBitmap)
-        Dialogs().ShowMessage(QStringLiteral("Please click over a bitmap"));
+    // A click beside every component (or the end of a drag) is told in the
+    // status bar, without a box to dismiss.
+    const QString ask = QStringLiteral("Please click over a bitmap");
+    if (!CurrentBitmap) {
+        SetPanel(messagePanel, ask);
+        return;
+    }
+    if (PanelText(messagePanel) == ask) SetPanel(messagePanel, QString());
+    if (frmBmpDebug) frmBmpDebug->Inspect(*CurrentBitmap);
 }
 
 // -------------------------------------------------------------------- find
@@ -914,6 +921,8 @@ void TForm1::Help2Click()
 {
     if (frmHelp) frmHelp->ShowHelpWindow();
 }
+
+void TForm1::About1Click() { Dialogs().ShowMessage(TfrmHelp::AboutText()); }
 
 void TForm1::RecentFileClick()
 {

@@ -80,6 +80,8 @@ public:
     void miJunctionClick();
     void que1Click();
     void Help2Click();
+    // Help ▸ About: the program's name, version and licence, and the Qt it runs on.
+    void About1Click();
     void RecentFileClick();
 
     // Edit ▸ Find (shows the find bar), Find Next and Find Previous: the
@@ -152,6 +154,8 @@ public:
     // sheet zone under the pointer and the find messages.
     static constexpr int zonePanel = 12;
     static constexpr int findPanel = 13;
+    // The find messages' panel also tells of a click beside every component.
+    static constexpr int messagePanel = findPanel;
     QString PanelText(int panel) const;
     int PaintCount() const { return paintCount_; }
     // The menu entry of an object name ("miFileOpen"), for those that look
