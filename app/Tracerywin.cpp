@@ -358,7 +358,7 @@ void TForm1::FormShow()
     ClearObjects();
     ExportMode = false;
     ProcessCommandLine();
-    if (BatchMode) return;
+    if (BatchMode || closed_) return;
     Guarded([&] { ValWin1->open(); });
     // A window fitted to a large page stays in the work area where it is placed.
     if (fitted_) KeepInWorkArea();
@@ -369,7 +369,7 @@ void TForm1::ProcessCommandLine()
     // Left to right, each option's work as the table gives it; in a batch
     // run a request to end (--help) ends the command line there.
     bool namedDrawing = false;
-    for (int i = 1; i < args_.size() && !(BatchMode && TerminateRequested); ++i) {
+    for (int i = 1; i < args_.size() && !(BatchMode && TerminateRequested) && !closed_; ++i) {
         const QString& arg = args_[i];
         if (!arg.startsWith(QLatin1String("--"))) {
             namedDrawing = true;
@@ -384,7 +384,7 @@ void TForm1::ProcessCommandLine()
             option->InTurn(*this, name, value);
     }
     // A help window that was shown ends the program instead of the open dialog.
-    if (!namedDrawing && !BatchMode && !TerminateRequested) Guarded([&] { ChooseDrawing(); });
+    if (!namedDrawing && !BatchMode && !TerminateRequested && !closed_) Guarded([&] { ChooseDrawing(); });
 }
 
 void TForm1::HelpOption()
@@ -515,12 +515,19 @@ void TForm1::LoadDrawing(const QString& path)
         throw;
     }
     image = TFileImage();
-    for (const TLoadEvent& event : result.Events) Dialogs().ShowMessage(LoadEventText(event));
-    if (result.Simplified > 0) Dialogs().ShowMessage(SimplifiedComponentsMessage(result.Simplified));
+    // One box per record that asks for one. Once the window has been closed
+    // while they are shown (or a stop signal has closed it) no box follows
+    // and the load goes no further: the run ends.
+    const auto tell = [this](const QString& text) {
+        if (!closed_) Dialogs().ShowMessage(text);
+    };
+    for (const TLoadEvent& event : result.Events) tell(LoadEventText(event));
+    if (result.Simplified > 0) tell(SimplifiedComponentsMessage(result.Simplified));
     if (result.OutOfMemory)
-        Dialogs().ShowMessage(QStringLiteral("There is not enough memory for all of '%1'; the drawing is shown up to "
-                                             "where memory ran out.")
-                                  .arg(QDir::toNativeSeparators(path)));
+        tell(QStringLiteral("There is not enough memory for all of '%1'; the drawing is shown up to "
+                            "where memory ran out.")
+                 .arg(QDir::toNativeSeparators(path)));
+    if (closed_) return;
     if (result.SplitError) {
         AllDrawingsComplete = false;
         RepaintPage();

@@ -119,6 +119,9 @@ public:
     bool BatchMode = false;
     // Set while the program's event loop runs; closing the window ends it.
     bool InEventLoop = false;
+    // The window has been closed (File ▸ Exit, its close box, a stop signal):
+    // the run ends, also when that happens during start-up.
+    bool Closed() const { return closed_; }
     // The files every drawing loaded from now on is written to ("--png",
     // "--pdf", "--bom", "--out=DIR"), and where its split folder goes.
     TDrawingOutputs Outputs;
