@@ -37,7 +37,7 @@ std::optional<QString> ReadBytes(const QString& path, QByteArray& data)
     case TFileImage::TStatus::TooLarge:
         return NotADrawingFileText(path, image);
     case TFileImage::TStatus::CannotRead:
-        return QStringLiteral("Cannot open file ") + QDir::toNativeSeparators(path);
+        return CannotReadText(path, image);
     case TFileImage::TStatus::OutOfMemory:
         return QStringLiteral("File '%1' cannot be read to its end: there is not enough memory for it").arg(path);
     }

@@ -35,6 +35,15 @@ QString TfrmHelp::TerminalText(const QStringList& args)
     return text;
 }
 
+QString TfrmHelp::AboutText()
+{
+    return QStringLiteral("Tracery " TRACERY_VERSION "\n"
+                          "A viewer and printer for circuit drawings in Quorvid drawing files (*.q01).\n"
+                          "Free software under the MIT licence.\n"
+                          "Qt %1")
+        .arg(QLatin1String(qVersion()));
+}
+
 namespace {
 // The window's designed client size; the controls that stretch grow with it.
 constexpr QSize kDesignSize(489, 208);

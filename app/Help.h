@@ -33,6 +33,9 @@ public:
     // table (app/Options.h): the option, padded to a common column, and its
     // purpose.
     static QString TerminalText(const QStringList& args);
+    // Help ▸ About: "Tracery VERSION", what it is, its licence and the
+    // version of Qt it runs on.
+    static QString AboutText();
 
     QLineEdit* leCmdLine = nullptr;
     QTableWidget* lvOptions = nullptr;  // report style with grid lines, one column "Option"

@@ -2,7 +2,8 @@
 // TfrmPreview: a half-size snapshot of the page image in a window of its own.
 // The main window owns it; each View > Preview replaces it (ShowPreview).
 // Showing restores its saved position (kept on the desktop), closing stores
-// it; closing only hides the window.
+// it; closing (also with Escape or Ctrl+W) only hides the window. A preview
+// larger than the screen's work area scrolls.
 
 #include <QWidget>
 
@@ -10,6 +11,7 @@
 
 class QCloseEvent;
 class QLabel;
+class QScrollArea;
 class QShowEvent;
 class TValWin;
 
@@ -28,6 +30,8 @@ public:
     explicit TfrmPreview(QWidget* owner = nullptr);
     ~TfrmPreview() override;
 
+    // The preview's image, in a scroll area that fills the client area.
+    QScrollArea* ScrollBox1 = nullptr;
     QLabel* Image1 = nullptr;
     TValWin* ValWin1 = nullptr;  // placement, owned by the window
 
@@ -44,6 +48,7 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     TSurface picture_;

@@ -1,14 +1,20 @@
 #include "app/Startup.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QEventLoop>
+#include <QMessageBox>
+#include <QPointer>
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <cerrno>
 #include <cstdio>
 #include <csignal>
 #include <fcntl.h>
+#include <functional>
 #include <memory>
 #include <unistd.h>
+#include <vector>
 
 #include "app/Options.h"
 #include "ui/Dialogs.h"
@@ -67,6 +73,32 @@ void DestroyOtherWindows()
 }
 
 namespace {
+// Runs `hidden` when the watched window is hidden (closed).
+class TOnHide : public QObject {
+public:
+    TOnHide(QWidget* window, std::function<void()> hidden) : window_(window), hidden_(std::move(hidden))
+    {
+        window_->installEventFilter(this);
+    }
+    ~TOnHide() override
+    {
+        if (window_) window_->removeEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == window_ && event->type() == QEvent::Hide) hidden_();
+        return false;
+    }
+
+private:
+    QPointer<QWidget> window_;
+    std::function<void()> hidden_;
+};
+}  // namespace
+
+namespace {
 // Ending with the session. The stop signals reach the event loop through a
 // pipe: the handler only writes a byte, and a notifier on the reading end
 // closes the main window. A signal that arrives during start-up waits in the
@@ -85,9 +117,20 @@ void OnStopSignal(int)
 // Closes the main window as File ▸ Exit does: the drawing enters the
 // recent-files list, the list and the window placement are saved, and the
 // event loop ends with status 0. A window already closed saves nothing again.
+// A dialog still waiting (during start-up: the open dialog, a box of the
+// load) is answered as cancelled, so that start-up ends and the run with it.
 void EndRun()
 {
-    if (Form1) Form1->miFileExitClick();
+    if (!Form1) return;
+    Form1->miFileExitClick();
+    for (int open = 0; open < 8; ++open) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal) break;
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+    }
 }
 
 struct TSessionEnd {
@@ -129,6 +172,35 @@ struct TSessionEnd {
     std::unique_ptr<QSocketNotifier> notifier;
 };
 }  // namespace
+
+void TWindowedDialogs::ShowMessage(const QString& text)
+{
+    QWidget* owner = Form1;
+    if (!owner || !owner->isVisible()) {
+        TStandardDialogs::ShowMessage(text);
+        return;
+    }
+    // The program's windows take no input while the box waits, as under a
+    // modal box, but they are not blocked: the main window's close box
+    // closes the window, and that ends the box.
+    std::vector<QPointer<QWidget>> disabled;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->isVisible() && window->isEnabled()) disabled.emplace_back(window);
+    for (const QPointer<QWidget>& window : disabled) window->setEnabled(false);
+    {
+        QMessageBox box(QMessageBox::Information, QApplication::applicationDisplayName(), text, QMessageBox::Ok, owner);
+        box.setWindowModality(Qt::NonModal);
+        box.setEnabled(true);  // a window of its own, though its owner is disabled
+        QEventLoop loop;
+        QObject::connect(&box, &QDialog::finished, &loop, &QEventLoop::quit);
+        TOnHide ownerGone(owner, [&loop] { loop.quit(); });
+        box.show();
+        box.activateWindow();
+        loop.exec(QEventLoop::DialogExec);
+    }
+    for (const QPointer<QWidget>& window : disabled)
+        if (window) window->setEnabled(true);
+}
 
 int RunThumbnail(const QStringList& args, const QString& size)
 {
@@ -193,6 +265,10 @@ int RunTracery(const QStringList& args)
     }
     std::unique_ptr<TSessionEnd> sessionEnd;
     if (!options.Batch) sessionEnd = std::make_unique<TSessionEnd>();
+    // With the main window, a box lets the window's close box through.
+    TWindowedDialogs windowedDialogs;
+    const bool windowed = !options.Batch && dynamic_cast<TStandardDialogs*>(&Dialogs()) != nullptr;
+    if (windowed) SetDialogs(&windowedDialogs);
 
     int status = 0;
     try {
@@ -201,7 +277,12 @@ int RunTracery(const QStringList& args)
         // A drawing drawn to a file shows what the screen shows after
         // start-up, so its settings windows must exist before it is loaded.
         if (options.RendersFiles) CreateOtherWindows();
-        if (!options.Batch) form->show();
+        if (!options.Batch) {
+            form->show();
+            // A stop signal or the end of the session during start-up (a
+            // load's boxes, the open dialog) ends the run as well.
+            sessionEnd->Watch();
+        }
         form->FormShow();
         CreateOtherWindows();
         // The window's first paint in the event loop draws with every
@@ -210,8 +291,7 @@ int RunTracery(const QStringList& args)
         if (options.Batch) {
             // "--help" in a batch run prints the help page and succeeds.
             status = form->TerminateRequested || form->Succeeded() ? 0 : 1;
-        } else if (!form->TerminateRequested) {
-            sessionEnd->Watch();
+        } else if (!form->TerminateRequested && !form->Closed()) {
             form->InEventLoop = true;
             status = QApplication::exec();
             form->InEventLoop = false;
@@ -225,6 +305,6 @@ int RunTracery(const QStringList& args)
     }
     sessionEnd.reset();
     SetSettingsFileReadOnly(false);
-    if (options.Batch) SetDialogs(nullptr);
+    if (options.Batch || windowed) SetDialogs(nullptr);
     return status;
 }

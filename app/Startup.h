@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "ui/Dialogs.h"
+
 struct TOption;
 
 // How the program starts, from the options of the whole command line, taken
@@ -33,6 +35,16 @@ int RunThumbnail(const QStringList& args, const QString& size);
 // "tracery --version": prints "tracery VERSION (Qt QTVERSION)" on standard
 // output; returns 0.
 int RunVersion(const QStringList& args, const QString& value);
+
+// The standard dialogs of a run with the main window, but for the plain
+// message box: while it waits the program's windows take no input, as under
+// a modal box, yet the main window's close box still closes the window, and
+// that ends the box (a drawing whose thousand records each ask for a box can
+// be closed, and the run ends as File ▸ Exit ends it).
+class TWindowedDialogs : public TStandardDialogs {
+public:
+    void ShowMessage(const QString& text) override;
+};
 
 // Runs the program with the given command line; returns the exit status.
 int RunTracery(const QStringList& args);

@@ -83,6 +83,16 @@ QList<QKeySequence> Keys(QKeySequence::StandardKey standard, const QList<QKeySeq
     return keys;
 }
 
+// Why a drawing file, looked at before the drawing shown is closed, is not read.
+QString RefusalText(const QString& path, const TFileImage& look)
+{
+    switch (look.Status) {
+    case TFileImage::TStatus::Missing: return QStringLiteral("File '%1' not found").arg(path);
+    case TFileImage::TStatus::CannotRead: return CannotReadText(path, look);
+    default: return NotADrawingFileText(path, look);
+    }
+}
+
 }  // namespace
 
 QString ApplicationTitle() { return applicationTitle; }
@@ -252,8 +262,7 @@ void TForm1::CreateMenu()
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     Help2 = entry(help, "Help2", QStringLiteral("&Help"), &TForm1::Help2Click);
-    About1 = help->addAction(QStringLiteral("&About"));
-    About1->setObjectName(QStringLiteral("About1"));
+    About1 = entry(help, "About1", QStringLiteral("&About"), &TForm1::About1Click);
 
     RecentFiles = new TRecentFiles(recent);
     RecentFiles->OnClick = [this](TRecentFiles*) { RecentFileClick(); };
@@ -265,14 +274,20 @@ void TForm1::CreateStatusBar()
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setFixedHeight(24);
     StatusBar1->setSizeGripEnabled(false);
+    // The panels do not keep the window wider than a small screen's work
+    // area: the last of them are cut off there instead.
+    StatusBar1->setMinimumWidth(1);
     // The panels write in the window's font and its colour.
     ShowFontOn(StatusBar1, WindowFont());
     for (const PanelLayout& panel : kPanels) {
         auto* label = new QLabel(QLatin1String(panel.text));
-        label->setFixedWidth(panel.width);
         label->setFrameShape(QFrame::Panel);
         label->setFrameShadow(QFrame::Sunken);
         StatusBar1->addWidget(label);
+        // The layout's width, or as much more as the label's text needs in
+        // the font it is shown in (the face put in place of the named one
+        // may be wider).
+        label->setFixedWidth(std::max(panel.width, label->sizeHint().width()));
         panels_.push_back(label);
     }
     // After them: the sheet zone under the pointer, and the find messages.
@@ -313,6 +328,11 @@ void TForm1::moveEvent(QMoveEvent* event)
 {
     QMainWindow::moveEvent(event);
     KeepLayoutOuterSize();
+    // A window fitted before the window manager framed it is fitted again,
+    // once, with the frame.
+    if (fitted_ && fitFrame_.isNull() && isVisible() && !isMaximized() && !isFullScreen() &&
+        !(frameGeometry().size() - size()).isNull())
+        FitToWorkArea();
 }
 
 void TForm1::KeepLayoutOuterSize()
@@ -338,7 +358,10 @@ void TForm1::FormShow()
     ClearObjects();
     ExportMode = false;
     ProcessCommandLine();
-    if (!BatchMode) Guarded([&] { ValWin1->open(); });
+    if (BatchMode || closed_) return;
+    Guarded([&] { ValWin1->open(); });
+    // A window fitted to a large page stays in the work area where it is placed.
+    if (fitted_) KeepInWorkArea();
 }
 
 void TForm1::ProcessCommandLine()
@@ -346,7 +369,7 @@ void TForm1::ProcessCommandLine()
     // Left to right, each option's work as the table gives it; in a batch
     // run a request to end (--help) ends the command line there.
     bool namedDrawing = false;
-    for (int i = 1; i < args_.size() && !(BatchMode && TerminateRequested); ++i) {
+    for (int i = 1; i < args_.size() && !(BatchMode && TerminateRequested) && !closed_; ++i) {
         const QString& arg = args_[i];
         if (!arg.startsWith(QLatin1String("--"))) {
             namedDrawing = true;
@@ -361,7 +384,7 @@ void TForm1::ProcessCommandLine()
             option->InTurn(*this, name, value);
     }
     // A help window that was shown ends the program instead of the open dialog.
-    if (!namedDrawing && !BatchMode && !TerminateRequested) Guarded([&] { ChooseDrawing(); });
+    if (!namedDrawing && !BatchMode && !TerminateRequested && !closed_) Guarded([&] { ChooseDrawing(); });
 }
 
 void TForm1::HelpOption()
@@ -452,9 +475,7 @@ void TForm1::LoadDrawing(const QString& path)
     // A path that is no drawing file is refused before the drawing shown is closed.
     const TFileImage look = LookAtDrawingFile(path);
     if (!look.IsRead()) {
-        Dialogs().ShowMessage(look.Status == TFileImage::TStatus::Missing
-                                  ? QStringLiteral("File '%1' not found").arg(path)
-                                  : NotADrawingFileText(path, look));
+        Dialogs().ShowMessage(RefusalText(path, look));
         AllDrawingsComplete = false;
         return;
     }
@@ -467,6 +488,7 @@ void TForm1::LoadDrawing(const QString& path)
     TFileImage image = ReadDrawingFile(path);
     if (!image.IsRead()) {
         AllDrawingsComplete = false;
+        ShowEmptyPage();
         switch (image.Status) {
         case TFileImage::TStatus::CannotRead:
             throw EFileError(QStringLiteral("Cannot open file ") + QDir::toNativeSeparators(path));
@@ -489,21 +511,33 @@ void TForm1::LoadDrawing(const QString& path)
         result = Drawing.Load(image.Bytes, splitDir);
     } catch (const EFileError&) {
         AllDrawingsComplete = false;  // a split file could not be opened
+        ShowEmptyPage();
         throw;
     }
     image = TFileImage();
-    for (const TLoadEvent& event : result.Events) Dialogs().ShowMessage(LoadEventText(event));
-    if (result.Simplified > 0) Dialogs().ShowMessage(SimplifiedComponentsMessage(result.Simplified));
+    // One box per record that asks for one. Once the window has been closed
+    // while they are shown (or a stop signal has closed it) no box follows
+    // and the load goes no further: the run ends.
+    const auto tell = [this](const QString& text) {
+        if (!closed_) Dialogs().ShowMessage(text);
+    };
+    for (const TLoadEvent& event : result.Events) tell(LoadEventText(event));
+    if (result.Simplified > 0) tell(SimplifiedComponentsMessage(result.Simplified));
     if (result.OutOfMemory)
-        Dialogs().ShowMessage(QStringLiteral("There is not enough memory for all of '%1'; the drawing is shown up to "
-                                             "where memory ran out.")
-                                  .arg(QDir::toNativeSeparators(path)));
+        tell(QStringLiteral("There is not enough memory for all of '%1'; the drawing is shown up to "
+                            "where memory ran out.")
+                 .arg(QDir::toNativeSeparators(path)));
+    if (closed_) return;
     if (result.SplitError) {
         AllDrawingsComplete = false;
         RepaintPage();
         throw EFileError(*result.SplitError);
     }
-    if (result.Complete) {
+    // A drawing cut short after its header is shown as far as it goes, on
+    // the page of the last header read, as a complete one.
+    const bool cutShort =
+        !result.Events.empty() && result.Events.back().Kind == TLoadEvent::TKind::CutShort && !result.OutOfMemory;
+    if (result.Complete || cutShort) {
         if (result.PageIndex)
             SetPageImageSize(*result.PageIndex);
         else
@@ -511,9 +545,9 @@ void TForm1::LoadDrawing(const QString& path)
         FitToWorkArea();
         applicationTitle = windowTitle();
     } else {
-        AllDrawingsComplete = false;
         RepaintPage();
     }
+    if (!result.Complete) AllDrawingsComplete = false;
     WriteOutputs(path);
 }
 
@@ -549,16 +583,45 @@ void TForm1::WriteOutputs(const QString& path)
     }
 }
 
-void TForm1::FitToWorkArea()
+void TForm1::ShowEmptyPage()
+{
+    Image1->Surface().Clear(clWhite);
+    Image1->PageChanged();
+}
+
+QRect TForm1::WorkArea() const
 {
     QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-    const QRect work = screen ? screen->availableGeometry() : QRect(0, 0, 1920, 1080);
-    const int chromeHeight = menuBar()->sizeHint().height();
-    // The page at actual size, whatever the zoom: a drawing opened while
-    // zoomed out does not shrink the window to the zoomed page.
-    int width = std::min(Image1->Surface().Width(), work.width());
-    int height = std::min(Image1->Surface().Height(), work.height());
-    resize(width, height + chromeHeight);
+    return screen ? screen->availableGeometry() : QRect(0, 0, 1920, 1080);
+}
+
+void TForm1::FitToWorkArea()
+{
+    const QRect work = WorkArea();
+    // The window manager's frame, once it is known (none before).
+    const QSize frame = frameGeometry().size() - size();
+    // The page at actual size, whatever the zoom (a drawing opened while
+    // zoomed out does not shrink the window to the zoomed page), below the
+    // menu; a larger page takes the work area, frame included, and scrolls.
+    const int width = std::min(Image1->Surface().Width(), work.width() - frame.width());
+    const int height =
+        std::min(Image1->Surface().Height() + menuBar()->sizeHint().height(), work.height() - frame.height());
+    resize(width, height);
+    fitFrame_ = frame;
+    fitted_ = true;
+    KeepInWorkArea();
+}
+
+void TForm1::KeepInWorkArea()
+{
+    // The least move that brings the whole window, frame and status bar
+    // included, into the work area (its top-left corner first, for a window
+    // larger than it).
+    const QRect work = WorkArea();
+    const QRect outer = frameGeometry();
+    const int x = std::max(std::min(outer.left(), work.right() + 1 - outer.width()), work.left());
+    const int y = std::max(std::min(outer.top(), work.bottom() + 1 - outer.height()), work.top());
+    if (x != outer.left() || y != outer.top()) move(x, y);
 }
 
 // ----------------------------------------------------------------- painting
@@ -647,10 +710,15 @@ void TForm1::FormMouseMove(int x, int y)
 
 void TForm1::Image1Click()
 {
-    if (CurrentBitmap && frmBmpDebug)
-        frmBmpDebug->Inspect(*CurrentBitmap);
-    else if (!CurrentBitmap)
-        Dialogs().ShowMessage(QStringLiteral("Please click over a bitmap"));
+    // A click beside every component (or the end of a drag) is told in the
+    // status bar, without a box to dismiss.
+    const QString ask = QStringLiteral("Please click over a bitmap");
+    if (!CurrentBitmap) {
+        SetPanel(messagePanel, ask);
+        return;
+    }
+    if (PanelText(messagePanel) == ask) SetPanel(messagePanel, QString());
+    if (frmBmpDebug) frmBmpDebug->Inspect(*CurrentBitmap);
 }
 
 // -------------------------------------------------------------------- find
@@ -865,6 +933,8 @@ void TForm1::Help2Click()
 {
     if (frmHelp) frmHelp->ShowHelpWindow();
 }
+
+void TForm1::About1Click() { Dialogs().ShowMessage(TfrmHelp::AboutText()); }
 
 void TForm1::RecentFileClick()
 {

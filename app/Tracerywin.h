@@ -80,6 +80,8 @@ public:
     void miJunctionClick();
     void que1Click();
     void Help2Click();
+    // Help ▸ About: the program's name, version and licence, and the Qt it runs on.
+    void About1Click();
     void RecentFileClick();
 
     // Edit ▸ Find (shows the find bar), Find Next and Find Previous: the
@@ -117,6 +119,9 @@ public:
     bool BatchMode = false;
     // Set while the program's event loop runs; closing the window ends it.
     bool InEventLoop = false;
+    // The window has been closed (File ▸ Exit, its close box, a stop signal):
+    // the run ends, also when that happens during start-up.
+    bool Closed() const { return closed_; }
     // The files every drawing loaded from now on is written to ("--png",
     // "--pdf", "--bom", "--out=DIR"), and where its split folder goes.
     TDrawingOutputs Outputs;
@@ -152,6 +157,8 @@ public:
     // sheet zone under the pointer and the find messages.
     static constexpr int zonePanel = 12;
     static constexpr int findPanel = 13;
+    // The find messages' panel also tells of a click beside every component.
+    static constexpr int messagePanel = findPanel;
     QString PanelText(int panel) const;
     int PaintCount() const { return paintCount_; }
     // The menu entry of an object name ("miFileOpen"), for those that look
@@ -209,7 +216,14 @@ private:
     // The load's split folder, created; none when the drawing is not split.
     std::optional<QString> PrepareSplit(const QString& path);
     void WriteOutputs(const QString& path);
+    // The window takes the page's size below the menu, within the work area
+    // of its screen (frame included), and is moved into it.
     void FitToWorkArea();
+    void KeepInWorkArea();
+    QRect WorkArea() const;
+    // The page image shows nothing: the drawing before a load that failed to
+    // read is gone from it as from the object list.
+    void ShowEmptyPage();
     // The layout size is the outer size: once the frame is known the client
     // area is made smaller by it (once, and only while nothing else has
     // sized the window).
@@ -233,6 +247,9 @@ private:
     bool repaintPending_ = false;
     bool shown_ = false;
     bool layoutSizeKept_ = false;
+    // A load has fitted the window to its page, with this frame.
+    bool fitted_ = false;
+    QSize fitFrame_;
     int paintCount_ = 0;
     std::unique_ptr<QPrinter> printer_;
     // The drawing compared with the current one, and its path.

@@ -1,7 +1,6 @@
 #include "drawing/Fileimage.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -28,11 +27,17 @@ TFileImage CannotRead(const QString& reason)
 
 TFileImage LookAtDrawingFile(const QString& path)
 {
-    const QFileInfo info(path);
-    if (!info.exists()) return WithStatus(TFileImage::TStatus::Missing);
-    if (!info.isFile()) return WithStatus(TFileImage::TStatus::NotAFile);
-    if (info.size() > kMaxDrawingFileBytes) return WithStatus(TFileImage::TStatus::TooLarge, info.size());
-    return WithStatus(TFileImage::TStatus::Read, info.size());
+    // A folder on the way that may not be entered (or a file in place of
+    // one, a loop of links, a name too long) hides whether anything is
+    // there: the system's reason says why.
+    struct stat status = {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0) {
+        if (errno == ENOENT) return WithStatus(TFileImage::TStatus::Missing);
+        return CannotRead(QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    if (!S_ISREG(status.st_mode)) return WithStatus(TFileImage::TStatus::NotAFile);
+    if (status.st_size > kMaxDrawingFileBytes) return WithStatus(TFileImage::TStatus::TooLarge, status.st_size);
+    return WithStatus(TFileImage::TStatus::Read, status.st_size);
 }
 
 TFileImage ReadDrawingFile(const QString& path)
@@ -68,4 +73,9 @@ QString NotADrawingFileText(const QString& path, const TFileImage& image)
     return text + QStringLiteral(": it is %1 bytes, more than the limit of %2 bytes (64 MiB)")
                       .arg(image.Size)
                       .arg(kMaxDrawingFileBytes);
+}
+
+QString CannotReadText(const QString& path, const TFileImage& image)
+{
+    return QStringLiteral("File '%1' cannot be read: %2").arg(path, image.Reason);
 }

@@ -27,8 +27,9 @@ struct TFileImage {
 };
 
 // Looks at the path without opening it: Missing, NotAFile, TooLarge (with
-// the size), or Read when it is a regular file within the limit (the bytes
-// are not read).
+// the size), CannotRead when the system will not say what is there (a folder
+// on the way that may not be entered; with its reason), or Read when it is a
+// regular file within the limit (the bytes are not read).
 TFileImage LookAtDrawingFile(const QString& path);
 
 // Reads the whole file at path. It is opened without waiting (a pipe put in
@@ -40,3 +41,7 @@ TFileImage ReadDrawingFile(const QString& path);
 // "'PATH' is not a drawing file", with the size and the limit for a file too
 // large.
 QString NotADrawingFileText(const QString& path, const TFileImage& image);
+
+// Why a path that is CannotRead is not read: "File 'PATH' cannot be read:
+// REASON", with the system's reason ("Permission denied").
+QString CannotReadText(const QString& path, const TFileImage& image);

@@ -2,7 +2,11 @@
 #include "AppFixture.h"
 
 #include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <sys/fsuid.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/Recentfiles.h"
 #include "drawing/Fileimage.h"
@@ -104,6 +108,78 @@ TEST_F(LoadingTest, TruncatedRecordIsReportedAndTheObjectsBeforeItStay)
     EXPECT_EQ(dialogs.Messages[0],
               "The record at 00000020 (type 30) is cut short by the end of the file; the drawing is shown up to it.");
     EXPECT_EQ(f.Objects.size(), 2u);
+}
+
+TEST_F(LoadingTest, DrawingCutShortAfterItsHeaderIsPicturedOnThePageOfThatHeader)
+{
+    // An A3 sheet whose last record is cut short.
+    q01::Bytes bytes = Cat({q01::Header(1), q01::Line(100, 100, 200, 100, 1), q01::Annotation(10, 20, 0, "HELLO")});
+    bytes.resize(bytes.size() - 5);
+    TForm1& f = Start({Write("a3.q01", bytes)});
+    EXPECT_EQ(dialogs.Messages, QStringList{"The record at 00000020 (type 30) is cut short by the end of the file; "
+                                            "the drawing is shown up to it."});
+    EXPECT_EQ(f.Image1->Surface().Image().size(), QSize(1550, 1110));
+    EXPECT_EQ(ApplicationTitle(), "a3.q01");
+    EXPECT_FALSE(f.AllDrawingsComplete);
+}
+
+namespace {
+// Looks at files as a user other than root does, for whom the modes of files
+// and folders count (a user other than root already is one).
+class TAsOtherUser {
+public:
+    TAsOtherUser() : active_(::geteuid() == 0)
+    {
+        if (active_) ::setfsuid(65534);
+    }
+    ~TAsOtherUser()
+    {
+        if (active_) ::setfsuid(0);
+    }
+    TAsOtherUser(const TAsOtherUser&) = delete;
+    TAsOtherUser& operator=(const TAsOtherUser&) = delete;
+
+private:
+    bool active_;
+};
+
+bool AllWhite(const TSurface& surface)
+{
+    for (int y = 0; y < surface.Height(); ++y)
+        for (int x = 0; x < surface.Width(); ++x)
+            if (surface.Pixel(x, y) != clWhite) return false;
+    return true;
+}
+}  // namespace
+
+TEST_F(LoadingTest, DrawingTheUserMayNotReadIsRefusedWithTheSystemsReasonAndLeavesAnEmptyPage)
+{
+    const QString shown = Write("a.q01", Cat({q01::Header(0), q01::Line(100, 100, 200, 100, 1)}));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("locked"));
+    const QString behindLockedFolder = Write("locked/b.q01", q01::Header(0));
+    const QString unreadable = Write("c.q01", q01::Header(1));
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(Path("locked")).constData(), 0), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(unreadable).constData(), 0), 0);
+    TForm1& f = Start({shown});
+    ASSERT_FALSE(AllWhite(f.Image1->Surface()));
+    {
+        const TAsOtherUser other;
+        // Not "not found": the folder may not be entered. The drawing shown stays.
+        f.LoadDrawing(behindLockedFolder);
+        EXPECT_EQ(dialogs.Messages, QStringList{"File '" + behindLockedFolder +
+                                                "' cannot be read: " + QString::fromLocal8Bit(std::strerror(EACCES))});
+        EXPECT_EQ(f.Objects.size(), 2u);
+        EXPECT_FALSE(AllWhite(f.Image1->Surface()));
+        // A file that may not be read ends the load after the drawing shown
+        // has been closed: its picture goes with it.
+        Guarded([&] { f.LoadDrawing(unreadable); });
+    }
+    EXPECT_EQ(dialogs.Errors, QStringList{"Cannot open file " + QDir::toNativeSeparators(unreadable)});
+    EXPECT_TRUE(f.Objects.empty());
+    EXPECT_EQ(f.Image1->Surface().Image().size(), QSize(1110, 720));
+    EXPECT_TRUE(AllWhite(f.Image1->Surface()));
+    ::chmod(QFile::encodeName(Path("locked")).constData(), 0755);
 }
 
 TEST_F(LoadingTest, MissingFileIsNamedExactlyAndTheShownDrawingStays)

@@ -9,7 +9,9 @@
 #include <QLabel>
 #include <QStatusBar>
 #include <QMenu>
+#include <QPainter>
 #include <QScreen>
+#include <QTest>
 
 #include "Q01Component.h"
 #include "app/Recentfiles.h"
@@ -146,6 +148,70 @@ TEST_F(MainViewTest, PageLargerThanTheWorkAreaFitsTheWindowToTheWorkArea)
     EXPECT_EQ(f.Image1->width(), 4460);
 }
 
+TEST_F(MainViewTest, WindowOfAPageLargerThanTheScreenFitsItsWorkAreaFrameAndStatusBarIncluded)
+{
+    for (const int code : {1, 4}) {  // A3 and A0
+        TForm1 f({"tracery", Write("large.q01", q01::Header(std::uint8_t(code)))});
+        f.show();
+        f.FormShow();
+        const QRect work = f.screen()->availableGeometry();
+        // As large as the work area, and in it.
+        EXPECT_EQ(f.frameGeometry(), work) << code;
+        const QRect statusBar(f.StatusBar1->mapToGlobal(QPoint(0, 0)), f.StatusBar1->size());
+        EXPECT_TRUE(work.contains(statusBar)) << code;
+        EXPECT_EQ(f.Image1->Surface().Image().size(), code == 1 ? QSize(1550, 1110) : QSize(4460, 3150));
+    }
+}
+
+TEST_F(MainViewTest, StatusBarLabelsShowTheirWholeTextInTheFontTheyAreShownIn)
+{
+    TForm1& f = Start({});
+    f.show();
+    QCoreApplication::processEvents();
+    const int layoutWidths[] = {55, 55, 80, 55, 55, 55};
+    int i = 0;
+    for (const char* text : {"Name", "Value", "Package", "Angle", "H Flip", "V Flip"}) {
+        QLabel* label = nullptr;
+        for (QLabel* candidate : f.StatusBar1->findChildren<QLabel*>())
+            if (candidate->text() == QLatin1String(text)) label = candidate;
+        ASSERT_NE(label, nullptr) << text;
+        // The text's ink as the font draws it on its own, and as the panel shows it.
+        const auto inkColumns = [](const QImage& image) {
+            int left = image.width(), right = -1;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    if (image.pixelColor(x, y) == QColor(Qt::blue))
+                        left = std::min(left, x), right = std::max(right, x);
+            return right - left + 1;
+        };
+        QImage alone(400, label->height(), QImage::Format_RGB32);
+        alone.fill(Qt::white);
+        {
+            QPainter painter(&alone);
+            painter.setFont(label->font());
+            painter.setPen(Qt::blue);
+            painter.drawText(alone.rect().adjusted(20, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, QLatin1String(text));
+        }
+        const QImage shown = label->grab(label->contentsRect()).toImage();
+        EXPECT_EQ(inkColumns(shown), inkColumns(alone)) << text;
+        // A panel its text fits keeps the layout's width.
+        const int needed = label->sizeHint().width();
+        EXPECT_EQ(label->width(), std::max(layoutWidths[i++], needed)) << text;
+    }
+}
+
+TEST_F(MainViewTest, AboutNamesTheProgramItsVersionLicenceAndQt)
+{
+    TForm1& f = Start({});
+    f.About1->trigger();
+    EXPECT_EQ(dialogs.Messages, QStringList{QStringLiteral("Tracery " TRACERY_VERSION "\n"
+                                                           "A viewer and printer for circuit drawings in Quorvid "
+                                                           "drawing files (*.q01).\n"
+                                                           "Free software under the MIT licence.\n"
+                                                           "Qt ") +
+                                            QLatin1String(qVersion())});
+}
+
 TEST_F(MainViewTest, ObjectsDrawInFileOrderOnThePage)
 {
     CreateOtherWindows();
@@ -273,18 +339,26 @@ protected:
     }
 };
 
-TEST_F(WindowsTest, ClickOverAComponentInspectsItAndElsewhereAsksForOne)
+TEST_F(WindowsTest, ClickOverAComponentInspectsItAndElsewhereAsksForOneInTheStatusBar)
 {
     TForm1& f = Start({Write("a.q01", Cat({q01::Header(0), Part(100, 200, 0, false, "U7")}))});
     QString inspected;
     dialogs.OnModal = [&](QDialog& d) { inspected = d.findChild<QLineEdit*>("leDesig")->text(); };
     f.FormMouseMove(10, 10);
     f.Image1Click();
-    EXPECT_EQ(dialogs.Messages, QStringList{"Please click over a bitmap"});
+    EXPECT_EQ(f.PanelText(TForm1::messagePanel), "Please click over a bitmap");
     f.FormMouseMove(110, 210);
     f.Image1Click();
     EXPECT_EQ(dialogs.ModalRuns, 1);
     EXPECT_EQ(inspected, "U7");
+    EXPECT_EQ(f.PanelText(TForm1::messagePanel), "");
+    // A drag with the left button that ends beside every component.
+    QTest::mousePress(f.Image1, Qt::LeftButton, {}, QPoint(105, 205));
+    QTest::mouseMove(f.Image1, QPoint(300, 400));
+    QTest::mouseRelease(f.Image1, Qt::LeftButton, {}, QPoint(300, 400));
+    EXPECT_EQ(f.PanelText(TForm1::messagePanel), "Please click over a bitmap");
+    EXPECT_EQ(dialogs.ModalRuns, 1);
+    EXPECT_TRUE(dialogs.AllTexts.isEmpty());
 }
 
 TEST_F(WindowsTest, InspectionTableIsWrittenAtExitNamedAfterTheCaption)

@@ -2,7 +2,12 @@
 // window that shows it.
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QPointer>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
 
 #include "app/Surface.h"
 #include "FreshSettings.h"
@@ -83,4 +88,20 @@ TEST_F(PreviewWindow, EachPreviewReplacesTheLastAndStoresItsPlacementOnClose)
     const QByteArray ini = IniText();
     EXPECT_TRUE(ini.contains("[frmPreview]\nLeft=")) << ini.toStdString();
     EXPECT_TRUE(ini.contains("\nTop="));
+}
+
+TEST_F(PreviewWindow, PreviewLargerThanTheScreenScrollsInItsWorkAreaAndEscapeOrCtrlWCloseIt)
+{
+    std::unique_ptr<TfrmPreview> preview(ShowPreview(nullptr, TSurface(4460, 3150)));  // an A0 page
+    const QRect work = preview->screen()->availableGeometry();
+    EXPECT_EQ(preview->frameGeometry(), work);
+    EXPECT_EQ(preview->Image1->size(), QSize(2230, 1575));
+    const QSize view = preview->ScrollBox1->viewport()->size();
+    EXPECT_EQ(preview->ScrollBox1->horizontalScrollBar()->maximum(), 2230 - view.width());
+    EXPECT_EQ(preview->ScrollBox1->verticalScrollBar()->maximum(), 1575 - view.height());
+    QTest::keyClick(preview.get(), Qt::Key_Escape);
+    EXPECT_FALSE(preview->isVisible());
+    preview->show();
+    QTest::keyClick(preview->ScrollBox1, Qt::Key_W, Qt::ControlModifier);
+    EXPECT_FALSE(preview->isVisible());
 }

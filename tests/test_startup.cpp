@@ -2,8 +2,10 @@
 // loop: the order of start-up and what the end of the run stores.
 #include "AppFixture.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <csignal>
@@ -58,7 +60,9 @@ protected:
 
 TEST_F(StartupTest, NamedDrawingLoadsBeforeTheOtherWindowsExistAndThePlacementFollowsTheLoad)
 {
-    WriteIni("[Form1]\nLeft=40\nTop=50\n");
+    // (The window, fitted to the page, is as wide as the screen's work area:
+    // a place further right would not hold it.)
+    WriteIni("[Form1]\nLeft=0\nTop=50\n");
     const QString a = Write("a.q01", Cat({q01::Header(0), q01::Record0x40(), q01::Line(100, 100, 200, 100, 1)}));
     TWatchingDialogs watching;
     bool lineWindowDuringLoad = true, visibleDuringLoad = false;
@@ -82,9 +86,9 @@ TEST_F(StartupTest, NamedDrawingLoadsBeforeTheOtherWindowsExistAndThePlacementFo
     EXPECT_TRUE(watching.OpenFilters.isEmpty());  // a named drawing: no open dialog
     EXPECT_TRUE(visibleDuringLoad);
     EXPECT_FALSE(lineWindowDuringLoad);
-    EXPECT_NE(placeDuringLoad, QPoint(40, 50));
+    EXPECT_NE(placeDuringLoad, QPoint(0, 50));
     EXPECT_TRUE(lineWindowInLoop);
-    EXPECT_EQ(placeInLoop, QPoint(40, 50));
+    EXPECT_EQ(placeInLoop, QPoint(0, 50));
     EXPECT_EQ(lineInLoop, clBlack);
 }
 
@@ -134,4 +138,82 @@ TEST_F(StartupTest, StopSignalDuringAnInspectionSavesTheTableOfTheEndedOnes)
     EXPECT_EQ(ReadAll(Path("a.csv")),
               "Name,Value,Package,Strange,\"H Flip\",\"V Flip\",Angle,Rows,Columns,Comments\r\n"
               "U7,VAL,PKG,0,,,0,21,31,OK\r\n");
+}
+
+TEST_F(StartupTest, ClosingTheWindowOrAStopSignalDuringTheBoxesOfALoadEndsTheRunAsFileExitDoes)
+{
+    // A drawing whose thousand records each ask for a box.
+    q01::Bytes many = Cat({q01::Header(0), q01::Line(100, 100, 200, 100, 1)});
+    for (int i = 0; i < 1000; ++i) many = Cat({many, q01::Record0x40()});
+    const QString a = Write("a.q01", many), b = Write("b.q01", many);
+    for (const bool stopSignal : {false, true}) {
+        TWatchingDialogs watching;
+        watching.OnMessage = [&] {
+            if (watching.Messages.size() != 3) return;
+            if (!stopSignal) {
+                Form1->close();  // as the window's close box does
+                return;
+            }
+            ::raise(SIGTERM);
+            // The box's own event loop hears of it.
+            for (int wait = 0; wait < 100 && Form1->isVisible(); ++wait)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        };
+        // The run must end without waiting in the event loop; if it waits, it is closed there.
+        QObject guard;
+        bool waited = false;
+        QTimer::singleShot(3000, &guard, [&] {
+            waited = true;
+            if (Form1) Form1->close();
+        });
+        EXPECT_EQ(RunTracery({"tracery", stopSignal ? b : a}), 0);
+        EXPECT_FALSE(waited) << stopSignal;
+        EXPECT_EQ(watching.Messages, QStringList(3, "0x40")) << stopSignal;
+    }
+    // Each run stored what File ▸ Exit stores: its drawing in the recent
+    // files, and the window's place.
+    const QString ini = IniText();
+    EXPECT_TRUE(ini.startsWith("[Form1]\nLeft=")) << ini.toStdString();
+    EXPECT_TRUE(ini.endsWith("\n[Recent Files]\nFile1=" + b + "\nFile2=" + a + "\n")) << ini.toStdString();
+}
+
+TEST_F(StartupTest, BoxOfAWindowedRunTakesTheWindowsInputButLetsTheMainWindowBeClosed)
+{
+    TForm1 f({"tracery"});
+    f.show();
+    // The window hears when a modal window blocks it.
+    struct TBlockWatch : QObject {
+        bool blocked = false;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::WindowBlocked) blocked = true;
+            return false;
+        }
+    } watch;
+    f.installEventFilter(&watch);
+    QString shown;
+    bool boxEnabled = false, windowEnabled = true;
+    QObject guard;
+    QTimer::singleShot(0, &guard, [&] {
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(window); box && box->isVisible()) {
+                shown = box->text();
+                boxEnabled = box->isEnabled();
+            }
+        windowEnabled = f.isEnabled();
+        f.close();
+    });
+    // A box that goes on waiting is closed, so that the test goes on.
+    QTimer::singleShot(5000, &guard, [] {
+        if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    });
+    TWindowedDialogs windowed;
+    windowed.ShowMessage("0x40");
+    EXPECT_EQ(shown, "0x40");
+    EXPECT_TRUE(boxEnabled);
+    EXPECT_FALSE(windowEnabled);
+    EXPECT_FALSE(watch.blocked);
+    EXPECT_TRUE(f.Closed());
+    EXPECT_TRUE(f.isEnabled());
+    f.removeEventFilter(&watch);
 }
