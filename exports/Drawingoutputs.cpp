@@ -109,10 +109,9 @@ QStringList TDrawingOutputs::Write(const QString& drawingPath, TDrawing& drawing
 void TDrawingOutputs::WritePng(const QString& path, const QImage& image)
 {
     if (image.isNull()) throw EFileError(CannotWrite(path, QStringLiteral("the picture is empty")));
-    // Written chunk by chunk into the file.
-    SaveThrough(
-        path, [&](QIODevice& file) { return TPngWriter::Write(image, file); },
-        QStringLiteral("there is not enough memory"));
+    // Written chunk by chunk into the file; a picture that cannot be
+    // written says why.
+    SaveThrough(path, [&](QIODevice& file) { return TPngWriter::Write(image, file); });
 }
 
 TVectorTarget TDrawingOutputs::VectorPage(TDrawing& drawing, const TObjectSettings& settings, QSize size)
@@ -165,15 +164,19 @@ void TDrawingOutputs::SaveWhole(const QString& path, const QByteArray& bytes)
     SaveThrough(path, [&](QIODevice& file) { return file.write(bytes) == bytes.size(); });
 }
 
-void TDrawingOutputs::SaveThrough(const QString& path, const std::function<bool(QIODevice&)>& write,
-                                  const QString& reason)
+void TDrawingOutputs::SaveThrough(const QString& path, const std::function<bool(QIODevice&)>& write)
+{
+    SaveThrough(path, [&](QIODevice& file) { return write(file) ? TResult() : TResult::Failure(file.errorString()); });
+}
+
+void TDrawingOutputs::SaveThrough(const QString& path, const std::function<TResult(QIODevice&)>& write)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) throw EFileError(CannotWrite(path, file.errorString()));
-    if (!write(file)) {
-        const QString why = file.error() != QFileDevice::NoError || reason.isEmpty() ? file.errorString() : reason;
+    const TResult written = write(file);
+    if (written.Failed()) {
         file.cancelWriting();
-        throw EFileError(CannotWrite(path, why));
+        throw EFileError(CannotWrite(path, written.Reason()));
     }
     if (!file.commit()) throw EFileError(CannotWrite(path, file.errorString()));
 }

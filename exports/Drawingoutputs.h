@@ -28,6 +28,7 @@
 
 #include <QSize>
 
+#include "base/Errors.h"
 #include "render/Vectortarget.h"
 
 class QIODevice;
@@ -96,10 +97,10 @@ public:
     // Saves bytes as the whole file at path, through a temporary file.
     static void SaveWhole(const QString& path, const QByteArray& bytes);
     // Saves the file at path as write(file) writes it, through a temporary
-    // file; a write that fails with no error of the file's own fails for
-    // `reason`.
-    static void SaveThrough(const QString& path, const std::function<bool(QIODevice&)>& write,
-                            const QString& reason = {});
+    // file; a write that fails fails for the reason the file gives, or for
+    // the one write returns.
+    static void SaveThrough(const QString& path, const std::function<bool(QIODevice&)>& write);
+    static void SaveThrough(const QString& path, const std::function<TResult(QIODevice&)>& write);
 
     static QString CannotWrite(const QString& path, const QString& reason);
 
