@@ -80,9 +80,9 @@ void PaintMixture(TSurface& s)
         case 8: s.TurnedTextOut(x1, y1, texts[n.Between(0, 6)]); break;
         case 9: s.DrawRuns(runs, x1, y1); break;
         case 10:
-            runs.Fill(s, x1, y1, 0xFF000000u | QRgb(colour()),
-                      QRect(x1 + int(n.Between(-5, 15)), y1 + int(n.Between(-5, 15)), int(n.Between(0, 30)),
-                            int(n.Between(0, 30))));
+            s.FillRuns(runs, x1, y1, 0xFF000000u | QRgb(colour()),
+                       QRect(x1 + int(n.Between(-5, 15)), y1 + int(n.Between(-5, 15)), int(n.Between(0, 30)),
+                             int(n.Between(0, 30))));
             break;
         case 11:
             stamp.Transparent = n.Between(0, 1) == 1;
@@ -117,7 +117,7 @@ TEST(PaintRecord, OperationsPlayedInBandsOnSeveralThreadsPaintWhatTheyPaintOneAf
         PaintMixture(played);
         if (played.Recording() == &record) {
             played.Record(nullptr);
-            record.Play(played);
+            record.Play(played.Image());
         }
         EXPECT_EQ(record.Size(), 0u);
         EXPECT_TRUE(played.Image() == direct.Image())
