@@ -577,16 +577,13 @@ void Bitmap::Draw(TDrawTarget& canvas, const TDrawContext& context)
     if (canvas.TextsOnly()) return;
 
     if (simplified) {
-        // No raster: the body's outline, drawn without changing the pen and
-        // brush that the next object finds.
-        const TPen pen = canvas.Pen;
-        const TBrush brush = canvas.Brush;
+        // No raster: the body's outline, drawn without changing the drawing
+        // state that the next object finds.
+        const TDrawStateSaver saved(canvas);
         canvas.Pen = TPen{inkColour, psSolid, 1, pmCopy};
         canvas.Brush.Style = bsClear;
         const int m = symbolMargin;
         canvas.Rectangle(imageLeft + m, imageTop + m, imageLeft + bodyImageWidth - m, imageTop + bodyImageHeight - m);
-        canvas.Pen = pen;
-        canvas.Brush = brush;
         return;
     }
 

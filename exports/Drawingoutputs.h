@@ -13,9 +13,11 @@
 // here needs a window: the caller hands over the drawing and its page
 // picture.
 //
-// Every file is built whole in memory and saved through a temporary file
-// that takes the file's place only once it is complete, so a write that
-// fails leaves the old file, or none, and never part of one. A file that
+// Every file is made in memory (the PNG picture's deflated rows, the SVG
+// document's pieces, the printed PDF document, the bill of materials) and
+// saved through a temporary file that takes the file's place only once it
+// is complete, so a write that fails leaves the old file, or none, and
+// never part of one. A file that
 // cannot be written is reported as "Cannot write '<file>': <reason>" with
 // the reason the file system or the printer gave; nothing here shows
 // anything.
