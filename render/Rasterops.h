@@ -22,8 +22,10 @@
 #include <emmintrin.h>
 #endif
 
+// The alpha bits of every pixel painted (the pixels are opaque).
 constexpr QRgb opaqueBlack = 0xFF000000u;
 
+// Row y of an RGB32 image, to read.
 inline const QRgb* ImageRow(const QImage& image, int y)
 {
     return reinterpret_cast<const QRgb*>(image.constScanLine(y));
