@@ -47,24 +47,33 @@
 //
 // Everything is clipped to the surface: nothing is written outside it.
 
+// The surface is the raster back-end of the drawing target: it keeps the
+// drawing state and turns each operation into pixels, painted at once by the
+// raster operations (render/Rasterops.h), or recorded and painted band by
+// band at the end of a paint (render/Paintrecord.h). Texts are painted from
+// the glyph cache (render/Glyphcache.h), bodies and labels from raster runs
+// (render/Rasterruns.h).
+
 #include <QByteArray>
 #include <QImage>
 #include <QPoint>
 #include <QRect>
-#include <QString>
-#include <cstdint>
 #include <memory>
-#include <span>
 #include <vector>
 
 #include "app/Drawstyle.h"
 #include "render/Drawtarget.h"
+#include "render/Glyphcache.h"
+#include "render/Rasterops.h"
+#include "render/Rasterruns.h"
 
-struct TGlyphMask;
 struct TPaintOperation;
 class TPaintRecord;
 
-class TSurface final : public TDrawTarget {
+// The raster: Image(), with its transparency (TRasterImage); when
+// Transparent is set, pixels of exactly TransparentColour leave the target
+// unchanged when this surface is drawn.
+class TSurface final : public TDrawTarget, public TRasterImage {
 public:
     TSurface() = default;
     TSurface(int width, int height);
@@ -78,14 +87,6 @@ public:
     void SetSize(int width, int height);
     // Fills the whole surface with one colour.
     void Clear(TColor colour);
-
-    QImage& Image() { return image_; }
-    const QImage& Image() const { return image_; }
-
-    // Raster attributes: when Transparent is set, pixels of exactly
-    // TransparentColour leave the target unchanged when this surface is drawn.
-    bool Transparent = false;
-    TColor TransparentColour = clWhite;
 
     // Objects draw on this surface step by step, as the drawing rules
     // describe, with nothing kept from earlier paints (for comparison); the
@@ -101,23 +102,44 @@ public:
     void TextOut(int x, int y, const QByteArray& text) override;
     void TurnedTextOut(int x, int y, const QByteArray& text) override;
     void DrawRuns(const TRasterRuns& runs, int x, int y) override;
+    // The pixels runs.Draw paints, in one colour, and only those inside clip.
+    void FillRuns(const TRasterRuns& runs, int x, int y, QRgb colour, const QRect& clip);
 
     TSurface* Raster() override { return this; }
+    bool UsesCaches() const override { return !StepByStep; }
+
+    // A paint on a surface that uses its caches is recorded, and played band
+    // by band of rows once every object has drawn (see TPaintRecord). The
+    // first paint of a source since it changed starts making the glyphs of
+    // its texts on other threads (TGlyphsAhead), unless PrepareGlyphs has;
+    // it takes what they made, and later paints find the glyphs kept.
+    void BeginPaint(TPaintSource& source) override;
+    void EndPaint() override;
+    // Starts making, on other threads, the glyphs of the texts the source
+    // draws on a surface of this size, when it has not been looked ahead at
+    // since it changed: they are made while the surface is given that size
+    // and cleared, and the next paint takes them.
+    void PrepareGlyphs(TPaintSource& source, int width, int height);
+    // How many threads a paint's bands are painted on, and its glyphs made
+    // ahead on: 0 (the start value) for one per core, 1 for the painting
+    // thread alone. The pixels are the same whatever the number.
+    static void SetPaintThreads(int threads);
+    static int PaintThreads();
+
     // While a record is given, the operations that paint pixels are kept in
     // it instead of painted (the drawing state changes as they go), until the
     // record is played on this surface; none (nullptr) paints again. A copy
     // of the surface does not record.
     void Record(TPaintRecord* record) { record_.To = record; }
     TPaintRecord* Recording() const { return record_.To; }
-    bool UsesCaches() const override { return !StepByStep; }
 
     TColor Pixel(int x, int y) const;  // -1 (0xFFFFFFFF) outside the surface
     void SetPixel(int x, int y, TColor colour);
 
     // Copies a raster with its top-left pixel at (x, y), honouring its transparency.
-    void Draw(int x, int y, const TSurface& raster);
+    void Draw(int x, int y, const TRasterImage& raster);
     // Scales a raster into a rectangle (printing).
-    void StretchDraw(const QRect& target, const TSurface& raster);
+    void StretchDraw(const QRect& target, const TRasterImage& raster);
 
     // A 2 x 2 sampling to half size (the preview): pixel (x / 2, y / 2) of
     // the result takes the last pixel of the block (x, y), (x, y + 1),
@@ -126,8 +148,6 @@ public:
     TSurface HalfSample(TColor skip) const;
 
 private:
-    friend class TRasterRuns;
-    friend class TPaintRecord;
     // Keeps an operation in the record, if there is one. When the record can
     // take no more, or could not keep what the operation paints from (kept
     // false), what it holds is painted and recording ends: false, and the
@@ -137,165 +157,35 @@ private:
     void EndRecording();
     // Columns x1 .. x2-1 of rows y1 .. y2-1 in one colour, clipped.
     void PaintBox(long long x1, long long y1, long long x2, long long y2, QRgb colour);
-    // Paints a recorded operation, its rows moved up by top (this surface
-    // being the band of a page from row top on).
-    void Play(const TPaintOperation& operation, const TPaintRecord& record, int top);
     struct RecordLink {
         TPaintRecord* To = nullptr;
         RecordLink() = default;
         RecordLink(const RecordLink&) {}
         RecordLink& operator=(const RecordLink&) { return *this; }
     };
+    // The paint going on (how many are begun and not ended, what it records
+    // into, the glyphs made ahead for it) and the glyphs made ahead for the
+    // next one; a copy of the surface takes none of it.
+    struct PaintLink {
+        int Depth = 0;
+        std::unique_ptr<TPaintRecord> Record;
+        std::unique_ptr<TGlyphsAhead> Glyphs, Ahead;
+        PaintLink();
+        PaintLink(const PaintLink&);
+        PaintLink& operator=(const PaintLink&);
+        ~PaintLink();
+    };
     // Draws from a to b with the pen, b left out, the dash pattern going on
     // from dashPhase_.
     void StrokeSegment(QPoint a, QPoint b);
-    // An ellipse with a dashed one-pixel outline (see the rules above).
-    void DashedEllipse(long long left, long long top, long long width, long long height);
     // Makes sure the image is RGB32 (whoever changed it through Image()).
     void EnsureFormat();
 
-    QImage image_;
     int dashPhase_ = 0;
     RecordLink record_;
+    PaintLink paint_;
 };
 
 // A label: the text in the font's colour on white, white transparent;
 // turned, the text reads from bottom to top (a quarter turn anticlockwise).
 TSurface RenderLabel(const QByteArray& text, const TFont& font, bool turned);
-
-// Extent of a text in a font, in pixels, as every target measures it; the
-// baseline's distance from the top of the text cell; the family the glyphs
-// come from (the face, or what the system puts in its place).
-int FontTextWidth(const TFont& font, const QByteArray& text);
-int FontTextHeight(const TFont& font);
-int FontAscent(const TFont& font);
-QString FontFamily(const TFont& font);
-
-// Texts a paint is going to draw, each with the font it is drawn in.
-struct TTextsToDraw {
-    TGlyphFonts Fonts;
-    struct TText {
-        std::uint32_t Font;  // Fonts[Font]
-        QByteArray Text;
-    };
-    std::vector<TText> Texts;
-};
-
-// While it lives, helper threads measure and render the glyphs of those
-// texts that have not been drawn before, from the last one back, while the
-// thread that made it paints from the first on: the paint takes what a
-// helper made and makes the rest itself. With `threads` threads in all
-// (0: one per core); one paint at a time. The paint draws the same with or
-// without it.
-struct TGlyphsAheadWork;
-class TGlyphsAhead {
-public:
-    // None when there is not memory enough for it.
-    static std::unique_ptr<TGlyphsAhead> Start(const TTextsToDraw& texts, int threads);
-    // Stops the helpers; what they made is kept for later paints.
-    ~TGlyphsAhead();
-    TGlyphsAhead(const TGlyphsAhead&) = delete;
-    TGlyphsAhead& operator=(const TGlyphsAhead&) = delete;
-
-private:
-    TGlyphsAhead(const TTextsToDraw& texts, int threads);
-    std::unique_ptr<TGlyphsAheadWork> work_;
-};
-
-// Forgets what every font measured and rendered: the caches start afresh.
-void ForgetGlyphs();
-
-// On/off runs, in pixels, of the dash pattern of a one-pixel pen of a style;
-// empty for solid.
-const std::vector<int>& DashPattern(int style);
-
-// The pixels of a raster that drawing it copies (all of them, or those not
-// of its transparent colour when it is transparent), kept as runs of one
-// colour along its rows. Made once, it draws the raster without looking at
-// its other pixels again.
-class TRasterRuns {
-public:
-    TRasterRuns() = default;
-    explicit TRasterRuns(const TSurface& raster);
-
-    int Width() const { return width_; }
-    int Height() const { return height_; }
-    std::size_t RunCount() const { return runs_.size(); }
-
-    // Calls f(y, x, length, colour) for every run, row by row.
-    template <typename F>
-    void ForEachRun(F&& f) const
-    {
-        // (A run longer than a kept one can be is kept in pieces: joined here.)
-        for (std::size_t k = 0; k < runs_.size();) {
-            const Run& run = runs_[k];
-            int length = run.Length();
-            for (++k; k < runs_.size() && length % Run::longest == 0; ++k) {
-                const Run& piece = runs_[k];
-                if (piece.Place != run.Place + unsigned(length) || RowOf(piece) != RowOf(run) ||
-                    piece.Colour() != run.Colour())
-                    break;
-                length += piece.Length();
-            }
-            f(RowOf(run), ColumnOf(run), length, run.Colour());
-        }
-    }
-
-    // Exactly the pixels target.Draw(x, y, raster) paints.
-    void Draw(TSurface& target, int x, int y) const;
-    // The same pixels in one colour, and only those inside clip (target
-    // coordinates).
-    void Fill(TSurface& target, int x, int y, QRgb colour, const QRect& clip) const;
-
-    // Runs filled over this raster's: Runs->Fill at (X, Y) in Colour, cut to
-    // this raster's box.
-    struct Layer {
-        const TRasterRuns* Runs;
-        int X, Y;
-        QRgb Colour;
-    };
-    // One set of runs, row by row, that draws what drawing this raster and
-    // then filling each layer in turn paints within this raster's box.
-    TRasterRuns Layered(const std::vector<Layer>& layers) const;
-
-private:
-    // Eight bytes, to be read fast: the row and column in one word (the row
-    // shifted by columnBits_), and the colour with the length (1 .. longest)
-    // in its alpha byte (what is drawn is opaque).
-    struct Run {
-        static constexpr int longest = 255;
-        std::uint32_t Place;
-        std::uint32_t Paint;
-        int Length() const { return int(Paint >> 24); }
-        QRgb Colour() const { return Paint | 0xFF000000u; }
-    };
-    std::uint32_t ColumnMask() const { return (std::uint32_t(1) << columnBits_) - 1; }
-    int RowOf(const Run& run) const { return int(run.Place >> columnBits_); }
-    int ColumnOf(const Run& run) const { return int(run.Place & ColumnMask()); }
-    // A run of this raster's rows, length 1 .. Run::longest.
-    Run MakeRun(int y, int x, int length, QRgb colour) const
-    {
-        return Run{(std::uint32_t(y) << columnBits_) | std::uint32_t(x),
-                   (colour & 0x00FFFFFFu) | (std::uint32_t(length) << 24)};
-    }
-    // Sizes the rows and columns, and keeps runs of them in Run's form
-    // (std::bad_alloc when a raster is too large for it).
-    void SetSize(int width, int height);
-    // Adds row y's run (pieces of it when longer than Run::longest).
-    void AddRun(std::vector<Run>& runs, int y, int x, int length, QRgb colour) const;
-    // Runs that lie inside the target, bits + origin being where the
-    // raster's top-left corner falls (perhaps outside the target); in their
-    // own colours or all in one.
-    template <bool OneColour>
-    void DrawInside(std::span<const Run> runs, QRgb* bits, qsizetype origin, qsizetype stride, QRgb colour) const;
-
-    // The runs from the first of row `row` (of this raster) on, and those of
-    // rows first .. end-1 (held within the raster's rows).
-    std::span<const Run> RowsFrom(long long row) const;
-    std::span<const Run> RowsBetween(long long first, long long end) const;
-    void IndexRows();
-    std::vector<Run> runs_;                // in row order
-    std::vector<std::uint32_t> rowStarts_;  // the first run of each row, and the end
-    int width_ = 0, height_ = 0;
-    int columnBits_ = 0;
-};

@@ -657,7 +657,8 @@ void TForm1::SetPageImageSize(int index)
     if (size.isEmpty()) size = Drawing.Page().Size;
     if (!size.isEmpty()) {
         // The texts' glyphs are made on other threads while the page is made.
-        Drawing.PrepareGlyphs(ObjectSettings(), size.width(), size.height());
+        TDrawingPaint paint(Drawing, ObjectSettings());
+        Image1->Surface().PrepareGlyphs(paint, size.width(), size.height());
         Image1->SetPageSize(size.width(), size.height());
     }
     RepaintPage();

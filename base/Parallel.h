@@ -2,7 +2,9 @@
 // Work shared out between threads, and large buffers.
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -46,6 +48,21 @@ void* AllocateLarge(std::size_t size);
 // page fault for each page first written. capacity is the buffer's size.
 void* TakeLarge(std::size_t size, std::size_t& capacity);
 void GiveBackLarge(void* data, std::size_t capacity);
+
+// A buffer from TakeLarge, given back when it goes.
+struct TGiveBackLarge {
+    std::size_t Capacity = 0;
+    void operator()(std::uint8_t* data) const { GiveBackLarge(data, Capacity); }
+};
+using TLargeBuffer = std::unique_ptr<std::uint8_t[], TGiveBackLarge>;
+
+// A buffer of size bytes, not cleared; null when there is no memory for it.
+inline TLargeBuffer TakeLargeBuffer(std::size_t size)
+{
+    std::size_t capacity = 0;
+    std::uint8_t* const data = static_cast<std::uint8_t*>(TakeLarge(size, capacity));
+    return TLargeBuffer(data, TGiveBackLarge{capacity});
+}
 
 // Containers' memory from TakeLarge.
 template <typename T>

@@ -156,7 +156,7 @@ TSurface PlainPreview(const TSurface& page)
 bool WritePagePng(const TSurface& page, const QString& path)
 {
 #ifdef TRACERY_BENCH_HAS_PNG_WRITER
-    return TPngWriter::Write(page.Image(), path);
+    return !TPngWriter::Write(page.Image(), path).Failed();
 #else
     return page.Image().save(path, "PNG");
 #endif

@@ -309,7 +309,7 @@ void Bitmap::MakeBodyImage() const
     bodyImageMade = true;
     bodyImage.SetSize(bodyImageWidth, bodyImageHeight);
     bodyImage.Clear(bodyBackground);
-    bodyRuns.Draw(bodyImage, 0, 0);
+    bodyImage.DrawRuns(bodyRuns, 0, 0);
     bodyRunsKey = bodyImage.Image().cacheKey();
 }
 
@@ -577,16 +577,13 @@ void Bitmap::Draw(TDrawTarget& canvas, const TDrawContext& context)
     if (canvas.TextsOnly()) return;
 
     if (simplified) {
-        // No raster: the body's outline, drawn without changing the pen and
-        // brush that the next object finds.
-        const TPen pen = canvas.Pen;
-        const TBrush brush = canvas.Brush;
+        // No raster: the body's outline, drawn without changing the drawing
+        // state that the next object finds.
+        const TDrawStateSaver saved(canvas);
         canvas.Pen = TPen{inkColour, psSolid, 1, pmCopy};
         canvas.Brush.Style = bsClear;
         const int m = symbolMargin;
         canvas.Rectangle(imageLeft + m, imageTop + m, imageLeft + bodyImageWidth - m, imageTop + bodyImageHeight - m);
-        canvas.Pen = pen;
-        canvas.Brush = brush;
         return;
     }
 
@@ -728,7 +725,7 @@ bool Bitmap::DrawCached(TSurface& canvas, IBitmapSettings& settings)
     if (!drawNumbers && !drawNames) {
         cache.HasLayered = false;
         cache.Layered = TRasterRuns();
-        bodyRuns.Draw(canvas, imageLeft, imageTop);
+        canvas.DrawRuns(bodyRuns, imageLeft, imageTop);
         return true;
     }
     if (!cache.HasLayered || cache.LayeredNumbers != drawNumbers || cache.LayeredNames != drawNames ||
@@ -746,14 +743,16 @@ bool Bitmap::DrawCached(TSurface& canvas, IBitmapSettings& settings)
             cache.NextNames = drawNames;
             cache.NextNumberInk = numberInk;
             cache.NextNameInk = nameInk;
-            bodyRuns.Draw(canvas, imageLeft, imageTop);
+            canvas.DrawRuns(bodyRuns, imageLeft, imageTop);
             const QRect copyBox(imageLeft, imageTop, BodyImageWidth(), BodyImageHeight());
             if (drawNumbers)
                 for (const PlacedLabel& placed : cache.Numbers)
-                    placed.Label->Fill(canvas, imageLeft + placed.At.x(), imageTop + placed.At.y(), numberInk, copyBox);
+                    canvas.FillRuns(*placed.Label, imageLeft + placed.At.x(), imageTop + placed.At.y(), numberInk,
+                                    copyBox);
             if (drawNames)
                 for (const PlacedLabel& placed : cache.Names)
-                    placed.Label->Fill(canvas, imageLeft + placed.At.x(), imageTop + placed.At.y(), nameInk, copyBox);
+                    canvas.FillRuns(*placed.Label, imageLeft + placed.At.x(), imageTop + placed.At.y(), nameInk,
+                                    copyBox);
             return true;
         }
         cache.LayeredNext = false;
@@ -771,7 +770,7 @@ bool Bitmap::DrawCached(TSurface& canvas, IBitmapSettings& settings)
         cache.LayeredNumberInk = numberInk;
         cache.LayeredNameInk = nameInk;
     }
-    cache.Layered.Draw(canvas, imageLeft, imageTop);
+    canvas.DrawRuns(cache.Layered, imageLeft, imageTop);
     return true;
 }
 

@@ -9,7 +9,6 @@
 #include <typeinfo>
 
 #include "base/Errors.h"
-#include "render/Paintrecord.h"
 #include "base/Parallel.h"
 #include "app/Surface.h"
 #include "drawing/Bitmap.h"
@@ -22,35 +21,6 @@ QString Hex(std::uint64_t value, int digits)
 {
     return QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0')).toUpper();
 }
-
-// A target that keeps only the texts drawn on it, with their fonts.
-class TTextGatherer final : public TDrawTarget {
-public:
-    TTextGatherer(int width, int height) : width_(width), height_(height) {}
-
-    int Width() const override { return width_; }
-    int Height() const override { return height_; }
-    void MoveTo(int x, int y) override { PenPos = QPoint(x, y); }
-    void LineTo(int x, int y) override { PenPos = QPoint(x, y); }
-    void Polyline(const std::vector<QPoint>&) override {}
-    void Rectangle(int, int, int, int) override {}
-    void Ellipse(int, int, int, int) override {}
-    void FillRect(int, int, int, int) override {}
-    void TextOut(int, int, const QByteArray& text) override { Keep(text); }
-    void TurnedTextOut(int, int, const QByteArray& text) override { Keep(text); }
-    void DrawRuns(const TRasterRuns&, int, int) override {}
-    bool TextsOnly() const override { return true; }
-
-    TTextsToDraw Texts;
-
-private:
-    void Keep(const QByteArray& text)
-    {
-        if (!text.isEmpty()) Texts.Texts.push_back({Texts.Fonts.Add(Font).first, text});
-    }
-
-    int width_, height_;
-};
 
 // The split files of one load, open from the first record to the last.
 class TSplitWriter {
@@ -217,10 +187,9 @@ void TDrawing::Clear()
 {
     // First to last, as taking them one by one from the front would, without
     // moving the rest of the list each time.
-    glyphsAhead_.reset();
     for (auto& object : objects_) object.reset();
     objects_.clear();
-    glyphsPrepared_ = false;
+    lookedAhead_ = false;
 }
 
 TDrawContext TDrawing::Context(const TObjectSettings& settings) const
@@ -228,52 +197,34 @@ TDrawContext TDrawing::Context(const TObjectSettings& settings) const
     return TDrawContext{&settings, page_.Rect, page_.Background};
 }
 
-void TDrawing::PrepareGlyphs(const TObjectSettings& settings, int width, int height)
-{
-    // The first page of a drawing has thousands of texts a raster has not
-    // drawn before, and Qt takes some microseconds for each: other threads
-    // make their glyphs while this one goes on. (Later paints find them ready.)
-    if (glyphsPrepared_) return;
-    glyphsPrepared_ = true;
-    try {
-        TTextGatherer gatherer(width, height);
-        Paint(gatherer, settings);
-        glyphsAhead_ = TGlyphsAhead::Start(gatherer.Texts, renderThreads);
-    } catch (const std::bad_alloc&) {
-        // no memory to spare: the paint makes every text itself
-    }
-}
-
 void TDrawing::Paint(TDrawTarget& target, const TObjectSettings& settings)
 {
-    // The first raster paint after a load takes the glyphs made ahead for it,
-    // or starts making them now.
-    std::unique_ptr<TGlyphsAhead> glyphsAhead;
-    if (target.Raster() != nullptr) {
-        PrepareGlyphs(settings, target.Width(), target.Height());
-        glyphsAhead = std::move(glyphsAhead_);
-    }
-    target.ResetState();
-    const TDrawContext context = Context(settings);
-    const std::size_t n = objects_.size();
-    // On a raster, the objects' pixels are painted band by band of rows
-    // once every object has drawn (see TPaintRecord).
-    TSurface* const page = target.UsesCaches() ? target.Raster() : nullptr;
-    TPaintRecord record(renderThreads);
-    if (page != nullptr && page->Recording() == nullptr) page->Record(&record);
-    const auto play = [&] {
-        if (page != nullptr && page->Recording() == &record) record.Play(*page);  // (which ends the recording)
-    };
+    TDrawingPaint paint(*this, settings);
+    target.BeginPaint(paint);
     try {
-        for (std::size_t i = DrawCovered(target, context); i < n && i < objects_.size(); ++i)
-            objects_[i]->Draw(target, context);
+        paint.Draw(target);
     } catch (...) {
-        glyphsAhead.reset();
-        play();
+        target.EndPaint();
         throw;
     }
-    glyphsAhead.reset();  // its helpers give their cores to the bands
-    play();
+    target.EndPaint();
+}
+
+void TDrawingPaint::Draw(TDrawTarget& target)
+{
+    target.ResetState();
+    const TDrawContext context = drawing_.Context(settings_);
+    TDrawing::TObjectList& objects = drawing_.objects_;
+    const std::size_t n = objects.size();
+    for (std::size_t i = drawing_.DrawCovered(target, context); i < n && i < objects.size(); ++i)
+        objects[i]->Draw(target, context);
+}
+
+bool TDrawingPaint::FirstLookAhead()
+{
+    if (drawing_.lookedAhead_) return false;
+    drawing_.lookedAhead_ = true;
+    return true;
 }
 
 std::size_t TDrawing::DrawCovered(TDrawTarget& target, const TDrawContext& context)

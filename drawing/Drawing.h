@@ -7,8 +7,9 @@
 // byte, into one split file per object kind; then it renders the component
 // bodies, on as many threads as there are cores. It shows nothing: what happened
 // comes back as a TLoadResult, which the window turns into messages. Painting
-// draws every object on a drawing target with the settings it is given, so a
-// drawing can be loaded, drawn and exported without any window.
+// hands the target a paint of every object with the settings it is given
+// (TDrawingPaint), so a drawing can be loaded, drawn and exported without any
+// window; what the target makes of the paint is its own.
 
 #include <QByteArray>
 #include <QString>
@@ -20,9 +21,9 @@
 
 #include "drawing/Header.h"
 #include "drawing/Quorvidobject.h"
+#include "render/Drawtarget.h"
 
 class Bitmap;
-class TDrawTarget;
 struct TObjectSettings;
 
 // Something the walk met that the user is told about, at its record's offset.
@@ -86,25 +87,21 @@ public:
     // Destroys the objects, first to last.
     void Clear();
 
-    // Draws every object in list order on the target with these settings,
-    // from the drawing state every paint starts from; within the paint the
-    // state one object leaves carries over to the next.
+    // Paints the drawing on the target with these settings: hands the
+    // target the paint (TDrawingPaint) as it begins, draws every object in
+    // list order from the drawing state every paint starts from (within the
+    // paint the state one object leaves carries over to the next), and ends
+    // the paint.
     void Paint(TDrawTarget& target, const TObjectSettings& settings);
-    // Starts making, on other threads, the glyphs of the texts that the first
-    // raster paint after a load draws on a page of this size, so that they
-    // are made while the page is made ready; that paint takes them, and
-    // starts them itself when nobody did.
-    void PrepareGlyphs(const TObjectSettings& settings, int width, int height);
     // What the objects get to draw with.
     TDrawContext Context(const TObjectSettings& settings) const;
 
     // The components, in list order.
     std::vector<const Bitmap*> Components() const;
 
-    // How many threads render component bodies after a walk, and the glyphs
-    // of the texts of the first raster paint after it: 0 (the start value)
-    // for one per core, 1 for the calling thread alone. The pixels are the
-    // same whatever the number.
+    // How many threads render component bodies after a walk: 0 (the start
+    // value) for one per core, 1 for the calling thread alone. The bodies are
+    // the same whatever the number.
     static void SetRenderThreads(int threads);
     static int RenderThreads();
 
@@ -119,8 +116,21 @@ private:
     // they leave. Returns the index of the first object to draw for real.
     std::size_t DrawCovered(TDrawTarget& target, const TDrawContext& context);
 
+    friend class TDrawingPaint;
     TObjectList objects_;
     TPageState page_;
-    bool glyphsPrepared_ = false;  // since the last load
-    std::unique_ptr<TGlyphsAhead> glyphsAhead_;  // for the first raster paint
+    bool lookedAhead_ = false;  // since the last load
+};
+
+// A paint of a drawing with settings, as its targets are handed it: the
+// objects, and whether a target has looked ahead at them since the load.
+class TDrawingPaint final : public TPaintSource {
+public:
+    TDrawingPaint(TDrawing& drawing, const TObjectSettings& settings) : drawing_(drawing), settings_(settings) {}
+    void Draw(TDrawTarget& target) override;
+    bool FirstLookAhead() override;
+
+private:
+    TDrawing& drawing_;
+    const TObjectSettings& settings_;
 };

@@ -148,10 +148,9 @@ QStringList TDrawingOutputs::Write(const QString& drawingPath, TDrawing& drawing
 void TDrawingOutputs::WritePng(const QString& path, const QImage& image)
 {
     if (image.isNull()) throw EFileError(CannotWrite(path, QStringLiteral("the picture is empty")));
-    // Written chunk by chunk into the file.
-    SaveThrough(
-        path, [&](QIODevice& file) { return TPngWriter::Write(image, file); },
-        QStringLiteral("there is not enough memory"));
+    // Written chunk by chunk into the file; a picture that cannot be
+    // written says why.
+    SaveThrough(path, [&](QIODevice& file) { return TPngWriter::Write(image, file); });
 }
 
 TVectorTarget TDrawingOutputs::VectorPage(TDrawing& drawing, const TObjectSettings& settings, QSize size)
@@ -208,4 +207,18 @@ void TDrawingOutputs::SaveThrough(const QString& path, const std::function<bool(
                                   const QString& reason)
 {
     if (const QString why = SaveFile(path, write, reason); !why.isEmpty()) throw EFileError(CannotWrite(path, why));
+}
+
+void TDrawingOutputs::SaveThrough(const QString& path, const std::function<TResult(QIODevice&)>& write)
+{
+    TSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) throw EFileError(CannotWrite(path, file.Reason()));
+    const TResult written = write(file);
+    if (file.Failed() || written.Failed()) {
+        // The file's own failure (a full disk) before the writer's.
+        const QString why = file.Failed() ? file.Reason() : written.Reason();
+        file.Cancel();
+        throw EFileError(CannotWrite(path, why));
+    }
+    if (!file.Commit()) throw EFileError(CannotWrite(path, file.Reason()));
 }

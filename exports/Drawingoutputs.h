@@ -31,6 +31,7 @@
 
 #include <QSize>
 
+#include "base/Errors.h"
 #include "render/Vectortarget.h"
 
 class QIODevice;
@@ -108,9 +109,11 @@ public:
     // Saves bytes as the whole file at path, through TSaveFile.
     static void SaveWhole(const QString& path, const QByteArray& bytes);
     // Saves the file at path as write(file) writes it, through TSaveFile; a
-    // write that fails with no error of the file's own fails for `reason`.
+    // write that fails with no error of the file's own fails for `reason`,
+    // or for the reason write returns.
     static void SaveThrough(const QString& path, const std::function<bool(QIODevice&)>& write,
                             const QString& reason = {});
+    static void SaveThrough(const QString& path, const std::function<TResult(QIODevice&)>& write);
 
     static QString CannotWrite(const QString& path, const QString& reason);
 

@@ -16,6 +16,14 @@
 //  - TextsOnly(): the target only gathers the texts drawn on it (to prepare
 //    their glyphs before a paint); objects may leave out what draws no text
 //    through TextOut or TurnedTextOut.
+//
+// A target owns its paint, as an output device owns the page it is handed:
+// the drawing calls BeginPaint with what the paint draws before its first
+// object draws, and EndPaint after its last. In between the target may draw
+// the paint ahead on a target of its own, to make ready what the paint will
+// need, and may put off painting its pixels to the end (the raster surface
+// records the paint and prefetches its texts' glyphs). A paint begun within
+// a paint goes with the outer one.
 
 #include <QByteArray>
 #include <QPoint>
@@ -25,6 +33,23 @@
 
 class TSurface;
 class TRasterRuns;
+class TDrawTarget;
+
+// What a paint draws, handed to its target as the paint begins.
+class TPaintSource {
+public:
+    // Draws everything the paint draws on target, from the drawing state
+    // every paint starts from (the drawing: every object in list order).
+    virtual void Draw(TDrawTarget& target) = 0;
+    // True the first time it is asked after what the source draws changed
+    // (a drawing loaded), false after that: a target makes ready ahead once
+    // for each.
+    virtual bool FirstLookAhead() = 0;
+
+protected:
+    TPaintSource() = default;
+    ~TPaintSource() = default;
+};
 
 class TDrawTarget {
 public:
@@ -43,6 +68,10 @@ public:
 
     // Back to the drawing state every paint starts from.
     void ResetState();
+
+    // A paint of source begins, and ends (see above).
+    virtual void BeginPaint(TPaintSource& source) { (void)source; }
+    virtual void EndPaint() {}
 
     virtual void MoveTo(int x, int y) = 0;
     // From the current position to (x, y) with the pen, the end pixel left out.

@@ -5,6 +5,8 @@
 #include <new>
 
 #include "base/Parallel.h"
+#include "render/Glyphcache.h"
+#include "render/Rasterruns.h"
 
 namespace {
 
@@ -76,14 +78,14 @@ bool TPaintRecord::KeepMask(std::shared_ptr<const TGlyphMask> mask, std::uint32_
     return true;
 }
 
-bool TPaintRecord::KeepRaster(const TSurface& raster, std::uint32_t& index)
+bool TPaintRecord::KeepRaster(const TRasterImage& raster, std::uint32_t& index)
 {
     if (rasters_.size() >= maxOperations_) return false;
     try {
         rasters_.push_back(raster);
-        TSurface& kept = rasters_.back();
         // Made RGB32 here, so that no band has to convert it.
-        kept.EnsureFormat();
+        TRasterImage& kept = rasters_.back();
+        if (kept.Image().format() != QImage::Format_RGB32) kept.Image() = kept.Rgb32();
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -91,12 +93,37 @@ bool TPaintRecord::KeepRaster(const TSurface& raster, std::uint32_t& index)
     return true;
 }
 
-void TPaintRecord::PlayInOrder(TSurface& page) const
+void TPaintRecord::PlayOperation(const TPixels& band, const TPaintOperation& operation, int top) const
 {
-    for (const TPaintOperation& operation : operations_) page.Play(operation, *this, 0);
+    // Moved up by top, with the coordinates in range (the record takes no
+    // operation that reaches far beyond the page).
+    const int y1 = operation.Y1 - top, y2 = operation.Y2 - top;
+    switch (operation.Kind) {
+    case TPaintOperation::Stroke:
+        PaintStroke(band, QPoint(operation.X1, y1), QPoint(operation.X2, y2), operation.Pen, operation.Phase);
+        break;
+    case TPaintOperation::Box: FillBox(band, operation.X1, y1, operation.X2, y2, operation.Colour); break;
+    case TPaintOperation::Ellipse:
+        PaintEllipse(band, operation.X1, y1, operation.X2, y2, operation.Pen, operation.Brush);
+        break;
+    case TPaintOperation::Glyphs: PaintGlyphs(band, Mask(operation.Kept), operation.X1, y1, operation.Colour); break;
+    case TPaintOperation::DrawRuns: operation.Runs->Draw(band, operation.X1, y1); break;
+    case TPaintOperation::FillRuns:
+        operation.Runs->Fill(band, operation.X1, y1, operation.Colour, operation.Area.translated(0, -top));
+        break;
+    case TPaintOperation::Raster: PaintRaster(band, operation.X1, y1, KeptRaster(operation.Kept)); break;
+    case TPaintOperation::Stretch:
+        PaintStretched(band, operation.Area.translated(0, -top), KeptRaster(operation.Kept));
+        break;
+    }
 }
 
-void TPaintRecord::Play(TSurface& page)
+void TPaintRecord::PlayInOrder(const TPixels& page) const
+{
+    for (const TPaintOperation& operation : operations_) PlayOperation(page, operation, 0);
+}
+
+void TPaintRecord::Play(QImage& page)
 {
     struct Emptied {
         TPaintRecord& Record;
@@ -107,10 +134,12 @@ void TPaintRecord::Play(TSurface& page)
             Record.rasters_.clear();
         }
     } emptied{*this};
-    if (page.record_.To == this) page.record_.To = nullptr;
-    page.EnsureFormat();
-    const int width = page.Width(), height = page.Height();
+    if (!page.isNull() && page.format() != QImage::Format_RGB32) page = page.convertToFormat(QImage::Format_RGB32);
+    const int width = page.width(), height = page.height();
     if (operations_.empty() || width <= 0 || height <= 0) return;
+    // (The page is made writable here, on this thread.)
+    const TPixels pixels(page);
+    if (pixels.Bits == nullptr) return;
 
     const int threads = std::max(1, ThreadsFor(threads_));
     const long long fourEach = (static_cast<long long>(height) + 4LL * threads - 1) / (4LL * threads);
@@ -118,7 +147,6 @@ void TPaintRecord::Play(TSurface& page)
     // Each band's operations, in the order they were asked for.
     const int bands = (height - 1) / bandRows + 1;
     std::vector<std::uint32_t> start, order;
-    std::vector<TSurface> surfaces;
     try {
         start.assign(std::size_t(bands) + 1, 0);
         const auto bandsOf = [&](const TPaintOperation& operation, int& first, int& last) {
@@ -138,35 +166,23 @@ void TPaintRecord::Play(TSurface& page)
         for (std::size_t k = 0; k < operations_.size(); ++k)
             if (bandsOf(operations_[k], first, last))
                 for (int b = first; b <= last; ++b) order[fill[std::size_t(b)]++] = std::uint32_t(k);
-
-        // The bands as surfaces of their own over the page's rows (the page
-        // is made writable here, on this thread).
-        uchar* const bits = page.image_.bits();
-        const qsizetype stride = page.image_.bytesPerLine();
-        surfaces.resize(std::size_t(bands));
-        for (int b = 0; b < bands; ++b) {
-            const int top = b * bandRows;
-            surfaces[std::size_t(b)].image_ =
-                QImage(bits + qsizetype(top) * stride, width, std::min(bandRows, height - top), stride,
-                       QImage::Format_RGB32);
-            if (surfaces[std::size_t(b)].image_.isNull()) throw std::bad_alloc();
-        }
     } catch (const std::bad_alloc&) {
-        PlayInOrder(page);
+        PlayInOrder(pixels);
         return;
     }
 
     std::atomic<int> next{0};
     std::vector<char> failed(std::size_t(bands), 0);
     const auto playBand = [&](int b) {
+        // The band's rows, as pixels of their own.
         const int top = b * bandRows;
-        TSurface& band = surfaces[std::size_t(b)];
+        const TPixels band(pixels.Row(top), pixels.Stride, width, std::min(bandRows, height - top));
         const std::uint32_t first = start[std::size_t(b)], end = start[std::size_t(b) + 1];
         for (std::uint32_t k = first; k < end; ++k) {
             // A band's operations lie far apart in the record: each is fetched
             // some operations ahead of its turn.
             if (k + prefetchAhead < end) Prefetch(&operations_[order[k + prefetchAhead]]);
-            band.Play(operations_[order[k]], *this, top);
+            PlayOperation(band, operations_[order[k]], top);
         }
     };
     const auto work = [&] {

@@ -19,7 +19,10 @@
 #include <vector>
 #include "app/Drawstyle.h"
 #include "base/Parallel.h"
-#include "app/Surface.h"
+#include "render/Rasterops.h"
+
+struct TGlyphMask;
+class TRasterRuns;
 
 // One recorded operation, in page coordinates.
 struct TPaintOperation {
@@ -73,20 +76,23 @@ public:
     // What glyph and raster operations paint from, kept until the record is
     // played; the index to name in TPaintOperation::Kept.
     bool KeepMask(std::shared_ptr<const TGlyphMask> mask, std::uint32_t& index);
-    bool KeepRaster(const TSurface& raster, std::uint32_t& index);
+    bool KeepRaster(const TRasterImage& raster, std::uint32_t& index);
     const TGlyphMask& Mask(std::uint32_t index) const { return *masks_[index]; }
-    const TSurface& KeptRaster(std::uint32_t index) const { return rasters_[index]; }
+    const TRasterImage& KeptRaster(std::uint32_t index) const { return rasters_[index]; }
 
     std::size_t Size() const { return operations_.size(); }
-    // Paints the recorded operations on page (the surface they were asked
-    // of, whose recording into this record ends) and empties the record.
-    void Play(TSurface& page);
+    // Paints the recorded operations on page (the image of the surface they
+    // were asked of, made RGB32 when it is not) and empties the record.
+    void Play(QImage& page);
 
 private:
-    void PlayInOrder(TSurface& page) const;
+    // Paints an operation on a band of the page from row top on (its rows
+    // moved up by top).
+    void PlayOperation(const TPixels& band, const TPaintOperation& operation, int top) const;
+    void PlayInOrder(const TPixels& page) const;
     std::vector<TPaintOperation, TLargeAllocator<TPaintOperation>> operations_;
     std::vector<std::shared_ptr<const TGlyphMask>> masks_;
-    std::vector<TSurface> rasters_;
+    std::vector<TRasterImage> rasters_;
     int threads_;
     std::size_t maxOperations_;
     int bandRows_;

@@ -16,14 +16,11 @@
 #include <string>
 
 #include "base/Parallel.h"
-#include "app/Surface.h"
+#include "render/Glyphcache.h"
+#include "render/Rasterops.h"
+#include "render/Rasterruns.h"
 
 namespace {
-
-constexpr int maxPenWidth = 256;
-constexpr long long maxEllipseSide = 1LL << 28;
-
-int PenWidth(const TPen& pen) { return std::clamp(pen.Width, 1, maxPenWidth); }
 
 // Where a pen of this width centres its stamp, from the top-left corner of
 // the pixel it stands on: the pixel's centre for odd widths, its bottom-right

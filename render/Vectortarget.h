@@ -49,8 +49,9 @@ public:
     // The SVG document: viewBox "0 0 width height", one element per run of
     // shapes of the same style, every text a <text> element.
     QByteArray Svg() const;
-    // The same document written to device piece by piece, never whole in
-    // memory; false when a write fails.
+    // The same document written to device piece by piece: the pieces are
+    // made first (on several threads for a page of many shapes), then each
+    // is written and let go; false when a write fails.
     bool WriteSvg(QIODevice& device) const;
     // Paints everything on a painter whose coordinates are page pixels.
     void Paint(QPainter& painter) const;

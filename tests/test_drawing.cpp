@@ -30,6 +30,7 @@ struct TLoaded {
 TLoaded LoadWith(int threads, const q01::Bytes& bytes, StubSettings& stub)
 {
     TDrawing::SetRenderThreads(threads);
+    TSurface::SetPaintThreads(threads);
     ForgetGlyphs();  // the first paint prepares the glyphs of its texts on as many threads
     TDrawing drawing;
     const TLoadResult result = drawing.Load(bytes.data(), bytes.size());
@@ -70,6 +71,7 @@ TEST(DrawingLoad, BodiesAndGlyphsMadeOnSeveralThreadsAreThoseMadeOneAfterAnother
     const TLoaded parallel = LoadWith(4, bytes, stub);
     Bitmap::SetRasterBudget(budget);
     TDrawing::SetRenderThreads(0);
+    TSurface::SetPaintThreads(0);
 
     ASSERT_GT(serial.Simplified, 10);
     ASSERT_LT(std::size_t(serial.Simplified), serial.Bodies.size() - 10);

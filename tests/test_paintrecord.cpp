@@ -5,6 +5,7 @@
 #include <QImage>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "render/Paintrecord.h"
 #include "app/Surface.h"
@@ -80,9 +81,9 @@ void PaintMixture(TSurface& s)
         case 8: s.TurnedTextOut(x1, y1, texts[n.Between(0, 6)]); break;
         case 9: s.DrawRuns(runs, x1, y1); break;
         case 10:
-            runs.Fill(s, x1, y1, 0xFF000000u | QRgb(colour()),
-                      QRect(x1 + int(n.Between(-5, 15)), y1 + int(n.Between(-5, 15)), int(n.Between(0, 30)),
-                            int(n.Between(0, 30))));
+            s.FillRuns(runs, x1, y1, 0xFF000000u | QRgb(colour()),
+                       QRect(x1 + int(n.Between(-5, 15)), y1 + int(n.Between(-5, 15)), int(n.Between(0, 30)),
+                             int(n.Between(0, 30))));
             break;
         case 11:
             stamp.Transparent = n.Between(0, 1) == 1;
@@ -117,10 +118,84 @@ TEST(PaintRecord, OperationsPlayedInBandsOnSeveralThreadsPaintWhatTheyPaintOneAf
         PaintMixture(played);
         if (played.Recording() == &record) {
             played.Record(nullptr);
-            record.Play(played);
+            record.Play(played.Image());
         }
         EXPECT_EQ(record.Size(), 0u);
         EXPECT_TRUE(played.Image() == direct.Image())
             << way.Threads << " threads, at most " << way.MaxOperations << " operations, bands of " << way.BandRows;
     }
+}
+
+namespace {
+
+// A paint of a few texts and shapes, which says it changed until a target
+// first looks ahead at it.
+class TCountedPaint final : public TPaintSource {
+public:
+    void Draw(TDrawTarget& target) override
+    {
+        ++Draws;
+        target.ResetState();
+        target.Brush.Style = bsClear;
+        for (int k = 0; k < 40; ++k) {
+            target.TextOut(3 + k % 5 * 30, 2 + k / 5 * 16, QByteArray("N") + QByteArray::number(k));
+            target.Rectangle(k, k, k + 30, k + 12);
+        }
+    }
+    bool FirstLookAhead() override { return std::exchange(changed_, false); }
+    void Change() { changed_ = true; }
+    int Draws = 0;
+
+private:
+    bool changed_ = true;
+};
+
+}  // namespace
+
+TEST(PaintRecord, ASurfaceRecordsAPaintToItsEndAndDrawsItsSourceAheadOnceAfterEachChange)
+{
+    TSurface direct(170, 140);
+    TCountedPaint paint;
+    paint.Draw(direct);
+    ASSERT_NE(direct.Pixel(3, 3), clWhite);
+
+    // The first paint draws the source ahead (for its texts' glyphs) and
+    // then for real; a later one only for real, until the source changes.
+    TSurface::SetPaintThreads(3);
+    ForgetGlyphs();
+    TSurface page(170, 140);
+    paint.Draws = 0;
+    page.BeginPaint(paint);
+    EXPECT_NE(page.Recording(), nullptr);
+    paint.Draw(page);
+    page.EndPaint();
+    EXPECT_EQ(page.Recording(), nullptr);
+    EXPECT_EQ(paint.Draws, 2);
+    EXPECT_TRUE(page.Image() == direct.Image());
+
+    page.Clear(clWhite);
+    page.BeginPaint(paint);
+    paint.Draw(page);
+    page.EndPaint();
+    EXPECT_EQ(paint.Draws, 3);
+    EXPECT_TRUE(page.Image() == direct.Image());
+
+    // Asked for ahead of the paint (before the page is made ready), at the
+    // size it will have; a paint begun within it goes with it, and nothing
+    // is painted before the outer one ends.
+    paint.Change();
+    page.PrepareGlyphs(paint, 170, 140);
+    EXPECT_EQ(paint.Draws, 4);
+    page.Clear(clWhite);
+    page.BeginPaint(paint);
+    page.BeginPaint(paint);
+    paint.Draw(page);
+    page.EndPaint();
+    EXPECT_NE(page.Recording(), nullptr);
+    EXPECT_EQ(page.Pixel(3, 3), clWhite);
+    page.EndPaint();
+    TSurface::SetPaintThreads(0);
+    EXPECT_EQ(page.Recording(), nullptr);
+    EXPECT_EQ(paint.Draws, 5);
+    EXPECT_TRUE(page.Image() == direct.Image());
 }

@@ -111,7 +111,14 @@ TEST(PngWriter, PagesKeepEveryPixelWithAPaletteOfTheirColoursAndRgbBeyond256)
         EXPECT_EQ(QImage(rgb).convertToFormat(QImage::Format_RGB32), wide) << width;
     }
 
-    EXPECT_FALSE(TPngWriter::Write(page.Image(), dir.filePath(QStringLiteral("no folder/page.png"))));
+    // A picture that cannot be written says why, in the words of the file system.
+    const TResult noFolder = TPngWriter::Write(page.Image(), dir.filePath(QStringLiteral("no folder/page.png")));
+    EXPECT_TRUE(noFolder.Failed());
+    EXPECT_EQ(noFolder.Reason(), QStringLiteral("No such file or directory"));
+    EXPECT_EQ(TPngWriter::Write(QImage(), paged).Reason(), QStringLiteral("the picture is empty"));
+    QFile full(QStringLiteral("/dev/full"));
+    if (full.exists())
+        EXPECT_EQ(TPngWriter::Write(page.Image(), full).Reason(), QStringLiteral("No space left on device"));
 }
 
 TEST(PngWriter, APictureWrittenInPartsOnSeveralThreadsIsTheFileOneThreadWrites)

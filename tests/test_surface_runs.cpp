@@ -49,7 +49,7 @@ TEST(SurfaceRuns, RunsDrawWhatTheRasterDrawsAtEveryPlaceAndEdge)
                                 QPoint(40, 2), QPoint(0, 0), QPoint(11, 6)}) {
             TSurface expected = Target(), actual = Target();
             expected.Draw(at.x(), at.y(), raster);
-            runs.Draw(actual, at.x(), at.y());
+            actual.DrawRuns(runs, at.x(), at.y());
             EXPECT_TRUE(actual.Image() == expected.Image())
                 << "at (" << at.x() << ", " << at.y() << ")" << (transparent ? " transparent" : " opaque");
         }
@@ -79,7 +79,7 @@ TEST(SurfaceRuns, RunsLongerThanAKeptRunDrawAndReadBackWhole)
         want.Clear(0x808080);
         got.Clear(0x808080);
         want.Draw(at.x(), at.y(), raster);
-        runs.Draw(got, at.x(), at.y());
+        got.DrawRuns(runs, at.x(), at.y());
         EXPECT_TRUE(got.Image() == want.Image()) << at.x() << ", " << at.y();
     }
 }
@@ -88,7 +88,7 @@ TEST(SurfaceRuns, FillPaintsTheRunPixelsInOneColourInsideTheClipOnly)
 {
     const TRasterRuns runs(Sample(true));
     TSurface target = Target();
-    runs.Fill(target, 2, 3, 0xFF00FF, QRect(2, 3, 5, 2));  // the raster's columns 0..4 of rows 0 and 1
+    target.FillRuns(runs, 2, 3, 0xFF00FF, QRect(2, 3, 5, 2));  // the raster's columns 0..4 of rows 0 and 1
     for (int y = 0; y < target.Height(); ++y) {
         for (int x = 0; x < target.Width(); ++x) {
             const bool painted = y == 3 && x >= 2 && x <= 6;

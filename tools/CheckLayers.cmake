@@ -10,8 +10,10 @@
 #   catalogue  the archive site
 #   exports    the files a drawing is written to
 #   drawing    records, the drawing, its connectivity and comparison
-#   render     drawing targets, the raster surface (app/Surface, app/Drawstyle),
-#              the paint record, the vector and picture writers
+#   surface    the raster surface (app/Surface), the raster back-end over render
+#   render     drawing targets and their value types (app/Drawstyle), raster
+#              operations, raster runs, the glyph cache, the paint record, the
+#              vector and picture writers, deflate
 #   base       errors, threads, buffers, checksums, safe writes
 #
 # ui and settings sit beside catalogue and exports: neither side includes
@@ -19,20 +21,23 @@
 
 cmake_policy(VERSION 3.22)
 
-set(layers base render drawing exports catalogue ui settings app)
+set(layers base render surface drawing exports catalogue ui settings app)
 set(below_base "")
 set(below_render base)
-set(below_drawing base render)
-set(below_exports base render drawing)
-set(below_catalogue base render drawing exports)
+set(below_surface base render)
+set(below_drawing base render surface)
+set(below_exports base render surface drawing)
+set(below_catalogue base render surface drawing exports)
 set(below_ui base render)
-set(below_settings base render drawing ui)
-set(below_app base render drawing exports catalogue ui settings)
+set(below_settings base render surface drawing ui)
+set(below_app base render surface drawing exports catalogue ui settings)
 
 # The layer of a file, from its path under the source folder.
 function(layer_of path out)
-  if(path MATCHES "^app/(Drawstyle|Surface)[.]")
+  if(path MATCHES "^app/Drawstyle[.]")
     set(${out} render PARENT_SCOPE)
+  elseif(path MATCHES "^app/Surface[.]")
+    set(${out} surface PARENT_SCOPE)
   elseif(path MATCHES "^drawing/Debugbmp[.]")
     set(${out} app PARENT_SCOPE)
   elseif(path MATCHES "^(base|render|drawing|exports|catalogue|ui|settings|app)/")
