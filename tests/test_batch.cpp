@@ -43,7 +43,9 @@ protected:
     RunResult Run(const QStringList& args, const std::function<void(QProcessEnvironment&)>& environment = {})
     {
         const QString exe = Path("tracery");
-        if (!QFileInfo::exists(exe)) EXPECT_TRUE(QFile::copy(TRACERY_BINARY, exe));
+        if (!QFileInfo::exists(exe)) {
+            EXPECT_TRUE(QFile::copy(TRACERY_BINARY, exe));
+        }
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");

@@ -210,7 +210,9 @@ protected:
     RunResult Run(const QStringList& args)
     {
         const QString exe = Path("tracery");
-        if (!QFileInfo::exists(exe)) EXPECT_TRUE(QFile::copy(TRACERY_BINARY, exe));
+        if (!QFileInfo::exists(exe)) {
+            EXPECT_TRUE(QFile::copy(TRACERY_BINARY, exe));
+        }
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove("QT_QPA_PLATFORM");  // needs no display

@@ -157,8 +157,8 @@ TEST(DesktopInstall, PutsProgramEntryIconAndMimeTypeWhereTheDesktopLooks)
     EXPECT_TRUE(QFileInfo::exists(share.filePath("metainfo/org.example.tracery.metainfo.xml")));
     const QString appstream = QStandardPaths::findExecutable("appstreamcli");
     if (!appstream.isEmpty()) {
-        const RunResult validate = RunTool(appstream, {"validate-tree", "--no-net", prefix.path()});
-        EXPECT_EQ(validate.status, 0) << validate.out.toStdString() << validate.err.toStdString();
+        const RunResult appstreamCheck = RunTool(appstream, {"validate-tree", "--no-net", prefix.path()});
+        EXPECT_EQ(appstreamCheck.status, 0) << appstreamCheck.out.toStdString() << appstreamCheck.err.toStdString();
     }
 
     // Where the MIME database tool is present, the install has fed it: the glob
@@ -452,7 +452,9 @@ protected:
     QString Program()
     {
         const QString exe = Path("tracery");
-        if (!QFileInfo::exists(exe)) EXPECT_TRUE(QFile::copy(TRACERY_BINARY, exe));
+        if (!QFileInfo::exists(exe)) {
+            EXPECT_TRUE(QFile::copy(TRACERY_BINARY, exe));
+        }
         return exe;
     }
     RunResult Run(const QStringList& args)
