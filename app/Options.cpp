@@ -1,5 +1,6 @@
 #include "app/Options.h"
 
+#include "app/Checkcommand.h"
 #include "app/Comparecommand.h"
 #include "app/Startup.h"
 #include "app/Tracerywin.h"
@@ -67,6 +68,14 @@ const std::vector<TOption>& CommandLineOptions()
          "--diff OLD.q01 NEW.q01 OUT.png draws both drawings and writes OUT.png: ink only in OLD red, only in "
          "NEW green, in both grey. The changes go to standard output, one per line; the exit status is 0 when "
          "both hold the same objects, 1 when they differ, 2 when either cannot be read. No window is shown."},
+        {"check", nullptr, kBatch | kHeadless, nullptr, RunCheck,
+         "--check DRAWING...: lists what looks wrong in the wiring of drawings",
+         "--check DRAWING... reads the nets of each drawing and prints one line per finding on standard output, "
+         "PATH:ZONE: warning: MESSAGE [KIND], for pins and wire ends that connect nothing, ends that miss a wire "
+         "or a pin by a few pixels, labels beside their wire, nets without a driver or with two, nets with two "
+         "names and designations used twice. With --batch and --out=DIR the lines also go to DIR/NAME-check.txt. "
+         "The exit status is 0 when nothing was found, 1 when something was, 2 when a drawing cannot be read. No "
+         "window is shown."},
         {"thumbnail", "SIZE", kBatch | kHeadless, nullptr, RunThumbnail,
          "--thumbnail=SIZE IN.q01 OUT.png: writes a small picture of a drawing's whole page",
          "--thumbnail=SIZE IN.q01 OUT.png writes OUT.png, a PNG picture of the whole page of IN.q01 whose longer "
