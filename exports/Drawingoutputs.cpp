@@ -16,9 +16,13 @@
 #include "base/Errors.h"
 #include "base/Savefile.h"
 #include "render/Pngwriter.h"
+#include "exports/Kicadschematic.h"
+#include "exports/Leptonschematic.h"
 #include "exports/Printedpage.h"
+#include "exports/Schematicsheet.h"
 #include "app/Surface.h"
 #include "drawing/Billofmaterials.h"
+#include "drawing/Connectivity.h"
 #include "drawing/Drawing.h"
 
 namespace {
@@ -73,6 +77,16 @@ QString TDrawingOutputs::PdfPath(const QString& drawingPath) const
 QString TDrawingOutputs::BomPath(const QString& drawingPath) const
 {
     return OutputPath(drawingPath, QStringLiteral("-bom.csv"));
+}
+
+QString TDrawingOutputs::KicadPath(const QString& drawingPath) const
+{
+    return OutputPath(drawingPath, QStringLiteral(".kicad_sch"));
+}
+
+QString TDrawingOutputs::LeptonPath(const QString& drawingPath) const
+{
+    return OutputPath(drawingPath, QStringLiteral(".sch"));
 }
 
 namespace {
@@ -142,6 +156,14 @@ QStringList TDrawingOutputs::Write(const QString& drawingPath, TDrawing& drawing
         if (Pdf) attempt(PdfPath(drawingPath), [&](const QString& path) { WritePdf(path, drawingPath, vector); });
     }
     if (Bom) attempt(BomPath(drawingPath), [&](const QString& path) { WriteBom(path, drawing, page); });
+    if (Kicad || Lepton) {
+        const TConnectivity connectivity(drawing);
+        const QSize size = drawing.Page().Size.isEmpty() ? page.Image().size() : drawing.Page().Size;
+        const TSchematicSheet sheet(drawing, connectivity, settings, size);
+        if (Kicad)
+            attempt(KicadPath(drawingPath), [&](const QString& path) { WriteKicad(path, drawingPath, sheet); });
+        if (Lepton) attempt(LeptonPath(drawingPath), [&](const QString& path) { WriteLepton(path, sheet); });
+    }
     return failures;
 }
 
@@ -196,6 +218,16 @@ void TDrawingOutputs::WriteBom(const QString& path, const TDrawing& drawing, con
     // Zones follow the page the picture shows while the drawing names none.
     const QSize size = drawing.Page().Size.isEmpty() ? page.Image().size() : drawing.Page().Size;
     SaveWhole(path, BillOfMaterials(drawing.Components(), size));
+}
+
+void TDrawingOutputs::WriteKicad(const QString& path, const QString& drawingPath, const TSchematicSheet& sheet)
+{
+    SaveWhole(path, KicadSchematic(sheet, DrawingName(drawingPath)));
+}
+
+void TDrawingOutputs::WriteLepton(const QString& path, const TSchematicSheet& sheet)
+{
+    SaveWhole(path, LeptonSchematic(sheet));
 }
 
 void TDrawingOutputs::SaveWhole(const QString& path, const QByteArray& bytes)

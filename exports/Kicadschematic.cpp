@@ -1,0 +1,330 @@
+#include "exports/Kicadschematic.h"
+
+#include <QHash>
+#include <QUuid>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "drawing/Bitmap.h"
+#include "drawing/Header.h"
+#include "exports/Schematicsheet.h"
+
+namespace {
+
+constexpr int micronsPerPixel = 254;
+
+// A length in micrometres as KiCad writes millimetres: "25.4", "-0.127", "0".
+QByteArray Mm(std::int64_t microns)
+{
+    const std::int64_t magnitude = std::llabs(microns);
+    QByteArray text = QByteArray::number(qlonglong(magnitude / 1000));
+    if (const int fraction = int(magnitude % 1000); fraction != 0) {
+        char digits[8];
+        std::snprintf(digits, sizeof digits, "%03d", fraction);
+        QByteArray part(digits);
+        while (part.endsWith('0')) part.chop(1);
+        text += '.' + part;
+    }
+    return microns < 0 ? '-' + text : text;
+}
+
+QByteArray Px(int pixels) { return Mm(std::int64_t(pixels) * micronsPerPixel); }
+QByteArray Xy(QPoint p) { return Px(p.x()) + ' ' + Px(p.y()); }
+
+QByteArray Quoted(const QString& text)
+{
+    QByteArray out = "\"";
+    for (const char c : text.toUtf8()) {
+        if (c == '"' || c == '\\') out += '\\';
+        if (c == '\n') {
+            out += "\\n";
+            continue;
+        }
+        out += c;
+    }
+    return out + '"';
+}
+
+// The pin's name in KiCad's notation: a marked half in an overbar, "~{CS}";
+// a half marked before the slash is written after it ("R/~{W}"), as the
+// drawing shows it. No name is "~".
+QString KicadPinName(const TSchematicPin& pin)
+{
+    if (pin.Hidden && pin.ElectricalType == 5) return QString::fromLatin1(DisplayPinName(pin.Name));
+    QString half[2];
+    bool marked[2] = {false, false}, slash = false;
+    int current = 0;
+    for (const char c : pin.Name) {
+        if (c == '/') {
+            current = 1;
+            slash = true;
+            continue;
+        }
+        const auto u = static_cast<unsigned char>(c);
+        if (u & 0x80) marked[current] = true;
+        half[current] += QChar(u & 0x7F);
+    }
+    const auto written = [&](int i) { return marked[i] ? QStringLiteral("~{") + half[i] + QLatin1Char('}') : half[i]; };
+    QString name;
+    if (!slash)
+        name = written(0);
+    else if (marked[0])
+        name = half[1] + QLatin1Char('/') + written(0);
+    else
+        name = half[0] + QLatin1Char('/') + written(1);
+    return name.isEmpty() ? QStringLiteral("~") : name;
+}
+
+const char* ElectricalType(int type)
+{
+    static const char* const names[] = {"input",          "output",   "bidirectional", "tri_state",
+                                        "open_collector", "power_in", "passive"};
+    return type >= 0 && type < 7 ? names[type] : "unspecified";
+}
+
+const char* PinShape(const TSchematicPin& pin)
+{
+    if (pin.Circle && pin.Wedge) return "inverted_clock";
+    if (pin.Circle) return "inverted";
+    if (pin.Wedge) return "clock";
+    return "line";
+}
+
+// The angle of a pin: the direction from its connection point to the body
+// in the library's axes (y up).
+const char* PinAngle(const TSchematicPin& pin)
+{
+    const QPoint in = pin.Inward();
+    if (in.x() > 0) return "0";
+    if (in.x() < 0) return "180";
+    return in.y() < 0 ? "90" : "270";
+}
+
+QByteArray Effects(const TFont& font, const char* justify = nullptr, bool hide = false)
+{
+    const QByteArray size = Px(TSchematicSheet::TextSize(font));
+    QByteArray out = "(effects (font (size " + size + ' ' + size + ')';
+    if (font.Bold) out += " bold";
+    if (font.Italic) out += " italic";
+    out += ')';
+    if (justify) out += QByteArray(" (justify ") + justify + ')';
+    if (hide) out += " hide";
+    return out + ')';
+}
+
+// The letters a reference starts with ("U" of "U12"), for the library
+// symbol's own reference.
+QString Prefix(const QString& reference)
+{
+    QString prefix;
+    for (const QChar c : reference) {
+        if (c.isDigit()) break;
+        prefix += c;
+    }
+    return prefix.isEmpty() ? QStringLiteral("U") : prefix;
+}
+
+class TWriter {
+public:
+    TWriter(const TSchematicSheet& sheet, const QString& title)
+        : sheet_(sheet), title_(title),
+          root_(QUuid::createUuidV5(QUuid(QStringLiteral("{6b1c1f0e-7f4e-4d8a-9a52-2f1f8f3c0a11}")), title))
+    {
+    }
+
+    QByteArray Text()
+    {
+        const QSize page = sheet_.Page();
+        out_ += "(kicad_sch (version 20211123) (generator tracery)\n\n";
+        out_ += "  (uuid " + root_.toByteArray(QUuid::WithoutBraces) + ")\n\n";
+        const QString paper = KicadPaper(page.width(), page.height());
+        if (paper == QLatin1String("User"))
+            out_ += "  (paper \"User\" " + Px(page.width()) + ' ' + Px(page.height()) + ")\n\n";
+        else
+            out_ += "  (paper " + Quoted(paper) + ")\n\n";
+        out_ += "  (title_block\n    (title " + Quoted(title_) + ")\n  )\n\n";
+        LibSymbols();
+        for (const QPoint p : sheet_.Junctions())
+            out_ += "  (junction (at " + Xy(p) + ") (diameter 0) (color 0 0 0 0)\n    (uuid " + Uuid("junction") +
+                    ")\n  )\n\n";
+        for (const QPoint p : sheet_.NoConnects()) out_ += "  (no_connect (at " + Xy(p) + ") (uuid " + Uuid("nc") + "))\n";
+        if (!sheet_.NoConnects().empty()) out_ += '\n';
+        for (const QLine& w : sheet_.Wires()) Line("wire", w.p1(), w.p2());
+        for (const QPoint p : sheet_.Crosses()) {
+            Line("polyline", p + QPoint(-4, -4), p + QPoint(4, 4));
+            Line("polyline", p + QPoint(-4, 4), p + QPoint(4, -4));
+        }
+        for (const TSchematicBox& box : sheet_.Boxes()) {
+            const QRect r = box.Box;
+            const QPoint corners[4] = {r.topLeft(), r.topRight(), r.bottomRight(), r.bottomLeft()};
+            for (int i = 0; i < 4; ++i) Line("polyline", corners[i], corners[(i + 1) % 4]);
+        }
+        for (const TSchematicText& text : sheet_.Texts()) Text("text", text, "left bottom");
+        for (const TSchematicBox& box : sheet_.Boxes())
+            if (!box.Lines.Text.isEmpty()) Text("text", box.Lines, "left top");
+        for (const TSchematicLabel& label : sheet_.Labels())
+            Text("label", TSchematicText{label.At, label.Text, label.Font}, "left bottom");
+        for (std::size_t i = 0; i < sheet_.Symbols().size(); ++i) Symbol(i);
+        out_ += "  (sheet_instances\n    (path \"/\" (page \"1\"))\n  )\n";
+        if (!sheet_.Symbols().empty()) {
+            out_ += "\n  (symbol_instances\n";
+            for (std::size_t i = 0; i < sheet_.Symbols().size(); ++i) {
+                const TSchematicSymbol& s = sheet_.Symbols()[i];
+                out_ += "    (path \"/" + symbolUuids_[i] + "\"\n      (reference " + Quoted(Reference(s)) +
+                        ") (unit " + QByteArray::number(s.Unit) + ") (value " + Quoted(Value(s)) +
+                        ") (footprint \"\")\n    )\n";
+            }
+            out_ += "  )\n";
+        }
+        out_ += ")\n";
+        return out_;
+    }
+
+private:
+    QByteArray Uuid(const char* kind)
+    {
+        const int n = ++counts_[QByteArray(kind)];
+        return QUuid::createUuidV5(root_, QString::fromLatin1(kind) + QLatin1Char(' ') + QString::number(n))
+            .toByteArray(QUuid::WithoutBraces);
+    }
+
+    static QString Reference(const TSchematicSymbol& s)
+    {
+        return s.Reference.isEmpty() ? QStringLiteral("?") : s.Reference;
+    }
+    static QString Value(const TSchematicSymbol& s) { return QString::fromLatin1(s.Component->GetPackage()); }
+
+    void Line(const char* kind, QPoint a, QPoint b)
+    {
+        out_ += QByteArray("  (") + kind + " (pts (xy " + Xy(a) + ") (xy " + Xy(b) +
+                "))\n    (stroke (width 0) (type default) (color 0 0 0 0))\n    (uuid " + Uuid(kind) + ")\n  )\n\n";
+    }
+
+    void Text(const char* kind, const TSchematicText& text, const char* justify)
+    {
+        out_ += QByteArray("  (") + kind + ' ' + Quoted(text.Text) + " (at " + Xy(text.At) + " 0)\n    " +
+                Effects(text.Font, justify) + "\n    (uuid " + Uuid(kind) + ")\n  )\n\n";
+    }
+
+    void LibSymbols()
+    {
+        std::vector<const TSchematicSymbol*> first(sheet_.Bodies().size(), nullptr);
+        for (const TSchematicSymbol& s : sheet_.Symbols())
+            if (!first[s.Body]) first[s.Body] = &s;
+        out_ += "  (lib_symbols";
+        for (std::size_t b = 0; b < sheet_.Bodies().size(); ++b) {
+            const TSchematicBody& body = sheet_.Bodies()[b];
+            const TFont plain;
+            out_ += "\n    (symbol " + Quoted(QStringLiteral("Tracery:") + body.Name) + " (pin_names (offset " +
+                    Px(Bitmap::labelGap) + ')' + (body.PinNames ? "" : " hide") + ") (in_bom yes) (on_board yes)\n";
+            const QString fields[4][2] = {{QStringLiteral("Reference"), first[b] ? Prefix(first[b]->Reference) : QStringLiteral("U")},
+                                          {QStringLiteral("Value"), body.Name},
+                                          {QStringLiteral("Footprint"), QString()},
+                                          {QStringLiteral("Datasheet"), QString()}};
+            for (int id = 0; id < 4; ++id)
+                out_ += "      (property " + Quoted(fields[id][0]) + ' ' + Quoted(fields[id][1]) + " (id " +
+                        QByteArray::number(id) + ") (at 0 0 0)\n        " + Effects(plain, nullptr, id >= 2) +
+                        "\n      )\n";
+            for (std::size_t u = 0; u < body.Units.size(); ++u) Unit(body, u);
+            out_ += "    )";
+        }
+        out_ += "\n  )\n\n";
+    }
+
+    void Unit(const TSchematicBody& body, std::size_t u)
+    {
+        const TSchematicUnit& unit = body.Units[u];
+        out_ += "      (symbol " + Quoted(body.Name + QLatin1Char('_') + QString::number(u + 1) + QStringLiteral("_1")) +
+                '\n';
+        // Body pixel (x, y) is the library point (x, -y); a pixel covers
+        // half a pixel either way of it.
+        const auto lib = [](std::int64_t x2, std::int64_t y2) {  // in half pixels
+            return Mm(x2 * micronsPerPixel / 2) + ' ' + Mm(-y2 * micronsPerPixel / 2);
+        };
+        if (unit.Outline) {
+            out_ += "        (rectangle (start 0 0) (end " +
+                    lib(2 * (unit.Size.width() - 1), 2 * (unit.Size.height() - 1)) +
+                    ")\n          (stroke (width " + Px(1) +
+                    ") (type default) (color 0 0 0 0))\n          (fill (type none))\n        )\n";
+        }
+        for (const QRect& r : unit.Ink)
+            out_ += "        (rectangle (start " + lib(2 * r.left() - 1, 2 * r.top() - 1) + ") (end " +
+                    lib(2 * r.right() + 1, 2 * r.bottom() + 1) +
+                    ") (stroke (width 0.001) (type default) (color 0 0 0 0)) (fill (type outline)))\n";
+        for (const TSchematicPin& pin : unit.Pins) {
+            out_ += QByteArray("        (pin ") + ElectricalType(pin.ElectricalType) + ' ' + PinShape(pin) +
+                    " (at " + Px(pin.End.x()) + ' ' + Px(-pin.End.y()) + ' ' + PinAngle(pin) + ") (length " +
+                    Px(pin.Length) + ')' + (pin.Hidden ? " hide" : "") + "\n          (name " +
+                    Quoted(KicadPinName(pin)) + ' ' + Effects(sheet_.PinNameFont) + ")\n          (number " +
+                    Quoted(QString::fromLatin1(pin.Number)) + ' ' + Effects(sheet_.PinNumberFont) +
+                    ")\n        )\n";
+        }
+        out_ += "      )\n";
+    }
+
+    // A field whose text stands horizontal with its top-left corner at a
+    // page point, whatever the turn and mirror of its symbol. KiCad turns a
+    // field with its symbol, so a symbol turned a quarter gets a field
+    // turned back a quarter, and it mirrors the field's box with the
+    // symbol, so the justification is mirrored back.
+    QByteArray Field(const TSchematicSymbol& s, const char* name, const QString& text, int id, QPoint at,
+                     const TFont& font, bool hide)
+    {
+        const bool quarter = s.Rotation & 1;
+        const bool turnedHalf = (s.Rotation & 3) == 1 || (s.Rotation & 3) == 2;
+        const bool right = turnedHalf != s.HFlip, bottom = turnedHalf != s.VFlip;
+        const QByteArray justify = QByteArray(right ? "right" : "left") + (bottom ? " bottom" : " top");
+        return "    (property " + Quoted(QString::fromLatin1(name)) + ' ' + Quoted(text) + " (id " +
+               QByteArray::number(id) + ") (at " + Xy(at) + (quarter ? " 90" : " 0") + ")\n      " +
+               Effects(font, justify.constData(), hide) + "\n    )\n";
+    }
+
+    void Symbol(std::size_t i)
+    {
+        const TSchematicSymbol& s = sheet_.Symbols()[i];
+        const Bitmap& c = *s.Component;
+        const TSchematicBody& body = sheet_.Bodies()[s.Body];
+        static const char* const angles[4] = {"0", "90", "180", "270"};
+        out_ += "  (symbol (lib_id " + Quoted(QStringLiteral("Tracery:") + body.Name) + ") (at " + Xy(s.Anchor) +
+                ' ' + angles[s.Rotation & 3] + ')' + (s.HFlip ? " (mirror y)" : s.VFlip ? " (mirror x)" : "") +
+                " (unit " + QByteArray::number(s.Unit) + ")\n    (in_bom yes) (on_board yes)\n";
+        symbolUuids_.push_back(Uuid("symbol"));
+        out_ += "    (uuid " + symbolUuids_.back() + ")\n";
+        const auto& head = c.GetHead();
+        const QPoint designationAt(ReadU16(&head[35]), ReadU16(&head[37]));
+        const QPoint valueAt(ReadU16(&head[39]), ReadU16(&head[41]));
+        const QString value = Value(s);
+        out_ += Field(s, "Reference", Reference(s), 0, designationAt, sheet_.DesignationFont, s.Reference.isEmpty());
+        out_ += Field(s, "Value", value, 1, valueAt, sheet_.ValueFont, value.isEmpty());
+        out_ += Field(s, "Footprint", QString(), 2, s.Anchor, TFont(), true);
+        out_ += Field(s, "Datasheet", QString(), 3, s.Anchor, TFont(), true);
+        out_ += Field(s, "Record value", QString::fromLatin1(c.GetValue()), 4, s.Anchor, sheet_.ValueFont, true);
+        out_ += "  )\n\n";
+    }
+
+    const TSchematicSheet& sheet_;
+    QString title_;
+    QUuid root_;
+    QByteArray out_;
+    QHash<QByteArray, int> counts_;
+    std::vector<QByteArray> symbolUuids_;
+};
+
+}  // namespace
+
+QString KicadPaper(int width, int height)
+{
+    static const struct {
+        int Index;
+        const char* Name;
+    } papers[] = {{1, "A4"}, {2, "A3"}, {3, "A2"}, {4, "A1"}, {5, "A0"}, {7, "B"}, {8, "C"}, {9, "D"}, {10, "E"}};
+    for (const auto& paper : papers)
+        if (GetPageSize(paper.Index) == QSize(width, height)) return QString::fromLatin1(paper.Name);
+    return QStringLiteral("User");
+}
+
+QByteArray KicadSchematic(const TSchematicSheet& sheet, const QString& title)
+{
+    return TWriter(sheet, title).Text();
+}
