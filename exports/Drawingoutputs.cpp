@@ -9,6 +9,7 @@
 #include <QPrinter>
 #include <QTemporaryFile>
 #include <filesystem>
+#include <memory>
 #include <new>
 #include <system_error>
 
@@ -157,12 +158,27 @@ QStringList TDrawingOutputs::Write(const QString& drawingPath, TDrawing& drawing
     }
     if (Bom) attempt(BomPath(drawingPath), [&](const QString& path) { WriteBom(path, drawing, page); });
     if (Kicad || Lepton) {
-        const TConnectivity connectivity(drawing);
-        const QSize size = drawing.Page().Size.isEmpty() ? page.Image().size() : drawing.Page().Size;
-        const TSchematicSheet sheet(drawing, connectivity, settings, size);
+        // The circuit is read once for both schematics.
+        std::unique_ptr<TConnectivity> connectivity;
+        std::unique_ptr<TSchematicSheet> sheet;
+        try {
+            connectivity = std::make_unique<TConnectivity>(drawing);
+            const QSize size = drawing.Page().Size.isEmpty() ? page.Image().size() : drawing.Page().Size;
+            sheet = std::make_unique<TSchematicSheet>(drawing, *connectivity, settings, size);
+        } catch (const std::bad_alloc&) {
+        }
+        const auto schematic = [&](const QString& path, auto&& write) {
+            if (!sheet) throw EFileError(CannotWrite(path, QStringLiteral("there is not enough memory")));
+            write(path);
+        };
         if (Kicad)
-            attempt(KicadPath(drawingPath), [&](const QString& path) { WriteKicad(path, drawingPath, sheet); });
-        if (Lepton) attempt(LeptonPath(drawingPath), [&](const QString& path) { WriteLepton(path, sheet); });
+            attempt(KicadPath(drawingPath), [&](const QString& path) {
+                schematic(path, [&](const QString& p) { WriteKicad(p, drawingPath, *sheet); });
+            });
+        if (Lepton)
+            attempt(LeptonPath(drawingPath), [&](const QString& path) {
+                schematic(path, [&](const QString& p) { WriteLepton(p, *sheet); });
+            });
     }
     return failures;
 }
