@@ -150,7 +150,6 @@ void TSchematicSheet::AddComponents(const TDrawing& drawing)
     for (const Bitmap* c : components) partsShown[c->GetDesignation()].insert(c->GetPartNumber());
 
     QHash<QByteArray, std::size_t> bodyOf;
-    QSet<QString> names;
     for (const Bitmap* c : components) {
         const QByteArray designation = c->GetDesignation();
         QList<int> shown = partsShown[designation].values();
@@ -172,11 +171,6 @@ void TSchematicSheet::AddComponents(const TDrawing& drawing)
         auto found = bodyOf.constFind(key);
         if (found == bodyOf.constEnd()) {
             TSchematicBody body;
-            QString name = NameOf(c->GetPackage());
-            for (int n = 2; names.contains(name.toLower()); ++n)
-                name = NameOf(c->GetPackage()) + QLatin1Char('_') + QString::number(n);
-            names.insert(name.toLower());
-            body.Name = name;
             body.PinNames = c->GetPinStyle() < 5;
             const int length = c->PinLength();
             const int units = std::max(1, partCount);
@@ -238,6 +232,32 @@ void TSchematicSheet::AddComponents(const TDrawing& drawing)
         symbol.HFlip = c->GetHFlip();
         symbol.VFlip = c->GetVFlip();
         symbols_.push_back(symbol);
+    }
+
+    // Names: the package text that all of a body's components show, else
+    // the letters its first designation starts with.
+    std::vector<int> shownBy(bodies_.size(), 0);  // 1: one package text so far, 2: several
+    std::vector<QByteArray> package(bodies_.size()), letters(bodies_.size());
+    for (const TSchematicSymbol& s : symbols_) {
+        const QByteArray text = s.Component->GetPackage();
+        if (shownBy[s.Body] == 0) {
+            package[s.Body] = text;
+            QByteArray prefix = s.Component->GetDesignation();
+            qsizetype digit = 0;
+            while (digit < prefix.size() && !(prefix[digit] >= '0' && prefix[digit] <= '9')) ++digit;
+            letters[s.Body] = prefix.left(digit);
+            shownBy[s.Body] = 1;
+        } else if (package[s.Body] != text) {
+            shownBy[s.Body] = 2;
+        }
+    }
+    QSet<QString> names;
+    for (std::size_t b = 0; b < bodies_.size(); ++b) {
+        const QString base = NameOf(shownBy[b] == 1 && !package[b].isEmpty() ? package[b] : letters[b]);
+        QString name = base;
+        for (int n = 2; names.contains(name.toLower()); ++n) name = base + QLatin1Char('_') + QString::number(n);
+        names.insert(name.toLower());
+        bodies_[b].Name = name;
     }
 }
 

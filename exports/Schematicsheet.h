@@ -66,9 +66,10 @@ struct TSchematicUnit {
 };
 
 struct TSchematicBody {
-    // A name for it, unique in the sheet: the package text of its first
-    // component, or "Part", reduced to letters, digits and "-_.+", with
-    // "_2", "_3" ... after it when another body has the name.
+    // A name for it, unique in the sheet: the package text all its
+    // components show, else the letters their first designation starts
+    // with, else "Part", reduced to letters, digits and "-_.+", with "_2",
+    // "_3" ... after it when another body has the name.
     QString Name;
     // Unit 1 first; a component of several parts has a unit per part.
     std::vector<TSchematicUnit> Units;
