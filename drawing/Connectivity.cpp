@@ -470,6 +470,7 @@ void TConnectivity::Build(const TDrawing& drawing)
                 miss.Near = points[nearPoint].At;
                 miss.Distance = int(best);
                 if (points[nearPoint].Kind == TKind::PinEnd) miss.NearPin = pins_[points[nearPoint].Index];
+                miss.NearJunction = points[nearPoint].Kind == TKind::JunctionPoint;
             }
             grid_->WiresNear(p.At, nearMissPixels, [&](std::uint32_t w) {
                 if (geometric[wireBase + w] == own) return;
@@ -480,6 +481,7 @@ void TConnectivity::Build(const TDrawing& drawing)
                 miss.Near = nearest;
                 miss.NearWire = true;
                 miss.NearPin.reset();
+                miss.NearJunction = false;
                 miss.Distance = std::max(1, int(std::ceil(d - 1e-9)));
             });
             if (miss.Distance == 0) continue;

@@ -92,6 +92,7 @@ struct TNearMiss {
     QPoint Near;                     // the nearest point of what it misses
     bool NearWire = false;           // it misses a wire (else a point)
     std::optional<TNetPin> NearPin;  // the pin whose end it misses
+    bool NearJunction = false;       // it misses a junction point (else, with no pin, a wire end)
     int Distance = 0;                // 1 to 3
 };
 

@@ -24,6 +24,7 @@
 #include "app/Surface.h"
 #include "drawing/Billofmaterials.h"
 #include "drawing/Connectivity.h"
+#include "exports/Netlist.h"
 #include "drawing/Drawing.h"
 
 namespace {
@@ -78,6 +79,11 @@ QString TDrawingOutputs::PdfPath(const QString& drawingPath) const
 QString TDrawingOutputs::BomPath(const QString& drawingPath) const
 {
     return OutputPath(drawingPath, QStringLiteral("-bom.csv"));
+}
+
+QString TDrawingOutputs::NetlistPath(const QString& drawingPath) const
+{
+    return OutputPath(drawingPath, QStringLiteral(".net"));
 }
 
 QString TDrawingOutputs::KicadPath(const QString& drawingPath) const
@@ -157,6 +163,8 @@ QStringList TDrawingOutputs::Write(const QString& drawingPath, TDrawing& drawing
         if (Pdf) attempt(PdfPath(drawingPath), [&](const QString& path) { WritePdf(path, drawingPath, vector); });
     }
     if (Bom) attempt(BomPath(drawingPath), [&](const QString& path) { WriteBom(path, drawing, page); });
+    if (Netlist)
+        attempt(NetlistPath(drawingPath), [&](const QString& path) { WriteNetlist(path, drawingPath, drawing); });
     if (Kicad || Lepton) {
         // The circuit is read once for both schematics.
         std::unique_ptr<TConnectivity> connectivity;
@@ -234,6 +242,12 @@ void TDrawingOutputs::WriteBom(const QString& path, const TDrawing& drawing, con
     // Zones follow the page the picture shows while the drawing names none.
     const QSize size = drawing.Page().Size.isEmpty() ? page.Image().size() : drawing.Page().Size;
     SaveWhole(path, BillOfMaterials(drawing.Components(), size));
+}
+
+void TDrawingOutputs::WriteNetlist(const QString& path, const QString& drawingPath, const TDrawing& drawing)
+{
+    const TConnectivity connectivity(drawing);
+    SaveWhole(path, KicadNetlist(drawing, connectivity, QDir::toNativeSeparators(drawingPath)));
 }
 
 void TDrawingOutputs::WriteKicad(const QString& path, const QString& drawingPath, const TSchematicSheet& sheet)

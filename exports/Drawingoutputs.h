@@ -7,6 +7,7 @@
 //   NAME.svg       its page as a vector drawing in page pixels ("--svg")
 //   NAME.pdf       its page as a vector page on one landscape sheet, fitted ("--pdf")
 //   NAME-bom.csv   its bill of materials ("--bom")
+//   NAME.net       its netlist ("--netlist", exports/Netlist.h)
 //   NAME.kicad_sch its circuit as a KiCad schematic ("--kicad")
 //   NAME.sch       its circuit as a lepton-eda schematic ("--lepton")
 //   NAME/          its split folder ("--export"; the load writes the files)
@@ -51,6 +52,7 @@ public:
     bool Svg = false;
     bool Pdf = false;
     bool Bom = false;
+    bool Netlist = false;
     bool Kicad = false;
     bool Lepton = false;
 
@@ -73,6 +75,7 @@ public:
     QString SvgPath(const QString& drawingPath) const;
     QString PdfPath(const QString& drawingPath) const;
     QString BomPath(const QString& drawingPath) const;
+    QString NetlistPath(const QString& drawingPath) const;
     QString KicadPath(const QString& drawingPath) const;
     QString LeptonPath(const QString& drawingPath) const;
     // The split folder NAME; none when the file name leaves no NAME that
@@ -87,8 +90,9 @@ public:
     QString ClaimSplitDir(const QString& drawingPath);
 
     // Writes the outputs that are switched on, in the order PNG, SVG, PDF,
-    // bill of materials, KiCad and lepton-eda schematics, for the drawing loaded from drawingPath whose page
-    // picture (one pixel per page pixel) is `page`; the vector pages are that
+    // bill of materials, netlist, KiCad and lepton-eda schematics, for the
+    // drawing loaded from drawingPath whose page picture (one pixel per page
+    // pixel) is `page`; the vector pages are that
     // picture's size and drawn with `settings`. Returns the message of every
     // file that could not be written. Nothing is written while outputs are
     // held back. A file written for one drawing is never replaced by the
@@ -113,6 +117,8 @@ public:
     // whose longer side is `size` pixels.
     static void WriteThumbnail(const QString& path, const QImage& page, int size);
     static void WriteBom(const QString& path, const TDrawing& drawing, const TSurface& page);
+    // The netlist, naming the drawing by drawingPath as given.
+    static void WriteNetlist(const QString& path, const QString& drawingPath, const TDrawing& drawing);
     // The drawing's circuit as a schematic (exports/Schematicsheet), named
     // after drawingPath's file name part.
     static void WriteKicad(const QString& path, const QString& drawingPath, const TSchematicSheet& sheet);

@@ -173,7 +173,7 @@ public:
                 const TSchematicSymbol& s = sheet_.Symbols()[i];
                 out_ += "    (path \"/" + symbolUuids_[i] + "\"\n      (reference " + Quoted(Reference(s)) +
                         ") (unit " + QByteArray::number(s.Unit) + ") (value " + Quoted(Value(s)) +
-                        ") (footprint \"\")\n    )\n";
+                        ") (footprint " + Quoted(Footprint(s)) + ")\n    )\n";
             }
             out_ += "  )\n";
         }
@@ -194,6 +194,8 @@ private:
         return s.Reference.isEmpty() ? QStringLiteral("?") : s.Reference;
     }
     static QString Value(const TSchematicSymbol& s) { return QString::fromLatin1(s.Component->GetPackage()); }
+    // The component's value text, never drawn, as the netlist has it.
+    static QString Footprint(const TSchematicSymbol& s) { return QString::fromLatin1(s.Component->GetValue()); }
 
     void Line(const char* kind, QPoint a, QPoint b)
     {
@@ -297,9 +299,8 @@ private:
         const QString value = Value(s);
         out_ += Field(s, "Reference", Reference(s), 0, designationAt, sheet_.DesignationFont, s.Reference.isEmpty());
         out_ += Field(s, "Value", value, 1, valueAt, sheet_.ValueFont, value.isEmpty());
-        out_ += Field(s, "Footprint", QString(), 2, s.Anchor, TFont(), true);
+        out_ += Field(s, "Footprint", Footprint(s), 2, s.Anchor, TFont(), true);
         out_ += Field(s, "Datasheet", QString(), 3, s.Anchor, TFont(), true);
-        out_ += Field(s, "Record value", QString::fromLatin1(c.GetValue()), 4, s.Anchor, sheet_.ValueFont, true);
         out_ += "  )\n\n";
     }
 

@@ -22,9 +22,9 @@
 // turn and mirrored ("mirror y" for a left-right flip, "mirror x" for a
 // top-bottom one), so that KiCad puts every pin's connection point on the
 // drawing's pin end. Reference is the designation, Value the text drawn at
-// the value position (the package text), "Record value" the value text; the
-// field texts stand horizontal with their top-left corner where the drawing
-// writes them.
+// the value position (the package text), Footprint the value text (never
+// drawn), as the netlist (exports/Netlist) has them; the field texts stand
+// horizontal with their top-left corner where the drawing writes them.
 //
 // Wires are the line records (cut where something joins their inside),
 // junctions the junction dots and the points where a wire end or pin end

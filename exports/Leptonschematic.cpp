@@ -176,11 +176,9 @@ private:
         const QString value = QString::fromLatin1(s.Component->GetPackage());
         if (!value.isEmpty())
             Attribute(valueAt, detachedColour, Size(sheet_.ValueFont), true, upperLeft, QStringLiteral("value=") + value);
-        Attribute(s.Anchor, detachedColour, Size(sheet_.ValueFont), false, lowerLeft, QStringLiteral("footprint=none"));
-        const QString recorded = QString::fromLatin1(s.Component->GetValue());
-        if (!recorded.isEmpty())
-            Attribute(s.Anchor, detachedColour, Size(sheet_.ValueFont), false, lowerLeft,
-                      QStringLiteral("record-value=") + recorded);
+        const QString footprint = QString::fromLatin1(s.Component->GetValue());
+        Attribute(s.Anchor, detachedColour, Size(sheet_.ValueFont), false, lowerLeft,
+                  QStringLiteral("footprint=") + (footprint.isEmpty() ? QStringLiteral("none") : footprint));
         for (const QString& net : netAttributes_.value(s.Component))
             Attribute(s.Anchor, detachedColour, Size(sheet_.ValueFont), false, lowerLeft, QStringLiteral("net=") + net);
         out_ += "}\n";

@@ -16,8 +16,8 @@
 // part's pin list), pinlabel (a marked half of the name in the format's
 // overbar, "\_CS\_") and pintype (IN in, OUT out, I/O io, HiZ tri, OC oc, Pwr
 // pwr, Passive pas, others pas). The component's attributes are refdes (the
-// designation), value (the text drawn at the value position), footprint
-// ("none": the drawings name none) and record-value (the value text); a
+// designation), value (the text drawn at the value position) and footprint
+// (the value text, never drawn, as the netlist has it; "none" without one); a
 // hidden Pwr pin becomes net=NAME:PIN, joining its pin to the net of its
 // name, as the format's hidden power pins do.
 //
