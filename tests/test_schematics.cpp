@@ -15,6 +15,7 @@
 #include <string>
 
 #include "Q01Builder.h"
+#include "Q01Circuit.h"
 #include "Q01Component.h"
 #include "StubSettings.h"
 #include "drawing/Connectivity.h"
@@ -348,6 +349,13 @@ TEST(KicadSchematic, PinsWiresJunctionsLabelsAndMarksLandWhereTheDrawingHasThem)
     const QStringList drawn = DrawingPinEnds(connectivity);
     EXPECT_EQ(drawn.size(), 8 * 4 + 2 * 3);
     EXPECT_EQ(KicadPinEnds(file), drawn);
+    for (std::uint32_t seed = 1; seed <= 40; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        Loaded random(q01::DrawCircuit(q01::RandomCircuit(seed)));
+        const TConnectivity c(random.drawing);
+        const TSchematicSheet s(random.drawing, c, stub.settings, random.drawing.Page().Size);
+        EXPECT_EQ(KicadPinEnds(ReadFile(KicadSchematic(s, QStringLiteral("random")))), DrawingPinEnds(c));
+    }
 
     // One library symbol per body: the gate, the part of two with its units.
     const SExpr& lib = *file.Find("lib_symbols");
@@ -456,10 +464,15 @@ TEST(LeptonSchematic, LeptonNetlistFindsTraceryNetsAndNamesAndLeptonDrawsTheShee
     QFile sample(QStringLiteral(TRACERY_SOURCE_DIR "/samples/amp.q01"));
     ASSERT_TRUE(sample.open(QIODevice::ReadOnly));
     const QByteArray sampleBytes = sample.readAll();
-    const std::vector<std::pair<QString, q01::Bytes>> drawings = {
+    // The drawing above, the sample and generated circuits of every kind of
+    // part in all eight orientations (lepton-eda's netlister takes a while
+    // per file: a few seeds).
+    std::vector<std::pair<QString, q01::Bytes>> drawings = {
         {QStringLiteral("circuit"), Circuit()},
         {QStringLiteral("amp"), q01::Bytes(sampleBytes.begin(), sampleBytes.end())},
     };
+    for (std::uint32_t seed = 1; seed <= 8; ++seed)
+        drawings.emplace_back(QStringLiteral("seed%1").arg(seed), q01::DrawCircuit(q01::RandomCircuit(seed)));
     StubSettings stub(true);
     for (const auto& [name, bytes] : drawings) {
         SCOPED_TRACE(name.toStdString());
@@ -476,6 +489,7 @@ TEST(LeptonSchematic, LeptonNetlistFindsTraceryNetsAndNamesAndLeptonDrawsTheShee
         EXPECT_FALSE(nets.isEmpty()) << error.toStdString();
         EXPECT_EQ(nets, TraceryNets(connectivity));
 
+        if (name.startsWith(QLatin1String("seed")) && name != QLatin1String("seed1")) continue;
         QProcess render;
         render.start(QStringLiteral("lepton-cli"), {"export", "-o", dir.filePath(name + ".pdf"), path});
         ASSERT_TRUE(render.waitForFinished(300000));
