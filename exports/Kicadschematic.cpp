@@ -3,47 +3,46 @@
 #include <QHash>
 #include <QUuid>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 
 #include "drawing/Bitmap.h"
 #include "drawing/Header.h"
 #include "exports/Schematicsheet.h"
+#include "exports/Textbuffer.h"
 
 namespace {
 
 constexpr int micronsPerPixel = 254;
+using Mm = TTextBuffer::Mm;
 
-// A length in micrometres as KiCad writes millimetres: "25.4", "-0.127", "0".
-QByteArray Mm(std::int64_t microns)
+Mm Px(int pixels) { return Mm{std::int64_t(pixels) * micronsPerPixel}; }
+
+// A page point: "x y" in millimetres.
+struct Xy {
+    QPoint P;
+};
+TTextBuffer& operator<<(TTextBuffer& out, Xy xy) { return out << Px(xy.P.x()) << ' ' << Px(xy.P.y()); }
+
+// A text in double quotes, with its quotes, backslashes and line ends
+// escaped.
+struct Quoted {
+    const QString& Text;
+};
+TTextBuffer& operator<<(TTextBuffer& out, Quoted quoted)
 {
-    const std::int64_t magnitude = std::llabs(microns);
-    QByteArray text = QByteArray::number(qlonglong(magnitude / 1000));
-    if (const int fraction = int(magnitude % 1000); fraction != 0) {
-        char digits[8];
-        std::snprintf(digits, sizeof digits, "%03d", fraction);
-        QByteArray part(digits);
-        while (part.endsWith('0')) part.chop(1);
-        text += '.' + part;
-    }
-    return microns < 0 ? '-' + text : text;
-}
-
-QByteArray Px(int pixels) { return Mm(std::int64_t(pixels) * micronsPerPixel); }
-QByteArray Xy(QPoint p) { return Px(p.x()) + ' ' + Px(p.y()); }
-
-QByteArray Quoted(const QString& text)
-{
-    QByteArray out = "\"";
-    for (const char c : text.toUtf8()) {
-        if (c == '"' || c == '\\') out += '\\';
+    const QByteArray utf8 = quoted.Text.toUtf8();
+    QByteArray escaped;
+    escaped.reserve(utf8.size() + 2);
+    escaped += '"';
+    for (const char c : utf8) {
         if (c == '\n') {
-            out += "\\n";
+            escaped += "\\n";
             continue;
         }
-        out += c;
+        if (c == '"' || c == '\\') escaped += '\\';
+        escaped += c;
     }
-    return out + '"';
+    escaped += '"';
+    return out << escaped;
 }
 
 // The pin's name in KiCad's notation: a marked half in an overbar, "~{CS}";
@@ -101,16 +100,22 @@ const char* PinAngle(const TSchematicPin& pin)
     return in.y() < 0 ? "90" : "270";
 }
 
-QByteArray Effects(const TFont& font, const char* justify = nullptr, bool hide = false)
+// A text's effects: its size, justification and whether it is hidden.
+struct Effects {
+    const TFont& Font;
+    const char* Justify = nullptr;
+    bool Hide = false;
+};
+TTextBuffer& operator<<(TTextBuffer& out, const Effects& e)
 {
-    const QByteArray size = Px(TSchematicSheet::TextSize(font));
-    QByteArray out = "(effects (font (size " + size + ' ' + size + ')';
-    if (font.Bold) out += " bold";
-    if (font.Italic) out += " italic";
-    out += ')';
-    if (justify) out += QByteArray(" (justify ") + justify + ')';
-    if (hide) out += " hide";
-    return out + ')';
+    const Mm size = Px(TSchematicSheet::TextSize(e.Font));
+    out << "(effects (font (size " << size << ' ' << size << ')';
+    if (e.Font.Bold) out << " bold";
+    if (e.Font.Italic) out << " italic";
+    out << ')';
+    if (e.Justify) out << " (justify " << e.Justify << ')';
+    if (e.Hide) out << " hide";
+    return out << ')';
 }
 
 // The letters a reference starts with ("U" of "U12"), for the library
@@ -136,20 +141,20 @@ public:
     QByteArray Text()
     {
         const QSize page = sheet_.Page();
-        out_ += "(kicad_sch (version 20211123) (generator tracery)\n\n";
-        out_ += "  (uuid " + root_.toByteArray(QUuid::WithoutBraces) + ")\n\n";
+        out_ << "(kicad_sch (version 20211123) (generator tracery)\n\n";
+        out_ << "  (uuid " << root_.toByteArray(QUuid::WithoutBraces) << ")\n\n";
         const QString paper = KicadPaper(page.width(), page.height());
         if (paper == QLatin1String("User"))
-            out_ += "  (paper \"User\" " + Px(page.width()) + ' ' + Px(page.height()) + ")\n\n";
+            out_ << "  (paper \"User\" " << Px(page.width()) << ' ' << Px(page.height()) << ")\n\n";
         else
-            out_ += "  (paper " + Quoted(paper) + ")\n\n";
-        out_ += "  (title_block\n    (title " + Quoted(title_) + ")\n  )\n\n";
+            out_ << "  (paper " << Quoted{paper} << ")\n\n";
+        out_ << "  (title_block\n    (title " << Quoted{title_} << ")\n  )\n\n";
         LibSymbols();
         for (const QPoint p : sheet_.Junctions())
-            out_ += "  (junction (at " + Xy(p) + ") (diameter 0) (color 0 0 0 0)\n    (uuid " + Uuid("junction") +
-                    ")\n  )\n\n";
-        for (const QPoint p : sheet_.NoConnects()) out_ += "  (no_connect (at " + Xy(p) + ") (uuid " + Uuid("nc") + "))\n";
-        if (!sheet_.NoConnects().empty()) out_ += '\n';
+            out_ << "  (junction (at " << Xy{p} << ") (diameter 0) (color 0 0 0 0)\n    (uuid " << Uuid("junction")
+                 << ")\n  )\n\n";
+        for (const QPoint p : sheet_.NoConnects()) out_ << "  (no_connect (at " << Xy{p} << ") (uuid " << Uuid("nc") << "))\n";
+        if (!sheet_.NoConnects().empty()) out_ << '\n';
         for (const QLine& w : sheet_.Wires()) Line("wire", w.p1(), w.p2());
         for (const QPoint p : sheet_.Crosses()) {
             Line("polyline", p + QPoint(-4, -4), p + QPoint(4, 4));
@@ -166,19 +171,19 @@ public:
         for (const TSchematicLabel& label : sheet_.Labels())
             Text("label", TSchematicText{label.At, label.Text, label.Font}, "left bottom");
         for (std::size_t i = 0; i < sheet_.Symbols().size(); ++i) Symbol(i);
-        out_ += "  (sheet_instances\n    (path \"/\" (page \"1\"))\n  )\n";
+        out_ << "  (sheet_instances\n    (path \"/\" (page \"1\"))\n  )\n";
         if (!sheet_.Symbols().empty()) {
-            out_ += "\n  (symbol_instances\n";
+            out_ << "\n  (symbol_instances\n";
             for (std::size_t i = 0; i < sheet_.Symbols().size(); ++i) {
                 const TSchematicSymbol& s = sheet_.Symbols()[i];
-                out_ += "    (path \"/" + symbolUuids_[i] + "\"\n      (reference " + Quoted(Reference(s)) +
-                        ") (unit " + QByteArray::number(s.Unit) + ") (value " + Quoted(Value(s)) +
-                        ") (footprint " + Quoted(Footprint(s)) + ")\n    )\n";
+                out_ << "    (path \"/" << symbolUuids_[i] << "\"\n      (reference " << Quoted{Reference(s)}
+                     << ") (unit " << s.Unit << ") (value " << Quoted{Value(s)} << ") (footprint "
+                     << Quoted{Footprint(s)} << ")\n    )\n";
             }
-            out_ += "  )\n";
+            out_ << "  )\n";
         }
-        out_ += ")\n";
-        return out_;
+        out_ << ")\n";
+        return out_.Take();
     }
 
 private:
@@ -199,14 +204,14 @@ private:
 
     void Line(const char* kind, QPoint a, QPoint b)
     {
-        out_ += QByteArray("  (") + kind + " (pts (xy " + Xy(a) + ") (xy " + Xy(b) +
-                "))\n    (stroke (width 0) (type default) (color 0 0 0 0))\n    (uuid " + Uuid(kind) + ")\n  )\n\n";
+        out_ << "  (" << kind << " (pts (xy " << Xy{a} << ") (xy " << Xy{b}
+             << "))\n    (stroke (width 0) (type default) (color 0 0 0 0))\n    (uuid " << Uuid(kind) << ")\n  )\n\n";
     }
 
     void Text(const char* kind, const TSchematicText& text, const char* justify)
     {
-        out_ += QByteArray("  (") + kind + ' ' + Quoted(text.Text) + " (at " + Xy(text.At) + " 0)\n    " +
-                Effects(text.Font, justify) + "\n    (uuid " + Uuid(kind) + ")\n  )\n\n";
+        out_ << "  (" << kind << ' ' << Quoted{text.Text} << " (at " << Xy{text.At} << " 0)\n    "
+             << Effects{text.Font, justify} << "\n    (uuid " << Uuid(kind) << ")\n  )\n\n";
     }
 
     void LibSymbols()
@@ -214,55 +219,57 @@ private:
         std::vector<const TSchematicSymbol*> first(sheet_.Bodies().size(), nullptr);
         for (const TSchematicSymbol& s : sheet_.Symbols())
             if (!first[s.Body]) first[s.Body] = &s;
-        out_ += "  (lib_symbols";
+        out_ << "  (lib_symbols";
+        const TFont plain;
         for (std::size_t b = 0; b < sheet_.Bodies().size(); ++b) {
             const TSchematicBody& body = sheet_.Bodies()[b];
-            const TFont plain;
-            out_ += "\n    (symbol " + Quoted(QStringLiteral("Tracery:") + body.Name) + " (pin_names (offset " +
-                    Px(Bitmap::labelGap) + ')' + (body.PinNames ? "" : " hide") + ") (in_bom yes) (on_board yes)\n";
-            const QString fields[4][2] = {{QStringLiteral("Reference"), first[b] ? Prefix(first[b]->Reference) : QStringLiteral("U")},
-                                          {QStringLiteral("Value"), body.Name},
-                                          {QStringLiteral("Footprint"), QString()},
-                                          {QStringLiteral("Datasheet"), QString()}};
+            out_ << "\n    (symbol " << Quoted{QStringLiteral("Tracery:") + body.Name} << " (pin_names (offset "
+                 << Px(Bitmap::labelGap) << ')' << (body.PinNames ? "" : " hide") << ") (in_bom yes) (on_board yes)\n";
+            const QString fields[4][2] = {
+                {QStringLiteral("Reference"), first[b] ? Prefix(first[b]->Reference) : QStringLiteral("U")},
+                {QStringLiteral("Value"), body.Name},
+                {QStringLiteral("Footprint"), QString()},
+                {QStringLiteral("Datasheet"), QString()}};
             for (int id = 0; id < 4; ++id)
-                out_ += "      (property " + Quoted(fields[id][0]) + ' ' + Quoted(fields[id][1]) + " (id " +
-                        QByteArray::number(id) + ") (at 0 0 0)\n        " + Effects(plain, nullptr, id >= 2) +
-                        "\n      )\n";
+                out_ << "      (property " << Quoted{fields[id][0]} << ' ' << Quoted{fields[id][1]} << " (id " << id
+                     << ") (at 0 0 0)\n        " << Effects{plain, nullptr, id >= 2} << "\n      )\n";
             for (std::size_t u = 0; u < body.Units.size(); ++u) Unit(body, u);
-            out_ += "    )";
+            out_ << "    )";
         }
-        out_ += "\n  )\n\n";
+        out_ << "\n  )\n\n";
+    }
+
+    // Body pixel (x, y) is the library point (x, -y); given in half pixels.
+    struct Lib {
+        std::int64_t X2, Y2;
+    };
+    friend TTextBuffer& operator<<(TTextBuffer& out, Lib p)
+    {
+        return out << Mm{p.X2 * micronsPerPixel / 2} << ' ' << Mm{-p.Y2 * micronsPerPixel / 2};
     }
 
     void Unit(const TSchematicBody& body, std::size_t u)
     {
         const TSchematicUnit& unit = body.Units[u];
-        out_ += "      (symbol " + Quoted(body.Name + QLatin1Char('_') + QString::number(u + 1) + QStringLiteral("_1")) +
-                '\n';
-        // Body pixel (x, y) is the library point (x, -y); a pixel covers
-        // half a pixel either way of it.
-        const auto lib = [](std::int64_t x2, std::int64_t y2) {  // in half pixels
-            return Mm(x2 * micronsPerPixel / 2) + ' ' + Mm(-y2 * micronsPerPixel / 2);
-        };
-        if (unit.Outline) {
-            out_ += "        (rectangle (start 0 0) (end " +
-                    lib(2 * (unit.Size.width() - 1), 2 * (unit.Size.height() - 1)) +
-                    ")\n          (stroke (width " + Px(1) +
-                    ") (type default) (color 0 0 0 0))\n          (fill (type none))\n        )\n";
-        }
+        out_ << "      (symbol " << Quoted{body.Name + QLatin1Char('_') + QString::number(u + 1) + QStringLiteral("_1")}
+             << '\n';
+        if (unit.Outline)
+            out_ << "        (rectangle (start 0 0) (end "
+                 << Lib{2 * (unit.Size.width() - 1), 2 * (unit.Size.height() - 1)} << ")\n          (stroke (width "
+                 << Px(1) << ") (type default) (color 0 0 0 0))\n          (fill (type none))\n        )\n";
+        // A pixel covers half a pixel either way of its point.
         for (const QRect& r : unit.Ink)
-            out_ += "        (rectangle (start " + lib(2 * r.left() - 1, 2 * r.top() - 1) + ") (end " +
-                    lib(2 * r.right() + 1, 2 * r.bottom() + 1) +
-                    ") (stroke (width 0.001) (type default) (color 0 0 0 0)) (fill (type outline)))\n";
-        for (const TSchematicPin& pin : unit.Pins) {
-            out_ += QByteArray("        (pin ") + ElectricalType(pin.ElectricalType) + ' ' + PinShape(pin) +
-                    " (at " + Px(pin.End.x()) + ' ' + Px(-pin.End.y()) + ' ' + PinAngle(pin) + ") (length " +
-                    Px(pin.Length) + ')' + (pin.Hidden ? " hide" : "") + "\n          (name " +
-                    Quoted(KicadPinName(pin)) + ' ' + Effects(sheet_.PinNameFont) + ")\n          (number " +
-                    Quoted(QString::fromLatin1(pin.Number)) + ' ' + Effects(sheet_.PinNumberFont) +
-                    ")\n        )\n";
-        }
-        out_ += "      )\n";
+            out_ << "        (rectangle (start " << Lib{2 * r.left() - 1, 2 * r.top() - 1} << ") (end "
+                 << Lib{2 * r.right() + 1, 2 * r.bottom() + 1}
+                 << ") (stroke (width 0.001) (type default) (color 0 0 0 0)) (fill (type outline)))\n";
+        for (const TSchematicPin& pin : unit.Pins)
+            out_ << "        (pin " << ElectricalType(pin.ElectricalType) << ' ' << PinShape(pin) << " (at "
+                 << Px(pin.End.x()) << ' ' << Px(-pin.End.y()) << ' ' << PinAngle(pin) << ") (length "
+                 << Px(pin.Length) << ')' << (pin.Hidden ? " hide" : "") << "\n          (name "
+                 << Quoted{KicadPinName(pin)} << ' ' << Effects{sheet_.PinNameFont} << ")\n          (number "
+                 << Quoted{QString::fromLatin1(pin.Number)} << ' ' << Effects{sheet_.PinNumberFont}
+                 << ")\n        )\n";
+        out_ << "      )\n";
     }
 
     // A field whose text stands horizontal with its top-left corner at a
@@ -270,16 +277,16 @@ private:
     // field with its symbol, so a symbol turned a quarter gets a field
     // turned back a quarter, and it mirrors the field's box with the
     // symbol, so the justification is mirrored back.
-    QByteArray Field(const TSchematicSymbol& s, const char* name, const QString& text, int id, QPoint at,
-                     const TFont& font, bool hide)
+    void Field(const TSchematicSymbol& s, const char* name, const QString& text, int id, QPoint at,
+               const TFont& font, bool hide)
     {
         const bool quarter = s.Rotation & 1;
         const bool turnedHalf = (s.Rotation & 3) == 1 || (s.Rotation & 3) == 2;
         const bool right = turnedHalf != s.HFlip, bottom = turnedHalf != s.VFlip;
-        const QByteArray justify = QByteArray(right ? "right" : "left") + (bottom ? " bottom" : " top");
-        return "    (property " + Quoted(QString::fromLatin1(name)) + ' ' + Quoted(text) + " (id " +
-               QByteArray::number(id) + ") (at " + Xy(at) + (quarter ? " 90" : " 0") + ")\n      " +
-               Effects(font, justify.constData(), hide) + "\n    )\n";
+        const char* justify = right ? (bottom ? "right bottom" : "right top") : (bottom ? "left bottom" : "left top");
+        out_ << "    (property " << Quoted{QString::fromLatin1(name)} << ' ' << Quoted{text} << " (id " << id
+             << ") (at " << Xy{at} << (quarter ? " 90" : " 0") << ")\n      " << Effects{font, justify, hide}
+             << "\n    )\n";
     }
 
     void Symbol(std::size_t i)
@@ -288,26 +295,26 @@ private:
         const Bitmap& c = *s.Component;
         const TSchematicBody& body = sheet_.Bodies()[s.Body];
         static const char* const angles[4] = {"0", "90", "180", "270"};
-        out_ += "  (symbol (lib_id " + Quoted(QStringLiteral("Tracery:") + body.Name) + ") (at " + Xy(s.Anchor) +
-                ' ' + angles[s.Rotation & 3] + ')' + (s.HFlip ? " (mirror y)" : s.VFlip ? " (mirror x)" : "") +
-                " (unit " + QByteArray::number(s.Unit) + ")\n    (in_bom yes) (on_board yes)\n";
+        out_ << "  (symbol (lib_id " << Quoted{QStringLiteral("Tracery:") + body.Name} << ") (at " << Xy{s.Anchor}
+             << ' ' << angles[s.Rotation & 3] << ')' << (s.HFlip ? " (mirror y)" : s.VFlip ? " (mirror x)" : "")
+             << " (unit " << s.Unit << ")\n    (in_bom yes) (on_board yes)\n";
         symbolUuids_.push_back(Uuid("symbol"));
-        out_ += "    (uuid " + symbolUuids_.back() + ")\n";
+        out_ << "    (uuid " << symbolUuids_.back() << ")\n";
         const auto& head = c.GetHead();
         const QPoint designationAt(ReadU16(&head[35]), ReadU16(&head[37]));
         const QPoint valueAt(ReadU16(&head[39]), ReadU16(&head[41]));
         const QString value = Value(s);
-        out_ += Field(s, "Reference", Reference(s), 0, designationAt, sheet_.DesignationFont, s.Reference.isEmpty());
-        out_ += Field(s, "Value", value, 1, valueAt, sheet_.ValueFont, value.isEmpty());
-        out_ += Field(s, "Footprint", Footprint(s), 2, s.Anchor, TFont(), true);
-        out_ += Field(s, "Datasheet", QString(), 3, s.Anchor, TFont(), true);
-        out_ += "  )\n\n";
+        Field(s, "Reference", Reference(s), 0, designationAt, sheet_.DesignationFont, s.Reference.isEmpty());
+        Field(s, "Value", value, 1, valueAt, sheet_.ValueFont, value.isEmpty());
+        Field(s, "Footprint", Footprint(s), 2, s.Anchor, TFont(), true);
+        Field(s, "Datasheet", QString(), 3, s.Anchor, TFont(), true);
+        out_ << "  )\n\n";
     }
 
     const TSchematicSheet& sheet_;
     QString title_;
     QUuid root_;
-    QByteArray out_;
+    TTextBuffer out_;
     QHash<QByteArray, int> counts_;
     std::vector<QByteArray> symbolUuids_;
 };

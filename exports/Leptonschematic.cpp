@@ -8,6 +8,7 @@
 
 #include "drawing/Bitmap.h"
 #include "exports/Schematicsheet.h"
+#include "exports/Textbuffer.h"
 
 namespace {
 
@@ -16,8 +17,6 @@ constexpr int pinColour = 1, graphicColour = 3, netColour = 4, attributeColour =
               textColour = 9;
 // Text alignments: the corner or edge of the text that stands on its point.
 constexpr int lowerLeft = 0, middleLeft = 1, upperLeft = 2, lowerMiddle = 3, middleRight = 7;
-
-QByteArray N(std::int64_t value) { return QByteArray::number(qlonglong(value)); }
 
 // The format's text size (points) for a font: the format's capitals are
 // about 15 mil a point high, a pixel is 10 mil.
@@ -59,7 +58,7 @@ public:
 
     QByteArray Text()
     {
-        out_ += "v 20210407 2\n";
+        out_ << "v 20210407 2\n";
         // The pins that no wire joins, and hidden pins, are joined to their
         // nets by name.
         for (const TSchematicNet& net : sheet_.Nets())
@@ -71,41 +70,41 @@ public:
         for (const TSchematicText& text : sheet_.Texts()) Text(text, lowerLeft);
         for (const TSchematicBox& box : sheet_.Boxes()) {
             const QRect& r = box.Box;
-            out_ += "B " + X(r.left()) + ' ' + Y(r.bottom()) + ' ' + N(10 * (r.right() - r.left())) + ' ' +
-                    N(10 * (r.bottom() - r.top())) + ' ' + N(graphicColour) +
-                    " 0 0 0 -1 -1 0 -1 -1 -1 -1 -1\n";
+            out_ << "B " << X(r.left()) << ' ' << Y(r.bottom()) << ' ' << std::int64_t(10 * (r.right() - r.left())) << ' ' << std::int64_t(10 * (r.bottom() - r.top())) << ' ' << graphicColour << " 0 0 0 -1 -1 0 -1 -1 -1 -1 -1\n";
             if (!box.Lines.Text.isEmpty()) Text(box.Lines, upperLeft);
         }
         for (const QPoint p : sheet_.Crosses()) Cross(p);
         for (const QPoint p : sheet_.NoConnects()) Cross(p);
-        return out_;
+        return out_.Take();
     }
 
 private:
-    QByteArray X(int x) const { return N(10 * std::int64_t(x)); }
-    QByteArray Y(int y) const { return N(10 * (std::int64_t(height_) - y)); }
-    QByteArray Xy(QPoint p) const { return X(p.x()) + ' ' + Y(p.y()); }
+    std::int64_t X(int x) const { return 10 * std::int64_t(x); }
+    std::int64_t Y(int y) const { return 10 * (std::int64_t(height_) - y); }
+    struct TXy {
+        std::int64_t X, Y;
+    };
+    friend TTextBuffer& operator<<(TTextBuffer& out, TXy p) { return out << p.X << ' ' << p.Y; }
+    TXy Xy(QPoint p) const { return {X(p.x()), Y(p.y())}; }
     // In half pixels.
-    QByteArray X2(std::int64_t x) const { return N(5 * x); }
-    QByteArray Y2(std::int64_t y) const { return N(5 * (2 * std::int64_t(height_) - y)); }
+    std::int64_t X2(std::int64_t x) const { return 5 * x; }
+    std::int64_t Y2(std::int64_t y) const { return 5 * (2 * std::int64_t(height_) - y); }
 
     void Attribute(QPoint at, int colour, int size, bool visible, int alignment, const QString& text,
                    int angle = 0)
     {
-        out_ += "T " + Xy(at) + ' ' + N(colour) + ' ' + N(size) + (visible ? " 1 1 " : " 0 1 ") + N(angle) + ' ' +
-                N(alignment) + " 1\n" + text.toUtf8() + '\n';
+        out_ << "T " << Xy(at) << ' ' << colour << ' ' << size << (visible ? " 1 1 " : " 0 1 ") << angle << ' ' << alignment << " 1\n" << text.toUtf8() << '\n';
     }
 
     void Text(const TSchematicText& text, int alignment)
     {
         const QByteArray lines = text.Text.toUtf8();
-        out_ += "T " + Xy(text.At) + ' ' + N(textColour) + ' ' + N(Size(text.Font)) + " 1 0 0 " + N(alignment) + ' ' +
-                N(lines.count('\n') + 1) + '\n' + lines + '\n';
+        out_ << "T " << Xy(text.At) << ' ' << textColour << ' ' << std::int64_t(Size(text.Font)) << " 1 0 0 " << alignment << ' ' << std::int64_t(lines.count('\n') + 1) << '\n' << lines << '\n';
     }
 
     void Line(QPoint a, QPoint b, int colour, int width)
     {
-        out_ += "L " + Xy(a) + ' ' + Xy(b) + ' ' + N(colour) + ' ' + N(width) + " 0 0 -1 -1\n";
+        out_ << "L " << Xy(a) << ' ' << Xy(b) << ' ' << colour << ' ' << width << " 0 0 -1 -1\n";
     }
 
     void Cross(QPoint p)
@@ -123,8 +122,7 @@ private:
         int angle = 90 * (s.Rotation & 3), mirror = 0;
         if (s.HFlip) mirror = 1, angle = (360 - angle) % 360;
         if (s.VFlip) mirror = 1, angle = (angle + 180) % 360;
-        out_ += "C " + Xy(s.Anchor) + " 1 " + N(angle) + ' ' + N(mirror) + " EMBEDDED" + body.Name.toUtf8() +
-                ".sym\n[\n";
+        out_ << "C " << Xy(s.Anchor) << " 1 " << angle << ' ' << mirror << " EMBEDDED" << body.Name.toUtf8() << ".sym\n[\n";
         // A filled box covers whole pixels, half a pixel either way of the
         // pixels at its corners; an outline runs through the pixels' middles.
         const auto box = [&](QPoint from, QPoint to, int width, int fill) {
@@ -132,8 +130,7 @@ private:
             const int pad = fill ? 1 : 0;  // filled boxes cover whole pixels
             const int left = 2 * std::min(a.x(), b.x()) - pad, right = 2 * std::max(a.x(), b.x()) + pad;
             const int top = 2 * std::min(a.y(), b.y()) - pad, bottom = 2 * std::max(a.y(), b.y()) + pad;
-            out_ += "B " + X2(left) + ' ' + Y2(bottom) + ' ' + N(5 * (right - left)) + ' ' + N(5 * (bottom - top)) +
-                    ' ' + N(graphicColour) + ' ' + N(width) + " 0 0 -1 -1 " + N(fill) + " -1 -1 -1 -1 -1\n";
+            out_ << "B " << X2(left) << ' ' << Y2(bottom) << ' ' << std::int64_t(5 * (right - left)) << ' ' << std::int64_t(5 * (bottom - top)) << ' ' << graphicColour << ' ' << width << " 0 0 -1 -1 " << fill << " -1 -1 -1 -1 -1\n";
         };
         if (unit.Outline) box(QPoint(0, 0), QPoint(unit.Size.width() - 1, unit.Size.height() - 1), 10, 0);
         for (const QRect& r : unit.Ink) box(r.topLeft(), r.bottomRight(), 0, 1);
@@ -142,7 +139,7 @@ private:
             ++seq;
             if (pin.Hidden) continue;
             const QPoint end = s.Place(pin.End), edge = s.Place(pin.End + pin.Length * pin.Inward());
-            out_ += "P " + Xy(end) + ' ' + Xy(edge) + ' ' + N(pinColour) + " 0 0\n{\n";
+            out_ << "P " << Xy(end) << ' ' << Xy(edge) << ' ' << pinColour << " 0 0\n{\n";
             const QPoint in = edge - end;
             const QPoint step(in.x() > 0 ? 1 : in.x() < 0 ? -1 : 0, in.y() > 0 ? 1 : in.y() < 0 ? -1 : 0);
             const bool across = step.y() == 0;  // the pin runs across the page
@@ -165,9 +162,9 @@ private:
             }
             Attribute(end, attributeColour, Size(sheet_.PinNumberFont), false, lowerLeft,
                       QStringLiteral("pintype=") + QString::fromLatin1(PinType(pin.ElectricalType)));
-            out_ += "}\n";
+            out_ << "}\n";
         }
-        out_ += "]\n{\n";
+        out_ << "]\n{\n";
         const auto& head = s.Component->GetHead();
         const QPoint designationAt(ReadU16(&head[35]), ReadU16(&head[37]));
         const QPoint valueAt(ReadU16(&head[39]), ReadU16(&head[41]));
@@ -181,7 +178,7 @@ private:
                   QStringLiteral("footprint=") + (footprint.isEmpty() ? QStringLiteral("none") : footprint));
         for (const QString& net : netAttributes_.value(s.Component))
             Attribute(s.Anchor, detachedColour, Size(sheet_.ValueFont), false, lowerLeft, QStringLiteral("net=") + net);
-        out_ += "}\n";
+        out_ << "}\n";
     }
 
     void Wires()
@@ -198,25 +195,25 @@ private:
         }
         for (std::size_t w = 0; w < sheet_.Wires().size(); ++w) {
             const QLine& line = sheet_.Wires()[w];
-            out_ += "N " + Xy(line.p1()) + ' ' + Xy(line.p2()) + ' ' + N(netColour) + '\n';
+            out_ << "N " << Xy(line.p1()) << ' ' << Xy(line.p2()) << ' ' << netColour << '\n';
             const std::size_t net = sheet_.WireNets()[w];
             const bool named = net < sheet_.Nets().size() && !labelled[net] &&
                                sheet_.Nets()[net].FirstWire == std::ptrdiff_t(w);
             if (labelsOf[w].empty() && !named) continue;
-            out_ += "{\n";
+            out_ << "{\n";
             for (const TSchematicLabel* label : labelsOf[w])
                 Attribute(label->At + QPoint(10, 0), attributeColour, Size(label->Font), true, lowerLeft,
                           QStringLiteral("netname=") + label->Text);
             if (named)
                 Attribute(line.p1(), attributeColour, 10, false, lowerLeft,
                           QStringLiteral("netname=") + sheet_.Nets()[net].Name);
-            out_ += "}\n";
+            out_ << "}\n";
         }
     }
 
     const TSchematicSheet& sheet_;
     int height_;
-    QByteArray out_;
+    TTextBuffer out_;
     QHash<const Bitmap*, QStringList> netAttributes_;
 };
 
