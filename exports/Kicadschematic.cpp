@@ -2,8 +2,10 @@
 
 #include <QHash>
 #include <QUuid>
+#include <algorithm>
 #include <cstdint>
 
+#include "base/Parallel.h"
 #include "drawing/Bitmap.h"
 #include "drawing/Header.h"
 #include "exports/Schematicsheet.h"
@@ -30,19 +32,15 @@ struct Quoted {
 TTextBuffer& operator<<(TTextBuffer& out, Quoted quoted)
 {
     const QByteArray utf8 = quoted.Text.toUtf8();
-    QByteArray escaped;
-    escaped.reserve(utf8.size() + 2);
-    escaped += '"';
-    for (const char c : utf8) {
-        if (c == '\n') {
-            escaped += "\\n";
-            continue;
-        }
-        if (c == '"' || c == '\\') escaped += '\\';
-        escaped += c;
+    out << '"';
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < utf8.size(); ++i) {
+        const char c = utf8[i];
+        if (c != '"' && c != '\\' && c != '\n') continue;
+        out << QByteArray::fromRawData(utf8.constData() + from, i - from) << (c == '\n' ? "\\n" : c == '"' ? "\\\"" : "\\\\");
+        from = i + 1;
     }
-    escaped += '"';
-    return out << escaped;
+    return out << QByteArray::fromRawData(utf8.constData() + from, utf8.size() - from) << '"';
 }
 
 // The pin's name in KiCad's notation: a marked half in an overbar, "~{CS}";
@@ -136,11 +134,14 @@ public:
         : sheet_(sheet), title_(title),
           root_(QUuid::createUuidV5(QUuid(QStringLiteral("{6b1c1f0e-7f4e-4d8a-9a52-2f1f8f3c0a11}")), title))
     {
+        const QByteArray bytes = root_.toRfc4122();
+        for (int i = 0; i < 8; ++i) seed_ = (seed_ << 8) | std::uint8_t(bytes[i] ^ bytes[i + 8]);
     }
 
     QByteArray Text()
     {
         const QSize page = sheet_.Page();
+        out_.Reserve(EstimatedSize());
         out_ << "(kicad_sch (version 20211123) (generator tracery)\n\n";
         out_ << "  (uuid " << root_.toByteArray(QUuid::WithoutBraces) << ")\n\n";
         const QString paper = KicadPaper(page.width(), page.height());
@@ -187,11 +188,41 @@ public:
     }
 
 private:
+    // About what the file takes, so that it is made in one piece of memory.
+    qsizetype EstimatedSize() const
+    {
+        qsizetype size = 4096 + 160 * qsizetype(sheet_.Wires().size() + sheet_.Junctions().size()) +
+                         1200 * qsizetype(sheet_.Symbols().size()) + 200 * qsizetype(sheet_.Texts().size());
+        for (const TSchematicBody& body : sheet_.Bodies())
+            for (const TSchematicUnit& unit : body.Units)
+                size += 800 + 80 * qsizetype(unit.Ink.size()) + 220 * qsizetype(unit.Pins.size());
+        return size;
+    }
+
+    // An identifier of its own for every item: the file's own, mixed with
+    // the item's kind and number (the same drawing gives the same ones).
     QByteArray Uuid(const char* kind)
     {
         const int n = ++counts_[QByteArray(kind)];
-        return QUuid::createUuidV5(root_, QString::fromLatin1(kind) + QLatin1Char(' ') + QString::number(n))
-            .toByteArray(QUuid::WithoutBraces);
+        std::uint64_t h = seed_ ^ (std::uint64_t(std::uint8_t(kind[0])) << 56) ^ (std::uint64_t(std::uint8_t(kind[1])) << 48);
+        const auto mix = [](std::uint64_t x) {  // splitmix64
+            x += 0x9E3779B97F4A7C15ull;
+            x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+            x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+            return x ^ (x >> 31);
+        };
+        std::uint64_t high = mix(h ^ std::uint64_t(n)), low = mix(high ^ 0x5DEECE66Dull);
+        high = (high & ~0xF000ull) | 0x4000ull;                        // version 4
+        low = (low & 0x3FFFFFFFFFFFFFFFull) | 0x8000000000000000ull;  // variant 1
+        char text[36];
+        static const char hex[] = "0123456789abcdef";
+        int at = 0;
+        for (int i = 0; i < 32; ++i) {
+            if (i == 8 || i == 12 || i == 16 || i == 20) text[at++] = '-';
+            const std::uint64_t word = i < 16 ? high : low;
+            text[at++] = hex[(word >> (4 * (15 - i % 16))) & 0xF];
+        }
+        return QByteArray(text, 36);
     }
 
     static QString Reference(const TSchematicSymbol& s)
@@ -214,29 +245,44 @@ private:
              << Effects{text.Font, justify} << "\n    (uuid " << Uuid(kind) << ")\n  )\n\n";
     }
 
+    // The library symbols, their bodies shared out between threads, each
+    // written into a piece of its own; the pieces go into the file in order.
     void LibSymbols()
     {
         std::vector<const TSchematicSymbol*> first(sheet_.Bodies().size(), nullptr);
         for (const TSchematicSymbol& s : sheet_.Symbols())
             if (!first[s.Body]) first[s.Body] = &s;
         out_ << "  (lib_symbols";
-        const TFont plain;
-        for (std::size_t b = 0; b < sheet_.Bodies().size(); ++b) {
-            const TSchematicBody& body = sheet_.Bodies()[b];
-            out_ << "\n    (symbol " << Quoted{QStringLiteral("Tracery:") + body.Name} << " (pin_names (offset "
-                 << Px(Bitmap::labelGap) << ')' << (body.PinNames ? "" : " hide") << ") (in_bom yes) (on_board yes)\n";
-            const QString fields[4][2] = {
-                {QStringLiteral("Reference"), first[b] ? Prefix(first[b]->Reference) : QStringLiteral("U")},
-                {QStringLiteral("Value"), body.Name},
-                {QStringLiteral("Footprint"), QString()},
-                {QStringLiteral("Datasheet"), QString()}};
-            for (int id = 0; id < 4; ++id)
-                out_ << "      (property " << Quoted{fields[id][0]} << ' ' << Quoted{fields[id][1]} << " (id " << id
-                     << ") (at 0 0 0)\n        " << Effects{plain, nullptr, id >= 2} << "\n      )\n";
-            for (std::size_t u = 0; u < body.Units.size(); ++u) Unit(body, u);
-            out_ << "    )";
-        }
+        const std::size_t bodies = sheet_.Bodies().size();
+        const int parts = int(std::min<std::size_t>(std::size_t(ThreadsFor(0)), std::max<std::size_t>(1, bodies / 64)));
+        std::vector<QByteArray> pieces;
+        pieces.resize(std::size_t(parts));
+        RunParts(parts, [&](int k) {
+            TTextBuffer piece;
+            for (std::size_t b = bodies * std::size_t(k) / std::size_t(parts);
+                 b < bodies * std::size_t(k + 1) / std::size_t(parts); ++b)
+                LibSymbol(piece, sheet_.Bodies()[b], first[b]);
+            pieces[std::size_t(k)] = piece.Take();
+        });
+        for (const QByteArray& piece : pieces) out_ << piece;
         out_ << "\n  )\n\n";
+    }
+
+    void LibSymbol(TTextBuffer& out, const TSchematicBody& body, const TSchematicSymbol* first) const
+    {
+        const TFont plain;
+        out << "\n    (symbol " << Quoted{QStringLiteral("Tracery:") + body.Name} << " (pin_names (offset "
+            << Px(Bitmap::labelGap) << ')' << (body.PinNames ? "" : " hide") << ") (in_bom yes) (on_board yes)\n";
+        const QString fields[4][2] = {
+            {QStringLiteral("Reference"), first ? Prefix(first->Reference) : QStringLiteral("U")},
+            {QStringLiteral("Value"), body.Name},
+            {QStringLiteral("Footprint"), QString()},
+            {QStringLiteral("Datasheet"), QString()}};
+        for (int id = 0; id < 4; ++id)
+            out << "      (property " << Quoted{fields[id][0]} << ' ' << Quoted{fields[id][1]} << " (id " << id
+                << ") (at 0 0 0)\n        " << Effects{plain, nullptr, id >= 2} << "\n      )\n";
+        for (std::size_t u = 0; u < body.Units.size(); ++u) Unit(out, body, u);
+        out << "    )";
     }
 
     // Body pixel (x, y) is the library point (x, -y); given in half pixels.
@@ -248,28 +294,27 @@ private:
         return out << Mm{p.X2 * micronsPerPixel / 2} << ' ' << Mm{-p.Y2 * micronsPerPixel / 2};
     }
 
-    void Unit(const TSchematicBody& body, std::size_t u)
+    void Unit(TTextBuffer& out, const TSchematicBody& body, std::size_t u) const
     {
         const TSchematicUnit& unit = body.Units[u];
-        out_ << "      (symbol " << Quoted{body.Name + QLatin1Char('_') + QString::number(u + 1) + QStringLiteral("_1")}
-             << '\n';
+        out << "      (symbol " << Quoted{body.Name + QLatin1Char('_') + QString::number(u + 1) + QStringLiteral("_1")}
+            << '\n';
         if (unit.Outline)
-            out_ << "        (rectangle (start 0 0) (end "
-                 << Lib{2 * (unit.Size.width() - 1), 2 * (unit.Size.height() - 1)} << ")\n          (stroke (width "
-                 << Px(1) << ") (type default) (color 0 0 0 0))\n          (fill (type none))\n        )\n";
+            out << "        (rectangle (start 0 0) (end "
+                << Lib{2 * (unit.Size.width() - 1), 2 * (unit.Size.height() - 1)} << ")\n          (stroke (width "
+                << Px(1) << ") (type default) (color 0 0 0 0))\n          (fill (type none))\n        )\n";
         // A pixel covers half a pixel either way of its point.
         for (const QRect& r : unit.Ink)
-            out_ << "        (rectangle (start " << Lib{2 * r.left() - 1, 2 * r.top() - 1} << ") (end "
-                 << Lib{2 * r.right() + 1, 2 * r.bottom() + 1}
-                 << ") (stroke (width 0.001) (type default) (color 0 0 0 0)) (fill (type outline)))\n";
+            out << "        (rectangle (start " << Lib{2 * r.left() - 1, 2 * r.top() - 1} << ") (end "
+                << Lib{2 * r.right() + 1, 2 * r.bottom() + 1} << ") (stroke (width 0.001)) (fill (type outline)))\n";
         for (const TSchematicPin& pin : unit.Pins)
-            out_ << "        (pin " << ElectricalType(pin.ElectricalType) << ' ' << PinShape(pin) << " (at "
-                 << Px(pin.End.x()) << ' ' << Px(-pin.End.y()) << ' ' << PinAngle(pin) << ") (length "
-                 << Px(pin.Length) << ')' << (pin.Hidden ? " hide" : "") << "\n          (name "
-                 << Quoted{KicadPinName(pin)} << ' ' << Effects{sheet_.PinNameFont} << ")\n          (number "
-                 << Quoted{QString::fromLatin1(pin.Number)} << ' ' << Effects{sheet_.PinNumberFont}
-                 << ")\n        )\n";
-        out_ << "      )\n";
+            out << "        (pin " << ElectricalType(pin.ElectricalType) << ' ' << PinShape(pin) << " (at "
+                << Px(pin.End.x()) << ' ' << Px(-pin.End.y()) << ' ' << PinAngle(pin) << ") (length "
+                << Px(pin.Length) << ')' << (pin.Hidden ? " hide" : "") << "\n          (name "
+                << Quoted{KicadPinName(pin)} << ' ' << Effects{sheet_.PinNameFont} << ")\n          (number "
+                << Quoted{QString::fromLatin1(pin.Number)} << ' ' << Effects{sheet_.PinNumberFont}
+                << ")\n        )\n";
+        out << "      )\n";
     }
 
     // A field whose text stands horizontal with its top-left corner at a
@@ -314,6 +359,7 @@ private:
     const TSchematicSheet& sheet_;
     QString title_;
     QUuid root_;
+    std::uint64_t seed_ = 0;
     TTextBuffer out_;
     QHash<QByteArray, int> counts_;
     std::vector<QByteArray> symbolUuids_;

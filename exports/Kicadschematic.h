@@ -12,8 +12,9 @@
 // the file's lib_symbols as "Tracery:NAME"; its y axis points up, as KiCad's
 // libraries have it, and body pixel (x, y) is library point
 // (0.254 x, -0.254 y). A picture is drawn as filled rectangles of its merged
-// ink runs, each covering whole pixels; a part without a picture as the
-// outline of its body. Pins carry their numbers, names (a marked name in
+// ink runs, each covering whole pixels (a stroke of 0.001 mm around each, so
+// that it adds nothing to the ink); a part without a picture as the outline
+// of its body, its stroke a pixel wide through the pixels' middles. Pins carry their numbers, names (a marked name in
 // KiCad's overbar, "~{CS}"), electrical types and shapes; hidden pins are
 // hidden (a hidden Pwr pin, whose name KiCad takes as its net, keeps the
 // name as shown). A component of several parts has a unit per part.

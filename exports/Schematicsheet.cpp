@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <map>
 
 #include "drawing/Annotate.h"
 #include "drawing/Bitmap.h"
@@ -69,38 +68,53 @@ std::vector<QRect> InkOf(const std::vector<std::uint8_t>& area, int pictureIndex
 {
     const std::size_t start = std::size_t(16) * std::size_t(pictureIndex - 1) + 1;  // after the Strange byte
     const std::size_t stride = std::size_t(size.width() + 7) / 8;
-    auto ink = [&](int x, int y) {
-        const std::size_t at = start + stride * std::size_t(y) + std::size_t(x) / 8;
-        return at < area.size() && (area[at] >> (7 - x % 8)) & 1;
+    const int width = size.width();
+    struct TRun {
+        int First, Last;
+        std::size_t Rect;  // into done
     };
     std::vector<QRect> done;
-    std::map<std::pair<int, int>, QRect> open;  // by first and last column of the run
-    for (int y = 0; y <= size.height(); ++y) {
-        std::map<std::pair<int, int>, QRect> next;
-        for (int x = 0; y < size.height() && x < size.width();) {
-            if (!ink(x, y)) {
+    std::vector<TRun> above, row;
+    for (int y = 0; y < size.height(); ++y) {
+        row.clear();
+        // The runs of the row, left to right; a byte of no ink is passed whole.
+        const std::size_t rowStart = start + stride * std::size_t(y);
+        const auto byteAt = [&](int x) {
+            const std::size_t at = rowStart + std::size_t(x) / 8;
+            return at < area.size() ? area[at] : std::uint8_t(0);
+        };
+        for (int x = 0; x < width;) {
+            const std::uint8_t byte = byteAt(x);
+            if (byte == 0 && x % 8 == 0) {
+                x += 8;
+                continue;
+            }
+            if (!((byte >> (7 - x % 8)) & 1)) {
                 ++x;
                 continue;
             }
             int last = x;
-            while (last + 1 < size.width() && ink(last + 1, y)) ++last;
-            const std::pair<int, int> run{x, last};
-            const auto above = open.find(run);
-            if (above != open.end()) {
-                QRect grown = above->second;
-                grown.setBottom(y);
-                next.emplace(run, grown);
-                open.erase(above);
-            } else {
-                next.emplace(run, QRect(QPoint(x, y), QPoint(last, y)));
-            }
+            while (last + 1 < width && (byteAt(last + 1) >> (7 - (last + 1) % 8)) & 1) ++last;
+            row.push_back({x, last, 0});
             x = last + 1;
         }
-        for (const auto& [run, rect] : open) done.push_back(rect);
-        open = std::move(next);
+        // A run the row above has too grows that rectangle; both lists run
+        // left to right.
+        std::size_t a = 0;
+        for (TRun& run : row) {
+            while (a < above.size() && above[a].First < run.First) ++a;
+            if (a < above.size() && above[a].First == run.First && above[a].Last == run.Last) {
+                run.Rect = above[a].Rect;
+                done[run.Rect].setBottom(y);
+            } else {
+                run.Rect = done.size();
+                done.push_back(QRect(QPoint(run.First, y), QPoint(run.Last, y)));
+            }
+        }
+        std::swap(above, row);
     }
-    std::sort(done.begin(), done.end(), [](const QRect& a, const QRect& b) {
-        return a.top() != b.top() ? a.top() < b.top() : a.left() < b.left();
+    std::sort(done.begin(), done.end(), [](const QRect& p, const QRect& q) {
+        return p.top() != q.top() ? p.top() < q.top() : p.left() < q.left();
     });
     return done;
 }
@@ -252,10 +266,13 @@ void TSchematicSheet::AddComponents(const TDrawing& drawing)
         }
     }
     QSet<QString> names;
+    QHash<QString, int> next;  // the next number to try after a name
     for (std::size_t b = 0; b < bodies_.size(); ++b) {
         const QString base = NameOf(shownBy[b] == 1 && !package[b].isEmpty() ? package[b] : letters[b]);
         QString name = base;
-        for (int n = 2; names.contains(name.toLower()); ++n) name = base + QLatin1Char('_') + QString::number(n);
+        int& n = next[base.toLower()];
+        if (n == 0) n = 2;
+        while (names.contains(name.toLower())) name = base + QLatin1Char('_') + QString::number(n++);
         names.insert(name.toLower());
         bodies_[b].Name = name;
     }

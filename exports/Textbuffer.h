@@ -30,6 +30,7 @@ public:
     TTextBuffer& operator<<(int value) { return *this << std::int64_t(value); }
     TTextBuffer& operator<<(Mm length);
 
+    void Reserve(qsizetype size) { text_.reserve(size); }
     QByteArray Take() { return std::move(text_); }
     const QByteArray& Text() const { return text_; }
 
