@@ -113,8 +113,9 @@ public:
     TConnectivity(const TConnectivity&) = delete;
     TConnectivity& operator=(const TConnectivity&) = delete;
 
-    // Named nets by name in natural order, then the others with pins by
-    // name, then those of wires alone.
+    // Named nets by name in natural order, then the nets that join
+    // something, then the pins alone, each by their first pin (so by name),
+    // then the nets of wires alone in file order.
     const std::vector<TNet>& Nets() const { return nets_; }
     // The net of a point on a wire (a pixel it is drawn on), at a pin end, a
     // wire end or a junction point; none elsewhere.

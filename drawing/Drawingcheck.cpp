@@ -102,8 +102,9 @@ TDrawingCheck::TDrawingCheck(const TDrawing& drawing, const TConnectivity& conne
         }
         if (allInputs)
             add("no-driver", pins.front()->End,
-                QStringLiteral("net %1 has no driver: %2 %3 all inputs")
-                    .arg(net.Name, PinList(pins), pins.size() == 1 ? QStringLiteral("is") : QStringLiteral("are")));
+                QStringLiteral("net %1 has no driver: %2 %3")
+                    .arg(net.Name, PinList(pins),
+                         pins.size() == 1 ? QStringLiteral("is an input") : QStringLiteral("are all inputs")));
         if (outputs.size() >= 2)
             add("driver-conflict", outputs[1]->End,
                 QStringLiteral("net %1 has %2 outputs: %3").arg(net.Name).arg(outputs.size()).arg(PinList(outputs)));

@@ -18,6 +18,7 @@
 //   label-off-wire         label SDA is 2 pixels off a wire (at 190,110)
 //                          (a one-word annotation beside a wire, on nothing)
 //   no-driver              net SIG has no driver: U1 pin 2, U2 pin 3 are all inputs
+//                          (or: U1 pin 2 is an input)
 //   driver-conflict        net VOUT has 2 outputs: U1 pin 6, U3 pin 1
 //   two-names              net VOUT has two names: OUT, VOUT
 //   duplicate-designation  R1 is used twice (also at 330,280)
