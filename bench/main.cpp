@@ -52,6 +52,8 @@
 #include "render/Vectortarget.h"
 #include "drawing/Bitmap.h"
 #include "drawing/Connectivity.h"
+#include "exports/Drawingoutputs.h"
+#include "exports/Schematicsheet.h"
 #include "drawing/Drawing.h"
 #include "drawing/Objectsettings.h"
 #include "drawing/Quorvidobject.h"
@@ -480,6 +482,22 @@ int main(int argc, char** argv)
             PrintVectorPage(printer, sheet, vector);
         });
 
+        // The circuit as KiCad and lepton-eda schematics, as --kicad and
+        // --lepton write them: the connectivity, the sheet and the file.
+        const QString kicadFile = QDir(folder).filePath(QStringLiteral("dense-a0.kicad_sch"));
+        const QString leptonFile = QDir(folder).filePath(QStringLiteral("dense-a0.sch"));
+        const auto schematic = [&](bool kicad) {
+            const TConnectivity connectivity(form.Drawing);
+            const TSchematicSheet schematicSheet(form.Drawing, connectivity, ObjectSettings(), page.Image().size());
+            if (kicad)
+                TDrawingOutputs::WriteKicad(kicadFile, sheet, schematicSheet);
+            else
+                TDrawingOutputs::WriteLepton(leptonFile, schematicSheet);
+        };
+        const double kicadMs = Measure(std::min(runs, 3), [&] { schematic(true); });
+        const double leptonMs = Measure(std::min(runs, 3), [&] { schematic(false); });
+        const qint64 kicadBytes = QFileInfo(kicadFile).size();
+
         form.ExportMode = true;
         const double split = Measure(runs, [&] { form.LoadDrawing(sheet); }, [&] { form.ClearObjects(); });
         form.ExportMode = false;
@@ -563,6 +581,9 @@ int main(int argc, char** argv)
         rows.push_back({"  of which painting on the vector target", svgPaint, "PNG", pngMs, {}, true});
         rows.push_back({"  of which the document text (Svg)", svgText, "PNG", pngMs, {}, true});
         rows.push_back({"PDF of the A0 page (--pdf, vector)", pdf, "PNG", pngMs, {}, true});
+        rows.push_back({"KiCad schematic of the A0 sheet (--kicad)", kicadMs, "SVG", svg,
+                        QStringLiteral("<= 2x SVG, %1 MB").arg(kicadBytes / 1e6, 0, 'f', 1), kicadMs <= 2 * svg});
+        rows.push_back({"lepton-eda schematic of the A0 sheet (--lepton)", leptonMs, "SVG", svg, {}, true});
         rows.push_back({"compare with an identical copy (same, no lines)", compareSame, "load", load,
                         QStringLiteral("< 2x load"), compareSame < 2 * load && sameReports == runs});
         rows.push_back({"compare with 10 components changed (10 lines)", compareChanged, "load", load,

@@ -529,7 +529,8 @@ TEST_F(MainViewTest, ExportSavesThePageByTheChosenTypeAndAsksBeforeOverwriting)
     f.miFileExportClick();  // the existing picture is kept
     EXPECT_EQ(ReadAll(Path("page.png")), png);
     EXPECT_EQ(dialogs.AllTexts,
-              (QStringList{QStringLiteral("'%1' is not the name of a .png, .svg or .pdf file; nothing was exported.")
+              (QStringList{QStringLiteral("'%1' is not the name of a .png, .svg, .pdf, .kicad_sch or .sch file; nothing was "
+                                             "exported.")
                                .arg(Path("page.txt")),
                            QStringLiteral("Overwrite existing file '%1' ?").arg(Path("page.png"))}));
 }
