@@ -1,0 +1,36 @@
+#pragma once
+// What a site already holds: the record of every drawing converted into it
+// (drawings/ID/record.json), read at the start of a run, so that a drawing
+// whose bytes and conditions have not changed since is not converted again,
+// and a drawing that is gone from the archive leaves the site.
+
+#include <QString>
+#include <map>
+#include <set>
+
+#include "catalogue/Drawingfacts.h"
+
+class TArchiveState {
+public:
+    // Reads the records of the site at `site`; folders without a record of
+    // ours are passed over.
+    void Read(const QString& site);
+
+    // The record of the drawing with this id; none when there is none.
+    const TDrawingFacts* Find(const QString& id) const;
+    // Whether the record is of the drawing at `path` with these bytes
+    // (hash), converted under these conditions, read at all, and every
+    // file it names is still in the site.
+    bool UpToDate(const TDrawingFacts& record, const QString& path, const QString& hash,
+                  const QString& conditions) const;
+
+    // Removes from the site every drawing whose id is not in `found`: the
+    // files its record names, the record and its folder. With a shard
+    // (index of count), only the drawings of that shard. Returns how many
+    // were removed.
+    int RemoveGone(const std::set<QString>& found, int shardIndex, int shardCount);
+
+private:
+    QString site_;
+    std::map<QString, TDrawingFacts> records_;
+};

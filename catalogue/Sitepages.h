@@ -1,0 +1,44 @@
+#pragma once
+// The archive site's pages, made from what is known of each drawing:
+//
+//   index.html              every drawing as a card, grouped by folder
+//   search.js               the search index: the data of every drawing that
+//                           the search box looks through, as a script, so
+//                           that it loads from file:// where a page may not
+//                           read files
+//   drawings/ID/NAME.html   one page per drawing
+//
+// Every page loads the shared style and script ("site.css", "site.js",
+// catalogue/Siteassets) and the search index by a path relative to itself,
+// so the site works from any folder, a file share or a web server, and
+// refers to nothing outside it. The pages read without their script: the
+// script adds the search, the sorting of the cards and the zoom of the page.
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+#include "catalogue/Drawingfacts.h"
+
+// A drawing as the index lists it.
+struct TSiteEntry {
+    TDrawingFacts Facts;
+    std::int64_t Modified = 0;  // milliseconds since 1970, UTC
+};
+
+class TSitePages {
+public:
+    // The drawing's own page (in its folder drawings/ID/).
+    static QByteArray DrawingPage(const TDrawingFacts& facts);
+    // The index of the entries; the folders in natural order of their paths,
+    // each folder's cards by name.
+    static QByteArray IndexPage(const std::vector<TSiteEntry>& entries);
+    // The search index of the entries, in the same order.
+    static QByteArray SearchData(const std::vector<TSiteEntry>& entries);
+
+    // The entries in the index's order.
+    static void Sort(std::vector<TSiteEntry>& entries);
+    // "2024-05-01 14:03" (UTC) for a time in milliseconds since 1970.
+    static QString DateText(std::int64_t modified);
+};

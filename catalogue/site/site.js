@@ -1,0 +1,455 @@
+// The archive site's script: the search over every drawing (search.js holds
+// the data), the sorting of the index's cards, and the zoom and pan of a
+// drawing's page with the outlines of its parts, nets and findings. The pages
+// read without it; it needs nothing but the files beside it.
+(function () {
+  'use strict';
+
+  var drawings = window.TRACERY_DRAWINGS || [];
+  var body = document.body;
+  var onIndex = body.classList.contains('index');
+  var root = onIndex ? '' : '../../';
+  var collator = new Intl.Collator(undefined, { numeric: true, sensitivity: 'base' });
+
+  // ------------------------------------------------------------ search
+
+  // Each entry of the data: [page, name, folder, thumbnail, damage,
+  // [designation, value, package, ...], [net, ...], [text, ...]].
+  var PAGE = 0, NAME = 1, FOLDER = 2, THUMB = 3, DAMAGE = 4, PARTS = 5, NETS = 6, TEXTS = 7;
+  var haystacks = null;
+
+  // All of a drawing's searchable texts in one lower-case string, made once.
+  function prepare() {
+    if (haystacks) return;
+    haystacks = new Array(drawings.length);
+    for (var i = 0; i < drawings.length; i++) {
+      var d = drawings[i];
+      haystacks[i] = (d[NAME] + '\n' + d[PARTS].join('\n') + '\n' + d[NETS].join('\n') + '\n' +
+                      d[TEXTS].join('\n')).toLowerCase();
+    }
+  }
+
+  function wordsOf(query) {
+    return query.toLowerCase().split(/\s+/).filter(function (w) { return w.length > 0; });
+  }
+
+  function holdsAny(text, words) {
+    var lower = text.toLowerCase();
+    for (var i = 0; i < words.length; i++) if (lower.indexOf(words[i]) >= 0) return true;
+    return false;
+  }
+
+  // What matched in a drawing: [label, text] pairs, the text the one that
+  // holds a word.
+  function matchesIn(d, words) {
+    var found = [];
+    var parts = d[PARTS];
+    for (var j = 0; j + 2 < parts.length; j += 3) {
+      if (holdsAny(parts[j], words)) found.push(['', parts[j]]);
+      if (parts[j + 1] && holdsAny(parts[j + 1], words)) found.push([parts[j] + ' value', parts[j + 1]]);
+      if (parts[j + 2] && holdsAny(parts[j + 2], words)) found.push([parts[j] + ' package', parts[j + 2]]);
+    }
+    d[NETS].forEach(function (n) { if (holdsAny(n, words)) found.push(['net', n]); });
+    d[TEXTS].forEach(function (t) { if (holdsAny(t, words)) found.push(['text', t]); });
+    if (holdsAny(d[NAME], words)) found.push(['file', d[NAME]]);
+    return found;
+  }
+
+  // The drawings that hold every word of the query, in the index's order.
+  function search(query) {
+    var words = wordsOf(query);
+    if (words.length === 0) return [];
+    prepare();
+    var hits = [];
+    for (var i = 0; i < drawings.length; i++) {
+      var hay = haystacks[i], all = true;
+      for (var k = 0; k < words.length && all; k++) all = hay.indexOf(words[k]) >= 0;
+      if (all) hits.push({ drawing: drawings[i], matches: matchesIn(drawings[i], words), words: words });
+    }
+    return hits;
+  }
+
+  function element(name, className, text) {
+    var e = document.createElement(name);
+    if (className) e.className = className;
+    if (text !== undefined) e.textContent = text;
+    return e;
+  }
+
+  // The text with every word marked.
+  function marked(text, words) {
+    var lower = text.toLowerCase(), out = document.createDocumentFragment(), at = 0;
+    while (at < text.length) {
+      var best = -1, length = 0;
+      for (var i = 0; i < words.length; i++) {
+        var p = lower.indexOf(words[i], at);
+        if (p >= 0 && (best < 0 || p < best || (p === best && words[i].length > length))) { best = p; length = words[i].length; }
+      }
+      if (best < 0) break;
+      if (best > at) out.appendChild(document.createTextNode(text.slice(at, best)));
+      out.appendChild(element('mark', '', text.slice(best, best + length)));
+      at = best + length;
+    }
+    if (at < text.length) out.appendChild(document.createTextNode(text.slice(at)));
+    return out;
+  }
+
+  var shownMatches = 8;
+
+  // "U1 value LM741 · net VOUT · 3 more"
+  function matchList(hit) {
+    var span = element('span', 'matches');
+    hit.matches.slice(0, shownMatches).forEach(function (m, i) {
+      if (i > 0) span.appendChild(document.createTextNode(' · '));
+      if (m[0]) span.appendChild(document.createTextNode(m[0] + ' '));
+      span.appendChild(marked(m[1], hit.words));
+    });
+    if (hit.matches.length > shownMatches)
+      span.appendChild(document.createTextNode(' · ' + (hit.matches.length - shownMatches) + ' more'));
+    return span;
+  }
+
+  function link(page, className, text) {
+    var a = element(page ? 'a' : 'span', className, text);
+    if (page) a.href = root + page;
+    return a;
+  }
+
+  function plural(n, one, many) { return n + ' ' + (n === 1 ? one : many); }
+
+  // The index: the hits instead of the folders while there is a query.
+  function showHits(query) {
+    var found = document.querySelector('.found');
+    var folders = document.querySelector('.folders');
+    var controls = document.querySelector('.controls');
+    if (!found || !folders) return;
+    var hits = search(query);
+    var list = found.querySelector('.hits');
+    list.textContent = '';
+    if (wordsOf(query).length === 0) {
+      found.hidden = true;
+      folders.hidden = false;
+      if (controls) controls.hidden = false;
+      return;
+    }
+    found.hidden = false;
+    folders.hidden = true;
+    if (controls) controls.hidden = true;
+    found.querySelector('.found-count').textContent =
+      plural(hits.length, 'drawing matches', 'drawings match') + ' \u201c' + query.trim() + '\u201d';
+    var fragment = document.createDocumentFragment();
+    hits.forEach(function (hit) {
+      var d = hit.drawing;
+      var li = element('li', 'hit');
+      if (d[THUMB]) {
+        var a = link(d[PAGE], 'thumb');
+        var img = element('img');
+        img.src = root + d[THUMB];
+        img.alt = '';
+        img.loading = 'lazy';
+        a.appendChild(img);
+        li.appendChild(a);
+      }
+      li.appendChild(link(d[PAGE], 'name', d[NAME]));
+      li.appendChild(element('span', 'folder-name', d[FOLDER]));
+      li.appendChild(matchList(hit));
+      if (d[DAMAGE]) li.appendChild(element('span', 'damage', 'Damaged: ' + d[DAMAGE]));
+      fragment.appendChild(li);
+    });
+    list.appendChild(fragment);
+  }
+
+  var suggested = 12;
+
+  // Elsewhere: the first hits under the box, and the way to all of them.
+  function showSuggestions(box, list, query) {
+    list.textContent = '';
+    var hits = search(query);
+    if (wordsOf(query).length === 0) { list.hidden = true; return; }
+    hits.slice(0, suggested).forEach(function (hit) {
+      var li = element('li');
+      var a = link(hit.drawing[PAGE], '', '');
+      a.appendChild(element('strong', '', hit.drawing[NAME]));
+      a.appendChild(document.createTextNode(' '));
+      a.appendChild(matchList(hit));
+      li.appendChild(a);
+      list.appendChild(li);
+    });
+    var more = element('li', 'more');
+    var all = element('a', '', hits.length === 0 ? 'No drawing matches' : 'All ' + plural(hits.length, 'drawing', 'drawings') + ' in the index');
+    all.href = root + 'index.html?q=' + encodeURIComponent(query.trim());
+    more.appendChild(all);
+    list.appendChild(more);
+    list.hidden = false;
+  }
+
+  function setUpSearch() {
+    var form = document.querySelector('form.search');
+    if (!form) return;
+    var box = form.querySelector('input');
+    var list = form.querySelector('.suggestions');
+    if (onIndex) {
+      var query = new URLSearchParams(location.search).get('q') || '';
+      box.value = query;
+      showHits(query);
+      box.addEventListener('input', function () {
+        showHits(box.value);
+        try {
+          history.replaceState(null, '', box.value.trim() ? '?q=' + encodeURIComponent(box.value.trim()) : location.pathname);
+        } catch (e) { /* some browsers keep file:// addresses as they are */ }
+      });
+      form.addEventListener('submit', function (e) { e.preventDefault(); showHits(box.value); });
+    } else {
+      box.addEventListener('input', function () { showSuggestions(box, list, box.value); });
+      box.addEventListener('keydown', function (e) { if (e.key === 'Escape') { list.hidden = true; box.blur(); } });
+      document.addEventListener('click', function (e) { if (!form.contains(e.target)) list.hidden = true; });
+    }
+  }
+
+  // ------------------------------------------------------- index sorting
+
+  function setUpSorting() {
+    var buttons = document.querySelectorAll('.sort button');
+    function sortBy(key) {
+      document.querySelectorAll('.cards').forEach(function (list) {
+        var cards = Array.prototype.slice.call(list.children);
+        cards.sort(function (a, b) {
+          if (key === 'date') {
+            var order = Number(b.dataset.date) - Number(a.dataset.date);
+            if (order !== 0) return order;
+          }
+          return collator.compare(a.dataset.name, b.dataset.name);
+        });
+        cards.forEach(function (card) { list.appendChild(card); });
+      });
+      buttons.forEach(function (b) { b.setAttribute('aria-pressed', String(b.dataset.sort === key)); });
+    }
+    buttons.forEach(function (b) { b.addEventListener('click', function () { sortBy(b.dataset.sort); }); });
+  }
+
+  // --------------------------------------------------------- the viewer
+
+  var SVG = 'http://www.w3.org/2000/svg';
+
+  function numbers(text) {
+    return text.trim() ? text.trim().split(/\s+/).map(Number) : [];
+  }
+
+  function setUpViewer() {
+    var viewer = document.querySelector('.viewer');
+    if (!viewer) return;
+    var sheet = viewer.querySelector('.sheet');
+    var marks = viewer.querySelector('.marks');
+    var width = Number(viewer.dataset.width) || 1, height = Number(viewer.dataset.height) || 1;
+    // The view: the page's scale and where its top-left corner is in the
+    // viewer. The sheet is laid out at `laidOut` and transformed to the
+    // view; once the view rests it is laid out anew, so the page is drawn
+    // sharp at every scale.
+    var scale = 1, x = 0, y = 0, laidOut = 0, fitted = true, restTimer = 0;
+
+    function room() { return viewer.getBoundingClientRect(); }
+    function fitScale() {
+      var r = room();
+      return Math.max(0.001, Math.min((r.width - 16) / width, (r.height - 16) / height));
+    }
+    function layOut() {
+      laidOut = scale;
+      sheet.style.width = width * scale + 'px';
+      sheet.style.height = height * scale + 'px';
+      apply();
+    }
+    function apply() {
+      sheet.style.transform = 'translate(' + x + 'px,' + y + 'px) scale(' + scale / laidOut + ')';
+    }
+    function rest() {
+      clearTimeout(restTimer);
+      restTimer = setTimeout(layOut, 160);
+      apply();
+    }
+    function fit() {
+      var r = room();
+      scale = fitScale();
+      x = (r.width - width * scale) / 2;
+      y = (r.height - height * scale) / 2;
+      fitted = true;
+      layOut();
+    }
+    function zoomAt(px, py, factor) {
+      var next = Math.min(Math.max(scale * factor, fitScale() / 4), 32);
+      x = px - (px - x) * (next / scale);
+      y = py - (py - y) * (next / scale);
+      scale = next;
+      fitted = false;
+      rest();
+    }
+    function zoomCentre(factor) {
+      var r = room();
+      zoomAt(r.width / 2, r.height / 2, factor);
+    }
+    // The page point under a point of the viewer.
+    function pagePoint(px, py) { return [(px - x) / scale, (py - y) / scale]; }
+
+    viewer.addEventListener('wheel', function (e) {
+      e.preventDefault();
+      var r = room();
+      var step = e.deltaMode === 1 ? 0.05 : e.deltaMode === 2 ? 1 : 0.002;
+      zoomAt(e.clientX - r.left, e.clientY - r.top, Math.exp(-e.deltaY * step));
+    }, { passive: false });
+
+    // One pointer pans, two pinch; a press that does not move is a click.
+    var pointers = new Map(), pressed = null, moved = false, pinch = null;
+    viewer.addEventListener('pointerdown', function (e) {
+      if (e.target.closest && e.target.closest('.tools')) return;
+      viewer.setPointerCapture(e.pointerId);
+      pointers.set(e.pointerId, [e.clientX, e.clientY]);
+      if (pointers.size === 1) { pressed = [e.clientX, e.clientY]; moved = false; }
+      pinch = null;
+      viewer.classList.add('dragging');
+    });
+    viewer.addEventListener('pointermove', function (e) {
+      var last = pointers.get(e.pointerId);
+      if (!last) return;
+      var now = [e.clientX, e.clientY];
+      if (pointers.size === 1) {
+        x += now[0] - last[0];
+        y += now[1] - last[1];
+        if (Math.abs(now[0] - pressed[0]) + Math.abs(now[1] - pressed[1]) > 4) moved = true;
+        fitted = false;
+        apply();
+      } else if (pointers.size === 2) {
+        pointers.set(e.pointerId, now);
+        var p = Array.from(pointers.values());
+        var distance = Math.hypot(p[0][0] - p[1][0], p[0][1] - p[1][1]);
+        var r = room(), mx = (p[0][0] + p[1][0]) / 2 - r.left, my = (p[0][1] + p[1][1]) / 2 - r.top;
+        if (pinch && pinch.distance > 0) {
+          x += mx - pinch.mx;
+          y += my - pinch.my;
+          zoomAt(mx, my, distance / pinch.distance);
+        }
+        pinch = { distance: distance, mx: mx, my: my };
+        moved = true;
+      }
+      pointers.set(e.pointerId, now);
+    });
+    function release(e) {
+      if (!pointers.has(e.pointerId)) return;
+      pointers.delete(e.pointerId);
+      pinch = null;
+      if (pointers.size === 0) {
+        viewer.classList.remove('dragging');
+        if (!moved && e.type === 'pointerup') {
+          var r = room();
+          pickAt(pagePoint(e.clientX - r.left, e.clientY - r.top));
+        }
+      }
+    }
+    viewer.addEventListener('pointerup', release);
+    viewer.addEventListener('pointercancel', release);
+
+    viewer.querySelectorAll('.tools button').forEach(function (b) {
+      b.addEventListener('click', function () {
+        if (b.dataset.zoom === 'fit') fit(); else zoomCentre(b.dataset.zoom === 'in' ? 1.5 : 1 / 1.5);
+      });
+    });
+    document.addEventListener('keydown', function (e) {
+      if (e.target.closest && e.target.closest('input')) return;
+      if (e.key === '+' || e.key === '=') zoomCentre(1.5);
+      else if (e.key === '-') zoomCentre(1 / 1.5);
+      else if (e.key === '0') fit();
+    });
+    window.addEventListener('resize', function () { if (fitted) fit(); });
+
+    // Brings a page box into the view, zooming out when it is larger.
+    function show(box) {
+      var r = room();
+      if ((box[2] - box[0]) * scale > r.width * 0.9 || (box[3] - box[1]) * scale > r.height * 0.9)
+        scale = Math.max(fitScale(), Math.min(r.width * 0.8 / (box[2] - box[0] + 1), r.height * 0.8 / (box[3] - box[1] + 1)));
+      var w = (box[2] - box[0]) * scale, h = (box[3] - box[1]) * scale;
+      var left = box[0] * scale + x, top = box[1] * scale + y;
+      if (left < 0 || top < 0 || left + w > r.width || top + h > r.height) {
+        x = r.width / 2 - (box[0] + box[2]) / 2 * scale;
+        y = r.height / 2 - (box[1] + box[3]) / 2 * scale;
+      }
+      fitted = false;
+      layOut();
+    }
+
+    function mark(name, attributes) {
+      var e = document.createElementNS(SVG, name);
+      for (var key in attributes) e.setAttribute(key, attributes[key]);
+      marks.appendChild(e);
+      return e;
+    }
+
+    var selected = null;
+    function select(item) {
+      if (selected) selected.classList.remove('selected');
+      marks.textContent = '';
+      selected = item;
+      if (!item) return;
+      item.classList.add('selected');
+      var bounds = null;
+      function grow(x1, y1, x2, y2) {
+        if (!bounds) bounds = [x1, y1, x2, y2];
+        else bounds = [Math.min(bounds[0], x1), Math.min(bounds[1], y1), Math.max(bounds[2], x2), Math.max(bounds[3], y2)];
+      }
+      if (item.dataset.box) {
+        var b = numbers(item.dataset.box);
+        mark('rect', { 'class': 'outline', x: b[0] - 3, y: b[1] - 3, width: b[2] - b[0] + 6, height: b[3] - b[1] + 6 });
+        grow(b[0], b[1], b[2], b[3]);
+      }
+      if (item.dataset.wires !== undefined) {
+        item.dataset.wires.split(',').forEach(function (w) {
+          var n = numbers(w);
+          if (n.length !== 4) return;
+          mark('line', { 'class': 'wire', x1: n[0] + 0.5, y1: n[1] + 0.5, x2: n[2] + 0.5, y2: n[3] + 0.5 });
+          grow(Math.min(n[0], n[2]), Math.min(n[1], n[3]), Math.max(n[0], n[2]) + 1, Math.max(n[1], n[3]) + 1);
+        });
+        (item.dataset.points || '').split(',').forEach(function (p) {
+          var n = numbers(p);
+          if (n.length !== 2) return;
+          mark('circle', { 'class': 'point', cx: n[0] + 0.5, cy: n[1] + 0.5, r: 4 });
+          grow(n[0], n[1], n[0] + 1, n[1] + 1);
+        });
+      }
+      if (item.dataset.at) {
+        var a = numbers(item.dataset.at);
+        mark('circle', { 'class': 'outline', cx: a[0] + 0.5, cy: a[1] + 0.5, r: 12 });
+        grow(a[0] - 12, a[1] - 12, a[0] + 12, a[1] + 12);
+      }
+      if (bounds) show(bounds);
+    }
+
+    // A click on the page selects the smallest part under it.
+    var rows = Array.prototype.slice.call(document.querySelectorAll('.parts tbody tr'));
+    function pickAt(point) {
+      var best = null, area = Infinity;
+      rows.forEach(function (row) {
+        var b = numbers(row.dataset.box);
+        if (point[0] >= b[0] && point[0] < b[2] && point[1] >= b[1] && point[1] < b[3]) {
+          var a = (b[2] - b[0]) * (b[3] - b[1]);
+          if (a < area) { area = a; best = row; }
+        }
+      });
+      if (best) {
+        select(best);
+        best.scrollIntoView({ block: 'nearest' });
+      } else {
+        select(null);
+      }
+    }
+
+    document.querySelectorAll('.parts tbody tr, .nets li, .findings li').forEach(function (item) {
+      item.addEventListener('click', function () { select(item === selected ? null : item); });
+      item.addEventListener('keydown', function (e) {
+        if (e.key === 'Enter' || e.key === ' ') { e.preventDefault(); select(item === selected ? null : item); }
+      });
+    });
+
+    fit();
+  }
+
+  setUpSearch();
+  setUpSorting();
+  setUpViewer();
+})();
