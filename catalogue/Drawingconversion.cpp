@@ -26,6 +26,10 @@ namespace {
 // before any header is read.
 constexpr QSize unnamedPage(1090, 713);
 
+// What a conversion makes of a drawing: counted up whenever its pages or
+// files change, so that drawings converted before are converted again.
+constexpr int conversionRevision = 1;
+
 QString Hex(std::uint64_t value, int digits)
 {
     return QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0')).toUpper();
@@ -138,7 +142,7 @@ TDrawingConversion::TDrawingConversion(const QString& site, const TObjectSetting
 
 QString TDrawingConversion::Conditions(const TObjectSettings& settings)
 {
-    QByteArray text = "tracery " TRACERY_VERSION ";";
+    QByteArray text = "tracery " TRACERY_VERSION ";" + QByteArray::number(conversionRevision) + ';';
     if (ILineSettings* line = settings.LineData) {
         Describe(text, line->IsVisible());
         for (int type = 1; type <= 5; ++type) Describe(text, line->GetPen(type));

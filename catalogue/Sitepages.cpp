@@ -142,12 +142,6 @@ QString FileLinks(const TDrawingFacts& f)
 }
 }  // namespace
 
-QString TSitePages::DateText(std::int64_t modified)
-{
-    if (modified <= 0) return QString();
-    return QDateTime::fromMSecsSinceEpoch(modified, QTimeZone::utc()).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
-}
-
 QByteArray TSitePages::DrawingPage(const TDrawingFacts& f)
 {
     const QString root = QStringLiteral("../../");
@@ -219,46 +213,23 @@ QByteArray TSitePages::IndexPage(const std::vector<TSiteEntry>& sorted)
                            "<button type=\"button\" data-sort=\"name\" aria-pressed=\"true\">name</button>"
                            "<button type=\"button\" data-sort=\"date\" aria-pressed=\"false\">date</button></p></div>\n")
                 .arg(Html(count));
+    html += QStringLiteral("<noscript><p class=\"damage\">The list of drawings and the search need JavaScript."
+                           "</p></noscript>\n");
     html += QStringLiteral("<section class=\"found\" hidden><h2 class=\"found-count\"></h2><ol class=\"hits\"></ol>"
-                           "</section>\n<div class=\"folders\">\n");
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const TDrawingFacts& f = entries[i].Facts;
-        if (i == 0 || f.Folder != entries[i - 1].Facts.Folder) {
-            if (i > 0) html += QStringLiteral("</ul></section>\n");
-            html += QStringLiteral("<section class=\"folder\"><h2>%1</h2><ul class=\"cards\">\n").arg(Html(f.Folder));
-        }
-        const QString page = SitePath(f, QStringLiteral("page"));
-        const QString thumb = SitePath(f, QStringLiteral("thumbnail"));
-        const bool broken = f.Status != TDrawingFacts::TStatus::Complete;
-        html += QStringLiteral("<li class=\"card%1\" data-name=\"%2\" data-date=\"%3\">")
-                    .arg(broken ? QStringLiteral(" damaged") : QString(), Html(f.Name))
-                    .arg(entries[i].Modified);
-        html += page.isEmpty() ? QStringLiteral("<span class=\"open\">") : QStringLiteral("<a class=\"open\" href=\"%1\">").arg(page);
-        if (!thumb.isEmpty()) {
-            // The thumbnail's size, so that the cards keep their places while
-            // the pictures load.
-            const QSize p = f.PageSize;
-            const int longer = std::max(p.width(), p.height());
-            const auto side = [&](int n) {
-                return std::max(1, int((qint64(n) * TDrawingConversion::ThumbnailSize + longer / 2) / longer));
-            };
-            html += QStringLiteral("<img src=\"%1\" width=\"%2\" height=\"%3\" alt=\"\" loading=\"lazy\">")
-                        .arg(thumb)
-                        .arg(side(p.width()))
-                        .arg(side(p.height()));
-        } else {
-            html += QStringLiteral("<span class=\"nothumb\"></span>");
-        }
-        html += QStringLiteral("<span class=\"name\">%1</span>").arg(Html(f.Name));
-        html += page.isEmpty() ? QStringLiteral("</span>") : QStringLiteral("</a>");
-        if (f.Status != TDrawingFacts::TStatus::Unreadable)
-            html += QStringLiteral("<span class=\"meta\">%1</span>").arg(Html(Summary(f)));
-        if (const QString date = DateText(entries[i].Modified); !date.isEmpty())
-            html += QStringLiteral("<time>%1</time>").arg(date);
-        if (broken) html += DamageNote(f).trimmed();
-        html += QStringLiteral("</li>\n");
+                           "<button type=\"button\" class=\"more-hits\" hidden></button></section>\n"
+                           "<div class=\"folders\">\n");
+    // A section per folder; the script fills in its cards from the search
+    // index (entries first to first + count - 1) as it comes into view, so
+    // that the index of a large archive opens at once.
+    for (std::size_t i = 0, first = 0; i < entries.size(); ++i) {
+        if (i + 1 < entries.size() && entries[i + 1].Facts.Folder == entries[i].Facts.Folder) continue;
+        html += QStringLiteral("<section class=\"folder\" data-first=\"%1\" data-count=\"%2\"><h2>%3</h2>"
+                               "<ul class=\"cards\"></ul></section>\n")
+                    .arg(first)
+                    .arg(i + 1 - first)
+                    .arg(Html(entries[i].Facts.Folder));
+        first = i + 1;
     }
-    if (!entries.empty()) html += QStringLiteral("</ul></section>\n");
     html += QStringLiteral("</div>\n</main>\n") + Scripts(QString()) + QStringLiteral("</body>\n</html>\n");
     return html.toUtf8();
 }
@@ -267,27 +238,45 @@ QByteArray TSitePages::SearchData(const std::vector<TSiteEntry>& sorted)
 {
     std::vector<TSiteEntry> entries = sorted;
     Sort(entries);
-    // One line per drawing: [page, name, folder, thumbnail, damage,
-    // [designation, value, package, ...], [net, ...], [text, ...]].
-    QByteArray data = "// The search index of the archive: one entry per drawing.\nvar TRACERY_DRAWINGS = [\n";
+    // One line per drawing, in the index's order: [page, name, folder,
+    // thumbnail, status (0 complete, 1 damaged, 2 unreadable), message,
+    // summary, time of last change (ms since 1970), terms]; the terms are
+    // one text: a line "designation TAB value TAB package" per part, then
+    // after a record separator (U+001E) a line per net, then after another
+    // one a line per text. A browser reads a few long texts far faster than
+    // many short ones.
+    QByteArray data = "// The drawings of the archive, for the index and the search.\nvar TRACERY_DRAWINGS = [\n";
+    const auto clean = [](QString text) {
+        for (QChar& c : text)
+            if (c < QChar(0x20)) c = QChar(u' ');
+        return text;
+    };
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const TDrawingFacts& f = entries[i].Facts;
-        QJsonArray parts, nets, texts;
-        for (const TPartFacts& p : f.Parts) {
-            parts.append(p.Name);
-            parts.append(p.Value);
-            parts.append(p.Package);
-        }
-        for (const TNetFacts& n : f.Nets) nets.append(n.Name);
+        QStringList parts, nets, texts;
+        for (const TPartFacts& p : f.Parts)
+            parts << clean(p.Name) + QLatin1Char('\t') + clean(p.Value) + QLatin1Char('\t') + clean(p.Package);
+        for (const TNetFacts& n : f.Nets) nets << clean(n.Name);
         QSet<QString> seen;
         for (const QString& t : f.Texts)
             if (!seen.contains(t)) {
                 seen.insert(t);
-                texts.append(t);
+                texts << clean(t);
             }
-        const QJsonArray entry{SitePath(f, QStringLiteral("page")), f.Name, f.Folder,
+        const QString terms = parts.join(QLatin1Char('\n')) + QChar(0x1E) + nets.join(QLatin1Char('\n')) + QChar(0x1E) +
+                              texts.join(QLatin1Char('\n'));
+        const int status = f.Status == TDrawingFacts::TStatus::Complete ? 0
+                           : f.Status == TDrawingFacts::TStatus::Damaged ? 1
+                                                                         : 2;
+        const QJsonArray entry{SitePath(f, QStringLiteral("page")),
+                               f.Name,
+                               f.Folder,
                                SitePath(f, QStringLiteral("thumbnail")),
-                               f.Status == TDrawingFacts::TStatus::Complete ? QString() : f.Message, parts, nets, texts};
+                               status,
+                               f.Message,
+                               f.Status == TDrawingFacts::TStatus::Unreadable ? QString() : Summary(f),
+                               qint64(entries[i].Modified),
+                               terms};
         data += QJsonDocument(entry).toJson(QJsonDocument::Compact);
         data += i + 1 < entries.size() ? ",\n" : "\n";
     }

@@ -2,17 +2,18 @@
 // The archive site's pages, made from what is known of each drawing:
 //
 //   index.html              every drawing as a card, grouped by folder
-//   search.js               the search index: the data of every drawing that
-//                           the search box looks through, as a script, so
-//                           that it loads from file:// where a page may not
-//                           read files
+//   search.js               the data of every drawing that the index's cards
+//                           show and the search box looks through, as a
+//                           script, so that it loads from file:// where a
+//                           page may not read files
 //   drawings/ID/NAME.html   one page per drawing
 //
 // Every page loads the shared style and script ("site.css", "site.js",
 // catalogue/Siteassets) and the search index by a path relative to itself,
 // so the site works from any folder, a file share or a web server, and
-// refers to nothing outside it. The pages read without their script: the
-// script adds the search, the sorting of the cards and the zoom of the page.
+// refers to nothing outside it. A drawing's page reads without its script,
+// which adds the zoom, the outlines and the search; the index's cards are
+// made by the script, folder by folder as they come into view.
 
 #include <QByteArray>
 #include <QString>
@@ -39,6 +40,4 @@ public:
 
     // The entries in the index's order.
     static void Sort(std::vector<TSiteEntry>& entries);
-    // "2024-05-01 14:03" (UTC) for a time in milliseconds since 1970.
-    static QString DateText(std::int64_t modified);
 };

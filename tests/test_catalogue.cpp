@@ -146,7 +146,7 @@ TEST_F(CatalogueTest, SiteOfAnArchiveWorksInABrowserFromFiles)
     // The index: every drawing once, by folder, the damaged one marked.
     ASSERT_TRUE(browser.Open(Url("site/index.html")));
     const QString folders =
-        "Array.from(document.querySelectorAll('.folder')).map(s => [s.querySelector('h2').textContent,"
+        "Array.from(document.querySelectorAll('section.folder')).map(s => [s.querySelector('h2').textContent,"
         " Array.from(s.querySelectorAll('.card')).map(c => c.querySelector('.name').textContent +"
         " (c.querySelector('.damage') ? ' | ' + c.querySelector('.damage').textContent : ''))])";
     EXPECT_EQ(Json(browser.Evaluate(folders)),
@@ -160,7 +160,7 @@ TEST_F(CatalogueTest, SiteOfAnArchiveWorksInABrowserFromFiles)
               "A4 · 2 components; A3 · 4 components; A4 · 1 component; A4 · 0 components; A2 · 1 component");
     // Sorted by date, the newest first.
     EXPECT_EQ(Json(browser.Evaluate("document.querySelector('[data-sort=date]').click();"
-                                    "Array.from(document.querySelectorAll('.folder:last-child .name'))"
+                                    "Array.from(document.querySelectorAll('section.folder:last-child .name'))"
                                     ".map(n => n.textContent)")),
               R"(["power.q01","broken.q01"])");
 
@@ -283,8 +283,8 @@ TEST_F(CatalogueTest, SecondRunsConvertOnlyWhatChangedAndDropWhatIsGone)
         EXPECT_EQ(files, 6);
     }
     const QByteArray search = after.at("search.js");
-    EXPECT_TRUE(search.contains("\"TL071\"") && search.contains("\"SO8\""));
-    EXPECT_FALSE(search.contains("\"LM741\",\"DIP8\"") || search.contains("\"0603\""));
+    EXPECT_TRUE(search.contains("U1\\tOPAMP\\tTL071") && search.contains("U5\\tLM741\\tSO8"));
+    EXPECT_FALSE(search.contains("OPAMP\\tLM741") || search.contains("0603"));
     EXPECT_EQ(search.count("drawings/"), 8);  // page and thumbnail of a, b, d and e
 }
 

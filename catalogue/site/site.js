@@ -13,20 +13,20 @@
 
   // ------------------------------------------------------------ search
 
-  // Each entry of the data: [page, name, folder, thumbnail, damage,
-  // [designation, value, package, ...], [net, ...], [text, ...]].
-  var PAGE = 0, NAME = 1, FOLDER = 2, THUMB = 3, DAMAGE = 4, PARTS = 5, NETS = 6, TEXTS = 7;
-  var haystacks = null;
+  // Each entry of the data: [page, name, folder, thumbnail, status (0
+  // complete, 1 damaged, 2 unreadable), message, summary, time of last
+  // change, terms]; the terms are a line "designation TAB value TAB package"
+  // per part, then after a U+001E a line per net, then after another a line
+  // per text.
+  var PAGE = 0, NAME = 1, FOLDER = 2, THUMB = 3, STATUS = 4, MESSAGE = 5, SUMMARY = 6, DATE = 7, TERMS = 8;
+  var lowered = null;
 
-  // All of a drawing's searchable texts in one lower-case string, made once.
+  // Every drawing's name and terms in lower case, made once.
   function prepare() {
-    if (haystacks) return;
-    haystacks = new Array(drawings.length);
-    for (var i = 0; i < drawings.length; i++) {
-      var d = drawings[i];
-      haystacks[i] = (d[NAME] + '\n' + d[PARTS].join('\n') + '\n' + d[NETS].join('\n') + '\n' +
-                      d[TEXTS].join('\n')).toLowerCase();
-    }
+    if (lowered) return;
+    lowered = new Array(drawings.length);
+    for (var i = 0; i < drawings.length; i++)
+      lowered[i] = (drawings[i][NAME] + '\u001e' + drawings[i][TERMS]).toLowerCase();
   }
 
   function wordsOf(query) {
@@ -39,32 +39,34 @@
     return false;
   }
 
+  function lines(text) { return text ? text.split('\n') : []; }
+
   // What matched in a drawing: [label, text] pairs, the text the one that
   // holds a word.
   function matchesIn(d, words) {
     var found = [];
-    var parts = d[PARTS];
-    for (var j = 0; j + 2 < parts.length; j += 3) {
-      if (holdsAny(parts[j], words)) found.push(['', parts[j]]);
-      if (parts[j + 1] && holdsAny(parts[j + 1], words)) found.push([parts[j] + ' value', parts[j + 1]]);
-      if (parts[j + 2] && holdsAny(parts[j + 2], words)) found.push([parts[j] + ' package', parts[j + 2]]);
-    }
-    d[NETS].forEach(function (n) { if (holdsAny(n, words)) found.push(['net', n]); });
-    d[TEXTS].forEach(function (t) { if (holdsAny(t, words)) found.push(['text', t]); });
+    var sections = d[TERMS].split('\u001e');
+    lines(sections[0]).forEach(function (line) {
+      var p = line.split('\t');
+      if (holdsAny(p[0], words)) found.push(['', p[0]]);
+      if (p[1] && holdsAny(p[1], words)) found.push([p[0] + ' value', p[1]]);
+      if (p[2] && holdsAny(p[2], words)) found.push([p[0] + ' package', p[2]]);
+    });
+    lines(sections[1]).forEach(function (n) { if (holdsAny(n, words)) found.push(['net', n]); });
+    lines(sections[2]).forEach(function (t) { if (holdsAny(t, words)) found.push(['text', t]); });
     if (holdsAny(d[NAME], words)) found.push(['file', d[NAME]]);
     return found;
   }
 
   // The drawings that hold every word of the query, in the index's order.
-  function search(query) {
-    var words = wordsOf(query);
+  function search(words) {
     if (words.length === 0) return [];
     prepare();
     var hits = [];
     for (var i = 0; i < drawings.length; i++) {
-      var hay = haystacks[i], all = true;
+      var hay = lowered[i], all = true;
       for (var k = 0; k < words.length && all; k++) all = hay.indexOf(words[k]) >= 0;
-      if (all) hits.push({ drawing: drawings[i], matches: matchesIn(drawings[i], words), words: words });
+      if (all) hits.push(drawings[i]);
     }
     return hits;
   }
@@ -97,15 +99,16 @@
   var shownMatches = 8;
 
   // "U1 value LM741 · net VOUT · 3 more"
-  function matchList(hit) {
+  function matchList(d, words) {
+    var matches = matchesIn(d, words);
     var span = element('span', 'matches');
-    hit.matches.slice(0, shownMatches).forEach(function (m, i) {
+    matches.slice(0, shownMatches).forEach(function (m, i) {
       if (i > 0) span.appendChild(document.createTextNode(' · '));
       if (m[0]) span.appendChild(document.createTextNode(m[0] + ' '));
-      span.appendChild(marked(m[1], hit.words));
+      span.appendChild(marked(m[1], words));
     });
-    if (hit.matches.length > shownMatches)
-      span.appendChild(document.createTextNode(' · ' + (hit.matches.length - shownMatches) + ' more'));
+    if (matches.length > shownMatches)
+      span.appendChild(document.createTextNode(' · ' + (matches.length - shownMatches) + ' more'));
     return span;
   }
 
@@ -115,7 +118,36 @@
     return a;
   }
 
-  function plural(n, one, many) { return n + ' ' + (n === 1 ? one : many); }
+  function plural(n, one, many) { return n.toLocaleString('en') + ' ' + (n === 1 ? one : many); }
+
+  // "Damaged: the record at ..."
+  function damageNote(d, name) {
+    var note = element(name, 'damage');
+    note.appendChild(element('strong', '', d[STATUS] === 1 ? 'Damaged:' : 'Unreadable:'));
+    note.appendChild(document.createTextNode(' ' + d[MESSAGE]));
+    return note;
+  }
+
+  function hitItem(d, words) {
+    var li = element('li', 'hit');
+    if (d[THUMB]) {
+      var a = link(d[PAGE], 'thumb');
+      var img = element('img');
+      img.src = root + d[THUMB];
+      img.alt = '';
+      img.loading = 'lazy';
+      a.appendChild(img);
+      li.appendChild(a);
+    }
+    li.appendChild(link(d[PAGE], 'name', d[NAME]));
+    li.appendChild(element('span', 'folder-name', d[FOLDER]));
+    li.appendChild(matchList(d, words));
+    if (d[STATUS]) li.appendChild(damageNote(d, 'span'));
+    return li;
+  }
+
+  // The hits are listed a page at a time.
+  var hitsAtOnce = 100;
 
   // The index: the hits instead of the folders while there is a query.
   function showHits(query) {
@@ -123,40 +155,34 @@
     var folders = document.querySelector('.folders');
     var controls = document.querySelector('.controls');
     if (!found || !folders) return;
-    var hits = search(query);
+    var words = wordsOf(query);
     var list = found.querySelector('.hits');
+    var more = found.querySelector('.more-hits');
     list.textContent = '';
-    if (wordsOf(query).length === 0) {
+    if (words.length === 0) {
       found.hidden = true;
       folders.hidden = false;
       if (controls) controls.hidden = false;
       return;
     }
+    var hits = search(words);
     found.hidden = false;
     folders.hidden = true;
     if (controls) controls.hidden = true;
     found.querySelector('.found-count').textContent =
       plural(hits.length, 'drawing matches', 'drawings match') + ' \u201c' + query.trim() + '\u201d';
-    var fragment = document.createDocumentFragment();
-    hits.forEach(function (hit) {
-      var d = hit.drawing;
-      var li = element('li', 'hit');
-      if (d[THUMB]) {
-        var a = link(d[PAGE], 'thumb');
-        var img = element('img');
-        img.src = root + d[THUMB];
-        img.alt = '';
-        img.loading = 'lazy';
-        a.appendChild(img);
-        li.appendChild(a);
-      }
-      li.appendChild(link(d[PAGE], 'name', d[NAME]));
-      li.appendChild(element('span', 'folder-name', d[FOLDER]));
-      li.appendChild(matchList(hit));
-      if (d[DAMAGE]) li.appendChild(element('span', 'damage', 'Damaged: ' + d[DAMAGE]));
-      fragment.appendChild(li);
-    });
-    list.appendChild(fragment);
+    var shown = 0;
+    function showMore() {
+      var fragment = document.createDocumentFragment();
+      var end = Math.min(hits.length, shown + hitsAtOnce);
+      for (; shown < end; shown++) fragment.appendChild(hitItem(hits[shown], words));
+      list.appendChild(fragment);
+      more.hidden = shown >= hits.length;
+      more.textContent = 'Show ' + Math.min(hitsAtOnce, hits.length - shown) + ' more of ' +
+        (hits.length - shown).toLocaleString('en');
+    }
+    more.onclick = showMore;
+    showMore();
   }
 
   var suggested = 12;
@@ -164,14 +190,15 @@
   // Elsewhere: the first hits under the box, and the way to all of them.
   function showSuggestions(box, list, query) {
     list.textContent = '';
-    var hits = search(query);
-    if (wordsOf(query).length === 0) { list.hidden = true; return; }
-    hits.slice(0, suggested).forEach(function (hit) {
+    var words = wordsOf(query);
+    if (words.length === 0) { list.hidden = true; return; }
+    var hits = search(words);
+    hits.slice(0, suggested).forEach(function (d) {
       var li = element('li');
-      var a = link(hit.drawing[PAGE], '', '');
-      a.appendChild(element('strong', '', hit.drawing[NAME]));
+      var a = link(d[PAGE], '', '');
+      a.appendChild(element('strong', '', d[NAME]));
       a.appendChild(document.createTextNode(' '));
-      a.appendChild(matchList(hit));
+      a.appendChild(matchList(d, words));
       li.appendChild(a);
       list.appendChild(li);
     });
@@ -204,27 +231,99 @@
       box.addEventListener('keydown', function (e) { if (e.key === 'Escape') { list.hidden = true; box.blur(); } });
       document.addEventListener('click', function (e) { if (!form.contains(e.target)) list.hidden = true; });
     }
+    // The lower-case terms are made while nobody types.
+    setTimeout(prepare, 0);
   }
 
-  // ------------------------------------------------------- index sorting
+  // ------------------------------------------------ the index's cards
 
-  function setUpSorting() {
-    var buttons = document.querySelectorAll('.sort button');
-    function sortBy(key) {
-      document.querySelectorAll('.cards').forEach(function (list) {
-        var cards = Array.prototype.slice.call(list.children);
-        cards.sort(function (a, b) {
-          if (key === 'date') {
-            var order = Number(b.dataset.date) - Number(a.dataset.date);
-            if (order !== 0) return order;
-          }
-          return collator.compare(a.dataset.name, b.dataset.name);
-        });
-        cards.forEach(function (card) { list.appendChild(card); });
-      });
-      buttons.forEach(function (b) { b.setAttribute('aria-pressed', String(b.dataset.sort === key)); });
+  // "2024-05-01 14:03", in UTC as the archive's hosts may be anywhere.
+  function dateText(ms) { return new Date(ms).toISOString().slice(0, 16).replace('T', ' '); }
+
+  function card(d) {
+    var li = element('li', d[STATUS] ? 'card damaged' : 'card');
+    var open = link(d[PAGE], 'open');
+    if (d[THUMB]) {
+      var img = element('img');
+      img.src = d[THUMB];
+      img.alt = '';
+      img.loading = 'lazy';
+      open.appendChild(img);
+    } else {
+      open.appendChild(element('span', 'nothumb'));
     }
-    buttons.forEach(function (b) { b.addEventListener('click', function () { sortBy(b.dataset.sort); }); });
+    open.appendChild(element('span', 'name', d[NAME]));
+    li.appendChild(open);
+    if (d[SUMMARY]) li.appendChild(element('span', 'meta', d[SUMMARY]));
+    if (d[DATE] > 0) {
+      var time = element('time', '', dateText(d[DATE]));
+      time.dateTime = new Date(d[DATE]).toISOString();
+      li.appendChild(time);
+    }
+    if (d[STATUS]) li.appendChild(damageNote(d, 'p'));
+    return li;
+  }
+
+  // Each folder's cards are made as the folder comes near the view (all of
+  // those that fit on the first screens at once), sorted by name or by
+  // date, the newest first.
+  function setUpFolders() {
+    var sections = Array.prototype.slice.call(document.querySelectorAll('section.folder'));
+    if (sections.length === 0) return;
+    var sortKey = 'name', cardHeight = 0, columns = 1;
+    function order(first, count) {
+      var list = drawings.slice(first, first + count);
+      if (sortKey === 'date')
+        list.sort(function (a, b) { return (b[DATE] - a[DATE]) || collator.compare(a[NAME], b[NAME]); });
+      return list;
+    }
+    function fill(section) {
+      section.filled = true;
+      var ul = section.querySelector('.cards');
+      var fragment = document.createDocumentFragment();
+      order(Number(section.dataset.first), Number(section.dataset.count)).forEach(function (d) {
+        fragment.appendChild(card(d));
+      });
+      ul.textContent = '';
+      ul.style.minHeight = '';
+      ul.appendChild(fragment);
+      if (!cardHeight && ul.firstElementChild) {
+        cardHeight = ul.firstElementChild.getBoundingClientRect().height + 12;
+        columns = Math.max(1, getComputedStyle(ul).gridTemplateColumns.split(' ').length);
+      }
+    }
+    // A folder not yet filled keeps the room its cards will take.
+    function reserve(section) {
+      if (!section.filled && cardHeight)
+        section.querySelector('.cards').style.minHeight =
+          Math.ceil(Number(section.dataset.count) / columns) * cardHeight + 'px';
+    }
+    var room = window.innerHeight * 2, k = 0;
+    for (; k < sections.length && sections[k].getBoundingClientRect().top < room; k++) fill(sections[k]);
+    var waiting = sections.slice(k);
+    waiting.forEach(reserve);
+    if (waiting.length > 0 && 'IntersectionObserver' in window) {
+      var observer = new IntersectionObserver(function (seen) {
+        seen.forEach(function (e) {
+          if (e.isIntersecting && !e.target.filled) {
+            fill(e.target);
+            observer.unobserve(e.target);
+          }
+        });
+      }, { rootMargin: '100% 0px' });
+      waiting.forEach(function (section) { observer.observe(section); });
+    } else {
+      waiting.forEach(fill);
+    }
+
+    var buttons = document.querySelectorAll('.sort button');
+    buttons.forEach(function (b) {
+      b.addEventListener('click', function () {
+        sortKey = b.dataset.sort;
+        sections.forEach(function (section) { if (section.filled) fill(section); });
+        buttons.forEach(function (other) { other.setAttribute('aria-pressed', String(other === b)); });
+      });
+    });
   }
 
   // --------------------------------------------------------- the viewer
@@ -449,7 +548,7 @@
     fit();
   }
 
+  setUpFolders();
   setUpSearch();
-  setUpSorting();
   setUpViewer();
 })();
