@@ -50,9 +50,12 @@ QString SearchBox(const QString& root)
         .arg(root);
 }
 
-QString Scripts(const QString& root)
+// The index loads the drawings' data at once; a drawing's page only once
+// its search box is used (the script loads it then).
+QString Scripts(const QString& root, bool data)
 {
-    return QStringLiteral("<script src=\"%1search.js\"></script>\n<script src=\"%1site.js\"></script>\n").arg(root);
+    return (data ? QStringLiteral("<script src=\"%1search.js\"></script>\n").arg(root) : QString()) +
+           QStringLiteral("<script src=\"%1site.js\"></script>\n").arg(root);
 }
 
 // "A4 · 6 components · 4 nets · 1 finding"
@@ -177,7 +180,7 @@ QByteArray TSitePages::DrawingPage(const TDrawingFacts& f)
                 .arg(f.PageSize.width())
                 .arg(f.PageSize.height());
     html += FileLinks(f) + PartsTable(f) + NetsList(f) + FindingsList(f);
-    html += QStringLiteral("</aside>\n</main>\n") + Scripts(root) + QStringLiteral("</body>\n</html>\n");
+    html += QStringLiteral("</aside>\n</main>\n") + Scripts(root, false) + QStringLiteral("</body>\n</html>\n");
     return html.toUtf8();
 }
 
@@ -230,7 +233,7 @@ QByteArray TSitePages::IndexPage(const std::vector<TSiteEntry>& sorted)
                     .arg(Html(entries[i].Facts.Folder));
         first = i + 1;
     }
-    html += QStringLiteral("</div>\n</main>\n") + Scripts(QString()) + QStringLiteral("</body>\n</html>\n");
+    html += QStringLiteral("</div>\n</main>\n") + Scripts(QString(), true) + QStringLiteral("</body>\n</html>\n");
     return html.toUtf8();
 }
 

@@ -196,9 +196,12 @@ TEST_F(CatalogueTest, SiteOfAnArchiveWorksInABrowserFromFiles)
     EXPECT_EQ(Json(browser.Evaluate("Array.from(document.querySelectorAll('.files a')).map(a => a.getAttribute('href'))")),
               R"(["filter.png","filter.svg","filter.pdf"])");
     // The search box as one types: every word must match.
-    EXPECT_EQ(Json(browser.Evaluate("var box = document.querySelector('.search input'); box.value = 'sheet 14';"
-                                    "box.dispatchEvent(new Event('input'));"
-                                    "Array.from(document.querySelectorAll('.suggestions li')).map(l => l.textContent)")),
+    // (The page loads the drawings' data when its box is first used.)
+    EXPECT_EQ(Json(browser.Evaluate("new Promise(done => { var box = document.querySelector('.search input');"
+                                    " var list = document.querySelector('.suggestions'); box.value = 'sheet 14';"
+                                    " box.dispatchEvent(new Event('input')); var wait = setInterval(() => {"
+                                    " if (!list.hidden) { clearInterval(wait); done(Array.from(list.children)"
+                                    ".map(l => l.textContent)); } }, 20); })")),
               R"(["Sheet 14.Q01 text SHEET 14 OF 20 · file Sheet 14.Q01","All 1 drawing in the index"])");
 
     // Every page refers only to files of the site, which are there; the
@@ -209,7 +212,7 @@ TEST_F(CatalogueTest, SiteOfAnArchiveWorksInABrowserFromFiles)
         const QJsonArray links = browser.Evaluate(
             "Array.from(document.querySelectorAll('a[href], img[src], script[src], link[href]'))"
             ".map(e => e.href || e.src)").toArray();
-        EXPECT_GE(links.size(), 8);
+        EXPECT_GE(links.size(), 7);  // the style, the scripts, the pictures and the files at least
         for (const QJsonValue& link : links) {
             const QUrl url(link.toString());
             EXPECT_TRUE(link.toString().startsWith(site) && QFileInfo(url.toLocalFile()).isFile()) << link.toString().toStdString();

@@ -58,6 +58,28 @@
     return found;
   }
 
+  // Calls back once the drawings' data is there: a drawing's page loads it
+  // when its search box is first used.
+  var waitingForData = null;
+  function withData(callback) {
+    if (window.TRACERY_DRAWINGS) {
+      drawings = window.TRACERY_DRAWINGS;
+      callback();
+      return;
+    }
+    if (waitingForData) { waitingForData.push(callback); return; }
+    waitingForData = [callback];
+    var script = document.createElement('script');
+    script.src = root + 'search.js';
+    script.onload = function () {
+      drawings = window.TRACERY_DRAWINGS || [];
+      var callbacks = waitingForData;
+      waitingForData = [];
+      callbacks.forEach(function (c) { c(); });
+    };
+    document.body.appendChild(script);
+  }
+
   // The drawings that hold every word of the query, in the index's order.
   function search(words) {
     if (words.length === 0) return [];
@@ -227,12 +249,15 @@
       });
       form.addEventListener('submit', function (e) { e.preventDefault(); showHits(box.value); });
     } else {
-      box.addEventListener('input', function () { showSuggestions(box, list, box.value); });
+      box.addEventListener('focus', function () { withData(function () {}); });
+      box.addEventListener('input', function () {
+        withData(function () { showSuggestions(box, list, box.value); });
+      });
       box.addEventListener('keydown', function (e) { if (e.key === 'Escape') { list.hidden = true; box.blur(); } });
       document.addEventListener('click', function (e) { if (!form.contains(e.target)) list.hidden = true; });
     }
     // The lower-case terms are made while nobody types.
-    setTimeout(prepare, 0);
+    if (onIndex) setTimeout(prepare, 0);
   }
 
   // ------------------------------------------------ the index's cards
