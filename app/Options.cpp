@@ -14,6 +14,7 @@ void Png(TForm1& form, const QString&, const QString&) { form.Outputs.Png = true
 void Svg(TForm1& form, const QString&, const QString&) { form.Outputs.Svg = true; }
 void Pdf(TForm1& form, const QString&, const QString&) { form.Outputs.Pdf = true; }
 void Bom(TForm1& form, const QString&, const QString&) { form.Outputs.Bom = true; }
+void Netlist(TForm1& form, const QString&, const QString&) { form.Outputs.Netlist = true; }
 void Out(TForm1& form, const QString& name, const QString& dir) { form.OutOption(name, dir); }
 }  // namespace
 
@@ -46,9 +47,14 @@ const std::vector<TOption>& CommandLineOptions()
          "Writes the bill of materials of every drawing loaded after it beside the drawing",
          "Writes the bill of materials of every drawing loaded after it beside the drawing, named after it "
          "(amp.q01 gives amp-bom.csv): one CSV row per placed part, in designation order."},
+        {"netlist", nullptr, 0, Netlist, nullptr,
+         "Writes the netlist of every drawing loaded after it beside the drawing",
+         "Writes the netlist of every drawing loaded after it beside the drawing, named after it (amp.q01 gives "
+         "amp.net), in the netlist format KiCad's PCB editor imports: every part with its value and package, "
+         "every net with the pins it joins, read from the wires, junctions, labels and markers of the drawing."},
         {"out", "DIR", 0, Out, nullptr,
          "Writes the files of the options above into DIR instead",
-         "Every file that --png, --svg, --pdf, --bom and --export write for the drawings loaded after it goes into "
+         "Every file that --png, --svg, --pdf, --bom, --netlist and --export write for the drawings loaded after it goes into "
          "the folder DIR instead of beside the drawing, with the same names; DIR is created if it is missing."},
         // Taken before start-up: no window, no waiting dialogs.
         {"batch", nullptr, kBatch | kHeadless | kRendersFiles, nullptr, nullptr,

@@ -377,6 +377,11 @@ int Bitmap::PinLength() const
     return (style >= 1 && style <= 3) ? 11 : 31;
 }
 
+QPoint Bitmap::PinEnd(const Pin& pin) const
+{
+    return Outward(PinEdgePoint(pin), ScreenSide(pin.SideByte()), PinLength()) + QPoint(imageLeft, imageTop);
+}
+
 QPoint Bitmap::Outward(QPoint point, int side, int distance) const
 {
     switch (side) {

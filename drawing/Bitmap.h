@@ -172,6 +172,9 @@ public:
     QPoint PinEdgePoint(const Pin& pin) const;
     // Pin length in pixels: 11 for pin styles 1..3, else 31.
     int PinLength() const;
+    // Page point where a pin's line ends: its edge point moved outward by the
+    // pin length (the line itself stops one pixel short of it).
+    QPoint PinEnd(const Pin& pin) const;
 
 private:
     // Bounded view of the record while the constructor runs.

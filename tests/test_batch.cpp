@@ -110,6 +110,86 @@ TEST_F(BatchTest, BatchWithoutDrawingsEndsAtOnceWithStatusZero)
     EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
 }
 
+TEST_F(BatchTest, NetlistOfTheSampleIsKicadsExportOfItsNetsAndAFileInTheWayFailsTheRun)
+{
+    QFile::copy(TRACERY_SOURCE_DIR "/samples/amp.q01", Path("amp.q01"));
+    const RunResult r = Run({"--batch", "--netlist", "--out=nets", "amp.q01"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.err, "");
+    const QByteArray expected =
+        "(export (version \"E\")\n"
+        "  (design\n"
+        "    (source \"amp.q01\")\n"
+        "    (tool \"Tracery 0.1\")\n"
+        "    (sheet (number \"1\") (name \"/\") (tstamps \"/\")))\n"
+        "  (components\n"
+        "    (comp (ref \"C1\")\n"
+        "      (value \"100n\")\n"
+        "      (footprint \"X7R\")\n"
+        "      (sheetpath (names \"/\") (tstamps \"/\"))\n"
+        "      (tstamps \"97a6018e-d1fe-5e2c-a277-49ecbae1ec9b\"))\n"
+        "    (comp (ref \"J1\")\n"
+        "      (value \"HDR1X3\")\n"
+        "      (footprint \"IN\")\n"
+        "      (sheetpath (names \"/\") (tstamps \"/\"))\n"
+        "      (tstamps \"4e3db87e-5de8-592e-8259-4ef67a582fba\"))\n"
+        "    (comp (ref \"R1\")\n"
+        "      (value \"10k\")\n"
+        "      (footprint \"0805\")\n"
+        "      (sheetpath (names \"/\") (tstamps \"/\"))\n"
+        "      (tstamps \"0f6da9c0-dbb4-52e6-9977-c84271b15a97\"))\n"
+        "    (comp (ref \"R2\")\n"
+        "      (value \"100k\")\n"
+        "      (footprint \"0805\")\n"
+        "      (sheetpath (names \"/\") (tstamps \"/\"))\n"
+        "      (tstamps \"1f2d6291-0afd-5fdc-bdaa-d76f1f4fd27e\"))\n"
+        "    (comp (ref \"U1\")\n"
+        "      (value \"LM741\")\n"
+        "      (footprint \"OPAMP\")\n"
+        "      (sheetpath (names \"/\") (tstamps \"/\"))\n"
+        "      (tstamps \"7f9bdd18-41da-59ae-ba5c-631c2d80afaa\"))\n"
+        "    (comp (ref \"U2\")\n"
+        "      (value \"74HC74\")\n"
+        "      (footprint \"DFF\")\n"
+        "      (sheetpath (names \"/\") (tstamps \"/\"))\n"
+        "      (tstamps \"033acf14-4f2d-53ba-a783-8c8897ca56d8\")))\n"
+        "  (nets\n"
+        "    (net (code \"1\") (name \"+12V\")\n"
+        "      (node (ref \"U1\") (pin \"7\") (pinfunction \"V+\") (pintype \"power_in\")))\n"
+        "    (net (code \"2\") (name \"GND\")\n"
+        "      (node (ref \"C1\") (pin \"1\") (pintype \"passive\"))\n"
+        "      (node (ref \"J1\") (pin \"2\") (pinfunction \"GND\") (pintype \"power_in\"))\n"
+        "      (node (ref \"U1\") (pin \"3\") (pinfunction \"+\") (pintype \"input\"))\n"
+        "      (node (ref \"U1\") (pin \"4\") (pinfunction \"V-\") (pintype \"power_in\")))\n"
+        "    (net (code \"3\") (name \"VIN\")\n"
+        "      (node (ref \"J1\") (pin \"1\") (pinfunction \"SIG\") (pintype \"bidirectional\"))\n"
+        "      (node (ref \"R1\") (pin \"1\") (pintype \"passive\")))\n"
+        "    (net (code \"4\") (name \"VOUT\")\n"
+        "      (node (ref \"C1\") (pin \"2\") (pintype \"passive\"))\n"
+        "      (node (ref \"R2\") (pin \"1\") (pintype \"passive\"))\n"
+        "      (node (ref \"U1\") (pin \"6\") (pinfunction \"OUT\") (pintype \"output\"))\n"
+        "      (node (ref \"U2\") (pin \"3\") (pinfunction \"CLK\") (pintype \"input\")))\n"
+        "    (net (code \"5\") (name \"Net-(R1-Pad2)\")\n"
+        "      (node (ref \"R1\") (pin \"2\") (pintype \"passive\"))\n"
+        "      (node (ref \"R2\") (pin \"2\") (pintype \"passive\"))\n"
+        "      (node (ref \"U1\") (pin \"2\") (pinfunction \"-\") (pintype \"input\")))\n"
+        "    (net (code \"6\") (name \"Net-(U2-Pad2)\")\n"
+        "      (node (ref \"U2\") (pin \"2\") (pinfunction \"D\") (pintype \"input\"))\n"
+        "      (node (ref \"U2\") (pin \"6\") (pinfunction \"/Q\") (pintype \"output\")))\n"
+        "    (net (code \"7\") (name \"unconnected-(U2-Pad5)\")\n"
+        "      (node (ref \"U2\") (pin \"5\") (pinfunction \"Q\") (pintype \"output+no_connect\")))\n"
+        "    (net (code \"8\") (name \"unconnected-(U2-Pad12)\")\n"
+        "      (node (ref \"U2\") (pin \"12\") (pinfunction \"D\") (pintype \"input+no_connect\")))))\n";
+    EXPECT_EQ(ReadAll(Path("nets/amp.net")).toStdString(), expected.toStdString());
+
+    // A folder where the netlist goes: the message, status 1, the other outputs still written.
+    QDir(dir.path()).mkdir("amp.net");
+    const RunResult blocked = Run({"--batch", "--netlist", "--bom", "amp.q01"});
+    EXPECT_EQ(blocked.status, 1);
+    EXPECT_EQ(blocked.err, "Cannot write 'amp.net': it is a folder, not a file\n");
+    EXPECT_TRUE(QFileInfo::exists(Path("amp-bom.csv")));
+}
+
 TEST_F(BatchTest, BundledSampleShowsEveryRecordKind)
 {
     QFile::copy(TRACERY_SOURCE_DIR "/samples/amp.q01", Path("amp.q01"));
