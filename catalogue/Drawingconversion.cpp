@@ -12,13 +12,16 @@
 #include "catalogue/Sitepages.h"
 #include "drawing/Annotate.h"
 #include "drawing/Bitmap.h"
+#include "drawing/Connectivity.h"
 #include "drawing/Docbox.h"
 #include "drawing/Drawing.h"
 #include "drawing/Fileimage.h"
 #include "drawing/Header.h"
+#include "drawing/Linedata.h"
 #include "drawing/Naturalorder.h"
 #include "drawing/Objectsettings.h"
 #include "exports/Drawingoutputs.h"
+#include "exports/Netlist.h"
 #include "render/Vectortarget.h"
 
 namespace {
@@ -28,7 +31,7 @@ constexpr QSize unnamedPage(1090, 713);
 
 // What a conversion makes of a drawing: counted up whenever its pages or
 // files change, so that drawings converted before are converted again.
-constexpr int conversionRevision = 1;
+constexpr int conversionRevision = 2;
 
 QString Hex(std::uint64_t value, int digits)
 {
@@ -116,6 +119,26 @@ std::vector<TPartFacts> PartsOf(TDrawing& drawing, QSize page)
     parts.reserve(entries.size());
     for (Entry& e : entries) parts.push_back(std::move(e.Facts));
     return parts;
+}
+
+// The nets that join pins, in the order the connectivity gives them (named
+// ones first); a pin alone and wires alone are no nets of the page.
+std::vector<TNetFacts> NetsOf(const TConnectivity& connectivity)
+{
+    std::vector<TNetFacts> nets;
+    for (const TNet& net : connectivity.Nets()) {
+        if (net.Pins.empty() || net.Unconnected) continue;
+        TNetFacts facts;
+        facts.Name = net.Name;
+        facts.Named = net.Named;
+        for (const TNetPin& pin : net.Pins) {
+            facts.Pins << pin.Text();
+            facts.Points.push_back(pin.End);
+        }
+        for (const LineData* wire : net.Wires) facts.Wires.emplace_back(wire->X1(), wire->Y1(), wire->X2(), wire->Y2());
+        nets.push_back(std::move(facts));
+    }
+    return nets;
 }
 
 // The annotations' texts and the document boxes' lines, in file order.
@@ -255,6 +278,9 @@ TDrawingFacts TDrawingConversion::Convert(const TFoundDrawing& drawing, QStringL
         facts.PageSize = loaded.Page().Size.isEmpty() ? unnamedPage : loaded.Page().Size;
         facts.Parts = PartsOf(loaded, facts.PageSize);
         facts.Texts = TextsOf(loaded);
+        const TConnectivity connectivity(loaded);
+        facts.ConnectivityKnown = true;
+        facts.Nets = NetsOf(connectivity);
 
         const QString name = BaseName(drawing.Name);
         {
@@ -273,6 +299,9 @@ TDrawingFacts TDrawingConversion::Convert(const TFoundDrawing& drawing, QStringL
             attempt(QStringLiteral("pdf"), name + QStringLiteral(".pdf"),
                     [&](const QString& path) { TDrawingOutputs::WritePdf(path, drawing.Path, vector); });
         }
+        attempt(QStringLiteral("netlist"), name + QStringLiteral(".net"), [&](const QString& path) {
+            TDrawingOutputs::SaveWhole(path, KicadNetlist(loaded, connectivity, QDir::toNativeSeparators(drawing.Path)));
+        });
         // The page comes last of the files it links to.
         facts.Files.emplace_back(QStringLiteral("page"), name + QStringLiteral(".html"));
         const QByteArray html = TSitePages::DrawingPage(facts);

@@ -8,6 +8,7 @@
 //   NAME-thumb.png   the whole page reduced to 320 pixels on its longer side
 //   NAME.svg         the page as a vector drawing
 //   NAME.pdf         the page on one landscape sheet
+//   NAME.net         its netlist for KiCad's PCB editor (exports/Netlist.h)
 //   record.json      what is known of it (catalogue/Drawingfacts), last
 //
 // A drawing read in part is pictured as far as it was read, on the page of

@@ -72,14 +72,15 @@ QByteArray TDrawingFacts::ToJson(bool oneLine) const
         QJsonArray wires, points;
         for (const QLine& w : n.Wires) wires.append(QJsonArray{w.x1(), w.y1(), w.x2(), w.y2()});
         for (const QPoint& p : n.Points) points.append(Point(p));
-        nets.append(QJsonObject{{"name", n.Name}, {"pins", QJsonArray::fromStringList(n.Pins)}, {"wires", wires},
-                                {"points", points}});
+        nets.append(QJsonObject{{"name", n.Name}, {"named", n.Named}, {"pins", QJsonArray::fromStringList(n.Pins)},
+                                {"wires", wires}, {"points", points}});
     }
     o["nets"] = nets;
     QJsonArray findings;
     for (const TFindingFacts& f : Findings)
         findings.append(
             QJsonObject{{"zone", f.Zone}, {"kind", f.Kind}, {"message", f.Message}, {"at", Point(f.At)}});
+    o["checked"] = Checked;
     o["findings"] = findings;
     o["texts"] = QJsonArray::fromStringList(Texts);
     QJsonObject files;
@@ -125,6 +126,7 @@ std::optional<TDrawingFacts> TDrawingFacts::FromJson(const QByteArray& bytes)
         const QJsonObject n = v.toObject();
         TNetFacts net;
         net.Name = n["name"].toString();
+        net.Named = n["named"].toBool();
         net.Pins = Strings(n["pins"]);
         for (const QJsonValue& w : n["wires"].toArray()) {
             const QJsonArray a = w.toArray();
@@ -133,6 +135,7 @@ std::optional<TDrawingFacts> TDrawingFacts::FromJson(const QByteArray& bytes)
         for (const QJsonValue& p : n["points"].toArray()) net.Points.push_back(PointOf(p));
         f.Nets.push_back(net);
     }
+    f.Checked = o["checked"].toBool();
     for (const QJsonValue& v : o["findings"].toArray()) {
         const QJsonObject x = v.toObject();
         f.Findings.push_back({x["zone"].toString(), x["kind"].toString(), x["message"].toString(), PointOf(x["at"])});

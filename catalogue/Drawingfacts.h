@@ -26,9 +26,10 @@ struct TPartFacts {
 
 struct TNetFacts {
     QString Name;
+    bool Named = false;          // by a label or a power pin, not after a pin
     QStringList Pins;            // "R1 pin 2", in designation order
     std::vector<QLine> Wires;    // from one end to the other, in page pixels
-    std::vector<QPoint> Points;  // pin ends and junctions
+    std::vector<QPoint> Points;  // the ends of its pins
 };
 
 struct TFindingFacts {
@@ -59,10 +60,12 @@ public:
     QSize PageSize;    // of the page pictures, in page pixels
 
     std::vector<TPartFacts> Parts;  // in designation order
-    // Nets and findings, once the connectivity of the drawing is known;
-    // while it is not, neither is shown.
+    // The nets, once the connectivity of the drawing is known, and the
+    // check's findings, once it has been checked; while they are not, they
+    // are not shown.
     bool ConnectivityKnown = false;
     std::vector<TNetFacts> Nets;
+    bool Checked = false;
     std::vector<TFindingFacts> Findings;
     QStringList Texts;  // annotations and document box lines, in file order
 

@@ -64,10 +64,8 @@ QString Summary(const TDrawingFacts& f)
     QStringList parts;
     if (!f.PageName.isEmpty()) parts << f.PageName;
     parts << Counted(qsizetype(f.Parts.size()), "component", "components");
-    if (f.ConnectivityKnown) {
-        parts << Counted(qsizetype(f.Nets.size()), "net", "nets");
-        parts << Counted(qsizetype(f.Findings.size()), "finding", "findings");
-    }
+    if (f.ConnectivityKnown) parts << Counted(qsizetype(f.Nets.size()), "net", "nets");
+    if (f.Checked) parts << Counted(qsizetype(f.Findings.size()), "finding", "findings");
     return parts.join(QStringLiteral(" · "));
 }
 
@@ -117,7 +115,7 @@ QString NetsList(const TDrawingFacts& f)
 
 QString FindingsList(const TDrawingFacts& f)
 {
-    if (!f.ConnectivityKnown) return QString();
+    if (!f.Checked) return QString();
     QString html = QStringLiteral("<h2>Findings</h2>\n");
     if (f.Findings.empty()) return html + QStringLiteral("<p class=\"none\">The check found nothing.</p>\n");
     html += QStringLiteral("<ul class=\"findings\">\n");
@@ -259,7 +257,9 @@ QByteArray TSitePages::SearchData(const std::vector<TSiteEntry>& sorted)
         QStringList parts, nets, texts;
         for (const TPartFacts& p : f.Parts)
             parts << clean(p.Name) + QLatin1Char('\t') + clean(p.Value) + QLatin1Char('\t') + clean(p.Package);
-        for (const TNetFacts& n : f.Nets) nets << clean(n.Name);
+        // Nets named after a pin would find every part again.
+        for (const TNetFacts& n : f.Nets)
+            if (n.Named) nets << clean(n.Name);
         QSet<QString> seen;
         for (const QString& t : f.Texts)
             if (!seen.contains(t)) {

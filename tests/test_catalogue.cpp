@@ -80,7 +80,8 @@ QString Json(const QJsonValue& value)
 
 class CatalogueTest : public TempSettings {
 protected:
-    // The archive: drawings in nested folders, one of them damaged, a link
+    // The archive: drawings in nested folders (the bundled sample first),
+    // one of them damaged, a link
     // round to the archive's own folder, a second name for a drawing, a
     // hidden folder and a file that is no drawing.
     void MakeArchive()
@@ -88,8 +89,7 @@ protected:
         QDir(dir.path()).mkpath("archive/2019/Old");
         QDir(dir.path()).mkpath("archive/2020");
         QDir(dir.path()).mkpath("archive/.hidden");
-        Write("archive/amp.q01", Cat({q01::Header(0), Part("U1", "OPAMP", "LM741", 500, 280),
-                                      Part("R1", "0805", "10k", 330, 280), q01::Annotation(600, 300, 1, "VOUT")}));
+        QFile::copy(TRACERY_SOURCE_DIR "/samples/amp.q01", Path("archive/amp.q01"));
         Write("archive/2019/filter.q01",
               Cat({q01::Header(1), Part("R10", "0805", "4k7", 900, 500), Part("U1", "LM741", "DIP8", 300, 200),
                    Part("R2", "0805", "1k", 200, 600), Part("C1", "100n", "0603", 1200, 300)}));
@@ -157,7 +157,8 @@ TEST_F(CatalogueTest, SiteOfAnArchiveWorksInABrowserFromFiles)
               "5 drawings in 4 folders, 1 damaged");
     EXPECT_EQ(browser.Evaluate("Array.from(document.querySelectorAll('.card .meta')).map(m => m.textContent).join('; ')")
                   .toString(),
-              "A4 · 2 components; A3 · 4 components; A4 · 1 component; A4 · 0 components; A2 · 1 component");
+              "A4 · 6 components · 6 nets; A3 · 4 components · 0 nets; A4 · 1 component · 0 nets; "
+              "A4 · 0 components · 0 nets; A2 · 1 component · 0 nets");
     // Sorted by date, the newest first.
     EXPECT_EQ(Json(browser.Evaluate("document.querySelector('[data-sort=date]').click();"
                                     "Array.from(document.querySelectorAll('section.folder:last-child .name'))"
@@ -194,7 +195,7 @@ TEST_F(CatalogueTest, SiteOfAnArchiveWorksInABrowserFromFiles)
                   " row.classList.contains('selected')]")),
               R"(["300 200 342 222","297 197 48 28",true])");
     EXPECT_EQ(Json(browser.Evaluate("Array.from(document.querySelectorAll('.files a')).map(a => a.getAttribute('href'))")),
-              R"(["filter.png","filter.svg","filter.pdf"])");
+              R"(["filter.png","filter.svg","filter.pdf","filter.net"])");
     // The search box as one types: every word must match.
     // (The page loads the drawings' data when its box is first used.)
     EXPECT_EQ(Json(browser.Evaluate("new Promise(done => { var box = document.querySelector('.search input');"
@@ -204,10 +205,19 @@ TEST_F(CatalogueTest, SiteOfAnArchiveWorksInABrowserFromFiles)
                                     ".map(l => l.textContent)); } }, 20); })")),
               R"(["Sheet 14.Q01 text SHEET 14 OF 20 · file Sheet 14.Q01","All 1 drawing in the index"])");
 
+    // The sample's nets: a click on one outlines its wires and pin ends.
+    const QString amp = DrawingFolder("archive/amp.q01");
+    ASSERT_TRUE(browser.Open(Url(amp + "amp.html")));
+    EXPECT_EQ(Json(browser.Evaluate(
+                  "var net = Array.from(document.querySelectorAll('.nets li')).find(n => n.querySelector('.net')"
+                  ".textContent === 'VOUT'); net.click(); [net.textContent, document.querySelectorAll('.marks line')"
+                  ".length, document.querySelectorAll('.marks circle').length]")),
+              R"(["VOUT C1 pin 2, R2 pin 1, U1 pin 6, U2 pin 3",8,4])");
+
     // Every page refers only to files of the site, which are there; the
     // console stayed clean.
     const QString site = Url("site") + "/";
-    for (const QString& page : {QString("site/index.html"), filter + "filter.html"}) {
+    for (const QString& page : {QString("site/index.html"), filter + "filter.html", amp + "amp.html"}) {
         ASSERT_TRUE(browser.Open(Url(page)));
         const QJsonArray links = browser.Evaluate(
             "Array.from(document.querySelectorAll('a[href], img[src], script[src], link[href]'))"
@@ -222,11 +232,11 @@ TEST_F(CatalogueTest, SiteOfAnArchiveWorksInABrowserFromFiles)
         EXPECT_TRUE(request.startsWith(site) || request == "about:blank") << request.toStdString();
     EXPECT_TRUE(browser.Problems.isEmpty()) << browser.Problems.join('\n').toStdString();
 
-    // The page picture and the SVG are those --batch writes.
-    ASSERT_EQ(Run({"--batch", "--png", "--svg", "--out=batch", "archive/2019/filter.q01"}).status, 0);
-    EXPECT_EQ(ReadAll(Path(filter + "filter.png")), ReadAll(Path("batch/filter.png")));
-    EXPECT_EQ(ReadAll(Path(filter + "filter.svg")), ReadAll(Path("batch/filter.svg")));
-    EXPECT_TRUE(ReadAll(Path(filter + "filter.pdf")).startsWith("%PDF-"));
+    // The page picture, the SVG and the netlist are those --batch writes.
+    ASSERT_EQ(Run({"--batch", "--png", "--svg", "--netlist", "--out=batch", "archive/amp.q01"}).status, 0);
+    for (const char* file : {"amp.png", "amp.svg", "amp.net"})
+        EXPECT_EQ(ReadAll(Path(amp + file)), ReadAll(Path(QStringLiteral("batch/") + file))) << file;
+    EXPECT_TRUE(ReadAll(Path(amp + "amp.pdf")).startsWith("%PDF-"));
 }
 
 TEST_F(CatalogueTest, SecondRunsConvertOnlyWhatChangedAndDropWhatIsGone)
@@ -283,7 +293,7 @@ TEST_F(CatalogueTest, SecondRunsConvertOnlyWhatChangedAndDropWhatIsGone)
                 EXPECT_EQ(time, 1000000000LL * 1000000000LL) << file.toStdString();
                 EXPECT_EQ(after.at(file), before.at(file)) << file.toStdString();
             }
-        EXPECT_EQ(files, 6);
+        EXPECT_EQ(files, 7);
     }
     const QByteArray search = after.at("search.js");
     EXPECT_TRUE(search.contains("U1\\tOPAMP\\tTL071") && search.contains("U5\\tLM741\\tSO8"));
@@ -316,7 +326,7 @@ TEST_F(CatalogueTest, TwoShardsJoinedGiveTheSiteOfOneRun)
     for (const auto& [file, bytes] : a) names << file;
     for (const auto& [file, bytes] : b) others << file;
     EXPECT_EQ(names, others);
-    EXPECT_EQ(names.size(), 4 + 5 * 6);  // index, search index, style, script; six files per drawing
+    EXPECT_EQ(names.size(), 4 + 5 * 7);  // index, search index, style, script; seven files per drawing
     for (const auto& [file, bytes] : a)
         if (!file.endsWith(".pdf") && b.count(file)) EXPECT_EQ(bytes, b.at(file)) << file.toStdString();
 
