@@ -35,22 +35,21 @@ void TArchiveState::Read(const QString& site)
     }
 }
 
-const TDrawingFacts* TArchiveState::Find(const QString& id) const
+std::optional<TDrawingFacts> TArchiveState::TakeUpToDate(const QString& path, const QString& hash,
+                                                         const QString& conditions)
 {
-    const auto it = records_.find(id);
-    return it == records_.end() ? nullptr : &it->second;
-}
-
-bool TArchiveState::UpToDate(const TDrawingFacts& record, const QString& path, const QString& hash,
-                             const QString& conditions) const
-{
+    const auto it = records_.find(TArchiveWalk::DrawingId(path));
+    if (it == records_.end()) return std::nullopt;
+    const TDrawingFacts& record = it->second;
     if (record.Path != path || record.Hash != hash || record.Conditions != conditions || hash.isEmpty() ||
-        record.Status == TDrawingFacts::TStatus::Unreadable)
-        return false;
+        record.Status == TDrawingFacts::TStatus::Unreadable || record.File(QStringLiteral("page")).isEmpty())
+        return std::nullopt;
     const QString folder = site_ + QLatin1Char('/') + TDrawingConversion::FolderOf(record.Id) + QLatin1Char('/');
     for (const auto& file : record.Files)
-        if (!PlainName(file.second) || !QFileInfo(folder + file.second).isFile()) return false;
-    return !record.File(QStringLiteral("page")).isEmpty();
+        if (!PlainName(file.second) || !QFileInfo(folder + file.second).isFile()) return std::nullopt;
+    std::optional<TDrawingFacts> taken(std::move(it->second));
+    records_.erase(it);
+    return taken;
 }
 
 int TArchiveState::RemoveGone(const std::set<QString>& found, int shardIndex, int shardCount)

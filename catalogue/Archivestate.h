@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <map>
+#include <optional>
 #include <set>
 
 #include "catalogue/Drawingfacts.h"
@@ -16,13 +17,10 @@ public:
     // ours are passed over.
     void Read(const QString& site);
 
-    // The record of the drawing with this id; none when there is none.
-    const TDrawingFacts* Find(const QString& id) const;
-    // Whether the record is of the drawing at `path` with these bytes
-    // (hash), converted under these conditions, read at all, and every
-    // file it names is still in the site.
-    bool UpToDate(const TDrawingFacts& record, const QString& path, const QString& hash,
-                  const QString& conditions) const;
+    // The record of the drawing at `path`, taken out of the state, when it
+    // is up to date: of these bytes (hash), converted under these
+    // conditions, read at all, and every file it names still in the site.
+    std::optional<TDrawingFacts> TakeUpToDate(const QString& path, const QString& hash, const QString& conditions);
 
     // Removes from the site every drawing whose id is not in `found`: the
     // files its record names, the record and its folder. With a shard

@@ -103,13 +103,11 @@ TCatalogueRun TCatalogue::Run()
     std::vector<std::size_t> todoIndex;
     int done = 0;
     for (std::size_t i = 0; i < drawings.size(); ++i) {
-        const TDrawingFacts* record = state.Find(TArchiveWalk::DrawingId(drawings[i].Path));
-        if (record && state.UpToDate(*record, drawings[i].Path, hashes[i], conditions)) {
-            facts[i] = *record;
+        if ((facts[i] = state.TakeUpToDate(drawings[i].Path, hashes[i], conditions))) {
             ++done;
-            if (record->Status != TDrawingFacts::TStatus::Complete) {
+            if (facts[i]->Status != TDrawingFacts::TStatus::Complete) {
                 ++run.Damaged;
-                progress->Message(Report(*record));
+                progress->Message(Report(*facts[i]));
             }
         } else {
             todo.push_back(drawings[i]);
@@ -148,7 +146,9 @@ TCatalogueRun TCatalogue::Run()
         std::vector<TSiteEntry> entries;
         entries.reserve(drawings.size());
         for (std::size_t i = 0; i < drawings.size(); ++i)
-            if (facts[i]) entries.push_back({*facts[i], drawings[i].Modified});
+            if (facts[i]) entries.push_back({std::move(*facts[i]), drawings[i].Modified});
+        facts.clear();
+        TSitePages::Sort(entries);
         QStringList failures;
         if (!WriteSiteFiles(TSitePages::IndexPage(entries), TSitePages::SearchData(entries), failures)) {
             for (const QString& failure : failures) progress->Message(failure);

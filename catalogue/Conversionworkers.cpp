@@ -155,7 +155,7 @@ int TConversionWorkers::Serve(const QString& site, const TObjectSettings& settin
         drawing.Modified = request["modified"].toInteger();
         QStringList failures;
         const TDrawingFacts facts = conversion.Convert(drawing, failures);
-        const QJsonObject answer{{"facts", QJsonDocument::fromJson(facts.ToJson(true)).object()},
+        const QJsonObject answer{{"facts", QJsonDocument::fromJson(facts.ToJson()).object()},
                                  {"failures", QJsonArray::fromStringList(failures)}};
         const QByteArray out = QJsonDocument(answer).toJson(QJsonDocument::Compact) + '\n';
         std::fwrite(out.constData(), 1, std::size_t(out.size()), stdout);

@@ -46,7 +46,7 @@ QString TDrawingFacts::StatusName(TStatus status)
     return QString();
 }
 
-QByteArray TDrawingFacts::ToJson(bool oneLine) const
+QByteArray TDrawingFacts::ToJson() const
 {
     QJsonObject o;
     o["kind"] = QLatin1String(recordKind);
@@ -67,14 +67,11 @@ QByteArray TDrawingFacts::ToJson(bool oneLine) const
                                  {"box", Box(p.Box)}});
     o["parts"] = parts;
     o["connectivity"] = ConnectivityKnown;
+    // (A net's wires and pin ends are drawn on the page; the record keeps
+    // what the index and the search need.)
     QJsonArray nets;
-    for (const TNetFacts& n : Nets) {
-        QJsonArray wires, points;
-        for (const QLine& w : n.Wires) wires.append(QJsonArray{w.x1(), w.y1(), w.x2(), w.y2()});
-        for (const QPoint& p : n.Points) points.append(Point(p));
-        nets.append(QJsonObject{{"name", n.Name}, {"named", n.Named}, {"pins", QJsonArray::fromStringList(n.Pins)},
-                                {"wires", wires}, {"points", points}});
-    }
+    for (const TNetFacts& n : Nets)
+        nets.append(QJsonObject{{"name", n.Name}, {"named", n.Named}, {"pins", QJsonArray::fromStringList(n.Pins)}});
     o["nets"] = nets;
     QJsonArray findings;
     for (const TFindingFacts& f : Findings)
@@ -86,7 +83,7 @@ QByteArray TDrawingFacts::ToJson(bool oneLine) const
     QJsonObject files;
     for (const auto& [kind, name] : Files) files[kind] = name;
     o["files"] = files;
-    return QJsonDocument(o).toJson(oneLine ? QJsonDocument::Compact : QJsonDocument::Indented);
+    return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
 }
 
 std::optional<TDrawingFacts> TDrawingFacts::FromJson(const QByteArray& bytes)
@@ -128,11 +125,6 @@ std::optional<TDrawingFacts> TDrawingFacts::FromJson(const QByteArray& bytes)
         net.Name = n["name"].toString();
         net.Named = n["named"].toBool();
         net.Pins = Strings(n["pins"]);
-        for (const QJsonValue& w : n["wires"].toArray()) {
-            const QJsonArray a = w.toArray();
-            net.Wires.emplace_back(a.at(0).toInt(), a.at(1).toInt(), a.at(2).toInt(), a.at(3).toInt());
-        }
-        for (const QJsonValue& p : n["points"].toArray()) net.Points.push_back(PointOf(p));
         f.Nets.push_back(net);
     }
     f.Checked = o["checked"].toBool();

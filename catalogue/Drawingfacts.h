@@ -74,8 +74,9 @@ public:
     std::vector<std::pair<QString, QString>> Files;
     QString File(const QString& kind) const;
 
-    // Indented for the record's file, or on one line.
-    QByteArray ToJson(bool oneLine = false) const;
+    // On one line. The nets' wires and pin ends are left out: they are
+    // drawn on the page, and neither the index nor the search needs them.
+    QByteArray ToJson() const;
     // Facts read back; none for bytes that are no record of ours.
     static std::optional<TDrawingFacts> FromJson(const QByteArray& bytes);
 

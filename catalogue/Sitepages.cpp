@@ -191,10 +191,8 @@ void TSitePages::Sort(std::vector<TSiteEntry>& entries)
     });
 }
 
-QByteArray TSitePages::IndexPage(const std::vector<TSiteEntry>& sorted)
+QByteArray TSitePages::IndexPage(const std::vector<TSiteEntry>& entries)
 {
-    std::vector<TSiteEntry> entries = sorted;
-    Sort(entries);
     qsizetype folders = 0, damaged = 0, unreadable = 0;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (i == 0 || entries[i].Facts.Folder != entries[i - 1].Facts.Folder) ++folders;
@@ -235,10 +233,8 @@ QByteArray TSitePages::IndexPage(const std::vector<TSiteEntry>& sorted)
     return html.toUtf8();
 }
 
-QByteArray TSitePages::SearchData(const std::vector<TSiteEntry>& sorted)
+QByteArray TSitePages::SearchData(const std::vector<TSiteEntry>& entries)
 {
-    std::vector<TSiteEntry> entries = sorted;
-    Sort(entries);
     // One line per drawing, in the index's order: [page, name, folder,
     // thumbnail, status (0 complete, 1 damaged, 2 unreadable), message,
     // summary, time of last change (ms since 1970), terms]; the terms are

@@ -32,12 +32,11 @@ class TSitePages {
 public:
     // The drawing's own page (in its folder drawings/ID/).
     static QByteArray DrawingPage(const TDrawingFacts& facts);
-    // The index of the entries; the folders in natural order of their paths,
-    // each folder's cards by name.
-    static QByteArray IndexPage(const std::vector<TSiteEntry>& entries);
-    // The search index of the entries, in the same order.
-    static QByteArray SearchData(const std::vector<TSiteEntry>& entries);
-
-    // The entries in the index's order.
+    // Puts the entries in the index's order: by folder in natural order of
+    // their paths (R2 before R10), then by name.
     static void Sort(std::vector<TSiteEntry>& entries);
+    // The index of the entries, which are in the index's order.
+    static QByteArray IndexPage(const std::vector<TSiteEntry>& entries);
+    // The data of the entries, in the same order.
+    static QByteArray SearchData(const std::vector<TSiteEntry>& entries);
 };
