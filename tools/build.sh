@@ -8,7 +8,7 @@ set -eu
 cd "$(dirname "$0")/.."
 mode=${1:-test}
 
-packages="cmake g++ make qt6-base-dev qt6-svg-dev libgl-dev libgtest-dev fonts-liberation fonts-dejavu-core xvfb xauth poppler-utils desktop-file-utils appstream dpkg-dev groff-base lepton-eda"
+packages="cmake g++ make qt6-base-dev qt6-svg-dev libgl-dev libgtest-dev fonts-liberation fonts-dejavu-core xvfb xauth poppler-utils desktop-file-utils appstream dpkg-dev groff-base lepton-eda chromium"
 sh tools/install-packages.sh $packages
 
 jobs=$(nproc 2>/dev/null || echo 2)
