@@ -563,8 +563,8 @@ int main(int argc, char** argv)
         const QString kicadFile = QDir(folder).filePath(QStringLiteral("dense-a0.kicad_sch"));
         const QString leptonFile = QDir(folder).filePath(QStringLiteral("dense-a0.sch"));
         const auto schematic = [&](bool kicad) {
-            const TConnectivity connectivity(form.Drawing);
-            const TSchematicSheet schematicSheet(form.Drawing, connectivity, ObjectSettings(), page.Image().size());
+            const TConnectivity circuit(form.Drawing);
+            const TSchematicSheet schematicSheet(form.Drawing, circuit, ObjectSettings(), page.Image().size());
             if (kicad)
                 TDrawingOutputs::WriteKicad(kicadFile, sheet, schematicSheet);
             else

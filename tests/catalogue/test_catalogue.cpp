@@ -114,7 +114,9 @@ protected:
     RunResult Run(const QStringList& args)
     {
         const QString exe = Path("tracery");
-        if (!QFileInfo::exists(exe)) EXPECT_TRUE(QFile::copy(TRACERY_BINARY, exe));
+        if (!QFileInfo::exists(exe)) {
+            EXPECT_TRUE(QFile::copy(TRACERY_BINARY, exe));
+        }
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
@@ -327,8 +329,11 @@ TEST_F(CatalogueTest, TwoShardsJoinedGiveTheSiteOfOneRun)
     for (const auto& [file, bytes] : b) others << file;
     EXPECT_EQ(names, others);
     EXPECT_EQ(names.size(), 4 + 5 * 7);  // index, search index, style, script; seven files per drawing
-    for (const auto& [file, bytes] : a)
-        if (!file.endsWith(".pdf") && b.count(file)) EXPECT_EQ(bytes, b.at(file)) << file.toStdString();
+    for (const auto& [file, bytes] : a) {
+        if (!file.endsWith(".pdf") && b.count(file)) {
+            EXPECT_EQ(bytes, b.at(file)) << file.toStdString();
+        }
+    }
 
     // Mistakes on the command line, and a site that cannot be written.
     Write("plain", {'x'});
