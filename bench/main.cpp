@@ -27,6 +27,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QRegion>
+#include <QRegularExpression>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -497,7 +498,7 @@ int main(int argc, char** argv)
         });
         const double compareChanged = Measure(runs, [&] {
             const auto comparison = CompareDrawingFiles(sheet, changed);
-            changedLines = comparison ? int(comparison->Report().size()) : -1;
+            changedLines = comparison ? int(comparison->Report().filter(QRegularExpression(QStringLiteral("^changed "))).size()) : -1;
         });
 
         // The sheet converted from the command line, against an empty sheet of
@@ -565,7 +566,7 @@ int main(int argc, char** argv)
         rows.push_back({"PDF of the A0 page (--pdf, vector)", pdf, "PNG", pngMs, {}, true});
         rows.push_back({"compare with an identical copy (same, no lines)", compareSame, "load", load,
                         QStringLiteral("< 2x load"), compareSame < 2 * load && sameReports == runs});
-        rows.push_back({"compare with 10 components changed (10 lines)", compareChanged, "load", load,
+        rows.push_back({"compare with 10 components changed (10 such lines)", compareChanged, "load", load,
                         QStringLiteral("< 1000 ms"), compareChanged < 1000 && changedLines == 10});
         rows.push_back({"split export (LoadDrawing in export mode)", split, "file read", read, {}, true});
         rows.push_back({"part export of the largest component", part, "file read", read, {}, true});
