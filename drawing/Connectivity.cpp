@@ -184,12 +184,17 @@ struct TConnectivity::TGrid {
 
     void AddWires(const std::vector<TSegment>& wires, const std::vector<std::uint32_t>& listed)
     {
+        // Every (cell, wire) once, then listed cell by cell.
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> entries;
+        entries.reserve(listed.size() * 4);
+        for (std::uint32_t w : listed)
+            ForEachCell(wires[w], [&](std::size_t cell) { entries.emplace_back(std::uint32_t(cell), w); });
         WireStart.assign(Cells() + 1, 0);
-        for (std::uint32_t w : listed) ForEachCell(wires[w], [&](std::size_t cell) { ++WireStart[cell + 1]; });
+        for (const auto& [cell, w] : entries) ++WireStart[cell + 1];
         std::partial_sum(WireStart.begin(), WireStart.end(), WireStart.begin());
         WireList.resize(WireStart.back());
         std::vector<std::uint32_t> fill(WireStart.begin(), WireStart.end() - 1);
-        for (std::uint32_t w : listed) ForEachCell(wires[w], [&](std::size_t cell) { WireList[fill[cell]++] = w; });
+        for (const auto& [cell, w] : entries) WireList[fill[cell]++] = w;
     }
     void AddPoints(const std::vector<QPoint>& points)
     {
@@ -643,14 +648,21 @@ void TConnectivity::Build(const TDrawing& drawing)
     for (std::size_t i = 0; i < pins_.size(); ++i) ++netPinStart[pinNet_[i] + 1];
     std::partial_sum(netPinStart.begin(), netPinStart.end(), netPinStart.begin());
     {
-        std::vector<std::size_t> ranked(pins_.size());
-        std::iota(ranked.begin(), ranked.end(), std::size_t(0));
-        std::stable_sort(ranked.begin(), ranked.end(), pinLess);
+        std::vector<std::pair<std::uint64_t, std::size_t>> ranked(pins_.size());
+        for (std::size_t i = 0; i < pins_.size(); ++i) ranked[i] = {pinRank[i], i};
+        std::sort(ranked.begin(), ranked.end());
         std::vector<std::size_t> fill(netPinStart.begin(), netPinStart.end() - 1);
-        for (std::size_t i : ranked) netPinList[fill[pinNet_[i]]++] = i;
+        for (const auto& [rank, i] : ranked) netPinList[fill[pinNet_[i]]++] = i;
     }
     const auto firstPin = [&](std::size_t n) { return netPinList[netPinStart[n]]; };
     std::vector<bool> otherPoints(nets_.size(), false);
+    {
+        std::vector<std::uint32_t> pointCount(nets_.size(), 0);
+        for (const TPixel& pixel : pixels)
+            if (const std::size_t net = netOfRoot[sets.Find(nodeOf(pixel))]; net != npos) ++pointCount[net];
+        for (std::size_t n = 0; n < nets_.size(); ++n) nets_[n].Points.reserve(pointCount[n]);
+        pointNets_.reserve(pixels.size());
+    }
     for (const TPixel& pixel : pixels) {
         const std::size_t net = netOfRoot[sets.Find(nodeOf(pixel))];
         if (net == npos) continue;

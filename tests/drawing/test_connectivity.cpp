@@ -170,6 +170,54 @@ TEST(Connectivity, LabelsNameAndJoinNetsHiddenPowerPinsJoinTheirNameAndMarkersLe
     EXPECT_EQ(c.Pins()[7].Type, "Pwr");
 }
 
+TEST(Connectivity, UnitsShareThePinsOfPartsNoRecordShowsAndLeaveOtherUnitsPinsToThem)
+{
+    // U5 has two units; every record draws all three pins: 1 of unit A, 2 of
+    // unit B, 14 of a part no record shows.
+    const auto unit = [](std::uint8_t part, std::uint16_t x) {
+        q01::Component c = TwoPin("U5", x, 500);  // pin 1 ends at (x - 31, 510), pin 2 at (x + 51, 510)
+        c.parts = {{0, 2, 2}, {0, 2, 2}};
+        c.partNumber = part;
+        c.pins[1].pinPart = 2;
+        c.pins.push_back(MakePin(q01::sideTop, 1, "14", 5, "VCC"));  // ends at (x + 10, 469)
+        c.pins[2].pinPart = 3;
+        return q01::ComponentRecord(c);
+    };
+    q01::Bytes d = q01::Header(0);
+    d += unit(1, 100);
+    d += unit(2, 300);
+    d += q01::ComponentRecord(TwoPin("R9", 600, 500));  // (569,510) and (651,510)
+    d += q01::Line(351, 510, 569, 510, 1);              // unit B's pin 2 to R9 pin 1
+    d += q01::Line(151, 510, 151, 600, 1);              // from where unit A draws pin 2: no pin there
+    d += q01::Line(151, 600, 651, 600, 1);
+    d += q01::Line(651, 600, 651, 510, 1);              // to R9 pin 2
+    d += q01::Line(110, 469, 110, 440, 1);              // pin 14 on unit A ...
+    d += q01::Annotation(110, 440, 0, "VCC");
+    Loaded loaded(d);
+    const TConnectivity c(loaded.drawing);
+    EXPECT_EQ(NetTexts(c), "VCC: U5 pin 14, U5 pin 14 (wires 1)\n"  // ... and its copy on unit B are one pin
+              "Net-(R9-Pad1): R9 pin 1, U5 pin 2 (wires 1)\n"
+              "Net-(R9-Pad2): R9 pin 2 (wires 3)\n"
+              "unconnected-(U5-Pad1): U5 pin 1 (wires 0)");
+    EXPECT_EQ(PointTexts(c.DanglingEnds()), "151,510");
+    EXPECT_EQ(c.Pins().size(), 6u);  // 1 and 14 on unit A, 2 and 14 on unit B, R9's two
+    EXPECT_EQ(c.Pins()[0].Component, c.Pins()[1].Component);  // pins 1 and 14 of unit A's record
+}
+
+TEST(Connectivity, ThousandsOfCopiesOfAWireAndOfEndsOnOnePixelMakeOneNetEach)
+{
+    q01::Bytes d = q01::Header(4);
+    for (int k = 0; k < 10000; ++k) d += q01::Line(100, 100, 4000, 3000, 1);  // one wire, drawn 10,000 times
+    for (int k = 0; k < 10000; ++k) d += q01::Line(4000, 100, std::uint16_t(100 + k % 3800), 3000, 1);  // all from one pixel
+    Loaded loaded(d);
+    const TConnectivity c(loaded.drawing);
+    ASSERT_EQ(c.Nets().size(), 2u);
+    EXPECT_EQ(c.Nets()[0].Wires.size(), 10000u);
+    EXPECT_EQ(c.Nets()[1].Wires.size(), 10000u);
+    EXPECT_EQ(c.NetAt({490, 390}), std::optional<std::size_t>(0));  // a pixel of the slanted wire
+    EXPECT_TRUE(c.LoosePoints().empty());  // every end meets a copy's
+}
+
 namespace {
 // The nets as sets of "R1.2", each set sorted, the sets sorted.
 using TPinSets = std::set<std::set<std::string>>;
