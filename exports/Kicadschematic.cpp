@@ -141,7 +141,7 @@ public:
     QByteArray Text()
     {
         const QSize page = sheet_.Page();
-        out_.Reserve(EstimatedSize());
+        out_.Reserve(std::size_t(EstimatedSize()));
         out_ << "(kicad_sch (version 20211123) (generator tracery)\n\n";
         out_ << "  (uuid " << root_.toByteArray(QUuid::WithoutBraces) << ")\n\n";
         const QString paper = KicadPaper(page.width(), page.height());
