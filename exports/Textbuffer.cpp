@@ -40,9 +40,9 @@ TTextBuffer& TTextBuffer::operator<<(Mm length)
     if (fraction != 0) {
         const char digits[4] = {'.', char('0' + fraction / 100), char('0' + fraction / 10 % 10),
                                 char('0' + fraction % 10)};
-        std::size_t length = 4;
-        while (digits[length - 1] == '0') --length;
-        Append(digits, length);
+        std::size_t used = 4;
+        while (digits[used - 1] == '0') --used;
+        Append(digits, used);
     }
     return *this;
 }
