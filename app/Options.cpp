@@ -1,5 +1,6 @@
 #include "app/Options.h"
 
+#include "app/Cataloguecommand.h"
 #include "app/Checkcommand.h"
 #include "app/Comparecommand.h"
 #include "app/Startup.h"
@@ -94,6 +95,19 @@ const std::vector<TOption>& CommandLineOptions()
          "--thumbnail=SIZE IN.q01 OUT.png writes OUT.png, a PNG picture of the whole page of IN.q01 whose longer "
          "side is SIZE pixels, each pixel the mean of the page pixels it covers, so that every one-pixel line "
          "stays visible. No window is shown; the exit status is 0 when the picture was written, 1 otherwise."},
+        {"catalogue", "OUT", kBatch | kHeadless | kRendersFiles, nullptr, RunCatalogue,
+         "--catalogue=OUT PATH...: makes a web site of the drawings below the folders named",
+         "--catalogue=OUT PATH... turns every *.q01 drawing below the named folders, and every named file, into a "
+         "web site in the folder OUT that opens from file:// with no server: index.html shows every drawing as a "
+         "card, grouped by folder, with a search over parts, values, packages, nets and texts; each drawing has a "
+         "page to zoom and pan, its parts, its nets and its PNG, SVG, PDF and netlist files. A second run converts only the drawings "
+         "that changed. No window is shown; the exit status is 0 when every drawing was read to its end, 1 when "
+         "some are damaged or unreadable, 2 when the site could not be written."},
+        {"shard", "K/N", 0, ShardOption, nullptr,
+         "With --catalogue: converts only the K-th of N parts of the archive",
+         "With --catalogue=OUT, converts only the K-th of N parts of the archive (K from 1 to N, each drawing's "
+         "part fixed by its path) into OUT and writes no index, so that N machines can share the work; a last "
+         "run without --shard writes the index without converting again."},
         {"version", nullptr, kBatch | kHeadless, nullptr, RunVersion,
          "Prints the version of the program and ends",
          "Prints the program's version and the version of Qt it runs with on standard output and ends with "

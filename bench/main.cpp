@@ -1,6 +1,7 @@
 // tracery_bench: figures for a dense A0 sheet, headless.
 //
 //   tracery_bench [--runs N] [--keep DIR] [--breakdown]
+//   tracery_bench --catalogue COUNT [--keep DIR]
 //
 // Generates the sheet with the drawing-file builder (2,000 components of 20
 // pins, 20,000 lines, 5,000 junctions, 1,000 annotations, 50 document boxes
@@ -17,9 +18,16 @@
 // least 5).
 // --keep DIR writes the sheet and the exports there instead of a temporary
 // folder; --breakdown also prints one paint's time by object class.
+//
+// --catalogue COUNT instead generates an archive of COUNT sheets (q01gen
+// archive: A4 to A0) and times tracery --catalogue on it, as a user runs it:
+// the first run, a second run with nothing changed, and a run after one
+// sheet changed, each once; then, when Chromium is installed, the time the
+// index takes to open in it and to answer a search.
 
 #include <QApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPrinter>
@@ -30,6 +38,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QUrl>
 #include <algorithm>
 #include <cstdio>
 #include <map>
@@ -39,8 +48,11 @@
 #include <string>
 #include <vector>
 
+#include "Browser.h"
+#include "Q01Archive.h"
 #include "Q01Builder.h"
 #include "Q01DenseSheet.h"
+#include "base/Parallel.h"
 #include "render/Areareduction.h"
 #include "app/Comparecommand.h"
 #include "ui/Dialogs.h"
@@ -301,6 +313,65 @@ double CommandMs(const QStringList& arguments, int runs)
     return best;
 }
 
+// The archive site's rows: COUNT generated sheets catalogued, then again.
+int CatalogueRows(int count, const QString& folder)
+{
+    const QString archive = QDir(folder).filePath(QStringLiteral("archive"));
+    const QString site = QDir(folder).filePath(QStringLiteral("site"));
+    QDir(site).removeRecursively();
+    qint64 bytes = 0;
+    for (int i = 0; i < count; ++i) {
+        const QString path = QDir(archive).filePath(QString::fromStdString(q01::ArchiveSheetPath(i)));
+        QDir().mkpath(QFileInfo(path).path());
+        const q01::Bytes sheet = q01::ArchiveSheet(i, 1);
+        q01::WriteFile(path.toStdString(), sheet);
+        bytes += qint64(sheet.size());
+    }
+    const QStringList arguments{QStringLiteral("--catalogue=") + site, archive};
+    const double first = CommandMs(arguments, 1);
+    const double unchanged = CommandMs(arguments, 1);
+    q01::WriteFile(QDir(archive).filePath(QString::fromStdString(q01::ArchiveSheetPath(0))).toStdString(),
+                   q01::ArchiveSheet(0, 2));
+    const double oneChanged = CommandMs(arguments, 1);
+    qint64 siteBytes = 0;
+    QDirIterator it(site, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) siteBytes += QFileInfo(it.next()).size();
+    // The index in a browser: the time to open it (its load event), and to
+    // answer a search typed into it until the answer is painted; the best
+    // of three.
+    double opened = -1, searched = -1, answered = -1;
+    {
+        THeadlessBrowser browser;
+        const QString index = QUrl::fromLocalFile(QDir(site).absoluteFilePath(QStringLiteral("index.html"))).toString();
+        for (int k = 0; k < 3 && browser.Started(); ++k) {
+            if (!browser.Open(index)) break;
+            const double load = browser.Evaluate("performance.getEntriesByType('navigation')[0].loadEventEnd").toDouble();
+            const double search = browser.Evaluate(
+                "new Promise(done => { var box = document.querySelector('.search input'), t = performance.now();"
+                " box.value = 'LM741'; box.dispatchEvent(new Event('input'));"
+                " requestAnimationFrame(() => requestAnimationFrame(() => done(performance.now() - t))); })").toDouble();
+            if (!browser.Open(index + QStringLiteral("?q=LM741"))) break;
+            const double shared = browser.Evaluate(
+                "new Promise(done => requestAnimationFrame(() => done(performance.now())))").toDouble();
+            opened = opened < 0 ? load : std::min(opened, load);
+            searched = searched < 0 ? search : std::min(searched, search);
+            answered = answered < 0 ? shared : std::min(answered, shared);
+        }
+    }
+    std::printf("tracery --catalogue on %d sheets (%.1f MB), %d cores:\n", count, double(bytes) / 1e6,
+                ThreadsFor(0));
+    std::printf("%-46s %10.0f ms\n", "first run", first);
+    std::printf("%-46s %10.0f ms  (%.3f of the first)\n", "second run, nothing changed", unchanged, unchanged / first);
+    std::printf("%-46s %10.0f ms\n", "third run, one sheet changed", oneChanged);
+    std::printf("%-46s %10.1f MB\n", "the site", double(siteBytes) / 1e6);
+    if (opened >= 0) {
+        std::printf("%-46s %10.0f ms\n", "Chromium: index.html opened (load event)", opened);
+        std::printf("%-46s %10.0f ms\n", "Chromium: LM741 typed, the answer painted", searched);
+        std::printf("%-46s %10.0f ms\n", "Chromium: index.html?q=LM741 answered", answered);
+    }
+    return first < 0 || unchanged < 0 || oneChanged < 0 ? 1 : 0;
+}
+
 struct Row {
     const char* name;
     double ms;
@@ -334,6 +405,7 @@ int main(int argc, char** argv)
     int runs = 7;
     QString keep;
     bool breakdown = false;
+    int catalogue = 0;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--runs") && i + 1 < args.size())
@@ -342,8 +414,11 @@ int main(int argc, char** argv)
             keep = args[++i];
         else if (args[i] == QLatin1String("--breakdown"))
             breakdown = true;
+        else if (args[i] == QLatin1String("--catalogue") && i + 1 < args.size())
+            catalogue = std::max(1, args[++i].toInt());
         else {
-            std::fprintf(stderr, "usage: tracery_bench [--runs N] [--keep DIR] [--breakdown]\n");
+            std::fprintf(stderr, "usage: tracery_bench [--runs N] [--keep DIR] [--breakdown]\n"
+                                 "       tracery_bench --catalogue COUNT [--keep DIR]\n");
             return 2;
         }
     }
@@ -358,6 +433,7 @@ int main(int argc, char** argv)
         f.write(settingsText);
     }
     SetSettingsFileName(ini);
+    if (catalogue > 0) return CatalogueRows(catalogue, folder);
     BenchDialogs dialogs;
     SetDialogs(&dialogs);
 

@@ -1,13 +1,12 @@
 // Comparing two revisions of a drawing: the report of what changed, the
 // picture of where the ink differs, the --diff command and the comparison
 // shown in the main window.
-#include "AppFixture.h"
+#include "Programrun.h"
 
 #include <QAction>
 #include <QImage>
 #include <QListWidget>
 #include <QMenu>
-#include <QProcess>
 #include <QScrollArea>
 #include <QTest>
 #include <QToolButton>
@@ -230,34 +229,11 @@ TEST_F(ComparisonTest, PagesOfDifferentSizesGiveAPictureOfTheLargerAndAPageLine)
 
 // ----------------------------------------------------------- the command
 
-namespace {
-struct RunResult {
-    int status = -1;
-    QString out, err;
-};
-
-class DiffCommandTest : public TempSettings {
+// Runs with no display: the command needs none.
+class DiffCommandTest : public ProgramRunTest {
 protected:
-    // Runs a copy of the program placed in the test's folder, so its
-    // settings file is the test's own.
-    RunResult Run(const QStringList& args)
-    {
-        const QString exe = Path("tracery");
-        if (!QFileInfo::exists(exe)) EXPECT_TRUE(QFile::copy(TRACERY_BINARY, exe));
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove("QT_QPA_PLATFORM");  // needs no display
-        env.remove("DISPLAY");
-        env.insert("XDG_RUNTIME_DIR", dir.path());
-        p.setProcessEnvironment(env);
-        p.setWorkingDirectory(dir.path());
-        p.start(exe, args);
-        EXPECT_TRUE(p.waitForFinished(60000));
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromLocal8Bit(p.readAllStandardError())};
-    }
+    RunResult Run(const QStringList& args) { return ProgramRunTest::Run(args, WithoutDisplay); }
 };
-}  // namespace
 
 TEST_F(DiffCommandTest, WritesThePictureAndPrintsTheChangesWithTheStatusOfCmp)
 {

@@ -1,10 +1,8 @@
 // The program itself, run in batch mode from a copy beside its own settings file.
-#include "AppFixture.h"
+#include "Programrun.h"
 
 #include <QImage>
-#include <QProcess>
 #include <QRegularExpression>
-#include <functional>
 
 #include "Q01Component.h"
 #include "Smalldisk.h"
@@ -13,11 +11,6 @@
 #include <sys/sysmacros.h>
 
 namespace {
-struct RunResult {
-    int status = -1;
-    QString out, err;
-};
-
 q01::Bytes Resistor(const std::string& designation, const std::string& value, std::uint16_t x, std::uint16_t y)
 {
     q01::Component c;
@@ -35,28 +28,7 @@ QStringList Entries(const QString& folder)
 }
 }  // namespace
 
-class BatchTest : public TempSettings {
-protected:
-    // Runs a copy of the program placed in the test's folder, so its
-    // settings file is the test's own.
-    // environment: changes to the environment the program runs in.
-    RunResult Run(const QStringList& args, const std::function<void(QProcessEnvironment&)>& environment = {})
-    {
-        const QString exe = Path("tracery");
-        if (!QFileInfo::exists(exe)) EXPECT_TRUE(QFile::copy(TRACERY_BINARY, exe));
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("XDG_RUNTIME_DIR", dir.path());  // Qt warns on standard error without one
-        if (environment) environment(env);
-        p.setProcessEnvironment(env);
-        p.setWorkingDirectory(dir.path());
-        p.start(exe, args);
-        EXPECT_TRUE(p.waitForFinished(60000));
-        return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
-                QString::fromLocal8Bit(p.readAllStandardError())};
-    }
-};
+using BatchTest = ProgramRunTest;
 
 TEST_F(BatchTest, PngOfAHeaderOnlyA4DrawingIsTheSheet)
 {
@@ -83,9 +55,7 @@ TEST_F(BatchTest, VersionWithoutBatchPrintsTheVersionsAndEndsWithNoDisplay)
 {
     // No display and no platform named: a run that reached for a window
     // could not start, and one waiting on a dialog would not end.
-    const RunResult r = Run({"--version", "missing.q01"}, [](QProcessEnvironment& env) {
-        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) env.remove(name);
-    });
+    const RunResult r = Run({"--version", "missing.q01"}, WithoutDisplay);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, QStringLiteral("tracery " TRACERY_VERSION " (Qt %1)\n").arg(qVersion()));
     EXPECT_EQ(r.err, "");  // missing.q01 is not looked for
@@ -282,10 +252,7 @@ TEST_F(BatchTest, PdfOptionPrintsEachLaterDrawingLandscapeBesideIt)
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(Path("a.pdf")));
     ASSERT_TRUE(QFileInfo::exists(Path("b.pdf")));
-    QProcess info;
-    info.start("pdfinfo", {Path("b.pdf")});
-    ASSERT_TRUE(info.waitForFinished(30000));
-    const QString text = QString::fromLatin1(info.readAllStandardOutput());
+    const QString text = RunProcess("pdfinfo", {Path("b.pdf")}).out;
     const auto size = QRegularExpression("Page size:\\s+([\\d.]+) x ([\\d.]+)").match(text);
     ASSERT_TRUE(size.hasMatch()) << text.toStdString();
     EXPECT_GT(size.captured(1).toDouble(), size.captured(2).toDouble());
@@ -304,11 +271,7 @@ TEST_F(BatchTest, ArgumentsThatLookLikeToolkitOptionsAreDrawingPaths)
 TEST_F(BatchTest, BatchRunNeedsNoDisplay)
 {
     const QString x = Write("x.q01", q01::Header(0));
-    const RunResult r = Run({"--batch", "--png", "x.q01"}, [](QProcessEnvironment& env) {
-        env.remove("QT_QPA_PLATFORM");
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
-    });
+    const RunResult r = Run({"--batch", "--png", "x.q01"}, WithoutDisplay);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(QImage(Path("x.png")).size(), QSize(1110, 720));
@@ -492,10 +455,7 @@ TEST_F(BatchTest, SvgAndPdfAreVectorPagesWithTheirTextsAsTexts)
     EXPECT_TRUE(svg.contains(">0603</text>"));  // the package, drawn where the value goes
     EXPECT_TRUE(svg.contains(">TEST POINT</text>"));
 
-    QProcess text;
-    text.start("pdftotext", {Path("vector/amp.pdf"), "-"});
-    ASSERT_TRUE(text.waitForFinished(30000));
-    const QString extracted = QString::fromUtf8(text.readAllStandardOutput());
+    const QString extracted = RunProcess("pdftotext", {Path("vector/amp.pdf"), "-"}).out;
     EXPECT_TRUE(extracted.contains("R17")) << extracted.toStdString();
     EXPECT_TRUE(extracted.contains("TEST POINT")) << extracted.toStdString();
 }
@@ -507,10 +467,7 @@ TEST_F(BatchTest, ThumbnailKeepsEveryOnePixelLineVisible)
     q01::Bytes drawing = q01::Header(0);
     for (int k = 0; k < 40; ++k) drawing += q01::Line(std::uint16_t(200 + 17 * k), 100, std::uint16_t(200 + 17 * k), 600, 1);
     Write("lines.q01", drawing);
-    const RunResult r = Run({"--thumbnail=100", "lines.q01", "lines.png"}, [](QProcessEnvironment& env) {
-        env.remove("QT_QPA_PLATFORM");
-        env.remove("DISPLAY");
-    });
+    const RunResult r = Run({"--thumbnail=100", "lines.q01", "lines.png"}, WithoutDisplay);
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     const QImage thumbnail(Path("lines.png"));
     ASSERT_EQ(thumbnail.size(), QSize(100, 65));
