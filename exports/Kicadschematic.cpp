@@ -141,7 +141,7 @@ public:
     QByteArray Text()
     {
         const QSize page = sheet_.Page();
-        out_.Reserve(EstimatedSize());
+        out_.Reserve(std::size_t(EstimatedSize()));
         out_ << "(kicad_sch (version 20211123) (generator tracery)\n\n";
         out_ << "  (uuid " << root_.toByteArray(QUuid::WithoutBraces) << ")\n\n";
         const QString paper = KicadPaper(page.width(), page.height());
@@ -307,13 +307,20 @@ private:
         for (const QRect& r : unit.Ink)
             out << "        (rectangle (start " << Lib{2 * r.left() - 1, 2 * r.top() - 1} << ") (end "
                 << Lib{2 * r.right() + 1, 2 * r.bottom() + 1} << ") (stroke (width 0.001)) (fill (type outline)))\n";
-        for (const TSchematicPin& pin : unit.Pins)
+        for (const TSchematicPin& pin : unit.Pins) {
+            // A hidden pin joins nothing in the drawing (a hidden Pwr pin its
+            // name's net), but KiCad joins a hidden pin at its connection
+            // point: that point is put where the pin meets the body, out of
+            // the wires' way, with no length.
+            const bool apart = pin.Hidden && pin.ElectricalType != 5;
+            const QPoint at = apart ? pin.End + pin.Length * pin.Inward() : pin.End;
             out << "        (pin " << ElectricalType(pin.ElectricalType) << ' ' << PinShape(pin) << " (at "
-                << Px(pin.End.x()) << ' ' << Px(-pin.End.y()) << ' ' << PinAngle(pin) << ") (length "
-                << Px(pin.Length) << ')' << (pin.Hidden ? " hide" : "") << "\n          (name "
+                << Px(at.x()) << ' ' << Px(-at.y()) << ' ' << PinAngle(pin) << ") (length "
+                << Px(apart ? 0 : pin.Length) << ')' << (pin.Hidden ? " hide" : "") << "\n          (name "
                 << Quoted{KicadPinName(pin)} << ' ' << Effects{sheet_.PinNameFont} << ")\n          (number "
                 << Quoted{QString::fromLatin1(pin.Number)} << ' ' << Effects{sheet_.PinNumberFont}
                 << ")\n        )\n";
+        }
         out << "      )\n";
     }
 

@@ -16,8 +16,11 @@
 // that it adds nothing to the ink); a part without a picture as the outline
 // of its body, its stroke a pixel wide through the pixels' middles. Pins carry their numbers, names (a marked name in
 // KiCad's overbar, "~{CS}"), electrical types and shapes; hidden pins are
-// hidden (a hidden Pwr pin, whose name KiCad takes as its net, keeps the
-// name as shown). A component of several parts has a unit per part.
+// hidden: a hidden Pwr pin, whose name KiCad takes as its net, keeps the
+// name as shown; another hidden pin, which joins nothing in the drawing but
+// which KiCad would join at its connection point, has that point where it
+// meets the body and no length. A component of several parts has a unit per
+// part.
 //
 // Each component is placed at its anchor, turned by 90 degrees a quarter
 // turn and mirrored ("mirror y" for a left-right flip, "mirror x" for a

@@ -1,11 +1,18 @@
 #include "exports/Textbuffer.h"
 
-#include <cstring>
+#include <algorithm>
 
-TTextBuffer& TTextBuffer::operator<<(const char* text)
+void TTextBuffer::Grow(std::size_t more)
 {
-    text_.append(text, qsizetype(std::strlen(text)));
-    return *this;
+    text_.resize(std::max(text_.size() * 2, size_ + more + 4096));
+}
+
+QByteArray TTextBuffer::Take()
+{
+    QByteArray text(text_.data(), qsizetype(size_));
+    text_ = std::vector<char>();
+    size_ = 0;
+    return text;
 }
 
 TTextBuffer& TTextBuffer::operator<<(std::int64_t value)
@@ -20,22 +27,22 @@ TTextBuffer& TTextBuffer::operator<<(std::int64_t value)
         magnitude /= 10;
     } while (magnitude != 0);
     if (negative) *--p = '-';
-    text_.append(p, qsizetype(end - p));
-    return *this;
+    return Append(p, std::size_t(end - p));
 }
 
 TTextBuffer& TTextBuffer::operator<<(Mm length)
 {
     const bool negative = length.Microns < 0;
     const std::uint64_t magnitude = negative ? 0 - std::uint64_t(length.Microns) : std::uint64_t(length.Microns);
-    if (negative) text_.append('-');
+    if (negative) *this << '-';
     *this << std::int64_t(magnitude / 1000);
-    int fraction = int(magnitude % 1000);
+    const int fraction = int(magnitude % 1000);
     if (fraction != 0) {
-        char digits[4] = {'.', char('0' + fraction / 100), char('0' + fraction / 10 % 10), char('0' + fraction % 10)};
-        int length3 = 4;
-        while (digits[length3 - 1] == '0') --length3;
-        text_.append(digits, length3);
+        const char digits[4] = {'.', char('0' + fraction / 100), char('0' + fraction / 10 % 10),
+                                char('0' + fraction % 10)};
+        std::size_t used = 4;
+        while (digits[used - 1] == '0') --used;
+        Append(digits, used);
     }
     return *this;
 }

@@ -18,6 +18,7 @@
 #include "Q01Circuit.h"
 #include "Q01Component.h"
 #include "StubSettings.h"
+#include "drawing/Bitmap.h"
 #include "drawing/Connectivity.h"
 #include "drawing/Drawing.h"
 #include "exports/Kicadschematic.h"
@@ -180,12 +181,21 @@ QStringList KicadPinEnds(const SExpr& file)
     return ends;
 }
 
-// The same for the drawing: every pin of every part, hidden ones too.
+// The same for the drawing: every pin of every part, hidden ones too; a
+// hidden pin that is not a power pin, which joins nothing, where it meets
+// the body.
 QStringList DrawingPinEnds(const TConnectivity& connectivity)
 {
     QStringList ends;
-    for (const TNetPin& pin : connectivity.Pins())
-        ends << pin.Designation + QLatin1Char(' ') + pin.PinNumber + QLatin1Char(' ') + PointText(pin.End);
+    for (const TNetPin& pin : connectivity.Pins()) {
+        QPoint end = pin.End;
+        if (pin.Hidden && pin.ElectricalType != 5) {
+            const Bitmap::Pin& record = pin.Component->GetPins()[std::size_t(pin.Index)];
+            end = pin.Component->PinEdgePoint(record) +
+                  QPoint(pin.Component->GetImageLeft(), pin.Component->GetImageTop());
+        }
+        ends << pin.Designation + QLatin1Char(' ') + pin.PinNumber + QLatin1Char(' ') + PointText(end);
+    }
     ends.sort();
     return ends;
 }
@@ -235,7 +245,7 @@ q01::Component Gate(const std::string& designation, std::uint16_t x, std::uint16
 }
 
 // One part of a component of two (outline bodies of different sizes), with
-// a pin of each part and a pin of a part that no record shows.
+// a pin of each part and a hidden pin of a part that no record shows.
 q01::Component Dual(std::uint8_t part, std::uint16_t x, std::uint16_t y, int rotation)
 {
     q01::Component c;
@@ -249,6 +259,7 @@ q01::Component Dual(std::uint8_t part, std::uint16_t x, std::uint16_t y, int rot
               MakePin(q01::sideRight, 2, "4", 6), MakePin(q01::sideTop, 1, "8", 6)};
     c.pins[2].pinPart = c.pins[3].pinPart = 2;
     c.pins[4].pinPart = 3;
+    c.pins[4].hidden = true;  // joins nothing
     return c;
 }
 
