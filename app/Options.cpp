@@ -1,6 +1,7 @@
 #include "app/Options.h"
 
 #include "app/Cataloguecommand.h"
+#include "app/Checkcommand.h"
 #include "app/Comparecommand.h"
 #include "app/Startup.h"
 #include "app/Tracerywin.h"
@@ -15,6 +16,8 @@ void Svg(TForm1& form, const QString&, const QString&) { form.Outputs.Svg = true
 void Pdf(TForm1& form, const QString&, const QString&) { form.Outputs.Pdf = true; }
 void Bom(TForm1& form, const QString&, const QString&) { form.Outputs.Bom = true; }
 void Netlist(TForm1& form, const QString&, const QString&) { form.Outputs.Netlist = true; }
+void Kicad(TForm1& form, const QString&, const QString&) { form.Outputs.Kicad = true; }
+void Lepton(TForm1& form, const QString&, const QString&) { form.Outputs.Lepton = true; }
 void Out(TForm1& form, const QString& name, const QString& dir) { form.OutOption(name, dir); }
 }  // namespace
 
@@ -52,9 +55,20 @@ const std::vector<TOption>& CommandLineOptions()
          "Writes the netlist of every drawing loaded after it beside the drawing, named after it (amp.q01 gives "
          "amp.net), in the netlist format KiCad's PCB editor imports: every part with its value and package, "
          "every net with the pins it joins, read from the wires, junctions, labels and markers of the drawing."},
+        {"kicad", nullptr, kRendersFiles, Kicad, nullptr,
+         "Writes the circuit of every drawing loaded after it as a KiCad schematic beside the drawing",
+         "Writes the circuit of every drawing loaded after it as a KiCad schematic beside the drawing, named after "
+         "it (amp.q01 gives amp.kicad_sch), which KiCad 6 and later open: every component a symbol embedded in the "
+         "file, placed so that its pins meet the wires as in the drawing, with the wires, junctions, net labels, "
+         "texts, no-connect flags and document boxes; one page pixel is 0.254 mm."},
+        {"lepton", nullptr, kRendersFiles, Lepton, nullptr,
+         "Writes the circuit of every drawing loaded after it as a lepton-eda schematic beside the drawing",
+         "Writes the circuit of every drawing loaded after it as a lepton-eda (gEDA) schematic beside the drawing, "
+         "named after it (amp.q01 gives amp.sch), with every symbol embedded in the file, the wires as nets and "
+         "every net named as Tracery names it; one page pixel is 10 mil."},
         {"out", "DIR", 0, Out, nullptr,
          "Writes the files of the options above into DIR instead",
-         "Every file that --png, --svg, --pdf, --bom, --netlist and --export write for the drawings loaded after it goes into "
+         "Every file that --png, --svg, --pdf, --bom, --netlist, --kicad, --lepton and --export write for the drawings loaded after it goes into "
          "the folder DIR instead of beside the drawing, with the same names; DIR is created if it is missing."},
         // Taken before start-up: no window, no waiting dialogs.
         {"batch", nullptr, kBatch | kHeadless | kRendersFiles, nullptr, nullptr,
@@ -68,6 +82,14 @@ const std::vector<TOption>& CommandLineOptions()
          "--diff OLD.q01 NEW.q01 OUT.png draws both drawings and writes OUT.png: ink only in OLD red, only in "
          "NEW green, in both grey. The changes go to standard output, one per line; the exit status is 0 when "
          "both hold the same objects, 1 when they differ, 2 when either cannot be read. No window is shown."},
+        {"check", nullptr, kBatch | kHeadless, nullptr, RunCheck,
+         "--check DRAWING...: lists what looks wrong in the wiring of drawings",
+         "--check DRAWING... reads the nets of each drawing and prints one line per finding on standard output, "
+         "PATH:ZONE: warning: MESSAGE [KIND], for pins and wire ends that connect nothing, ends that miss a wire "
+         "or a pin by a few pixels, labels beside their wire, nets without a driver or with two, nets with two "
+         "names and designations used twice. With --batch and --out=DIR the lines also go to DIR/NAME-check.txt. "
+         "The exit status is 0 when nothing was found, 1 when something was, 2 when a drawing cannot be read. No "
+         "window is shown."},
         {"thumbnail", "SIZE", kBatch | kHeadless, nullptr, RunThumbnail,
          "--thumbnail=SIZE IN.q01 OUT.png: writes a small picture of a drawing's whole page",
          "--thumbnail=SIZE IN.q01 OUT.png writes OUT.png, a PNG picture of the whole page of IN.q01 whose longer "

@@ -92,6 +92,7 @@ struct TNearMiss {
     QPoint Near;                     // the nearest point of what it misses
     bool NearWire = false;           // it misses a wire (else a point)
     std::optional<TNetPin> NearPin;  // the pin whose end it misses
+    bool NearJunction = false;       // it misses a junction point (else, with no pin, a wire end)
     int Distance = 0;                // 1 to 3
 };
 
@@ -112,8 +113,9 @@ public:
     TConnectivity(const TConnectivity&) = delete;
     TConnectivity& operator=(const TConnectivity&) = delete;
 
-    // Named nets by name in natural order, then the others with pins by
-    // name, then those of wires alone.
+    // Named nets by name in natural order, then the nets that join
+    // something, then the pins alone, each by their first pin (so by name),
+    // then the nets of wires alone in file order.
     const std::vector<TNet>& Nets() const { return nets_; }
     // The net of a point on a wire (a pixel it is drawn on), at a pin end, a
     // wire end or a junction point; none elsewhere.
@@ -133,7 +135,9 @@ public:
     const std::vector<TNetPin>& LoosePins() const { return loosePins_; }
     // Wire ends that touch nothing but their own wire and carry no label.
     const std::vector<QPoint>& DanglingEnds() const { return danglingEnds_; }
-    const std::vector<TNearMiss>& NearMisses() const { return nearMisses_; }
+    // By place, row then column. Looked for on the first call (the nets
+    // need none of it); not to be called on two threads at once.
+    const std::vector<TNearMiss>& NearMisses() const;
     const std::vector<TLabelOffWire>& LabelsOffWire() const { return labelsOffWire_; }
     // Every pin of every part, in file order of their records, hidden ones
     // included.
@@ -150,7 +154,9 @@ public:
 
 private:
     struct TGrid;
+    struct TNearState;
     void Build(const TDrawing& drawing);
+    void FindNearMisses() const;
 
     std::vector<TNet> nets_;
     std::vector<TNetPin> pins_;
@@ -160,7 +166,9 @@ private:
     std::vector<QPoint> loosePoints_;
     std::vector<TNetPin> loosePins_;
     std::vector<QPoint> danglingEnds_;
-    std::vector<TNearMiss> nearMisses_;
+    mutable std::vector<TNearMiss> nearMisses_;
+    // What finding the near misses needs, until they are found.
+    mutable std::unique_ptr<TNearState> nearState_;
     std::vector<TLabelOffWire> labelsOffWire_;
 
     // For NetAt: the wires in a grid, and the net of every wire and point.

@@ -9,6 +9,7 @@
 #include <QPrinter>
 #include <QTemporaryFile>
 #include <filesystem>
+#include <memory>
 #include <new>
 #include <system_error>
 
@@ -16,7 +17,10 @@
 #include "base/Errors.h"
 #include "base/Savefile.h"
 #include "render/Pngwriter.h"
+#include "exports/Kicadschematic.h"
+#include "exports/Leptonschematic.h"
 #include "exports/Printedpage.h"
+#include "exports/Schematicsheet.h"
 #include "app/Surface.h"
 #include "drawing/Billofmaterials.h"
 #include "drawing/Connectivity.h"
@@ -80,6 +84,16 @@ QString TDrawingOutputs::BomPath(const QString& drawingPath) const
 QString TDrawingOutputs::NetlistPath(const QString& drawingPath) const
 {
     return OutputPath(drawingPath, QStringLiteral(".net"));
+}
+
+QString TDrawingOutputs::KicadPath(const QString& drawingPath) const
+{
+    return OutputPath(drawingPath, QStringLiteral(".kicad_sch"));
+}
+
+QString TDrawingOutputs::LeptonPath(const QString& drawingPath) const
+{
+    return OutputPath(drawingPath, QStringLiteral(".sch"));
 }
 
 namespace {
@@ -151,6 +165,29 @@ QStringList TDrawingOutputs::Write(const QString& drawingPath, TDrawing& drawing
     if (Bom) attempt(BomPath(drawingPath), [&](const QString& path) { WriteBom(path, drawing, page); });
     if (Netlist)
         attempt(NetlistPath(drawingPath), [&](const QString& path) { WriteNetlist(path, drawingPath, drawing); });
+    if (Kicad || Lepton) {
+        // The circuit is read once for both schematics.
+        std::unique_ptr<TConnectivity> connectivity;
+        std::unique_ptr<TSchematicSheet> sheet;
+        try {
+            connectivity = std::make_unique<TConnectivity>(drawing);
+            const QSize size = drawing.Page().Size.isEmpty() ? page.Image().size() : drawing.Page().Size;
+            sheet = std::make_unique<TSchematicSheet>(drawing, *connectivity, settings, size);
+        } catch (const std::bad_alloc&) {
+        }
+        const auto schematic = [&](const QString& path, auto&& write) {
+            if (!sheet) throw EFileError(CannotWrite(path, QStringLiteral("there is not enough memory")));
+            write(path);
+        };
+        if (Kicad)
+            attempt(KicadPath(drawingPath), [&](const QString& path) {
+                schematic(path, [&](const QString& p) { WriteKicad(p, drawingPath, *sheet); });
+            });
+        if (Lepton)
+            attempt(LeptonPath(drawingPath), [&](const QString& path) {
+                schematic(path, [&](const QString& p) { WriteLepton(p, *sheet); });
+            });
+    }
     return failures;
 }
 
@@ -211,6 +248,16 @@ void TDrawingOutputs::WriteNetlist(const QString& path, const QString& drawingPa
 {
     const TConnectivity connectivity(drawing);
     SaveWhole(path, KicadNetlist(drawing, connectivity, QDir::toNativeSeparators(drawingPath)));
+}
+
+void TDrawingOutputs::WriteKicad(const QString& path, const QString& drawingPath, const TSchematicSheet& sheet)
+{
+    SaveWhole(path, KicadSchematic(sheet, DrawingName(drawingPath)));
+}
+
+void TDrawingOutputs::WriteLepton(const QString& path, const TSchematicSheet& sheet)
+{
+    SaveWhole(path, LeptonSchematic(sheet));
 }
 
 void TDrawingOutputs::SaveWhole(const QString& path, const QByteArray& bytes)

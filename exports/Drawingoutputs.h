@@ -8,6 +8,8 @@
 //   NAME.pdf       its page as a vector page on one landscape sheet, fitted ("--pdf")
 //   NAME-bom.csv   its bill of materials ("--bom")
 //   NAME.net       its netlist ("--netlist", exports/Netlist.h)
+//   NAME.kicad_sch its circuit as a KiCad schematic ("--kicad")
+//   NAME.sch       its circuit as a lepton-eda schematic ("--lepton")
 //   NAME/          its split folder ("--export"; the load writes the files)
 //
 // beside the drawing, or all in one output folder ("--out=DIR"). Nothing
@@ -39,6 +41,7 @@ class QIODevice;
 
 class QImage;
 class TDrawing;
+class TSchematicSheet;
 class TSurface;
 struct TObjectSettings;
 
@@ -50,6 +53,8 @@ public:
     bool Pdf = false;
     bool Bom = false;
     bool Netlist = false;
+    bool Kicad = false;
+    bool Lepton = false;
 
     // Makes `dir` the folder of every output from now on, creating it with
     // its parents. When it cannot be created, throws EFileError
@@ -71,6 +76,8 @@ public:
     QString PdfPath(const QString& drawingPath) const;
     QString BomPath(const QString& drawingPath) const;
     QString NetlistPath(const QString& drawingPath) const;
+    QString KicadPath(const QString& drawingPath) const;
+    QString LeptonPath(const QString& drawingPath) const;
     // The split folder NAME; none when the file name leaves no NAME that
     // could be a folder of its own (".q01" would split into the drawing's own
     // folder, "..q01" and "...q01" into it or its parent).
@@ -83,8 +90,9 @@ public:
     QString ClaimSplitDir(const QString& drawingPath);
 
     // Writes the outputs that are switched on, in the order PNG, SVG, PDF,
-    // bill of materials, netlist, for the drawing loaded from drawingPath whose page
-    // picture (one pixel per page pixel) is `page`; the vector pages are that
+    // bill of materials, netlist, KiCad and lepton-eda schematics, for the
+    // drawing loaded from drawingPath whose page picture (one pixel per page
+    // pixel) is `page`; the vector pages are that
     // picture's size and drawn with `settings`. Returns the message of every
     // file that could not be written. Nothing is written while outputs are
     // held back. A file written for one drawing is never replaced by the
@@ -111,6 +119,10 @@ public:
     static void WriteBom(const QString& path, const TDrawing& drawing, const TSurface& page);
     // The netlist, naming the drawing by drawingPath as given.
     static void WriteNetlist(const QString& path, const QString& drawingPath, const TDrawing& drawing);
+    // The drawing's circuit as a schematic (exports/Schematicsheet), named
+    // after drawingPath's file name part.
+    static void WriteKicad(const QString& path, const QString& drawingPath, const TSchematicSheet& sheet);
+    static void WriteLepton(const QString& path, const TSchematicSheet& sheet);
     // Saves bytes as the whole file at path, through TSaveFile.
     static void SaveWhole(const QString& path, const QByteArray& bytes);
     // Saves the file at path as write(file) writes it, through TSaveFile; a

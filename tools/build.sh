@@ -8,16 +8,19 @@ set -eu
 cd "$(dirname "$0")/.."
 mode=${1:-test}
 
-packages="cmake g++ make qt6-base-dev qt6-svg-dev libgl-dev libgtest-dev fonts-liberation fonts-dejavu-core xvfb xauth poppler-utils desktop-file-utils appstream dpkg-dev groff-base chromium"
+packages="cmake g++ make qt6-base-dev qt6-svg-dev libgl-dev libgtest-dev fonts-liberation fonts-dejavu-core xvfb xauth poppler-utils desktop-file-utils appstream dpkg-dev groff-base lepton-eda chromium"
 sh tools/install-packages.sh $packages
 
 jobs=$(nproc 2>/dev/null || echo 2)
+# Warnings are errors where TRACERY_WERROR=ON is in the environment (.ci/run
+# sets it); elsewhere they are shown and the build goes on.
+werror="-DTRACERY_WERROR=${TRACERY_WERROR:-OFF}"
 case "$mode" in
   sanitize) dir=build-asan; flags="-DCMAKE_BUILD_TYPE=Debug -DTRACERY_SANITIZE=ON" ;;
   bench) dir=build-bench; flags="-DCMAKE_BUILD_TYPE=Release -DTRACERY_BENCH=ON -DTRACERY_TESTS=OFF" ;;
   *) dir=build; flags="-DCMAKE_BUILD_TYPE=RelWithDebInfo" ;;
 esac
-cmake -S . -B "$dir" $flags >/dev/null
+cmake -S . -B "$dir" $flags "$werror" >/dev/null
 cmake --build "$dir" -j "$jobs"
 
 case "$mode" in
@@ -40,7 +43,7 @@ case "$mode" in
     # in bands on several, and the SVG and PNG of a dense page are written on
     # several: the tests that load drawings, paint in bands and write vector
     # pages and page pictures run again under ThreadSanitizer.
-    cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DTRACERY_TSAN=ON >/dev/null
+    cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DTRACERY_TSAN=ON "$werror" >/dev/null
     cmake --build build-tsan -j "$jobs" --target tracery_load_tests
     TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tools/tsan.supp" \
       build-tsan/tests/tracery_load_tests --gtest_filter='-HostileTest.FiftyMegabytesOfLineRecordsLoad' ;;

@@ -344,7 +344,9 @@ INSTANTIATE_TEST_SUITE_P(
                       PlacementCase{7, 111, 101, 60, 160, {100, 200, 131, 221}, 3, true, false},
                       // Bits 3-7 are not read.
                       PlacementCase{0xF9, 111, 101, 60, 140, {100, 180, 131, 201}, 1, false, false}),
-    [](const ::testing::TestParamInfo<PlacementCase>& info) { return "Orientation" + std::to_string(info.param.orientation); });
+    [](const ::testing::TestParamInfo<PlacementCase>& placement) {
+        return "Orientation" + std::to_string(placement.param.orientation);
+    });
 
 TEST(BitmapPlacementEdges, WidthUnitsZeroGivesABodyOnePixelWide)
 {

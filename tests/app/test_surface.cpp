@@ -804,7 +804,9 @@ TEST(SurfaceEllipse, DottedCircleLaysThePatternOnceAroundItsRim)
             // Gaps leave the rim as it was; the interior is the brush's.
             const TColor expected = rimPixel ? dotted.Pixel(x, y) : solid.Pixel(x, y);
             EXPECT_EQ(dotted.Pixel(x, y), expected) << x << "," << y;
-            if (rimPixel) EXPECT_NE(dotted.Pixel(x, y), clRed) << x << "," << y;
+            if (rimPixel) {
+                EXPECT_NE(dotted.Pixel(x, y), clRed) << x << "," << y;
+            }
         }
     ASSERT_GT(rim, 100);
     EXPECT_EQ(on, rim / 6 * 3 + std::min(rim % 6, 3));

@@ -96,9 +96,10 @@ private:
     template <typename T>
     static T Take(std::deque<T>& queue, T cancelled)
     {
-        if (queue.empty()) return cancelled;
-        T answer = queue.front();
-        queue.pop_front();
-        return answer;
+        if (!queue.empty()) {
+            cancelled = std::move(queue.front());
+            queue.pop_front();
+        }
+        return cancelled;
     }
 };

@@ -1,21 +1,18 @@
 // Desktop integration: installing, the Debian package, where the settings
-// file lives, zoom, drag and drop, shortcuts, ending on a stop signal, and help
-// in a terminal.
-#include "AppFixture.h"
+// file lives, drag and drop, shortcuts, ending on a stop signal, and help in
+// a terminal.
+#include "Programrun.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
-#include <QMouseEvent>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QScrollArea>
 #include <QStandardPaths>
 #include <QThread>
 #include <QUrl>
-#include <QWheelEvent>
 #include <QXmlStreamReader>
 #include <csignal>
 #include <optional>
@@ -47,36 +44,12 @@ private:
     std::optional<QString> saved_;
 };
 
-struct RunResult {
-    int status = -1;
-    QProcess::ExitStatus exit = QProcess::CrashExit;
-    QString out, err;
-};
-
-QProcessEnvironment ProgramEnvironment(const QString& runtimeDir)
+// The tools that make and check packages take their time.
+RunResult RunTool(const QString& program, const QStringList& args, const QString& folder = QString())
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("XDG_RUNTIME_DIR", runtimeDir);
-    return env;
+    return RunProcess(program, args, folder, 300);
 }
 
-
-// Runs a program to its end; the status is -1 when it could not be started.
-RunResult RunTool(const QString& program, const QStringList& args, const QString& workingDir = QString())
-{
-    QProcess p;
-    if (!workingDir.isEmpty()) p.setWorkingDirectory(workingDir);
-    p.start(program, args);
-    if (!p.waitForFinished(300000)) return {};
-    return {p.exitCode(), p.exitStatus(), QString::fromLocal8Bit(p.readAllStandardOutput()),
-            QString::fromLocal8Bit(p.readAllStandardError())};
-}
-
-QByteArray ImageBytes(const QImage& image)
-{
-    return QByteArray(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes());
-}
 }  // namespace
 
 // ----------------------------------------------------------------- install
@@ -84,10 +57,8 @@ QByteArray ImageBytes(const QImage& image)
 TEST(DesktopInstall, PutsProgramEntryIconAndMimeTypeWhereTheDesktopLooks)
 {
     QTemporaryDir prefix;
-    QProcess install;
-    install.start(CMAKE_PROGRAM, {"--install", TRACERY_BUILD_DIR, "--prefix", prefix.path()});
-    ASSERT_TRUE(install.waitForFinished(120000));
-    ASSERT_EQ(install.exitCode(), 0) << install.readAllStandardError().toStdString();
+    const RunResult install = RunTool(CMAKE_PROGRAM, {"--install", TRACERY_BUILD_DIR, "--prefix", prefix.path()});
+    ASSERT_EQ(install.status, 0) << install.err.toStdString();
     const QDir share(prefix.filePath("share"));
 
     EXPECT_TRUE(QFileInfo(prefix.filePath("bin/tracery")).isExecutable());
@@ -96,11 +67,9 @@ TEST(DesktopInstall, PutsProgramEntryIconAndMimeTypeWhereTheDesktopLooks)
     const QString entry = share.filePath("applications/tracery.desktop");
     const QString validator = QStandardPaths::findExecutable("desktop-file-validate");
     ASSERT_FALSE(validator.isEmpty()) << "desktop-file-validate (package desktop-file-utils) is needed";
-    QProcess validate;
-    validate.start(validator, {entry});
-    ASSERT_TRUE(validate.waitForFinished(60000));
-    EXPECT_EQ(validate.exitCode(), 0);
-    EXPECT_EQ(validate.readAllStandardOutput() + validate.readAllStandardError(), "");
+    const RunResult validate = RunTool(validator, {entry});
+    EXPECT_EQ(validate.status, 0);
+    EXPECT_EQ(validate.out + validate.err, "");
     QFile entryFile(entry);
     ASSERT_TRUE(entryFile.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = entryFile.readAll().split('\n');
@@ -157,8 +126,8 @@ TEST(DesktopInstall, PutsProgramEntryIconAndMimeTypeWhereTheDesktopLooks)
     EXPECT_TRUE(QFileInfo::exists(share.filePath("metainfo/org.example.tracery.metainfo.xml")));
     const QString appstream = QStandardPaths::findExecutable("appstreamcli");
     if (!appstream.isEmpty()) {
-        const RunResult validate = RunTool(appstream, {"validate-tree", "--no-net", prefix.path()});
-        EXPECT_EQ(validate.status, 0) << validate.out.toStdString() << validate.err.toStdString();
+        const RunResult appstreamCheck = RunTool(appstream, {"validate-tree", "--no-net", prefix.path()});
+        EXPECT_EQ(appstreamCheck.status, 0) << appstreamCheck.out.toStdString() << appstreamCheck.err.toStdString();
     }
 
     // Where the MIME database tool is present, the install has fed it: the glob
@@ -253,118 +222,6 @@ TEST_F(SettingsPlaceTest, FirstWriteCreatesTheMissingFolders)
     EXPECT_EQ(f.readAll(), "[Main]\nFile=/d/a.q01\n");
 }
 
-// -------------------------------------------------------------------- zoom
-
-using ZoomTest = MainWindowTest;
-
-TEST_F(ZoomTest, PointerOverTheSamePagePixelHitsTheSameComponentAtEveryZoom)
-{
-    // U1 covers (100, 200)..(121, 231); U2 starts right of it.
-    TForm1& f = Start({Write("a.q01", Cat({q01::Header(0), q01::SmallComponent(100, 200, "U1"), q01::SmallComponent(122, 200, "U2")}))});
-    for (int percent : {50, 100, 400}) {
-        const int zoom = percent * TPageImage::Percent;
-        f.ScrollBox1->ZoomTo(zoom);
-        ASSERT_EQ(f.Image1->Zoom(), zoom);
-        const qreal scale = percent / 100.0;
-        for (const auto& [pageX, name] : {std::pair{121, "U1"}, std::pair{122, "U2"}}) {
-            // The first and the last screen position inside that page pixel.
-            for (qreal inside : {0.0, 0.999}) {
-                const QPointF at((pageX + inside) * scale, (231 + inside) * scale);
-                QMouseEvent move(QEvent::MouseMove, at, f.Image1->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
-                                 Qt::NoModifier);
-                QCoreApplication::sendEvent(f.Image1, &move);
-                EXPECT_EQ(f.PanelText(1), name) << zoom << "% at " << at.x();
-            }
-        }
-    }
-}
-
-TEST_F(ZoomTest, ZoomScalesTheShownPageAndLeavesTheSurfaceAndExportsAlone)
-{
-    const QString b = Write("b.q01", q01::Header(0));
-    TForm1& f = Start({Write("a.q01", q01::Header(0))});
-    const QImage before = f.Image1->Surface().Image().copy();
-    f.ScrollBox1->ZoomTo(400 * TPageImage::Percent);
-    f.RepaintPage();
-    EXPECT_EQ(f.Image1->Surface().Image().size(), QSize(1110, 720));
-    EXPECT_EQ(ImageBytes(f.Image1->Surface().Image()), ImageBytes(before));
-    EXPECT_EQ(f.Image1->size(), QSize(4440, 2880));
-    EXPECT_EQ(f.Image1->parentWidget()->size(), QSize(4439, 2880));  // the page image sits at x = -1
-
-    // Each page pixel shows as a 4 x 4 square: the blue frame at (5, 5), white inside at (500, 300).
-    const QImage shown = f.Image1->grab(QRect(0, 0, 2404, 1204)).toImage();
-    EXPECT_EQ(shown.pixel(20, 20), qRgb(0, 0, 255));
-    EXPECT_EQ(shown.pixel(23, 23), qRgb(0, 0, 255));
-    EXPECT_EQ(shown.pixel(2003, 1203), qRgb(255, 255, 255));
-
-    // A drawing written as a picture while zoomed is still one pixel per page pixel.
-    f.Outputs.Png = true;
-    f.LoadDrawing(b);
-    EXPECT_EQ(QImage(Path("b.png")).size(), QSize(1110, 720));
-    EXPECT_EQ(f.Image1->size(), QSize(4440, 2880));  // the zoom stays for the next drawing
-}
-
-TEST_F(ZoomTest, MenuStepsStopAtTheLimitsAndActualSizeReturnsToOneToOne)
-{
-    TForm1& f = Start({Write("a.q01", q01::Header(0))});
-    auto trigger = [&](const char* name, int times) {
-        for (int i = 0; i < times; ++i) f.MenuAction(name)->trigger();
-        return f.Image1->Zoom() / TPageImage::Percent;
-    };
-    EXPECT_EQ(trigger("miZoomIn", 1), 125);
-    EXPECT_EQ(trigger("miZoomIn", 20), 800);
-    EXPECT_EQ(trigger("miZoomOut", 1), 600);
-    EXPECT_EQ(trigger("miActualSize", 1), 100);
-    EXPECT_EQ(trigger("miZoomOut", 1), 75);
-    EXPECT_EQ(trigger("miZoomOut", 5), 20);
-    EXPECT_EQ(trigger("miZoomOut", 20), 5);
-    f.ScrollBox1->ZoomTo(1000 * TPageImage::Percent);
-    EXPECT_EQ(f.Image1->Zoom(), TPageImage::MaxZoom);
-    f.ScrollBox1->ZoomTo(1);
-    EXPECT_EQ(f.Image1->Zoom(), TPageImage::MinZoom);
-    EXPECT_EQ(f.Image1->size(), QSize(56, 36));  // 1110 x 720 at 5 %, rounded up
-    // From a zoom between the steps, the next step either way.
-    f.ScrollBox1->ZoomTo(2466);
-    EXPECT_EQ(trigger("miZoomIn", 1), 25);
-    f.ScrollBox1->ZoomTo(2466);
-    EXPECT_EQ(trigger("miZoomOut", 1), 20);
-}
-
-TEST_F(ZoomTest, ControlWheelZoomsByNotchesAndThePlainWheelDoesNot)
-{
-    TForm1& f = Start({Write("a.q01", q01::Header(0))});
-    QWidget* viewport = f.ScrollBox1->viewport();
-    auto wheel = [&](int delta, Qt::KeyboardModifiers modifiers) {
-        QWheelEvent event(QPointF(10, 10), viewport->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, delta),
-                          Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
-        QCoreApplication::sendEvent(viewport, &event);
-        return f.Image1->Zoom() / TPageImage::Percent;
-    };
-    EXPECT_EQ(wheel(120, Qt::ControlModifier), 125);
-    EXPECT_EQ(wheel(120, Qt::NoModifier), 125);
-    EXPECT_EQ(wheel(60, Qt::ControlModifier), 125);  // half a notch waits for the other half
-    EXPECT_EQ(wheel(60, Qt::ControlModifier), 150);
-    EXPECT_EQ(wheel(-240, Qt::ControlModifier), 100);
-}
-
-TEST_F(ZoomTest, ZoomingKeepsThePagePixelUnderThePointerInPlace)
-{
-    TForm1& f = Start({Write("a.q01", q01::Header(0))});
-    f.resize(600, 400);
-    f.show();
-    QCoreApplication::processEvents();  // lays the window out
-    QWidget* viewport = f.ScrollBox1->viewport();
-    const QPoint pointer(200, 150);
-    auto underPointer = [&] { return f.Image1->PagePoint(f.Image1->mapFrom(viewport, QPointF(pointer))); };
-    const QPoint page = underPointer();
-    for (int percent : {400, 800, 125, 100}) {
-        const int zoom = percent * TPageImage::Percent;
-        f.ScrollBox1->ZoomTo(zoom, pointer);
-        EXPECT_EQ(underPointer(), page) << zoom;
-    }
-    f.miFileExitClick();
-}
-
 // ----------------------------------------------------------- drag and drop
 
 using DropTest = MainWindowTest;
@@ -446,39 +303,20 @@ TEST_F(ShortcutTest, StandardActionsHaveTheirKeysAndNoTwoEntriesShareOne)
 
 // ------------------------------------------------ the program as a process
 
-class ProgramTest : public TempSettings {
+class ProgramTest : public ProgramRunTest {
 protected:
-    // A copy of the program in the test's folder, so that its settings file is the test's own.
-    QString Program()
-    {
-        const QString exe = Path("tracery");
-        if (!QFileInfo::exists(exe)) EXPECT_TRUE(QFile::copy(TRACERY_BINARY, exe));
-        return exe;
-    }
-    RunResult Run(const QStringList& args)
-    {
-        QProcess p;
-        p.setProcessEnvironment(ProgramEnvironment(dir.path()));
-        p.setWorkingDirectory(dir.path());
-        p.start(Program(), args);
-        EXPECT_TRUE(p.waitForFinished(60000));
-        return {p.exitCode(), p.exitStatus(), QString::fromLocal8Bit(p.readAllStandardOutput()),
-                QString::fromLocal8Bit(p.readAllStandardError())};
-    }
     // Starts the program showing a drawing, waits until it catches the signal,
     // sends it and waits for the end.
     RunResult Stop(const QString& drawing, int signal)
     {
         QProcess p;
-        p.setProcessEnvironment(ProgramEnvironment(dir.path()));
+        p.setProcessEnvironment(Environment());
         p.setWorkingDirectory(dir.path());
         p.start(Program(), {drawing});
         EXPECT_TRUE(p.waitForStarted(60000));
         EXPECT_TRUE(WaitUntilCaught(p.processId(), signal));
         ::kill(pid_t(p.processId()), signal);
-        EXPECT_TRUE(p.waitForFinished(60000));
-        return {p.exitCode(), p.exitStatus(), QString::fromLocal8Bit(p.readAllStandardOutput()),
-                QString::fromLocal8Bit(p.readAllStandardError())};
+        return Finish(p);
     }
 
 private:

@@ -67,19 +67,19 @@ private:
         explicit Engine(AliasedImage* device) : QPaintEngine(AllFeatures), device_(device) {}
         bool begin(QPaintDevice*) override { return inner_.begin(&device_->image); }
         bool end() override { return inner_.end(); }
-        void updateState(const QPaintEngineState& state) override
+        void updateState(const QPaintEngineState& changed) override
         {
-            const auto dirty = state.state();
-            if (dirty & DirtyPen) inner_.setPen(state.pen());
-            if (dirty & DirtyBrush) inner_.setBrush(state.brush());
-            if (dirty & DirtyBrushOrigin) inner_.setBrushOrigin(state.brushOrigin());
-            if (dirty & DirtyFont) inner_.setFont(state.font());
-            if (dirty & DirtyTransform) inner_.setTransform(state.transform());
-            if (dirty & DirtyOpacity) inner_.setOpacity(state.opacity());
-            if (dirty & DirtyCompositionMode) inner_.setCompositionMode(state.compositionMode());
-            if (dirty & DirtyClipEnabled) inner_.setClipping(state.isClipEnabled());
-            if (dirty & DirtyClipPath) inner_.setClipPath(state.clipPath(), state.clipOperation());
-            if (dirty & DirtyClipRegion) inner_.setClipRegion(state.clipRegion(), state.clipOperation());
+            const auto dirty = changed.state();
+            if (dirty & DirtyPen) inner_.setPen(changed.pen());
+            if (dirty & DirtyBrush) inner_.setBrush(changed.brush());
+            if (dirty & DirtyBrushOrigin) inner_.setBrushOrigin(changed.brushOrigin());
+            if (dirty & DirtyFont) inner_.setFont(changed.font());
+            if (dirty & DirtyTransform) inner_.setTransform(changed.transform());
+            if (dirty & DirtyOpacity) inner_.setOpacity(changed.opacity());
+            if (dirty & DirtyCompositionMode) inner_.setCompositionMode(changed.compositionMode());
+            if (dirty & DirtyClipEnabled) inner_.setClipping(changed.isClipEnabled());
+            if (dirty & DirtyClipPath) inner_.setClipPath(changed.clipPath(), changed.clipOperation());
+            if (dirty & DirtyClipRegion) inner_.setClipRegion(changed.clipRegion(), changed.clipOperation());
             inner_.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing, false);
         }
         void drawPath(const QPainterPath& path) override { inner_.drawPath(path); }

@@ -56,7 +56,9 @@ TEST(AreaReduction, SteppedOnePixelLinesStayVisibleWithTheGreyOfTheAreaTheyCover
             const QImage reduced = ReduceByArea(page, QSize(size, size), {c.zoom, 10000}, {c.zoom, 10000});
             ASSERT_EQ(reduced.size(), QSize(size, size));
             const QStringList greys = Greys(reduced, across, size / 2);
-            if (!c.greys.isEmpty()) EXPECT_EQ(greys, c.greys) << c.zoom << (across ? " across" : " down");
+            if (!c.greys.isEmpty()) {
+                EXPECT_EQ(greys, c.greys) << c.zoom << (across ? " across" : " down");
+            }
             // Every line shows, however it falls on the pixels: the ink of each
             // is its page area (one pixel wide, scaled) within rounding.
             double ink = 0;

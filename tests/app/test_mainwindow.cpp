@@ -446,22 +446,6 @@ TEST_F(WindowsTest, SettingsChangesShowInThePageAtOnce)
     EXPECT_NE(page.Pixel(292, 300), clWhite);
 }
 
-TEST_F(WindowsTest, ZoomChangesNeitherPreviewNorPrintImage)
-{
-    TForm1& f = Start({Write("a.q01", Cat({q01::Header(0), q01::Line(10, 30, 700, 400, 1), Part(500, 300, 0, false)}))});
-    f.miPreviewClick();
-    const QImage preview = frmPreview->Picture().Image();
-    f.PaintPrintImage();
-    const QImage print = frmQuorvPrint->Canvas().Image();
-    f.ScrollBox1->ZoomTo(400 * TPageImage::Percent);
-    EXPECT_EQ(f.Image1->Zoom(), 400 * TPageImage::Percent);
-    f.miPreviewClick();
-    EXPECT_EQ(frmPreview->Picture().Image(), preview);
-    f.PaintPrintImage();
-    EXPECT_EQ(frmQuorvPrint->Canvas().Image(), print);
-    EXPECT_EQ(f.Image1->Surface().Width(), 1110);
-}
-
 #include <QRadioButton>
 #include <QTest>
 
@@ -545,7 +529,8 @@ TEST_F(MainViewTest, ExportSavesThePageByTheChosenTypeAndAsksBeforeOverwriting)
     f.miFileExportClick();  // the existing picture is kept
     EXPECT_EQ(ReadAll(Path("page.png")), png);
     EXPECT_EQ(dialogs.AllTexts,
-              (QStringList{QStringLiteral("'%1' is not the name of a .png, .svg or .pdf file; nothing was exported.")
+              (QStringList{QStringLiteral("'%1' is not the name of a .png, .svg, .pdf, .kicad_sch or .sch file; nothing was "
+                                             "exported.")
                                .arg(Path("page.txt")),
                            QStringLiteral("Overwrite existing file '%1' ?").arg(Path("page.png"))}));
 }

@@ -117,8 +117,9 @@ TEST(PngWriter, PagesKeepEveryPixelWithAPaletteOfTheirColoursAndRgbBeyond256)
     EXPECT_EQ(noFolder.Reason(), QStringLiteral("No such file or directory"));
     EXPECT_EQ(TPngWriter::Write(QImage(), paged).Reason(), QStringLiteral("the picture is empty"));
     QFile full(QStringLiteral("/dev/full"));
-    if (full.exists())
+    if (full.exists()) {
         EXPECT_EQ(TPngWriter::Write(page.Image(), full).Reason(), QStringLiteral("No space left on device"));
+    }
 }
 
 TEST(PngWriter, APictureWrittenInPartsOnSeveralThreadsIsTheFileOneThreadWrites)

@@ -1,18 +1,25 @@
-// The view of the page: fitting it to the window, centring, the reduced
-// page shown below actual size, and panning.
+// The view of the page: zoom by the menu's steps, the wheel and fitting it
+// to the window, the page pixel under the pointer at every zoom, centring,
+// the reduced page shown below actual size, panning, finding components
+// and the zone under the pointer.
 #include "AppFixture.h"
 
 #include <QAction>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QCoreApplication>
+#include <QMouseEvent>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 
 #include "Q01Component.h"
 #include "render/Areareduction.h"
 #include "app/Findbar.h"
+#include "app/Preview.h"
+#include "app/Quorvprint.h"
+#include "app/Startup.h"
 
 namespace {
 
@@ -153,6 +160,159 @@ TEST_F(ViewTest, ReducedPageIsMadeOncePerChangeAndScrollingOnlyCopiesIt)
     EXPECT_EQ(f.Image1->ReductionCount(), made + 2);
     f.miFileExitClick();
 }
+
+// ------------------------------------------------- zoom steps, wheel, pointer
+
+using ZoomTest = MainWindowTest;
+
+TEST_F(ZoomTest, PointerOverTheSamePagePixelHitsTheSameComponentAtEveryZoom)
+{
+    // U1 covers (100, 200)..(121, 231); U2 starts right of it.
+    TForm1& f = Start({Write("a.q01", Cat({q01::Header(0), q01::SmallComponent(100, 200, "U1"), q01::SmallComponent(122, 200, "U2")}))});
+    for (int percent : {50, 100, 400}) {
+        const int zoom = percent * TPageImage::Percent;
+        f.ScrollBox1->ZoomTo(zoom);
+        ASSERT_EQ(f.Image1->Zoom(), zoom);
+        const qreal scale = percent / 100.0;
+        for (const auto& [pageX, name] : {std::pair{121, "U1"}, std::pair{122, "U2"}}) {
+            // The first and the last screen position inside that page pixel.
+            for (qreal inside : {0.0, 0.999}) {
+                const QPointF at((pageX + inside) * scale, (231 + inside) * scale);
+                QMouseEvent move(QEvent::MouseMove, at, f.Image1->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                                 Qt::NoModifier);
+                QCoreApplication::sendEvent(f.Image1, &move);
+                EXPECT_EQ(f.PanelText(1), name) << zoom << "% at " << at.x();
+            }
+        }
+    }
+}
+
+TEST_F(ZoomTest, ZoomScalesTheShownPageAndLeavesTheSurfaceAndExportsAlone)
+{
+    const QString b = Write("b.q01", q01::Header(0));
+    TForm1& f = Start({Write("a.q01", q01::Header(0))});
+    const QImage before = f.Image1->Surface().Image().copy();
+    f.ScrollBox1->ZoomTo(400 * TPageImage::Percent);
+    f.RepaintPage();
+    EXPECT_EQ(f.Image1->Surface().Image().size(), QSize(1110, 720));
+    EXPECT_EQ(Bytes(f.Image1->Surface().Image()), Bytes(before));
+    EXPECT_EQ(f.Image1->size(), QSize(4440, 2880));
+    EXPECT_EQ(f.Image1->parentWidget()->size(), QSize(4439, 2880));  // the page image sits at x = -1
+
+    // Each page pixel shows as a 4 x 4 square: the blue frame at (5, 5), white inside at (500, 300).
+    const QImage shown = f.Image1->grab(QRect(0, 0, 2404, 1204)).toImage();
+    EXPECT_EQ(shown.pixel(20, 20), qRgb(0, 0, 255));
+    EXPECT_EQ(shown.pixel(23, 23), qRgb(0, 0, 255));
+    EXPECT_EQ(shown.pixel(2003, 1203), qRgb(255, 255, 255));
+
+    // A drawing written as a picture while zoomed is still one pixel per page pixel.
+    f.Outputs.Png = true;
+    f.LoadDrawing(b);
+    EXPECT_EQ(QImage(Path("b.png")).size(), QSize(1110, 720));
+    EXPECT_EQ(f.Image1->size(), QSize(4440, 2880));  // the zoom stays for the next drawing
+}
+
+TEST_F(ZoomTest, MenuStepsStopAtTheLimitsAndActualSizeReturnsToOneToOne)
+{
+    TForm1& f = Start({Write("a.q01", q01::Header(0))});
+    auto trigger = [&](const char* name, int times) {
+        for (int i = 0; i < times; ++i) f.MenuAction(name)->trigger();
+        return f.Image1->Zoom() / TPageImage::Percent;
+    };
+    EXPECT_EQ(trigger("miZoomIn", 1), 125);
+    EXPECT_EQ(trigger("miZoomIn", 20), 800);
+    EXPECT_EQ(trigger("miZoomOut", 1), 600);
+    EXPECT_EQ(trigger("miActualSize", 1), 100);
+    EXPECT_EQ(trigger("miZoomOut", 1), 75);
+    EXPECT_EQ(trigger("miZoomOut", 5), 20);
+    EXPECT_EQ(trigger("miZoomOut", 20), 5);
+    f.ScrollBox1->ZoomTo(1000 * TPageImage::Percent);
+    EXPECT_EQ(f.Image1->Zoom(), TPageImage::MaxZoom);
+    f.ScrollBox1->ZoomTo(1);
+    EXPECT_EQ(f.Image1->Zoom(), TPageImage::MinZoom);
+    EXPECT_EQ(f.Image1->size(), QSize(56, 36));  // 1110 x 720 at 5 %, rounded up
+    // From a zoom between the steps, the next step either way.
+    f.ScrollBox1->ZoomTo(2466);
+    EXPECT_EQ(trigger("miZoomIn", 1), 25);
+    f.ScrollBox1->ZoomTo(2466);
+    EXPECT_EQ(trigger("miZoomOut", 1), 20);
+}
+
+TEST_F(ZoomTest, ControlWheelZoomsByNotchesAndThePlainWheelDoesNot)
+{
+    TForm1& f = Start({Write("a.q01", q01::Header(0))});
+    QWidget* viewport = f.ScrollBox1->viewport();
+    auto wheel = [&](int delta, Qt::KeyboardModifiers modifiers) {
+        QWheelEvent event(QPointF(10, 10), viewport->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, delta),
+                          Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(viewport, &event);
+        return f.Image1->Zoom() / TPageImage::Percent;
+    };
+    EXPECT_EQ(wheel(120, Qt::ControlModifier), 125);
+    EXPECT_EQ(wheel(120, Qt::NoModifier), 125);
+    EXPECT_EQ(wheel(60, Qt::ControlModifier), 125);  // half a notch waits for the other half
+    EXPECT_EQ(wheel(60, Qt::ControlModifier), 150);
+    EXPECT_EQ(wheel(-240, Qt::ControlModifier), 100);
+}
+
+TEST_F(ZoomTest, ZoomingKeepsThePagePixelUnderThePointerInPlace)
+{
+    TForm1& f = Start({Write("a.q01", q01::Header(0))});
+    f.resize(600, 400);
+    f.show();
+    QCoreApplication::processEvents();  // lays the window out
+    QWidget* viewport = f.ScrollBox1->viewport();
+    const QPoint pointer(200, 150);
+    auto underPointer = [&] { return f.Image1->PagePoint(f.Image1->mapFrom(viewport, QPointF(pointer))); };
+    const QPoint page = underPointer();
+    for (int percent : {400, 800, 125, 100}) {
+        const int zoom = percent * TPageImage::Percent;
+        f.ScrollBox1->ZoomTo(zoom, pointer);
+        EXPECT_EQ(underPointer(), page) << zoom;
+    }
+    f.miFileExitClick();
+}
+
+// With the other windows, whose pictures a zoom leaves alone.
+class ZoomWindowsTest : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        CreateOtherWindows();
+    }
+    void TearDown() override
+    {
+        MainWindowTest::TearDown();
+        DestroyOtherWindows();
+        delete frmPreview;
+    }
+};
+
+TEST_F(ZoomWindowsTest, ZoomChangesNeitherPreviewNorPrintImage)
+{
+    q01::Component part;
+    part.designation = "U1";
+    part.valueText = "VAL";
+    part.packageText = "PKG";
+    part.anchorX = 500, part.anchorY = 300;
+    part.parts = {{0, 2, 3}};
+    TForm1& f = Start(
+        {Write("a.q01", Cat({q01::Header(0), q01::Line(10, 30, 700, 400, 1), q01::ComponentRecord(part)}))});
+    f.miPreviewClick();
+    const QImage preview = frmPreview->Picture().Image();
+    f.PaintPrintImage();
+    const QImage print = frmQuorvPrint->Canvas().Image();
+    f.ScrollBox1->ZoomTo(400 * TPageImage::Percent);
+    EXPECT_EQ(f.Image1->Zoom(), 400 * TPageImage::Percent);
+    f.miPreviewClick();
+    EXPECT_EQ(frmPreview->Picture().Image(), preview);
+    f.PaintPrintImage();
+    EXPECT_EQ(frmQuorvPrint->Canvas().Image(), print);
+    EXPECT_EQ(f.Image1->Surface().Width(), 1110);
+}
+
+// ------------------------------------------------------------------ panning
 
 TEST_F(ViewTest, MiddleDragAndTheKeysMoveThePage)
 {

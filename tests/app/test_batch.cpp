@@ -1,10 +1,8 @@
 // The program itself, run in batch mode from a copy beside its own settings file.
-#include "AppFixture.h"
+#include "Programrun.h"
 
 #include <QImage>
-#include <QProcess>
 #include <QRegularExpression>
-#include <functional>
 
 #include "Q01Component.h"
 #include "Smalldisk.h"
@@ -13,11 +11,6 @@
 #include <sys/sysmacros.h>
 
 namespace {
-struct RunResult {
-    int status = -1;
-    QString out, err;
-};
-
 q01::Bytes Resistor(const std::string& designation, const std::string& value, std::uint16_t x, std::uint16_t y)
 {
     q01::Component c;
@@ -35,28 +28,7 @@ QStringList Entries(const QString& folder)
 }
 }  // namespace
 
-class BatchTest : public TempSettings {
-protected:
-    // Runs a copy of the program placed in the test's folder, so its
-    // settings file is the test's own.
-    // environment: changes to the environment the program runs in.
-    RunResult Run(const QStringList& args, const std::function<void(QProcessEnvironment&)>& environment = {})
-    {
-        const QString exe = Path("tracery");
-        if (!QFileInfo::exists(exe)) EXPECT_TRUE(QFile::copy(TRACERY_BINARY, exe));
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("XDG_RUNTIME_DIR", dir.path());  // Qt warns on standard error without one
-        if (environment) environment(env);
-        p.setProcessEnvironment(env);
-        p.setWorkingDirectory(dir.path());
-        p.start(exe, args);
-        EXPECT_TRUE(p.waitForFinished(60000));
-        return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
-                QString::fromLocal8Bit(p.readAllStandardError())};
-    }
-};
+using BatchTest = ProgramRunTest;
 
 TEST_F(BatchTest, PngOfAHeaderOnlyA4DrawingIsTheSheet)
 {
@@ -83,9 +55,7 @@ TEST_F(BatchTest, VersionWithoutBatchPrintsTheVersionsAndEndsWithNoDisplay)
 {
     // No display and no platform named: a run that reached for a window
     // could not start, and one waiting on a dialog would not end.
-    const RunResult r = Run({"--version", "missing.q01"}, [](QProcessEnvironment& env) {
-        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) env.remove(name);
-    });
+    const RunResult r = Run({"--version", "missing.q01"}, WithoutDisplay);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, QStringLiteral("tracery " TRACERY_VERSION " (Qt %1)\n").arg(qVersion()));
     EXPECT_EQ(r.err, "");  // missing.q01 is not looked for
@@ -190,6 +160,68 @@ TEST_F(BatchTest, NetlistOfTheSampleIsKicadsExportOfItsNetsAndAFileInTheWayFails
     EXPECT_TRUE(QFileInfo::exists(Path("amp-bom.csv")));
 }
 
+namespace {
+// A part drawn as the outline of a 21 x 21 body at (x, y), pin 1 (of type1)
+// ending at (x - 31, y + 10), pin 2 (type2) at (x + 51, y + 10).
+q01::Bytes TwoPinPart(const std::string& designation, std::uint16_t x, std::uint16_t y, std::uint8_t type1 = 6,
+                      std::uint8_t type2 = 6)
+{
+    q01::Component c;
+    c.designation = designation;
+    c.anchorX = x, c.anchorY = y;
+    c.parts = {{0, 2, 2}};
+    q01::ComponentPin pin1, pin2;
+    pin1.number = "1", pin1.side = q01::sideLeft, pin1.offsetUnits = 1, pin1.electricalType = type1;
+    pin2.number = "2", pin2.side = q01::sideRight, pin2.offsetUnits = 1, pin2.electricalType = type2;
+    c.pins = {pin1, pin2};
+    return q01::ComponentRecord(c);
+}
+}  // namespace
+
+TEST_F(BatchTest, CheckPrintsOneLinePerFindingInTheCompilersFormAndEndsOneTwoOrZero)
+{
+    // One finding of each kind on an A4 sheet (zones 276 pixels across, 180 down).
+    using q01::Marker;
+    const QString wiring = Write("wiring.q01", Cat({
+        q01::Header(0),
+        TwoPinPart("R1", 100, 100), TwoPinPart("R2", 300, 100),
+        q01::Line(151, 110, 268, 110, 1),  // R1 pin 2 towards R2 pin 1, a pixel short
+        q01::Line(200, 110, 200, 150, 1),  // a T that ends in the air
+        Marker(351, 110, 3),
+        q01::Annotation(180, 112, 0, "SDA"),  // two pixels below the wire
+        TwoPinPart("U1", 100, 300, 0, 0), TwoPinPart("U2", 300, 300, 0, 0),  // inputs only
+        q01::Line(151, 310, 269, 310, 1), Marker(69, 310, 3), Marker(351, 310, 3),
+        TwoPinPart("U3", 100, 500, 1, 1), TwoPinPart("U4", 300, 500, 1, 1),  // outputs only
+        q01::Line(151, 510, 269, 510, 1), Marker(69, 510, 3), Marker(351, 510, 3),
+        q01::Line(500, 100, 600, 100, 1), q01::Annotation(510, 100, 0, "CLK"), q01::Annotation(590, 100, 0, "SCK"),
+        TwoPinPart("R1", 700, 300), Marker(669, 310, 3), Marker(751, 310, 3),
+    }));
+    QFile::copy(TRACERY_SOURCE_DIR "/samples/amp.q01", Path("amp.q01"));
+    const RunResult r = Run({"--batch", "--out=checks", "--check", "wiring.q01", "amp.q01"});
+    EXPECT_EQ(r.status, 1) << r.err.toStdString();
+    const QString expected =
+        "wiring.q01:A1: warning: R1 pin 1 is not connected [unconnected-pin]\n"
+        "wiring.q01:A1: warning: wire end at 200,150 is not connected [dangling-wire]\n"
+        "wiring.q01:A1: warning: R2 pin 1 misses the wire end at 268,110 by 1 pixel [near-miss]\n"
+        "wiring.q01:A1: warning: label SDA is 2 pixels off a wire (at 180,110) [label-off-wire]\n"
+        "wiring.q01:B1: warning: net Net-(U1-Pad2) has no driver: U1 pin 2, U2 pin 1 are all inputs [no-driver]\n"
+        "wiring.q01:C1: warning: net Net-(U3-Pad2) has 2 outputs: U3 pin 2, U4 pin 1 [driver-conflict]\n"
+        "wiring.q01:A3: warning: net CLK has two names: CLK, SCK [two-names]\n"
+        "wiring.q01:B3: warning: R1 is used twice (also at 100,100) [duplicate-designation]\n";
+    EXPECT_EQ(r.out.toStdString(), expected.toStdString());
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(ReadAll(Path("checks/wiring-check.txt")), expected.toUtf8());
+    EXPECT_EQ(ReadAll(Path("checks/amp-check.txt")), "");  // the sample is clean
+
+    const RunResult clean = Run({"--check", "amp.q01"});
+    EXPECT_EQ(clean.status, 0);
+    EXPECT_EQ(clean.out, "");
+    const RunResult unread = Run({"--check", "missing.q01", "amp.q01"});
+    EXPECT_EQ(unread.status, 2);
+    EXPECT_EQ(unread.err, "File 'missing.q01' not found\n");
+    EXPECT_FALSE(QFileInfo::exists(Path("amp-check.txt")));  // only with --batch and --out
+}
+
 TEST_F(BatchTest, BundledSampleShowsEveryRecordKind)
 {
     QFile::copy(TRACERY_SOURCE_DIR "/samples/amp.q01", Path("amp.q01"));
@@ -220,10 +252,7 @@ TEST_F(BatchTest, PdfOptionPrintsEachLaterDrawingLandscapeBesideIt)
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(Path("a.pdf")));
     ASSERT_TRUE(QFileInfo::exists(Path("b.pdf")));
-    QProcess info;
-    info.start("pdfinfo", {Path("b.pdf")});
-    ASSERT_TRUE(info.waitForFinished(30000));
-    const QString text = QString::fromLatin1(info.readAllStandardOutput());
+    const QString text = RunProcess("pdfinfo", {Path("b.pdf")}).out;
     const auto size = QRegularExpression("Page size:\\s+([\\d.]+) x ([\\d.]+)").match(text);
     ASSERT_TRUE(size.hasMatch()) << text.toStdString();
     EXPECT_GT(size.captured(1).toDouble(), size.captured(2).toDouble());
@@ -242,11 +271,7 @@ TEST_F(BatchTest, ArgumentsThatLookLikeToolkitOptionsAreDrawingPaths)
 TEST_F(BatchTest, BatchRunNeedsNoDisplay)
 {
     const QString x = Write("x.q01", q01::Header(0));
-    const RunResult r = Run({"--batch", "--png", "x.q01"}, [](QProcessEnvironment& env) {
-        env.remove("QT_QPA_PLATFORM");
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
-    });
+    const RunResult r = Run({"--batch", "--png", "x.q01"}, WithoutDisplay);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(QImage(Path("x.png")).size(), QSize(1110, 720));
@@ -430,10 +455,7 @@ TEST_F(BatchTest, SvgAndPdfAreVectorPagesWithTheirTextsAsTexts)
     EXPECT_TRUE(svg.contains(">0603</text>"));  // the package, drawn where the value goes
     EXPECT_TRUE(svg.contains(">TEST POINT</text>"));
 
-    QProcess text;
-    text.start("pdftotext", {Path("vector/amp.pdf"), "-"});
-    ASSERT_TRUE(text.waitForFinished(30000));
-    const QString extracted = QString::fromUtf8(text.readAllStandardOutput());
+    const QString extracted = RunProcess("pdftotext", {Path("vector/amp.pdf"), "-"}).out;
     EXPECT_TRUE(extracted.contains("R17")) << extracted.toStdString();
     EXPECT_TRUE(extracted.contains("TEST POINT")) << extracted.toStdString();
 }
@@ -445,10 +467,7 @@ TEST_F(BatchTest, ThumbnailKeepsEveryOnePixelLineVisible)
     q01::Bytes drawing = q01::Header(0);
     for (int k = 0; k < 40; ++k) drawing += q01::Line(std::uint16_t(200 + 17 * k), 100, std::uint16_t(200 + 17 * k), 600, 1);
     Write("lines.q01", drawing);
-    const RunResult r = Run({"--thumbnail=100", "lines.q01", "lines.png"}, [](QProcessEnvironment& env) {
-        env.remove("QT_QPA_PLATFORM");
-        env.remove("DISPLAY");
-    });
+    const RunResult r = Run({"--thumbnail=100", "lines.q01", "lines.png"}, WithoutDisplay);
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     const QImage thumbnail(Path("lines.png"));
     ASSERT_EQ(thumbnail.size(), QSize(100, 65));

@@ -196,7 +196,9 @@ TEST(BitmapBody, WedgePointsIntoTheBody)
     EXPECT_FALSE(Ink(image, 45, 60));
     for (int x = 10; x <= 40; ++x) EXPECT_TRUE(Ink(image, x, 60)) << x;
     for (auto [x, y] : InkPixels(image))
-        if (x > 40) EXPECT_TRUE(x <= 44 && y >= 58 && y <= 62) << x << "," << y;
+        if (x > 40) {
+            EXPECT_TRUE(x <= 44 && y >= 58 && y <= 62) << x << "," << y;
+        }
 }
 
 TEST(BitmapBody, PinStyleTwoGivesElevenPixelLinesStyleFiveThirtyOne)
@@ -259,7 +261,9 @@ TEST(BitmapBody, CircleOnAVerticalPinWidensAcross)
     for (int y = 10; y <= 32; ++y) EXPECT_TRUE(Ink(image, 50, y)) << y;
     EXPECT_FALSE(Ink(image, 50, 9));
     for (auto [x, y] : InkPixels(image))
-        if (!(x == 50 && y <= 32)) EXPECT_TRUE(x >= 46 && x <= 53 && y >= 32 && y <= 39) << x << "," << y;
+        if (!(x == 50 && y <= 32)) {
+            EXPECT_TRUE(x >= 46 && x <= 53 && y >= 32 && y <= 39) << x << "," << y;
+        }
 }
 
 // ---------------------------------------------------------------------------
