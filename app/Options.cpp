@@ -100,7 +100,8 @@ const std::vector<TOption>& CommandLineOptions()
          "--catalogue=OUT PATH... turns every *.q01 drawing below the named folders, and every named file, into a "
          "web site in the folder OUT that opens from file:// with no server: index.html shows every drawing as a "
          "card, grouped by folder, with a search over parts, values, packages, nets and texts; each drawing has a "
-         "page to zoom and pan, its parts, its nets and its PNG, SVG, PDF and netlist files. A second run converts only the drawings "
+         "page to zoom and pan, its parts, nets and the check's findings, and its PNG, SVG, PDF, netlist and KiCad "
+         "files. A second run converts only the drawings "
          "that changed. No window is shown; the exit status is 0 when every drawing was read to its end, 1 when "
          "some are damaged or unreadable, 2 when the site could not be written."},
         {"shard", "K/N", 0, ShardOption, nullptr,

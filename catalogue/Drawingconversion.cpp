@@ -14,6 +14,7 @@
 #include "drawing/Bitmap.h"
 #include "drawing/Connectivity.h"
 #include "drawing/Docbox.h"
+#include "drawing/Drawingcheck.h"
 #include "drawing/Drawing.h"
 #include "drawing/Fileimage.h"
 #include "drawing/Header.h"
@@ -22,6 +23,7 @@
 #include "drawing/Objectsettings.h"
 #include "exports/Drawingoutputs.h"
 #include "exports/Netlist.h"
+#include "exports/Schematicsheet.h"
 #include "render/Vectortarget.h"
 
 namespace {
@@ -31,7 +33,7 @@ constexpr QSize unnamedPage(1090, 713);
 
 // What a conversion makes of a drawing: counted up whenever its pages or
 // files change, so that drawings converted before are converted again.
-constexpr int conversionRevision = 2;
+constexpr int conversionRevision = 3;
 
 QString Hex(std::uint64_t value, int digits)
 {
@@ -281,6 +283,10 @@ TDrawingFacts TDrawingConversion::Convert(const TFoundDrawing& drawing, QStringL
         const TConnectivity connectivity(loaded);
         facts.ConnectivityKnown = true;
         facts.Nets = NetsOf(connectivity);
+        const TDrawingCheck check(loaded, connectivity);
+        facts.Checked = true;
+        for (const TCheckFinding& finding : check.Findings())
+            facts.Findings.push_back({SheetZone(finding.At, facts.PageSize), finding.Kind, finding.Message, finding.At});
 
         const QString name = BaseName(drawing.Name);
         {
@@ -301,6 +307,10 @@ TDrawingFacts TDrawingConversion::Convert(const TFoundDrawing& drawing, QStringL
         }
         attempt(QStringLiteral("netlist"), name + QStringLiteral(".net"), [&](const QString& path) {
             TDrawingOutputs::SaveWhole(path, KicadNetlist(loaded, connectivity, QDir::toNativeSeparators(drawing.Path)));
+        });
+        attempt(QStringLiteral("kicad"), name + QStringLiteral(".kicad_sch"), [&](const QString& path) {
+            const TSchematicSheet sheet(loaded, connectivity, settings_, facts.PageSize);
+            TDrawingOutputs::WriteKicad(path, drawing.Path, sheet);
         });
         // The page comes last of the files it links to.
         facts.Files.emplace_back(QStringLiteral("page"), name + QStringLiteral(".html"));

@@ -9,7 +9,11 @@
 //   NAME.svg         the page as a vector drawing
 //   NAME.pdf         the page on one landscape sheet
 //   NAME.net         its netlist for KiCad's PCB editor (exports/Netlist.h)
+//   NAME.kicad_sch   its schematic for KiCad (exports/Kicadschematic.h)
 //   record.json      what is known of it (catalogue/Drawingfacts), last
+//
+// Its nets and the findings of the drawing check (drawing/Drawingcheck.h)
+// go on its page and into its record.
 //
 // A drawing read in part is pictured as far as it was read, on the page of
 // its last header, and marked damaged with the reason; one that cannot be

@@ -96,8 +96,8 @@ protected:
         Write("archive/2019/Old/Sheet 14.Q01",
               Cat({q01::Header(0), q01::DocBox(800, 560, 1080, 690, {"PRODUCT X", "SHEET 14 OF 20"}),
                    Part("C1", "100n", "0603", 400, 400)}));
-        Write("archive/2020/power.q01",
-              Cat({q01::Header(2), Part("U1", "LM7805", "TO220", 700, 400), q01::Annotation(800, 380, 1, "+5V")}));
+        Write("archive/2020/power.q01", Cat({q01::Header(2), Part("U1", "LM7805", "TO220", 700, 400),
+                                             q01::Annotation(800, 380, 1, "+5V"), q01::Line(1000, 1000, 1100, 1000, 1)}));
         q01::Bytes broken = Cat({q01::Header(0), Part("U9", "X", "Y", 100, 100)});
         broken.resize(broken.size() - 10);
         Write("archive/2020/broken.q01", broken);
@@ -159,8 +159,9 @@ TEST_F(CatalogueTest, SiteOfAnArchiveWorksInABrowserFromFiles)
               "5 drawings in 4 folders, 1 damaged");
     EXPECT_EQ(browser.Evaluate("Array.from(document.querySelectorAll('.card .meta')).map(m => m.textContent).join('; ')")
                   .toString(),
-              "A4 · 6 components · 6 nets; A3 · 4 components · 0 nets; A4 · 1 component · 0 nets; "
-              "A4 · 0 components · 0 nets; A2 · 1 component · 0 nets");
+              "A4 · 6 components · 6 nets · 0 findings; A3 · 4 components · 0 nets · 0 findings; "
+              "A4 · 1 component · 0 nets · 0 findings; A4 · 0 components · 0 nets · 0 findings; "
+              "A2 · 1 component · 0 nets · 2 findings");
     // Sorted by date, the newest first.
     EXPECT_EQ(Json(browser.Evaluate("document.querySelector('[data-sort=date]').click();"
                                     "Array.from(document.querySelectorAll('section.folder:last-child .name'))"
@@ -197,7 +198,7 @@ TEST_F(CatalogueTest, SiteOfAnArchiveWorksInABrowserFromFiles)
                   " row.classList.contains('selected')]")),
               R"(["300 200 342 222","297 197 48 28",true])");
     EXPECT_EQ(Json(browser.Evaluate("Array.from(document.querySelectorAll('.files a')).map(a => a.getAttribute('href'))")),
-              R"(["filter.png","filter.svg","filter.pdf","filter.net"])");
+              R"(["filter.png","filter.svg","filter.pdf","filter.net","filter.kicad_sch"])");
     // The search box as one types: every word must match.
     // (The page loads the drawings' data when its box is first used.)
     EXPECT_EQ(Json(browser.Evaluate("new Promise(done => { var box = document.querySelector('.search input');"
@@ -216,10 +217,20 @@ TEST_F(CatalogueTest, SiteOfAnArchiveWorksInABrowserFromFiles)
                   ".length, document.querySelectorAll('.marks circle').length]")),
               R"(["VOUT C1 pin 2, R2 pin 1, U1 pin 6, U2 pin 3",8,4])");
 
+    // The check's findings, with their zones; a click marks the place.
+    const QString power = DrawingFolder("archive/2020/power.q01");
+    ASSERT_TRUE(browser.Open(Url(power + "power.html")));
+    EXPECT_EQ(Json(browser.Evaluate("var items = document.querySelectorAll('.findings li'); items[1].click();"
+                                    "var m = document.querySelector('.marks circle');"
+                                    "[Array.from(items).map(i => i.textContent).join('; '), m.getAttribute('cx'),"
+                                    " m.getAttribute('cy')]")),
+              R"(["C2 wire end at 1000,1000 is not connected [dangling-wire]; C2 wire end at 1100,1000 is not )"
+              R"(connected [dangling-wire]","1100.5","1000.5"])");
+
     // Every page refers only to files of the site, which are there; the
     // console stayed clean.
     const QString site = Url("site") + "/";
-    for (const QString& page : {QString("site/index.html"), filter + "filter.html", amp + "amp.html"}) {
+    for (const QString& page : {QString("site/index.html"), filter + "filter.html", amp + "amp.html", power + "power.html"}) {
         ASSERT_TRUE(browser.Open(Url(page)));
         const QJsonArray links = browser.Evaluate(
             "Array.from(document.querySelectorAll('a[href], img[src], script[src], link[href]'))"
@@ -234,9 +245,10 @@ TEST_F(CatalogueTest, SiteOfAnArchiveWorksInABrowserFromFiles)
         EXPECT_TRUE(request.startsWith(site) || request == "about:blank") << request.toStdString();
     EXPECT_TRUE(browser.Problems.isEmpty()) << browser.Problems.join('\n').toStdString();
 
-    // The page picture, the SVG and the netlist are those --batch writes.
-    ASSERT_EQ(Run({"--batch", "--png", "--svg", "--netlist", "--out=batch", "archive/amp.q01"}).status, 0);
-    for (const char* file : {"amp.png", "amp.svg", "amp.net"})
+    // The page picture, the SVG, the netlist and the KiCad schematic are
+    // those --batch writes.
+    ASSERT_EQ(Run({"--batch", "--png", "--svg", "--netlist", "--kicad", "--out=batch", "archive/amp.q01"}).status, 0);
+    for (const char* file : {"amp.png", "amp.svg", "amp.net", "amp.kicad_sch"})
         EXPECT_EQ(ReadAll(Path(amp + file)), ReadAll(Path(QStringLiteral("batch/") + file))) << file;
     EXPECT_TRUE(ReadAll(Path(amp + "amp.pdf")).startsWith("%PDF-"));
 }
@@ -295,12 +307,12 @@ TEST_F(CatalogueTest, SecondRunsConvertOnlyWhatChangedAndDropWhatIsGone)
                 EXPECT_EQ(time, 1000000000LL * 1000000000LL) << file.toStdString();
                 EXPECT_EQ(after.at(file), before.at(file)) << file.toStdString();
             }
-        EXPECT_EQ(files, 7);
+        EXPECT_EQ(files, 8);
     }
     const QByteArray search = after.at("search.js");
     EXPECT_TRUE(search.contains("U1\\tOPAMP\\tTL071") && search.contains("U5\\tLM741\\tSO8"));
     EXPECT_FALSE(search.contains("OPAMP\\tLM741") || search.contains("0603"));
-    EXPECT_EQ(search.count("drawings/"), 8);  // page and thumbnail of a, b, d and e
+    EXPECT_EQ(search.count("drawings/"), 8);  // the page and thumbnail of a, b, d and e
 }
 
 TEST_F(CatalogueTest, TwoShardsJoinedGiveTheSiteOfOneRun)
@@ -328,7 +340,7 @@ TEST_F(CatalogueTest, TwoShardsJoinedGiveTheSiteOfOneRun)
     for (const auto& [file, bytes] : a) names << file;
     for (const auto& [file, bytes] : b) others << file;
     EXPECT_EQ(names, others);
-    EXPECT_EQ(names.size(), 4 + 5 * 7);  // index, search index, style, script; seven files per drawing
+    EXPECT_EQ(names.size(), 4 + 5 * 8);  // index, search index, style, script; eight files per drawing
     for (const auto& [file, bytes] : a) {
         if (!file.endsWith(".pdf") && b.count(file)) {
             EXPECT_EQ(bytes, b.at(file)) << file.toStdString();
