@@ -37,8 +37,12 @@ case "$mode" in
   sanitize)
     export QT_QPA_PLATFORM=offscreen
     # (Memory that cannot be had comes back as none, as without the
-    # sanitizer: the program handles that, and its tests show it.)
-    ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1 ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+    # sanitizer: the program handles that, and its tests show it.) Every
+    # test process, and every run of the program a test starts, is checked
+    # for leaks at its end; a leak fails the test.
+    ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 \
+    LSAN_OPTIONS="suppressions=$PWD/tools/lsan.supp:print_suppressions=0" \
+      ctest --test-dir "$dir" --output-on-failure -j "$jobs"
     # Loading renders component bodies on several threads, pages are painted
     # in bands on several, and the SVG and PNG of a dense page are written on
     # several: the tests that load drawings, paint in bands and write vector
