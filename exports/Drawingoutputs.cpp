@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
+#include <QPageLayout>
+#include <QPainter>
 #include <QPrinter>
 #include <QTemporaryFile>
 #include <filesystem>
@@ -16,6 +18,7 @@
 #include "base/Errors.h"
 #include "base/Savefile.h"
 #include "render/Pngwriter.h"
+#include "exports/Paper.h"
 #include "exports/Printedpage.h"
 #include "app/Surface.h"
 #include "drawing/Billofmaterials.h"
@@ -173,11 +176,25 @@ void TDrawingOutputs::WritePdf(const QString& path, const QString& drawingPath, 
     if (!printed.open()) throw EFileError(CannotWrite(path, printed.errorString()));
     printed.close();
     {
+        const TPaper paper = PaperFor(QSize(page.Width(), page.Height()));
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(printed.fileName());
-        if (!PrintVectorPage(printer, drawingPath, page))
+        printer.setDocName(QFileInfo(drawingPath).fileName());
+        printer.setFullPage(true);
+        const QSizeF portrait(std::max(1.0, paper.Points.height()), std::max(1.0, paper.Points.width()));
+        printer.setPageLayout(QPageLayout(QPageSize(portrait, QPageSize::Point, paper.Name, QPageSize::ExactMatch),
+                                          QPageLayout::Landscape, QMarginsF()));
+        QPainter painter;
+        if (!painter.begin(&printer))
             throw EFileError(CannotWrite(path, QStringLiteral("the print could not be started")));
+        const double device = printer.resolution() / 72.0;
+        painter.scale(device, device);
+        painter.translate(paper.PageCorner);
+        painter.scale(PointsPerPagePixel, PointsPerPagePixel);
+        painter.setClipRect(QRect(0, 0, page.Width(), page.Height()));
+        page.Paint(painter);
+        painter.end();
     }
     if (!printed.open()) throw EFileError(CannotWrite(path, printed.errorString()));
     SaveWhole(path, printed.readAll());

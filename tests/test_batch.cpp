@@ -4,9 +4,11 @@
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <functional>
 
 #include "Q01Component.h"
+#include "Q01DenseSheet.h"
 #include "Smalldisk.h"
 
 #include <sys/stat.h>
@@ -356,6 +358,45 @@ TEST_F(BatchTest, SvgAndPdfAreVectorPagesWithTheirTextsAsTexts)
     const QString extracted = QString::fromUtf8(text.readAllStandardOutput());
     EXPECT_TRUE(extracted.contains("R17")) << extracted.toStdString();
     EXPECT_TRUE(extracted.contains("TEST POINT")) << extracted.toStdString();
+}
+
+TEST_F(BatchTest, PdfOfADenseA0SheetIsOnA0PaperWithEveryDesignationAndAnnotationSearchable)
+{
+    // 77,000 texts. Fitted onto a smaller sheet most of them were too small
+    // for a reader to keep; at the page's own scale every one is kept.
+    Write("dense.q01", q01::DenseSheet(q01::DenseA0()));
+    const RunResult r = Run({"--batch", "--svg", "--pdf", "dense.q01"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    QStringList designations, annotations;
+    const QRegularExpression text(QStringLiteral("<text [^>]*>([^<]*)</text>")), designation(QStringLiteral("^U\\d+$"));
+    for (const QRegularExpressionMatch& m : text.globalMatch(QString::fromUtf8(ReadAll(Path("dense.svg"))))) {
+        const QString drawn = m.captured(1);
+        if (designation.match(drawn).hasMatch()) designations << drawn;
+        if (drawn.startsWith(u'N')) annotations << QString(drawn).remove(u' ').replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+    }
+    ASSERT_EQ(designations.size(), 1800);  // (second parts show none)
+    ASSERT_EQ(annotations.size(), 1000);
+
+    QProcess info;
+    info.start("pdfinfo", {Path("dense.pdf")});
+    ASSERT_TRUE(info.waitForFinished(30000));
+    const QString described = QString::fromUtf8(info.readAllStandardOutput());
+    EXPECT_TRUE(described.contains(QRegularExpression("Page size: +3370(\\.39)? x 2384(\\.94)? pts \\(A0\\)\\n")))
+        << described.toStdString();
+    QProcess extract;
+    extract.start("pdftotext", {"-raw", Path("dense.pdf"), "-"});
+    ASSERT_TRUE(extract.waitForFinished(60000));
+    const QString extracted = QString::fromUtf8(extract.readAllStandardOutput());
+    // A designation is a word of its own; an annotation may be broken at its
+    // blanks or run into a neighbour.
+    const QStringList wordList = extracted.split(QRegularExpression("\\s+"), Qt::SkipEmptyParts);
+    const QSet<QString> words(wordList.begin(), wordList.end());
+    const QString joined = QString(extracted).remove(QRegularExpression("\\s"));
+    int foundDesignations = 0, foundAnnotations = 0;
+    for (const QString& wanted : designations) foundDesignations += words.contains(wanted);
+    for (const QString& wanted : annotations) foundAnnotations += joined.contains(wanted);
+    EXPECT_EQ(foundDesignations, 1800);
+    EXPECT_EQ(foundAnnotations, 1000);
 }
 
 TEST_F(BatchTest, ThumbnailKeepsEveryOnePixelLineVisible)
