@@ -6,10 +6,6 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
-#include <QPageLayout>
-#include <QPainter>
-#include <QPrinter>
-#include <QTemporaryFile>
 #include <filesystem>
 #include <new>
 #include <system_error>
@@ -17,6 +13,7 @@
 #include "render/Areareduction.h"
 #include "base/Errors.h"
 #include "base/Savefile.h"
+#include "render/Pdfwriter.h"
 #include "render/Pngwriter.h"
 #include "exports/Paper.h"
 #include "exports/Printedpage.h"
@@ -170,34 +167,15 @@ void TDrawingOutputs::WriteSvg(const QString& path, const TVectorTarget& page)
 
 void TDrawingOutputs::WritePdf(const QString& path, const QString& drawingPath, const TVectorTarget& page)
 {
-    // The printer writes to a file of its own choosing only; it prints to a
-    // temporary one, whose bytes are then saved as the document.
-    QTemporaryFile printed(QDir::tempPath() + QStringLiteral("/tracery-XXXXXX.pdf"));
-    if (!printed.open()) throw EFileError(CannotWrite(path, printed.errorString()));
-    printed.close();
-    {
-        const TPaper paper = PaperFor(QSize(page.Width(), page.Height()));
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(printed.fileName());
-        printer.setDocName(QFileInfo(drawingPath).fileName());
-        printer.setFullPage(true);
-        const QSizeF portrait(std::max(1.0, paper.Points.height()), std::max(1.0, paper.Points.width()));
-        printer.setPageLayout(QPageLayout(QPageSize(portrait, QPageSize::Point, paper.Name, QPageSize::ExactMatch),
-                                          QPageLayout::Landscape, QMarginsF()));
-        QPainter painter;
-        if (!painter.begin(&printer))
-            throw EFileError(CannotWrite(path, QStringLiteral("the print could not be started")));
-        const double device = printer.resolution() / 72.0;
-        painter.scale(device, device);
-        painter.translate(paper.PageCorner);
-        painter.scale(PointsPerPagePixel, PointsPerPagePixel);
-        painter.setClipRect(QRect(0, 0, page.Width(), page.Height()));
-        page.Paint(painter);
-        painter.end();
-    }
-    if (!printed.open()) throw EFileError(CannotWrite(path, printed.errorString()));
-    SaveWhole(path, printed.readAll());
+    const TPaper paper = PaperFor(QSize(page.Width(), page.Height()));
+    TPdfPlacement placement;
+    placement.PaperWidth = std::max(1.0, paper.Points.width());
+    placement.PaperHeight = std::max(1.0, paper.Points.height());
+    placement.Left = paper.PageCorner.x();
+    placement.Top = paper.PageCorner.y();
+    placement.Scale = PointsPerPagePixel;
+    const QString title = QFileInfo(drawingPath).fileName();
+    SaveThrough(path, [&](QIODevice& file) { return TPdfWriter::Write(page, placement, title, file); });
 }
 
 void TDrawingOutputs::WriteThumbnail(const QString& path, const QImage& page, int size)

@@ -1,9 +1,8 @@
 #include "render/Vectortarget.h"
 
+#include <QFont>
 #include <QHash>
 #include <QIODevice>
-#include <QPainter>
-#include <QPainterPath>
 #include <algorithm>
 #include <atomic>
 #include <charconv>
@@ -108,17 +107,6 @@ void ForEachCharacter(const QString& text, F&& f)
     }
 }
 
-// A text as it is shown.
-QString ShownText(const QString& text)
-{
-    QString shown;
-    shown.reserve(text.size());
-    ForEachCharacter(text, [&](char32_t c) {
-        if (Shown(c)) shown += QString::fromUcs4(&c, 1);
-    });
-    return shown;
-}
-
 // The most bytes WriteXmlCharacter writes ("&quot;").
 constexpr std::size_t maxXmlCharacterBytes = 6;
 
@@ -174,7 +162,7 @@ char* WriteLatin1Text(char* out, const QByteArray& text)
     return out;
 }
 
-// The font of a text as Qt paints it on a vector page.
+// The font of a text as Qt draws it.
 QFont PageFont(const TFont& font) { return font.ToQFont(); }
 
 }  // namespace
@@ -682,66 +670,4 @@ bool TVectorTarget::WriteSvg(QIODevice& device) const
         piece = QByteArray();
     }
     return true;
-}
-
-// ---------------------------------------------------------------------------
-// Painting (PDF pages)
-
-void TVectorTarget::Paint(QPainter& painter) const
-{
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    std::size_t i = 0;
-    while (i < shapes_.size()) {
-        const TShape& first = shapes_[i];
-        if (first.Kind == TKind::Text) {
-            const TText& t = texts_[first.Index];
-            const TTextFont& font = fonts_[t.Font];
-            painter.setFont(PageFont(glyphFonts_[t.Font]));
-            painter.setPen(QColor::fromRgb(first.Colour));
-            const QString text = ShownText(QString::fromLatin1(t.Text));
-            if (t.Turned) {
-                painter.save();
-                painter.translate(t.X, t.Y + t.Width);
-                painter.rotate(-90);
-                painter.drawText(QPointF(0, font.Ascent), text);
-                painter.restore();
-            } else {
-                painter.drawText(QPointF(t.X, t.Y + font.Ascent), text);
-            }
-            ++i;
-            continue;
-        }
-        std::size_t end = i + 1;
-        while (end < shapes_.size() && SameStyle(shapes_[end], first)) ++end;
-        QPainterPath path;
-        if (first.Kind == TKind::Ring) path.setFillRule(Qt::OddEvenFill);
-        for (std::size_t k = i; k < end; ++k) {
-            const TShape& s = shapes_[k];
-            switch (s.Kind) {
-            case TKind::Box: path.addRect(QRectF(QPointF(s.X1, s.Y1), QPointF(s.X2, s.Y2))); break;
-            case TKind::Stroke:
-                path.moveTo(s.X1, s.Y1);
-                path.lineTo(s.X2, s.Y2);
-                break;
-            case TKind::Disc: path.addEllipse(QRectF(QPointF(s.X1, s.Y1), QPointF(s.X2, s.Y2))); break;
-            case TKind::Ring:
-                path.addEllipse(QRectF(QPointF(s.X1, s.Y1), QPointF(s.X2, s.Y2)));
-                if (s.X2 - s.X1 > 2 * s.Width && s.Y2 - s.Y1 > 2 * s.Width)
-                    path.addEllipse(QRectF(QPointF(s.X1 + s.Width, s.Y1 + s.Width), QPointF(s.X2 - s.Width, s.Y2 - s.Width)));
-                break;
-            case TKind::Text: break;
-            }
-        }
-        const QColor colour = QColor::fromRgb(first.Colour);
-        if (first.Kind == TKind::Stroke) {
-            QPen pen(colour, first.Width, Qt::SolidLine, first.Round ? Qt::RoundCap : Qt::SquareCap,
-                     first.Round ? Qt::RoundJoin : Qt::MiterJoin);
-            painter.strokePath(path, pen);
-        } else {
-            painter.fillPath(path, colour);
-        }
-        i = end;
-    }
-    painter.restore();
 }

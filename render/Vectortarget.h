@@ -1,7 +1,7 @@
 #pragma once
 // The vector writer: a drawing target that keeps what is drawn on it as
-// shapes and texts, and writes them as an SVG document or paints them on any
-// QPainter (a PDF page).
+// shapes and texts, and writes them as an SVG document (the PDF writer,
+// render/Pdfwriter.h, writes them as a PDF page).
 //
 // Geometry is placed so that a renderer at 1:1 lights the pixels the raster
 // surface paints: boxes lie on pixel edges, strokes run along pixel centres
@@ -27,8 +27,6 @@
 
 class QIODevice;
 
-class QPainter;
-
 class TVectorTarget final : public TDrawTarget {
 public:
     TVectorTarget(int width, int height);
@@ -53,8 +51,6 @@ public:
     // made first (on several threads for a page of many shapes), then each
     // is written and let go; false when a write fails.
     bool WriteSvg(QIODevice& device) const;
-    // Paints everything on a painter whose coordinates are page pixels.
-    void Paint(QPainter& painter) const;
 
     // How many threads write the document of a page with many shapes: 0 (the
     // start value) for one per core. The document is the same whatever the number.
@@ -64,6 +60,8 @@ public:
     std::size_t ShapeCount() const { return shapes_.size(); }
 
 private:
+    friend class TPdfWriter;
+
     // The document's head, its elements in parts and its tail.
     std::vector<QByteArray> SvgPieces() const;
 
