@@ -120,26 +120,33 @@ void TPdfFile::AppendLiteral(QByteArray& out, const char* bytes, qsizetype size)
 
 char* TPdfFile::WriteNumber(char* out, double value, int decimals)
 {
-    static constexpr long long scales[] = {1, 10, 100, 1000, 10000};
+    static constexpr double scales[] = {1, 10, 100, 1000, 10000};
     decimals = std::clamp(decimals, 0, 4);
     if (!std::isfinite(value)) value = 0;
     value = std::clamp(value, -1e9, 1e9);
+    return WriteFixed(out, std::llround(value * scales[decimals]), decimals);
+}
+
+char* TPdfFile::WriteFixed(char* out, long long value, int decimals)
+{
+    static constexpr long long scales[] = {1, 10, 100, 1000, 10000};
+    decimals = std::clamp(decimals, 0, 4);
     const long long scale = scales[decimals];
-    long long scaled = std::llround(value * double(scale));
-    if (scaled < 0) {
+    value = std::clamp(value, -1000000000 * scale, 1000000000 * scale);
+    if (value < 0) {
         *out++ = '-';
-        scaled = -scaled;
+        value = -value;
     }
-    const long long whole = scaled / scale;
-    long long fraction = scaled % scale;
-    out = std::to_chars(out, out + 12, whole).ptr;
+    out = std::to_chars(out, out + 12, value / scale).ptr;
+    long long fraction = value % scale;
     if (fraction != 0) {
         int digits = decimals;
         while (fraction % 10 == 0) fraction /= 10, --digits;
         *out++ = '.';
-        char text[4];
-        for (int k = digits - 1; k >= 0; --k) text[k] = char('0' + fraction % 10), fraction /= 10;
-        std::copy(text, text + digits, out);
+        for (int k = digits - 1; k >= 0; --k) {
+            out[k] = char('0' + fraction % 10);
+            fraction /= 10;
+        }
         out += digits;
     }
     return out;

@@ -44,6 +44,9 @@ public:
     // +-10^9 are cut to it. At most NumberBytes bytes at `out`; returns the end.
     static constexpr std::size_t NumberBytes = 24;
     static char* WriteNumber(char* out, double value, int decimals = 2);
+    // A number kept as a whole number of 10^-decimals (hundredths for 2),
+    // written as WriteNumber writes it.
+    static char* WriteFixed(char* out, long long value, int decimals);
     static void AppendNumber(QByteArray& out, double value, int decimals = 2);
 
 private:

@@ -18,8 +18,8 @@ namespace {
 
 std::atomic<int> contentThreads{0};
 
-// Shapes in one part of the page's content (about a megabyte of it).
-constexpr std::size_t shapesPerPart = 65536;
+// Shapes in one part of the page's content (about half a megabyte of it).
+constexpr std::size_t shapesPerPart = 16384;
 // How hard the content is compressed: the fastest level takes a dense
 // page's content to a sixth of its size.
 constexpr int contentLevel = 1;
@@ -69,6 +69,12 @@ public:
         Number(a);
         Number(b);
     }
+    // A coordinate kept in hundredths of a pixel, and a blank.
+    void Fixed(long long hundredths, int decimals = 2)
+    {
+        pos_ = TPdfFile::WriteFixed(pos_, hundredths, decimals);
+        *pos_++ = ' ';
+    }
 
 private:
     QByteArray& out_;
@@ -81,9 +87,6 @@ private:
 // text with such glyphs is a span marked with the text it stands for, which
 // poppler takes whole, as one character of its width.
 constexpr std::uint64_t maxTinyGlyphs = 40000;
-
-// What a box is short of its right and bottom edges, in pixels.
-constexpr double boxShort = 0.001;
 
 // Room for any one operator with its operands but the texts'.
 constexpr std::size_t operatorRoom = 12 * TPdfFile::NumberBytes + 64;
@@ -178,7 +181,7 @@ void TPdfWriter::WriteContent(const TContent& content, std::size_t first, std::s
     while (i < last) {
         const TVectorTarget::TShape& head = page.shapes_[i];
         if (head.Kind == TKind::Text) {
-            const std::uint32_t index = head.Index;
+            const std::uint32_t index = head.Index();
             const TVectorTarget::TText& t = page.texts_[index];
             const TPdfFonts::TShaped& shaped = content.Fonts.Shaped(content.TextShape[index]);
             const TPdfFonts::TTextFont& font = content.Fonts.Font(content.TextFont[index]);
@@ -285,23 +288,28 @@ void TPdfWriter::WriteContent(const TContent& content, std::size_t first, std::s
                 // a pixel: a renderer that lights every pixel a shape
                 // touches (poppler without smoothing) lights the pixels
                 // the box covers, and not those beyond its edges.
-                out.Pair(s.X1, s.Y1);
-                out.Number(s.X2 - s.X1 - boxShort, 3);
-                out.Number(s.Y2 - s.Y1 - boxShort, 3);
+                out.Fixed(s.X1);
+                out.Fixed(s.Y1);
+                out.Fixed((std::int64_t(s.X2) - s.X1) * 10 - 1, 3);
+                out.Fixed((std::int64_t(s.Y2) - s.Y1) * 10 - 1, 3);
                 out.Put("re\n");
                 break;
             case TKind::Stroke:
-                out.Pair(s.X1, s.Y1);
+                out.Fixed(s.X1);
+                out.Fixed(s.Y1);
                 out.Put("m ");
-                out.Pair(s.X2, s.Y2);
+                out.Fixed(s.X2);
+                out.Fixed(s.Y2);
                 out.Put("l\n");
                 break;
-            case TKind::Disc: PutEllipse(out, s.X1, s.Y1, s.X2, s.Y2); break;
-            case TKind::Ring:
-                PutEllipse(out, s.X1, s.Y1, s.X2, s.Y2);
-                if (s.X2 - s.X1 > 2 * s.Width && s.Y2 - s.Y1 > 2 * s.Width)
-                    PutEllipse(out, s.X1 + s.Width, s.Y1 + s.Width, s.X2 - s.Width, s.Y2 - s.Width);
+            case TKind::Disc: PutEllipse(out, s.X1 / 100.0, s.Y1 / 100.0, s.X2 / 100.0, s.Y2 / 100.0); break;
+            case TKind::Ring: {
+                const double x1 = s.X1 / 100.0, y1 = s.Y1 / 100.0, x2 = s.X2 / 100.0, y2 = s.Y2 / 100.0;
+                PutEllipse(out, x1, y1, x2, y2);
+                if (x2 - x1 > 2 * s.Width && y2 - y1 > 2 * s.Width)
+                    PutEllipse(out, x1 + s.Width, y1 + s.Width, x2 - s.Width, y2 - s.Width);
                 break;
+            }
             case TKind::Text: break;
             }
         }
