@@ -44,8 +44,10 @@ const std::vector<TOption>& CommandLineOptions()
         {"pdf", nullptr, kRendersFiles, Pdf, nullptr,
          "Writes every drawing loaded after it as a vector PDF page beside the drawing",
          "Writes every drawing loaded after it, without a dialog, as a vector PDF file beside the drawing, "
-         "named after it (amp.q01 gives amp.pdf): one landscape page, fitted to the paper as File > Print "
-         "fits it, sharp at any size, with text that can be searched and copied."},
+         "named after it (amp.q01 gives amp.pdf): one landscape page on the paper the drawing's page size is "
+         "named after (A4 to A0, B to E; the other sizes on a paper of their own size), drawn at 0.254 mm a "
+         "page pixel and centred, sharp at any size, with text that can be searched and copied. File > Print "
+         "fits the page to the printer's paper instead."},
         {"bom", nullptr, kRendersFiles, Bom, nullptr,
          "Writes the bill of materials of every drawing loaded after it beside the drawing",
          "Writes the bill of materials of every drawing loaded after it beside the drawing, named after it "

@@ -30,7 +30,6 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QPrinter>
 #include <QProcess>
 #include <QImage>
 #include <QPainter>
@@ -63,6 +62,7 @@
 #include "app/Surface.h"
 #include "app/Tracerywin.h"
 #include "app/Quorvprint.h"
+#include "exports/Drawingoutputs.h"
 #include "render/Vectortarget.h"
 #include "drawing/Bitmap.h"
 #include "drawing/Connectivity.h"
@@ -575,10 +575,7 @@ int main(int argc, char** argv)
         const double pdf = Measure(std::min(runs, 3), [&] {
             TVectorTarget vector(page.Width(), page.Height());
             form.Drawing.Paint(vector, ObjectSettings());
-            QPrinter printer(QPrinter::HighResolution);
-            printer.setOutputFormat(QPrinter::PdfFormat);
-            printer.setOutputFileName(pdfFile);
-            PrintVectorPage(printer, sheet, vector);
+            Guarded([&] { TDrawingOutputs::WritePdf(pdfFile, sheet, vector); });
         });
 
         // The circuit as KiCad and lepton-eda schematics, as --kicad and

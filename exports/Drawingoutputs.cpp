@@ -6,8 +6,6 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
-#include <QPrinter>
-#include <QTemporaryFile>
 #include <filesystem>
 #include <memory>
 #include <new>
@@ -16,9 +14,11 @@
 #include "render/Areareduction.h"
 #include "base/Errors.h"
 #include "base/Savefile.h"
+#include "render/Pdfwriter.h"
 #include "render/Pngwriter.h"
 #include "exports/Kicadschematic.h"
 #include "exports/Leptonschematic.h"
+#include "exports/Paper.h"
 #include "exports/Printedpage.h"
 #include "exports/Schematicsheet.h"
 #include "app/Surface.h"
@@ -213,20 +213,15 @@ void TDrawingOutputs::WriteSvg(const QString& path, const TVectorTarget& page)
 
 void TDrawingOutputs::WritePdf(const QString& path, const QString& drawingPath, const TVectorTarget& page)
 {
-    // The printer writes to a file of its own choosing only; it prints to a
-    // temporary one, whose bytes are then saved as the document.
-    QTemporaryFile printed(QDir::tempPath() + QStringLiteral("/tracery-XXXXXX.pdf"));
-    if (!printed.open()) throw EFileError(CannotWrite(path, printed.errorString()));
-    printed.close();
-    {
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(printed.fileName());
-        if (!PrintVectorPage(printer, drawingPath, page))
-            throw EFileError(CannotWrite(path, QStringLiteral("the print could not be started")));
-    }
-    if (!printed.open()) throw EFileError(CannotWrite(path, printed.errorString()));
-    SaveWhole(path, printed.readAll());
+    const TPaper paper = PaperFor(QSize(page.Width(), page.Height()));
+    TPdfPlacement placement;
+    placement.PaperWidth = std::max(1.0, paper.Points.width());
+    placement.PaperHeight = std::max(1.0, paper.Points.height());
+    placement.Left = paper.PageCorner.x();
+    placement.Top = paper.PageCorner.y();
+    placement.Scale = PointsPerPagePixel;
+    const QString title = QFileInfo(drawingPath).fileName();
+    SaveThrough(path, [&](QIODevice& file) { return TPdfWriter::Write(page, placement, title, file); });
 }
 
 void TDrawingOutputs::WriteThumbnail(const QString& path, const QImage& page, int size)

@@ -5,7 +5,7 @@
 //
 //   NAME.png       its page picture ("--png")
 //   NAME.svg       its page as a vector drawing in page pixels ("--svg")
-//   NAME.pdf       its page as a vector page on one landscape sheet, fitted ("--pdf")
+//   NAME.pdf       its page as a vector page on the paper it is named after ("--pdf")
 //   NAME-bom.csv   its bill of materials ("--bom")
 //   NAME.net       its netlist ("--netlist", exports/Netlist.h)
 //   NAME.kicad_sch its circuit as a KiCad schematic ("--kicad")
@@ -108,9 +108,10 @@ public:
     // `settings`.
     static TVectorTarget VectorPage(TDrawing& drawing, const TObjectSettings& settings, QSize size);
     static void WriteSvg(const QString& path, const TVectorTarget& page);
-    // The vector page printed as File > Print prints the page picture (one
-    // landscape page, fitted), to a PDF document titled after drawingPath's
-    // file name part, with its texts as texts.
+    // The vector page as a PDF document of one page, on the paper its size
+    // is named after (exports/Paper.h: A4 to A0, B to E, landscape; other
+    // sizes on a paper of their own size) at 0.254 mm a page pixel, centred,
+    // titled after drawingPath's file name part, with its texts as texts.
     static void WritePdf(const QString& path, const QString& drawingPath, const TVectorTarget& page);
     // The whole page picture reduced (each pixel the mean of the page pixels
     // it covers, so that every one-pixel line stays visible) to a picture

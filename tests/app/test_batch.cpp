@@ -1,12 +1,19 @@
 // The program itself, run in batch mode from a copy beside its own settings file.
 #include "Programrun.h"
 
+#include <QElapsedTimer>
 #include <QImage>
+#include <QThread>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
+#include <functional>
 
 #include "Q01Component.h"
+#include "Q01DenseSheet.h"
 #include "Smalldisk.h"
 
+#include <csignal>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -333,19 +340,61 @@ TEST_F(BatchTest, OnAFullDiskEveryOutputFailsWithTheSystemsReasonAndTheOldFilesS
     TSmallDisk disk(Path("full"), 64);
     if (!disk.Mounted()) GTEST_SKIP() << "mounting a small file system needs the administrator";
     const QString drawing = Write("amp.q01", Cat({q01::Header(0), Resistor("R1", "10k", 300, 200)}));
-    for (const char* name : {"full/amp.svg", "full/amp-bom.csv"}) {
+    for (const char* name : {"full/amp.svg", "full/amp.pdf", "full/amp-bom.csv"}) {
         QFile old(Path(name));
         ASSERT_TRUE(old.open(QIODevice::WriteOnly));
         old.write(QByteArray("the good ") + name);
     }
     disk.Fill();
-    const RunResult r = Run({"--batch", "--svg", "--bom", "--out=full", drawing});
+    // The temporary folder full as well: the PDF needs none.
+    const auto fullTemporaryFolder = [&](QProcessEnvironment& env) { env.insert("TMPDIR", Path("full")); };
+    const RunResult r = Run({"--batch", "--svg", "--pdf", "--bom", "--out=full", drawing}, fullTemporaryFolder);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Cannot write 'full/amp.svg': No space left on device\n"
+                     "Cannot write 'full/amp.pdf': No space left on device\n"
                      "Cannot write 'full/amp-bom.csv': No space left on device\n");
     EXPECT_EQ(ReadAll(Path("full/amp.svg")), "the good full/amp.svg");
+    EXPECT_EQ(ReadAll(Path("full/amp.pdf")), "the good full/amp.pdf");
     EXPECT_EQ(ReadAll(Path("full/amp-bom.csv")), "the good full/amp-bom.csv");
-    EXPECT_EQ(Entries(Path("full")), (QStringList{"amp-bom.csv", "amp.svg", "filler"}));  // nothing left behind
+    EXPECT_EQ(Entries(Path("full")), (QStringList{"amp-bom.csv", "amp.pdf", "amp.svg", "filler"}));  // nothing left behind
+
+    const RunResult roomy = Run({"--batch", "--pdf", "--out=roomy", drawing}, fullTemporaryFolder);
+    EXPECT_EQ(roomy.status, 0) << roomy.err.toStdString();
+    EXPECT_TRUE(ReadAll(Path("roomy/amp.pdf")).startsWith("%PDF-1.4\n"));
+    EXPECT_TRUE(ReadAll(Path("roomy/amp.pdf")).endsWith("%%EOF\n"));
+}
+
+TEST_F(BatchTest, StoppedBySigtermWhileWritingItLeavesNothingOfItsOwnBehind)
+{
+    Write("dense.q01", q01::DenseSheet(q01::DenseA0()));
+    const QString exe = Path("tracery");
+    ASSERT_TRUE(QFile::copy(TRACERY_BINARY, exe));
+    for (const char* output : {"--png", "--pdf"}) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("XDG_RUNTIME_DIR", dir.path());
+        env.insert("TMPDIR", Path("tmp"));
+        ASSERT_TRUE(QDir().mkpath(Path("tmp")));
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(dir.path());
+        p.start(exe, {"--batch", output, "--out=out", "dense.q01"});
+        ASSERT_TRUE(p.waitForStarted());
+        // As soon as the file is being written (its hidden temporary file is there).
+        QElapsedTimer waited;
+        waited.start();
+        bool writing = false;
+        while (!writing && p.state() == QProcess::Running && waited.elapsed() < 60000) {
+            writing = !QDir(Path("out")).entryList({".dense.*"}, QDir::Files | QDir::Hidden).isEmpty();
+            if (!writing) QThread::usleep(200);
+        }
+        ASSERT_TRUE(writing) << output << ": the run ended before its file was being written";
+        ::kill(pid_t(p.processId()), SIGTERM);
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitStatus(), QProcess::CrashExit) << output;
+        EXPECT_EQ(Entries(Path("out")), QStringList()) << output;
+        EXPECT_EQ(Entries(Path("tmp")), QStringList()) << output;
+    }
 }
 
 TEST_F(BatchTest, OutputsReplaceOnlyRegularFilesAndLinksToThem)
@@ -458,6 +507,45 @@ TEST_F(BatchTest, SvgAndPdfAreVectorPagesWithTheirTextsAsTexts)
     const QString extracted = RunProcess("pdftotext", {Path("vector/amp.pdf"), "-"}).out;
     EXPECT_TRUE(extracted.contains("R17")) << extracted.toStdString();
     EXPECT_TRUE(extracted.contains("TEST POINT")) << extracted.toStdString();
+}
+
+TEST_F(BatchTest, PdfOfADenseA0SheetIsOnA0PaperWithEveryDesignationAndAnnotationSearchable)
+{
+    // 77,000 texts. Fitted onto a smaller sheet most of them were too small
+    // for a reader to keep; at the page's own scale every one is kept.
+    Write("dense.q01", q01::DenseSheet(q01::DenseA0()));
+    const RunResult r = Run({"--batch", "--svg", "--pdf", "dense.q01"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    QStringList designations, annotations;
+    const QRegularExpression text(QStringLiteral("<text [^>]*>([^<]*)</text>")), designation(QStringLiteral("^U\\d+$"));
+    for (const QRegularExpressionMatch& m : text.globalMatch(QString::fromUtf8(ReadAll(Path("dense.svg"))))) {
+        const QString drawn = m.captured(1);
+        if (designation.match(drawn).hasMatch()) designations << drawn;
+        if (drawn.startsWith(u'N')) annotations << QString(drawn).remove(u' ').replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+    }
+    ASSERT_EQ(designations.size(), 1800);  // (second parts show none)
+    ASSERT_EQ(annotations.size(), 1000);
+
+    QProcess info;
+    info.start("pdfinfo", {Path("dense.pdf")});
+    ASSERT_TRUE(info.waitForFinished(30000));
+    const QString described = QString::fromUtf8(info.readAllStandardOutput());
+    EXPECT_TRUE(described.contains(QRegularExpression("Page size: +3370.39 x 2383.94 pts \\(A0\\)\\n")))
+        << described.toStdString();
+    QProcess extract;
+    extract.start("pdftotext", {"-raw", Path("dense.pdf"), "-"});
+    ASSERT_TRUE(extract.waitForFinished(60000));
+    const QString extracted = QString::fromUtf8(extract.readAllStandardOutput());
+    // A designation is a word of its own; an annotation may be broken at its
+    // blanks or run into a neighbour.
+    const QStringList wordList = extracted.split(QRegularExpression("\\s+"), Qt::SkipEmptyParts);
+    const QSet<QString> words(wordList.begin(), wordList.end());
+    const QString joined = QString(extracted).remove(QRegularExpression("\\s"));
+    int foundDesignations = 0, foundAnnotations = 0;
+    for (const QString& wanted : designations) foundDesignations += words.contains(wanted);
+    for (const QString& wanted : annotations) foundAnnotations += joined.contains(wanted);
+    EXPECT_EQ(foundDesignations, 1800);
+    EXPECT_EQ(foundAnnotations, 1000);
 }
 
 TEST_F(BatchTest, ThumbnailKeepsEveryOnePixelLineVisible)

@@ -14,6 +14,8 @@
 #include "base/Errors.h"
 #include "app/Quorvprint.h"
 #include "app/Surface.h"
+#include "drawing/Header.h"
+#include "exports/Paper.h"
 
 namespace {
 
@@ -105,4 +107,27 @@ TEST_F(PrintMenuTest, PrintThatCannotStartShowsTheErrorBox)
     f.miFilePrintClick();
     EXPECT_EQ(dialogs.Errors, QStringList{"Cannot print 'amp.q01': the print file '" + amp +
                                           "/amp.pdf' cannot be written."});
+}
+
+TEST(Paper, EachPageSizeGoesOnThePaperItIsNamedAfterCentredOnWholePagePixels)
+{
+    QStringList papers;
+    for (int index = 0; index < PageSizeCount; ++index) {
+        const TPaper paper = PaperFor(GetPageSize(index));
+        papers << QStringLiteral("%1 %2 x %3 at %4, %5")
+                      .arg(paper.Name.isEmpty() ? QStringLiteral("own") : paper.Name)
+                      .arg(paper.Points.width(), 0, 'f', 2)
+                      .arg(paper.Points.height(), 0, 'f', 2)
+                      .arg(paper.PageCorner.x(), 0, 'f', 2)
+                      .arg(paper.PageCorner.y(), 0, 'f', 2);
+    }
+    // ISO A in millimetres, ANSI B to E in inches; the page at 0.72 point a
+    // pixel (A0: 4460 x 3150 pixels, 3211.2 x 2268 points).
+    EXPECT_EQ(papers, (QStringList{"own 576.00 x 432.00 at 0.00, 0.00",      "A4 841.89 x 595.28 at 21.60, 38.16",
+                                   "A3 1190.55 x 841.89 at 37.44, 21.60",    "A2 1683.78 x 1190.55 at 38.88, 30.24",
+                                   "A1 2383.94 x 1683.78 at 58.32, 38.88",   "A0 3370.39 x 2383.94 at 79.92, 58.32",
+                                   "own 576.00 x 432.00 at 0.00, 0.00",      "B 1224.00 x 792.00 at 270.00, 126.00",
+                                   "C 1584.00 x 1224.00 at 252.00, 270.00",  "D 2448.00 x 1584.00 at 504.00, 252.00",
+                                   "E 3168.00 x 2448.00 at 432.00, 504.00", "own 3240.00 x 2304.00 at 0.00, 0.00"}))
+        << papers.join(u'\n').toStdString();
 }

@@ -8,8 +8,9 @@
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
 #include <QSvgRenderer>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
@@ -19,7 +20,9 @@
 #include "Q01DenseSheet.h"
 #include "StubSettings.h"
 #include "app/Quorvprint.h"
+#include "exports/Drawingoutputs.h"
 #include "app/Surface.h"
+#include "render/Pdffonts.h"
 #include "render/Vectortarget.h"
 #include "drawing/Drawing.h"
 #include "drawing/Objectsettings.h"
@@ -182,6 +185,54 @@ TEST(VectorPage, RenderedAtOneToOneItLightsTheRasterPagesPixels)
     EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty());  // no window was made
 }
 
+TEST(VectorPage, ItsPdfRenderedByPopplerAtThePagesScaleAgreesWithTheRasterPageAsItsSvgDoes)
+{
+    StubSettings stub(false);
+    NoTextAnnotations noAnnotations;
+    stub.settings.Annotate = &noAnnotations;
+    TDrawing drawing;
+    const q01::Bytes bytes = EveryKind();
+    ASSERT_TRUE(drawing.Load(bytes.data(), bytes.size()).Complete);
+    const QSize page = drawing.Page().Size;
+    TVectorTarget vector(page.width(), page.height());
+    drawing.Paint(vector, stub.settings);
+    TSurface raster(page.width(), page.height());
+    drawing.Paint(raster, stub.settings);
+    // The SVG as a viewer shows it (smoothed), and as pixel centres light it.
+    QSvgRenderer svgRenderer(vector.Svg());
+    QImage smoothed(page, QImage::Format_RGB32);
+    smoothed.fill(Qt::white);
+    {
+        QPainter painter(&smoothed);
+        svgRenderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(page)));
+    }
+    const double svgSmoothed = InkAgreement(raster.Image(), smoothed);
+    const double svgCentres = InkAgreement(raster.Image(), Render(vector.Svg(), page));
+
+    // At 100 dots an inch a page pixel (0.72 point) is a pixel; the A2
+    // page lies 54 x 42 pixels from the A2 paper's corner. Without
+    // smoothing poppler lights every pixel a shape touches: boxes and
+    // straight lines along the axes come out as the raster draws them,
+    // slanted lines and circles a pixel fuller.
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("every-kind.pdf"));
+    TDrawingOutputs::WritePdf(pdf, QStringLiteral("every-kind.q01"), vector);
+    QProcess render;
+    render.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-aa"),
+                                              QStringLiteral("no"), QStringLiteral("-aaVector"), QStringLiteral("no"),
+                                              QStringLiteral("-png"), QStringLiteral("-singlefile"), pdf,
+                                              dir.filePath(QStringLiteral("every-kind"))});
+    ASSERT_TRUE(render.waitForFinished(60000));
+    const QImage paper(dir.filePath(QStringLiteral("every-kind.png")));
+    ASSERT_EQ(paper.size(), QSize(2339, 1654));
+    const QImage rendered = paper.copy(QRect(QPoint(54, 42), page)).convertToFormat(QImage::Format_RGB32);
+    const double agreement = InkAgreement(raster.Image(), rendered);
+    std::cout << "[ note ] ink agreement of the PDF " << agreement * 100 << " %, of the SVG smoothed "
+              << svgSmoothed * 100 << " %, by pixel centres " << svgCentres * 100 << " %\n";
+    EXPECT_GE(agreement, 0.92);
+    EXPECT_GE(agreement, svgSmoothed);
+}
+
 namespace {
 
 // A drawing of every kind of text: a component with pin numbers and names
@@ -248,26 +299,66 @@ TEST(VectorPage, EveryTextIsATextInTheSvgAndInThePdf)
     EXPECT_TRUE(svg.contains("rotate(-90)\" x=\"0\""));
     EXPECT_TRUE(svg.contains("font-family=\"Arial Narrow"));
 
-    // The PDF: searchable text and no page-sized picture.
+    // The PDF: searchable text and no page-sized picture, with the faces
+    // embedded as TrueType fonts and as Type 3 outlines.
     QTemporaryDir dir;
-    const QString pdf = dir.filePath(QStringLiteral("texts.pdf"));
-    {
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(pdf);
-        ASSERT_TRUE(PrintVectorPage(printer, QStringLiteral("texts.q01"), vector).has_value());
+    const auto run = [](const QString& tool, const QStringList& arguments) {
+        QProcess process;
+        process.start(tool, arguments);
+        EXPECT_TRUE(process.waitForFinished(30000));
+        return QString::fromUtf8(process.readAllStandardOutput());
+    };
+    for (const bool outlines : {false, true}) {
+        const QString pdf = dir.filePath(outlines ? QStringLiteral("outlines.pdf") : QStringLiteral("texts.pdf"));
+        TPdfFonts::SetOutlinesOnly(outlines);
+        TDrawingOutputs::WritePdf(pdf, QStringLiteral("texts.q01"), vector);
+        TPdfFonts::SetOutlinesOnly(false);
+        const QString extracted = run(QStringLiteral("pdftotext"), {QStringLiteral("-raw"), pdf, QStringLiteral("-")});
+        for (const char* expected : {"R17", "0805", "TEST POINT & <A>", "Title: Amplifier", "Rev B", "CLK"})
+            EXPECT_TRUE(extracted.contains(QLatin1String(expected))) << expected << " in " << extracted.toStdString();
+        EXPECT_EQ(run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}).split(u'\n', Qt::SkipEmptyParts).size(), 2)
+            << "only the heading lines of the list, no picture";
+        const QString fonts = run(QStringLiteral("pdffonts"), {pdf});
+        EXPECT_EQ(fonts.count(outlines ? QStringLiteral("Type 3") : QStringLiteral("CID TrueType      Identity-H       yes yes yes")), 2)
+            << fonts.toStdString();  // the frame's labels and the rest
     }
+}
+
+TEST(VectorPage, ThePdfOfADensePageOfSmallFontsKeepsEveryTextFindable)
+{
+    // 186,000 characters, most narrower than 3 points on paper: a reader
+    // built on poppler keeps 50,000 of those, and finds the rest through
+    // the text their spans are marked with.
+    StubSettings stub(true);
+    TDrawing drawing;
+    const q01::Bytes bytes = q01::DenseSheet(q01::DenseA0());
+    ASSERT_TRUE(drawing.Load(bytes.data(), bytes.size()).Complete);
+    const QSize page = drawing.Page().Size;
+    TVectorTarget vector(page.width(), page.height());
+    drawing.Paint(vector, stub.settings);
+    QStringList designations, annotations;
+    for (const QString& text : TextElements(vector.Svg())) {
+        if (text.size() > 1 && text[0] == u'U' && text[1].isDigit()) designations << text;
+        if (text.startsWith(u'N')) annotations << QString(text).remove(u' ');
+    }
+    ASSERT_EQ(designations.size(), 2000);  // (U1580:B, the second part)
+    ASSERT_EQ(annotations.size(), 1000);
+
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("dense.pdf"));
+    TDrawingOutputs::WritePdf(pdf, QStringLiteral("dense.q01"), vector);
     QProcess text;
     text.start(QStringLiteral("pdftotext"), {QStringLiteral("-raw"), pdf, QStringLiteral("-")});
-    ASSERT_TRUE(text.waitForFinished(30000));
+    ASSERT_TRUE(text.waitForFinished(60000));
     const QString extracted = QString::fromUtf8(text.readAllStandardOutput());
-    for (const char* expected : {"R17", "0805", "TEST POINT & <A>", "Title: Amplifier", "Rev B", "CLK"})
-        EXPECT_TRUE(extracted.contains(QLatin1String(expected))) << expected << " in " << extracted.toStdString();
-    QProcess images;
-    images.start(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf});
-    ASSERT_TRUE(images.waitForFinished(30000));
-    EXPECT_EQ(QString::fromUtf8(images.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts).size(), 2)
-        << "only the heading lines of the list, no picture";
+    const QStringList wordList = extracted.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+    const QSet<QString> words(wordList.begin(), wordList.end());
+    const QString joined = QString(extracted).remove(QRegularExpression(QStringLiteral("\\s")));
+    int foundDesignations = 0, foundAnnotations = 0;
+    for (const QString& wanted : designations) foundDesignations += words.contains(wanted);
+    for (const QString& wanted : annotations) foundAnnotations += joined.contains(wanted);
+    EXPECT_EQ(foundDesignations, 2000);
+    EXPECT_EQ(foundAnnotations, 1000);
 }
 
 TEST(VectorPage, AFontNameXmlCannotHoldStillGivesAWellFormedDocument)
