@@ -1,5 +1,6 @@
 #include "app/Options.h"
 
+#include "app/Checkcommand.h"
 #include "app/Comparecommand.h"
 #include "app/Startup.h"
 #include "app/Tracerywin.h"
@@ -13,6 +14,7 @@ void Png(TForm1& form, const QString&, const QString&) { form.Outputs.Png = true
 void Svg(TForm1& form, const QString&, const QString&) { form.Outputs.Svg = true; }
 void Pdf(TForm1& form, const QString&, const QString&) { form.Outputs.Pdf = true; }
 void Bom(TForm1& form, const QString&, const QString&) { form.Outputs.Bom = true; }
+void Netlist(TForm1& form, const QString&, const QString&) { form.Outputs.Netlist = true; }
 void Out(TForm1& form, const QString& name, const QString& dir) { form.OutOption(name, dir); }
 }  // namespace
 
@@ -45,9 +47,14 @@ const std::vector<TOption>& CommandLineOptions()
          "Writes the bill of materials of every drawing loaded after it beside the drawing",
          "Writes the bill of materials of every drawing loaded after it beside the drawing, named after it "
          "(amp.q01 gives amp-bom.csv): one CSV row per placed part, in designation order."},
+        {"netlist", nullptr, 0, Netlist, nullptr,
+         "Writes the netlist of every drawing loaded after it beside the drawing",
+         "Writes the netlist of every drawing loaded after it beside the drawing, named after it (amp.q01 gives "
+         "amp.net), in the netlist format KiCad's PCB editor imports: every part with its value and package, "
+         "every net with the pins it joins, read from the wires, junctions, labels and markers of the drawing."},
         {"out", "DIR", 0, Out, nullptr,
          "Writes the files of the options above into DIR instead",
-         "Every file that --png, --svg, --pdf, --bom and --export write for the drawings loaded after it goes into "
+         "Every file that --png, --svg, --pdf, --bom, --netlist and --export write for the drawings loaded after it goes into "
          "the folder DIR instead of beside the drawing, with the same names; DIR is created if it is missing."},
         // Taken before start-up: no window, no waiting dialogs.
         {"batch", nullptr, kBatch | kHeadless | kRendersFiles, nullptr, nullptr,
@@ -61,6 +68,14 @@ const std::vector<TOption>& CommandLineOptions()
          "--diff OLD.q01 NEW.q01 OUT.png draws both drawings and writes OUT.png: ink only in OLD red, only in "
          "NEW green, in both grey. The changes go to standard output, one per line; the exit status is 0 when "
          "both hold the same objects, 1 when they differ, 2 when either cannot be read. No window is shown."},
+        {"check", nullptr, kBatch | kHeadless, nullptr, RunCheck,
+         "--check DRAWING...: lists what looks wrong in the wiring of drawings",
+         "--check DRAWING... reads the nets of each drawing and prints one line per finding on standard output, "
+         "PATH:ZONE: warning: MESSAGE [KIND], for pins and wire ends that connect nothing, ends that miss a wire "
+         "or a pin by a few pixels, labels beside their wire, nets without a driver or with two, nets with two "
+         "names and designations used twice. With --batch and --out=DIR the lines also go to DIR/NAME-check.txt. "
+         "The exit status is 0 when nothing was found, 1 when something was, 2 when a drawing cannot be read. No "
+         "window is shown."},
         {"thumbnail", "SIZE", kBatch | kHeadless, nullptr, RunThumbnail,
          "--thumbnail=SIZE IN.q01 OUT.png: writes a small picture of a drawing's whole page",
          "--thumbnail=SIZE IN.q01 OUT.png writes OUT.png, a PNG picture of the whole page of IN.q01 whose longer "

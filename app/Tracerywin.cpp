@@ -474,6 +474,7 @@ void TForm1::ClearObjects()
     ClearNet();
     connectivity_.reset();
     connectivityMade_ = false;
+    ++drawingGeneration_;
     pointedNet_.reset();
     foundNet_.reset();
     pointedText_.clear();
@@ -532,7 +533,12 @@ void TForm1::LoadDrawing(const QString& path)
         throw;
     }
     image = TFileImage();
-    if (!BatchMode) MakeConnectivity();
+    // The nets are found once the page is shown (at once when they are
+    // needed before then).
+    if (!BatchMode)
+        QTimer::singleShot(0, this, [this, generation = drawingGeneration_] {
+            if (generation == drawingGeneration_ && !connectivityMade_) MakeConnectivity();
+        });
     // One box per record that asks for one. Once the window has been closed
     // while they are shown (or a stop signal has closed it) no box follows
     // and the load goes no further: the run ends.

@@ -70,8 +70,9 @@ public:
     // component in the message panel and unmarks the net.
     void Image1Click();
 
-    // The nets of the current drawing, made after every load (on first use
-    // in a batch run, which shows no window); none while there are no objects.
+    // The nets of the current drawing, made once a load has shown its page,
+    // or on first use before then (and in a batch run, which shows no
+    // window); none while there are no objects.
     const TConnectivity* Connectivity();
     // Marks net `index` of Connectivity() on the view (its wires and pin
     // ends, at every zoom) and names it in the message panel; ClearNet (and
@@ -288,6 +289,7 @@ private:
     // The nets of the drawing, and whether they have been made for it.
     std::unique_ptr<TConnectivity> connectivity_;
     bool connectivityMade_ = false;
+    int drawingGeneration_ = 0;  // counts the object lists cleared
     std::optional<std::size_t> pointedNet_;  // the net under the pointer
     std::optional<std::size_t> shownNet_;    // the net marked on the view
     QString message_;                        // the message panel's own text

@@ -10,6 +10,8 @@
 // comparison rows compare the sheet, as tracery --diff does without writing
 // the picture, with an identical copy and with a copy in which ten
 // components were moved or given another value.
+// The connectivity row builds the nets of the loaded sheet (the first step
+// of --netlist and --check).
 // The command-line rows run the program itself with --batch, with no
 // display, on the sheet and on an empty A0 sheet: the fastest of N runs (at
 // least 5).
@@ -49,6 +51,7 @@
 #include "app/Quorvprint.h"
 #include "render/Vectortarget.h"
 #include "drawing/Bitmap.h"
+#include "drawing/Connectivity.h"
 #include "drawing/Drawing.h"
 #include "drawing/Objectsettings.h"
 #include "drawing/Quorvidobject.h"
@@ -378,6 +381,9 @@ int main(int argc, char** argv)
         TDrawing::SetRenderThreads(0);
         const double load = Measure(runs, [&] { form.LoadDrawing(sheet); }, [&] { form.ClearObjects(); });
         TSurface& page = form.Image1->Surface();
+        // The drawing as a circuit: its nets, joins, loose ends and near misses.
+        std::size_t nets = 0;
+        const double connectivity = Measure(runs, [&] { nets = TConnectivity(form.Drawing).Nets().size(); });
         const double fill = Measure(runs, [&] { page.Clear(clWhite); });
 
         const double repaint = Measure(runs, [&] { form.RepaintPage(); });
@@ -506,7 +512,9 @@ int main(int argc, char** argv)
         const double denseRun = CommandMs({QStringLiteral("--batch"), out, sheet}, commandRuns);
         const double densePng =
             CommandMs({QStringLiteral("--batch"), QStringLiteral("--png"), out, sheet}, commandRuns);
-        const bool commandsRan = emptyRun > 0 && denseRun > 0 && densePng > 0;
+        const double denseNetlist =
+            CommandMs({QStringLiteral("--batch"), QStringLiteral("--netlist"), out, sheet}, commandRuns);
+        const bool commandsRan = emptyRun > 0 && denseRun > 0 && densePng > 0 && denseNetlist > 0;
 
         Bitmap* largest = LargestComponent(form);
         const QString partFile = QDir(folder).filePath(QStringLiteral("largest-part.txt"));
@@ -520,6 +528,8 @@ int main(int argc, char** argv)
                         QStringLiteral("< 200 ms"), load < 200});
         rows.push_back({"  of which the record walk (load - repaint)", load - repaint, "file read", read, {}, true});
         rows.push_back({"  the same load, bodies rendered on one thread", serialLoad, "file read", read, {}, true});
+        rows.push_back({"connectivity (TConnectivity: nets, checks)", connectivity, "load", load,
+                        QStringLiteral("<= 0.5x load, %1 nets").arg(nets), connectivity <= 0.5 * load && nets > 0});
         rows.push_back({"full repaint (RepaintPage)", repaint, "page fill", fill,
                         QStringLiteral("<= 15x fill, < 100 ms"), repaint <= 15 * fill && repaint < 100});
         rows.push_back({"  PaintObjects on the page image", paintObjects, "page fill", fill, {}, true});
@@ -536,6 +546,9 @@ int main(int argc, char** argv)
         rows.push_back({"  --png adds (to the load and paint)", densePng - denseRun, "load+paint", denseRun - emptyRun,
                         QStringLiteral("<= 0.5x load+paint"),
                         commandsRan && densePng - denseRun <= 0.5 * (denseRun - emptyRun)});
+        rows.push_back({"  --netlist adds (to the --batch run)", denseNetlist - denseRun, "--batch run", denseRun,
+                        QStringLiteral("<= 0.3x --batch run"),
+                        commandsRan && denseNetlist - denseRun <= 0.3 * denseRun});
         rows.push_back({"View > Preview of the A0 page", previewMs, "page fill", fill,
                         QStringLiteral("<= 3x fill"), previewMs <= 3 * fill});
         rows.push_back({"  the same pixel by pixel (QImage::pixel)", plainPreview, "page fill", fill, {}, true});

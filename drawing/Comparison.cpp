@@ -3,6 +3,8 @@
 #include <QPoint>
 #include <QRect>
 #include <algorithm>
+#include <map>
+#include <set>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -14,6 +16,7 @@
 #include "app/Surface.h"
 #include "drawing/Annotate.h"
 #include "drawing/Bitmap.h"
+#include "drawing/Connectivity.h"
 #include "drawing/Docbox.h"
 #include "drawing/Drawing.h"
 #include "drawing/Header.h"
@@ -151,6 +154,98 @@ struct TReport {
         Places.push_back(place);
     }
 };
+
+// ------------------------------------------------------------------- nets
+
+// A net of a drawing as the comparison sees it: its name and its pins ("R1
+// pin 2", each once, in natural order) with their ends. Pins alone on their
+// net are no net.
+struct TNetPins {
+    QString Name;
+    bool Named = false;
+    std::vector<QString> Pins;
+    std::map<QString, QPoint> Ends;
+};
+
+
+std::vector<TNetPins> NetsOf(const TDrawing& drawing)
+{
+    const TConnectivity connectivity(drawing);
+    std::vector<TNetPins> nets;
+    for (const TNet& net : connectivity.Nets()) {
+        if (net.Pins.empty() || net.Unconnected) continue;
+        TNetPins n{net.Name, net.Named, {}, {}};
+        for (const TNetPin& pin : net.Pins)
+            if (n.Ends.emplace(pin.Text(), pin.End).second) n.Pins.push_back(pin.Text());
+        nets.push_back(std::move(n));
+    }
+    return nets;
+}
+
+// One line per net whose pins changed, in the older drawing's net order, then
+// the nets that are new: "net VOUT: + R5 pin 2, - C1 pin 1". Nets pair by
+// name where both are named, else by the most pins in common; a net whose
+// label changed says "renamed".
+void CompareNets(const TDrawing& older, const TDrawing& newer, TReport& report)
+{
+    const std::vector<TNetPins> a = NetsOf(older), b = NetsOf(newer);
+    std::vector<std::size_t> pairOf(a.size(), std::size_t(-1));
+    std::vector<bool> taken(b.size(), false);
+    std::map<QString, std::size_t> namedB;
+    for (std::size_t j = 0; j < b.size(); ++j)
+        if (b[j].Named) namedB.emplace(b[j].Name, j);
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (!a[i].Named) continue;
+        const auto found = namedB.find(a[i].Name);
+        if (found == namedB.end() || taken[found->second]) continue;
+        pairOf[i] = found->second;
+        taken[found->second] = true;
+    }
+    std::map<QString, std::size_t> netOfPinB;
+    for (std::size_t j = 0; j < b.size(); ++j)
+        for (const QString& pin : b[j].Pins) netOfPinB.emplace(pin, j);
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (pairOf[i] != std::size_t(-1)) continue;
+        std::map<std::size_t, int> common;
+        for (const QString& pin : a[i].Pins) {
+            const auto found = netOfPinB.find(pin);
+            if (found != netOfPinB.end() && !taken[found->second]) ++common[found->second];
+        }
+        std::size_t best = std::size_t(-1);
+        int most = 0;
+        for (const auto& [j, n] : common)
+            if (n > most) best = j, most = n;
+        if (best == std::size_t(-1)) continue;
+        pairOf[i] = best;
+        taken[best] = true;
+    }
+
+    const auto line = [&](const QString& name, const QString& renamed, const TNetPins* from, const TNetPins* to) {
+        QStringList changes;
+        if (!renamed.isEmpty()) changes << QStringLiteral("renamed ") + renamed;
+        QRect place;
+        const auto mark = [&](QPoint p) { place |= QRect(p - QPoint(10, 10), QSize(21, 21)); };
+        if (to)
+            for (const QString& pin : to->Pins)
+                if (!from || !from->Ends.count(pin)) changes << QStringLiteral("+ ") + pin, mark(to->Ends.at(pin));
+        if (from)
+            for (const QString& pin : from->Pins)
+                if (!to || !to->Ends.count(pin)) changes << QStringLiteral("- ") + pin, mark(from->Ends.at(pin));
+        if (changes.isEmpty()) return;
+        report.Add(QStringLiteral("net ") + name + QStringLiteral(": ") + changes.join(QStringLiteral(", ")), place);
+    };
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (pairOf[i] == std::size_t(-1)) {
+            line(a[i].Name, QString(), &a[i], nullptr);
+            continue;
+        }
+        const TNetPins& to = b[pairOf[i]];
+        const bool renamed = (a[i].Named || to.Named) && a[i].Name != to.Name;
+        line(a[i].Name, renamed ? to.Name : QString(), &a[i], &to);
+    }
+    for (std::size_t j = 0; j < b.size(); ++j)
+        if (!taken[j]) line(b[j].Name, QString(), nullptr, &b[j]);
+}
 
 // ------------------------------------------------------------- components
 
@@ -435,6 +530,7 @@ std::pair<QStringList, std::vector<QRect>> TComparison::Changes(const TDrawing& 
     if (&older == &newer) return {};
     const std::vector<TRecord> a = RecordsOf(older), b = RecordsOf(newer);
     CompareComponentLists(a, PageOf(older), b, PageOf(newer), report);
+    CompareNets(older, newer, report);
 
     const QString oldPage = PageName(older), newPage = PageName(newer);
     const auto byKind = [](const std::vector<TRecord>& records) {

@@ -31,6 +31,14 @@
 // without a match:
 //     added U7 (74HC00, SO8) at 1200,800 C3              (value, package, anchor, zone)
 //     removed C5 (100n, 0805) at 300,200 A2
+// Then the nets (drawing/Connectivity.h) whose pins changed, one line each:
+//     net VOUT: + R5 pin 2, - C1 pin 1                   (pins added, then removed)
+//     net Net-(R1-Pad2): renamed FB                      (a label written on it)
+//     net SIG: - U1 pin 3, - U2 pin 1                    (a net that is gone)
+// in the older drawing's net order, then the nets that are new; nets pair by
+// name where both carry one, else by the most pins in common. A pin alone on
+// its net is in no net here: a pin whose wire was taken away shows as removed
+// from its net, and an added component's unwired pins show nowhere.
 // The other objects are compared by kind as multisets of their record bytes,
 // so a moved line is one removed and one added:
 //     lines: 3 added, 1 removed

@@ -9,6 +9,7 @@
 #include <numeric>
 #include <tuple>
 
+#include "base/Parallel.h"
 #include "drawing/Annotate.h"
 #include "drawing/Bitmap.h"
 #include "drawing/Drawing.h"
@@ -104,6 +105,12 @@ int Chebyshev(QPoint a, QPoint b) { return std::max(std::abs(a.x() - b.x()), std
 
 bool RowThenColumn(QPoint a, QPoint b) { return a.y() != b.y() ? a.y() < b.y() : a.x() < b.x(); }
 
+// A key of a page point that sorts by row, then column.
+std::uint64_t PlaceKey(QPoint p)
+{
+    return (std::uint64_t(std::uint32_t(p.y()) ^ 0x80000000u) << 32) | (std::uint32_t(p.x()) ^ 0x80000000u);
+}
+
 int NaturalCompare(const QString& a, const QString& b) { return ::NaturalCompare(a.toLatin1(), b.toLatin1()); }
 
 }  // namespace
@@ -111,15 +118,30 @@ int NaturalCompare(const QString& a, const QString& b) { return ::NaturalCompare
 // The page cut into square cells, each listing the wires that pass through
 // it and the points that lie in it.
 struct TConnectivity::TGrid {
-    int Cell = 32;
+    int Cell = 16;
     int Columns = 1, Rows = 1;
     std::vector<std::uint32_t> WireStart, WireList;    // by cell: offsets into WireList
     std::vector<std::uint32_t> PointStart, PointList;  // by cell: offsets into PointList
 
-    void Size(int maxX, int maxY)
+    // Cells small enough to part the objects, large enough that the lists
+    // of all cells stay within a few entries per object however long the
+    // wires are.
+    void Size(int maxX, int maxY, const std::vector<TSegment>& wires, const std::vector<std::uint32_t>& listed,
+              int cell)
     {
+        Cell = cell;
         const int extent = std::max(maxX, maxY) + 1;
         while (extent / Cell > 1024) Cell *= 2;
+        const auto entries = [&](int cell) {
+            double total = 0;
+            for (std::uint32_t w : listed) {
+                const TSegment& s = wires[w];
+                total += double(std::abs(s.X2 - s.X1) + std::abs(s.Y2 - s.Y1)) / cell * 3 + 9;
+            }
+            return total;
+        };
+        const double budget = 16.0 * double(listed.size()) + double(1 << 20);
+        while (Cell < 65536 && entries(Cell) > budget) Cell *= 2;
         Columns = maxX / Cell + 1;
         Rows = maxY / Cell + 1;
     }
@@ -148,15 +170,14 @@ struct TConnectivity::TGrid {
         }
     }
 
-    void AddWires(const std::vector<TSegment>& wires)
+    void AddWires(const std::vector<TSegment>& wires, const std::vector<std::uint32_t>& listed)
     {
         WireStart.assign(Cells() + 1, 0);
-        for (const TSegment& s : wires) ForEachCell(s, [&](std::size_t cell) { ++WireStart[cell + 1]; });
+        for (std::uint32_t w : listed) ForEachCell(wires[w], [&](std::size_t cell) { ++WireStart[cell + 1]; });
         std::partial_sum(WireStart.begin(), WireStart.end(), WireStart.begin());
         WireList.resize(WireStart.back());
         std::vector<std::uint32_t> fill(WireStart.begin(), WireStart.end() - 1);
-        for (std::size_t w = 0; w < wires.size(); ++w)
-            ForEachCell(wires[w], [&](std::size_t cell) { WireList[fill[cell]++] = std::uint32_t(w); });
+        for (std::uint32_t w : listed) ForEachCell(wires[w], [&](std::size_t cell) { WireList[fill[cell]++] = w; });
     }
     void AddPoints(const std::vector<QPoint>& points)
     {
@@ -252,41 +273,102 @@ void TConnectivity::Build(const TDrawing& drawing)
     // different parts are units of one part; several records of one
     // designation and part are separate components (each its own copy).
     std::vector<std::size_t> pinKey;  // pins of one key are one pin
+    std::vector<QByteArray> designationKey, numberKey;  // by pin, for natural order
     {
+        std::size_t allPins = 0;
+        for (const Bitmap* c : components) allPins += c->GetPins().size();
+        pins_.reserve(allPins);
+        pinKey.reserve(allPins);
+        designationKey.reserve(allPins);
+        numberKey.reserve(allPins);
         QHash<QByteArray, QSet<int>> partsShown;
         for (const Bitmap* c : components) partsShown[c->GetDesignation()].insert(c->GetPartNumber());
-        QHash<QByteArray, int> copies;  // designation + part -> records so far
-        QHash<QByteArray, std::size_t> keys;
+        QHash<QByteArray, int> copies;              // designation + part -> records so far
+        QHash<QByteArray, std::size_t> sharedKeys;  // pins of parts no record shows, by part and number
+        std::size_t keys = 0;
+        static const QString typeNames[16] = {TypeName(0),  TypeName(1),  TypeName(2),  TypeName(3),
+                                              TypeName(4),  TypeName(5),  TypeName(6),  TypeName(7),
+                                              TypeName(8),  TypeName(9),  TypeName(10), TypeName(11),
+                                              TypeName(12), TypeName(13), TypeName(14), TypeName(15)};
+        // Pin numbers and names repeat from part to part: each is made a text once.
+        QHash<QByteArray, QString> numberTexts, nameTexts;
+        const auto textOf = [](QHash<QByteArray, QString>& texts, const QByteArray& bytes, auto make) {
+            auto at = texts.find(bytes);
+            if (at == texts.end()) at = texts.insert(bytes, make(bytes));
+            return *at;
+        };
         for (const Bitmap* c : components) {
             const QByteArray designation = c->GetDesignation();
-            const QByteArray unit = designation + '\0' + QByteArray::number(c->GetPartNumber());
-            const int copy = copies[unit]++;
+            const QString designationText = QString::fromLatin1(designation);
+            const int copy = copies[designation + '\0' + QByteArray::number(c->GetPartNumber())]++;
             const QSet<int>& shown = partsShown[designation];
             const auto& pins = c->GetPins();
+            const std::size_t first = pins_.size();
             for (std::size_t i = 0; i < pins.size(); ++i) {
                 const Bitmap::Pin& pin = pins[i];
-                if (pin.PinPart() != c->GetPartNumber() && shown.contains(pin.PinPart())) continue;
+                const bool own = pin.PinPart() == c->GetPartNumber();
+                if (!own && shown.contains(pin.PinPart())) continue;
+                const QByteArray number = pin.Number();
                 TNetPin p;
                 p.Component = c;
-                p.Designation = QString::fromLatin1(designation);
-                p.PinNumber = QString::fromLatin1(pin.Number());
-                p.PinName = QString::fromLatin1(DisplayPinName(pin.Name()));
+                p.Designation = designationText;
+                p.PinNumber = textOf(numberTexts, number, [](const QByteArray& b) { return QString::fromLatin1(b); });
+                p.PinName = textOf(nameTexts, pin.Name(),
+                                   [](const QByteArray& b) { return QString::fromLatin1(DisplayPinName(b)); });
                 p.ElectricalType = pin.ElectricalType();
-                p.Type = TypeName(p.ElectricalType);
+                p.Type = typeNames[p.ElectricalType & 15];
                 p.End = c->PinEnd(pin);
                 p.Hidden = pin.Hidden();
                 p.Index = int(i);
-                // A pin without a number is a pin of its own.
-                QByteArray key = designation + '\0' + QByteArray::number(copy) + '\0' + pin.Number();
-                if (pin.Number().isEmpty())
-                    key += '\1' + QByteArray::number(quintptr(c)) + '\1' + QByteArray::number(qulonglong(i));
-                const auto found = keys.constFind(key);
-                pinKey.push_back(found != keys.constEnd() ? *found : keys.size());
-                if (found == keys.constEnd()) keys.insert(key, pinKey.back());
+                // Pins of one number on one record are one pin, and so are
+                // the copies of a shared pin on the units of a part; a pin
+                // without a number is a pin of its own.
+                std::size_t key = keys;
+                if (!number.isEmpty()) {
+                    if (own) {
+                        for (std::size_t k = first; k < pins_.size(); ++k)
+                            if (numberKey[k] == number && pins_[k].Component == c) {
+                                key = pinKey[k];
+                                break;
+                            }
+                    } else {
+                        const QByteArray shared = designation + '\0' + QByteArray::number(copy) + '\0' + number;
+                        key = sharedKeys.value(shared, keys);
+                        if (key == keys) sharedKeys.insert(shared, key);
+                    }
+                }
+                if (key == keys) ++keys;
+                pinKey.push_back(key);
+                designationKey.push_back(designation);
+                numberKey.push_back(number);
                 pins_.push_back(std::move(p));
             }
         }
     }
+    // Each pin's place in designation order, then pin number order: the
+    // designations ranked once, then the numbers within each.
+    std::vector<std::uint64_t> pinRank(pins_.size());
+    {
+        QHash<QByteArray, std::uint32_t> designationRank;
+        for (const QByteArray& d : designationKey) designationRank.insert(d, 0);
+        QByteArrayList designations = designationRank.keys();
+        std::sort(designations.begin(), designations.end(), NaturalLess);
+        for (qsizetype k = 0; k < designations.size(); ++k) designationRank[designations[k]] = std::uint32_t(k);
+        std::vector<std::vector<std::size_t>> byDesignation(std::size_t(designations.size()));
+        for (std::size_t i = 0; i < pins_.size(); ++i)
+            byDesignation[designationRank.value(designationKey[i])].push_back(i);
+        for (std::size_t d = 0; d < byDesignation.size(); ++d) {
+            std::vector<std::size_t>& group = byDesignation[d];
+            std::stable_sort(group.begin(), group.end(),
+                             [&](std::size_t a, std::size_t b) { return NaturalLess(numberKey[a], numberKey[b]); });
+            std::uint32_t rank = 0;
+            for (std::size_t k = 0; k < group.size(); ++k) {
+                if (k > 0 && numberKey[group[k]] != numberKey[group[k - 1]]) ++rank;
+                pinRank[group[k]] = (std::uint64_t(d) << 32) | rank;
+            }
+        }
+    }
+    const auto pinLess = [&](std::size_t a, std::size_t b) { return pinRank[a] < pinRank[b]; };
 
     // Nodes: the wires, the pins, the junctions, then one per name.
     const std::uint32_t wireBase = 0;
@@ -313,7 +395,6 @@ void TConnectivity::Build(const TDrawing& drawing)
         std::uint32_t Node;
         TKind Kind;
         std::uint32_t Index;  // of the pin, wire or junction
-        bool Touches = false;
     };
     std::vector<TPoint> points;
     points.reserve(pins_.size() + 2 * wires_.size() + junctions.size());
@@ -327,56 +408,107 @@ void TConnectivity::Build(const TDrawing& drawing)
         points.push_back({QPoint(junctions[j]->X(), junctions[j]->Y()), junctionBase + std::uint32_t(j),
                           TKind::JunctionPoint, std::uint32_t(j)});
 
-    // The grid over everything.
-    int maxX = 0, maxY = 0;
-    for (const TPoint& p : points) maxX = std::max(maxX, p.At.x()), maxY = std::max(maxY, p.At.y());
-    for (const Annotate* a : annotations) maxX = std::max(maxX, a->X()), maxY = std::max(maxY, a->Y());
-    grid_ = std::make_unique<TGrid>();
-    grid_->Size(maxX, maxY);
-    grid_->AddWires(segments);
+    // Wires drawn twice over are one wire; only the first goes into the grid.
+    std::vector<std::uint32_t> gridWires;
     {
-        std::vector<QPoint> at;
-        at.reserve(points.size());
-        for (const TPoint& p : points) at.push_back(p.At);
-        grid_->AddPoints(at);
+        const auto ends = [&](std::uint32_t w) {
+            QPoint a = segments[w].A(), b = segments[w].B();
+            if (RowThenColumn(b, a)) std::swap(a, b);
+            return std::tuple(a.y(), a.x(), b.y(), b.x());
+        };
+        std::vector<std::uint32_t> order(segments.size());
+        std::iota(order.begin(), order.end(), 0u);
+        std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return ends(a) != ends(b) ? ends(a) < ends(b) : a < b;
+        });
+        for (std::size_t k = 0; k < order.size(); ++k) {
+            if (k > 0 && ends(order[k]) == ends(order[k - 1]))
+                sets.Join(wireBase + order[k - 1], wireBase + order[k]);
+            else
+                gridWires.push_back(order[k]);
+        }
+        std::sort(gridWires.begin(), gridWires.end());
     }
 
-    // Points at the same pixel.
+    // The points by pixel: every pixel that holds points once, with what it holds.
     std::vector<std::uint32_t> byPlace(points.size());
-    std::iota(byPlace.begin(), byPlace.end(), 0u);
-    std::sort(byPlace.begin(), byPlace.end(), [&](std::uint32_t a, std::uint32_t b) {
-        return RowThenColumn(points[a].At, points[b].At);
-    });
+    {
+        std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed(points.size());
+        for (std::size_t i = 0; i < points.size(); ++i) keyed[i] = {PlaceKey(points[i].At), std::uint32_t(i)};
+        std::sort(keyed.begin(), keyed.end());
+        for (std::size_t i = 0; i < keyed.size(); ++i) byPlace[i] = keyed[i].second;
+    }
+    struct TPixel {
+        QPoint At;
+        std::uint32_t First = 0, End = 0;  // its points: byPlace[First, End)
+        std::int64_t Pin = -1;             // a pin end there, by its point
+        std::int64_t WireEnd = -1;         // a wire end there, by its point
+        bool Mixed = false;                // points of more than one thing
+        int Wires = 0;                     // wires through it (its own wires' ends included)
+        bool Labelled = false;             // a net label's anchor
+        std::uint32_t Node = 0;            // of its first point
+        std::uint32_t Root = 0;            // what the geometry joins it to
+    };
+    std::vector<TPixel> pixels;
+    std::vector<std::uint32_t> pixelOf(points.size());
     for (std::size_t i = 0; i < byPlace.size();) {
-        std::size_t end = i + 1;
-        while (end < byPlace.size() && points[byPlace[end]].At == points[byPlace[i]].At) ++end;
-        for (std::size_t k = i + 1; k < end; ++k) sets.Join(points[byPlace[i]].Node, points[byPlace[k]].Node);
-        // A point touches another when one there belongs to something else
-        // (the two ends of a wire of no length are the same thing).
-        for (std::size_t k = i; k < end; ++k)
-            for (std::size_t m = i; m < end; ++m)
-                if (points[byPlace[k]].Node != points[byPlace[m]].Node) {
-                    points[byPlace[k]].Touches = true;
-                    break;
-                }
+        TPixel pixel;
+        pixel.At = points[byPlace[i]].At;
+        pixel.First = std::uint32_t(i);
+        std::size_t end = i;
+        for (; end < byPlace.size() && points[byPlace[end]].At == pixel.At; ++end) {
+            const TPoint& p = points[byPlace[end]];
+            pixelOf[byPlace[end]] = std::uint32_t(pixels.size());
+            if (p.Kind == TKind::PinEnd && pixel.Pin < 0) pixel.Pin = byPlace[end];
+            if (p.Kind == TKind::WireEnd && pixel.WireEnd < 0) pixel.WireEnd = byPlace[end];
+            // The two ends of a wire of no length are the same thing.
+            if (p.Node != points[byPlace[i]].Node) pixel.Mixed = true;
+            sets.Join(points[byPlace[i]].Node, p.Node);
+        }
+        pixel.End = std::uint32_t(end);
+        pixel.Node = points[byPlace[i]].Node;
+        pixels.push_back(pixel);
         i = end;
     }
+    const auto pixelAt = [&](QPoint at) -> TPixel* {
+        const auto found = std::lower_bound(pixels.begin(), pixels.end(), at,
+                                            [](const TPixel& p, QPoint q) { return RowThenColumn(p.At, q); });
+        return found != pixels.end() && found->At == at ? &*found : nullptr;
+    };
+    const auto nodeOf = [](const TPixel& pixel) { return pixel.Node; };
 
-    // Points on wires.
-    for (TPoint& p : points) {
-        const std::uint32_t own = p.Kind == TKind::WireEnd ? p.Index : std::uint32_t(-1);
-        grid_->WiresAt(p.At, [&](std::uint32_t w) {
-            if (w == own || !OnSegment(p.At, segments[w])) return;
-            sets.Join(p.Node, wireBase + w);
-            p.Touches = true;
-            if (p.Kind != TKind::JunctionPoint && p.At != segments[w].A() && p.At != segments[w].B())
-                joins_.push_back(p.At);
+    // The grid over everything.
+    int maxX = 0, maxY = 0;
+    for (const TPixel& p : pixels) maxX = std::max(maxX, p.At.x()), maxY = std::max(maxY, p.At.y());
+    for (const Annotate* a : annotations) maxX = std::max(maxX, a->X()), maxY = std::max(maxY, a->Y());
+    grid_ = std::make_unique<TGrid>();
+    grid_->Size(maxX, maxY, segments, gridWires, 16);
+    grid_->AddWires(segments, gridWires);
+    // The pixels in a finer grid of their own.
+    TGrid pointGrid;
+    pointGrid.Size(maxX, maxY, segments, {}, 8);
+    {
+        std::vector<QPoint> at;
+        at.reserve(pixels.size());
+        for (const TPixel& p : pixels) at.push_back(p.At);
+        pointGrid.AddPoints(at);
+    }
+
+    // Pixels on wires.
+    for (TPixel& pixel : pixels) {
+        const bool end = pixel.Pin >= 0 || pixel.WireEnd >= 0;
+        grid_->WiresAt(pixel.At, [&](std::uint32_t w) {
+            if (!OnSegment(pixel.At, segments[w])) return;
+            sets.Join(nodeOf(pixel), wireBase + w);
+            ++pixel.Wires;
+            if (end && pixel.At != segments[w].A() && pixel.At != segments[w].B()) joins_.push_back(pixel.At);
         });
     }
 
     // What is joined by the drawing's geometry alone, before names join nets.
     std::vector<std::uint32_t> geometric(sets.Size());
     for (std::size_t i = 0; i < geometric.size(); ++i) geometric[i] = sets.Find(std::uint32_t(i));
+    for (TPixel& pixel : pixels) pixel.Root = geometric[pixel.Node];
 
     // Names: net labels on wires and pin ends, hidden power pins.
     std::map<QString, std::uint32_t> nameNodes;
@@ -406,12 +538,10 @@ void TConnectivity::Build(const TDrawing& drawing)
             name(wireBase + w);
             labelledWire[w] = true;
         });
-        grid_->PointsNear(anchor, 0, [&](std::uint32_t i) {
-            if (points[i].Kind == TKind::PinEnd && points[i].At == anchor) {
-                name(points[i].Node);
-                points[i].Touches = true;
-            }
-        });
+        if (TPixel* pixel = pixelAt(anchor); pixel && pixel->Pin >= 0) {
+            name(nodeOf(*pixel));
+            pixel->Labelled = true;
+        }
         if (on) {
             labelNode[a] = node;
             continue;
@@ -430,88 +560,140 @@ void TConnectivity::Build(const TDrawing& drawing)
         });
         if (off.Distance > 0) labelsOffWire_.push_back(off);
     }
+    // A copy of a wire carries the label of the one in the grid.
+    for (std::size_t w = 0; w < segments.size(); ++w)
+        if (!labelledWire[w])
+            grid_->WiresAt(segments[w].A(), [&](std::uint32_t g) {
+                const TSegment& a = segments[g];
+                const TSegment& b = segments[w];
+                const bool same = (a.A() == b.A() && a.B() == b.B()) || (a.A() == b.B() && a.B() == b.A());
+                if (labelledWire[g] && same) labelledWire[w] = true;
+            });
     for (std::size_t i = 0; i < pins_.size(); ++i) {
         const TNetPin& p = pins_[i];
         if (p.Hidden && p.ElectricalType == pwrType && !p.PinName.isEmpty())
             sets.Join(pinBase + std::uint32_t(i), nameNode(p.PinName));
     }
 
-    // Ends that touch nothing; marked pins.
+    // Ends that touch nothing; marked pins. A point touches something when
+    // another thing has a point at its pixel, or a wire other than its own
+    // passes through it, or a label names it.
     QSet<std::uint64_t> marked;
+    std::vector<std::size_t> loosePinIndices, markedPinIndices;
     const auto placeKey = [](QPoint p) { return (std::uint64_t(std::uint32_t(p.y())) << 32) | std::uint32_t(p.x()); };
     for (const QPoint& m : markers) marked.insert(placeKey(m));
-    for (const TPoint& p : points) {
-        if (p.Kind == TKind::WireEnd && labelledWire[p.Index]) continue;
-        if (p.Touches) continue;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const TPoint& p = points[i];
+        const TPixel& pixel = pixels[pixelOf[i]];
+        const bool touches = p.Kind == TKind::WireEnd
+                                 ? pixel.Mixed || pixel.Wires >= 2 || labelledWire[p.Index]
+                                 : pixel.Mixed || pixel.Wires >= 1 || pixel.Labelled;
+        if (touches) continue;
         loosePoints_.push_back(p.At);
         if (p.Kind == TKind::WireEnd) danglingEnds_.push_back(p.At);
-        if (p.Kind == TKind::PinEnd && !marked.contains(placeKey(p.At))) loosePins_.push_back(pins_[p.Index]);
+        if (p.Kind == TKind::PinEnd && !marked.contains(placeKey(p.At))) loosePinIndices.push_back(p.Index);
     }
     for (const TPoint& p : points)
-        if (p.Kind == TKind::PinEnd && marked.contains(placeKey(p.At))) noConnects_.push_back(pins_[p.Index]);
+        if (p.Kind == TKind::PinEnd && marked.contains(placeKey(p.At))) markedPinIndices.push_back(p.Index);
 
-    // Near misses: the nearest wire or point within reach that the end
-    // neither touches nor is joined to by the drawing.
+    // Near misses: from each pixel with an end, the nearest wire or pixel
+    // within reach that it neither touches nor is joined to by the drawing.
+    // The pixels are looked at on several threads, each its own share; the
+    // misses are then taken in pixel order.
     {
+        // At the same distance a pin end before other points, a point before
+        // a wire, then the lowest row and column.
+        struct TCandidate {
+            double Distance = nearMissPixels + 0.5;
+            int Kind = 3;  // 0 pin end, 1 other point, 2 wire, 3 none
+            std::uint64_t Place = 0;
+            bool operator<(const TCandidate& o) const
+            {
+                if (std::fabs(Distance - o.Distance) > 1e-9) return Distance < o.Distance;
+                return Kind != o.Kind ? Kind < o.Kind : Place < o.Place;
+            }
+        };
+        struct TFound {
+            TCandidate Best;
+            std::uint32_t NearPixel = 0;
+            QPoint NearWirePoint;
+        };
+        std::vector<TFound> found(pixels.size());
+        const auto look = [&](std::size_t from, std::size_t to) {
+            for (std::size_t i = from; i < to; ++i) {
+                const TPixel& pixel = pixels[i];
+                if (pixel.Pin < 0 && pixel.WireEnd < 0) continue;
+                const std::uint32_t own = pixel.Root;
+                TFound& f = found[i];
+                pointGrid.PointsNear(pixel.At, nearMissPixels, [&](std::uint32_t k) {
+                    const TPixel& q = pixels[k];
+                    const int d = Chebyshev(pixel.At, q.At);
+                    if (d == 0 || d > nearMissPixels || q.Root == own) return;
+                    const TCandidate candidate{double(d), q.Pin >= 0 ? 0 : 1, PlaceKey(q.At)};
+                    if (candidate < f.Best) f.Best = candidate, f.NearPixel = k;
+                });
+                grid_->WiresNear(pixel.At, nearMissPixels, [&](std::uint32_t w) {
+                    const TSegment& segment = segments[w];
+                    if (pixel.At.x() < std::min(segment.X1, segment.X2) - nearMissPixels ||
+                        pixel.At.x() > std::max(segment.X1, segment.X2) + nearMissPixels ||
+                        pixel.At.y() < std::min(segment.Y1, segment.Y2) - nearMissPixels ||
+                        pixel.At.y() > std::max(segment.Y1, segment.Y2) + nearMissPixels ||
+                        geometric[wireBase + w] == own)
+                        return;
+                    const auto [d, nearest] = DistanceToSegment(pixel.At, segment);
+                    if (d > nearMissPixels || OnSegment(pixel.At, segment)) return;
+                    const TCandidate candidate{d, 2, PlaceKey(nearest)};
+                    if (candidate < f.Best) f.Best = candidate, f.NearWirePoint = nearest;
+                });
+            }
+        };
+        const int parts = std::clamp(int(pixels.size() / 4096), 1, ThreadsFor(TDrawing::RenderThreads()));
+        RunParts(parts, [&](int k) {
+            look(pixels.size() * std::size_t(k) / std::size_t(parts),
+                 pixels.size() * std::size_t(k + 1) / std::size_t(parts));
+        });
+
+        // Pin ends first, so that of two ends that miss each other a pin end
+        // is the one that misses.
         QSet<QPair<std::uint64_t, std::uint64_t>> pairs;
-        for (std::size_t i = 0; i < points.size(); ++i) {
-            const TPoint& p = points[i];
-            if (p.Kind == TKind::JunctionPoint) continue;
-            const std::uint32_t own = geometric[p.Node];
-            TNearMiss miss;
-            double best = nearMissPixels + 0.5;
-            std::uint32_t nearPoint = std::uint32_t(-1);
-            grid_->PointsNear(p.At, nearMissPixels, [&](std::uint32_t k) {
-                const TPoint& q = points[k];
-                const int d = Chebyshev(p.At, q.At);
-                if (d == 0 || d > nearMissPixels || geometric[q.Node] == own) return;
-                if (d < best || (d == best && q.Kind == TKind::PinEnd && nearPoint != std::uint32_t(-1) &&
-                                 points[nearPoint].Kind != TKind::PinEnd)) {
-                    best = d;
-                    nearPoint = k;
+        for (int pass = 0; pass < 2; ++pass) {
+            for (std::size_t i = 0; i < pixels.size(); ++i) {
+                const TFound& f = found[i];
+                if (f.Best.Kind == 3 || (pixels[i].Pin >= 0) != (pass == 0)) continue;
+                const TPixel& pixel = pixels[i];
+                TNearMiss miss;
+                if (f.Best.Kind == 2) {
+                    miss.Near = f.NearWirePoint;
+                    miss.NearWire = true;
+                    miss.Distance = std::max(1, int(std::ceil(f.Best.Distance - 1e-9)));
+                } else {
+                    const TPixel& nearPixel = pixels[f.NearPixel];
+                    miss.Near = nearPixel.At;
+                    miss.Distance = int(f.Best.Distance);
+                    if (nearPixel.Pin >= 0) miss.NearPin = pins_[points[std::size_t(nearPixel.Pin)].Index];
+                    miss.NearJunction = nearPixel.Pin < 0 && nearPixel.WireEnd < 0;
+                    // Two ends that miss each other are one miss.
+                    const std::uint64_t a = PlaceKey(pixel.At), b = PlaceKey(miss.Near);
+                    const auto pair = qMakePair(std::min(a, b), std::max(a, b));
+                    if (pairs.contains(pair)) continue;
+                    pairs.insert(pair);
                 }
-            });
-            if (nearPoint != std::uint32_t(-1)) {
-                miss.Near = points[nearPoint].At;
-                miss.Distance = int(best);
-                if (points[nearPoint].Kind == TKind::PinEnd) miss.NearPin = pins_[points[nearPoint].Index];
+                miss.At = pixel.At;
+                if (pixel.Pin >= 0) miss.Pin = pins_[points[std::size_t(pixel.Pin)].Index];
+                nearMisses_.push_back(std::move(miss));
             }
-            grid_->WiresNear(p.At, nearMissPixels, [&](std::uint32_t w) {
-                if (geometric[wireBase + w] == own) return;
-                const auto [d, nearest] = DistanceToSegment(p.At, segments[w]);
-                if (d > nearMissPixels || d >= best - 1e-9 || OnSegment(p.At, segments[w])) return;
-                best = d;
-                nearPoint = std::uint32_t(-1);
-                miss.Near = nearest;
-                miss.NearWire = true;
-                miss.NearPin.reset();
-                miss.Distance = std::max(1, int(std::ceil(d - 1e-9)));
-            });
-            if (miss.Distance == 0) continue;
-            miss.At = p.At;
-            if (p.Kind == TKind::PinEnd) miss.Pin = pins_[p.Index];
-            // Two ends that miss each other are one miss.
-            if (!miss.NearWire) {
-                const std::uint64_t a = placeKey(p.At), b = placeKey(miss.Near);
-                const auto pair = qMakePair(std::min(a, b), std::max(a, b));
-                if (pairs.contains(pair)) continue;
-                pairs.insert(pair);
-            }
-            nearMisses_.push_back(std::move(miss));
         }
         std::stable_sort(nearMisses_.begin(), nearMisses_.end(),
-                         [](const TNearMiss& a, const TNearMiss& b) { return RowThenColumn(a.At, b.At); });
+                         [](const TNearMiss& a, const TNearMiss& b) { return PlaceKey(a.At) < PlaceKey(b.At); });
     }
 
     // The nets: every set that holds a wire or a pin.
     std::vector<std::size_t> netOfRoot(sets.Size(), npos);
-    std::vector<std::size_t> firstNode;  // by net: the node it was found from
     const auto netOf = [&](std::uint32_t node) {
         const std::uint32_t root = sets.Find(node);
         if (netOfRoot[root] == npos) {
             netOfRoot[root] = nets_.size();
             nets_.emplace_back();
-            firstNode.push_back(node);
         }
         return netOfRoot[root];
     };
@@ -521,21 +703,21 @@ void TConnectivity::Build(const TDrawing& drawing)
         nets_[wireNet_[w]].Wires.push_back(wires_[w]);
     }
     pinNet_.resize(pins_.size());
-    std::vector<std::vector<std::size_t>> netPinKeys;
+    std::vector<std::vector<std::size_t>> netPins;
     for (std::size_t i = 0; i < pins_.size(); ++i) {
         pinNet_[i] = netOf(pinBase + std::uint32_t(i));
-        nets_[pinNet_[i]].Pins.push_back(pins_[i]);
-        if (netPinKeys.size() < nets_.size()) netPinKeys.resize(nets_.size());
-        netPinKeys[pinNet_[i]].push_back(pinKey[i]);
+        if (netPins.size() < nets_.size()) netPins.resize(nets_.size());
+        netPins[pinNet_[i]].push_back(i);
     }
-    netPinKeys.resize(nets_.size());
+    netPins.resize(nets_.size());
     std::vector<bool> otherPoints(nets_.size(), false);
-    for (const TPoint& p : points) {
-        const std::size_t net = netOfRoot[sets.Find(p.Node)];
+    for (const TPixel& pixel : pixels) {
+        const std::size_t net = netOfRoot[sets.Find(nodeOf(pixel))];
         if (net == npos) continue;
-        nets_[net].Points.push_back(p.At);
-        pointNets_.push_back({p.At, net});
-        if (p.Kind != TKind::PinEnd) otherPoints[net] = true;
+        nets_[net].Points.push_back(pixel.At);
+        pointNets_.push_back({pixel.At, net});
+        for (std::uint32_t k = pixel.First; k < pixel.End && !otherPoints[net]; ++k)
+            if (points[byPlace[k]].Kind != TKind::PinEnd) otherPoints[net] = true;
     }
     for (std::size_t a = 0; a < annotations.size(); ++a)
         if (labelNode[a] != std::uint32_t(-1)) {
@@ -551,13 +733,13 @@ void TConnectivity::Build(const TDrawing& drawing)
     }
     for (std::size_t n = 0; n < nets_.size(); ++n) {
         TNet& net = nets_[n];
-        std::stable_sort(net.Pins.begin(), net.Pins.end(), [](const TNetPin& a, const TNetPin& b) {
-            const int byDesignation = NaturalCompare(a.Designation, b.Designation);
-            if (byDesignation != 0) return byDesignation < 0;
-            return NaturalCompare(a.PinNumber, b.PinNumber) < 0;
-        });
-        std::sort(net.Points.begin(), net.Points.end(), RowThenColumn);
-        net.Points.erase(std::unique(net.Points.begin(), net.Points.end()), net.Points.end());
+        std::stable_sort(netPins[n].begin(), netPins[n].end(), pinLess);
+        net.Pins.reserve(netPins[n].size());
+        std::vector<std::size_t> keys;
+        for (std::size_t i : netPins[n]) {
+            net.Pins.push_back(pins_[i]);
+            keys.push_back(pinKey[i]);
+        }
         // Label names first, then those of hidden power pins, each in natural order.
         std::vector<QString> labelNames, pinNames;
         for (const QString& name : names[n]) {
@@ -569,7 +751,6 @@ void TConnectivity::Build(const TDrawing& drawing)
         const auto natural = [](const QString& a, const QString& b) { return NaturalCompare(a, b) < 0; };
         std::sort(labelNames.begin(), labelNames.end(), natural);
         std::sort(pinNames.begin(), pinNames.end(), natural);
-        std::vector<std::size_t>& keys = netPinKeys[n];
         std::sort(keys.begin(), keys.end());
         keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
         if (!labelNames.empty() || !pinNames.empty()) {
@@ -589,10 +770,18 @@ void TConnectivity::Build(const TDrawing& drawing)
     // The order: named nets by name, then the others by name.
     std::vector<std::size_t> order(nets_.size());
     std::iota(order.begin(), order.end(), std::size_t(0));
+    std::vector<QByteArray> nameKeys(nets_.size());
+    for (std::size_t n = 0; n < nets_.size(); ++n)
+        if (nets_[n].Named) nameKeys[n] = nets_[n].Name.toLatin1();
+    // Named nets, nets that join something, pins alone, wires alone.
+    const auto group = [&](std::size_t n) {
+        return nets_[n].Named ? 0 : nets_[n].Pins.empty() ? 3 : nets_[n].Unconnected ? 2 : 1;
+    };
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        if (nets_[a].Named != nets_[b].Named) return nets_[a].Named;
-        if (!nets_[a].Named && nets_[a].Pins.empty() != nets_[b].Pins.empty()) return nets_[b].Pins.empty();
-        return NaturalCompare(nets_[a].Name, nets_[b].Name) < 0;
+        if (group(a) != group(b)) return group(a) < group(b);
+        if (group(a) == 0) return ::NaturalCompare(nameKeys[a], nameKeys[b]) < 0;
+        if (group(a) == 3) return false;
+        return pinRank[netPins[a].front()] < pinRank[netPins[b].front()];
     });
     std::vector<std::size_t> place(nets_.size());
     for (std::size_t i = 0; i < order.size(); ++i) place[order[i]] = i;
@@ -603,21 +792,16 @@ void TConnectivity::Build(const TDrawing& drawing)
     for (std::size_t& n : wireNet_) n = place[n];
     for (std::size_t& n : pinNet_) n = place[n];
     for (TPointNet& p : pointNets_) p.Net = place[p.Net];
-    std::sort(pointNets_.begin(), pointNets_.end(),
-              [](const TPointNet& a, const TPointNet& b) { return RowThenColumn(a.At, b.At); });
 
     std::sort(joins_.begin(), joins_.end(), RowThenColumn);
     joins_.erase(std::unique(joins_.begin(), joins_.end()), joins_.end());
     std::sort(loosePoints_.begin(), loosePoints_.end(), RowThenColumn);
     loosePoints_.erase(std::unique(loosePoints_.begin(), loosePoints_.end()), loosePoints_.end());
     std::sort(danglingEnds_.begin(), danglingEnds_.end(), RowThenColumn);
-    const auto byPin = [](const TNetPin& a, const TNetPin& b) {
-        const int byDesignation = NaturalCompare(a.Designation, b.Designation);
-        if (byDesignation != 0) return byDesignation < 0;
-        return NaturalCompare(a.PinNumber, b.PinNumber) < 0;
-    };
-    std::stable_sort(noConnects_.begin(), noConnects_.end(), byPin);
-    std::stable_sort(loosePins_.begin(), loosePins_.end(), byPin);
+    std::stable_sort(markedPinIndices.begin(), markedPinIndices.end(), pinLess);
+    std::stable_sort(loosePinIndices.begin(), loosePinIndices.end(), pinLess);
+    for (std::size_t i : markedPinIndices) noConnects_.push_back(pins_[i]);
+    for (std::size_t i : loosePinIndices) loosePins_.push_back(pins_[i]);
 }
 
 std::optional<std::size_t> TConnectivity::NetAt(QPoint pagePoint) const

@@ -92,6 +92,7 @@ struct TNearMiss {
     QPoint Near;                     // the nearest point of what it misses
     bool NearWire = false;           // it misses a wire (else a point)
     std::optional<TNetPin> NearPin;  // the pin whose end it misses
+    bool NearJunction = false;       // it misses a junction point (else, with no pin, a wire end)
     int Distance = 0;                // 1 to 3
 };
 
@@ -112,8 +113,9 @@ public:
     TConnectivity(const TConnectivity&) = delete;
     TConnectivity& operator=(const TConnectivity&) = delete;
 
-    // Named nets by name in natural order, then the others with pins by
-    // name, then those of wires alone.
+    // Named nets by name in natural order, then the nets that join
+    // something, then the pins alone, each by their first pin (so by name),
+    // then the nets of wires alone in file order.
     const std::vector<TNet>& Nets() const { return nets_; }
     // The net of a point on a wire (a pixel it is drawn on), at a pin end, a
     // wire end or a junction point; none elsewhere.

@@ -19,6 +19,8 @@
 #include "exports/Printedpage.h"
 #include "app/Surface.h"
 #include "drawing/Billofmaterials.h"
+#include "drawing/Connectivity.h"
+#include "exports/Netlist.h"
 #include "drawing/Drawing.h"
 
 namespace {
@@ -73,6 +75,11 @@ QString TDrawingOutputs::PdfPath(const QString& drawingPath) const
 QString TDrawingOutputs::BomPath(const QString& drawingPath) const
 {
     return OutputPath(drawingPath, QStringLiteral("-bom.csv"));
+}
+
+QString TDrawingOutputs::NetlistPath(const QString& drawingPath) const
+{
+    return OutputPath(drawingPath, QStringLiteral(".net"));
 }
 
 namespace {
@@ -142,6 +149,8 @@ QStringList TDrawingOutputs::Write(const QString& drawingPath, TDrawing& drawing
         if (Pdf) attempt(PdfPath(drawingPath), [&](const QString& path) { WritePdf(path, drawingPath, vector); });
     }
     if (Bom) attempt(BomPath(drawingPath), [&](const QString& path) { WriteBom(path, drawing, page); });
+    if (Netlist)
+        attempt(NetlistPath(drawingPath), [&](const QString& path) { WriteNetlist(path, drawingPath, drawing); });
     return failures;
 }
 
@@ -196,6 +205,12 @@ void TDrawingOutputs::WriteBom(const QString& path, const TDrawing& drawing, con
     // Zones follow the page the picture shows while the drawing names none.
     const QSize size = drawing.Page().Size.isEmpty() ? page.Image().size() : drawing.Page().Size;
     SaveWhole(path, BillOfMaterials(drawing.Components(), size));
+}
+
+void TDrawingOutputs::WriteNetlist(const QString& path, const QString& drawingPath, const TDrawing& drawing)
+{
+    const TConnectivity connectivity(drawing);
+    SaveWhole(path, KicadNetlist(drawing, connectivity, QDir::toNativeSeparators(drawingPath)));
 }
 
 void TDrawingOutputs::SaveWhole(const QString& path, const QByteArray& bytes)

@@ -7,6 +7,7 @@
 //   NAME.svg       its page as a vector drawing in page pixels ("--svg")
 //   NAME.pdf       its page as a vector page on one landscape sheet, fitted ("--pdf")
 //   NAME-bom.csv   its bill of materials ("--bom")
+//   NAME.net       its netlist ("--netlist", exports/Netlist.h)
 //   NAME/          its split folder ("--export"; the load writes the files)
 //
 // beside the drawing, or all in one output folder ("--out=DIR"). Nothing
@@ -48,6 +49,7 @@ public:
     bool Svg = false;
     bool Pdf = false;
     bool Bom = false;
+    bool Netlist = false;
 
     // Makes `dir` the folder of every output from now on, creating it with
     // its parents. When it cannot be created, throws EFileError
@@ -68,6 +70,7 @@ public:
     QString SvgPath(const QString& drawingPath) const;
     QString PdfPath(const QString& drawingPath) const;
     QString BomPath(const QString& drawingPath) const;
+    QString NetlistPath(const QString& drawingPath) const;
     // The split folder NAME; none when the file name leaves no NAME that
     // could be a folder of its own (".q01" would split into the drawing's own
     // folder, "..q01" and "...q01" into it or its parent).
@@ -80,7 +83,7 @@ public:
     QString ClaimSplitDir(const QString& drawingPath);
 
     // Writes the outputs that are switched on, in the order PNG, SVG, PDF,
-    // bill of materials, for the drawing loaded from drawingPath whose page
+    // bill of materials, netlist, for the drawing loaded from drawingPath whose page
     // picture (one pixel per page pixel) is `page`; the vector pages are that
     // picture's size and drawn with `settings`. Returns the message of every
     // file that could not be written. Nothing is written while outputs are
@@ -106,6 +109,8 @@ public:
     // whose longer side is `size` pixels.
     static void WriteThumbnail(const QString& path, const QImage& page, int size);
     static void WriteBom(const QString& path, const TDrawing& drawing, const TSurface& page);
+    // The netlist, naming the drawing by drawingPath as given.
+    static void WriteNetlist(const QString& path, const QString& drawingPath, const TDrawing& drawing);
     // Saves bytes as the whole file at path, through TSaveFile.
     static void SaveWhole(const QString& path, const QByteArray& bytes);
     // Saves the file at path as write(file) writes it, through TSaveFile; a

@@ -110,6 +110,148 @@ TEST_F(BatchTest, BatchWithoutDrawingsEndsAtOnceWithStatusZero)
     EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
 }
 
+TEST_F(BatchTest, NetlistOfTheSampleIsKicadsExportOfItsNetsAndAFileInTheWayFailsTheRun)
+{
+    QFile::copy(TRACERY_SOURCE_DIR "/samples/amp.q01", Path("amp.q01"));
+    const RunResult r = Run({"--batch", "--netlist", "--out=nets", "amp.q01"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.err, "");
+    const QByteArray expected =
+        "(export (version \"E\")\n"
+        "  (design\n"
+        "    (source \"amp.q01\")\n"
+        "    (tool \"Tracery 0.1\")\n"
+        "    (sheet (number \"1\") (name \"/\") (tstamps \"/\")))\n"
+        "  (components\n"
+        "    (comp (ref \"C1\")\n"
+        "      (value \"100n\")\n"
+        "      (footprint \"X7R\")\n"
+        "      (sheetpath (names \"/\") (tstamps \"/\"))\n"
+        "      (tstamps \"97a6018e-d1fe-5e2c-a277-49ecbae1ec9b\"))\n"
+        "    (comp (ref \"J1\")\n"
+        "      (value \"HDR1X3\")\n"
+        "      (footprint \"IN\")\n"
+        "      (sheetpath (names \"/\") (tstamps \"/\"))\n"
+        "      (tstamps \"4e3db87e-5de8-592e-8259-4ef67a582fba\"))\n"
+        "    (comp (ref \"R1\")\n"
+        "      (value \"10k\")\n"
+        "      (footprint \"0805\")\n"
+        "      (sheetpath (names \"/\") (tstamps \"/\"))\n"
+        "      (tstamps \"0f6da9c0-dbb4-52e6-9977-c84271b15a97\"))\n"
+        "    (comp (ref \"R2\")\n"
+        "      (value \"100k\")\n"
+        "      (footprint \"0805\")\n"
+        "      (sheetpath (names \"/\") (tstamps \"/\"))\n"
+        "      (tstamps \"1f2d6291-0afd-5fdc-bdaa-d76f1f4fd27e\"))\n"
+        "    (comp (ref \"U1\")\n"
+        "      (value \"LM741\")\n"
+        "      (footprint \"OPAMP\")\n"
+        "      (sheetpath (names \"/\") (tstamps \"/\"))\n"
+        "      (tstamps \"7f9bdd18-41da-59ae-ba5c-631c2d80afaa\"))\n"
+        "    (comp (ref \"U2\")\n"
+        "      (value \"74HC74\")\n"
+        "      (footprint \"DFF\")\n"
+        "      (sheetpath (names \"/\") (tstamps \"/\"))\n"
+        "      (tstamps \"033acf14-4f2d-53ba-a783-8c8897ca56d8\")))\n"
+        "  (nets\n"
+        "    (net (code \"1\") (name \"+12V\")\n"
+        "      (node (ref \"U1\") (pin \"7\") (pinfunction \"V+\") (pintype \"power_in\")))\n"
+        "    (net (code \"2\") (name \"GND\")\n"
+        "      (node (ref \"C1\") (pin \"1\") (pintype \"passive\"))\n"
+        "      (node (ref \"J1\") (pin \"2\") (pinfunction \"GND\") (pintype \"power_in\"))\n"
+        "      (node (ref \"U1\") (pin \"3\") (pinfunction \"+\") (pintype \"input\"))\n"
+        "      (node (ref \"U1\") (pin \"4\") (pinfunction \"V-\") (pintype \"power_in\")))\n"
+        "    (net (code \"3\") (name \"VIN\")\n"
+        "      (node (ref \"J1\") (pin \"1\") (pinfunction \"SIG\") (pintype \"bidirectional\"))\n"
+        "      (node (ref \"R1\") (pin \"1\") (pintype \"passive\")))\n"
+        "    (net (code \"4\") (name \"VOUT\")\n"
+        "      (node (ref \"C1\") (pin \"2\") (pintype \"passive\"))\n"
+        "      (node (ref \"R2\") (pin \"1\") (pintype \"passive\"))\n"
+        "      (node (ref \"U1\") (pin \"6\") (pinfunction \"OUT\") (pintype \"output\"))\n"
+        "      (node (ref \"U2\") (pin \"3\") (pinfunction \"CLK\") (pintype \"input\")))\n"
+        "    (net (code \"5\") (name \"Net-(R1-Pad2)\")\n"
+        "      (node (ref \"R1\") (pin \"2\") (pintype \"passive\"))\n"
+        "      (node (ref \"R2\") (pin \"2\") (pintype \"passive\"))\n"
+        "      (node (ref \"U1\") (pin \"2\") (pinfunction \"-\") (pintype \"input\")))\n"
+        "    (net (code \"6\") (name \"Net-(U2-Pad2)\")\n"
+        "      (node (ref \"U2\") (pin \"2\") (pinfunction \"D\") (pintype \"input\"))\n"
+        "      (node (ref \"U2\") (pin \"6\") (pinfunction \"/Q\") (pintype \"output\")))\n"
+        "    (net (code \"7\") (name \"unconnected-(U2-Pad5)\")\n"
+        "      (node (ref \"U2\") (pin \"5\") (pinfunction \"Q\") (pintype \"output+no_connect\")))\n"
+        "    (net (code \"8\") (name \"unconnected-(U2-Pad12)\")\n"
+        "      (node (ref \"U2\") (pin \"12\") (pinfunction \"D\") (pintype \"input+no_connect\")))))\n";
+    EXPECT_EQ(ReadAll(Path("nets/amp.net")).toStdString(), expected.toStdString());
+
+    // A folder where the netlist goes: the message, status 1, the other outputs still written.
+    QDir(dir.path()).mkdir("amp.net");
+    const RunResult blocked = Run({"--batch", "--netlist", "--bom", "amp.q01"});
+    EXPECT_EQ(blocked.status, 1);
+    EXPECT_EQ(blocked.err, "Cannot write 'amp.net': it is a folder, not a file\n");
+    EXPECT_TRUE(QFileInfo::exists(Path("amp-bom.csv")));
+}
+
+namespace {
+// A part drawn as the outline of a 21 x 21 body at (x, y), pin 1 (of type1)
+// ending at (x - 31, y + 10), pin 2 (type2) at (x + 51, y + 10).
+q01::Bytes TwoPinPart(const std::string& designation, std::uint16_t x, std::uint16_t y, std::uint8_t type1 = 6,
+                      std::uint8_t type2 = 6)
+{
+    q01::Component c;
+    c.designation = designation;
+    c.anchorX = x, c.anchorY = y;
+    c.parts = {{0, 2, 2}};
+    q01::ComponentPin pin1, pin2;
+    pin1.number = "1", pin1.side = q01::sideLeft, pin1.offsetUnits = 1, pin1.electricalType = type1;
+    pin2.number = "2", pin2.side = q01::sideRight, pin2.offsetUnits = 1, pin2.electricalType = type2;
+    c.pins = {pin1, pin2};
+    return q01::ComponentRecord(c);
+}
+}  // namespace
+
+TEST_F(BatchTest, CheckPrintsOneLinePerFindingInTheCompilersFormAndEndsOneTwoOrZero)
+{
+    // One finding of each kind on an A4 sheet (zones 276 pixels across, 180 down).
+    using q01::Marker;
+    const QString wiring = Write("wiring.q01", Cat({
+        q01::Header(0),
+        TwoPinPart("R1", 100, 100), TwoPinPart("R2", 300, 100),
+        q01::Line(151, 110, 268, 110, 1),  // R1 pin 2 towards R2 pin 1, a pixel short
+        q01::Line(200, 110, 200, 150, 1),  // a T that ends in the air
+        Marker(351, 110, 3),
+        q01::Annotation(180, 112, 0, "SDA"),  // two pixels below the wire
+        TwoPinPart("U1", 100, 300, 0, 0), TwoPinPart("U2", 300, 300, 0, 0),  // inputs only
+        q01::Line(151, 310, 269, 310, 1), Marker(69, 310, 3), Marker(351, 310, 3),
+        TwoPinPart("U3", 100, 500, 1, 1), TwoPinPart("U4", 300, 500, 1, 1),  // outputs only
+        q01::Line(151, 510, 269, 510, 1), Marker(69, 510, 3), Marker(351, 510, 3),
+        q01::Line(500, 100, 600, 100, 1), q01::Annotation(510, 100, 0, "CLK"), q01::Annotation(590, 100, 0, "SCK"),
+        TwoPinPart("R1", 700, 300), Marker(669, 310, 3), Marker(751, 310, 3),
+    }));
+    QFile::copy(TRACERY_SOURCE_DIR "/samples/amp.q01", Path("amp.q01"));
+    const RunResult r = Run({"--batch", "--out=checks", "--check", "wiring.q01", "amp.q01"});
+    EXPECT_EQ(r.status, 1) << r.err.toStdString();
+    const QString expected =
+        "wiring.q01:A1: warning: R1 pin 1 is not connected [unconnected-pin]\n"
+        "wiring.q01:A1: warning: wire end at 200,150 is not connected [dangling-wire]\n"
+        "wiring.q01:A1: warning: R2 pin 1 misses the wire end at 268,110 by 1 pixel [near-miss]\n"
+        "wiring.q01:A1: warning: label SDA is 2 pixels off a wire (at 180,110) [label-off-wire]\n"
+        "wiring.q01:B1: warning: net Net-(U1-Pad2) has no driver: U1 pin 2, U2 pin 1 are all inputs [no-driver]\n"
+        "wiring.q01:C1: warning: net Net-(U3-Pad2) has 2 outputs: U3 pin 2, U4 pin 1 [driver-conflict]\n"
+        "wiring.q01:A3: warning: net CLK has two names: CLK, SCK [two-names]\n"
+        "wiring.q01:B3: warning: R1 is used twice (also at 100,100) [duplicate-designation]\n";
+    EXPECT_EQ(r.out.toStdString(), expected.toStdString());
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(ReadAll(Path("checks/wiring-check.txt")), expected.toUtf8());
+    EXPECT_EQ(ReadAll(Path("checks/amp-check.txt")), "");  // the sample is clean
+
+    const RunResult clean = Run({"--check", "amp.q01"});
+    EXPECT_EQ(clean.status, 0);
+    EXPECT_EQ(clean.out, "");
+    const RunResult unread = Run({"--check", "missing.q01", "amp.q01"});
+    EXPECT_EQ(unread.status, 2);
+    EXPECT_EQ(unread.err, "File 'missing.q01' not found\n");
+    EXPECT_FALSE(QFileInfo::exists(Path("amp-check.txt")));  // only with --batch and --out
+}
+
 TEST_F(BatchTest, BundledSampleShowsEveryRecordKind)
 {
     QFile::copy(TRACERY_SOURCE_DIR "/samples/amp.q01", Path("amp.q01"));

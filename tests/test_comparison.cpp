@@ -120,6 +120,39 @@ TEST_F(ComparisonTest, ChangedMovedAddedAndRemovedObjectsGiveTheirLinesAndColour
     EXPECT_EQ(same.Picture().pixel(200, 450), white);
 }
 
+TEST_F(ComparisonTest, NetsThatGainOrLosePinsOrANameHaveTheirLines)
+{
+    // Parts of two pins: pin 1 ends 31 pixels left of (x, y + 10), pin 2 51 pixels right of it.
+    const auto part = [](const char* name, std::uint16_t x, std::uint16_t y) {
+        q01::Component c = Make({.name = name, .value = "1k", .x = x, .y = y});
+        c.pins = {{.number = "1", .side = q01::sideLeft, .offsetUnits = 1},
+                  {.number = "2", .side = q01::sideRight, .offsetUnits = 1}};
+        return q01::ComponentRecord(c);
+    };
+    const q01::Bytes common = Cat({q01::Header(0), part("R1", 100, 100), part("R2", 300, 100), part("C1", 500, 100),
+                                   part("U1", 300, 300),
+                                   q01::Line(151, 110, 269, 110, 1), q01::Annotation(200, 110, 0, "VOUT"),
+                                   // C1 pin 1 to U1 pin 1, crossing R2 pin 2's wire below without a dot
+                                   q01::Line(469, 110, 469, 200, 1), q01::Line(469, 200, 240, 200, 1),
+                                   q01::Line(240, 200, 240, 310, 1), q01::Line(240, 310, 269, 310, 1)});
+    const q01::Bytes older = Cat({common, q01::Line(551, 110, 600, 110, 1), q01::Annotation(580, 110, 0, "VOUT"),
+                                  q01::Line(351, 110, 351, 310, 1)});
+    const q01::Bytes newer = Cat({common, part("R5", 700, 300), q01::Line(751, 310, 780, 310, 1),
+                                  q01::Annotation(770, 310, 0, "VOUT"), q01::Annotation(300, 200, 0, "FB"),
+                                  q01::Line(351, 310, 669, 310, 1)});
+    const TComparison c = Compare(older, newer);
+    EXPECT_EQ(c.Report(), (QStringList{"added R5 (1k, 0805) at 700,300 B3",
+                                       "net VOUT: + R5 pin 2, - C1 pin 2",
+                                       "net Net-(C1-Pad1): renamed FB",
+                                       "net Net-(R2-Pad2): + R5 pin 1, - R2 pin 2",
+                                       "lines: 2 added, 2 removed",
+                                       "annotations: added \"VOUT\" at 770,310",
+                                       "annotations: added \"FB\" at 300,200",
+                                       "annotations: removed \"VOUT\" at 580,110"}));
+    // A net line's place holds the pins it names.
+    EXPECT_EQ(c.Places()[1], QRect(QPoint(541, 100), QPoint(761, 320)));
+}
+
 TEST_F(ComparisonTest, EveryFieldOfAMatchedComponentAndEveryRecordKindHasItsLine)
 {
     q01::Component u1 = Make({.name = "U1", .value = "LM358", .package = "SO8", .x = 200, .y = 200});

@@ -3,14 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <QStringList>
+#include <algorithm>
+#include <set>
 #include <string>
 
 #include "FreshSettings.h"
 #include "Q01Builder.h"
+#include "Q01Circuit.h"
 #include "Q01Component.h"
 #include "drawing/Annotate.h"
 #include "drawing/Connectivity.h"
 #include "drawing/Drawing.h"
+#include "drawing/Junction.h"
+#include "drawing/Naturalorder.h"
 
 using q01::operator+=;
 
@@ -163,4 +168,69 @@ TEST(Connectivity, LabelsNameAndJoinNetsHiddenPowerPinsJoinTheirNameAndMarkersLe
     EXPECT_TRUE(c.NearMisses().empty());
     EXPECT_EQ(c.Pins()[6].Type, "IN");
     EXPECT_EQ(c.Pins()[7].Type, "Pwr");
+}
+
+namespace {
+// The nets as sets of "R1.2", each set sorted, the sets sorted.
+using TPinSets = std::set<std::set<std::string>>;
+
+TPinSets Described(const q01::Circuit& circuit)
+{
+    TPinSets sets;
+    std::set<std::string> used;
+    for (const q01::CircuitNet& net : circuit.nets) {
+        sets.insert(std::set<std::string>(net.pins.begin(), net.pins.end()));
+        used.insert(net.pins.begin(), net.pins.end());
+    }
+    // Every other pin is a net of its own.
+    for (const q01::CircuitPart& part : circuit.parts)
+        for (const q01::CircuitPin& pin : part.pins)
+            if (!used.count(part.designation + "." + pin.number)) sets.insert({part.designation + "." + pin.number});
+    return sets;
+}
+
+TPinSets Extracted(const TConnectivity& connectivity)
+{
+    TPinSets sets;
+    for (const TNet& net : connectivity.Nets()) {
+        std::set<std::string> pins;
+        for (const TNetPin& pin : net.Pins) pins.insert((pin.Designation + '.' + pin.PinNumber).toStdString());
+        if (!pins.empty()) sets.insert(pins);
+    }
+    return sets;
+}
+}  // namespace
+
+TEST(Connectivity, RandomCircuitsDrawnFromANetlistGiveTheSameNetsBack)
+{
+    for (std::uint32_t seed = 1; seed <= 150; ++seed) {
+        const q01::Circuit circuit = q01::RandomCircuit(seed);
+        const q01::Bytes bytes = q01::DrawCircuit(circuit);
+        Loaded loaded(bytes);
+        const TConnectivity c(loaded.drawing);
+        SCOPED_TRACE("seed " + std::to_string(seed) + "\n" + q01::CircuitText(circuit));
+        ASSERT_EQ(Extracted(c), Described(circuit));
+        // Labelled nets carry their names; nothing misses, dangles or stands beside a wire.
+        for (const q01::CircuitNet& net : circuit.nets) {
+            if (!net.labelled) continue;
+            const auto found = std::find_if(c.Nets().begin(), c.Nets().end(), [&](const TNet& n) {
+                return !n.Pins.empty() && (n.Pins[0].Designation + '.' + n.Pins[0].PinNumber).toStdString() ==
+                                              *std::min_element(net.pins.begin(), net.pins.end(), [](auto& a, auto& b) {
+                                                  return NaturalCompare(QByteArray::fromStdString(a),
+                                                                        QByteArray::fromStdString(b)) < 0;
+                                              });
+            });
+            ASSERT_NE(found, c.Nets().end());
+            EXPECT_EQ(found->Name.toStdString(), net.name);
+        }
+        EXPECT_TRUE(c.NearMisses().empty());
+        EXPECT_TRUE(c.LabelsOffWire().empty());
+        EXPECT_TRUE(c.DanglingEnds().empty());
+        // Every T carries a dot.
+        std::set<std::pair<int, int>> dots;
+        for (const auto& object : loaded.drawing.Objects())
+            if (const auto* j = dynamic_cast<const Junction*>(object.get())) dots.insert({j->X(), j->Y()});
+        for (const QPoint& join : c.Joins()) EXPECT_TRUE(dots.count({join.x(), join.y()})) << join.x() << "," << join.y();
+        EXPECT_FALSE(c.Joins().empty() && !dots.empty());
+    }
 }

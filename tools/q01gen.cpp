@@ -1,15 +1,23 @@
 // q01gen: writes drawing files made with the drawing-file builder.
 //
 //   q01gen sample OUT.q01            the bundled sample circuit
+//   q01gen circuit OUT.q01 FILE      a circuit drawn from the netlist in FILE
+//                                    (the form is in Q01Circuit.h)
+//   q01gen random OUT.q01 SEED       a random circuit; its netlist goes to
+//                                    standard output
 //   q01gen records OUT.q01 RECORD...   one record per RECORD, in order:
 //       header:CODE  line:X1,Y1,X2,Y2,TYPE  junction:X,Y  marker:X,Y,R
 //       annotation:X,Y,FONT,TEXT  docbox:X1,Y1,X2,Y2,LINE|LINE|...  x40
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "Q01Builder.h"
+#include "Q01Circuit.h"
 #include "Q01Component.h"
 
 using q01::Bytes;
@@ -231,7 +239,7 @@ Bytes Sample()
     d += Wire({tee.x, r2b.y}, r2b);
     d += Wire(r2a, {out.x + 40, r2a.y});
     d += Wire({out.x + 40, r2a.y}, {out.x + 40, out.y});
-    d += Wire(out, {out.x + 120, out.y});
+    d += Wire(out, {out.x + 160, out.y});
     d += Wire({c1b.x, out.y}, c1b);
     // Ground rail (line type 2) and power.
     const int railY = 620;
@@ -242,29 +250,34 @@ Bytes Sample()
     d += Wire(c1a, {c1a.x, railY});
     d += Wire(vminus, {vminus.x, railY});
     d += Wire(vplus, {vplus.x, vplus.y - 30});
-    // Clock and data of the flip-flop from the output.
-    const Point d2 = PinEnd(u2, u2.pins[0]), ck = PinEnd(u2, u2.pins[1]);
-    d += Wire({out.x + 120, out.y}, {out.x + 120, 660});
-    d += Wire({out.x + 120, 660}, {ck.x - 30, 660});
+    // The output clocks the flip-flop, which toggles: its inverted output
+    // feeds its data input. The clock wire crosses the ground rail without
+    // joining it.
+    const Point d2 = PinEnd(u2, u2.pins[0]), ck = PinEnd(u2, u2.pins[1]), qbar = PinEnd(u2, u2.pins[3]);
+    d += Wire({out.x + 160, out.y}, {out.x + 160, 660});
+    d += Wire({out.x + 160, 660}, {ck.x - 30, 660});
     d += Wire({ck.x - 30, 660}, {ck.x - 30, ck.y});
     d += Wire({ck.x - 30, ck.y}, ck);
-    d += Wire(d2, {d2.x - 20, d2.y});
+    d += Wire(qbar, {qbar.x + 20, qbar.y});
+    d += Wire({qbar.x + 20, qbar.y}, {qbar.x + 20, d2.y - 40});
+    d += Wire({qbar.x + 20, d2.y - 40}, {d2.x - 20, d2.y - 40});
+    d += Wire({d2.x - 20, d2.y - 40}, {d2.x - 20, d2.y});
+    d += Wire({d2.x - 20, d2.y}, d2);
 
     for (const Point& j : {tee, Point{out.x + 40, out.y}, Point{c1b.x, out.y}, Point{gnd.x, railY},
                            Point{inPlus.x - 20, railY}, Point{c1a.x, railY}, Point{vminus.x, railY}})
         d += q01::Junction(std::uint16_t(j.x), std::uint16_t(j.y));
 
-    d += q01::Annotation(std::uint16_t(sig.x), std::uint16_t(r1a.y - 2), 1, "VIN");
-    d += q01::Annotation(std::uint16_t(out.x + 100), std::uint16_t(out.y - 4), 2, "VOUT");
-    d += q01::Annotation(std::uint16_t(c1a.x + 20), railY - 4, 0, "GND");
-    d += q01::Annotation(std::uint16_t(vplus.x), std::uint16_t(vplus.y - 32), 1, "+12V");
+    // Net labels, each anchored on its wire.
+    d += q01::Annotation(std::uint16_t(sig.x), std::uint16_t(r1a.y), 1, "VIN");
+    d += q01::Annotation(std::uint16_t(out.x + 100), std::uint16_t(out.y), 2, "VOUT");
+    d += q01::Annotation(std::uint16_t(c1a.x + 20), railY, 0, "GND");
+    d += q01::Annotation(std::uint16_t(vplus.x), std::uint16_t(vplus.y - 30), 1, "+12V");
     d += q01::Annotation(300, 90, 4, "INVERTING AMPLIFIER");
 
-    // Unused flip-flop outputs: crossed markers.
-    for (int k : {2, 3}) {
-        const Point p = PinEnd(u2, u2.pins[std::size_t(k)]);
-        d += q01::Marker(std::uint16_t(p.x), std::uint16_t(p.y), 4);
-    }
+    // The unused flip-flop output: a crossed marker.
+    const Point q = PinEnd(u2, u2.pins[2]);
+    d += q01::Marker(std::uint16_t(q.x), std::uint16_t(q.y), 4);
     d += q01::DocBox(820, 560, 1080, 690,
                      {"TRACERY SAMPLE DRAWING", "INVERTING AMPLIFIER", "DRAWN WITH Q01GEN", "SHEET 1 OF 1"});
     return d;
@@ -305,6 +318,8 @@ bool AddRecord(Bytes& d, const std::string& recordText)
 int Usage()
 {
     std::fputs("usage: q01gen sample OUT.q01\n"
+               "       q01gen circuit OUT.q01 FILE\n"
+               "       q01gen random OUT.q01 SEED\n"
                "       q01gen records OUT.q01 RECORD...\n"
                "  RECORD: header:CODE line:X1,Y1,X2,Y2,TYPE junction:X,Y marker:X,Y,R\n"
                "        annotation:X,Y,FONT,TEXT docbox:X1,Y1,X2,Y2,LINE|LINE x40\n",
@@ -321,6 +336,28 @@ int main(int argc, char** argv)
     Bytes drawing;
     if (command == "sample") {
         drawing = Sample();
+    } else if (command == "circuit" || command == "random") {
+        if (argc != 4) return Usage();
+        try {
+            q01::Circuit circuit;
+            if (command == "random") {
+                circuit = q01::RandomCircuit(std::uint32_t(std::strtoul(argv[3], nullptr, 0)));
+                std::cout << q01::CircuitText(circuit);
+            } else {
+                std::ifstream in(argv[3]);
+                if (!in) {
+                    std::fprintf(stderr, "q01gen: cannot read '%s'\n", argv[3]);
+                    return 1;
+                }
+                std::stringstream text;
+                text << in.rdbuf();
+                circuit = q01::ParseCircuit(text.str());
+            }
+            drawing = q01::DrawCircuit(circuit);
+        } catch (const q01::CircuitError& e) {
+            std::fprintf(stderr, "q01gen: %s\n", e.what());
+            return 2;
+        }
     } else if (command == "records") {
         for (int i = 3; i < argc; ++i) {
             if (!AddRecord(drawing, argv[i])) {

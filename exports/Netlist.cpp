@@ -1,0 +1,89 @@
+#include "exports/Netlist.h"
+
+#include <QUuid>
+#include <algorithm>
+#include <map>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "drawing/Bitmap.h"
+#include "drawing/Connectivity.h"
+#include "drawing/Drawing.h"
+#include "drawing/Naturalorder.h"
+
+#ifndef TRACERY_VERSION
+#define TRACERY_VERSION "0"
+#endif
+
+namespace {
+
+// A quoted s-expression string.
+QByteArray Quoted(const QString& text)
+{
+    QByteArray bytes = text.toUtf8();
+    bytes.replace('\\', "\\\\");
+    bytes.replace('"', "\\\"");
+    return '"' + bytes + '"';
+}
+
+// The name space of the parts' time stamps.
+const QUuid partStamps(QStringLiteral("{6b1d9a52-3f0e-4c27-9a43-2f7c1e8d5b10}"));
+
+}  // namespace
+
+QByteArray KicadPinType(int electricalType)
+{
+    static const char* const types[] = {"input",           "output",   "bidirectional", "tri_state",
+                                        "open_collector", "power_in", "passive"};
+    return electricalType >= 0 && electricalType < 7 ? types[electricalType] : "unspecified";
+}
+
+QByteArray KicadNetlist(const TDrawing& drawing, const TConnectivity& connectivity, const QString& source)
+{
+    QByteArray out;
+    out += "(export (version \"E\")\n";
+    out += "  (design\n";
+    out += "    (source " + Quoted(source) + ")\n";
+    out += "    (tool \"Tracery " TRACERY_VERSION "\")\n";
+    out += "    (sheet (number \"1\") (name \"/\") (tstamps \"/\")))\n";
+
+    // The parts: the record of each reference's lowest part number.
+    std::map<QByteArray, const Bitmap*> parts;
+    for (const Bitmap* c : drawing.Components()) {
+        const auto [at, added] = parts.emplace(c->GetDesignation(), c);
+        if (!added && c->GetPartNumber() < at->second->GetPartNumber()) at->second = c;
+    }
+    std::vector<std::pair<QByteArray, const Bitmap*>> ordered(parts.begin(), parts.end());
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](const auto& a, const auto& b) { return NaturalLess(a.first, b.first); });
+    out += "  (components";
+    for (const auto& [reference, c] : ordered) {
+        const QString ref = QString::fromLatin1(reference);
+        out += "\n    (comp (ref " + Quoted(ref) + ")\n";
+        // The text on the sheet beside the body is the value; the one never
+        // drawn names the footprint.
+        out += "      (value " + Quoted(QString::fromLatin1(c->GetPackage())) + ")\n";
+        out += "      (footprint " + Quoted(QString::fromLatin1(c->GetValue())) + ")\n";
+        out += "      (sheetpath (names \"/\") (tstamps \"/\"))\n";
+        out += "      (tstamps " + Quoted(QUuid::createUuidV5(partStamps, ref).toString(QUuid::WithoutBraces)) + "))";
+    }
+    out += ")\n";
+
+    out += "  (nets";
+    int code = 0;
+    for (const TNet& net : connectivity.Nets()) {
+        if (net.Pins.empty()) continue;
+        out += "\n    (net (code \"" + QByteArray::number(++code) + "\") (name " + Quoted(net.Name) + ")";
+        std::set<std::pair<QString, QString>> written;
+        for (const TNetPin& pin : net.Pins) {
+            if (!written.insert({pin.Designation, pin.PinNumber}).second) continue;
+            out += "\n      (node (ref " + Quoted(pin.Designation) + ") (pin " + Quoted(pin.PinNumber) + ")";
+            if (!pin.PinName.isEmpty()) out += " (pinfunction " + Quoted(pin.PinName) + ")";
+            out += " (pintype \"" + KicadPinType(pin.ElectricalType) + (net.Unconnected ? "+no_connect" : "") + "\"))";
+        }
+        out += ")";
+    }
+    out += "))\n";
+    return out;
+}
