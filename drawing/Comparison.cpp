@@ -1,5 +1,6 @@
 #include "drawing/Comparison.h"
 
+#include <QHash>
 #include <QPoint>
 #include <QRect>
 #include <algorithm>
@@ -163,23 +164,32 @@ struct TReport {
 struct TNetPins {
     QString Name;
     bool Named = false;
-    std::vector<QString> Pins;
-    std::map<QString, QPoint> Ends;
+    std::vector<std::pair<QString, QPoint>> Pins;  // each once, in the net's order
 };
 
+// The nets of a drawing, and the net of each pin ("R1 pin 2").
+struct TNetList {
+    std::vector<TNetPins> Nets;
+    QHash<QString, std::size_t> NetOfPin;
+    std::size_t Of(const QString& pin) const { return NetOfPin.value(pin, std::size_t(-1)); }
+};
 
-std::vector<TNetPins> NetsOf(const TDrawing& drawing)
+TNetList NetsOf(const TDrawing& drawing)
 {
     const TConnectivity connectivity(drawing);
-    std::vector<TNetPins> nets;
+    TNetList list;
     for (const TNet& net : connectivity.Nets()) {
         if (net.Pins.empty() || net.Unconnected) continue;
-        TNetPins n{net.Name, net.Named, {}, {}};
-        for (const TNetPin& pin : net.Pins)
-            if (n.Ends.emplace(pin.Text(), pin.End).second) n.Pins.push_back(pin.Text());
-        nets.push_back(std::move(n));
+        TNetPins n{net.Name, net.Named, {}};
+        for (const TNetPin& pin : net.Pins) {
+            const QString text = pin.Text();
+            if (list.NetOfPin.contains(text)) continue;  // a pin drawn on several units
+            list.NetOfPin.insert(text, list.Nets.size());
+            n.Pins.emplace_back(text, pin.End);
+        }
+        list.Nets.push_back(std::move(n));
     }
-    return nets;
+    return list;
 }
 
 // One line per net whose pins changed, in the older drawing's net order, then
@@ -188,63 +198,64 @@ std::vector<TNetPins> NetsOf(const TDrawing& drawing)
 // label changed says "renamed".
 void CompareNets(const TDrawing& older, const TDrawing& newer, TReport& report)
 {
-    const std::vector<TNetPins> a = NetsOf(older), b = NetsOf(newer);
-    std::vector<std::size_t> pairOf(a.size(), std::size_t(-1));
+    const TNetList listA = NetsOf(older), listB = NetsOf(newer);
+    const std::vector<TNetPins>& a = listA.Nets;
+    const std::vector<TNetPins>& b = listB.Nets;
+    constexpr std::size_t none = std::size_t(-1);
+    std::vector<std::size_t> pairOf(a.size(), none);
     std::vector<bool> taken(b.size(), false);
-    std::map<QString, std::size_t> namedB;
+    QHash<QString, std::size_t> namedB;
     for (std::size_t j = 0; j < b.size(); ++j)
-        if (b[j].Named) namedB.emplace(b[j].Name, j);
+        if (b[j].Named && !namedB.contains(b[j].Name)) namedB.insert(b[j].Name, j);
     for (std::size_t i = 0; i < a.size(); ++i) {
         if (!a[i].Named) continue;
-        const auto found = namedB.find(a[i].Name);
-        if (found == namedB.end() || taken[found->second]) continue;
-        pairOf[i] = found->second;
-        taken[found->second] = true;
+        const std::size_t j = namedB.value(a[i].Name, none);
+        if (j == none || taken[j]) continue;
+        pairOf[i] = j;
+        taken[j] = true;
     }
-    std::map<QString, std::size_t> netOfPinB;
-    for (std::size_t j = 0; j < b.size(); ++j)
-        for (const QString& pin : b[j].Pins) netOfPinB.emplace(pin, j);
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (pairOf[i] != std::size_t(-1)) continue;
-        std::map<std::size_t, int> common;
-        for (const QString& pin : a[i].Pins) {
-            const auto found = netOfPinB.find(pin);
-            if (found != netOfPinB.end() && !taken[found->second]) ++common[found->second];
+        if (pairOf[i] != none) continue;
+        std::vector<std::pair<std::size_t, int>> common;  // net of the newer, pins in common
+        for (const auto& [pin, end] : a[i].Pins) {
+            const std::size_t j = listB.Of(pin);
+            if (j == none || taken[j]) continue;
+            const auto at = std::find_if(common.begin(), common.end(), [&](const auto& c) { return c.first == j; });
+            if (at == common.end())
+                common.emplace_back(j, 1);
+            else
+                ++at->second;
         }
-        std::size_t best = std::size_t(-1);
+        std::size_t best = none;
         int most = 0;
         for (const auto& [j, n] : common)
-            if (n > most) best = j, most = n;
-        if (best == std::size_t(-1)) continue;
+            if (n > most || (n == most && j < best)) best = j, most = n;
+        if (best == none) continue;
         pairOf[i] = best;
         taken[best] = true;
     }
 
-    const auto line = [&](const QString& name, const QString& renamed, const TNetPins* from, const TNetPins* to) {
+    const auto line = [&](const QString& name, const QString& renamed, std::size_t from, std::size_t to) {
         QStringList changes;
         if (!renamed.isEmpty()) changes << QStringLiteral("renamed ") + renamed;
         QRect place;
         const auto mark = [&](QPoint p) { place |= QRect(p - QPoint(10, 10), QSize(21, 21)); };
-        if (to)
-            for (const QString& pin : to->Pins)
-                if (!from || !from->Ends.count(pin)) changes << QStringLiteral("+ ") + pin, mark(to->Ends.at(pin));
-        if (from)
-            for (const QString& pin : from->Pins)
-                if (!to || !to->Ends.count(pin)) changes << QStringLiteral("- ") + pin, mark(from->Ends.at(pin));
+        if (to != none)
+            for (const auto& [pin, end] : b[to].Pins)
+                if (from == none || listA.Of(pin) != from) changes << QStringLiteral("+ ") + pin, mark(end);
+        if (from != none)
+            for (const auto& [pin, end] : a[from].Pins)
+                if (to == none || listB.Of(pin) != to) changes << QStringLiteral("- ") + pin, mark(end);
         if (changes.isEmpty()) return;
         report.Add(QStringLiteral("net ") + name + QStringLiteral(": ") + changes.join(QStringLiteral(", ")), place);
     };
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (pairOf[i] == std::size_t(-1)) {
-            line(a[i].Name, QString(), &a[i], nullptr);
-            continue;
-        }
-        const TNetPins& to = b[pairOf[i]];
-        const bool renamed = (a[i].Named || to.Named) && a[i].Name != to.Name;
-        line(a[i].Name, renamed ? to.Name : QString(), &a[i], &to);
+        const std::size_t j = pairOf[i];
+        const bool renamed = j != none && (a[i].Named || b[j].Named) && a[i].Name != b[j].Name;
+        line(a[i].Name, renamed ? b[j].Name : QString(), i, j);
     }
     for (std::size_t j = 0; j < b.size(); ++j)
-        if (!taken[j]) line(b[j].Name, QString(), nullptr, &b[j]);
+        if (!taken[j]) line(b[j].Name, QString(), none, j);
 }
 
 // ------------------------------------------------------------- components

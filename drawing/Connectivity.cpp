@@ -101,6 +101,18 @@ std::pair<double, QPoint> DistanceToSegment(QPoint p, const TSegment& s)
     return {best, QPoint(int(std::lround(s.X1 + bestT * dx)), int(std::lround(s.Y1 + bestT * dy)))};
 }
 
+// A length-prefixed text field of a pin record as Bitmap::Pin reads it (the
+// length cut to the field, a zero byte ending the text), without a copy: it
+// lives as long as the record.
+QByteArray PinField(const Bitmap::Pin& pin, int offset, int maxChars)
+{
+    const std::uint8_t* field = pin.bytes.data() + offset;
+    const int length = std::min<int>(field[0], maxChars);
+    int used = 0;
+    while (used < length && field[1 + used] != 0) ++used;
+    return QByteArray::fromRawData(reinterpret_cast<const char*>(field + 1), used);
+}
+
 int Chebyshev(QPoint a, QPoint b) { return std::max(std::abs(a.x() - b.x()), std::abs(a.y() - b.y())); }
 
 bool RowThenColumn(QPoint a, QPoint b) { return a.y() != b.y() ? a.y() < b.y() : a.x() < b.x(); }
@@ -132,11 +144,11 @@ struct TConnectivity::TGrid {
         Cell = cell;
         const int extent = std::max(maxX, maxY) + 1;
         while (extent / Cell > 1024) Cell *= 2;
-        const auto entries = [&](int cell) {
+        const auto entries = [&](int side) {
             double total = 0;
             for (std::uint32_t w : listed) {
                 const TSegment& s = wires[w];
-                total += double(std::abs(s.X2 - s.X1) + std::abs(s.Y2 - s.Y1)) / cell * 3 + 9;
+                total += double(std::abs(s.X2 - s.X1) + std::abs(s.Y2 - s.Y1)) / side * 3 + 9;
             }
             return total;
         };
@@ -172,12 +184,17 @@ struct TConnectivity::TGrid {
 
     void AddWires(const std::vector<TSegment>& wires, const std::vector<std::uint32_t>& listed)
     {
+        // Every (cell, wire) once, then listed cell by cell.
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> entries;
+        entries.reserve(listed.size() * 4);
+        for (std::uint32_t w : listed)
+            ForEachCell(wires[w], [&](std::size_t cell) { entries.emplace_back(std::uint32_t(cell), w); });
         WireStart.assign(Cells() + 1, 0);
-        for (std::uint32_t w : listed) ForEachCell(wires[w], [&](std::size_t cell) { ++WireStart[cell + 1]; });
+        for (const auto& [cell, w] : entries) ++WireStart[cell + 1];
         std::partial_sum(WireStart.begin(), WireStart.end(), WireStart.begin());
         WireList.resize(WireStart.back());
         std::vector<std::uint32_t> fill(WireStart.begin(), WireStart.end() - 1);
-        for (std::uint32_t w : listed) ForEachCell(wires[w], [&](std::size_t cell) { WireList[fill[cell]++] = w; });
+        for (const auto& [cell, w] : entries) WireList[fill[cell]++] = w;
     }
     void AddPoints(const std::vector<QPoint>& points)
     {
@@ -214,6 +231,22 @@ struct TConnectivity::TGrid {
                 for (std::uint32_t i = PointStart[cell]; i < PointStart[cell + 1]; ++i) f(PointList[i]);
             }
     }
+};
+
+// The state the near misses are looked for in: every pixel that holds
+// points, with the pin whose end is there, whether a wire ends there and what
+// the geometry joins it to; the wires and what the geometry joins each to.
+struct TConnectivity::TNearState {
+    struct TNearPixel {
+        QPoint At;
+        std::int64_t Pin;  // in Pins(), -1 for none
+        bool WireEnd;
+        std::uint32_t Root;
+    };
+    std::vector<TNearPixel> Pixels;
+    std::vector<TSegment> Segments;
+    std::vector<std::uint32_t> WireRoot;
+    int MaxX = 0, MaxY = 0;
 };
 
 QString TNetPin::Text() const { return Designation + QStringLiteral(" pin ") + PinNumber; }
@@ -308,12 +341,12 @@ void TConnectivity::Build(const TDrawing& drawing)
                 const Bitmap::Pin& pin = pins[i];
                 const bool own = pin.PinPart() == c->GetPartNumber();
                 if (!own && shown.contains(pin.PinPart())) continue;
-                const QByteArray number = pin.Number();
+                const QByteArray number = PinField(pin, 2, 4);
                 TNetPin p;
                 p.Component = c;
                 p.Designation = designationText;
                 p.PinNumber = textOf(numberTexts, number, [](const QByteArray& b) { return QString::fromLatin1(b); });
-                p.PinName = textOf(nameTexts, pin.Name(),
+                p.PinName = textOf(nameTexts, PinField(pin, 7, 6),
                                    [](const QByteArray& b) { return QString::fromLatin1(DisplayPinName(b)); });
                 p.ElectricalType = pin.ElectricalType();
                 p.Type = typeNames[p.ElectricalType & 15];
@@ -411,21 +444,19 @@ void TConnectivity::Build(const TDrawing& drawing)
     // Wires drawn twice over are one wire; only the first goes into the grid.
     std::vector<std::uint32_t> gridWires;
     {
-        const auto ends = [&](std::uint32_t w) {
-            QPoint a = segments[w].A(), b = segments[w].B();
-            if (RowThenColumn(b, a)) std::swap(a, b);
-            return std::tuple(a.y(), a.x(), b.y(), b.x());
-        };
-        std::vector<std::uint32_t> order(segments.size());
-        std::iota(order.begin(), order.end(), 0u);
-        std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-            return ends(a) != ends(b) ? ends(a) < ends(b) : a < b;
-        });
-        for (std::size_t k = 0; k < order.size(); ++k) {
-            if (k > 0 && ends(order[k]) == ends(order[k - 1]))
-                sets.Join(wireBase + order[k - 1], wireBase + order[k]);
+        // Each wire by its ends, the lower one first, then its place in the file.
+        std::vector<std::tuple<std::uint64_t, std::uint64_t, std::uint32_t>> byEnds(segments.size());
+        for (std::size_t w = 0; w < segments.size(); ++w) {
+            const std::uint64_t a = PlaceKey(segments[w].A()), b = PlaceKey(segments[w].B());
+            byEnds[w] = {std::min(a, b), std::max(a, b), std::uint32_t(w)};
+        }
+        std::sort(byEnds.begin(), byEnds.end());
+        for (std::size_t k = 0; k < byEnds.size(); ++k) {
+            const auto [a, b, w] = byEnds[k];
+            if (k > 0 && std::get<0>(byEnds[k - 1]) == a && std::get<1>(byEnds[k - 1]) == b)
+                sets.Join(wireBase + std::get<2>(byEnds[k - 1]), wireBase + w);
             else
-                gridWires.push_back(order[k]);
+                gridWires.push_back(w);
         }
         std::sort(gridWires.begin(), gridWires.end());
     }
@@ -450,7 +481,6 @@ void TConnectivity::Build(const TDrawing& drawing)
         std::uint32_t Root = 0;            // what the geometry joins it to
     };
     std::vector<TPixel> pixels;
-    std::vector<std::uint32_t> pixelOf(points.size());
     for (std::size_t i = 0; i < byPlace.size();) {
         TPixel pixel;
         pixel.At = points[byPlace[i]].At;
@@ -458,7 +488,6 @@ void TConnectivity::Build(const TDrawing& drawing)
         std::size_t end = i;
         for (; end < byPlace.size() && points[byPlace[end]].At == pixel.At; ++end) {
             const TPoint& p = points[byPlace[end]];
-            pixelOf[byPlace[end]] = std::uint32_t(pixels.size());
             if (p.Kind == TKind::PinEnd && pixel.Pin < 0) pixel.Pin = byPlace[end];
             if (p.Kind == TKind::WireEnd && pixel.WireEnd < 0) pixel.WireEnd = byPlace[end];
             // The two ends of a wire of no length are the same thing.
@@ -484,15 +513,6 @@ void TConnectivity::Build(const TDrawing& drawing)
     grid_ = std::make_unique<TGrid>();
     grid_->Size(maxX, maxY, segments, gridWires, 16);
     grid_->AddWires(segments, gridWires);
-    // The pixels in a finer grid of their own.
-    TGrid pointGrid;
-    pointGrid.Size(maxX, maxY, segments, {}, 8);
-    {
-        std::vector<QPoint> at;
-        at.reserve(pixels.size());
-        for (const TPixel& p : pixels) at.push_back(p.At);
-        pointGrid.AddPoints(at);
-    }
 
     // Pixels on wires.
     for (TPixel& pixel : pixels) {
@@ -582,110 +602,34 @@ void TConnectivity::Build(const TDrawing& drawing)
     std::vector<std::size_t> loosePinIndices, markedPinIndices;
     const auto placeKey = [](QPoint p) { return (std::uint64_t(std::uint32_t(p.y())) << 32) | std::uint32_t(p.x()); };
     for (const QPoint& m : markers) marked.insert(placeKey(m));
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        const TPoint& p = points[i];
-        const TPixel& pixel = pixels[pixelOf[i]];
-        const bool touches = p.Kind == TKind::WireEnd
-                                 ? pixel.Mixed || pixel.Wires >= 2 || labelledWire[p.Index]
-                                 : pixel.Mixed || pixel.Wires >= 1 || pixel.Labelled;
-        if (touches) continue;
-        loosePoints_.push_back(p.At);
-        if (p.Kind == TKind::WireEnd) danglingEnds_.push_back(p.At);
-        if (p.Kind == TKind::PinEnd && !marked.contains(placeKey(p.At))) loosePinIndices.push_back(p.Index);
-    }
-    for (const TPoint& p : points)
-        if (p.Kind == TKind::PinEnd && marked.contains(placeKey(p.At))) markedPinIndices.push_back(p.Index);
-
-    // Near misses: from each pixel with an end, the nearest wire or pixel
-    // within reach that it neither touches nor is joined to by the drawing.
-    // The pixels are looked at on several threads, each its own share; the
-    // misses are then taken in pixel order.
-    {
-        // At the same distance a pin end before other points, a point before
-        // a wire, then the lowest row and column.
-        struct TCandidate {
-            double Distance = nearMissPixels + 0.5;
-            int Kind = 3;  // 0 pin end, 1 other point, 2 wire, 3 none
-            std::uint64_t Place = 0;
-            bool operator<(const TCandidate& o) const
-            {
-                if (std::fabs(Distance - o.Distance) > 1e-9) return Distance < o.Distance;
-                return Kind != o.Kind ? Kind < o.Kind : Place < o.Place;
-            }
-        };
-        struct TFound {
-            TCandidate Best;
-            std::uint32_t NearPixel = 0;
-            QPoint NearWirePoint;
-        };
-        std::vector<TFound> found(pixels.size());
-        const auto look = [&](std::size_t from, std::size_t to) {
-            for (std::size_t i = from; i < to; ++i) {
-                const TPixel& pixel = pixels[i];
-                if (pixel.Pin < 0 && pixel.WireEnd < 0) continue;
-                const std::uint32_t own = pixel.Root;
-                TFound& f = found[i];
-                pointGrid.PointsNear(pixel.At, nearMissPixels, [&](std::uint32_t k) {
-                    const TPixel& q = pixels[k];
-                    const int d = Chebyshev(pixel.At, q.At);
-                    if (d == 0 || d > nearMissPixels || q.Root == own) return;
-                    const TCandidate candidate{double(d), q.Pin >= 0 ? 0 : 1, PlaceKey(q.At)};
-                    if (candidate < f.Best) f.Best = candidate, f.NearPixel = k;
-                });
-                grid_->WiresNear(pixel.At, nearMissPixels, [&](std::uint32_t w) {
-                    const TSegment& segment = segments[w];
-                    if (pixel.At.x() < std::min(segment.X1, segment.X2) - nearMissPixels ||
-                        pixel.At.x() > std::max(segment.X1, segment.X2) + nearMissPixels ||
-                        pixel.At.y() < std::min(segment.Y1, segment.Y2) - nearMissPixels ||
-                        pixel.At.y() > std::max(segment.Y1, segment.Y2) + nearMissPixels ||
-                        geometric[wireBase + w] == own)
-                        return;
-                    const auto [d, nearest] = DistanceToSegment(pixel.At, segment);
-                    if (d > nearMissPixels || OnSegment(pixel.At, segment)) return;
-                    const TCandidate candidate{d, 2, PlaceKey(nearest)};
-                    if (candidate < f.Best) f.Best = candidate, f.NearWirePoint = nearest;
-                });
-            }
-        };
-        const int parts = std::clamp(int(pixels.size() / 4096), 1, ThreadsFor(TDrawing::RenderThreads()));
-        RunParts(parts, [&](int k) {
-            look(pixels.size() * std::size_t(k) / std::size_t(parts),
-                 pixels.size() * std::size_t(k + 1) / std::size_t(parts));
-        });
-
-        // Pin ends first, so that of two ends that miss each other a pin end
-        // is the one that misses.
-        QSet<QPair<std::uint64_t, std::uint64_t>> pairs;
-        for (int pass = 0; pass < 2; ++pass) {
-            for (std::size_t i = 0; i < pixels.size(); ++i) {
-                const TFound& f = found[i];
-                if (f.Best.Kind == 3 || (pixels[i].Pin >= 0) != (pass == 0)) continue;
-                const TPixel& pixel = pixels[i];
-                TNearMiss miss;
-                if (f.Best.Kind == 2) {
-                    miss.Near = f.NearWirePoint;
-                    miss.NearWire = true;
-                    miss.Distance = std::max(1, int(std::ceil(f.Best.Distance - 1e-9)));
-                } else {
-                    const TPixel& nearPixel = pixels[f.NearPixel];
-                    miss.Near = nearPixel.At;
-                    miss.Distance = int(f.Best.Distance);
-                    if (nearPixel.Pin >= 0) miss.NearPin = pins_[points[std::size_t(nearPixel.Pin)].Index];
-                    miss.NearJunction = nearPixel.Pin < 0 && nearPixel.WireEnd < 0;
-                    // Two ends that miss each other are one miss.
-                    const std::uint64_t a = PlaceKey(pixel.At), b = PlaceKey(miss.Near);
-                    const auto pair = qMakePair(std::min(a, b), std::max(a, b));
-                    if (pairs.contains(pair)) continue;
-                    pairs.insert(pair);
-                }
-                miss.At = pixel.At;
-                if (pixel.Pin >= 0) miss.Pin = pins_[points[std::size_t(pixel.Pin)].Index];
-                nearMisses_.push_back(std::move(miss));
-            }
+    for (const TPixel& pixel : pixels) {
+        bool loose = false, dangling = false;
+        const bool isMarked = pixel.Pin >= 0 && marked.contains(placeKey(pixel.At));
+        for (std::uint32_t k = pixel.First; k < pixel.End; ++k) {
+            const TPoint& p = points[byPlace[k]];
+            if (p.Kind == TKind::PinEnd && isMarked) markedPinIndices.push_back(p.Index);
+            const bool touches = p.Kind == TKind::WireEnd
+                                     ? pixel.Mixed || pixel.Wires >= 2 || labelledWire[p.Index]
+                                     : pixel.Mixed || pixel.Wires >= 1 || pixel.Labelled;
+            if (touches) continue;
+            loose = true;
+            dangling = dangling || p.Kind == TKind::WireEnd;
+            if (p.Kind == TKind::PinEnd && !isMarked) loosePinIndices.push_back(p.Index);
         }
-        std::stable_sort(nearMisses_.begin(), nearMisses_.end(),
-                         [](const TNearMiss& a, const TNearMiss& b) { return PlaceKey(a.At) < PlaceKey(b.At); });
+        if (loose) loosePoints_.push_back(pixel.At);
+        if (dangling) danglingEnds_.push_back(pixel.At);
     }
+
+    // What the near misses are looked for in, later.
+    nearState_ = std::make_unique<TNearState>();
+    nearState_->Segments = segments;
+    nearState_->WireRoot.resize(segments.size());
+    for (std::size_t w = 0; w < segments.size(); ++w) nearState_->WireRoot[w] = geometric[wireBase + w];
+    nearState_->Pixels.reserve(pixels.size());
+    for (const TPixel& pixel : pixels)
+        nearState_->Pixels.push_back({pixel.At, pixel.Pin >= 0 ? std::int64_t(points[std::size_t(pixel.Pin)].Index) : -1,
+                                      pixel.WireEnd >= 0, pixel.Root});
+    nearState_->MaxX = maxX, nearState_->MaxY = maxY;
 
     // The nets: every set that holds a wire or a pin.
     std::vector<std::size_t> netOfRoot(sets.Size(), npos);
@@ -703,14 +647,27 @@ void TConnectivity::Build(const TDrawing& drawing)
         nets_[wireNet_[w]].Wires.push_back(wires_[w]);
     }
     pinNet_.resize(pins_.size());
-    std::vector<std::vector<std::size_t>> netPins;
-    for (std::size_t i = 0; i < pins_.size(); ++i) {
-        pinNet_[i] = netOf(pinBase + std::uint32_t(i));
-        if (netPins.size() < nets_.size()) netPins.resize(nets_.size());
-        netPins[pinNet_[i]].push_back(i);
+    for (std::size_t i = 0; i < pins_.size(); ++i) pinNet_[i] = netOf(pinBase + std::uint32_t(i));
+    // The pins of each net, net by net in one list, each net's in pin order.
+    std::vector<std::size_t> netPinStart(nets_.size() + 1, 0), netPinList(pins_.size());
+    for (std::size_t i = 0; i < pins_.size(); ++i) ++netPinStart[pinNet_[i] + 1];
+    std::partial_sum(netPinStart.begin(), netPinStart.end(), netPinStart.begin());
+    {
+        std::vector<std::pair<std::uint64_t, std::size_t>> ranked(pins_.size());
+        for (std::size_t i = 0; i < pins_.size(); ++i) ranked[i] = {pinRank[i], i};
+        std::sort(ranked.begin(), ranked.end());
+        std::vector<std::size_t> fill(netPinStart.begin(), netPinStart.end() - 1);
+        for (const auto& [rank, i] : ranked) netPinList[fill[pinNet_[i]]++] = i;
     }
-    netPins.resize(nets_.size());
+    const auto firstPin = [&](std::size_t n) { return netPinList[netPinStart[n]]; };
     std::vector<bool> otherPoints(nets_.size(), false);
+    {
+        std::vector<std::uint32_t> pointCount(nets_.size(), 0);
+        for (const TPixel& pixel : pixels)
+            if (const std::size_t net = netOfRoot[sets.Find(nodeOf(pixel))]; net != npos) ++pointCount[net];
+        for (std::size_t n = 0; n < nets_.size(); ++n) nets_[n].Points.reserve(pointCount[n]);
+        pointNets_.reserve(pixels.size());
+    }
     for (const TPixel& pixel : pixels) {
         const std::size_t net = netOfRoot[sets.Find(nodeOf(pixel))];
         if (net == npos) continue;
@@ -733,12 +690,27 @@ void TConnectivity::Build(const TDrawing& drawing)
     }
     for (std::size_t n = 0; n < nets_.size(); ++n) {
         TNet& net = nets_[n];
-        std::stable_sort(netPins[n].begin(), netPins[n].end(), pinLess);
-        net.Pins.reserve(netPins[n].size());
-        std::vector<std::size_t> keys;
-        for (std::size_t i : netPins[n]) {
-            net.Pins.push_back(pins_[i]);
-            keys.push_back(pinKey[i]);
+        net.Pins.reserve(netPinStart[n + 1] - netPinStart[n]);
+        bool onePin = true;  // all its pins are copies of one
+        for (std::size_t k = netPinStart[n]; k < netPinStart[n + 1]; ++k) {
+            net.Pins.push_back(pins_[netPinList[k]]);
+            onePin = onePin && pinKey[netPinList[k]] == pinKey[firstPin(n)];
+        }
+        if (names[n].empty() && !net.Pins.empty()) {
+            const TNetPin& first = net.Pins.front();
+            net.Unconnected = net.Wires.empty() && onePin && !otherPoints[n];
+            net.Name.reserve(first.Designation.size() + first.PinNumber.size() + 20);
+            net.Name += net.Unconnected ? QLatin1String("unconnected-(") : QLatin1String("Net-(");
+            net.Name += first.Designation;
+            net.Name += QLatin1String("-Pad");
+            net.Name += first.PinNumber;
+            net.Name += QLatin1Char(')');
+            continue;
+        }
+        if (names[n].empty()) {
+            const LineData* w = net.Wires.front();
+            net.Name = QStringLiteral("Net-(%1,%2)").arg(w->X1()).arg(w->Y1());
+            continue;
         }
         // Label names first, then those of hidden power pins, each in natural order.
         std::vector<QString> labelNames, pinNames;
@@ -751,20 +723,8 @@ void TConnectivity::Build(const TDrawing& drawing)
         const auto natural = [](const QString& a, const QString& b) { return NaturalCompare(a, b) < 0; };
         std::sort(labelNames.begin(), labelNames.end(), natural);
         std::sort(pinNames.begin(), pinNames.end(), natural);
-        std::sort(keys.begin(), keys.end());
-        keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
-        if (!labelNames.empty() || !pinNames.empty()) {
-            net.Name = !labelNames.empty() ? labelNames.front() : pinNames.front();
-            net.Named = true;
-        } else if (!net.Pins.empty()) {
-            const TNetPin& first = net.Pins.front();
-            net.Unconnected = net.Wires.empty() && keys.size() == 1 && !otherPoints[n];
-            net.Name = (net.Unconnected ? QStringLiteral("unconnected-(") : QStringLiteral("Net-(")) +
-                       first.Designation + QStringLiteral("-Pad") + first.PinNumber + QLatin1Char(')');
-        } else {
-            const LineData* w = net.Wires.front();
-            net.Name = QStringLiteral("Net-(%1,%2)").arg(w->X1()).arg(w->Y1());
-        }
+        net.Name = !labelNames.empty() ? labelNames.front() : pinNames.front();
+        net.Named = true;
     }
 
     // The order: named nets by name, then the others by name.
@@ -781,7 +741,7 @@ void TConnectivity::Build(const TDrawing& drawing)
         if (group(a) != group(b)) return group(a) < group(b);
         if (group(a) == 0) return ::NaturalCompare(nameKeys[a], nameKeys[b]) < 0;
         if (group(a) == 3) return false;
-        return pinRank[netPins[a].front()] < pinRank[netPins[b].front()];
+        return pinRank[firstPin(a)] < pinRank[firstPin(b)];
     });
     std::vector<std::size_t> place(nets_.size());
     for (std::size_t i = 0; i < order.size(); ++i) place[order[i]] = i;
@@ -793,15 +753,126 @@ void TConnectivity::Build(const TDrawing& drawing)
     for (std::size_t& n : pinNet_) n = place[n];
     for (TPointNet& p : pointNets_) p.Net = place[p.Net];
 
-    std::sort(joins_.begin(), joins_.end(), RowThenColumn);
+    // The joins, loose points and dangling ends came in pixel order.
     joins_.erase(std::unique(joins_.begin(), joins_.end()), joins_.end());
-    std::sort(loosePoints_.begin(), loosePoints_.end(), RowThenColumn);
-    loosePoints_.erase(std::unique(loosePoints_.begin(), loosePoints_.end()), loosePoints_.end());
-    std::sort(danglingEnds_.begin(), danglingEnds_.end(), RowThenColumn);
     std::stable_sort(markedPinIndices.begin(), markedPinIndices.end(), pinLess);
     std::stable_sort(loosePinIndices.begin(), loosePinIndices.end(), pinLess);
     for (std::size_t i : markedPinIndices) noConnects_.push_back(pins_[i]);
     for (std::size_t i : loosePinIndices) loosePins_.push_back(pins_[i]);
+}
+
+const std::vector<TNearMiss>& TConnectivity::NearMisses() const
+{
+    if (nearState_) {
+        FindNearMisses();
+        nearState_.reset();
+    }
+    return nearMisses_;
+}
+
+// From each pixel with an end, the nearest wire or pixel within reach that it
+// neither touches nor is joined to by the drawing. The pixels are looked at
+// on several threads, each its own share; the misses are then taken in pixel
+// order.
+void TConnectivity::FindNearMisses() const
+{
+    const TNearState& state = *nearState_;
+    using TNearPixel = TNearState::TNearPixel;
+    const std::vector<TNearPixel>& pixels = state.Pixels;
+    const std::vector<TSegment>& segments = state.Segments;
+    // The pixels in a finer grid of their own.
+    TGrid pointGrid;
+    pointGrid.Size(state.MaxX, state.MaxY, segments, {}, 8);
+    {
+        std::vector<QPoint> at;
+        at.reserve(pixels.size());
+        for (const TNearPixel& p : pixels) at.push_back(p.At);
+        pointGrid.AddPoints(at);
+    }
+    // At the same distance a pin end before other points, a point before
+    // a wire, then the lowest row and column.
+    struct TCandidate {
+        double Distance = nearMissPixels + 0.5;
+        int Kind = 3;  // 0 pin end, 1 other point, 2 wire, 3 none
+        std::uint64_t Place = 0;
+        bool operator<(const TCandidate& o) const
+        {
+            if (std::fabs(Distance - o.Distance) > 1e-9) return Distance < o.Distance;
+            return Kind != o.Kind ? Kind < o.Kind : Place < o.Place;
+        }
+    };
+    struct TFound {
+        TCandidate Best;
+        std::uint32_t NearPixel = 0;
+        QPoint NearWirePoint;
+    };
+    std::vector<TFound> found(pixels.size());
+    const auto look = [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            const TNearPixel& pixel = pixels[i];
+            if (pixel.Pin < 0 && !pixel.WireEnd) continue;
+            const std::uint32_t own = pixel.Root;
+            TFound& f = found[i];
+            pointGrid.PointsNear(pixel.At, nearMissPixels, [&](std::uint32_t k) {
+                const TNearPixel& q = pixels[k];
+                const int d = Chebyshev(pixel.At, q.At);
+                if (d == 0 || d > nearMissPixels || q.Root == own) return;
+                const TCandidate candidate{double(d), q.Pin >= 0 ? 0 : 1, PlaceKey(q.At)};
+                if (candidate < f.Best) f.Best = candidate, f.NearPixel = k;
+            });
+            grid_->WiresNear(pixel.At, nearMissPixels, [&](std::uint32_t w) {
+                const TSegment& segment = segments[w];
+                if (pixel.At.x() < std::min(segment.X1, segment.X2) - nearMissPixels ||
+                    pixel.At.x() > std::max(segment.X1, segment.X2) + nearMissPixels ||
+                    pixel.At.y() < std::min(segment.Y1, segment.Y2) - nearMissPixels ||
+                    pixel.At.y() > std::max(segment.Y1, segment.Y2) + nearMissPixels ||
+                    state.WireRoot[w] == own)
+                    return;
+                const auto [d, nearest] = DistanceToSegment(pixel.At, segment);
+                if (d > nearMissPixels || OnSegment(pixel.At, segment)) return;
+                const TCandidate candidate{d, 2, PlaceKey(nearest)};
+                if (candidate < f.Best) f.Best = candidate, f.NearWirePoint = nearest;
+            });
+        }
+    };
+    const int parts = std::clamp(int(pixels.size() / 4096), 1, ThreadsFor(TDrawing::RenderThreads()));
+    RunParts(parts, [&](int k) {
+        look(pixels.size() * std::size_t(k) / std::size_t(parts),
+             pixels.size() * std::size_t(k + 1) / std::size_t(parts));
+    });
+
+    // Pin ends first, so that of two ends that miss each other a pin end
+    // is the one that misses.
+    QSet<QPair<std::uint64_t, std::uint64_t>> pairs;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (std::size_t i = 0; i < pixels.size(); ++i) {
+            const TFound& f = found[i];
+            if (f.Best.Kind == 3 || (pixels[i].Pin >= 0) != (pass == 0)) continue;
+            const TNearPixel& pixel = pixels[i];
+            TNearMiss miss;
+            if (f.Best.Kind == 2) {
+                miss.Near = f.NearWirePoint;
+                miss.NearWire = true;
+                miss.Distance = std::max(1, int(std::ceil(f.Best.Distance - 1e-9)));
+            } else {
+                const TNearPixel& nearPixel = pixels[f.NearPixel];
+                miss.Near = nearPixel.At;
+                miss.Distance = int(f.Best.Distance);
+                if (nearPixel.Pin >= 0) miss.NearPin = pins_[std::size_t(nearPixel.Pin)];
+                miss.NearJunction = nearPixel.Pin < 0 && !nearPixel.WireEnd;
+                // Two ends that miss each other are one miss.
+                const std::uint64_t a = PlaceKey(pixel.At), b = PlaceKey(miss.Near);
+                const auto pair = qMakePair(std::min(a, b), std::max(a, b));
+                if (pairs.contains(pair)) continue;
+                pairs.insert(pair);
+            }
+            miss.At = pixel.At;
+            if (pixel.Pin >= 0) miss.Pin = pins_[std::size_t(pixel.Pin)];
+            nearMisses_.push_back(std::move(miss));
+        }
+    }
+    std::stable_sort(nearMisses_.begin(), nearMisses_.end(),
+                     [](const TNearMiss& a, const TNearMiss& b) { return PlaceKey(a.At) < PlaceKey(b.At); });
 }
 
 std::optional<std::size_t> TConnectivity::NetAt(QPoint pagePoint) const

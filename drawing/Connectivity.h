@@ -135,7 +135,9 @@ public:
     const std::vector<TNetPin>& LoosePins() const { return loosePins_; }
     // Wire ends that touch nothing but their own wire and carry no label.
     const std::vector<QPoint>& DanglingEnds() const { return danglingEnds_; }
-    const std::vector<TNearMiss>& NearMisses() const { return nearMisses_; }
+    // By place, row then column. Looked for on the first call (the nets
+    // need none of it); not to be called on two threads at once.
+    const std::vector<TNearMiss>& NearMisses() const;
     const std::vector<TLabelOffWire>& LabelsOffWire() const { return labelsOffWire_; }
     // Every pin of every part, in file order of their records, hidden ones
     // included.
@@ -155,7 +157,9 @@ public:
 
 private:
     struct TGrid;
+    struct TNearState;
     void Build(const TDrawing& drawing);
+    void FindNearMisses() const;
 
     std::vector<TNet> nets_;
     std::vector<TNetPin> pins_;
@@ -165,7 +169,9 @@ private:
     std::vector<QPoint> loosePoints_;
     std::vector<TNetPin> loosePins_;
     std::vector<QPoint> danglingEnds_;
-    std::vector<TNearMiss> nearMisses_;
+    mutable std::vector<TNearMiss> nearMisses_;
+    // What finding the near misses needs, until they are found.
+    mutable std::unique_ptr<TNearState> nearState_;
     std::vector<TLabelOffWire> labelsOffWire_;
 
     // For NetAt: the wires in a grid, and the net of every wire and point.

@@ -3,7 +3,6 @@
 #include <QUuid>
 #include <algorithm>
 #include <map>
-#include <set>
 #include <utility>
 #include <vector>
 
@@ -18,13 +17,28 @@
 
 namespace {
 
-// A quoted s-expression string.
+// Appends a quoted s-expression string: UTF-8, a quote or a backslash
+// escaped with a backslash.
+void AppendQuoted(QByteArray& out, const QString& text)
+{
+    out += '"';
+    for (qsizetype k = 0; k < text.size(); ++k) {
+        const char16_t c = text[k].unicode();
+        if (c >= 0x80) {
+            out += text.mid(k).toUtf8().replace('\\', "\\\\").replace('"', "\\\"");
+            break;
+        }
+        if (c == '"' || c == '\\') out += '\\';
+        out += char(c);
+    }
+    out += '"';
+}
+
 QByteArray Quoted(const QString& text)
 {
-    QByteArray bytes = text.toUtf8();
-    bytes.replace('\\', "\\\\");
-    bytes.replace('"', "\\\"");
-    return '"' + bytes + '"';
+    QByteArray out;
+    AppendQuoted(out, text);
+    return out;
 }
 
 // The name space of the parts' time stamps.
@@ -42,6 +56,7 @@ QByteArray KicadPinType(int electricalType)
 QByteArray KicadNetlist(const TDrawing& drawing, const TConnectivity& connectivity, const QString& source)
 {
     QByteArray out;
+    out.reserve(1 << 16);
     out += "(export (version \"E\")\n";
     out += "  (design\n";
     out += "    (source " + Quoted(source) + ")\n";
@@ -74,15 +89,32 @@ QByteArray KicadNetlist(const TDrawing& drawing, const TConnectivity& connectivi
     int code = 0;
     for (const TNet& net : connectivity.Nets()) {
         if (net.Pins.empty()) continue;
-        out += "\n    (net (code \"" + QByteArray::number(++code) + "\") (name " + Quoted(net.Name) + ")";
-        std::set<std::pair<QString, QString>> written;
+        out += "\n    (net (code \"";
+        out += QByteArray::number(++code);
+        out += "\") (name ";
+        AppendQuoted(out, net.Name);
+        out += ')';
+        const TNetPin* previous = nullptr;
         for (const TNetPin& pin : net.Pins) {
-            if (!written.insert({pin.Designation, pin.PinNumber}).second) continue;
-            out += "\n      (node (ref " + Quoted(pin.Designation) + ") (pin " + Quoted(pin.PinNumber) + ")";
-            if (!pin.PinName.isEmpty()) out += " (pinfunction " + Quoted(pin.PinName) + ")";
-            out += " (pintype \"" + KicadPinType(pin.ElectricalType) + (net.Unconnected ? "+no_connect" : "") + "\"))";
+            // The copies of a pin drawn on several units come one after another.
+            if (previous && previous->Designation == pin.Designation && previous->PinNumber == pin.PinNumber) continue;
+            previous = &pin;
+            out += "\n      (node (ref ";
+            AppendQuoted(out, pin.Designation);
+            out += ") (pin ";
+            AppendQuoted(out, pin.PinNumber);
+            out += ')';
+            if (!pin.PinName.isEmpty()) {
+                out += " (pinfunction ";
+                AppendQuoted(out, pin.PinName);
+                out += ')';
+            }
+            out += " (pintype \"";
+            out += KicadPinType(pin.ElectricalType);
+            if (net.Unconnected) out += "+no_connect";
+            out += "\"))";
         }
-        out += ")";
+        out += ')';
     }
     out += "))\n";
     return out;

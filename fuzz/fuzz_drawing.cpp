@@ -3,7 +3,8 @@
 // drawn on the page, every component queried and inspected (part export
 // and inspector row), the split files checked to be drawing files of their
 // one kind, and the page written as SVG (in memory) and checked to be
-// well-formed XML of paths and texts within the page.
+// well-formed XML of paths and texts within the page; its nets read, each pin
+// on exactly one net and found there by its end, its check and netlist made.
 #include <QDir>
 #include <QStringList>
 #include <QXmlStreamReader>
@@ -17,6 +18,9 @@
 #include "render/Vectortarget.h"
 #include "app/Tracerywin.h"
 #include "drawing/Bitmap.h"
+#include "drawing/Connectivity.h"
+#include "drawing/Drawingcheck.h"
+#include "exports/Netlist.h"
 #include "drawing/Debugbmp.h"
 #include "drawing/Objectsettings.h"
 #include "drawing/Quorvidobject.h"
@@ -127,6 +131,46 @@ void CheckSvg()
     FUZZ_CHECK(roots == 1);
 }
 
+// The nets: every pin on exactly one net, the net its end is found on; the
+// check gives a line per finding; the netlist's parentheses balance.
+void CheckConnectivity()
+{
+    const TConnectivity connectivity(form->Drawing);
+    std::size_t pinsOnNets = 0;
+    for (const TNet& net : connectivity.Nets()) {
+        pinsOnNets += net.Pins.size();
+        FUZZ_CHECK(!net.Name.isEmpty());
+    }
+    FUZZ_CHECK(pinsOnNets == connectivity.Pins().size());
+    for (std::size_t i = 0; i < connectivity.Pins().size(); ++i) {
+        const TNetPin& pin = connectivity.Pins()[i];
+        const std::size_t net = connectivity.NetOfPin(i);
+        FUZZ_CHECK(net < connectivity.Nets().size());
+        if (!pin.Hidden) FUZZ_CHECK(connectivity.NetAt(pin.End) == std::optional<std::size_t>(net));
+    }
+    for (const TNearMiss& miss : connectivity.NearMisses())
+        FUZZ_CHECK(miss.Distance >= 1 && miss.Distance <= TConnectivity::nearMissPixels);
+    const TDrawingCheck check(form->Drawing, connectivity);
+    FUZZ_CHECK(check.Lines(QStringLiteral("x.q01")).size() == qsizetype(check.Findings().size()));
+    const QByteArray netlist = KicadNetlist(form->Drawing, connectivity, QStringLiteral("x.q01"));
+    int depth = 0;
+    bool quoted = false;
+    for (qsizetype k = 0; k < netlist.size(); ++k) {
+        const char c = netlist[k];
+        if (quoted) {
+            if (c == '\\') ++k;
+            else if (c == '"') quoted = false;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == '(') {
+            ++depth;
+        } else if (c == ')') {
+            FUZZ_CHECK(--depth >= 0);
+        }
+    }
+    FUZZ_CHECK(depth == 0 && !quoted);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -163,6 +207,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         CheckSplitFile(form->ExportDir + QDir::separator() + QLatin1String(kind.Name) + QStringLiteral(".q01"),
                        kind.Type);
     CheckSvg();
+    CheckConnectivity();
     fuzz::IdleEvents();
     return 0;
 }
