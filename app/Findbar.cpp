@@ -13,10 +13,10 @@ TFindBar::TFindBar(QWidget* parent) : QToolBar(parent)
     setFloatable(false);
     toggleViewAction()->setVisible(false);
 
-    addWidget(new QLabel(QStringLiteral("Find component: ")));
+    addWidget(new QLabel(QStringLiteral("Find: ")));
     edFind = new QLineEdit;
     edFind->setObjectName(QStringLiteral("edFind"));
-    edFind->setPlaceholderText(QStringLiteral("designation, value or package"));
+    edFind->setPlaceholderText(QStringLiteral("designation, value, package or net"));
     edFind->setClearButtonEnabled(true);
     edFind->setMaximumWidth(260);
     edFind->installEventFilter(this);

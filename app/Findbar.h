@@ -1,7 +1,7 @@
 #pragma once
 // The find bar: a small bar along the bottom of the main window where the
-// user types what to look for among the components (the search itself:
-// drawing/Componentsearch.h).
+// user types what to look for among the components and nets (the searches
+// themselves: drawing/Componentsearch.h, drawing/Netsearch.h).
 
 #include <QString>
 #include <QToolBar>

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <iterator>
+#include <utility>
 #include <vector>
 
 #include "render/Areareduction.h"
@@ -21,6 +22,22 @@ std::int64_t ScaleUp(std::int64_t a, std::int64_t b, std::int64_t c) { return (a
 constexpr QRgb highlightColour = 0xFFFF6000u;
 constexpr int highlightWidth = 3;
 constexpr int highlightGap = 3;
+// A marked net: its pixels' halo, and the rings around its pin ends.
+constexpr int netHalo = 2;
+constexpr int netRingWidth = 2;
+constexpr int netRingGap = 3;
+
+// Paints `colour` over the pixels of `part` (placed at `at`) inside `area`
+// that are `paper`.
+void FillOverPaper(QImage& part, QPoint at, const QRect& area, QRgb paper, QRgb colour)
+{
+    const QRect r = area.translated(-at).intersected(part.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(part.scanLine(y));
+        for (int x = r.left(); x <= r.right(); ++x)
+            if (((row[x] ^ paper) & 0x00FFFFFFu) == 0) row[x] = colour;
+    }
+}
 }  // namespace
 
 TPageImage::TPageImage(QWidget* parent) : QWidget(parent)
@@ -107,6 +124,22 @@ void TPageImage::SetHighlight(std::optional<QRect> pageRect)
     update();
 }
 
+void TPageImage::SetNetHighlight(std::vector<QRect> runs, std::vector<QPoint> ends, QRgb paper)
+{
+    netRuns_ = std::move(runs);
+    netEnds_ = std::move(ends);
+    netPaper_ = paper;
+    update();
+}
+
+void TPageImage::ClearNetHighlight()
+{
+    if (!HasNetHighlight()) return;
+    netRuns_.clear();
+    netEnds_.clear();
+    update();
+}
+
 void TPageImage::SetOverlay(const QImage& picture)
 {
     if (picture.isNull() && overlay_.isNull()) return;
@@ -166,7 +199,11 @@ void TPageImage::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     const QRect r = event->rect().intersected(rect());
     if (r.isEmpty()) return;
-    if (zoom_ == ActualSize) {
+    if (HasNetHighlight()) {
+        QImage part = ShownPart(r);
+        MarkNet(part, r.topLeft());
+        painter.drawImage(r.topLeft(), part);
+    } else if (zoom_ == ActualSize) {
         painter.drawImage(r, Shown(), r);
     } else if (zoom_ < ActualSize) {
         painter.drawImage(r, Reduction(), r);
@@ -183,6 +220,35 @@ void TPageImage::paintEvent(QPaintEvent* event)
         painter.fillRect(QRect(around.left(), inner.bottom() + 1, around.width(), highlightWidth), colour);
         painter.fillRect(QRect(around.left(), inner.top(), highlightWidth, inner.height()), colour);
         painter.fillRect(QRect(inner.right() + 1, inner.top(), highlightWidth, inner.height()), colour);
+    }
+}
+
+QImage TPageImage::ShownPart(const QRect& shown)
+{
+    if (zoom_ > ActualSize) return Enlarged(shown);
+    const QImage& whole = zoom_ == ActualSize ? Shown() : Reduction();
+    return whole.copy(shown).convertToFormat(QImage::Format_RGB32);
+}
+
+void TPageImage::MarkNet(QImage& part, QPoint at) const
+{
+    const QRect area(at, part.size());
+    for (const QRect& run : netRuns_) {
+        const QRect halo = ShownRect(run).adjusted(-netHalo, -netHalo, netHalo, netHalo);
+        if (halo.intersects(area)) FillOverPaper(part, at, halo, netPaper_, highlightColour);
+    }
+    for (const QPoint& end : netEnds_) {
+        const int out = netRingGap + netRingWidth;
+        const QRect outer = ShownRect(QRect(end, end)).adjusted(-out, -out, out, out);
+        if (!outer.intersects(area)) continue;
+        const QRect inner = outer.adjusted(netRingWidth, netRingWidth, -netRingWidth, -netRingWidth);
+        const QRect sides[] = {
+            QRect(outer.left(), outer.top(), outer.width(), netRingWidth),
+            QRect(outer.left(), inner.bottom() + 1, outer.width(), netRingWidth),
+            QRect(outer.left(), inner.top(), netRingWidth, inner.height()),
+            QRect(inner.right() + 1, inner.top(), netRingWidth, inner.height()),
+        };
+        for (const QRect& side : sides) FillOverPaper(part, at, side, netPaper_, highlightColour);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <QRect>
 #include <QWidget>
 #include <optional>
+#include <vector>
 
 #include "app/Surface.h"
 
@@ -55,6 +56,16 @@ public:
     void SetHighlight(std::optional<QRect> pageRect);
     std::optional<QRect> Highlight() const { return highlight_; }
 
+    // A net marked over the shown page (the surface is left alone), in the
+    // outline's colour at every zoom: a halo 2 widget pixels wide around the
+    // shown pixels of every page rectangle of `runs`, and a square ring 2
+    // pixels wide, 3 pixels clear of the shown pixel, around every end. Both
+    // cover only widget pixels that show `paper` (the page's background), so
+    // the drawing's own lines and dots stay in sight through them.
+    void SetNetHighlight(std::vector<QRect> runs, std::vector<QPoint> ends, QRgb paper);
+    void ClearNetHighlight();
+    bool HasNetHighlight() const { return !netRuns_.empty() || !netEnds_.empty(); }
+
     // A picture shown over the page in its place, one picture pixel per page
     // pixel at the same zoom (reduced and enlarged the same way); the surface
     // is left alone, and the widget is as large as the picture while it is
@@ -84,6 +95,10 @@ private:
     QImage Enlarged(const QRect& shown) const;
     // What is shown: the overlay while there is one, else the surface.
     const QImage& Shown() const { return overlay_.isNull() ? surface_.Image() : overlay_; }
+    // The widget pixels of `shown` (inside the widget) as they are shown.
+    QImage ShownPart(const QRect& shown);
+    // Marks the net on `part`, the widget pixels at part's place `at`.
+    void MarkNet(QImage& part, QPoint at) const;
 
     TSurface surface_;
     int zoom_ = ActualSize;
@@ -92,4 +107,7 @@ private:
     int reductionCount_ = 0;
     std::optional<QRect> highlight_;
     QImage overlay_;  // RGB32
+    std::vector<QRect> netRuns_;
+    std::vector<QPoint> netEnds_;
+    QRgb netPaper_ = 0;
 };

@@ -19,6 +19,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <cstdio>
+#include <new>
 #include <optional>
 
 #include "app/Comparecommand.h"
@@ -37,6 +38,8 @@
 #include "drawing/Debugbmp.h"
 #include "drawing/Fileimage.h"
 #include "drawing/Header.h"
+#include "drawing/Netsearch.h"
+#include "drawing/Netshape.h"
 #include "drawing/Objectsettings.h"
 #include "settings/Annotatewin.h"
 #include "settings/Bitmapwin.h"
@@ -84,6 +87,11 @@ QList<QKeySequence> Keys(QKeySequence::StandardKey standard, const QList<QKeySeq
         if (!keys.contains(key)) keys << key;
     return keys;
 }
+
+// How near the pointer, in widget pixels, a wire or pin end must be to be
+// pointed at, and at most how many page pixels that may be.
+constexpr int netPointerReach = 2;
+constexpr int netPointerReachMax = 8;
 
 // Why a drawing file, looked at before the drawing shown is closed, is not read.
 QString RefusalText(const QString& path, const TFileImage& look)
@@ -463,6 +471,15 @@ void TForm1::CloseDrawing()
 
 void TForm1::ClearObjects()
 {
+    // The nets refer to the objects: they go first.
+    ClearNet();
+    connectivity_.reset();
+    connectivityMade_ = false;
+    ++drawingGeneration_;
+    pointedNet_.reset();
+    foundNet_.reset();
+    pointedText_.clear();
+    if (!panels_.empty()) ShowMessagePanel();
     Drawing.Clear();
     CurrentBitmap = nullptr;
     found_ = nullptr;
@@ -517,6 +534,12 @@ void TForm1::LoadDrawing(const QString& path)
         throw;
     }
     image = TFileImage();
+    // The nets are found once the page is shown (at once when they are
+    // needed before then).
+    if (!BatchMode)
+        QTimer::singleShot(0, this, [this, generation = drawingGeneration_] {
+            if (generation == drawingGeneration_ && !connectivityMade_) MakeConnectivity();
+        });
     // One box per record that asks for one. Once the window has been closed
     // while they are shown (or a stop signal has closed it) no box follows
     // and the load goes no further: the run ends.
@@ -676,6 +699,13 @@ void TForm1::FormMouseMove(int x, int y)
     const QSize page = Drawing.Page().Size;
     const QString zone = page.isEmpty() ? QString() : SheetZone(QPoint(x, y), page);
     if (panels_[zonePanel]->text() != zone) SetPanel(zonePanel, zone);
+    pointedNet_.reset();
+    if (const TConnectivity* nets = Connectivity()) {
+        const int reach = std::min(netPointerReachMax, netPointerReach * TPageImage::ActualSize / Image1->Zoom());
+        pointedNet_ = NetNear(*nets, QPoint(x, y), reach);
+    }
+    pointedText_ = pointedNet_ ? NetText(connectivity_->Nets()[*pointedNet_]) : QString();
+    ShowMessagePanel();
     // The components among the objects, in list order; an object's class
     // never changes, so they are looked up again only when the list has.
     const bool same = Objects.size() == scannedObjects_.size() &&
@@ -713,15 +743,81 @@ void TForm1::FormMouseMove(int x, int y)
 
 void TForm1::Image1Click()
 {
+    if (pointedNet_) {
+        ShowNet(*pointedNet_);
+        return;
+    }
     // A click beside every component (or the end of a drag) is told in the
     // status bar, without a box to dismiss.
     const QString ask = QStringLiteral("Please click over a bitmap");
     if (!CurrentBitmap) {
-        SetPanel(messagePanel, ask);
+        ClearNet();
+        SetMessage(ask);
         return;
     }
-    if (PanelText(messagePanel) == ask) SetPanel(messagePanel, QString());
+    if (message_ == ask) SetMessage(QString());
     if (frmBmpDebug) frmBmpDebug->Inspect(*CurrentBitmap);
+}
+
+// --------------------------------------------------------------------- nets
+
+void TForm1::MakeConnectivity()
+{
+    connectivityMade_ = true;
+    connectivity_.reset();
+    if (Objects.empty()) return;
+    try {
+        connectivity_ = std::make_unique<TConnectivity>(Drawing);
+    } catch (const std::bad_alloc&) {
+        // Too large to hold its nets as well: the drawing is shown without them.
+        connectivity_.reset();
+    }
+}
+
+const TConnectivity* TForm1::Connectivity()
+{
+    if (!connectivityMade_) MakeConnectivity();
+    return connectivity_.get();
+}
+
+void TForm1::ShowNet(std::size_t index)
+{
+    const TConnectivity* nets = Connectivity();
+    if (!nets || index >= nets->Nets().size()) return;
+    // One thing marked at a time: the component found last is no longer outlined.
+    Image1->SetHighlight(std::nullopt);
+    shownNet_ = index;
+    MarkShownNet();
+    SetMessage(NetText(nets->Nets()[index]), true);
+}
+
+void TForm1::MarkShownNet()
+{
+    if (!shownNet_ || !connectivity_) return;
+    const TNetShape shape(connectivity_->Nets()[*shownNet_]);
+    Image1->SetNetHighlight(shape.Runs(), shape.Ends(), ColourToRgb(Drawing.Page().Background));
+}
+
+void TForm1::ClearNet()
+{
+    if (!shownNet_) return;
+    shownNet_.reset();
+    if (Image1) Image1->ClearNetHighlight();
+    if (messageAboutNet_) SetMessage(QString());
+}
+
+void TForm1::SetMessage(const QString& text, bool aboutNet)
+{
+    message_ = text;
+    messageAboutNet_ = aboutNet;
+    ShowMessagePanel();
+}
+
+void TForm1::ShowMessagePanel()
+{
+    if (panels_.size() <= std::size_t(messagePanel)) return;
+    const QString& text = pointedText_.isEmpty() ? message_ : pointedText_;
+    if (panels_[messagePanel]->text() != text) SetPanel(messagePanel, text);
 }
 
 // -------------------------------------------------------------------- find
@@ -737,31 +833,58 @@ void TForm1::FindStep(bool forward)
         FindBar1->Open();  // nothing to look for yet: ask for it
         return;
     }
-    const std::vector<Bitmap*> matches = FindComponents(Objects, text);
-    if (matches.empty()) {
+    // The components first, then the nets.
+    const std::vector<Bitmap*> components = FindComponents(Objects, text);
+    const TConnectivity* connectivity = Connectivity();
+    const std::vector<std::size_t> nets = connectivity ? FindNets(*connectivity, text) : std::vector<std::size_t>();
+    const std::size_t count = components.size() + nets.size();
+    if (count == 0) {
         found_ = nullptr;
+        foundNet_.reset();
         Image1->SetHighlight(std::nullopt);
+        ClearNet();
         FindBar1->SetNotFound(true);
-        SetPanel(findPanel, QStringLiteral("No component matches '%1'").arg(text));
+        SetMessage(QStringLiteral("No component or net matches '%1'").arg(text));
         return;
     }
-    // On from the component found last, when it matches still; else from the first (last).
-    const std::size_t index = NextMatch(matches, found_, forward);
-    found_ = matches[index];
+    // On from the match found last, when it matches still; else from the first (last).
+    std::optional<std::size_t> last;
+    if (const auto at = std::find(components.begin(), components.end(), found_); found_ && at != components.end())
+        last = std::size_t(at - components.begin());
+    else if (const auto net = std::find(nets.begin(), nets.end(), foundNet_.value_or(std::size_t(-1))); foundNet_ && net != nets.end())
+        last = components.size() + std::size_t(net - nets.begin());
+    const std::size_t index = !last ? (forward ? 0 : count - 1) : (*last + (forward ? 1 : count - 1)) % count;
     FindBar1->SetNotFound(false);
+    const QString place = QStringLiteral("%1 of %2: ").arg(index + 1).arg(count);
+    if (index >= components.size()) {
+        found_ = nullptr;
+        foundNet_ = nets[index - components.size()];
+        ShowNet(*foundNet_);
+        const TNet& net = connectivity->Nets()[*foundNet_];
+        const QRect bounds = TNetShape(net).Bounds();
+        if (!bounds.isEmpty()) ScrollBox1->ShowInMiddle(bounds);
+        SetMessage(place + NetText(net), true);
+        return;
+    }
+    found_ = components[index];
+    foundNet_.reset();
+    ClearNet();
     bool valid = false;
     const TRect r = found_->GetRect(valid);
     const QRect page(QPoint(r.Left, r.Top), QPoint(r.Right, r.Bottom));
     Image1->SetHighlight(page);
     ScrollBox1->ShowInMiddle(page);
-    SetPanel(findPanel, QStringLiteral("%1 of %2: %3").arg(index + 1).arg(matches.size()).arg(QString::fromLatin1(found_->GetName())));
+    SetMessage(place + QString::fromLatin1(found_->GetName()));
 }
 
 void TForm1::EndFind()
 {
     found_ = nullptr;
+    // A net found goes with the find bar; one clicked stays marked.
+    if (foundNet_ && foundNet_ == shownNet_) ClearNet();
+    foundNet_.reset();
     Image1->SetHighlight(std::nullopt);
-    SetPanel(findPanel, QString());
+    SetMessage(QString());
     ScrollBox1->setFocus();
 }
 
@@ -812,6 +935,10 @@ void TForm1::EndComparison()
 
 void TForm1::keyPressEvent(QKeyEvent* event)
 {
+    if (event->key() == Qt::Key_Escape && shownNet_) {
+        ClearNet();
+        return;
+    }
     if (event->key() == Qt::Key_Escape && compared_) {
         EndComparison();
         return;
@@ -912,6 +1039,7 @@ void TForm1::miBackgroundClick()
     if (auto colour = Dialogs().ChooseColour(Drawing.Page().Background)) {
         Drawing.Page().Background = *colour;
         RepaintPage();
+        MarkShownNet();  // its marks go over the new background
     }
 }
 

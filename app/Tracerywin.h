@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -30,6 +31,7 @@ class TValWin;
 class TfrmHelp;
 class TFindBar;
 class TComparePanel;
+class TConnectivity;
 class QPrinter;
 
 class TForm1 : public QMainWindow {
@@ -58,9 +60,26 @@ public:
     void RepaintPage();
     void Invalidate();
 
-    // Pointer tracking over the page image, in page pixels.
+    // Pointer tracking over the page image, in page pixels. Pointing at a
+    // wire or a pin end (or within two pixels of one on the screen) also
+    // names its net in the message panel; pointing elsewhere brings back
+    // what the panel said before.
     void FormMouseMove(int x, int y);
+    // A click on a wire or a pin end marks its net; elsewhere over a
+    // component it inspects the component; on the empty page it asks for a
+    // component in the message panel and unmarks the net.
     void Image1Click();
+
+    // The nets of the current drawing, made once a load has shown its page,
+    // or on first use before then (and in a batch run, which shows no
+    // window); none while there are no objects.
+    const TConnectivity* Connectivity();
+    // Marks net `index` of Connectivity() on the view (its wires and pin
+    // ends, at every zoom) and names it in the message panel; ClearNet (and
+    // Escape) removes the mark.
+    void ShowNet(std::size_t index);
+    void ClearNet();
+    std::optional<std::size_t> ShownNet() const { return shownNet_; }
 
     // Menu handlers.
     void miFileOpenClick();
@@ -86,8 +105,9 @@ public:
 
     // Edit ▸ Find (shows the find bar), Find Next and Find Previous: the
     // components matching the find bar's text in natural designation order,
-    // going round at either end; the one found is outlined on the view,
-    // scrolled to its middle and named in the status bar.
+    // then the nets whose names hold it, going round at either end; a
+    // component found is outlined on the view, a net found marked as a
+    // clicked one, scrolled to the view's middle and named in the status bar.
     void miFindClick();
     void miFindNextClick();
     void miFindPreviousClick();
@@ -206,7 +226,7 @@ protected:
     // Drag and drop of drawings.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    // Escape ends a comparison.
+    // Escape unmarks the net marked, or else ends a comparison.
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
@@ -229,6 +249,15 @@ private:
     // sized the window).
     void KeepLayoutOuterSize();
     void SetPanel(int panel, const QString& text);
+    // The message panel's own text (find results, a click beside every
+    // component); `aboutNet` when it tells of the net marked, so that it
+    // goes with the mark.
+    void SetMessage(const QString& text, bool aboutNet = false);
+    // The message panel shows the net under the pointer, else its own text.
+    void ShowMessagePanel();
+    void MakeConnectivity();
+    // The marked net drawn anew on the page image.
+    void MarkShownNet();
     void FindStep(bool forward);
     void EndFind();  // the find bar closed
     void UpdateComparison();
@@ -256,6 +285,16 @@ private:
     std::unique_ptr<TDrawing> compared_;
     QString comparedPath_;
     Bitmap* found_ = nullptr;  // the component found last
+    std::optional<std::size_t> foundNet_;  // or the net found last
+    // The nets of the drawing, and whether they have been made for it.
+    std::unique_ptr<TConnectivity> connectivity_;
+    bool connectivityMade_ = false;
+    int drawingGeneration_ = 0;  // counts the object lists cleared
+    std::optional<std::size_t> pointedNet_;  // the net under the pointer
+    std::optional<std::size_t> shownNet_;    // the net marked on the view
+    QString message_;                        // the message panel's own text
+    bool messageAboutNet_ = false;
+    QString pointedText_;                    // the net under the pointer, told
 };
 
 extern TForm1* Form1;

@@ -273,6 +273,11 @@ QString TConnectivity::TypeName(int electricalType)
     return QString::fromLatin1(Bitmap::ElectricalTypeName(electricalType));
 }
 
+bool TConnectivity::OnWire(QPoint pagePoint, const LineData& wire)
+{
+    return OnSegment(pagePoint, {wire.X1(), wire.Y1(), wire.X2(), wire.Y2()});
+}
+
 void TConnectivity::Build(const TDrawing& drawing)
 {
     // The objects that take part, in file order.

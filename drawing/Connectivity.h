@@ -151,6 +151,9 @@ public:
     // The electrical type names of the drawing: "IN" ... "Passive", the
     // number for the others.
     static QString TypeName(int electricalType);
+    // Whether a page pixel is one of the pixels a wire lies on, as the nets
+    // see it (NetAt).
+    static bool OnWire(QPoint pagePoint, const LineData& wire);
 
 private:
     struct TGrid;

@@ -416,7 +416,7 @@ TEST_F(ViewTest, FindGoesThroughMatchesInDesignationOrderRoundAndSaysWhenNoneMat
 
     f.FindBar1->edFind->setText("xyz");
     f.MenuAction("miFindNext")->trigger();
-    EXPECT_EQ(f.PanelText(TForm1::findPanel), "No component matches 'xyz'");
+    EXPECT_EQ(f.PanelText(TForm1::findPanel), "No component or net matches 'xyz'");
     EXPECT_EQ(f.Image1->Highlight(), std::nullopt);
     EXPECT_TRUE(dialogs.AllTexts.isEmpty());  // no message box
 
