@@ -33,8 +33,8 @@ struct ComponentPin {
     bool wedge = false;              // flag bit 1
     bool hidden = false;             // flag bit 2
     std::uint8_t electricalType = 0; // flag bits 4-7
-    std::string number;              // up to 4 characters
-    std::string name;                // up to 6 bytes; bit 7 marks a character
+    std::string number{};            // up to 4 characters
+    std::string name{};              // up to 6 bytes; bit 7 marks a character
     std::uint8_t side = sideLeft;
     std::uint8_t offsetUnits = 0;    // tens of pixels from the top (L/R) or left (B/T) edge
 

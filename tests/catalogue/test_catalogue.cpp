@@ -1,8 +1,8 @@
 // The archive site (tracery --catalogue=OUT): the program run on a generated
 // archive, its pages opened in a real browser from file://, incremental runs
 // and shards.
-#include "AppFixture.h"
 #include "Browser.h"
+#include "Programrun.h"
 #include "StubSettings.h"
 
 #include <QDirIterator>
@@ -31,11 +31,6 @@ q01::Bytes Part(const std::string& designation, const std::string& value, const 
     c.parts.assign(1, q01::ComponentPart{0, 4, 2});
     return q01::ComponentRecord(c);
 }
-
-struct RunResult {
-    int status = -1;
-    QString err;
-};
 
 // Every file below a folder (relative path) with its bytes.
 std::map<QString, QByteArray> Tree(const QString& folder)
@@ -78,7 +73,7 @@ QString Json(const QJsonValue& value)
 }
 }  // namespace
 
-class CatalogueTest : public TempSettings {
+class CatalogueTest : public ProgramRunTest {
 protected:
     // The archive: drawings in nested folders (the bundled sample first),
     // one of them damaged, a link
@@ -109,24 +104,8 @@ protected:
         Touch(Path("archive/2020/power.q01"), 1700000000);
     }
 
-    // Runs a copy of the program beside the test's own settings file, in the
-    // test's folder.
-    RunResult Run(const QStringList& args)
-    {
-        const QString exe = Path("tracery");
-        if (!QFileInfo::exists(exe)) {
-            EXPECT_TRUE(QFile::copy(TRACERY_BINARY, exe));
-        }
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("XDG_RUNTIME_DIR", dir.path());
-        p.setProcessEnvironment(env);
-        p.setWorkingDirectory(dir.path());
-        p.start(exe, args);
-        EXPECT_TRUE(p.waitForFinished(120000));
-        return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardError())};
-    }
+    // A catalogue of an archive takes longer than most runs.
+    RunResult Run(const QStringList& args) { return ProgramRunTest::Run(args, {}, 120); }
 
     QString Url(const QString& page) const { return QUrl::fromLocalFile(Path(page)).toString(); }
     static QString DrawingFolder(const QString& path)

@@ -45,7 +45,8 @@ QProcessEnvironment ProgramRunTest::Environment() const
     return environment;
 }
 
-RunResult ProgramRunTest::Run(const QStringList& args, const std::function<void(QProcessEnvironment&)>& environment)
+RunResult ProgramRunTest::Run(const QStringList& args, const std::function<void(QProcessEnvironment&)>& environment,
+                              int seconds)
 {
     QProcessEnvironment env = Environment();
     if (environment) environment(env);
@@ -53,5 +54,5 @@ RunResult ProgramRunTest::Run(const QStringList& args, const std::function<void(
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(dir.path());
     process.start(Program(), args);
-    return Finish(process);
+    return Finish(process, seconds);
 }

@@ -36,6 +36,8 @@ protected:
     // What a run is given: the offscreen platform, and the test's folder as
     // the runtime folder (Qt warns on standard error without one).
     QProcessEnvironment Environment() const;
-    // environment: changes to the environment the program runs in.
-    RunResult Run(const QStringList& args, const std::function<void(QProcessEnvironment&)>& environment = {});
+    // environment: changes to the environment the program runs in; a run
+    // that does not end within `seconds` fails the test.
+    RunResult Run(const QStringList& args, const std::function<void(QProcessEnvironment&)>& environment = {},
+                  int seconds = 60);
 };
