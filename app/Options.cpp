@@ -1,5 +1,6 @@
 #include "app/Options.h"
 
+#include "app/Cataloguecommand.h"
 #include "app/Checkcommand.h"
 #include "app/Comparecommand.h"
 #include "app/Startup.h"
@@ -15,6 +16,8 @@ void Svg(TForm1& form, const QString&, const QString&) { form.Outputs.Svg = true
 void Pdf(TForm1& form, const QString&, const QString&) { form.Outputs.Pdf = true; }
 void Bom(TForm1& form, const QString&, const QString&) { form.Outputs.Bom = true; }
 void Netlist(TForm1& form, const QString&, const QString&) { form.Outputs.Netlist = true; }
+void Kicad(TForm1& form, const QString&, const QString&) { form.Outputs.Kicad = true; }
+void Lepton(TForm1& form, const QString&, const QString&) { form.Outputs.Lepton = true; }
 void Out(TForm1& form, const QString& name, const QString& dir) { form.OutOption(name, dir); }
 }  // namespace
 
@@ -41,8 +44,10 @@ const std::vector<TOption>& CommandLineOptions()
         {"pdf", nullptr, kRendersFiles, Pdf, nullptr,
          "Writes every drawing loaded after it as a vector PDF page beside the drawing",
          "Writes every drawing loaded after it, without a dialog, as a vector PDF file beside the drawing, "
-         "named after it (amp.q01 gives amp.pdf): one landscape page, fitted to the paper as File > Print "
-         "fits it, sharp at any size, with text that can be searched and copied."},
+         "named after it (amp.q01 gives amp.pdf): one landscape page on the paper the drawing's page size is "
+         "named after (A4 to A0, B to E; the other sizes on a paper of their own size), drawn at 0.254 mm a "
+         "page pixel and centred, sharp at any size, with text that can be searched and copied. File > Print "
+         "fits the page to the printer's paper instead."},
         {"bom", nullptr, kRendersFiles, Bom, nullptr,
          "Writes the bill of materials of every drawing loaded after it beside the drawing",
          "Writes the bill of materials of every drawing loaded after it beside the drawing, named after it "
@@ -52,9 +57,20 @@ const std::vector<TOption>& CommandLineOptions()
          "Writes the netlist of every drawing loaded after it beside the drawing, named after it (amp.q01 gives "
          "amp.net), in the netlist format KiCad's PCB editor imports: every part with its value and package, "
          "every net with the pins it joins, read from the wires, junctions, labels and markers of the drawing."},
+        {"kicad", nullptr, kRendersFiles, Kicad, nullptr,
+         "Writes the circuit of every drawing loaded after it as a KiCad schematic beside the drawing",
+         "Writes the circuit of every drawing loaded after it as a KiCad schematic beside the drawing, named after "
+         "it (amp.q01 gives amp.kicad_sch), which KiCad 6 and later open: every component a symbol embedded in the "
+         "file, placed so that its pins meet the wires as in the drawing, with the wires, junctions, net labels, "
+         "texts, no-connect flags and document boxes; one page pixel is 0.254 mm."},
+        {"lepton", nullptr, kRendersFiles, Lepton, nullptr,
+         "Writes the circuit of every drawing loaded after it as a lepton-eda schematic beside the drawing",
+         "Writes the circuit of every drawing loaded after it as a lepton-eda (gEDA) schematic beside the drawing, "
+         "named after it (amp.q01 gives amp.sch), with every symbol embedded in the file, the wires as nets and "
+         "every net named as Tracery names it; one page pixel is 10 mil."},
         {"out", "DIR", 0, Out, nullptr,
          "Writes the files of the options above into DIR instead",
-         "Every file that --png, --svg, --pdf, --bom, --netlist and --export write for the drawings loaded after it goes into "
+         "Every file that --png, --svg, --pdf, --bom, --netlist, --kicad, --lepton and --export write for the drawings loaded after it goes into "
          "the folder DIR instead of beside the drawing, with the same names; DIR is created if it is missing."},
         // Taken before start-up: no window, no waiting dialogs.
         {"batch", nullptr, kBatch | kHeadless | kRendersFiles, nullptr, nullptr,
@@ -81,6 +97,20 @@ const std::vector<TOption>& CommandLineOptions()
          "--thumbnail=SIZE IN.q01 OUT.png writes OUT.png, a PNG picture of the whole page of IN.q01 whose longer "
          "side is SIZE pixels, each pixel the mean of the page pixels it covers, so that every one-pixel line "
          "stays visible. No window is shown; the exit status is 0 when the picture was written, 1 otherwise."},
+        {"catalogue", "OUT", kBatch | kHeadless | kRendersFiles, nullptr, RunCatalogue,
+         "--catalogue=OUT PATH...: makes a web site of the drawings below the folders named",
+         "--catalogue=OUT PATH... turns every *.q01 drawing below the named folders, and every named file, into a "
+         "web site in the folder OUT that opens from file:// with no server: index.html shows every drawing as a "
+         "card, grouped by folder, with a search over parts, values, packages, nets and texts; each drawing has a "
+         "page to zoom and pan, its parts, nets and the check's findings, and its PNG, SVG, PDF, netlist and KiCad "
+         "files. A second run converts only the drawings "
+         "that changed. No window is shown; the exit status is 0 when every drawing was read to its end, 1 when "
+         "some are damaged or unreadable, 2 when the site could not be written."},
+        {"shard", "K/N", 0, ShardOption, nullptr,
+         "With --catalogue: converts only the K-th of N parts of the archive",
+         "With --catalogue=OUT, converts only the K-th of N parts of the archive (K from 1 to N, each drawing's "
+         "part fixed by its path) into OUT and writes no index, so that N machines can share the work; a last "
+         "run without --shard writes the index without converting again."},
         {"version", nullptr, kBatch | kHeadless, nullptr, RunVersion,
          "Prints the version of the program and ends",
          "Prints the program's version and the version of Qt it runs with on standard output and ends with "

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/Options.h"
+#include "base/Savefile.h"
 #include "ui/Dialogs.h"
 #include "exports/Drawingoutputs.h"
 #include "app/Quorvprint.h"
@@ -173,6 +174,34 @@ struct TSessionEnd {
 };
 }  // namespace
 
+namespace {
+// A batch run ended by a stop signal: nothing of the files still being
+// written stays behind (their targets stay as they were), and the run ends
+// as the signal ends it.
+void OnBatchStopSignal(int signal)
+{
+    TSaveFile::RemoveUnfinished();
+    ::raise(signal);  // (the handler is reset: the signal's own end, once this returns)
+}
+
+struct TBatchStop {
+    TBatchStop()
+    {
+        struct sigaction action = {};
+        action.sa_handler = OnBatchStopSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND;
+        for (int signal : kStopSignals) ::sigaction(signal, &action, nullptr);
+    }
+    ~TBatchStop()
+    {
+        for (int signal : kStopSignals) ::signal(signal, SIG_DFL);
+    }
+    TBatchStop(const TBatchStop&) = delete;
+    TBatchStop& operator=(const TBatchStop&) = delete;
+};
+}  // namespace
+
 void TWindowedDialogs::ShowMessage(const QString& text)
 {
     QWidget* owner = Form1;
@@ -255,6 +284,8 @@ int RunTracery(const QStringList& args)
     const bool version = options.Alone && options.Alone->Alone == RunVersion;
     if (const QString refusal = version ? QString() : SettingsFileRefusal(); !refusal.isEmpty())
         Dialogs().ShowMessage(refusal);
+    std::unique_ptr<TBatchStop> batchStop;
+    if (options.Batch) batchStop = std::make_unique<TBatchStop>();
     // The runs without a main window: a thumbnail, a comparison, the version.
     if (options.Alone) {
         const int status = options.Alone->Alone(args, options.AloneValue);

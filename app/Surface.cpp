@@ -356,8 +356,8 @@ TSurface TSurface::HalfSample(TColor skip) const
         const __m128i skippedBits = _mm_set1_epi32(int(skipped));
         const __m128i white = _mm_set1_epi32(-1);
         auto take = [&](__m128i shown, __m128i pixels) {
-            const __m128i skip = _mm_cmpeq_epi32(_mm_and_si128(pixels, colourBits), skippedBits);
-            return _mm_or_si128(_mm_and_si128(skip, shown), _mm_andnot_si128(skip, pixels));
+            const __m128i isSkipped = _mm_cmpeq_epi32(_mm_and_si128(pixels, colourBits), skippedBits);
+            return _mm_or_si128(_mm_and_si128(isSkipped, shown), _mm_andnot_si128(isSkipped, pixels));
         };
         auto split = [](const QRgb* from, __m128i& even, __m128i& odd) {
             const __m128 first = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));

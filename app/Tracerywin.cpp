@@ -32,6 +32,8 @@
 #include "app/Recentfiles.h"
 #include "drawing/Bitmap.h"
 #include "drawing/Componentsearch.h"
+#include "drawing/Connectivity.h"
+#include "exports/Schematicsheet.h"
 #include "drawing/Debugbmp.h"
 #include "drawing/Fileimage.h"
 #include "drawing/Header.h"
@@ -853,12 +855,17 @@ void TForm1::miFileExportClick()
         const QString suggested = Outputs.OutputPath(
             DrawingFileName.isEmpty() ? QStringLiteral("drawing.q01") : drawingFullPath_, QStringLiteral(".png"));
         const std::optional<QString> chosen = Dialogs().SaveFileAs(
-            QStringLiteral("PNG picture (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"), suggested);
+            QStringLiteral("PNG picture (*.png);;SVG drawing (*.svg);;PDF document (*.pdf);;"
+                           "KiCad schematic (*.kicad_sch);;lepton-eda schematic (*.sch)"),
+            suggested);
         if (!chosen) return;
         const QString type = QFileInfo(*chosen).suffix().toLower();
-        if (type != QLatin1String("png") && type != QLatin1String("svg") && type != QLatin1String("pdf")) {
+        static const QStringList types = {"png", "svg", "pdf", "kicad_sch", "sch"};
+        if (!types.contains(type)) {
             Dialogs().ShowMessage(
-                QStringLiteral("'%1' is not the name of a .png, .svg or .pdf file; nothing was exported.").arg(*chosen));
+                QStringLiteral("'%1' is not the name of a .png, .svg, .pdf, .kicad_sch or .sch file; nothing was "
+                               "exported.")
+                    .arg(*chosen));
             return;
         }
         if (QFileInfo::exists(*chosen) &&
@@ -867,6 +874,17 @@ void TForm1::miFileExportClick()
         const TSurface& page = Image1->Surface();
         if (type == QLatin1String("png")) {
             TDrawingOutputs::WritePng(*chosen, page.Image());
+            return;
+        }
+        if (type == QLatin1String("kicad_sch") || type == QLatin1String("sch")) {
+            const TConnectivity connectivity(Drawing);
+            const QSize size = Drawing.Page().Size.isEmpty() ? page.Image().size() : Drawing.Page().Size;
+            const TSchematicSheet sheet(Drawing, connectivity, ObjectSettings(), size);
+            if (type == QLatin1String("sch"))
+                TDrawingOutputs::WriteLepton(*chosen, sheet);
+            else
+                TDrawingOutputs::WriteKicad(
+                    *chosen, DrawingFileName.isEmpty() ? QStringLiteral("drawing.q01") : DrawingFileName, sheet);
             return;
         }
         const TVectorTarget vector = TDrawingOutputs::VectorPage(Drawing, ObjectSettings(), page.Image().size());

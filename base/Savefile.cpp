@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -229,6 +231,12 @@ bool TSaveFile::open(OpenMode mode)
     // for the folder however long the target's name is).
     const QByteArray stem = FolderOf(target_) + "/." + NameOf(target_).left(200) + '.';
     int error = 0;
+    // The stop signals wait while the file is made and taken into the list
+    // RemoveUnfinished() empties, so that a run they end finds it there.
+    sigset_t stopSignals, before;
+    sigemptyset(&stopSignals);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&stopSignals, signal);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, &before);
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
         temporary_ = stem + QByteArray::number(QRandomGenerator::global()->generate() % 0x1000000u, 36);
         fd_ = ::open(temporary_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
@@ -238,6 +246,7 @@ bool TSaveFile::open(OpenMode mode)
         }
     }
     if (fd_ >= 0) Unfinished(temporary_.constData());
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
     if (fd_ < 0) {
         temporary_.clear();
         const bool folderRefuses = error == EACCES || error == EPERM;

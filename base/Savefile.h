@@ -76,7 +76,9 @@ public:
     // Removes the temporary file of every TSaveFile still being written (of
     // the first 64 at once), so that a run ended by a signal leaves none
     // behind; their targets stay as they were. Safe to call from a signal
-    // handler (it only unlinks). Their Commit() then fails.
+    // handler (it only unlinks). Their Commit() then fails. SIGTERM, SIGINT
+    // and SIGHUP wait while a temporary file is made and listed, so that a
+    // handler of theirs finds every one.
     static void RemoveUnfinished();
 
 protected:

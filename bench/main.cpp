@@ -1,6 +1,7 @@
 // tracery_bench: figures for a dense A0 sheet, headless.
 //
 //   tracery_bench [--runs N] [--keep DIR] [--breakdown]
+//   tracery_bench --catalogue COUNT [--keep DIR]
 //
 // Generates the sheet with the drawing-file builder (2,000 components of 20
 // pins, 20,000 lines, 5,000 junctions, 1,000 annotations, 50 document boxes
@@ -17,12 +18,18 @@
 // least 5).
 // --keep DIR writes the sheet and the exports there instead of a temporary
 // folder; --breakdown also prints one paint's time by object class.
+//
+// --catalogue COUNT instead generates an archive of COUNT sheets (q01gen
+// archive: A4 to A0) and times tracery --catalogue on it, as a user runs it:
+// the first run, a second run with nothing changed, and a run after one
+// sheet changed, each once; then, when Chromium is installed, the time the
+// index takes to open in it and to answer a search.
 
 #include <QApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QPrinter>
 #include <QProcess>
 #include <QImage>
 #include <QPainter>
@@ -31,6 +38,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QUrl>
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
@@ -41,8 +49,11 @@
 #include <string>
 #include <vector>
 
+#include "Browser.h"
+#include "Q01Archive.h"
 #include "Q01Builder.h"
 #include "Q01DenseSheet.h"
+#include "base/Parallel.h"
 #include "render/Areareduction.h"
 #include "app/Comparecommand.h"
 #include "ui/Dialogs.h"
@@ -51,9 +62,12 @@
 #include "app/Surface.h"
 #include "app/Tracerywin.h"
 #include "app/Quorvprint.h"
+#include "exports/Drawingoutputs.h"
 #include "render/Vectortarget.h"
 #include "drawing/Bitmap.h"
 #include "drawing/Connectivity.h"
+#include "exports/Drawingoutputs.h"
+#include "exports/Schematicsheet.h"
 #include "drawing/Drawing.h"
 #include "drawing/Objectsettings.h"
 #include "drawing/Quorvidobject.h"
@@ -320,6 +334,65 @@ double CommandMs(const QStringList& arguments, int runs)
     return best;
 }
 
+// The archive site's rows: COUNT generated sheets catalogued, then again.
+int CatalogueRows(int count, const QString& folder)
+{
+    const QString archive = QDir(folder).filePath(QStringLiteral("archive"));
+    const QString site = QDir(folder).filePath(QStringLiteral("site"));
+    QDir(site).removeRecursively();
+    qint64 bytes = 0;
+    for (int i = 0; i < count; ++i) {
+        const QString path = QDir(archive).filePath(QString::fromStdString(q01::ArchiveSheetPath(i)));
+        QDir().mkpath(QFileInfo(path).path());
+        const q01::Bytes sheet = q01::ArchiveSheet(i, 1);
+        q01::WriteFile(path.toStdString(), sheet);
+        bytes += qint64(sheet.size());
+    }
+    const QStringList arguments{QStringLiteral("--catalogue=") + site, archive};
+    const double first = CommandMs(arguments, 1);
+    const double unchanged = CommandMs(arguments, 1);
+    q01::WriteFile(QDir(archive).filePath(QString::fromStdString(q01::ArchiveSheetPath(0))).toStdString(),
+                   q01::ArchiveSheet(0, 2));
+    const double oneChanged = CommandMs(arguments, 1);
+    qint64 siteBytes = 0;
+    QDirIterator it(site, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) siteBytes += QFileInfo(it.next()).size();
+    // The index in a browser: the time to open it (its load event), and to
+    // answer a search typed into it until the answer is painted; the best
+    // of three.
+    double opened = -1, searched = -1, answered = -1;
+    {
+        THeadlessBrowser browser;
+        const QString index = QUrl::fromLocalFile(QDir(site).absoluteFilePath(QStringLiteral("index.html"))).toString();
+        for (int k = 0; k < 3 && browser.Started(); ++k) {
+            if (!browser.Open(index)) break;
+            const double load = browser.Evaluate("performance.getEntriesByType('navigation')[0].loadEventEnd").toDouble();
+            const double search = browser.Evaluate(
+                "new Promise(done => { var box = document.querySelector('.search input'), t = performance.now();"
+                " box.value = 'LM741'; box.dispatchEvent(new Event('input'));"
+                " requestAnimationFrame(() => requestAnimationFrame(() => done(performance.now() - t))); })").toDouble();
+            if (!browser.Open(index + QStringLiteral("?q=LM741"))) break;
+            const double shared = browser.Evaluate(
+                "new Promise(done => requestAnimationFrame(() => done(performance.now())))").toDouble();
+            opened = opened < 0 ? load : std::min(opened, load);
+            searched = searched < 0 ? search : std::min(searched, search);
+            answered = answered < 0 ? shared : std::min(answered, shared);
+        }
+    }
+    std::printf("tracery --catalogue on %d sheets (%.1f MB), %d cores:\n", count, double(bytes) / 1e6,
+                ThreadsFor(0));
+    std::printf("%-46s %10.0f ms\n", "first run", first);
+    std::printf("%-46s %10.0f ms  (%.3f of the first)\n", "second run, nothing changed", unchanged, unchanged / first);
+    std::printf("%-46s %10.0f ms\n", "third run, one sheet changed", oneChanged);
+    std::printf("%-46s %10.1f MB\n", "the site", double(siteBytes) / 1e6);
+    if (opened >= 0) {
+        std::printf("%-46s %10.0f ms\n", "Chromium: index.html opened (load event)", opened);
+        std::printf("%-46s %10.0f ms\n", "Chromium: LM741 typed, the answer painted", searched);
+        std::printf("%-46s %10.0f ms\n", "Chromium: index.html?q=LM741 answered", answered);
+    }
+    return first < 0 || unchanged < 0 || oneChanged < 0 ? 1 : 0;
+}
+
 struct Row {
     const char* name;
     double ms;
@@ -353,6 +426,7 @@ int main(int argc, char** argv)
     int runs = 7;
     QString keep;
     bool breakdown = false;
+    int catalogue = 0;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--runs") && i + 1 < args.size())
@@ -361,8 +435,11 @@ int main(int argc, char** argv)
             keep = args[++i];
         else if (args[i] == QLatin1String("--breakdown"))
             breakdown = true;
+        else if (args[i] == QLatin1String("--catalogue") && i + 1 < args.size())
+            catalogue = std::max(1, args[++i].toInt());
         else {
-            std::fprintf(stderr, "usage: tracery_bench [--runs N] [--keep DIR] [--breakdown]\n");
+            std::fprintf(stderr, "usage: tracery_bench [--runs N] [--keep DIR] [--breakdown]\n"
+                                 "       tracery_bench --catalogue COUNT [--keep DIR]\n");
             return 2;
         }
     }
@@ -377,6 +454,7 @@ int main(int argc, char** argv)
         f.write(settingsText);
     }
     SetSettingsFileName(ini);
+    if (catalogue > 0) return CatalogueRows(catalogue, folder);
     BenchDialogs dialogs;
     SetDialogs(&dialogs);
 
@@ -497,11 +575,24 @@ int main(int argc, char** argv)
         const double pdf = Measure(std::min(runs, 3), [&] {
             TVectorTarget vector(page.Width(), page.Height());
             form.Drawing.Paint(vector, ObjectSettings());
-            QPrinter printer(QPrinter::HighResolution);
-            printer.setOutputFormat(QPrinter::PdfFormat);
-            printer.setOutputFileName(pdfFile);
-            PrintVectorPage(printer, sheet, vector);
+            Guarded([&] { TDrawingOutputs::WritePdf(pdfFile, sheet, vector); });
         });
+
+        // The circuit as KiCad and lepton-eda schematics, as --kicad and
+        // --lepton write them: the connectivity, the sheet and the file.
+        const QString kicadFile = QDir(folder).filePath(QStringLiteral("dense-a0.kicad_sch"));
+        const QString leptonFile = QDir(folder).filePath(QStringLiteral("dense-a0.sch"));
+        const auto schematic = [&](bool kicad) {
+            const TConnectivity circuit(form.Drawing);
+            const TSchematicSheet schematicSheet(form.Drawing, circuit, ObjectSettings(), page.Image().size());
+            if (kicad)
+                TDrawingOutputs::WriteKicad(kicadFile, sheet, schematicSheet);
+            else
+                TDrawingOutputs::WriteLepton(leptonFile, schematicSheet);
+        };
+        const double kicadMs = Measure(std::min(runs, 3), [&] { schematic(true); });
+        const double leptonMs = Measure(std::min(runs, 3), [&] { schematic(false); });
+        const qint64 kicadBytes = QFileInfo(kicadFile).size();
 
         form.ExportMode = true;
         const double split = Measure(runs, [&] { form.LoadDrawing(sheet); }, [&] { form.ClearObjects(); });
@@ -588,6 +679,9 @@ int main(int argc, char** argv)
         rows.push_back({"  of which painting on the vector target", svgPaint, "PNG", pngMs, {}, true});
         rows.push_back({"  of which the document text (Svg)", svgText, "PNG", pngMs, {}, true});
         rows.push_back({"PDF of the A0 page (--pdf, vector)", pdf, "PNG", pngMs, {}, true});
+        rows.push_back({"KiCad schematic of the A0 sheet (--kicad)", kicadMs, "SVG", svg,
+                        QStringLiteral("<= 2x SVG, %1 MB").arg(kicadBytes / 1e6, 0, 'f', 1), kicadMs <= 2 * svg});
+        rows.push_back({"lepton-eda schematic of the A0 sheet (--lepton)", leptonMs, "SVG", svg, {}, true});
         rows.push_back({"compare with an identical copy (same, no lines)", compareSame, "load", load,
                         QStringLiteral("< 2x load"), compareSame < 2 * load && sameReports == runs});
         rows.push_back({"compare with 10 components changed (10 such lines)", compareChanged, "load", load,

@@ -147,11 +147,11 @@ struct TConnectivity::TGrid {
         Cell = cell;
         const int extent = std::max(maxX, maxY) + 1;
         while (extent / Cell > 1024) Cell *= 2;
-        const auto entries = [&](int cell) {
+        const auto entries = [&](int side) {
             double total = 0;
             for (std::uint32_t w : listed) {
                 const TSegment& s = wires[w];
-                total += double(std::abs(s.X2 - s.X1) + std::abs(s.Y2 - s.Y1)) / cell * 3 + 9;
+                total += double(std::abs(s.X2 - s.X1) + std::abs(s.Y2 - s.Y1)) / side * 3 + 9;
             }
             return total;
         };

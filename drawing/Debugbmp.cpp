@@ -310,9 +310,9 @@ QList<QByteArray> TfrmBmpDebug::ExportLines() const
 
 void TfrmBmpDebug::WriteExport(const QString& path) const
 {
-    QByteArray data;
-    for (const QByteArray& line : ExportLines()) data += line + LineEnd;
-    WriteNewFile(path, data);
+    QByteArray text;
+    for (const QByteArray& line : ExportLines()) text += line + LineEnd;
+    WriteNewFile(path, text);
 }
 
 QString TfrmBmpDebug::CsvHeader() { return JoinItemList(ColumnNames()); }

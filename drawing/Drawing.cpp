@@ -236,7 +236,8 @@ std::size_t TDrawing::DrawCovered(TDrawTarget& target, const TDrawContext& conte
         // (A final class: no dynamic cast needed. Its type's info is one
         // object in the program, so the address alone tells it; were it not,
         // the objects before the header would only be painted for real.)
-        if (&typeid(*objects_[i]) == &typeid(Header)) {
+        const QuorvidObject& object = *objects_[i];
+        if (&typeid(object) == &typeid(Header)) {
             last = i;
             break;
         }

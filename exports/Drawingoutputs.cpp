@@ -6,17 +6,21 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
-#include <QPrinter>
-#include <QTemporaryFile>
 #include <filesystem>
+#include <memory>
 #include <new>
 #include <system_error>
 
 #include "render/Areareduction.h"
 #include "base/Errors.h"
 #include "base/Savefile.h"
+#include "render/Pdfwriter.h"
 #include "render/Pngwriter.h"
+#include "exports/Kicadschematic.h"
+#include "exports/Leptonschematic.h"
+#include "exports/Paper.h"
 #include "exports/Printedpage.h"
+#include "exports/Schematicsheet.h"
 #include "app/Surface.h"
 #include "drawing/Billofmaterials.h"
 #include "drawing/Connectivity.h"
@@ -80,6 +84,16 @@ QString TDrawingOutputs::BomPath(const QString& drawingPath) const
 QString TDrawingOutputs::NetlistPath(const QString& drawingPath) const
 {
     return OutputPath(drawingPath, QStringLiteral(".net"));
+}
+
+QString TDrawingOutputs::KicadPath(const QString& drawingPath) const
+{
+    return OutputPath(drawingPath, QStringLiteral(".kicad_sch"));
+}
+
+QString TDrawingOutputs::LeptonPath(const QString& drawingPath) const
+{
+    return OutputPath(drawingPath, QStringLiteral(".sch"));
 }
 
 namespace {
@@ -151,6 +165,29 @@ QStringList TDrawingOutputs::Write(const QString& drawingPath, TDrawing& drawing
     if (Bom) attempt(BomPath(drawingPath), [&](const QString& path) { WriteBom(path, drawing, page); });
     if (Netlist)
         attempt(NetlistPath(drawingPath), [&](const QString& path) { WriteNetlist(path, drawingPath, drawing); });
+    if (Kicad || Lepton) {
+        // The circuit is read once for both schematics.
+        std::unique_ptr<TConnectivity> connectivity;
+        std::unique_ptr<TSchematicSheet> sheet;
+        try {
+            connectivity = std::make_unique<TConnectivity>(drawing);
+            const QSize size = drawing.Page().Size.isEmpty() ? page.Image().size() : drawing.Page().Size;
+            sheet = std::make_unique<TSchematicSheet>(drawing, *connectivity, settings, size);
+        } catch (const std::bad_alloc&) {
+        }
+        const auto schematic = [&](const QString& path, auto&& write) {
+            if (!sheet) throw EFileError(CannotWrite(path, QStringLiteral("there is not enough memory")));
+            write(path);
+        };
+        if (Kicad)
+            attempt(KicadPath(drawingPath), [&](const QString& path) {
+                schematic(path, [&](const QString& p) { WriteKicad(p, drawingPath, *sheet); });
+            });
+        if (Lepton)
+            attempt(LeptonPath(drawingPath), [&](const QString& path) {
+                schematic(path, [&](const QString& p) { WriteLepton(p, *sheet); });
+            });
+    }
     return failures;
 }
 
@@ -176,20 +213,15 @@ void TDrawingOutputs::WriteSvg(const QString& path, const TVectorTarget& page)
 
 void TDrawingOutputs::WritePdf(const QString& path, const QString& drawingPath, const TVectorTarget& page)
 {
-    // The printer writes to a file of its own choosing only; it prints to a
-    // temporary one, whose bytes are then saved as the document.
-    QTemporaryFile printed(QDir::tempPath() + QStringLiteral("/tracery-XXXXXX.pdf"));
-    if (!printed.open()) throw EFileError(CannotWrite(path, printed.errorString()));
-    printed.close();
-    {
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(printed.fileName());
-        if (!PrintVectorPage(printer, drawingPath, page))
-            throw EFileError(CannotWrite(path, QStringLiteral("the print could not be started")));
-    }
-    if (!printed.open()) throw EFileError(CannotWrite(path, printed.errorString()));
-    SaveWhole(path, printed.readAll());
+    const TPaper paper = PaperFor(QSize(page.Width(), page.Height()));
+    TPdfPlacement placement;
+    placement.PaperWidth = std::max(1.0, paper.Points.width());
+    placement.PaperHeight = std::max(1.0, paper.Points.height());
+    placement.Left = paper.PageCorner.x();
+    placement.Top = paper.PageCorner.y();
+    placement.Scale = PointsPerPagePixel;
+    const QString title = QFileInfo(drawingPath).fileName();
+    SaveThrough(path, [&](QIODevice& file) { return TPdfWriter::Write(page, placement, title, file); });
 }
 
 void TDrawingOutputs::WriteThumbnail(const QString& path, const QImage& page, int size)
@@ -211,6 +243,16 @@ void TDrawingOutputs::WriteNetlist(const QString& path, const QString& drawingPa
 {
     const TConnectivity connectivity(drawing);
     SaveWhole(path, KicadNetlist(drawing, connectivity, QDir::toNativeSeparators(drawingPath)));
+}
+
+void TDrawingOutputs::WriteKicad(const QString& path, const QString& drawingPath, const TSchematicSheet& sheet)
+{
+    SaveWhole(path, KicadSchematic(sheet, DrawingName(drawingPath)));
+}
+
+void TDrawingOutputs::WriteLepton(const QString& path, const TSchematicSheet& sheet)
+{
+    SaveWhole(path, LeptonSchematic(sheet));
 }
 
 void TDrawingOutputs::SaveWhole(const QString& path, const QByteArray& bytes)

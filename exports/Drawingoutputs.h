@@ -5,9 +5,11 @@
 //
 //   NAME.png       its page picture ("--png")
 //   NAME.svg       its page as a vector drawing in page pixels ("--svg")
-//   NAME.pdf       its page as a vector page on one landscape sheet, fitted ("--pdf")
+//   NAME.pdf       its page as a vector page on the paper it is named after ("--pdf")
 //   NAME-bom.csv   its bill of materials ("--bom")
 //   NAME.net       its netlist ("--netlist", exports/Netlist.h)
+//   NAME.kicad_sch its circuit as a KiCad schematic ("--kicad")
+//   NAME.sch       its circuit as a lepton-eda schematic ("--lepton")
 //   NAME/          its split folder ("--export"; the load writes the files)
 //
 // beside the drawing, or all in one output folder ("--out=DIR"). Nothing
@@ -39,6 +41,7 @@ class QIODevice;
 
 class QImage;
 class TDrawing;
+class TSchematicSheet;
 class TSurface;
 struct TObjectSettings;
 
@@ -50,6 +53,8 @@ public:
     bool Pdf = false;
     bool Bom = false;
     bool Netlist = false;
+    bool Kicad = false;
+    bool Lepton = false;
 
     // Makes `dir` the folder of every output from now on, creating it with
     // its parents. When it cannot be created, throws EFileError
@@ -71,6 +76,8 @@ public:
     QString PdfPath(const QString& drawingPath) const;
     QString BomPath(const QString& drawingPath) const;
     QString NetlistPath(const QString& drawingPath) const;
+    QString KicadPath(const QString& drawingPath) const;
+    QString LeptonPath(const QString& drawingPath) const;
     // The split folder NAME; none when the file name leaves no NAME that
     // could be a folder of its own (".q01" would split into the drawing's own
     // folder, "..q01" and "...q01" into it or its parent).
@@ -83,8 +90,9 @@ public:
     QString ClaimSplitDir(const QString& drawingPath);
 
     // Writes the outputs that are switched on, in the order PNG, SVG, PDF,
-    // bill of materials, netlist, for the drawing loaded from drawingPath whose page
-    // picture (one pixel per page pixel) is `page`; the vector pages are that
+    // bill of materials, netlist, KiCad and lepton-eda schematics, for the
+    // drawing loaded from drawingPath whose page picture (one pixel per page
+    // pixel) is `page`; the vector pages are that
     // picture's size and drawn with `settings`. Returns the message of every
     // file that could not be written. Nothing is written while outputs are
     // held back. A file written for one drawing is never replaced by the
@@ -100,9 +108,10 @@ public:
     // `settings`.
     static TVectorTarget VectorPage(TDrawing& drawing, const TObjectSettings& settings, QSize size);
     static void WriteSvg(const QString& path, const TVectorTarget& page);
-    // The vector page printed as File > Print prints the page picture (one
-    // landscape page, fitted), to a PDF document titled after drawingPath's
-    // file name part, with its texts as texts.
+    // The vector page as a PDF document of one page, on the paper its size
+    // is named after (exports/Paper.h: A4 to A0, B to E, landscape; other
+    // sizes on a paper of their own size) at 0.254 mm a page pixel, centred,
+    // titled after drawingPath's file name part, with its texts as texts.
     static void WritePdf(const QString& path, const QString& drawingPath, const TVectorTarget& page);
     // The whole page picture reduced (each pixel the mean of the page pixels
     // it covers, so that every one-pixel line stays visible) to a picture
@@ -111,6 +120,10 @@ public:
     static void WriteBom(const QString& path, const TDrawing& drawing, const TSurface& page);
     // The netlist, naming the drawing by drawingPath as given.
     static void WriteNetlist(const QString& path, const QString& drawingPath, const TDrawing& drawing);
+    // The drawing's circuit as a schematic (exports/Schematicsheet), named
+    // after drawingPath's file name part.
+    static void WriteKicad(const QString& path, const QString& drawingPath, const TSchematicSheet& sheet);
+    static void WriteLepton(const QString& path, const TSchematicSheet& sheet);
     // Saves bytes as the whole file at path, through TSaveFile.
     static void SaveWhole(const QString& path, const QByteArray& bytes);
     // Saves the file at path as write(file) writes it, through TSaveFile; a

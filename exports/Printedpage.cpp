@@ -6,7 +6,6 @@
 #include <QPrinter>
 
 #include "app/Surface.h"
-#include "render/Vectortarget.h"
 
 namespace {
 
@@ -42,22 +41,6 @@ std::optional<QRect> PrintImage(QPrinter& printer, const QString& drawingPath, c
     // device's size is that area in printer pixels.
     const QRect target = FitToPage(image.Width(), image.Height(), printer.width(), printer.height());
     if (!target.isEmpty()) painter.drawImage(target, image.Image());
-    painter.end();
-    return target;
-}
-
-std::optional<QRect> PrintVectorPage(QPrinter& printer, const QString& drawingPath, const TVectorTarget& page)
-{
-    printer.setDocName(QFileInfo(drawingPath).fileName());
-    printer.setPageOrientation(QPageLayout::Landscape);
-    QPainter painter;
-    if (!painter.begin(&printer)) return std::nullopt;
-    const QRect target = FitToPage(page.Width(), page.Height(), printer.width(), printer.height());
-    if (!target.isEmpty()) {
-        painter.scale(qreal(target.width()) / page.Width(), qreal(target.height()) / page.Height());
-        painter.setClipRect(QRect(0, 0, page.Width(), page.Height()));
-        page.Paint(painter);
-    }
     painter.end();
     return target;
 }

@@ -1,6 +1,6 @@
 #pragma once
-// A page on a printer: the picture or the vector page of a drawing on one
-// landscape page, fitted to the printable area from its top-left corner.
+// A page on a printer: the picture of a drawing on one landscape page,
+// fitted to the printable area from its top-left corner.
 
 #include <QRect>
 #include <QString>
@@ -8,7 +8,6 @@
 
 class QPrinter;
 class TSurface;
-class TVectorTarget;
 
 // The rectangle a w x h image is stretched into on a PW x PH page: the full
 // page height when the image then fits the width, else the full page width;
@@ -21,11 +20,6 @@ QRect FitToPage(int w, int h, int pageW, int pageH);
 // rectangle drawn into (printer pixels, from the printable area's corner), or
 // nothing when the print job could not be started.
 std::optional<QRect> PrintImage(QPrinter& printer, const QString& drawingPath, const TSurface& image);
-
-// Prints a vector page (shapes and texts in page pixels) as PrintImage
-// prints an image of its size: one landscape page, fitted from the printable
-// area's top-left corner. Nothing when the print job could not be started.
-std::optional<QRect> PrintVectorPage(QPrinter& printer, const QString& drawingPath, const TVectorTarget& page);
 
 // The error box text for a print of drawingPath that the printer did not start.
 QString PrintNotStartedText(const QString& drawingPath, const QPrinter& printer);

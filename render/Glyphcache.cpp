@@ -1,5 +1,6 @@
 #include "render/Glyphcache.h"
 
+#include <QCoreApplication>
 #include <QFont>
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -50,8 +51,9 @@ struct FontEntry {
 };
 
 // The fonts drawn in so far, by face, size, boldness, slant, underline and
-// strike-out. (Their entries are left to the end of the process: Qt's fonts
-// must not outlive the application object.)
+// strike-out. Qt's fonts must not outlive the application object, so the
+// entries go when it does: the first entry made asks the application's
+// destructor to forget them all.
 struct FontTable {
     struct Recent {
         TFont Font;
@@ -61,6 +63,7 @@ struct FontTable {
     std::array<Recent, 8> LastAsked{};
     std::size_t NextRecent = 0;
     std::uint64_t Generation = 0;  // how many times it was forgotten
+    bool ForgottenAtExit = false;  // the application's destructor will forget it
 
     void Forget()
     {
@@ -75,6 +78,13 @@ FontTable& TheFonts()
 {
     static FontTable table;
     return table;
+}
+
+void ForgetFontsAtExit()
+{
+    FontTable& table = TheFonts();
+    table.ForgottenAtExit = false;
+    table.Forget();
 }
 
 // The entry of a font. The caches are bounded: when one is full it starts
@@ -93,6 +103,10 @@ FontEntry& FontFor(const TFont& font)
     auto it = table.Fonts.find(key);
     if (it == table.Fonts.end()) {
         if (table.Fonts.size() >= 64) table.Forget();
+        if (!table.ForgottenAtExit) {
+            qAddPostRoutine(ForgetFontsAtExit);
+            table.ForgottenAtExit = true;
+        }
         const QFont qfont = font.ToQFont();
         it = table.Fonts.insert(key, new FontEntry{qfont, QFontMetrics(qfont), {}, {}, {}, {}});
     }

@@ -305,10 +305,10 @@ bool PackFewColours(const QImage& picture, int parts, TLargeBuffer& rows, int& d
     std::vector<FewColours> few(static_cast<std::size_t>(parts));
     std::vector<char> mapped(std::size_t(parts), 0);
     RunParts(parts, [&](int k) {
-        FewColours& colours = few[std::size_t(k)];
+        FewColours& part = few[std::size_t(k)];
         std::uint8_t* indices = scratch.get() + std::size_t(k) * std::size_t(width);
         for (int y = FirstRow(height, parts, k); y < FirstRow(height, parts, k + 1); ++y) {
-            if (!colours.MapRow(reinterpret_cast<const QRgb*>(picture.constScanLine(y)), width, indices)) return;
+            if (!part.MapRow(reinterpret_cast<const QRgb*>(picture.constScanLine(y)), width, indices)) return;
             std::uint8_t* row = packed.get() + std::size_t(y) * stride;
             row[0] = 0;
             PackRow(indices, std::size_t(width), 4, row + 1);
@@ -317,7 +317,7 @@ bool PackFewColours(const QImage& picture, int parts, TLargeBuffer& rows, int& d
     });
     if (std::find(mapped.begin(), mapped.end(), 0) != mapped.end()) return false;
     std::vector<Palette> palettes;
-    for (FewColours& colours : few) palettes.push_back(std::move(colours.Colours()));
+    for (FewColours& part : few) palettes.push_back(std::move(part.Colours()));
     few.clear();
     std::vector<Renumbering> toJoined;
     std::vector<char> renumbered;

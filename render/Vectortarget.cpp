@@ -1,9 +1,8 @@
 #include "render/Vectortarget.h"
 
+#include <QFont>
 #include <QHash>
 #include <QIODevice>
-#include <QPainter>
-#include <QPainterPath>
 #include <algorithm>
 #include <atomic>
 #include <charconv>
@@ -69,6 +68,24 @@ char* WriteNumber(char* out, double value)
     return end;
 }
 
+// A coordinate kept in hundredths of a pixel as SVG text, as WriteNumber
+// writes the same value: whole numbers bare, else one or two decimals.
+char* WriteHundredths(char* out, std::int64_t hundredths)
+{
+    if (hundredths < 0) {
+        *out++ = '-';
+        hundredths = -hundredths;
+    }
+    out = std::to_chars(out, out + 20, hundredths / 100).ptr;
+    const int fraction = int(hundredths % 100);
+    if (fraction != 0) {
+        *out++ = '.';
+        *out++ = char('0' + fraction / 10);
+        if (fraction % 10 != 0) *out++ = char('0' + fraction % 10);
+    }
+    return out;
+}
+
 void AppendNumber(std::string& out, double value)
 {
     char buffer[maxNumberBytes];
@@ -106,17 +123,6 @@ void ForEachCharacter(const QString& text, F&& f)
             f(char32_t(c.unicode()));
         }
     }
-}
-
-// A text as it is shown.
-QString ShownText(const QString& text)
-{
-    QString shown;
-    shown.reserve(text.size());
-    ForEachCharacter(text, [&](char32_t c) {
-        if (Shown(c)) shown += QString::fromUcs4(&c, 1);
-    });
-    return shown;
 }
 
 // The most bytes WriteXmlCharacter writes ("&quot;").
@@ -174,7 +180,7 @@ char* WriteLatin1Text(char* out, const QByteArray& text)
     return out;
 }
 
-// The font of a text as Qt paints it on a vector page.
+// The font of a text as Qt draws it.
 QFont PageFont(const TFont& font) { return font.ToQFont(); }
 
 }  // namespace
@@ -204,7 +210,7 @@ void TVectorTarget::AddStroke(double x1, double y1, double x2, double y2, int wi
         shapes_.push_back({kind, false, colour, 0, x1 + c - half, y1 + c - half, x1 + c + half, y1 + c + half, 0});
         return;
     }
-    shapes_.push_back({TKind::Stroke, width >= 4, colour, float(width), x1 + c, y1 + c, x2 + c, y2 + c, 0});
+    shapes_.push_back({TKind::Stroke, width >= 4, colour, width, x1 + c, y1 + c, x2 + c, y2 + c, 0});
 }
 
 void TVectorTarget::MoveTo(int x, int y)
@@ -330,7 +336,7 @@ void TVectorTarget::Ellipse(int x1, int y1, int x2, int y2)
     if (fill && right - left > 2 * width && bottom - top > 2 * width)
         shapes_.push_back({TKind::Disc, false, ColourToRgb(Brush.Colour), 0, double(left + width),
                            double(top + width), double(right - width), double(bottom - width), 0});
-    shapes_.push_back({TKind::Ring, false, ColourToRgb(Pen.Colour), float(width), double(left), double(top),
+    shapes_.push_back({TKind::Ring, false, ColourToRgb(Pen.Colour), width, double(left), double(top),
                        double(right), double(bottom), 0});
 }
 
@@ -488,6 +494,14 @@ public:
         Put(' ');
         Number(b);
     }
+    // Coordinates in hundredths of a pixel.
+    void Fixed(std::int64_t hundredths) { pos_ = WriteHundredths(pos_, hundredths); }
+    void FixedPair(std::int64_t a, std::int64_t b)
+    {
+        Fixed(a);
+        Put(' ');
+        Fixed(b);
+    }
     void Colour(QRgb rgb) { pos_ = WriteColour(pos_, rgb); }
     void Latin1Text(const QByteArray& text) { pos_ = WriteLatin1Text(pos_, text); }
 
@@ -497,8 +511,8 @@ private:
     char* end_;
 };
 
-// Pages with fewer shapes than this for each thread are written on fewer threads.
-constexpr std::size_t minShapesPerThread = 16384;
+// Shapes in one part of the document (about half a megabyte of it).
+constexpr std::size_t shapesPerPart = 16384;
 std::atomic<int> writeThreads{0};
 
 // Room enough for one shape's path data, or for a path element's start and end.
@@ -533,7 +547,7 @@ void TVectorTarget::WriteShapes(std::size_t first, std::size_t last, QByteArray&
     while (i < last) {
         const TShape& head = shapes_[i];
         if (head.Kind == TKind::Text) {
-            const TText& t = texts_[head.Index];
+            const TText& t = texts_[head.Index()];
             const TTextFont& font = fonts_[t.Font];
             out.Room(textRoom + font.Attributes.size() + maxXmlCharacterBytes * std::size_t(t.Text.size()));
             out.Put("<text");
@@ -584,27 +598,29 @@ void TVectorTarget::WriteShapes(std::size_t first, std::size_t last, QByteArray&
             switch (s.Kind) {
             case TKind::Box:
                 out.Put('M');
-                out.Pair(s.X1, s.Y1);
+                out.FixedPair(s.X1, s.Y1);
                 out.Put('h');
-                out.Number(s.X2 - s.X1);
+                out.Fixed(std::int64_t(s.X2) - s.X1);
                 out.Put('v');
-                out.Number(s.Y2 - s.Y1);
+                out.Fixed(std::int64_t(s.Y2) - s.Y1);
                 out.Put('h');
-                out.Number(s.X1 - s.X2);
+                out.Fixed(std::int64_t(s.X1) - s.X2);
                 out.Put('z');
                 break;
             case TKind::Stroke:
                 out.Put('M');
-                out.Pair(s.X1, s.Y1);
+                out.FixedPair(s.X1, s.Y1);
                 out.Put('L');
-                out.Pair(s.X2, s.Y2);
+                out.FixedPair(s.X2, s.Y2);
                 break;
-            case TKind::Disc: WriteEllipse(out, s.X1, s.Y1, s.X2, s.Y2); break;
-            case TKind::Ring:
-                WriteEllipse(out, s.X1, s.Y1, s.X2, s.Y2);
-                if (s.X2 - s.X1 > 2 * s.Width && s.Y2 - s.Y1 > 2 * s.Width)
-                    WriteEllipse(out, s.X1 + s.Width, s.Y1 + s.Width, s.X2 - s.Width, s.Y2 - s.Width);
+            case TKind::Disc: WriteEllipse(out, s.X1 / 100.0, s.Y1 / 100.0, s.X2 / 100.0, s.Y2 / 100.0); break;
+            case TKind::Ring: {
+                const double x1 = s.X1 / 100.0, y1 = s.Y1 / 100.0, x2 = s.X2 / 100.0, y2 = s.Y2 / 100.0;
+                WriteEllipse(out, x1, y1, x2, y2);
+                if (x2 - x1 > 2 * s.Width && y2 - y1 > 2 * s.Width)
+                    WriteEllipse(out, x1 + s.Width, y1 + s.Width, x2 - s.Width, y2 - s.Width);
                 break;
+            }
             case TKind::Text: break;
             }
         }
@@ -613,7 +629,7 @@ void TVectorTarget::WriteShapes(std::size_t first, std::size_t last, QByteArray&
     }
 }
 
-std::vector<QByteArray> TVectorTarget::SvgPieces() const
+bool TVectorTarget::WriteSvgPieces(const std::function<bool(QByteArray&)>& consume) const
 {
     std::string head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     head += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"";
@@ -625,123 +641,64 @@ std::vector<QByteArray> TVectorTarget::SvgPieces() const
     head += ' ';
     AppendNumber(head, height_);
     head += "\">\n";
+    QByteArray piece(head.data(), qsizetype(head.size()));
+    if (!consume(piece)) return false;
 
-    // The elements of a dense page are written in parts on several threads:
-    // each part begins where a run of one style begins, so the parts joined
-    // are the document one thread writes.
+    // The elements in parts of about half a megabyte, each beginning where a run
+    // of one style begins, so the parts joined are the document one thread
+    // writes. A batch of parts is made on the threads at once and handed on
+    // before the next is made.
     const std::size_t count = shapes_.size();
-    const std::size_t threads =
-        std::clamp<std::size_t>(std::min(std::size_t(ThreadsFor(writeThreads)), count / minShapesPerThread), 1, 16);
     std::vector<std::size_t> bounds{0};
-    for (std::size_t k = 1; k < threads; ++k) {
-        std::size_t at = std::max(bounds.back(), count * k / threads);
+    while (bounds.back() < count) {
+        std::size_t at = std::min(count, bounds.back() + shapesPerPart);
         while (at < count && !RunStartsAt(at)) ++at;
         bounds.push_back(at);
     }
-    bounds.push_back(count);
-    std::vector<QByteArray> parts(threads);
-    if (threads == 1) {
-        WriteShapes(0, count, parts[0]);
-    } else {
-        std::vector<std::exception_ptr> failures(threads);
-        RunParts(int(threads), [&](int k) {
+    const std::size_t parts = bounds.size() - 1;
+    const std::size_t threads = std::clamp<std::size_t>(std::size_t(ThreadsFor(writeThreads)), 1, 16);
+    std::vector<QByteArray> made;
+    std::vector<std::exception_ptr> failures;
+    for (std::size_t batch = 0; batch < parts; batch += threads) {
+        const std::size_t inBatch = std::min(parts - batch, threads);
+        made.assign(inBatch, QByteArray());
+        failures.assign(inBatch, nullptr);
+        const auto make = [&](int k) {
             try {
-                WriteShapes(bounds[std::size_t(k)], bounds[std::size_t(k) + 1], parts[std::size_t(k)]);
+                WriteShapes(bounds[batch + std::size_t(k)], bounds[batch + std::size_t(k) + 1], made[std::size_t(k)]);
             } catch (...) {
                 failures[std::size_t(k)] = std::current_exception();
             }
-        });
+        };
+        if (inBatch == 1)
+            make(0);
+        else
+            RunParts(int(inBatch), make);
         for (const std::exception_ptr& failure : failures)
             if (failure) std::rethrow_exception(failure);
+        for (QByteArray& part : made)
+            if (!consume(part)) return false;
     }
-
-    parts.insert(parts.begin(), QByteArray(head.data(), qsizetype(head.size())));
-    parts.push_back(QByteArrayLiteral("</svg>\n"));
-    return parts;
+    piece = QByteArrayLiteral("</svg>\n");
+    return consume(piece);
 }
 
 QByteArray TVectorTarget::Svg() const
 {
-    std::vector<QByteArray> pieces = SvgPieces();
-    qsizetype size = 0;
-    for (const QByteArray& piece : pieces) size += piece.size();
     QByteArray document;
-    document.reserve(size);
-    for (QByteArray& piece : pieces) {
+    WriteSvgPieces([&](QByteArray& piece) {
         document.append(piece);
         piece = QByteArray();
-    }
+        return true;
+    });
     return document;
 }
 
 bool TVectorTarget::WriteSvg(QIODevice& device) const
 {
-    std::vector<QByteArray> pieces = SvgPieces();
-    for (QByteArray& piece : pieces) {
-        if (device.write(piece) != piece.size()) return false;
+    return WriteSvgPieces([&](QByteArray& piece) {
+        const bool written = device.write(piece) == piece.size();
         piece = QByteArray();
-    }
-    return true;
-}
-
-// ---------------------------------------------------------------------------
-// Painting (PDF pages)
-
-void TVectorTarget::Paint(QPainter& painter) const
-{
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    std::size_t i = 0;
-    while (i < shapes_.size()) {
-        const TShape& first = shapes_[i];
-        if (first.Kind == TKind::Text) {
-            const TText& t = texts_[first.Index];
-            const TTextFont& font = fonts_[t.Font];
-            painter.setFont(PageFont(glyphFonts_[t.Font]));
-            painter.setPen(QColor::fromRgb(first.Colour));
-            const QString text = ShownText(QString::fromLatin1(t.Text));
-            if (t.Turned) {
-                painter.save();
-                painter.translate(t.X, t.Y + t.Width);
-                painter.rotate(-90);
-                painter.drawText(QPointF(0, font.Ascent), text);
-                painter.restore();
-            } else {
-                painter.drawText(QPointF(t.X, t.Y + font.Ascent), text);
-            }
-            ++i;
-            continue;
-        }
-        std::size_t end = i + 1;
-        while (end < shapes_.size() && SameStyle(shapes_[end], first)) ++end;
-        QPainterPath path;
-        if (first.Kind == TKind::Ring) path.setFillRule(Qt::OddEvenFill);
-        for (std::size_t k = i; k < end; ++k) {
-            const TShape& s = shapes_[k];
-            switch (s.Kind) {
-            case TKind::Box: path.addRect(QRectF(QPointF(s.X1, s.Y1), QPointF(s.X2, s.Y2))); break;
-            case TKind::Stroke:
-                path.moveTo(s.X1, s.Y1);
-                path.lineTo(s.X2, s.Y2);
-                break;
-            case TKind::Disc: path.addEllipse(QRectF(QPointF(s.X1, s.Y1), QPointF(s.X2, s.Y2))); break;
-            case TKind::Ring:
-                path.addEllipse(QRectF(QPointF(s.X1, s.Y1), QPointF(s.X2, s.Y2)));
-                if (s.X2 - s.X1 > 2 * s.Width && s.Y2 - s.Y1 > 2 * s.Width)
-                    path.addEllipse(QRectF(QPointF(s.X1 + s.Width, s.Y1 + s.Width), QPointF(s.X2 - s.Width, s.Y2 - s.Width)));
-                break;
-            case TKind::Text: break;
-            }
-        }
-        const QColor colour = QColor::fromRgb(first.Colour);
-        if (first.Kind == TKind::Stroke) {
-            QPen pen(colour, first.Width, Qt::SolidLine, first.Round ? Qt::RoundCap : Qt::SquareCap,
-                     first.Round ? Qt::RoundJoin : Qt::MiterJoin);
-            painter.strokePath(path, pen);
-        } else {
-            painter.fillPath(path, colour);
-        }
-        i = end;
-    }
-    painter.restore();
+        return written;
+    });
 }

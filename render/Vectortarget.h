@@ -1,7 +1,7 @@
 #pragma once
 // The vector writer: a drawing target that keeps what is drawn on it as
-// shapes and texts, and writes them as an SVG document or paints them on any
-// QPainter (a PDF page).
+// shapes and texts, and writes them as an SVG document (the PDF writer,
+// render/Pdfwriter.h, writes them as a PDF page).
 //
 // Geometry is placed so that a renderer at 1:1 lights the pixels the raster
 // surface paints: boxes lie on pixel edges, strokes run along pixel centres
@@ -19,15 +19,16 @@
 #include <QByteArray>
 #include <QRgb>
 #include <QString>
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "render/Drawtarget.h"
 
 class QIODevice;
-
-class QPainter;
 
 class TVectorTarget final : public TDrawTarget {
 public:
@@ -50,11 +51,10 @@ public:
     // shapes of the same style, every text a <text> element.
     QByteArray Svg() const;
     // The same document written to device piece by piece: the pieces are
-    // made first (on several threads for a page of many shapes), then each
-    // is written and let go; false when a write fails.
+    // made a few at a time (on several threads for a page of many shapes),
+    // each written and let go before the next few are made, so the whole
+    // document is never in memory; false when a write fails.
     bool WriteSvg(QIODevice& device) const;
-    // Paints everything on a painter whose coordinates are page pixels.
-    void Paint(QPainter& painter) const;
 
     // How many threads write the document of a page with many shapes: 0 (the
     // start value) for one per core. The document is the same whatever the number.
@@ -64,8 +64,12 @@ public:
     std::size_t ShapeCount() const { return shapes_.size(); }
 
 private:
-    // The document's head, its elements in parts and its tail.
-    std::vector<QByteArray> SvgPieces() const;
+    friend class TPdfWriter;
+
+    // Hands the document's head, its elements in parts and its tail to
+    // consume in order, each part as soon as it is made (which consume may
+    // take and let go); false as soon as consume returns false.
+    bool WriteSvgPieces(const std::function<bool(QByteArray&)>& consume) const;
 
     enum class TKind : std::uint8_t {
         Box,      // filled rectangle X1, Y1 .. X2, Y2
@@ -74,16 +78,27 @@ private:
         Ring,     // the band between the ellipse of the box and the one of the box shrunk by Width
         Text,     // texts_[Index]
     };
+    // A shape in 24 bytes (a dense page has a million): coordinates in
+    // hundredths of a pixel, as the documents write them (two decimals at
+    // most); a text's X2 is its index in texts_.
     struct TShape {
-        TShape(TKind kind, bool round, QRgb colour, float width, double x1, double y1, double x2, double y2,
+        TShape(TKind kind, bool round, QRgb colour, int width, double x1, double y1, double x2, double y2,
                std::uint32_t index)
-            : X1(x1), Y1(y1), X2(x2), Y2(y2), Colour(colour), Width(width), Index(index), Kind(kind), Round(round)
+            : X1(Hundredths(x1)), Y1(Hundredths(y1)), X2(kind == TKind::Text ? std::int32_t(index) : Hundredths(x2)),
+              Y2(Hundredths(y2)), Colour(colour), Width(std::uint16_t(std::clamp(width, 0, 65535))), Kind(kind),
+              Round(round)
         {
         }
-        double X1, Y1, X2, Y2;
+        // A coordinate in hundredths, rounded half away from zero, within
+        // +-20,000,000 pixels.
+        static std::int32_t Hundredths(double value)
+        {
+            return std::int32_t(std::llround(std::clamp(value, -2e7, 2e7) * 100.0));
+        }
+        std::uint32_t Index() const { return std::uint32_t(X2); }
+        std::int32_t X1, Y1, X2, Y2;
         QRgb Colour;
-        float Width;
-        std::uint32_t Index;
+        std::uint16_t Width;  // pixels: a stroke's pen, a ring's band
         TKind Kind;
         bool Round;  // strokes: round ends and joins (pens of 4 pixels and more)
     };

@@ -39,9 +39,9 @@ struct ComponentPin {
     std::uint8_t offsetUnits = 0;    // tens of pixels from the top (L/R) or left (B/T) edge
 
     // Hostile overrides.
-    std::optional<std::uint8_t> rawFlags;       // the whole flags byte
-    std::optional<std::uint8_t> rawNumberLength; // length byte of the number field
-    std::optional<std::uint8_t> rawNameLength;   // length byte of the name field
+    std::optional<std::uint8_t> rawFlags{};        // the whole flags byte
+    std::optional<std::uint8_t> rawNumberLength{}; // length byte of the number field
+    std::optional<std::uint8_t> rawNameLength{};   // length byte of the name field
 };
 
 struct Component {

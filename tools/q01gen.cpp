@@ -8,14 +8,17 @@
 //   q01gen records OUT.q01 RECORD...   one record per RECORD, in order:
 //       header:CODE  line:X1,Y1,X2,Y2,TYPE  junction:X,Y  marker:X,Y,R
 //       annotation:X,Y,FONT,TEXT  docbox:X1,Y1,X2,Y2,LINE|LINE|...  x40
+//   q01gen archive DIR COUNT [SEED]  COUNT sheets of an archive below DIR
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "Q01Archive.h"
 #include "Q01Builder.h"
 #include "Q01Circuit.h"
 #include "Q01Component.h"
@@ -322,7 +325,8 @@ int Usage()
                "       q01gen random OUT.q01 SEED\n"
                "       q01gen records OUT.q01 RECORD...\n"
                "  RECORD: header:CODE line:X1,Y1,X2,Y2,TYPE junction:X,Y marker:X,Y,R\n"
-               "        annotation:X,Y,FONT,TEXT docbox:X1,Y1,X2,Y2,LINE|LINE x40\n",
+               "        annotation:X,Y,FONT,TEXT docbox:X1,Y1,X2,Y2,LINE|LINE x40\n"
+               "       q01gen archive DIR COUNT [SEED]\n",
                stderr);
     return 2;
 }
@@ -334,6 +338,22 @@ int main(int argc, char** argv)
     if (argc < 3) return Usage();
     const std::string command = argv[1], out = argv[2];
     Bytes drawing;
+    if (command == "archive") {
+        const int count = argc > 3 ? std::atoi(argv[3]) : 0;
+        const auto seed = std::uint32_t(argc > 4 ? std::strtoul(argv[4], nullptr, 0) : 1);
+        if (count <= 0) return Usage();
+        try {
+            for (int i = 0; i < count; ++i) {
+                const std::filesystem::path path = std::filesystem::path(out) / q01::ArchiveSheetPath(i);
+                std::filesystem::create_directories(path.parent_path());
+                q01::WriteFile(path.string(), q01::ArchiveSheet(i, seed));
+            }
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "q01gen: %s\n", e.what());
+            return 1;
+        }
+        return 0;
+    }
     if (command == "sample") {
         drawing = Sample();
     } else if (command == "circuit" || command == "random") {
