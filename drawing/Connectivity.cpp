@@ -8,6 +8,7 @@
 #include <map>
 #include <numeric>
 #include <tuple>
+#include <typeinfo>
 
 #include "base/Parallel.h"
 #include "drawing/Annotate.h"
@@ -70,6 +71,8 @@ struct TSegment {
 // half a pixel from its line (for a wire across or down, exactly its pixels).
 bool OnSegment(QPoint p, const TSegment& s)
 {
+    if (s.Y1 == s.Y2) return p.y() == s.Y1 && p.x() >= std::min(s.X1, s.X2) && p.x() <= std::max(s.X1, s.X2);
+    if (s.X1 == s.X2) return p.x() == s.X1 && p.y() >= std::min(s.Y1, s.Y2) && p.y() <= std::max(s.Y1, s.Y2);
     const std::int64_t dx = s.X2 - s.X1, dy = s.Y2 - s.Y1;
     const std::int64_t px = p.x() - s.X1, py = p.y() - s.Y1;
     if (dx == 0 && dy == 0) return px == 0 && py == 0;
@@ -166,6 +169,15 @@ struct TConnectivity::TGrid {
     template <class F> void ForEachCell(const TSegment& s, F&& f) const
     {
         const int xMin = std::min(s.X1, s.X2), xMax = std::max(s.X1, s.X2);
+        if (s.Y1 == s.Y2 || s.X1 == s.X2) {
+            // Across or down: the cells of its box.
+            const int yMin = std::min(s.Y1, s.Y2), yMax = std::max(s.Y1, s.Y2);
+            const int firstRow = Row(std::max(0, yMin - 1)), lastRow = Row(yMax + 1);
+            const int firstColumn = Column(std::max(0, xMin - 1)), lastColumn = Column(xMax + 1);
+            for (int r = firstRow; r <= lastRow; ++r)
+                for (int c = firstColumn; c <= lastColumn; ++c) f(At(c, r));
+            return;
+        }
         const int firstColumn = Column(std::max(0, xMin - 1)), lastColumn = Column(xMax + 1);
         for (int c = firstColumn; c <= lastColumn; ++c) {
             int yLow, yHigh;
@@ -287,16 +299,18 @@ void TConnectivity::Build(const TDrawing& drawing)
     std::vector<QPoint> markers;
     for (const auto& object : drawing.Objects()) {
         const QuorvidObject* o = object.get();
-        if (const auto* line = dynamic_cast<const LineData*>(o))
-            wires_.push_back(line);
-        else if (const auto* junction = dynamic_cast<const Junction*>(o))
-            junctions.push_back(junction);
-        else if (const auto* annotation = dynamic_cast<const Annotate*>(o))
-            annotations.push_back(annotation);
-        else if (const auto* marker = dynamic_cast<const Mod0x60*>(o))
-            markers.emplace_back(marker->X(), marker->Y());
-        else if (const auto* component = dynamic_cast<const Bitmap*>(o))
-            components.push_back(component);
+        if (!o) continue;
+        const std::type_info& type = typeid(*o);
+        if (type == typeid(LineData))
+            wires_.push_back(static_cast<const LineData*>(o));
+        else if (type == typeid(Junction))
+            junctions.push_back(static_cast<const Junction*>(o));
+        else if (type == typeid(Annotate))
+            annotations.push_back(static_cast<const Annotate*>(o));
+        else if (type == typeid(Mod0x60))
+            markers.emplace_back(static_cast<const Mod0x60*>(o)->X(), static_cast<const Mod0x60*>(o)->Y());
+        else if (type == typeid(Bitmap))
+            components.push_back(static_cast<const Bitmap*>(o));
     }
     std::vector<TSegment> segments;
     segments.reserve(wires_.size());
@@ -305,100 +319,116 @@ void TConnectivity::Build(const TDrawing& drawing)
     // The pins of every part. Records of one designation that show
     // different parts are units of one part; several records of one
     // designation and part are separate components (each its own copy).
-    std::vector<std::size_t> pinKey;  // pins of one key are one pin
-    std::vector<QByteArray> designationKey, numberKey;  // by pin, for natural order
+    std::vector<std::size_t> pinKey;     // pins of one key are one pin
+    std::vector<std::uint64_t> pinRank;  // designation order, then pin number order
+    std::vector<std::pair<std::uint64_t, std::size_t>> ranked;  // every pin by its rank
     {
         std::size_t allPins = 0;
         for (const Bitmap* c : components) allPins += c->GetPins().size();
         pins_.reserve(allPins);
-        pinKey.reserve(allPins);
-        designationKey.reserve(allPins);
-        numberKey.reserve(allPins);
         QHash<QByteArray, QSet<int>> partsShown;
         for (const Bitmap* c : components) partsShown[c->GetDesignation()].insert(c->GetPartNumber());
-        QHash<QByteArray, int> copies;              // designation + part -> records so far
-        QHash<QByteArray, std::size_t> sharedKeys;  // pins of parts no record shows, by part and number
-        std::size_t keys = 0;
+        QHash<QByteArray, int> copies;  // designation + part -> records so far
         static const QString typeNames[16] = {TypeName(0),  TypeName(1),  TypeName(2),  TypeName(3),
                                               TypeName(4),  TypeName(5),  TypeName(6),  TypeName(7),
                                               TypeName(8),  TypeName(9),  TypeName(10), TypeName(11),
                                               TypeName(12), TypeName(13), TypeName(14), TypeName(15)};
-        // Pin numbers and names repeat from part to part: each is made a text once.
-        QHash<QByteArray, QString> numberTexts, nameTexts;
-        const auto textOf = [](QHash<QByteArray, QString>& texts, const QByteArray& bytes, auto make) {
-            auto at = texts.find(bytes);
-            if (at == texts.end()) at = texts.insert(bytes, make(bytes));
-            return *at;
+        // Designations, pin numbers and names repeat from part to part: each
+        // is made a text, and given its place in natural order, once.
+        struct TText {
+            QByteArray Bytes;
+            QString Text;
+            std::uint32_t Rank = 0;
         };
+        struct TTexts {
+            std::vector<TText> List;
+            QHash<QByteArray, std::uint32_t> Index;
+            std::uint32_t Of(const QByteArray& bytes, QString (*make)(const QByteArray&))
+            {
+                const auto found = Index.constFind(bytes);
+                if (found != Index.constEnd()) return *found;
+                List.push_back({bytes, make(bytes), 0});
+                Index.insert(bytes, std::uint32_t(List.size() - 1));
+                return std::uint32_t(List.size() - 1);
+            }
+            // Each its place in natural order.
+            void Rank()
+            {
+                std::vector<std::uint32_t> order(List.size());
+                std::iota(order.begin(), order.end(), 0u);
+                std::sort(order.begin(), order.end(),
+                          [&](std::uint32_t a, std::uint32_t b) { return NaturalLess(List[a].Bytes, List[b].Bytes); });
+                for (std::size_t k = 0; k < order.size(); ++k) List[order[k]].Rank = std::uint32_t(k);
+            }
+        };
+        const auto latin1 = [](const QByteArray& b) { return QString::fromLatin1(b); };
+        const auto shown = [](const QByteArray& b) { return QString::fromLatin1(DisplayPinName(b)); };
+        TTexts designations, numbers, names;
+        struct TPinOf {
+            std::uint32_t Designation, Number;
+            int Copy;     // of its record's designation and part
+            bool Shared;  // of a part no record shows
+        };
+        std::vector<TPinOf> of;
+        of.reserve(allPins);
         for (const Bitmap* c : components) {
             const QByteArray designation = c->GetDesignation();
-            const QString designationText = QString::fromLatin1(designation);
+            const std::uint32_t d = designations.Of(designation, latin1);
             const int copy = copies[designation + '\0' + QByteArray::number(c->GetPartNumber())]++;
-            const QSet<int>& shown = partsShown[designation];
+            const QSet<int>& partsOf = partsShown[designation];
             const auto& pins = c->GetPins();
-            const std::size_t first = pins_.size();
             for (std::size_t i = 0; i < pins.size(); ++i) {
                 const Bitmap::Pin& pin = pins[i];
                 const bool own = pin.PinPart() == c->GetPartNumber();
-                if (!own && shown.contains(pin.PinPart())) continue;
-                const QByteArray number = PinField(pin, 2, 4);
+                if (!own && partsOf.contains(pin.PinPart())) continue;
+                const std::uint32_t n = numbers.Of(PinField(pin, 2, 4), latin1);
                 TNetPin p;
                 p.Component = c;
-                p.Designation = designationText;
-                p.PinNumber = textOf(numberTexts, number, [](const QByteArray& b) { return QString::fromLatin1(b); });
-                p.PinName = textOf(nameTexts, PinField(pin, 7, 6),
-                                   [](const QByteArray& b) { return QString::fromLatin1(DisplayPinName(b)); });
+                p.Designation = designations.List[d].Text;
+                p.PinNumber = numbers.List[n].Text;
+                p.PinName = names.List[names.Of(PinField(pin, 7, 6), shown)].Text;
                 p.ElectricalType = pin.ElectricalType();
                 p.Type = typeNames[p.ElectricalType & 15];
                 p.End = c->PinEnd(pin);
                 p.Hidden = pin.Hidden();
                 p.Index = int(i);
-                // Pins of one number on one record are one pin, and so are
-                // the copies of a shared pin on the units of a part; a pin
-                // without a number is a pin of its own.
-                std::size_t key = keys;
-                if (!number.isEmpty()) {
-                    if (own) {
-                        for (std::size_t k = first; k < pins_.size(); ++k)
-                            if (numberKey[k] == number && pins_[k].Component == c) {
-                                key = pinKey[k];
-                                break;
-                            }
-                    } else {
-                        const QByteArray shared = designation + '\0' + QByteArray::number(copy) + '\0' + number;
-                        key = sharedKeys.value(shared, keys);
-                        if (key == keys) sharedKeys.insert(shared, key);
-                    }
-                }
-                if (key == keys) ++keys;
-                pinKey.push_back(key);
-                designationKey.push_back(designation);
-                numberKey.push_back(number);
                 pins_.push_back(std::move(p));
+                of.push_back({d, n, copy, !own});
             }
         }
-    }
-    // Each pin's place in designation order, then pin number order: the
-    // designations ranked once, then the numbers within each.
-    std::vector<std::uint64_t> pinRank(pins_.size());
-    {
-        QHash<QByteArray, std::uint32_t> designationRank;
-        for (const QByteArray& d : designationKey) designationRank.insert(d, 0);
-        QByteArrayList designations = designationRank.keys();
-        std::sort(designations.begin(), designations.end(), NaturalLess);
-        for (qsizetype k = 0; k < designations.size(); ++k) designationRank[designations[k]] = std::uint32_t(k);
-        std::vector<std::vector<std::size_t>> byDesignation(std::size_t(designations.size()));
-        for (std::size_t i = 0; i < pins_.size(); ++i)
-            byDesignation[designationRank.value(designationKey[i])].push_back(i);
-        for (std::size_t d = 0; d < byDesignation.size(); ++d) {
-            std::vector<std::size_t>& group = byDesignation[d];
-            std::stable_sort(group.begin(), group.end(),
-                             [&](std::size_t a, std::size_t b) { return NaturalLess(numberKey[a], numberKey[b]); });
-            std::uint32_t rank = 0;
-            for (std::size_t k = 0; k < group.size(); ++k) {
-                if (k > 0 && numberKey[group[k]] != numberKey[group[k - 1]]) ++rank;
-                pinRank[group[k]] = (std::uint64_t(d) << 32) | rank;
+        designations.Rank();
+        numbers.Rank();
+        pinRank.resize(pins_.size());
+        ranked.resize(pins_.size());
+        for (std::size_t i = 0; i < pins_.size(); ++i) {
+            pinRank[i] = (std::uint64_t(designations.List[of[i].Designation].Rank) << 32) | numbers.List[of[i].Number].Rank;
+            ranked[i] = {pinRank[i], i};
+        }
+        std::sort(ranked.begin(), ranked.end());
+        // Pins of one number on one record are one pin, and so are the
+        // copies of a shared pin on the units of a part; a pin without a
+        // number is a pin of its own. Such pins are neighbours in rank.
+        pinKey.resize(pins_.size());
+        std::size_t keys = 0;
+        for (std::size_t k = 0; k < ranked.size();) {
+            std::size_t end = k + 1;
+            while (end < ranked.size() && ranked[end].first == ranked[k].first) ++end;
+            for (std::size_t a = k; a < end; ++a) {
+                const std::size_t i = ranked[a].second;
+                pinKey[i] = keys;
+                if (!pins_[i].PinNumber.isEmpty())
+                    for (std::size_t b = k; b < a; ++b) {
+                        const std::size_t j = ranked[b].second;
+                        const bool sameRecord = pins_[i].Component == pins_[j].Component;
+                        const bool sameShared = of[i].Shared && of[j].Shared && of[i].Copy == of[j].Copy;
+                        if (sameRecord || sameShared) {
+                            pinKey[i] = pinKey[j];
+                            break;
+                        }
+                    }
+                if (pinKey[i] == keys) ++keys;
             }
+            k = end;
         }
     }
     const auto pinLess = [&](std::size_t a, std::size_t b) { return pinRank[a] < pinRank[b]; };
@@ -620,6 +650,11 @@ void TConnectivity::Build(const TDrawing& drawing)
         if (dangling) danglingEnds_.push_back(pixel.At);
     }
 
+    std::stable_sort(markedPinIndices.begin(), markedPinIndices.end(), pinLess);
+    std::stable_sort(loosePinIndices.begin(), loosePinIndices.end(), pinLess);
+    for (std::size_t i : markedPinIndices) noConnects_.push_back(pins_[i]);
+    for (std::size_t i : loosePinIndices) loosePins_.push_back(pins_[i]);
+
     // What the near misses are looked for in, later.
     nearState_ = std::make_unique<TNearState>();
     nearState_->Segments = segments;
@@ -653,13 +688,11 @@ void TConnectivity::Build(const TDrawing& drawing)
     for (std::size_t i = 0; i < pins_.size(); ++i) ++netPinStart[pinNet_[i] + 1];
     std::partial_sum(netPinStart.begin(), netPinStart.end(), netPinStart.begin());
     {
-        std::vector<std::pair<std::uint64_t, std::size_t>> ranked(pins_.size());
-        for (std::size_t i = 0; i < pins_.size(); ++i) ranked[i] = {pinRank[i], i};
-        std::sort(ranked.begin(), ranked.end());
         std::vector<std::size_t> fill(netPinStart.begin(), netPinStart.end() - 1);
         for (const auto& [rank, i] : ranked) netPinList[fill[pinNet_[i]]++] = i;
     }
     const auto firstPin = [&](std::size_t n) { return netPinList[netPinStart[n]]; };
+    std::vector<std::pair<std::size_t, std::size_t>> pinPlace(pins_.size());  // net, place in its Pins
     std::vector<bool> otherPoints(nets_.size(), false);
     {
         std::vector<std::uint32_t> pointCount(nets_.size(), 0);
@@ -693,7 +726,8 @@ void TConnectivity::Build(const TDrawing& drawing)
         net.Pins.reserve(netPinStart[n + 1] - netPinStart[n]);
         bool onePin = true;  // all its pins are copies of one
         for (std::size_t k = netPinStart[n]; k < netPinStart[n + 1]; ++k) {
-            net.Pins.push_back(pins_[netPinList[k]]);
+            net.Pins.push_back(std::move(pins_[netPinList[k]]));
+            pinPlace[netPinList[k]] = {n, net.Pins.size() - 1};
             onePin = onePin && pinKey[netPinList[k]] == pinKey[firstPin(n)];
         }
         if (names[n].empty() && !net.Pins.empty()) {
@@ -709,7 +743,8 @@ void TConnectivity::Build(const TDrawing& drawing)
         }
         if (names[n].empty()) {
             const LineData* w = net.Wires.front();
-            net.Name = QStringLiteral("Net-(%1,%2)").arg(w->X1()).arg(w->Y1());
+            net.Name = QLatin1String("Net-(") + QString::number(w->X1()) + QLatin1Char(',') + QString::number(w->Y1()) +
+                       QLatin1Char(')');
             continue;
         }
         // Label names first, then those of hidden power pins, each in natural order.
@@ -727,22 +762,36 @@ void TConnectivity::Build(const TDrawing& drawing)
         net.Named = true;
     }
 
-    // The order: named nets by name, then the others by name.
-    std::vector<std::size_t> order(nets_.size());
-    std::iota(order.begin(), order.end(), std::size_t(0));
-    std::vector<QByteArray> nameKeys(nets_.size());
-    for (std::size_t n = 0; n < nets_.size(); ++n)
-        if (nets_[n].Named) nameKeys[n] = nets_[n].Name.toLatin1();
     // Named nets, nets that join something, pins alone, wires alone.
     const auto group = [&](std::size_t n) {
         return nets_[n].Named ? 0 : nets_[n].Pins.empty() ? 3 : nets_[n].Unconnected ? 2 : 1;
     };
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        if (group(a) != group(b)) return group(a) < group(b);
-        if (group(a) == 0) return ::NaturalCompare(nameKeys[a], nameKeys[b]) < 0;
-        if (group(a) == 3) return false;
-        return pinRank[firstPin(a)] < pinRank[firstPin(b)];
-    });
+    std::vector<std::size_t> named;
+    for (std::size_t n = 0; n < nets_.size(); ++n)
+        if (nets_[n].Named) named.push_back(n);
+    {
+        std::vector<QByteArray> nameKeys(named.size());
+        for (std::size_t k = 0; k < named.size(); ++k) nameKeys[k] = nets_[named[k]].Name.toLatin1();
+        std::vector<std::size_t> byName(named.size());
+        std::iota(byName.begin(), byName.end(), std::size_t(0));
+        std::stable_sort(byName.begin(), byName.end(),
+                         [&](std::size_t a, std::size_t b) { return NaturalLess(nameKeys[a], nameKeys[b]); });
+        std::vector<std::size_t> sortedNamed;
+        for (std::size_t k : byName) sortedNamed.push_back(named[k]);
+        named = std::move(sortedNamed);
+    }
+    std::vector<std::tuple<int, std::uint64_t, std::size_t>> keyed;
+    keyed.reserve(nets_.size());
+    for (std::size_t k = 0; k < named.size(); ++k) keyed.emplace_back(0, k, named[k]);
+    for (std::size_t n = 0; n < nets_.size(); ++n) {
+        const int g = group(n);
+        if (g == 1 || g == 2) keyed.emplace_back(g, pinRank[firstPin(n)], n);
+        if (g == 3) keyed.emplace_back(3, 0, n);
+    }
+    std::sort(keyed.begin(), keyed.end());
+    std::vector<std::size_t> order;
+    order.reserve(nets_.size());
+    for (const auto& k : keyed) order.push_back(std::get<2>(k));
     std::vector<std::size_t> place(nets_.size());
     for (std::size_t i = 0; i < order.size(); ++i) place[order[i]] = i;
     std::vector<TNet> sorted;
@@ -751,14 +800,15 @@ void TConnectivity::Build(const TDrawing& drawing)
     nets_ = std::move(sorted);
     for (std::size_t& n : wireNet_) n = place[n];
     for (std::size_t& n : pinNet_) n = place[n];
+    // The pins now live in their nets.
+    pinRefs_.resize(pins_.size());
+    for (std::size_t i = 0; i < pins_.size(); ++i) pinRefs_[i] = &nets_[pinNet_[i]].Pins[pinPlace[i].second];
+    pins_.clear();
+    pins_.shrink_to_fit();
     for (TPointNet& p : pointNets_) p.Net = place[p.Net];
 
     // The joins, loose points and dangling ends came in pixel order.
     joins_.erase(std::unique(joins_.begin(), joins_.end()), joins_.end());
-    std::stable_sort(markedPinIndices.begin(), markedPinIndices.end(), pinLess);
-    std::stable_sort(loosePinIndices.begin(), loosePinIndices.end(), pinLess);
-    for (std::size_t i : markedPinIndices) noConnects_.push_back(pins_[i]);
-    for (std::size_t i : loosePinIndices) loosePins_.push_back(pins_[i]);
 }
 
 const std::vector<TNearMiss>& TConnectivity::NearMisses() const
@@ -858,7 +908,7 @@ void TConnectivity::FindNearMisses() const
                 const TNearPixel& nearPixel = pixels[f.NearPixel];
                 miss.Near = nearPixel.At;
                 miss.Distance = int(f.Best.Distance);
-                if (nearPixel.Pin >= 0) miss.NearPin = pins_[std::size_t(nearPixel.Pin)];
+                if (nearPixel.Pin >= 0) miss.NearPin = *pinRefs_[std::size_t(nearPixel.Pin)];
                 miss.NearJunction = nearPixel.Pin < 0 && !nearPixel.WireEnd;
                 // Two ends that miss each other are one miss.
                 const std::uint64_t a = PlaceKey(pixel.At), b = PlaceKey(miss.Near);
@@ -867,7 +917,7 @@ void TConnectivity::FindNearMisses() const
                 pairs.insert(pair);
             }
             miss.At = pixel.At;
-            if (pixel.Pin >= 0) miss.Pin = pins_[std::size_t(pixel.Pin)];
+            if (pixel.Pin >= 0) miss.Pin = *pinRefs_[std::size_t(pixel.Pin)];
             nearMisses_.push_back(std::move(miss));
         }
     }

@@ -140,8 +140,8 @@ public:
     const std::vector<TNearMiss>& NearMisses() const;
     const std::vector<TLabelOffWire>& LabelsOffWire() const { return labelsOffWire_; }
     // Every pin of every part, in file order of their records, hidden ones
-    // included.
-    const std::vector<TNetPin>& Pins() const { return pins_; }
+    // included: each where it is in its net's Pins.
+    const std::vector<const TNetPin*>& Pins() const { return pinRefs_; }
     // The net of each pin of Pins().
     std::size_t NetOfPin(std::size_t pin) const { return pinNet_[pin]; }
 
@@ -162,7 +162,8 @@ private:
     void FindNearMisses() const;
 
     std::vector<TNet> nets_;
-    std::vector<TNetPin> pins_;
+    std::vector<TNetPin> pins_;  // while the nets are being made, which take them
+    std::vector<const TNetPin*> pinRefs_;
     std::vector<std::size_t> pinNet_;
     std::vector<QPoint> joins_;
     std::vector<TNetPin> noConnects_;

@@ -143,7 +143,7 @@ void CheckConnectivity()
     }
     FUZZ_CHECK(pinsOnNets == connectivity.Pins().size());
     for (std::size_t i = 0; i < connectivity.Pins().size(); ++i) {
-        const TNetPin& pin = connectivity.Pins()[i];
+        const TNetPin& pin = *connectivity.Pins()[i];
         const std::size_t net = connectivity.NetOfPin(i);
         FUZZ_CHECK(net < connectivity.Nets().size());
         if (!pin.Hidden) FUZZ_CHECK(connectivity.NetAt(pin.End) == std::optional<std::size_t>(net));

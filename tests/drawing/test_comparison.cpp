@@ -124,8 +124,8 @@ TEST_F(ComparisonTest, NetsThatGainOrLosePinsOrANameHaveTheirLines)
     // Parts of two pins: pin 1 ends 31 pixels left of (x, y + 10), pin 2 51 pixels right of it.
     const auto part = [](const char* name, std::uint16_t x, std::uint16_t y) {
         q01::Component c = Make({.name = name, .value = "1k", .x = x, .y = y});
-        c.pins = {{.number = "1", .side = q01::sideLeft, .offsetUnits = 1},
-                  {.number = "2", .side = q01::sideRight, .offsetUnits = 1}};
+        c.pins = {{.number = "1", .name = {}, .side = q01::sideLeft, .offsetUnits = 1},
+                  {.number = "2", .name = {}, .side = q01::sideRight, .offsetUnits = 1}};
         return q01::ComponentRecord(c);
     };
     const q01::Bytes common = Cat({q01::Header(0), part("R1", 100, 100), part("R2", 300, 100), part("C1", 500, 100),

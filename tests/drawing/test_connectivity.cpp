@@ -166,8 +166,8 @@ TEST(Connectivity, LabelsNameAndJoinNetsHiddenPowerPinsJoinTheirNameAndMarkersLe
     EXPECT_EQ(c.LabelsOffWire()[0].Near, QPoint(190, 110));
     EXPECT_EQ(c.LabelsOffWire()[0].Distance, 2);
     EXPECT_TRUE(c.NearMisses().empty());
-    EXPECT_EQ(c.Pins()[6].Type, "IN");
-    EXPECT_EQ(c.Pins()[7].Type, "Pwr");
+    EXPECT_EQ(c.Pins()[6]->Type, "IN");
+    EXPECT_EQ(c.Pins()[7]->Type, "Pwr");
 }
 
 TEST(Connectivity, UnitsShareThePinsOfPartsNoRecordShowsAndLeaveOtherUnitsPinsToThem)
@@ -201,7 +201,7 @@ TEST(Connectivity, UnitsShareThePinsOfPartsNoRecordShowsAndLeaveOtherUnitsPinsTo
               "unconnected-(U5-Pad1): U5 pin 1 (wires 0)");
     EXPECT_EQ(PointTexts(c.DanglingEnds()), "151,510");
     EXPECT_EQ(c.Pins().size(), 6u);  // 1 and 14 on unit A, 2 and 14 on unit B, R9's two
-    EXPECT_EQ(c.Pins()[0].Component, c.Pins()[1].Component);  // pins 1 and 14 of unit A's record
+    EXPECT_EQ(c.Pins()[0]->Component, c.Pins()[1]->Component);  // pins 1 and 14 of unit A's record
 }
 
 TEST(Connectivity, ThousandsOfCopiesOfAWireAndOfEndsOnOnePixelMakeOneNetEach)

@@ -187,7 +187,8 @@ QStringList KicadPinEnds(const SExpr& file)
 QStringList DrawingPinEnds(const TConnectivity& connectivity)
 {
     QStringList ends;
-    for (const TNetPin& pin : connectivity.Pins()) {
+    for (const TNetPin* each : connectivity.Pins()) {
+        const TNetPin& pin = *each;
         QPoint end = pin.End;
         if (pin.Hidden && pin.ElectricalType != 5) {
             const Bitmap::Pin& record = pin.Component->GetPins()[std::size_t(pin.Index)];
