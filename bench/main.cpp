@@ -40,6 +40,7 @@
 #include "Q01DenseSheet.h"
 #include "render/Areareduction.h"
 #include "app/Comparecommand.h"
+#include "base/Parallel.h"
 #include "ui/Dialogs.h"
 #include "app/Pageimage.h"
 #include "app/Startup.h"
@@ -320,6 +321,7 @@ void Print(const std::vector<Row>& rows)
 
 int main(int argc, char** argv)
 {
+    SetUpProcessMemory();  // as the program does
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
 #ifndef NDEBUG
     std::fprintf(stderr, "tracery_bench: not an optimised build; the figures mean little\n");

@@ -12,6 +12,7 @@
 
 #include "render/Areareduction.h"
 #include "base/Errors.h"
+#include "base/Parallel.h"
 #include "base/Savefile.h"
 #include "render/Pdfwriter.h"
 #include "render/Pngwriter.h"
@@ -142,6 +143,8 @@ QStringList TDrawingOutputs::Write(const QString& drawingPath, TDrawing& drawing
         if (Pdf) attempt(PdfPath(drawingPath), [&](const QString& path) { WritePdf(path, drawingPath, vector); });
     }
     if (Bom) attempt(BomPath(drawingPath), [&](const QString& path) { WriteBom(path, drawing, page); });
+    // Nothing the outputs kept goes on to the next drawing.
+    ReleaseLargeBuffers();
     return failures;
 }
 
