@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QStringList>
 
+#include "base/Parallel.h"
 #include "ui/Dialogs.h"
 #include "app/Startup.h"
 
@@ -24,6 +25,9 @@ void WithoutRuntimeFolderNote(QtMsgType type, const QMessageLogContext& context,
 
 int main(int argc, char** argv)
 {
+    // Memory a drawing lets go goes back to the system, so a batch of
+    // drawings needs no more than its largest.
+    SetUpProcessMemory();
     // The command line as the process received it. Every argument that does
     // not start with "--" is a drawing path, so the toolkit is given only the
     // program itself and takes nothing for its own options (-style, -reverse

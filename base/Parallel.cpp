@@ -8,6 +8,9 @@
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 void* AllocateLarge(std::size_t size)
 {
@@ -64,6 +67,13 @@ public:
         std::free(data);
     }
 
+    void Release()
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        for (const auto& [data, capacity] : kept_) std::free(data);
+        kept_.clear();
+    }
+
 private:
     // A page picture's rows, its stream and a part's share of it, and a
     // paint's record.
@@ -83,3 +93,13 @@ KeptBuffers& Kept()
 void* TakeLarge(std::size_t size, std::size_t& capacity) { return Kept().Take(size, capacity); }
 
 void GiveBackLarge(void* data, std::size_t capacity) { Kept().GiveBack(data, capacity); }
+
+void ReleaseLargeBuffers() { Kept().Release(); }
+
+void SetUpProcessMemory()
+{
+#if defined(__GLIBC__)
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);  // (a threshold set stays where it is set)
+    mallopt(M_ARENA_MAX, 1);
+#endif
+}

@@ -48,6 +48,19 @@ void* AllocateLarge(std::size_t size);
 // page fault for each page first written. capacity is the buffer's size.
 void* TakeLarge(std::size_t size, std::size_t& capacity);
 void GiveBackLarge(void* data, std::size_t capacity);
+// How the C library keeps the process's memory, so that a batch of drawings
+// needs no more than its largest drawing: blocks of 128 KiB and more come
+// from the system and go back to it when they are let go (it otherwise takes
+// a freed large block as a sign to keep later ones in its heap, where they
+// are left scattered), and every thread allocates from one heap (the heaps
+// of helper threads that come and go otherwise grow from one drawing to the
+// next). Called once, as the program starts.
+void SetUpProcessMemory();
+// Lets every kept buffer go: the next drawing of a batch starts from the
+// memory the program needs, not from what the last one's pages left kept
+// (buffers taken for one use and kept for another would stay in memory
+// whole). Buffers on huge pages cost little to make again.
+void ReleaseLargeBuffers();
 
 // A buffer from TakeLarge, given back when it goes.
 struct TGiveBackLarge {

@@ -56,6 +56,7 @@
 #include "base/Parallel.h"
 #include "render/Areareduction.h"
 #include "app/Comparecommand.h"
+#include "base/Parallel.h"
 #include "ui/Dialogs.h"
 #include "app/Pageimage.h"
 #include "app/Startup.h"
@@ -417,6 +418,7 @@ void Print(const std::vector<Row>& rows)
 
 int main(int argc, char** argv)
 {
+    SetUpProcessMemory();  // as the program does
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
 #ifndef NDEBUG
     std::fprintf(stderr, "tracery_bench: not an optimised build; the figures mean little\n");

@@ -13,6 +13,7 @@
 
 #include "render/Areareduction.h"
 #include "base/Errors.h"
+#include "base/Parallel.h"
 #include "base/Savefile.h"
 #include "render/Pdfwriter.h"
 #include "render/Pngwriter.h"
@@ -188,6 +189,8 @@ QStringList TDrawingOutputs::Write(const QString& drawingPath, TDrawing& drawing
                 schematic(path, [&](const QString& p) { WriteLepton(p, *sheet); });
             });
     }
+    // Nothing the outputs kept goes on to the next drawing.
+    ReleaseLargeBuffers();
     return failures;
 }
 

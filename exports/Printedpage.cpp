@@ -37,6 +37,10 @@ std::optional<QRect> PrintImage(QPrinter& printer, const QString& drawingPath, c
     if (!painter.begin(&printer)) return std::nullopt;
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter.setRenderHint(QPainter::Antialiasing, false);
+    // The picture goes to the printer as it is: no lossy compression (a PDF
+    // file printed to would hold it as a JPEG, with a thousand colours on a
+    // page of five).
+    painter.setRenderHint(QPainter::LosslessImageRendering, true);
     // The painter's origin is the printable area's top-left corner; the
     // device's size is that area in printer pixels.
     const QRect target = FitToPage(image.Width(), image.Height(), printer.width(), printer.height());

@@ -48,7 +48,17 @@ struct FontEntry {
         std::unique_ptr<QPainter> Painter;  // (ends before the image goes)
     };
     mutable Scratch Drawn;
+    // The metrics every text asks for, measured once.
+    int Ascent = 0, Height = 0;
 };
+
+FontEntry* NewFontEntry(const QFont& font)
+{
+    auto* entry = new FontEntry{font, QFontMetrics(font), {}, {}, {}, {}};
+    entry->Ascent = entry->Metrics.ascent();
+    entry->Height = entry->Metrics.height();
+    return entry;
+}
 
 // The fonts drawn in so far, by face, size, boldness, slant, underline and
 // strike-out. Qt's fonts must not outlive the application object, so the
@@ -108,7 +118,7 @@ FontEntry& FontFor(const TFont& font)
             table.ForgottenAtExit = true;
         }
         const QFont qfont = font.ToQFont();
-        it = table.Fonts.insert(key, new FontEntry{qfont, QFontMetrics(qfont), {}, {}, {}, {}});
+        it = table.Fonts.insert(key, NewFontEntry(qfont));
     }
     table.LastAsked[table.NextRecent] = {font, *it};
     table.NextRecent = (table.NextRecent + 1) % table.LastAsked.size();
@@ -135,7 +145,7 @@ void KeepWidth(FontEntry& entry, const QByteArray& text, int width)
 GlyphMask RenderGlyphs(const FontEntry& entry, const QByteArray& text, int cellWidth)
 {
     GlyphMask mask;
-    const int cellHeight = entry.Metrics.height();
+    const int cellHeight = entry.Height;
     // Room around the cell for italic overhang, negative bearings and glyph
     // parts that reach above or below the cell: they are drawn too.
     const int margin = cellHeight;
@@ -173,7 +183,7 @@ GlyphMask RenderGlyphs(const FontEntry& entry, const QByteArray& text, int cellW
     }
     const QImage& scratch = drawn->Image;
     FillBox(TPixels(drawn->Image), 0, 0, mask.Width, scratchHeight, 0xFFFFFFFF);
-    drawn->Painter->drawText(QPoint(margin, margin + entry.Metrics.ascent()), QString::fromLatin1(text));
+    drawn->Painter->drawText(QPoint(margin, margin + entry.Ascent), QString::fromLatin1(text));
     // The glyph pixels as spans, in one pass (white, nearly all of the
     // scratch, is passed over at once); then only the columns that hold glyph
     // pixels are kept.
@@ -344,7 +354,7 @@ struct TGlyphsAheadWork {
             std::unique_ptr<FontEntry>& entry = fonts[font];
             if (!entry) {
                 const QFont qfont = Fonts[font].ToQFont();
-                entry.reset(new FontEntry{qfont, QFontMetrics(qfont), {}, {}, {}, {}});
+                entry.reset(NewFontEntry(qfont));
             }
             return *entry;
         };
@@ -420,7 +430,7 @@ void PaintGlyphs(const TPixels& pixels, const TGlyphMask& mask, int x, int y, QR
         FillSpan(pixels, top + span->Y, left + span->X, left + span->X + span->Length, ink);
 }
 
-int FontAscent(const TFont& font) { return FontFor(font).Metrics.ascent(); }
+int FontAscent(const TFont& font) { return FontFor(font).Ascent; }
 
 QString FontFamily(const TFont& font)
 {
@@ -428,7 +438,7 @@ QString FontFamily(const TFont& font)
 }
 
 int FontTextWidth(const TFont& font, const QByteArray& text) { return CellWidth(FontFor(font), text); }
-int FontTextHeight(const TFont& font) { return FontFor(font).Metrics.height(); }
+int FontTextHeight(const TFont& font) { return FontFor(font).Height; }
 
 void ForgetGlyphs() { TheFonts().Forget(); }
 

@@ -435,9 +435,16 @@ void TVectorTarget::DrawRuns(const TRasterRuns& runs, int x, int y)
         current.push_back(boxes.size());
         boxes.push_back({column, length, colour, row, row + 1});
     });
-    for (const Box& box : boxes)
-        AddBox(static_cast<long long>(x) + box.X, static_cast<long long>(y) + box.Top,
-               static_cast<long long>(x) + box.X + box.Length, static_cast<long long>(y) + box.Bottom, box.Colour);
+    // A body within the page (nearly every one) needs no look at each box.
+    const long long left = x, top = y, right = left + runs.Width(), bottom = top + runs.Height();
+    if (left >= 0 && top >= 0 && right <= width_ && bottom <= height_) {
+        for (const Box& box : boxes)
+            shapes_.push_back(TShape::Box(box.Colour, left + box.X, top + box.Top, left + box.X + box.Length,
+                                          top + box.Bottom));
+    } else {
+        for (const Box& box : boxes)
+            AddBox(left + box.X, top + box.Top, left + box.X + box.Length, top + box.Bottom, box.Colour);
+    }
     if (boxes.capacity() > (std::size_t(1) << 20)) {
         // Let a huge body's lists go.
         std::vector<Box>().swap(boxes);

@@ -20,7 +20,6 @@
 #include <QRgb>
 #include <QString>
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -89,11 +88,22 @@ private:
               Round(round)
         {
         }
+        // A box of whole pixels within the page.
+        static TShape Box(QRgb colour, long long x1, long long y1, long long x2, long long y2)
+        {
+            TShape box(TKind::Box, false, colour, 0, 0, 0, 0, 0, 0);
+            box.X1 = std::int32_t(x1 * 100);
+            box.Y1 = std::int32_t(y1 * 100);
+            box.X2 = std::int32_t(x2 * 100);
+            box.Y2 = std::int32_t(y2 * 100);
+            return box;
+        }
         // A coordinate in hundredths, rounded half away from zero, within
         // +-20,000,000 pixels.
         static std::int32_t Hundredths(double value)
         {
-            return std::int32_t(std::llround(std::clamp(value, -2e7, 2e7) * 100.0));
+            const double scaled = std::clamp(value, -2e7, 2e7) * 100.0;
+            return std::int32_t(scaled >= 0 ? scaled + 0.5 : scaled - 0.5);
         }
         std::uint32_t Index() const { return std::uint32_t(X2); }
         std::int32_t X1, Y1, X2, Y2;

@@ -94,6 +94,39 @@ TEST(PrintWindow, PrintsOneLandscapePageFilledToThePrintableWidth)
     EXPECT_NEAR(bottom - top + 1, fitted.height() * scale, 2.0);
 }
 
+TEST(PrintWindow, PrintsThePagePictureWithoutLoss)
+{
+    // Five colours in stripes and a box outline: a lossy picture would
+    // hold many more.
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath("amp.pdf");
+    TfrmQuorvPrint window;
+    window.SetPageSize(1110, 720);
+    TSurface& page = window.Canvas();
+    page.Clear(clWhite);
+    const TColor colours[] = {0x0000FF, 0x00FF00, 0xFF0000, 0x808000};
+    for (int k = 0; k < 40; ++k) {
+        page.Brush.Colour = colours[k % 4];
+        page.Brush.Style = bsSolid;
+        page.FillRect(20 + 25 * k, 30, 30 + 25 * k, 690);
+    }
+    page.Pen.Colour = clBlack;
+    page.Brush.Style = bsClear;
+    page.Rectangle(5, 5, 1105, 715);
+
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    ASSERT_TRUE(window.PrintDrawing("/drawings/amp.q01", printer));
+    const std::optional<QString> list = RunTool("pdfimages", {"-list", pdf});
+    if (!list) GTEST_SKIP() << "pdfimages not installed";
+    EXPECT_FALSE(list->contains("jpeg")) << list->toStdString();
+    ASSERT_TRUE(RunTool("pdfimages", {"-png", pdf, dir.filePath("picture")}).has_value());
+    const QImage printed(dir.filePath("picture-000.png"));
+    ASSERT_EQ(printed.size(), QSize(1110, 720));
+    EXPECT_TRUE(printed.convertToFormat(QImage::Format_RGB32) == page.Image().convertToFormat(QImage::Format_RGB32));
+}
+
 using PrintMenuTest = MainWindowTest;
 
 TEST_F(PrintMenuTest, PrintThatCannotStartShowsTheErrorBox)
