@@ -184,11 +184,12 @@ QByteArray TTrueTypeFont::Subset(const std::vector<std::uint32_t>& glyphs) const
         const char* Tag;
         const QByteArray* Data;
     };
-    std::vector<Table> tables = {{"cvt ", &cvt_}, {"fpgm", &fpgm_}, {"glyf", &glyf}, {"head", &head},
-                                 {"hhea", &hhea}, {"hmtx", &hmtx},  {"loca", &loca}, {"maxp", &maxp},
-                                 {"prep", &prep_}};
-    tables.erase(std::remove_if(tables.begin(), tables.end(), [](const Table& t) { return t.Data->isEmpty(); }),
-                 tables.end());
+    const Table all[] = {{"cvt ", &cvt_}, {"fpgm", &fpgm_}, {"glyf", &glyf}, {"head", &head}, {"hhea", &hhea},
+                         {"hmtx", &hmtx},  {"loca", &loca}, {"maxp", &maxp},  {"prep", &prep_}};
+    // Tables the font does not have are left out of the subset's directory.
+    std::vector<Table> tables;
+    for (const Table& t : all)
+        if (!t.Data->isEmpty()) tables.push_back(t);
     const auto numTables = std::uint32_t(tables.size());
     std::uint32_t power = 1, log2 = 0;
     while (power * 2 <= numTables) power *= 2, ++log2;
