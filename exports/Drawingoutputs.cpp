@@ -250,12 +250,13 @@ void TDrawingOutputs::WriteNetlist(const QString& path, const QString& drawingPa
 
 void TDrawingOutputs::WriteKicad(const QString& path, const QString& drawingPath, const TSchematicSheet& sheet)
 {
-    SaveWhole(path, KicadSchematic(sheet, DrawingName(drawingPath)));
+    const QString title = DrawingName(drawingPath);
+    SaveThrough(path, [&](QIODevice& file) { return WriteKicadSchematic(sheet, title, file); });
 }
 
 void TDrawingOutputs::WriteLepton(const QString& path, const TSchematicSheet& sheet)
 {
-    SaveWhole(path, LeptonSchematic(sheet));
+    SaveThrough(path, [&](QIODevice& file) { return WriteLeptonSchematic(sheet, file); });
 }
 
 void TDrawingOutputs::SaveWhole(const QString& path, const QByteArray& bytes)

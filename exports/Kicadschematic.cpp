@@ -1,9 +1,11 @@
 #include "exports/Kicadschematic.h"
 
-#include <QHash>
+#include <QBuffer>
 #include <QUuid>
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <utility>
 
 #include "base/Parallel.h"
 #include "drawing/Bitmap.h"
@@ -130,18 +132,18 @@ QString Prefix(const QString& reference)
 
 class TWriter {
 public:
-    TWriter(const TSchematicSheet& sheet, const QString& title)
+    TWriter(const TSchematicSheet& sheet, const QString& title, QIODevice& device)
         : sheet_(sheet), title_(title),
-          root_(QUuid::createUuidV5(QUuid(QStringLiteral("{6b1c1f0e-7f4e-4d8a-9a52-2f1f8f3c0a11}")), title))
+          root_(QUuid::createUuidV5(QUuid(QStringLiteral("{6b1c1f0e-7f4e-4d8a-9a52-2f1f8f3c0a11}")), title)),
+          out_(device)
     {
         const QByteArray bytes = root_.toRfc4122();
         for (int i = 0; i < 8; ++i) seed_ = (seed_ << 8) | std::uint8_t(bytes[i] ^ bytes[i + 8]);
     }
 
-    QByteArray Text()
+    TResult Write()
     {
         const QSize page = sheet_.Page();
-        out_.Reserve(std::size_t(EstimatedSize()));
         out_ << "(kicad_sch (version 20211123) (generator tracery)\n\n";
         out_ << "  (uuid " << root_.toByteArray(QUuid::WithoutBraces) << ")\n\n";
         const QString paper = KicadPaper(page.width(), page.height());
@@ -184,26 +186,16 @@ public:
             out_ << "  )\n";
         }
         out_ << ")\n";
-        return out_.Take();
+        return out_.Flush() ? TResult() : TResult::Failure(QStringLiteral("the file could not be written"));
     }
 
 private:
-    // About what the file takes, so that it is made in one piece of memory.
-    qsizetype EstimatedSize() const
-    {
-        qsizetype size = 4096 + 160 * qsizetype(sheet_.Wires().size() + sheet_.Junctions().size()) +
-                         1200 * qsizetype(sheet_.Symbols().size()) + 200 * qsizetype(sheet_.Texts().size());
-        for (const TSchematicBody& body : sheet_.Bodies())
-            for (const TSchematicUnit& unit : body.Units)
-                size += 800 + 80 * qsizetype(unit.Ink.size()) + 220 * qsizetype(unit.Pins.size());
-        return size;
-    }
 
     // An identifier of its own for every item: the file's own, mixed with
     // the item's kind and number (the same drawing gives the same ones).
     QByteArray Uuid(const char* kind)
     {
-        const int n = ++counts_[QByteArray(kind)];
+        const int n = ++Count(kind);
         std::uint64_t h = seed_ ^ (std::uint64_t(std::uint8_t(kind[0])) << 56) ^ (std::uint64_t(std::uint8_t(kind[1])) << 48);
         const auto mix = [](std::uint64_t x) {  // splitmix64
             x += 0x9E3779B97F4A7C15ull;
@@ -223,6 +215,16 @@ private:
             text[at++] = hex[(word >> (4 * (15 - i % 16))) & 0xF];
         }
         return QByteArray(text, 36);
+    }
+
+    // How many identifiers of a kind were made: the kinds are a handful of
+    // words, looked up by their text.
+    int& Count(const char* kind)
+    {
+        for (auto& [name, count] : counts_)
+            if (name == kind || std::strcmp(name, kind) == 0) return count;
+        counts_.emplace_back(kind, 0);
+        return counts_.back().second;
     }
 
     static QString Reference(const TSchematicSymbol& s)
@@ -245,8 +247,10 @@ private:
              << Effects{text.Font, justify} << "\n    (uuid " << Uuid(kind) << ")\n  )\n\n";
     }
 
-    // The library symbols, their bodies shared out between threads, each
-    // written into a piece of its own; the pieces go into the file in order.
+    // The library symbols, their bodies shared out between threads in
+    // rounds of a few dozen bodies each, each thread's share written into a
+    // piece of its own; the pieces go into the file in order after every
+    // round, so that only a round's text is held at a time.
     void LibSymbols()
     {
         std::vector<const TSchematicSymbol*> first(sheet_.Bodies().size(), nullptr);
@@ -254,17 +258,20 @@ private:
             if (!first[s.Body]) first[s.Body] = &s;
         out_ << "  (lib_symbols";
         const std::size_t bodies = sheet_.Bodies().size();
-        const int parts = int(std::min<std::size_t>(std::size_t(ThreadsFor(0)), std::max<std::size_t>(1, bodies / 64)));
-        std::vector<QByteArray> pieces;
-        pieces.resize(std::size_t(parts));
-        RunParts(parts, [&](int k) {
-            TTextBuffer piece;
-            for (std::size_t b = bodies * std::size_t(k) / std::size_t(parts);
-                 b < bodies * std::size_t(k + 1) / std::size_t(parts); ++b)
-                LibSymbol(piece, sheet_.Bodies()[b], first[b]);
-            pieces[std::size_t(k)] = piece.Take();
-        });
-        for (const QByteArray& piece : pieces) out_ << piece;
+        constexpr std::size_t share = 32;
+        const int parts = int(std::min<std::size_t>(std::size_t(ThreadsFor(0)), std::max<std::size_t>(1, bodies / share)));
+        std::vector<TTextBuffer> pieces(static_cast<std::size_t>(parts));
+        for (std::size_t round = 0; round < bodies; round += share * std::size_t(parts)) {
+            RunParts(parts, [&](int k) {
+                const std::size_t from = std::min(bodies, round + share * std::size_t(k));
+                const std::size_t to = std::min(bodies, from + share);
+                for (std::size_t b = from; b < to; ++b) LibSymbol(pieces[std::size_t(k)], sheet_.Bodies()[b], first[b]);
+            });
+            for (TTextBuffer& piece : pieces) {
+                out_ << piece;
+                piece.Clear();
+            }
+        }
         out_ << "\n  )\n\n";
     }
 
@@ -368,7 +375,7 @@ private:
     QUuid root_;
     std::uint64_t seed_ = 0;
     TTextBuffer out_;
-    QHash<QByteArray, int> counts_;
+    std::vector<std::pair<const char*, int>> counts_;
     std::vector<QByteArray> symbolUuids_;
 };
 
@@ -385,7 +392,16 @@ QString KicadPaper(int width, int height)
     return QStringLiteral("User");
 }
 
+TResult WriteKicadSchematic(const TSchematicSheet& sheet, const QString& title, QIODevice& device)
+{
+    return TWriter(sheet, title, device).Write();
+}
+
 QByteArray KicadSchematic(const TSchematicSheet& sheet, const QString& title)
 {
-    return TWriter(sheet, title).Text();
+    QByteArray text;
+    QBuffer buffer(&text);
+    buffer.open(QIODevice::WriteOnly);
+    (void)WriteKicadSchematic(sheet, title, buffer);
+    return text;
 }

@@ -42,10 +42,16 @@
 // place in the file, so the same drawing gives the same file.
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QString>
+
+#include "base/Errors.h"
 
 class TSchematicSheet;
 
+// Written into the device as it is made; the whole file is never in memory.
+TResult WriteKicadSchematic(const TSchematicSheet& sheet, const QString& title, QIODevice& device);
+// The same file as bytes.
 QByteArray KicadSchematic(const TSchematicSheet& sheet, const QString& title);
 
 // KiCad's paper for a page size: "A4" ... "A0", "B" ... "E", or "User".

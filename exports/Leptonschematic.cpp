@@ -1,5 +1,6 @@
 #include "exports/Leptonschematic.h"
 
+#include <QBuffer>
 #include <QHash>
 #include <QString>
 #include <algorithm>
@@ -54,9 +55,12 @@ const char* PinType(int electricalType)
 
 class TWriter {
 public:
-    explicit TWriter(const TSchematicSheet& sheet) : sheet_(sheet), height_(sheet.Page().height()) {}
+    TWriter(const TSchematicSheet& sheet, QIODevice& device)
+        : sheet_(sheet), height_(sheet.Page().height()), out_(device)
+    {
+    }
 
-    QByteArray Text()
+    TResult Write()
     {
         out_ << "v 20210407 2\n";
         // The pins that no wire joins, and hidden pins, are joined to their
@@ -75,7 +79,7 @@ public:
         }
         for (const QPoint p : sheet_.Crosses()) Cross(p);
         for (const QPoint p : sheet_.NoConnects()) Cross(p);
-        return out_.Take();
+        return out_.Flush() ? TResult() : TResult::Failure(QStringLiteral("the file could not be written"));
     }
 
 private:
@@ -219,4 +223,13 @@ private:
 
 }  // namespace
 
-QByteArray LeptonSchematic(const TSchematicSheet& sheet) { return TWriter(sheet).Text(); }
+TResult WriteLeptonSchematic(const TSchematicSheet& sheet, QIODevice& device) { return TWriter(sheet, device).Write(); }
+
+QByteArray LeptonSchematic(const TSchematicSheet& sheet)
+{
+    QByteArray text;
+    QBuffer buffer(&text);
+    buffer.open(QIODevice::WriteOnly);
+    (void)WriteLeptonSchematic(sheet, buffer);
+    return text;
+}

@@ -32,7 +32,13 @@
 // lines.
 
 #include <QByteArray>
+#include <QIODevice>
+
+#include "base/Errors.h"
 
 class TSchematicSheet;
 
+// Written into the device as it is made; the whole file is never in memory.
+TResult WriteLeptonSchematic(const TSchematicSheet& sheet, QIODevice& device);
+// The same file as bytes.
 QByteArray LeptonSchematic(const TSchematicSheet& sheet);

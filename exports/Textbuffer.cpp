@@ -2,9 +2,27 @@
 
 #include <algorithm>
 
+namespace {
+constexpr std::size_t deviceBuffer = std::size_t(1) << 20;
+}
+
+TTextBuffer::TTextBuffer(QIODevice& device) : text_(deviceBuffer), device_(&device) {}
+
 void TTextBuffer::Grow(std::size_t more)
 {
+    if (device_) {
+        Flush();
+        if (text_.size() - size_ >= more) return;
+    }
     text_.resize(std::max(text_.size() * 2, size_ + more + 4096));
+}
+
+bool TTextBuffer::Flush()
+{
+    if (device_ && size_ > 0 && !failed_)
+        failed_ = device_->write(text_.data(), qint64(size_)) != qint64(size_);
+    if (device_) size_ = 0;
+    return !failed_;
 }
 
 QByteArray TTextBuffer::Take()
