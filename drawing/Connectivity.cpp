@@ -196,17 +196,13 @@ struct TConnectivity::TGrid {
 
     void AddWires(const std::vector<TSegment>& wires, const std::vector<std::uint32_t>& listed)
     {
-        // Every (cell, wire) once, then listed cell by cell.
-        std::vector<std::pair<std::uint32_t, std::uint32_t>> entries;
-        entries.reserve(listed.size() * 4);
-        for (std::uint32_t w : listed)
-            ForEachCell(wires[w], [&](std::size_t cell) { entries.emplace_back(std::uint32_t(cell), w); });
+        // The wires of each cell counted, then listed cell by cell.
         WireStart.assign(Cells() + 1, 0);
-        for (const auto& [cell, w] : entries) ++WireStart[cell + 1];
+        for (std::uint32_t w : listed) ForEachCell(wires[w], [&](std::size_t cell) { ++WireStart[cell + 1]; });
         std::partial_sum(WireStart.begin(), WireStart.end(), WireStart.begin());
         WireList.resize(WireStart.back());
         std::vector<std::uint32_t> fill(WireStart.begin(), WireStart.end() - 1);
-        for (const auto& [cell, w] : entries) WireList[fill[cell]++] = w;
+        for (std::uint32_t w : listed) ForEachCell(wires[w], [&](std::size_t cell) { WireList[fill[cell]++] = w; });
     }
     void AddPoints(const std::vector<QPoint>& points)
     {
@@ -511,6 +507,12 @@ void TConnectivity::Build(const TDrawing& drawing)
         std::uint32_t Root = 0;            // what the geometry joins it to
     };
     std::vector<TPixel> pixels;
+    {
+        std::size_t distinct = 0;
+        for (std::size_t i = 0; i < byPlace.size(); ++i)
+            if (i == 0 || points[byPlace[i]].At != points[byPlace[i - 1]].At) ++distinct;
+        pixels.reserve(distinct);
+    }
     for (std::size_t i = 0; i < byPlace.size();) {
         TPixel pixel;
         pixel.At = points[byPlace[i]].At;
@@ -652,7 +654,9 @@ void TConnectivity::Build(const TDrawing& drawing)
 
     std::stable_sort(markedPinIndices.begin(), markedPinIndices.end(), pinLess);
     std::stable_sort(loosePinIndices.begin(), loosePinIndices.end(), pinLess);
+    noConnects_.reserve(markedPinIndices.size());
     for (std::size_t i : markedPinIndices) noConnects_.push_back(pins_[i]);
+    loosePins_.reserve(loosePinIndices.size());
     for (std::size_t i : loosePinIndices) loosePins_.push_back(pins_[i]);
 
     // What the near misses are looked for in, later.
@@ -676,6 +680,15 @@ void TConnectivity::Build(const TDrawing& drawing)
         }
         return netOfRoot[root];
     };
+    {
+        std::size_t count = 0;
+        std::vector<bool> counted(sets.Size(), false);
+        for (std::size_t node = 0; node < junctionBase; ++node) {
+            const std::uint32_t root = sets.Find(std::uint32_t(node));
+            if (!counted[root]) counted[root] = true, ++count;
+        }
+        nets_.reserve(count);
+    }
     wireNet_.resize(wires_.size());
     for (std::size_t w = 0; w < wires_.size(); ++w) {
         wireNet_[w] = netOf(wireBase + std::uint32_t(w));
@@ -794,10 +807,22 @@ void TConnectivity::Build(const TDrawing& drawing)
     for (const auto& k : keyed) order.push_back(std::get<2>(k));
     std::vector<std::size_t> place(nets_.size());
     for (std::size_t i = 0; i < order.size(); ++i) place[order[i]] = i;
-    std::vector<TNet> sorted;
-    sorted.reserve(nets_.size());
-    for (std::size_t i : order) sorted.push_back(std::move(nets_[i]));
-    nets_ = std::move(sorted);
+    // Each net moved to its place, cycle by cycle, without a second list.
+    {
+        std::vector<bool> placed(nets_.size(), false);
+        for (std::size_t start = 0; start < order.size(); ++start) {
+            if (placed[start]) continue;
+            TNet held = std::move(nets_[start]);
+            std::size_t at = start;
+            while (order[at] != start) {
+                nets_[at] = std::move(nets_[order[at]]);
+                placed[at] = true;
+                at = order[at];
+            }
+            nets_[at] = std::move(held);
+            placed[at] = true;
+        }
+    }
     for (std::size_t& n : wireNet_) n = place[n];
     for (std::size_t& n : pinNet_) n = place[n];
     // The pins now live in their nets.

@@ -164,6 +164,10 @@ QStringList TDrawingOutputs::Write(const QString& drawingPath, TDrawing& drawing
         if (Pdf) attempt(PdfPath(drawingPath), [&](const QString& path) { WritePdf(path, drawingPath, vector); });
     }
     if (Bom) attempt(BomPath(drawingPath), [&](const QString& path) { WriteBom(path, drawing, page); });
+    // The schematics and the netlist use none of the buffers kept for page
+    // pictures and paints: they go first, so that the circuit is read in
+    // the memory they held.
+    if (Netlist || Kicad || Lepton) ReleaseLargeBuffers();
     if (Netlist)
         attempt(NetlistPath(drawingPath), [&](const QString& path) { WriteNetlist(path, drawingPath, drawing); });
     if (Kicad || Lepton) {
