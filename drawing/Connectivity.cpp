@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <numeric>
 #include <tuple>
@@ -339,13 +340,49 @@ void TConnectivity::Build(const TDrawing& drawing)
         struct TTexts {
             std::vector<TText> List;
             QHash<QByteArray, std::uint32_t> Index;
+            // Texts of up to seven bytes (every pin number and name) are
+            // looked up by their bytes and length in one word, in a table
+            // of their own that is at most half full.
+            std::vector<std::pair<std::uint64_t, std::uint32_t>> Short = std::vector<std::pair<std::uint64_t, std::uint32_t>>(64, {0, 0});
+            std::size_t ShortUsed = 0;
+            std::uint32_t Add(const QByteArray& bytes, QString (*make)(const QByteArray&))
+            {
+                List.push_back({QByteArray(bytes.constData(), bytes.size()), make(bytes), 0});
+                return std::uint32_t(List.size() - 1);
+            }
+            static std::size_t Slot(std::uint64_t key, std::size_t size)
+            {
+                return std::size_t((key * 0x9E3779B97F4A7C15ull) >> 32) & (size - 1);
+            }
             std::uint32_t Of(const QByteArray& bytes, QString (*make)(const QByteArray&))
             {
+                if (bytes.size() <= 7) {
+                    std::uint64_t key = std::uint64_t(bytes.size() + 1) << 56;
+                    std::memcpy(&key, bytes.constData(), std::size_t(bytes.size()));
+                    for (std::size_t i = Slot(key, Short.size());; i = (i + 1) & (Short.size() - 1)) {
+                        if (Short[i].first == key) return Short[i].second;
+                        if (Short[i].first != 0) continue;
+                        Short[i] = {key, Add(bytes, make)};
+                        if (++ShortUsed * 2 > Short.size()) Regrow();
+                        return std::uint32_t(List.size() - 1);
+                    }
+                }
                 const auto found = Index.constFind(bytes);
                 if (found != Index.constEnd()) return *found;
-                List.push_back({bytes, make(bytes), 0});
-                Index.insert(bytes, std::uint32_t(List.size() - 1));
-                return std::uint32_t(List.size() - 1);
+                const std::uint32_t added = Add(bytes, make);
+                Index.insert(List.back().Bytes, added);
+                return added;
+            }
+            void Regrow()
+            {
+                std::vector<std::pair<std::uint64_t, std::uint32_t>> old(Short.size() * 2, {0, 0});
+                old.swap(Short);
+                for (const auto& entry : old)
+                    if (entry.first != 0) {
+                        std::size_t i = Slot(entry.first, Short.size());
+                        while (Short[i].first != 0) i = (i + 1) & (Short.size() - 1);
+                        Short[i] = entry;
+                    }
             }
             // Each its place in natural order.
             void Rank()
