@@ -6,11 +6,11 @@
 
 #include "app/Options.h"
 #include "app/Startup.h"
-#include "ui/Dialogs.h"
 #include "drawing/Bitmap.h"
 #include "drawing/Drawing.h"
 #include "drawing/Fileimage.h"
 #include "drawing/Objectsettings.h"
+#include "ui/Dialogs.h"
 
 namespace {
 QString Hex(std::uint64_t value, int digits)
@@ -27,17 +27,11 @@ std::optional<QString> ReadBytes(const QString& path, QByteArray& data)
 {
     TFileImage image = ReadDrawingFile(path);
     switch (image.Status) {
-    case TFileImage::TStatus::Read:
-        data = std::move(image.Bytes);
-        return std::nullopt;
-    case TFileImage::TStatus::Missing:
-        return QStringLiteral("File '%1' not found").arg(path);
-    case TFileImage::TStatus::NotAFile:
-        return QStringLiteral("File '%1' is not a regular file").arg(path);
-    case TFileImage::TStatus::TooLarge:
-        return NotADrawingFileText(path, image);
-    case TFileImage::TStatus::CannotRead:
-        return CannotReadText(path, image);
+    case TFileImage::TStatus::Read: data = std::move(image.Bytes); return std::nullopt;
+    case TFileImage::TStatus::Missing: return QStringLiteral("File '%1' not found").arg(path);
+    case TFileImage::TStatus::NotAFile: return QStringLiteral("File '%1' is not a regular file").arg(path);
+    case TFileImage::TStatus::TooLarge: return NotADrawingFileText(path, image);
+    case TFileImage::TStatus::CannotRead: return CannotReadText(path, image);
     case TFileImage::TStatus::OutOfMemory:
         return QStringLiteral("File '%1' cannot be read to its end: there is not enough memory for it").arg(path);
     }

@@ -11,10 +11,10 @@
 #include <QTableWidget>
 #include <algorithm>
 
-#include "ui/Dialogs.h"
 #include "app/Options.h"
 #include "settings/Quorvfont.h"
 #include "settings/Valwin.h"
+#include "ui/Dialogs.h"
 
 QString TfrmHelp::CommandLineText(const QStringList& args)
 {
@@ -30,14 +30,15 @@ QString TfrmHelp::TerminalText(const QStringList& args)
     for (const TOption& option : CommandLineOptions()) column = std::max(column, OptionCaption(option).size());
     QString text = QStringLiteral("Command Line\n") + CommandLineText(args) + QStringLiteral("\n\nOptions\n");
     for (const TOption& option : CommandLineOptions())
-        text += QStringLiteral("  ") + OptionCaption(option).leftJustified(column + 2) +
-                QLatin1String(option.Purpose) + QLatin1Char('\n');
+        text += QStringLiteral("  ") + OptionCaption(option).leftJustified(column + 2) + QLatin1String(option.Purpose) +
+                QLatin1Char('\n');
     return text;
 }
 
 QString TfrmHelp::AboutText()
 {
-    return QStringLiteral("Tracery " TRACERY_VERSION "\n"
+    return QStringLiteral("Tracery " TRACERY_VERSION
+                          "\n"
                           "A viewer and printer for circuit drawings in Quorvid drawing files (*.q01).\n"
                           "Free software under the MIT licence.\n"
                           "Qt %1")
@@ -152,7 +153,10 @@ void TfrmHelp::done(int result)
     QDialog::done(result);
 }
 
-void TfrmHelp::FormClose() { Guarded([&] { ValWin1->close(); }); }
+void TfrmHelp::FormClose()
+{
+    Guarded([&] { ValWin1->close(); });
+}
 
 void TfrmHelp::lvOptionsSelectItem()
 {

@@ -68,9 +68,9 @@ const std::vector<TOption>& CommandLineOptions()
          "Writes the circuit of every drawing loaded after it as a lepton-eda (gEDA) schematic beside the drawing, "
          "named after it (amp.q01 gives amp.sch), with every symbol embedded in the file, the wires as nets and "
          "every net named as Tracery names it; one page pixel is 10 mil."},
-        {"out", "DIR", 0, Out, nullptr,
-         "Writes the files of the options above into DIR instead",
-         "Every file that --png, --svg, --pdf, --bom, --netlist, --kicad, --lepton and --export write for the drawings loaded after it goes into "
+        {"out", "DIR", 0, Out, nullptr, "Writes the files of the options above into DIR instead",
+         "Every file that --png, --svg, --pdf, --bom, --netlist, --kicad, --lepton and --export write for the drawings "
+         "loaded after it goes into "
          "the folder DIR instead of beside the drawing, with the same names; DIR is created if it is missing."},
         // Taken before start-up: no window, no waiting dialogs.
         {"batch", nullptr, kBatch | kHeadless | kRendersFiles, nullptr, nullptr,
@@ -106,13 +106,11 @@ const std::vector<TOption>& CommandLineOptions()
          "files. A second run converts only the drawings "
          "that changed. No window is shown; the exit status is 0 when every drawing was read to its end, 1 when "
          "some are damaged or unreadable, 2 when the site could not be written."},
-        {"shard", "K/N", 0, ShardOption, nullptr,
-         "With --catalogue: converts only the K-th of N parts of the archive",
+        {"shard", "K/N", 0, ShardOption, nullptr, "With --catalogue: converts only the K-th of N parts of the archive",
          "With --catalogue=OUT, converts only the K-th of N parts of the archive (K from 1 to N, each drawing's "
          "part fixed by its path) into OUT and writes no index, so that N machines can share the work; a last "
          "run without --shard writes the index without converting again."},
-        {"version", nullptr, kBatch | kHeadless, nullptr, RunVersion,
-         "Prints the version of the program and ends",
+        {"version", nullptr, kBatch | kHeadless, nullptr, RunVersion, "Prints the version of the program and ends",
          "Prints the program's version and the version of Qt it runs with on standard output and ends with "
          "exit status 0; the rest of the command line is not looked at, and no window is shown."},
     };

@@ -101,7 +101,8 @@ bool TPageView::Pan(QEvent* event)
     // Dragging with the middle button anywhere over the view moves the page
     // with the pointer (the page image passes these events on to the view).
     const auto type = event->type();
-    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease) return false;
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease)
+        return false;
     auto* mouse = static_cast<QMouseEvent*>(event);
     if (type == QEvent::MouseButtonPress && mouse->button() == Qt::MiddleButton) {
         panFrom_ = mouse->globalPosition().toPoint();

@@ -49,6 +49,6 @@ private:
     bool Pan(QEvent* event);
 
     TPageImage* image_ = nullptr;
-    int wheelRemainder_ = 0;          // wheel turns below one notch, kept for the next
+    int wheelRemainder_ = 0;         // wheel turns below one notch, kept for the next
     std::optional<QPoint> panFrom_;  // global pointer position of a middle-button drag
 };

@@ -9,8 +9,8 @@
 #include <QShowEvent>
 #include <algorithm>
 
-#include "ui/Dialogs.h"
 #include "settings/Valwin.h"
+#include "ui/Dialogs.h"
 
 TfrmPreview* frmPreview = nullptr;
 

@@ -4,8 +4,8 @@
 #include <QFileInfo>
 #include <QMenu>
 
-#include "ui/Dialogs.h"
 #include "settings/Inifile.h"
+#include "ui/Dialogs.h"
 
 TRecentFiles::TRecentFiles(QMenu* menuItem, QObject* parent)
     : QObject(parent),
@@ -36,8 +36,10 @@ void TRecentFiles::AddFile(const QString& path)
 
     if (menuItem_) {
         const QList<QAction*> actions = menuItem_->actions();
-        if (actions.isEmpty()) menuItem_->addAction(entry);
-        else menuItem_->insertAction(actions.front(), entry);
+        if (actions.isEmpty())
+            menuItem_->addAction(entry);
+        else
+            menuItem_->insertAction(actions.front(), entry);
         menuItem_->menuAction()->setEnabled(true);
     }
     files_.prepend(path);
@@ -108,10 +110,7 @@ void TRecentFiles::ItemClick(QAction* sender)
     if (OnClick) OnClick(this);
 }
 
-QString TRecentFiles::ClickedFileName() const
-{
-    return clickedItem_ ? Hint(clickedItem_) : clickedFileName_;
-}
+QString TRecentFiles::ClickedFileName() const { return clickedItem_ ? Hint(clickedItem_) : clickedFileName_; }
 
 QList<QAction*> TRecentFiles::Entries() const
 {
@@ -120,7 +119,4 @@ QList<QAction*> TRecentFiles::Entries() const
     return list;
 }
 
-QString TRecentFiles::Hint(const QAction* entry)
-{
-    return entry ? entry->data().toString() : QString();
-}
+QString TRecentFiles::Hint(const QAction* entry) { return entry ? entry->data().toString() : QString(); }

@@ -8,8 +8,8 @@
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <cerrno>
-#include <cstdio>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <functional>
 #include <memory>
@@ -17,18 +17,18 @@
 #include <vector>
 
 #include "app/Options.h"
-#include "base/Savefile.h"
-#include "ui/Dialogs.h"
-#include "exports/Drawingoutputs.h"
 #include "app/Quorvprint.h"
 #include "app/Tracerywin.h"
+#include "base/Savefile.h"
 #include "drawing/Debugbmp.h"
+#include "exports/Drawingoutputs.h"
 #include "settings/Annotatewin.h"
 #include "settings/Bitmapwin.h"
 #include "settings/Docboxwin.h"
 #include "settings/Inifile.h"
 #include "settings/Junctionwin.h"
 #include "settings/Linedatawin.h"
+#include "ui/Dialogs.h"
 
 TStartOptions ScanStartOptions(const QStringList& args)
 {
@@ -240,8 +240,8 @@ int RunThumbnail(const QStringList& args, const QString& size)
     const int pixels = size.toInt(&number);
     constexpr int largest = 16384;
     if (paths.size() != 2 || !number || pixels < 1 || pixels > largest) {
-        Dialogs().ShowMessage(QStringLiteral("Usage: tracery --thumbnail=SIZE IN.q01 OUT.png (SIZE from 1 to %1 pixels)")
-                                  .arg(largest));
+        Dialogs().ShowMessage(
+            QStringLiteral("Usage: tracery --thumbnail=SIZE IN.q01 OUT.png (SIZE from 1 to %1 pixels)").arg(largest));
         return 1;
     }
     try {

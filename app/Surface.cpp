@@ -26,8 +26,9 @@ QImage NewRaster(int width, int height)
     const std::size_t bytes = stride * std::size_t(height);
     if (bytes >= large && stride <= std::size_t(std::numeric_limits<qsizetype>::max())) {
         if (void* memory = AllocateLarge(bytes)) {
-            QImage image(static_cast<uchar*>(memory), width, height, qsizetype(stride), QImage::Format_RGB32,
-                         [](void* buffer) { std::free(buffer); }, memory);
+            QImage image(
+                static_cast<uchar*>(memory), width, height, qsizetype(stride), QImage::Format_RGB32,
+                [](void* buffer) { std::free(buffer); }, memory);
             if (!image.isNull()) return image;
             std::free(memory);
         }
@@ -132,8 +133,8 @@ void TSurface::StrokeSegment(QPoint a, QPoint b)
         std::min(y0, y1) - reach >= Height())
         return;
     if (record_.To) {
-        TPaintOperation stroke = TPaintOperation::Of(TPaintOperation::Stroke, x0, y0, x1, y1,
-                                                     std::min(y0, y1) - reach, std::max(y0, y1) + reach + 1);
+        TPaintOperation stroke = TPaintOperation::Of(TPaintOperation::Stroke, x0, y0, x1, y1, std::min(y0, y1) - reach,
+                                                     std::max(y0, y1) + reach + 1);
         stroke.Pen = Pen;
         stroke.Phase = int(phase);
         if (Recorded(stroke)) return;
@@ -228,9 +229,9 @@ void TSurface::TextOut(int x, int y, const QByteArray& text)
                  ColourToRgb(Brush.Colour));
     const QRgb ink = ColourToRgb(Font.Colour);
     if (record_.To && !mask->Spans.empty()) {
-        TPaintOperation glyphs = TPaintOperation::Of(TPaintOperation::Glyphs, x, y, 0, 0,
-                                                     static_cast<long long>(y) + mask->Top,
-                                                     static_cast<long long>(y) + mask->Bottom);
+        TPaintOperation glyphs =
+            TPaintOperation::Of(TPaintOperation::Glyphs, x, y, 0, 0, static_cast<long long>(y) + mask->Top,
+                                static_cast<long long>(y) + mask->Bottom);
         glyphs.Colour = ink;
         if (Recorded(glyphs, record_.To->KeepMask(mask, glyphs.Kept))) return;
     }
@@ -268,8 +269,8 @@ void TSurface::DrawRuns(const TRasterRuns& runs, int x, int y)
     EnsureFormat();
     if (image_.isNull() || runs.Empty()) return;
     if (record_.To) {
-        TPaintOperation draw = TPaintOperation::Of(TPaintOperation::DrawRuns, x, y, 0, 0, y,
-                                                   static_cast<long long>(y) + runs.Height());
+        TPaintOperation draw =
+            TPaintOperation::Of(TPaintOperation::DrawRuns, x, y, 0, 0, y, static_cast<long long>(y) + runs.Height());
         draw.Runs = &runs;
         if (Recorded(draw)) return;
     }
@@ -370,7 +371,8 @@ TSurface TSurface::HalfSample(TColor skip) const
             split(upper + 2 * px, a, c);
             split(lower + 2 * px, b, d);
             const __m128i shown = take(take(take(take(white, a), b), c), d);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + px), _mm_or_si128(shown, _mm_set1_epi32(int(opaqueBlack))));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + px),
+                             _mm_or_si128(shown, _mm_set1_epi32(int(opaqueBlack))));
         }
 #endif
         for (; px < width; ++px) {

@@ -24,7 +24,6 @@
 
 #include "app/Comparecommand.h"
 #include "app/Comparepanel.h"
-#include "ui/Dialogs.h"
 #include "app/Findbar.h"
 #include "app/Help.h"
 #include "app/Options.h"
@@ -34,22 +33,23 @@
 #include "drawing/Bitmap.h"
 #include "drawing/Componentsearch.h"
 #include "drawing/Connectivity.h"
-#include "exports/Schematicsheet.h"
 #include "drawing/Debugbmp.h"
 #include "drawing/Fileimage.h"
 #include "drawing/Header.h"
 #include "drawing/Netsearch.h"
 #include "drawing/Netshape.h"
 #include "drawing/Objectsettings.h"
+#include "exports/Schematicsheet.h"
 #include "settings/Annotatewin.h"
 #include "settings/Bitmapwin.h"
 #include "settings/Docboxwin.h"
+#include "settings/Inifile.h"
 #include "settings/Junctionwin.h"
 #include "settings/Linedatawin.h"
-#include "settings/Inifile.h"
 #include "settings/Quorvfont.h"
 #include "settings/Settingsmodel.h"
 #include "settings/Valwin.h"
+#include "ui/Dialogs.h"
 
 TForm1* Form1 = nullptr;
 
@@ -74,8 +74,8 @@ struct PanelLayout {
     int width;
 };
 const PanelLayout kPanels[12] = {
-    {"Name", 55},  {"", 100},   {"Value", 55}, {"", 100},   {"Package", 80}, {"", 100},
-    {"Angle", 55}, {"", 50},    {"H Flip", 55}, {"", 50},   {"V Flip", 55},  {"", 50},
+    {"Name", 55},  {"", 100}, {"Value", 55},  {"", 100}, {"Package", 80}, {"", 100},
+    {"Angle", 55}, {"", 50},  {"H Flip", 55}, {"", 50},  {"V Flip", 55},  {"", 50},
 };
 
 // The platform's keys for a standard action, then the common ones it lacks
@@ -109,8 +109,7 @@ QString ApplicationTitle() { return applicationTitle; }
 
 // -------------------------------------------------------------------- TForm1
 
-TForm1::TForm1(const QStringList& args, QWidget* parent)
-    : QMainWindow(parent), CanvasPen(MainCanvasPen()), args_(args)
+TForm1::TForm1(const QStringList& args, QWidget* parent) : QMainWindow(parent), CanvasPen(MainCanvasPen()), args_(args)
 {
     CanvasPen = TPen();
     Form1 = this;
@@ -205,15 +204,14 @@ void TForm1::CreateMenu()
     miFileOpen = entry(file, "miFileOpen", QStringLiteral("&Open"), &TForm1::miFileOpenClick,
                        Keys(QKeySequence::Open, {ctrl(Qt::Key_O)}));
     miFileCompare = entry(file, "miFileCompare", QStringLiteral("Compare &With…"), &TForm1::miFileCompareClick);
-    miFileExport = entry(file, "miFileExport", QStringLiteral("&Export…"), &TForm1::miFileExportClick,
-                         {ctrl(Qt::Key_E)});
+    miFileExport =
+        entry(file, "miFileExport", QStringLiteral("&Export…"), &TForm1::miFileExportClick, {ctrl(Qt::Key_E)});
     QMenu* recent = submenu(file, "miFileList", QStringLiteral("Recent Files"));
     miFileList = recent->menuAction();
     separator(file, "N2");
     miFilePrint = entry(file, "miFilePrint", QStringLiteral("&Print"), &TForm1::miFilePrintClick,
                         Keys(QKeySequence::Print, {ctrl(Qt::Key_P)}));
-    miFilePrintSetup =
-        entry(file, "miFilePrintSetup", QStringLiteral("Print &Setup"), &TForm1::miFilePrintSetupClick);
+    miFilePrintSetup = entry(file, "miFilePrintSetup", QStringLiteral("Print &Setup"), &TForm1::miFilePrintSetupClick);
     separator(file, "N1");
     miFileExit = entry(file, "miFileExit", QStringLiteral("E&xit"), &TForm1::miFileExitClick,
                        Keys(QKeySequence::Quit, {ctrl(Qt::Key_Q)}));
@@ -221,8 +219,8 @@ void TForm1::CreateMenu()
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
     miFind = entry(edit, "miFind", QStringLiteral("&Find…"), &TForm1::miFindClick,
                    Keys(QKeySequence::Find, {ctrl(Qt::Key_F)}));
-    miFindNext = entry(edit, "miFindNext", QStringLiteral("Find &Next"), &TForm1::miFindNextClick,
-                       {QKeySequence(Qt::Key_F3)});
+    miFindNext =
+        entry(edit, "miFindNext", QStringLiteral("Find &Next"), &TForm1::miFindNextClick, {QKeySequence(Qt::Key_F3)});
     miFindPrevious = entry(edit, "miFindPrevious", QStringLiteral("Find &Previous"), &TForm1::miFindPreviousClick,
                            {QKeySequence(Qt::SHIFT | Qt::Key_F3)});
 
@@ -246,10 +244,12 @@ void TForm1::CreateMenu()
                       {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P)});
     // Zoom and moving over the page: the page view's own.
     separator(view, "N4");
-    miZoomIn = entry(view, "miZoomIn", QStringLiteral("Zoom &In"), [this] { ScrollBox1->ZoomIn(); },
-                     Keys(QKeySequence::ZoomIn, {ctrl(Qt::Key_Plus), ctrl(Qt::Key_Equal)}));
-    miZoomOut = entry(view, "miZoomOut", QStringLiteral("Zoom &Out"), [this] { ScrollBox1->ZoomOut(); },
-                      Keys(QKeySequence::ZoomOut, {ctrl(Qt::Key_Minus)}));
+    miZoomIn = entry(
+        view, "miZoomIn", QStringLiteral("Zoom &In"), [this] { ScrollBox1->ZoomIn(); },
+        Keys(QKeySequence::ZoomIn, {ctrl(Qt::Key_Plus), ctrl(Qt::Key_Equal)}));
+    miZoomOut = entry(
+        view, "miZoomOut", QStringLiteral("Zoom &Out"), [this] { ScrollBox1->ZoomOut(); },
+        Keys(QKeySequence::ZoomOut, {ctrl(Qt::Key_Minus)}));
     miActualSize = entry(view, "miActualSize", QStringLiteral("&Actual Size"), [this] { ScrollBox1->ActualSize(); },
                          {ctrl(Qt::Key_0)});
     miFitPage = entry(view, "miFitPage", QStringLiteral("Fit Pa&ge"), [this] { ScrollBox1->FitPage(); },
@@ -259,8 +259,8 @@ void TForm1::CreateMenu()
     separator(view, "N5");
     miPageStart = entry(view, "miPageStart", QStringLiteral("Page &Start"), [this] { ScrollBox1->ShowStart(); },
                         {ctrl(Qt::Key_Home)});
-    miPageEnd = entry(view, "miPageEnd", QStringLiteral("Page &End"), [this] { ScrollBox1->ShowEnd(); },
-                      {ctrl(Qt::Key_End)});
+    miPageEnd =
+        entry(view, "miPageEnd", QStringLiteral("Page &End"), [this] { ScrollBox1->ShowEnd(); }, {ctrl(Qt::Key_End)});
 
     QMenu* objects = menuBar()->addMenu(QStringLiteral("&Objects"));
     miBitmap = entry(objects, "miBitmap", QStringLiteral("&Bitmap"), &TForm1::miBitmapClick);
@@ -517,9 +517,7 @@ void TForm1::LoadDrawing(const QString& path)
         case TFileImage::TStatus::Missing:
             Dialogs().ShowMessage(QStringLiteral("File '%1' not found").arg(path));
             return;
-        default:
-            Dialogs().ShowMessage(NotADrawingFileText(path, image));
-            return;
+        default: Dialogs().ShowMessage(NotADrawingFileText(path, image)); return;
         }
     }
     setWindowTitle(info.fileName());
@@ -851,7 +849,8 @@ void TForm1::FindStep(bool forward)
     std::optional<std::size_t> last;
     if (const auto at = std::find(components.begin(), components.end(), found_); found_ && at != components.end())
         last = std::size_t(at - components.begin());
-    else if (const auto net = std::find(nets.begin(), nets.end(), foundNet_.value_or(std::size_t(-1))); foundNet_ && net != nets.end())
+    else if (const auto net = std::find(nets.begin(), nets.end(), foundNet_.value_or(std::size_t(-1)));
+             foundNet_ && net != nets.end())
         last = components.size() + std::size_t(net - nets.begin());
     const std::size_t index = !last ? (forward ? 0 : count - 1) : (*last + (forward ? 1 : count - 1)) % count;
     FindBar1->SetNotFound(false);
@@ -981,10 +980,10 @@ void TForm1::miFileExportClick()
     Guarded([&] {
         const QString suggested = Outputs.OutputPath(
             DrawingFileName.isEmpty() ? QStringLiteral("drawing.q01") : drawingFullPath_, QStringLiteral(".png"));
-        const std::optional<QString> chosen = Dialogs().SaveFileAs(
-            QStringLiteral("PNG picture (*.png);;SVG drawing (*.svg);;PDF document (*.pdf);;"
-                           "KiCad schematic (*.kicad_sch);;lepton-eda schematic (*.sch)"),
-            suggested);
+        const std::optional<QString> chosen =
+            Dialogs().SaveFileAs(QStringLiteral("PNG picture (*.png);;SVG drawing (*.svg);;PDF document (*.pdf);;"
+                                                "KiCad schematic (*.kicad_sch);;lepton-eda schematic (*.sch)"),
+                                 suggested);
         if (!chosen) return;
         const QString type = QFileInfo(*chosen).suffix().toLower();
         static const QStringList types = {"png", "svg", "pdf", "kicad_sch", "sch"};
@@ -1049,7 +1048,8 @@ void TForm1::miViewPageClick(QAction* entry)
     const int amp = caption.indexOf(QLatin1Char('&'));
     if (amp >= 0) caption.remove(amp, 1);
     const QSize size = SelectPageSize(Drawing.Page(), caption);
-    if (!size.isEmpty()) Image1->SetPageSize(size.width(), size.height());  // no page size yet: the image keeps its size
+    if (!size.isEmpty())
+        Image1->SetPageSize(size.width(), size.height());  // no page size yet: the image keeps its size
     RepaintPage();
 }
 

@@ -13,11 +13,11 @@
 #include <optional>
 #include <vector>
 
-#include "exports/Drawingoutputs.h"
 #include "app/Pageview.h"
 #include "app/Surface.h"
 #include "drawing/Drawing.h"
 #include "drawing/Quorvidobject.h"
+#include "exports/Drawingoutputs.h"
 
 class QAction;
 class QLabel;
@@ -284,22 +284,20 @@ private:
     // The drawing compared with the current one, and its path.
     std::unique_ptr<TDrawing> compared_;
     QString comparedPath_;
-    Bitmap* found_ = nullptr;  // the component found last
+    Bitmap* found_ = nullptr;              // the component found last
     std::optional<std::size_t> foundNet_;  // or the net found last
     // The nets of the drawing, and whether they have been made for it.
     std::unique_ptr<TConnectivity> connectivity_;
     bool connectivityMade_ = false;
-    int drawingGeneration_ = 0;  // counts the object lists cleared
+    int drawingGeneration_ = 0;              // counts the object lists cleared
     std::optional<std::size_t> pointedNet_;  // the net under the pointer
     std::optional<std::size_t> shownNet_;    // the net marked on the view
     QString message_;                        // the message panel's own text
     bool messageAboutNet_ = false;
-    QString pointedText_;                    // the net under the pointer, told
+    QString pointedText_;  // the net under the pointer, told
 };
 
 extern TForm1* Form1;
 
 // The title the desktop's task list shows for the program.
 QString ApplicationTitle();
-
-

@@ -4,9 +4,9 @@
 #include <QByteArray>
 #include <QStringList>
 
+#include "app/Startup.h"
 #include "base/Parallel.h"
 #include "ui/Dialogs.h"
-#include "app/Startup.h"
 
 namespace {
 

@@ -158,9 +158,12 @@ TReadOutcome ReadRegularFile(const QString& path, qint64 maxBytes, QByteArray& b
     const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) return errno == ENOENT ? TReadOutcome::Missing : TReadOutcome::Failed;
     TReadOutcome outcome = TReadOutcome::Read;
-    if (::fstat(fd, &st) != 0) outcome = TReadOutcome::Failed;
-    else if (!S_ISREG(st.st_mode)) outcome = TReadOutcome::NotRegular;
-    else if (st.st_size > maxBytes) outcome = TReadOutcome::TooLarge;
+    if (::fstat(fd, &st) != 0)
+        outcome = TReadOutcome::Failed;
+    else if (!S_ISREG(st.st_mode))
+        outcome = TReadOutcome::NotRegular;
+    else if (st.st_size > maxBytes)
+        outcome = TReadOutcome::TooLarge;
     if (outcome == TReadOutcome::Read) {
         // One byte more than allowed tells a file that grew meanwhile.
         bytes.resize(qsizetype(std::min<qint64>(st.st_size, maxBytes) + 1));

@@ -30,50 +30,48 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
+#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
+#include <QProcess>
 #include <QRegion>
 #include <QRegularExpression>
-#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QUrl>
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
-#include <map>
-#include <typeinfo>
 #include <functional>
 #include <limits>
+#include <map>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 #include "Browser.h"
 #include "Q01Archive.h"
 #include "Q01Builder.h"
 #include "Q01DenseSheet.h"
-#include "base/Parallel.h"
-#include "render/Areareduction.h"
 #include "app/Comparecommand.h"
-#include "base/Parallel.h"
-#include "ui/Dialogs.h"
 #include "app/Pageimage.h"
+#include "app/Quorvprint.h"
 #include "app/Startup.h"
 #include "app/Surface.h"
 #include "app/Tracerywin.h"
-#include "app/Quorvprint.h"
-#include "exports/Drawingoutputs.h"
-#include "render/Vectortarget.h"
+#include "base/Parallel.h"
 #include "drawing/Bitmap.h"
 #include "drawing/Connectivity.h"
-#include "exports/Drawingoutputs.h"
-#include "exports/Schematicsheet.h"
 #include "drawing/Drawing.h"
 #include "drawing/Objectsettings.h"
 #include "drawing/Quorvidobject.h"
+#include "exports/Drawingoutputs.h"
+#include "exports/Schematicsheet.h"
+#include "render/Areareduction.h"
+#include "render/Vectortarget.h"
 #include "settings/Bitmapwin.h"
 #include "settings/Inifile.h"
+#include "ui/Dialogs.h"
 
 #if __has_include("app/Preview.h")
 #include "app/Preview.h"
@@ -367,21 +365,26 @@ int CatalogueRows(int count, const QString& folder)
         const QString index = QUrl::fromLocalFile(QDir(site).absoluteFilePath(QStringLiteral("index.html"))).toString();
         for (int k = 0; k < 3 && browser.Started(); ++k) {
             if (!browser.Open(index)) break;
-            const double load = browser.Evaluate("performance.getEntriesByType('navigation')[0].loadEventEnd").toDouble();
-            const double search = browser.Evaluate(
-                "new Promise(done => { var box = document.querySelector('.search input'), t = performance.now();"
-                " box.value = 'LM741'; box.dispatchEvent(new Event('input'));"
-                " requestAnimationFrame(() => requestAnimationFrame(() => done(performance.now() - t))); })").toDouble();
+            const double load =
+                browser.Evaluate("performance.getEntriesByType('navigation')[0].loadEventEnd").toDouble();
+            const double search =
+                browser
+                    .Evaluate(
+                        "new Promise(done => { var box = document.querySelector('.search input'), t = "
+                        "performance.now();"
+                        " box.value = 'LM741'; box.dispatchEvent(new Event('input'));"
+                        " requestAnimationFrame(() => requestAnimationFrame(() => done(performance.now() - t))); })")
+                    .toDouble();
             if (!browser.Open(index + QStringLiteral("?q=LM741"))) break;
-            const double shared = browser.Evaluate(
-                "new Promise(done => requestAnimationFrame(() => done(performance.now())))").toDouble();
+            const double shared =
+                browser.Evaluate("new Promise(done => requestAnimationFrame(() => done(performance.now())))")
+                    .toDouble();
             opened = opened < 0 ? load : std::min(opened, load);
             searched = searched < 0 ? search : std::min(searched, search);
             answered = answered < 0 ? shared : std::min(answered, shared);
         }
     }
-    std::printf("tracery --catalogue on %d sheets (%.1f MB), %d cores:\n", count, double(bytes) / 1e6,
-                ThreadsFor(0));
+    std::printf("tracery --catalogue on %d sheets (%.1f MB), %d cores:\n", count, double(bytes) / 1e6, ThreadsFor(0));
     std::printf("%-46s %10.0f ms\n", "first run", first);
     std::printf("%-46s %10.0f ms  (%.3f of the first)\n", "second run, nothing changed", unchanged, unchanged / first);
     std::printf("%-46s %10.0f ms\n", "third run, one sheet changed", oneChanged);
@@ -440,8 +443,9 @@ int main(int argc, char** argv)
         else if (args[i] == QLatin1String("--catalogue") && i + 1 < args.size())
             catalogue = std::max(1, args[++i].toInt());
         else {
-            std::fprintf(stderr, "usage: tracery_bench [--runs N] [--keep DIR] [--breakdown]\n"
-                                 "       tracery_bench --catalogue COUNT [--keep DIR]\n");
+            std::fprintf(stderr,
+                         "usage: tracery_bench [--runs N] [--keep DIR] [--breakdown]\n"
+                         "       tracery_bench --catalogue COUNT [--keep DIR]\n");
             return 2;
         }
     }
@@ -478,15 +482,18 @@ int main(int argc, char** argv)
         });
 
         TDrawing::SetRenderThreads(1);
-        const double serialLoad = Measure(runs, [&] { form.LoadDrawing(sheet); }, [&] { form.ClearObjects(); });
+        const double serialLoad = Measure(
+            runs, [&] { form.LoadDrawing(sheet); }, [&] { form.ClearObjects(); });
         TDrawing::SetRenderThreads(0);
-        const double load = Measure(runs, [&] { form.LoadDrawing(sheet); }, [&] { form.ClearObjects(); });
+        const double load = Measure(
+            runs, [&] { form.LoadDrawing(sheet); }, [&] { form.ClearObjects(); });
         TSurface& page = form.Image1->Surface();
         // The drawing as a circuit: its nets, joins, loose ends and near misses.
         std::size_t nets = 0;
         const double connectivity = Measure(runs, [&] { nets = TConnectivity(form.Drawing).Nets().size(); });
         const double connectivityCpu = MeasureCpu(runs, [&] { nets = TConnectivity(form.Drawing).Nets().size(); });
-        const double loadCpu = MeasureCpu(runs, [&] { form.LoadDrawing(sheet); }, [&] { form.ClearObjects(); });
+        const double loadCpu = MeasureCpu(
+            runs, [&] { form.LoadDrawing(sheet); }, [&] { form.ClearObjects(); });
         const double fill = Measure(runs, [&] { page.Clear(clWhite); });
 
         const double repaint = Measure(runs, [&] { form.RepaintPage(); });
@@ -496,10 +503,12 @@ int main(int argc, char** argv)
         // A settings change that the component labels depend on.
         int fontStep = 0;
         const int paintsBefore = form.PaintCount();
-        const double pinFont = Measure(runs, [&] { frmBitmap->btnNumFonClick(); }, [&] {
-            dialogs.Font = frmBitmap->dlgPinNum;
-            dialogs.Font.Size = 7 + fontStep++ % 3;
-        });
+        const double pinFont = Measure(
+            runs, [&] { frmBitmap->btnNumFonClick(); },
+            [&] {
+                dialogs.Font = frmBitmap->dlgPinNum;
+                dialogs.Font.Size = 7 + fontStep++ % 3;
+            });
 
         const int pinFontPaints = form.PaintCount() - paintsBefore;
 
@@ -508,10 +517,11 @@ int main(int argc, char** argv)
         form.FormMouseMove(x, y);
         if (form.CurrentBitmap) std::fprintf(stderr, "pointer at (0, 0) hits a component\n");
         const int moves = 1000;
-        const double pointer =
-            Measure(runs, [&] {
-                for (int k = 0; k < moves; ++k) form.FormMouseMove(x, y);
-            }) / moves;
+        const double pointer = Measure(runs,
+                                       [&] {
+                                           for (int k = 0; k < moves; ++k) form.FormMouseMove(x, y);
+                                       }) /
+                               moves;
 
         // The page picture of --png, and for comparison as Qt saves an image by default.
         const QString png = QDir(folder).filePath(QStringLiteral("dense-a0.png"));
@@ -524,9 +534,10 @@ int main(int argc, char** argv)
 
         TSurface preview;
         // As View > Preview does: the previous preview goes before the new one is made.
-        const double previewMs = Measure(runs, [&] { preview = PreviewOf(page); }, [&] { preview = TSurface(); });
-        const double plainPreview =
-            Measure(std::min(runs, 3), [&] { preview = PlainPreview(page); }, [&] { preview = TSurface(); });
+        const double previewMs = Measure(
+            runs, [&] { preview = PreviewOf(page); }, [&] { preview = TSurface(); });
+        const double plainPreview = Measure(
+            std::min(runs, 3), [&] { preview = PlainPreview(page); }, [&] { preview = TSurface(); });
 
         // The view: one paint of a 1920 x 1080 window's worth of the page image
         // (at 25 % the whole page is smaller than that), from the reduced page
@@ -542,15 +553,17 @@ int main(int argc, char** argv)
         paintView(QPoint());
         const double view25 = Measure(runs, [&] { paintView(QPoint()); });
         const int reductionsBefore = view->ReductionCount();
-        const double reduction25 = Measure(runs, [&] { paintView(QPoint()); }, [&] { form.RepaintPage(); });
+        const double reduction25 = Measure(
+            runs, [&] { paintView(QPoint()); }, [&] { form.RepaintPage(); });
         const bool oncePerRepaint = view->ReductionCount() - reductionsBefore == runs;
         const QSize fitView(1900, 1000);
         const int fit = TPageImage::FitZoom(page.Image().size(), fitView, 0, false);
         view->SetZoom(fit);
         const QSize fitSize = view->size();
         QImage reduced;
-        const double reductionFit = Measure(runs, [&] { reduced = ReduceByArea(page.Image(), fitSize, {fit, TPageImage::ActualSize},
-                                                                                 {fit, TPageImage::ActualSize}); });
+        const double reductionFit = Measure(runs, [&] {
+            reduced = ReduceByArea(page.Image(), fitSize, {fit, TPageImage::ActualSize}, {fit, TPageImage::ActualSize});
+        });
         view->SetZoom(TPageImage::ActualSize);
 
         // The page as a picture and as vector pages, as --png, --svg and --pdf write them.
@@ -597,7 +610,8 @@ int main(int argc, char** argv)
         const qint64 kicadBytes = QFileInfo(kicadFile).size();
 
         form.ExportMode = true;
-        const double split = Measure(runs, [&] { form.LoadDrawing(sheet); }, [&] { form.ClearObjects(); });
+        const double split = Measure(
+            runs, [&] { form.LoadDrawing(sheet); }, [&] { form.ClearObjects(); });
         form.ExportMode = false;
 
         // Comparisons: the sheet against an identical copy, and against a copy
@@ -613,7 +627,9 @@ int main(int argc, char** argv)
         });
         const double compareChanged = Measure(runs, [&] {
             const auto comparison = CompareDrawingFiles(sheet, changed);
-            changedLines = comparison ? int(comparison->Report().filter(QRegularExpression(QStringLiteral("^changed "))).size()) : -1;
+            changedLines =
+                comparison ? int(comparison->Report().filter(QRegularExpression(QStringLiteral("^changed "))).size())
+                           : -1;
         });
 
         // The sheet converted from the command line, against an empty sheet of
@@ -635,13 +651,12 @@ int main(int argc, char** argv)
         Bitmap* largest = LargestComponent(form);
         const QString partFile = QDir(folder).filePath(QStringLiteral("largest-part.txt"));
         if (largest) InspectForExport(*largest);
-        const double part =
-            largest ? Measure(runs, [&] { Guarded([&] { WritePartExport(*largest, partFile); }); }) : 0;
+        const double part = largest ? Measure(runs, [&] { Guarded([&] { WritePartExport(*largest, partFile); }); }) : 0;
 
         rows.push_back({"baseline: fill the A0 page image", fill, "", 0, {}, true});
         rows.push_back({"baseline: read the file into memory", read, "", 0, {}, true});
-        rows.push_back({"load (LoadDrawing, with its first paint)", load, "file read", read,
-                        QStringLiteral("< 200 ms"), load < 200});
+        rows.push_back({"load (LoadDrawing, with its first paint)", load, "file read", read, QStringLiteral("< 200 ms"),
+                        load < 200});
         rows.push_back({"  of which the record walk (load - repaint)", load - repaint, "file read", read, {}, true});
         rows.push_back({"  the same load, bodies rendered on one thread", serialLoad, "file read", read, {}, true});
         rows.push_back({"connectivity (TConnectivity: nets, joins, ends)", connectivity, "load", load,
@@ -653,8 +668,8 @@ int main(int argc, char** argv)
         rows.push_back({"  PaintObjects on the page image", paintObjects, "page fill", fill, {}, true});
         rows.push_back({"pin number font change (handler + its repaint)", pinFont, "page fill", fill,
                         QStringLiteral("one repaint each"), pinFontPaints == runs});
-        rows.push_back({"worst pointer move (no component hit)", pointer, "page fill", fill,
-                        QStringLiteral("< 0.1 ms"), pointer < 0.1});
+        rows.push_back({"worst pointer move (no component hit)", pointer, "page fill", fill, QStringLiteral("< 0.1 ms"),
+                        pointer < 0.1});
         rows.push_back({"PNG picture of the A0 page (--png)", pngMs, "load", load, QStringLiteral("<= 0.5x load"),
                         pngMs <= 0.5 * load});
         rows.push_back({"  the same by QImage::save (RGB, default level)", plainPng, "load", load, {}, true});
@@ -667,8 +682,8 @@ int main(int argc, char** argv)
         rows.push_back({"  --netlist adds (to the --batch run)", denseNetlist - denseRun, "--batch run", denseRun,
                         QStringLiteral("<= 0.3x --batch run"),
                         commandsRan && denseNetlist - denseRun <= 0.3 * denseRun});
-        rows.push_back({"View > Preview of the A0 page", previewMs, "page fill", fill,
-                        QStringLiteral("<= 3x fill"), previewMs <= 3 * fill});
+        rows.push_back({"View > Preview of the A0 page", previewMs, "page fill", fill, QStringLiteral("<= 3x fill"),
+                        previewMs <= 3 * fill});
         rows.push_back({"  the same pixel by pixel (QImage::pixel)", plainPreview, "page fill", fill, {}, true});
         rows.push_back({"view paint 1920 x 1080 at 100 %", view100, "page fill", fill, {}, true});
         rows.push_back({"view paint 1920 x 1080 at 25 % (whole page)", view25, "page fill", fill, {}, true});
@@ -691,8 +706,8 @@ int main(int argc, char** argv)
         rows.push_back({"split export (LoadDrawing in export mode)", split, "file read", read, {}, true});
         rows.push_back({"part export of the largest component", part, "file read", read, {}, true});
 
-        std::printf("Dense A0 sheet: %s, %zu bytes, %zu objects; median of %d runs\n", qPrintable(sheet),
-                    bytes.size(), form.Objects.size(), runs);
+        std::printf("Dense A0 sheet: %s, %zu bytes, %zu objects; median of %d runs\n", qPrintable(sheet), bytes.size(),
+                    form.Objects.size(), runs);
 #ifdef TRACERY_BENCH_HAS_PREVIEW
         std::printf("preview: the preview window's PreviewImage\n");
 #else
@@ -709,7 +724,8 @@ int main(int argc, char** argv)
         Print(rows);
         std::printf("%-46s %10.1f MB  (QImage::save: %.1f MB)\n", "PNG picture size", pngBytes / 1e6,
                     plainPngBytes / 1e6);
-        std::printf("%-46s %10.1f MB\n", "memory in huge pages (the page image's)", RollupKiB("AnonHugePages") / 1024.0);
+        std::printf("%-46s %10.1f MB\n", "memory in huge pages (the page image's)",
+                    RollupKiB("AnonHugePages") / 1024.0);
         const long peak = PeakMemoryKiB();
         std::printf("%-46s %10.1f MB  target < 400 MB%s\n", "peak memory (VmHWM)", peak / 1024.0,
                     peak >= 0 && peak < 400 * 1024 ? "  met" : "  MISSED");

@@ -47,7 +47,8 @@ std::vector<QString> Hashes(const std::vector<TFoundDrawing>& drawings)
 }  // namespace
 
 TCatalogue::TCatalogue(TCatalogueOptions options, const TObjectSettings& settings)
-    : options_(std::move(options)), settings_(settings)
+    : options_(std::move(options)),
+      settings_(settings)
 {
 }
 

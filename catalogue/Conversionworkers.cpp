@@ -8,8 +8,8 @@
 #include <QProcessEnvironment>
 #include <cstdio>
 #include <deque>
-#include <optional>
 #include <memory>
+#include <optional>
 
 #include "app/Surface.h"
 #include "catalogue/Drawingconversion.h"
@@ -29,7 +29,9 @@ constexpr int maxRestarts = 16;
 }  // namespace
 
 TConversionWorkers::TConversionWorkers(const QString& program, const QString& site, int count)
-    : program_(program), site_(site), count_(std::max(1, count))
+    : program_(program),
+      site_(site),
+      count_(std::max(1, count))
 {
 }
 

@@ -14,8 +14,8 @@
 #include "drawing/Bitmap.h"
 #include "drawing/Connectivity.h"
 #include "drawing/Docbox.h"
-#include "drawing/Drawingcheck.h"
 #include "drawing/Drawing.h"
+#include "drawing/Drawingcheck.h"
 #include "drawing/Fileimage.h"
 #include "drawing/Header.h"
 #include "drawing/Linedata.h"
@@ -48,8 +48,7 @@ QString UnreadableText(const QString& path, const TFileImage& image)
     case TFileImage::TStatus::NotAFile:
     case TFileImage::TStatus::TooLarge: return NotADrawingFileText(path, image);
     case TFileImage::TStatus::CannotRead: return CannotReadText(path, image);
-    case TFileImage::TStatus::OutOfMemory:
-        return QStringLiteral("There is not enough memory to read '%1'.").arg(path);
+    case TFileImage::TStatus::OutOfMemory: return QStringLiteral("There is not enough memory to read '%1'.").arg(path);
     case TFileImage::TStatus::Read: break;
     }
     return QString();
@@ -59,8 +58,9 @@ QString UnreadableText(const QString& path, const TFileImage& image)
 QString DamageText(const TLoadResult& result)
 {
     if (result.OutOfMemory)
-        return QStringLiteral("There is not enough memory for all of the drawing; it is shown up to where "
-                              "memory ran out.");
+        return QStringLiteral(
+            "There is not enough memory for all of the drawing; it is shown up to where "
+            "memory ran out.");
     if (result.Events.empty()) return QStringLiteral("The drawing is not read to its end.");
     const TLoadEvent& last = result.Events.back();
     if (last.Kind == TLoadEvent::TKind::CutShort) return LoadEventText(last);
@@ -88,8 +88,8 @@ void Describe(QByteArray& text, const TFont& font)
 {
     text += font.Face.toUtf8() + ',' + QByteArray::number(font.Size) + ',' +
             QByteArray::number(ColourToRgb(font.Colour), 16) + ',' + QByteArray::number(font.Bold) +
-            QByteArray::number(font.Italic) + QByteArray::number(font.Underline) +
-            QByteArray::number(font.StrikeOut) + ',' + QByteArray::number(font.Charset) + ';';
+            QByteArray::number(font.Italic) + QByteArray::number(font.Underline) + QByteArray::number(font.StrikeOut) +
+            ',' + QByteArray::number(font.Charset) + ';';
 }
 
 void Describe(QByteArray& text, bool value) { text += value ? "1;" : "0;"; }
@@ -110,7 +110,8 @@ std::vector<TPartFacts> PartsOf(TDrawing& drawing, QSize page)
         bool valid = false;
         const TRect r = component.GetRect(valid);
         TPartFacts facts{Latin1(component.GetName()), Latin1(component.GetValue()), Latin1(component.GetPackage()),
-                         SheetZone(component.GetAnchor(), page), QRect(QPoint(r.Left, r.Top), QPoint(r.Right, r.Bottom))};
+                         SheetZone(component.GetAnchor(), page),
+                         QRect(QPoint(r.Left, r.Top), QPoint(r.Right, r.Bottom))};
         entries.push_back({component.GetDesignation(), component.GetPartNumber(), facts});
     }
     std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
@@ -161,7 +162,9 @@ QStringList TextsOf(const TDrawing& drawing)
 }  // namespace
 
 TDrawingConversion::TDrawingConversion(const QString& site, const TObjectSettings& settings)
-    : site_(site), settings_(settings), conditions_(Conditions(settings))
+    : site_(site),
+      settings_(settings),
+      conditions_(Conditions(settings))
 {
 }
 
@@ -286,7 +289,8 @@ TDrawingFacts TDrawingConversion::Convert(const TFoundDrawing& drawing, QStringL
         const TDrawingCheck check(loaded, connectivity);
         facts.Checked = true;
         for (const TCheckFinding& finding : check.Findings())
-            facts.Findings.push_back({SheetZone(finding.At, facts.PageSize), finding.Kind, finding.Message, finding.At});
+            facts.Findings.push_back(
+                {SheetZone(finding.At, facts.PageSize), finding.Kind, finding.Message, finding.At});
 
         const QString name = BaseName(drawing.Name);
         {
@@ -294,9 +298,8 @@ TDrawingFacts TDrawingConversion::Convert(const TFoundDrawing& drawing, QStringL
             loaded.Paint(page, settings_);
             attempt(QStringLiteral("png"), name + QStringLiteral(".png"),
                     [&](const QString& path) { TDrawingOutputs::WritePng(path, page.Image()); });
-            attempt(QStringLiteral("thumbnail"), name + QStringLiteral("-thumb.png"), [&](const QString& path) {
-                TDrawingOutputs::WriteThumbnail(path, page.Image(), ThumbnailSize);
-            });
+            attempt(QStringLiteral("thumbnail"), name + QStringLiteral("-thumb.png"),
+                    [&](const QString& path) { TDrawingOutputs::WriteThumbnail(path, page.Image(), ThumbnailSize); });
         }
         {
             const TVectorTarget vector = TDrawingOutputs::VectorPage(loaded, settings_, facts.PageSize);
@@ -306,7 +309,8 @@ TDrawingFacts TDrawingConversion::Convert(const TFoundDrawing& drawing, QStringL
                     [&](const QString& path) { TDrawingOutputs::WritePdf(path, drawing.Path, vector); });
         }
         attempt(QStringLiteral("netlist"), name + QStringLiteral(".net"), [&](const QString& path) {
-            TDrawingOutputs::SaveWhole(path, KicadNetlist(loaded, connectivity, QDir::toNativeSeparators(drawing.Path)));
+            TDrawingOutputs::SaveWhole(path,
+                                       KicadNetlist(loaded, connectivity, QDir::toNativeSeparators(drawing.Path)));
         });
         attempt(QStringLiteral("kicad"), name + QStringLiteral(".kicad_sch"), [&](const QString& path) {
             const TSchematicSheet sheet(loaded, connectivity, settings_, facts.PageSize);
@@ -329,7 +333,8 @@ TDrawingFacts TDrawingConversion::Convert(const TFoundDrawing& drawing, QStringL
     // (Only plain names of the folder's own files: a record names nothing
     // elsewhere.)
     for (const QString& file : earlier)
-        if (!file.contains(QLatin1Char('/')) && !file.startsWith(QLatin1Char('.')) && file != QLatin1String("record.json") &&
+        if (!file.contains(QLatin1Char('/')) && !file.startsWith(QLatin1Char('.')) &&
+            file != QLatin1String("record.json") &&
             std::none_of(facts.Files.begin(), facts.Files.end(), [&](const auto& f) { return f.second == file; }))
             QFile::remove(folder + QLatin1Char('/') + file);
     return facts;

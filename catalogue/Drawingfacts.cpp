@@ -63,8 +63,8 @@ QByteArray TDrawingFacts::ToJson() const
     o["page"] = QJsonArray{PageSize.width(), PageSize.height()};
     QJsonArray parts;
     for (const TPartFacts& p : Parts)
-        parts.append(QJsonObject{{"name", p.Name}, {"value", p.Value}, {"package", p.Package}, {"zone", p.Zone},
-                                 {"box", Box(p.Box)}});
+        parts.append(QJsonObject{
+            {"name", p.Name}, {"value", p.Value}, {"package", p.Package}, {"zone", p.Zone}, {"box", Box(p.Box)}});
     o["parts"] = parts;
     o["connectivity"] = ConnectivityKnown;
     // (A net's wires and pin ends are drawn on the page; the record keeps
@@ -75,8 +75,7 @@ QByteArray TDrawingFacts::ToJson() const
     o["nets"] = nets;
     QJsonArray findings;
     for (const TFindingFacts& f : Findings)
-        findings.append(
-            QJsonObject{{"zone", f.Zone}, {"kind", f.Kind}, {"message", f.Message}, {"at", Point(f.At)}});
+        findings.append(QJsonObject{{"zone", f.Zone}, {"kind", f.Kind}, {"message", f.Message}, {"at", Point(f.At)}});
     o["checked"] = Checked;
     o["findings"] = findings;
     o["texts"] = QJsonArray::fromStringList(Texts);
@@ -115,8 +114,8 @@ std::optional<TDrawingFacts> TDrawingFacts::FromJson(const QByteArray& bytes)
     f.PageSize = QSize(page.at(0).toInt(), page.at(1).toInt());
     for (const QJsonValue& v : o["parts"].toArray()) {
         const QJsonObject p = v.toObject();
-        f.Parts.push_back({p["name"].toString(), p["value"].toString(), p["package"].toString(),
-                           p["zone"].toString(), BoxOf(p["box"])});
+        f.Parts.push_back({p["name"].toString(), p["value"].toString(), p["package"].toString(), p["zone"].toString(),
+                           BoxOf(p["box"])});
     }
     f.ConnectivityKnown = o["connectivity"].toBool();
     for (const QJsonValue& v : o["nets"].toArray()) {

@@ -17,11 +17,11 @@
 #include <vector>
 
 struct TPartFacts {
-    QString Name;     // designation, with ":A" ... for a part of several
+    QString Name;  // designation, with ":A" ... for a part of several
     QString Value;
     QString Package;
-    QString Zone;     // of the anchor: "B3"
-    QRect Box;        // the body on the page, in page pixels
+    QString Zone;  // of the anchor: "B3"
+    QRect Box;     // the body on the page, in page pixels
 };
 
 struct TNetFacts {
@@ -47,11 +47,11 @@ public:
         Unreadable,  // not read at all: no page
     };
 
-    QString Id;       // 16 hexadecimal digits (TArchiveWalk::DrawingId)
-    QString Path;     // as walked
+    QString Id;    // 16 hexadecimal digits (TArchiveWalk::DrawingId)
+    QString Path;  // as walked
     QString Folder;
-    QString Name;     // file name: "amp.q01"
-    QString Hash;     // of the file's bytes, hexadecimal; empty when it was not read
+    QString Name;        // file name: "amp.q01"
+    QString Hash;        // of the file's bytes, hexadecimal; empty when it was not read
     QString Conditions;  // what else the pictures depend on (TDrawingConversion::Conditions)
     TStatus Status = TStatus::Complete;
     QString Message;  // why it is damaged or unreadable

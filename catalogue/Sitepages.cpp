@@ -33,9 +33,10 @@ QString Counted(qsizetype n, const char* one, const char* many)
 
 QString Head(const QString& title, const QString& root)
 {
-    return QStringLiteral("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-                          "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-                          "<title>%1</title>\n<link rel=\"stylesheet\" href=\"%2site.css\">\n</head>\n")
+    return QStringLiteral(
+               "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+               "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+               "<title>%1</title>\n<link rel=\"stylesheet\" href=\"%2site.css\">\n</head>\n")
         .arg(Html(title), root);
 }
 
@@ -43,10 +44,11 @@ QString Head(const QString& title, const QString& root)
 // page; elsewhere under the box, and Enter opens the index with it.
 QString SearchBox(const QString& root)
 {
-    return QStringLiteral("<form class=\"search\" action=\"%1index.html\" role=\"search\">"
-                          "<input type=\"search\" name=\"q\" placeholder=\"Search parts, values, packages, nets, "
-                          "texts\" aria-label=\"Search all drawings\" autocomplete=\"off\" spellcheck=\"false\">"
-                          "<ol class=\"suggestions\" hidden></ol></form>\n")
+    return QStringLiteral(
+               "<form class=\"search\" action=\"%1index.html\" role=\"search\">"
+               "<input type=\"search\" name=\"q\" placeholder=\"Search parts, values, packages, nets, "
+               "texts\" aria-label=\"Search all drawings\" autocomplete=\"off\" spellcheck=\"false\">"
+               "<ol class=\"suggestions\" hidden></ol></form>\n")
         .arg(root);
 }
 
@@ -72,8 +74,8 @@ QString Summary(const TDrawingFacts& f)
 QString DamageNote(const TDrawingFacts& f)
 {
     if (f.Status == TDrawingFacts::TStatus::Complete) return QString();
-    const QString label = f.Status == TDrawingFacts::TStatus::Damaged ? QStringLiteral("Damaged")
-                                                                      : QStringLiteral("Unreadable");
+    const QString label =
+        f.Status == TDrawingFacts::TStatus::Damaged ? QStringLiteral("Damaged") : QStringLiteral("Unreadable");
     return QStringLiteral("<p class=\"damage\"><strong>%1:</strong> %2</p>\n").arg(label, Html(f.Message));
 }
 
@@ -86,8 +88,9 @@ QString PartsTable(const TDrawingFacts& f)
 {
     QString html = QStringLiteral("<h2>Parts</h2>\n");
     if (f.Parts.empty()) return html + QStringLiteral("<p class=\"none\">No components.</p>\n");
-    html += QStringLiteral("<table class=\"parts\">\n<thead><tr><th>Designation</th><th>Value</th><th>Package</th>"
-                           "<th>Zone</th></tr></thead>\n<tbody>\n");
+    html += QStringLiteral(
+        "<table class=\"parts\">\n<thead><tr><th>Designation</th><th>Value</th><th>Package</th>"
+        "<th>Zone</th></tr></thead>\n<tbody>\n");
     for (const TPartFacts& p : f.Parts)
         html += QStringLiteral("<tr data-box=\"%1\" tabindex=\"0\"><td>%2</td><td>%3</td><td>%4</td><td>%5</td></tr>\n")
                     .arg(BoxText(p.Box), Html(p.Name), Html(p.Value), Html(p.Package), Html(p.Zone));
@@ -105,8 +108,9 @@ QString NetsList(const TDrawingFacts& f)
         for (const QLine& w : n.Wires)
             wires << QStringLiteral("%1 %2 %3 %4").arg(w.x1()).arg(w.y1()).arg(w.x2()).arg(w.y2());
         for (const QPoint& p : n.Points) points << QStringLiteral("%1 %2").arg(p.x()).arg(p.y());
-        html += QStringLiteral("<li tabindex=\"0\" data-wires=\"%1\" data-points=\"%2\"><span class=\"net\">%3</span> "
-                               "<span class=\"pins\">%4</span></li>\n")
+        html += QStringLiteral(
+                    "<li tabindex=\"0\" data-wires=\"%1\" data-points=\"%2\"><span class=\"net\">%3</span> "
+                    "<span class=\"pins\">%4</span></li>\n")
                     .arg(wires.join(QLatin1Char(',')), points.join(QLatin1Char(',')), Html(n.Name),
                          Html(n.Pins.join(QStringLiteral(", "))));
     }
@@ -120,8 +124,9 @@ QString FindingsList(const TDrawingFacts& f)
     if (f.Findings.empty()) return html + QStringLiteral("<p class=\"none\">The check found nothing.</p>\n");
     html += QStringLiteral("<ul class=\"findings\">\n");
     for (const TFindingFacts& x : f.Findings)
-        html += QStringLiteral("<li tabindex=\"0\" data-at=\"%1 %2\"><span class=\"zone\">%3</span> %4 "
-                               "<code>[%5]</code></li>\n")
+        html += QStringLiteral(
+                    "<li tabindex=\"0\" data-at=\"%1 %2\"><span class=\"zone\">%3</span> %4 "
+                    "<code>[%5]</code></li>\n")
                     .arg(x.At.x())
                     .arg(x.At.y())
                     .arg(Html(x.Zone), Html(x.Message), Html(x.Kind));
@@ -130,8 +135,11 @@ QString FindingsList(const TDrawingFacts& f)
 
 QString FileLinks(const TDrawingFacts& f)
 {
-    static const std::pair<const char*, const char*> kinds[] = {
-        {"png", "PNG picture"}, {"svg", "SVG drawing"}, {"pdf", "PDF page"}, {"netlist", "Netlist"}, {"kicad", "KiCad schematic"}};
+    static const std::pair<const char*, const char*> kinds[] = {{"png", "PNG picture"},
+                                                                {"svg", "SVG drawing"},
+                                                                {"pdf", "PDF page"},
+                                                                {"netlist", "Netlist"},
+                                                                {"kicad", "KiCad schematic"}};
     QStringList links;
     for (const auto& [kind, caption] : kinds) {
         const QString name = f.File(QLatin1String(kind));
@@ -148,8 +156,9 @@ QByteArray TSitePages::DrawingPage(const TDrawingFacts& f)
     const QString root = QStringLiteral("../../");
     const QString svg = f.File(QStringLiteral("svg"));
     QString html = Head(f.Name + QStringLiteral(" · ") + f.Folder, root);
-    html += QStringLiteral("<body class=\"drawing\">\n<header class=\"bar\"><a class=\"home\" href=\"%1index.html\">"
-                           "All drawings</a>\n")
+    html += QStringLiteral(
+                "<body class=\"drawing\">\n<header class=\"bar\"><a class=\"home\" href=\"%1index.html\">"
+                "All drawings</a>\n")
                 .arg(root);
     html += SearchBox(root) + QStringLiteral("</header>\n<main>\n");
     html += QStringLiteral("<section class=\"viewer\" aria-label=\"The page\" data-width=\"%1\" data-height=\"%2\">\n")
@@ -162,14 +171,16 @@ QByteArray TSitePages::DrawingPage(const TDrawingFacts& f)
                     .arg(f.PageSize.width())
                     .arg(f.PageSize.height())
                     .arg(Html(f.Name));
-    html += QStringLiteral("<svg class=\"marks\" viewBox=\"0 0 %1 %2\" preserveAspectRatio=\"none\" "
-                           "xmlns=\"http://www.w3.org/2000/svg\"></svg></div>\n")
+    html += QStringLiteral(
+                "<svg class=\"marks\" viewBox=\"0 0 %1 %2\" preserveAspectRatio=\"none\" "
+                "xmlns=\"http://www.w3.org/2000/svg\"></svg></div>\n")
                 .arg(f.PageSize.width())
                 .arg(f.PageSize.height());
-    html += QStringLiteral("<div class=\"tools\"><button type=\"button\" data-zoom=\"in\" title=\"Zoom in\">+</button>"
-                           "<button type=\"button\" data-zoom=\"out\" title=\"Zoom out\">&#8722;</button>"
-                           "<button type=\"button\" data-zoom=\"fit\" title=\"Fit the page\">Fit</button></div>\n"
-                           "</section>\n");
+    html += QStringLiteral(
+        "<div class=\"tools\"><button type=\"button\" data-zoom=\"in\" title=\"Zoom in\">+</button>"
+        "<button type=\"button\" data-zoom=\"out\" title=\"Zoom out\">&#8722;</button>"
+        "<button type=\"button\" data-zoom=\"fit\" title=\"Fit the page\">Fit</button></div>\n"
+        "</section>\n");
     html += QStringLiteral("<aside class=\"facts\">\n<h1>%1</h1>\n<p class=\"folder\">%2</p>\n")
                 .arg(Html(f.Name), Html(f.Folder));
     html += DamageNote(f);
@@ -205,25 +216,30 @@ QByteArray TSitePages::IndexPage(const std::vector<TSiteEntry>& entries)
     if (unreadable) count += QStringLiteral(", %1 unreadable").arg(unreadable);
 
     QString html = Head(QStringLiteral("Drawings"), QString());
-    html += QStringLiteral("<body class=\"index\">\n<header class=\"bar\"><h1><a class=\"home\" href=\"index.html\">"
-                           "Drawings</a></h1>\n") +
+    html += QStringLiteral(
+                "<body class=\"index\">\n<header class=\"bar\"><h1><a class=\"home\" href=\"index.html\">"
+                "Drawings</a></h1>\n") +
             SearchBox(QString()) + QStringLiteral("</header>\n<main>\n");
-    html += QStringLiteral("<div class=\"controls\"><p class=\"count\">%1</p><p class=\"sort\">Sort by "
-                           "<button type=\"button\" data-sort=\"name\" aria-pressed=\"true\">name</button>"
-                           "<button type=\"button\" data-sort=\"date\" aria-pressed=\"false\">date</button></p></div>\n")
+    html += QStringLiteral(
+                "<div class=\"controls\"><p class=\"count\">%1</p><p class=\"sort\">Sort by "
+                "<button type=\"button\" data-sort=\"name\" aria-pressed=\"true\">name</button>"
+                "<button type=\"button\" data-sort=\"date\" aria-pressed=\"false\">date</button></p></div>\n")
                 .arg(Html(count));
-    html += QStringLiteral("<noscript><p class=\"damage\">The list of drawings and the search need JavaScript."
-                           "</p></noscript>\n");
-    html += QStringLiteral("<section class=\"found\" hidden><h2 class=\"found-count\"></h2><ol class=\"hits\"></ol>"
-                           "<button type=\"button\" class=\"more-hits\" hidden></button></section>\n"
-                           "<div class=\"folders\">\n");
+    html += QStringLiteral(
+        "<noscript><p class=\"damage\">The list of drawings and the search need JavaScript."
+        "</p></noscript>\n");
+    html += QStringLiteral(
+        "<section class=\"found\" hidden><h2 class=\"found-count\"></h2><ol class=\"hits\"></ol>"
+        "<button type=\"button\" class=\"more-hits\" hidden></button></section>\n"
+        "<div class=\"folders\">\n");
     // A section per folder; the script fills in its cards from the search
     // index (entries first to first + count - 1) as it comes into view, so
     // that the index of a large archive opens at once.
     for (std::size_t i = 0, first = 0; i < entries.size(); ++i) {
         if (i + 1 < entries.size() && entries[i + 1].Facts.Folder == entries[i].Facts.Folder) continue;
-        html += QStringLiteral("<section class=\"folder\" data-first=\"%1\" data-count=\"%2\"><h2>%3</h2>"
-                               "<ul class=\"cards\"></ul></section>\n")
+        html += QStringLiteral(
+                    "<section class=\"folder\" data-first=\"%1\" data-count=\"%2\"><h2>%3</h2>"
+                    "<ul class=\"cards\"></ul></section>\n")
                     .arg(first)
                     .arg(i + 1 - first)
                     .arg(Html(entries[i].Facts.Folder));
@@ -264,7 +280,7 @@ QByteArray TSitePages::SearchData(const std::vector<TSiteEntry>& entries)
             }
         const QString terms = parts.join(QLatin1Char('\n')) + QChar(0x1E) + nets.join(QLatin1Char('\n')) + QChar(0x1E) +
                               texts.join(QLatin1Char('\n'));
-        const int status = f.Status == TDrawingFacts::TStatus::Complete ? 0
+        const int status = f.Status == TDrawingFacts::TStatus::Complete  ? 0
                            : f.Status == TDrawingFacts::TStatus::Damaged ? 1
                                                                          : 2;
         const QJsonArray entry{SitePath(f, QStringLiteral("page")),

@@ -7,9 +7,9 @@
 #include <bit>
 #include <cstdint>
 #include <iterator>
-#include <vector>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #include "base/Recenttexts.h"
 #include "drawing/Objectsettings.h"
@@ -432,8 +432,8 @@ void Bitmap::RenderPin(TSurface& body, const Pin& pin) const
 TRect Bitmap::GetRect(bool& valid)
 {
     valid = true;
-    return TRect{imageLeft + symbolMargin, imageTop + symbolMargin,
-                 imageLeft + BodyImageWidth() - symbolMargin, imageTop + BodyImageHeight() - symbolMargin};
+    return TRect{imageLeft + symbolMargin, imageTop + symbolMargin, imageLeft + BodyImageWidth() - symbolMargin,
+                 imageTop + BodyImageHeight() - symbolMargin};
 }
 
 bool Bitmap::IsClass(const QString& name) const { return name == QLatin1String("Bitmap"); }
@@ -505,7 +505,7 @@ LabelRuns CachedLabel(const QByteArray& text, const TFont& font, bool turned)
     };
     static TGlyphFonts fonts;
     static std::vector<std::array<FontLabels, 2>> labelsOf;  // by font, then turned
-    static qsizetype count = 0;  // labels kept, in all fonts
+    static qsizetype count = 0;                              // labels kept, in all fonts
     auto [index, added] = fonts.Add(font);
     if (added && fonts.size() > 64) {
         fonts.clear();
@@ -626,7 +626,8 @@ void Bitmap::DrawShapes(TDrawTarget& canvas, IBitmapSettings& settings)
     canvas.DrawRuns(BodyRuns(), imageLeft, imageTop);
     const TDrawStateSaver saved(canvas);
     const auto label = [&](const QByteArray& text, const TFont& font, bool turned, QPoint at) {
-        if ((ColourToRgb(font.Colour) & 0xFFFFFF) == 0xFFFFFF) return;  // white glyphs are the label's transparent colour
+        if ((ColourToRgb(font.Colour) & 0xFFFFFF) == 0xFFFFFF)
+            return;  // white glyphs are the label's transparent colour
         canvas.Font = font;
         canvas.Brush.Style = bsClear;
         if (turned)

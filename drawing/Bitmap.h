@@ -244,8 +244,8 @@ private:
     int pinCount = 0;
     std::uint8_t Strange = 0;
     bool simplified = false;
-    bool bodyPending = false;  // within budget, not rendered yet
-    int pictureIndex = 0;      // 1-based picture of the part shown, 0 for none
+    bool bodyPending = false;       // within budget, not rendered yet
+    int pictureIndex = 0;           // 1-based picture of the part shown, 0 for none
     std::uint64_t rasterBytes = 0;  // this object's share of RasterBytesInUse
 
     // What Draw keeps from one paint to the next: the pin labels placed for
@@ -257,7 +257,6 @@ private:
 // What the loader tells the user when count components were simplified, e.g.
 // "3 components were too large to draw in full and are shown as outlines."
 QString SimplifiedComponentsMessage(int count);
-
 
 // A pin name as shown: marked characters lose bit 7; a marked first half
 // ("/" splits the name) is shown behind the other, or behind a leading "/".

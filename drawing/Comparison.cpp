@@ -4,14 +4,14 @@
 #include <QPoint>
 #include <QRect>
 #include <algorithm>
-#include <map>
-#include <set>
 #include <cstdint>
 #include <cstring>
+#include <map>
+#include <set>
 #include <string_view>
 #include <tuple>
-#include <utility>
 #include <typeinfo>
+#include <utility>
 #include <vector>
 
 #include "app/Surface.h"
@@ -44,8 +44,8 @@ constexpr int flipBit = 0x04;
 // The kinds of objects, in the order the report lists them after the components.
 enum class TKind { Line, Junction, Annotation, DocBox, Marker, Header, Component, Other };
 constexpr int recordKinds = 6;  // Line .. Header
-const char* const kindNames[recordKinds] = {"lines", "junctions", "annotations", "document boxes", "markers",
-                                            "headers"};
+const char* const kindNames[recordKinds] = {"lines",          "junctions", "annotations",
+                                            "document boxes", "markers",   "headers"};
 
 void Append(QByteArray& to, const std::uint8_t* bytes, std::size_t size)
 {

@@ -167,7 +167,8 @@ struct TConnectivity::TGrid {
     std::size_t At(int column, int row) const { return std::size_t(row) * std::size_t(Columns) + std::size_t(column); }
 
     // Every cell the segment passes through, with a pixel to spare.
-    template <class F> void ForEachCell(const TSegment& s, F&& f) const
+    template <class F>
+    void ForEachCell(const TSegment& s, F&& f) const
     {
         const int xMin = std::min(s.X1, s.X2), xMax = std::max(s.X1, s.X2);
         if (s.Y1 == s.Y2 || s.X1 == s.X2) {
@@ -216,7 +217,8 @@ struct TConnectivity::TGrid {
             PointList[fill[At(Column(points[i].x()), Row(points[i].y()))]++] = std::uint32_t(i);
     }
     // The wires listed in the cell of p (each wire through p is among them).
-    template <class F> void WiresAt(QPoint p, F&& f) const
+    template <class F>
+    void WiresAt(QPoint p, F&& f) const
     {
         if (p.x() < 0 || p.y() < 0) return;
         const std::size_t cell = At(Column(p.x()), Row(p.y()));
@@ -224,7 +226,8 @@ struct TConnectivity::TGrid {
     }
     // The wires and points listed in the cells within `reach` of p; a wire
     // may come more than once.
-    template <class F> void WiresNear(QPoint p, int reach, F&& f) const
+    template <class F>
+    void WiresNear(QPoint p, int reach, F&& f) const
     {
         for (int r = Row(std::max(0, p.y() - reach)); r <= Row(std::max(0, p.y() + reach)); ++r)
             for (int c = Column(std::max(0, p.x() - reach)); c <= Column(std::max(0, p.x() + reach)); ++c) {
@@ -232,7 +235,8 @@ struct TConnectivity::TGrid {
                 for (std::uint32_t i = WireStart[cell]; i < WireStart[cell + 1]; ++i) f(WireList[i]);
             }
     }
-    template <class F> void PointsNear(QPoint p, int reach, F&& f) const
+    template <class F>
+    void PointsNear(QPoint p, int reach, F&& f) const
     {
         for (int r = Row(std::max(0, p.y() - reach)); r <= Row(std::max(0, p.y() + reach)); ++r)
             for (int c = Column(std::max(0, p.x() - reach)); c <= Column(std::max(0, p.x() + reach)); ++c) {
@@ -316,8 +320,8 @@ void TConnectivity::Build(const TDrawing& drawing)
     // The pins of every part. Records of one designation that show
     // different parts are units of one part; several records of one
     // designation and part are separate components (each its own copy).
-    std::vector<std::size_t> pinKey;     // pins of one key are one pin
-    std::vector<std::uint64_t> pinRank;  // designation order, then pin number order
+    std::vector<std::size_t> pinKey;                            // pins of one key are one pin
+    std::vector<std::uint64_t> pinRank;                         // designation order, then pin number order
     std::vector<std::pair<std::uint64_t, std::size_t>> ranked;  // every pin by its rank
     {
         std::size_t allPins = 0;
@@ -343,7 +347,8 @@ void TConnectivity::Build(const TDrawing& drawing)
             // Texts of up to seven bytes (every pin number and name) are
             // looked up by their bytes and length in one word, in a table
             // of their own that is at most half full.
-            std::vector<std::pair<std::uint64_t, std::uint32_t>> Short = std::vector<std::pair<std::uint64_t, std::uint32_t>>(64, {0, 0});
+            std::vector<std::pair<std::uint64_t, std::uint32_t>> Short =
+                std::vector<std::pair<std::uint64_t, std::uint32_t>>(64, {0, 0});
             std::size_t ShortUsed = 0;
             std::uint32_t Add(const QByteArray& bytes, QString (*make)(const QByteArray&))
             {
@@ -434,7 +439,8 @@ void TConnectivity::Build(const TDrawing& drawing)
         pinRank.resize(pins_.size());
         ranked.resize(pins_.size());
         for (std::size_t i = 0; i < pins_.size(); ++i) {
-            pinRank[i] = (std::uint64_t(designations.List[of[i].Designation].Rank) << 32) | numbers.List[of[i].Number].Rank;
+            pinRank[i] =
+                (std::uint64_t(designations.List[of[i].Designation].Rank) << 32) | numbers.List[of[i].Number].Rank;
             ranked[i] = {pinRank[i], i};
         }
         std::sort(ranked.begin(), ranked.end());
@@ -495,7 +501,8 @@ void TConnectivity::Build(const TDrawing& drawing)
     std::vector<TPoint> points;
     points.reserve(pins_.size() + 2 * wires_.size() + junctions.size());
     for (std::size_t i = 0; i < pins_.size(); ++i)
-        if (!pins_[i].Hidden) points.push_back({pins_[i].End, pinBase + std::uint32_t(i), TKind::PinEnd, std::uint32_t(i)});
+        if (!pins_[i].Hidden)
+            points.push_back({pins_[i].End, pinBase + std::uint32_t(i), TKind::PinEnd, std::uint32_t(i)});
     for (std::size_t w = 0; w < segments.size(); ++w) {
         points.push_back({segments[w].A(), wireBase + std::uint32_t(w), TKind::WireEnd, std::uint32_t(w)});
         points.push_back({segments[w].B(), wireBase + std::uint32_t(w), TKind::WireEnd, std::uint32_t(w)});
@@ -677,9 +684,8 @@ void TConnectivity::Build(const TDrawing& drawing)
         for (std::uint32_t k = pixel.First; k < pixel.End; ++k) {
             const TPoint& p = points[byPlace[k]];
             if (p.Kind == TKind::PinEnd && isMarked) markedPinIndices.push_back(p.Index);
-            const bool touches = p.Kind == TKind::WireEnd
-                                     ? pixel.Mixed || pixel.Wires >= 2 || labelledWire[p.Index]
-                                     : pixel.Mixed || pixel.Wires >= 1 || pixel.Labelled;
+            const bool touches = p.Kind == TKind::WireEnd ? pixel.Mixed || pixel.Wires >= 2 || labelledWire[p.Index]
+                                                          : pixel.Mixed || pixel.Wires >= 1 || pixel.Labelled;
             if (touches) continue;
             loose = true;
             dangling = dangling || p.Kind == TKind::WireEnd;
@@ -703,7 +709,8 @@ void TConnectivity::Build(const TDrawing& drawing)
     for (std::size_t w = 0; w < segments.size(); ++w) nearState_->WireRoot[w] = geometric[wireBase + w];
     nearState_->Pixels.reserve(pixels.size());
     for (const TPixel& pixel : pixels)
-        nearState_->Pixels.push_back({pixel.At, pixel.Pin >= 0 ? std::int64_t(points[std::size_t(pixel.Pin)].Index) : -1,
+        nearState_->Pixels.push_back({pixel.At,
+                                      pixel.Pin >= 0 ? std::int64_t(points[std::size_t(pixel.Pin)].Index) : -1,
                                       pixel.WireEnd >= 0, pixel.Root});
     nearState_->MaxX = maxX, nearState_->MaxY = maxY;
 
@@ -937,8 +944,7 @@ void TConnectivity::FindNearMisses() const
                 if (pixel.At.x() < std::min(segment.X1, segment.X2) - nearMissPixels ||
                     pixel.At.x() > std::max(segment.X1, segment.X2) + nearMissPixels ||
                     pixel.At.y() < std::min(segment.Y1, segment.Y2) - nearMissPixels ||
-                    pixel.At.y() > std::max(segment.Y1, segment.Y2) + nearMissPixels ||
-                    state.WireRoot[w] == own)
+                    pixel.At.y() > std::max(segment.Y1, segment.Y2) + nearMissPixels || state.WireRoot[w] == own)
                     return;
                 const auto [d, nearest] = DistanceToSegment(pixel.At, segment);
                 if (d > nearMissPixels || OnSegment(pixel.At, segment)) return;

@@ -16,11 +16,11 @@
 #include <QRadioButton>
 #include <QResizeEvent>
 
-#include "ui/Dialogs.h"
 #include "app/Surface.h"
 #include "drawing/Bitmap.h"
 #include "settings/Inifile.h"
 #include "settings/Quorvfont.h"
+#include "ui/Dialogs.h"
 
 TfrmBmpDebug* frmBmpDebug = nullptr;
 
@@ -49,8 +49,8 @@ QString Native(const QString& path) { return QDir::toNativeSeparators(QFileInfo(
 }
 
 // A labelled edit: a read-only looking line edit with its caption on the left.
-QLineEdit* LabelledEdit(const QString& name, const QString& caption, QWidget* parent, int left, int top,
-                        int labelWidth, int editWidth)
+QLineEdit* LabelledEdit(const QString& name, const QString& caption, QWidget* parent, int left, int top, int labelWidth,
+                        int editWidth)
 {
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(name);
@@ -73,8 +73,8 @@ QPushButton* Button(const QString& name, const QString& caption, QWidget* parent
 
 QStringList ColumnNames()
 {
-    return {QStringLiteral("Name"),  QStringLiteral("Value"),  QStringLiteral("Package"), QStringLiteral("Strange"),
-            QStringLiteral("H Flip"), QStringLiteral("V Flip"), QStringLiteral("Angle"),   QStringLiteral("Rows"),
+    return {QStringLiteral("Name"),    QStringLiteral("Value"),   QStringLiteral("Package"), QStringLiteral("Strange"),
+            QStringLiteral("H Flip"),  QStringLiteral("V Flip"),  QStringLiteral("Angle"),   QStringLiteral("Rows"),
             QStringLiteral("Columns"), QStringLiteral("Comments")};
 }
 
@@ -285,8 +285,7 @@ QList<QByteArray> TfrmBmpDebug::ExportLines() const
         // No raster: the rows show the outline the page shows.
         for (int y = 0; y < height; ++y) {
             QByteArray line = QString::asprintf("{%3d}", y).toLatin1();
-            for (int x = 0; x < width; ++x)
-                line += (y == 0 || y == height - 1 || x == 0 || x == width - 1) ? '#' : '.';
+            for (int x = 0; x < width; ++x) line += (y == 0 || y == height - 1 || x == 0 || x == width - 1) ? '#' : '.';
             lines << line;
         }
         return lines;

@@ -54,14 +54,14 @@ public:
     QLineEdit* leStrange = nullptr;
     QCheckBox* cbVflip = nullptr;
     QCheckBox* cbHflip = nullptr;
-    QGroupBox* rgAngle = nullptr;           // radio group "Angle"
-    QButtonGroup* rgAngleItems = nullptr;   // its items "None", "90 anticlock", "180", "90 clock", ids 0..3
+    QGroupBox* rgAngle = nullptr;          // radio group "Angle"
+    QButtonGroup* rgAngleItems = nullptr;  // its items "None", "90 anticlock", "180", "90 clock", ids 0..3
     QGroupBox* GroupBox1 = nullptr;
-    QLabel* Image1 = nullptr;               // the body image, at its own size from the top-left corner
+    QLabel* Image1 = nullptr;  // the body image, at its own size from the top-left corner
     QLineEdit* leComment = nullptr;
     QPushButton* btnExport = nullptr;
     QPushButton* btnOk = nullptr;
-    QPushButton* btnClose = nullptr;        // "Next"
+    QPushButton* btnClose = nullptr;  // "Next"
 
     // The selected item of rgAngle, -1 when none.
     int AngleIndex() const;
@@ -108,7 +108,7 @@ private:
 
     QStringList csvLines;
     QStringList currentRow;
-    Bitmap* inspectedSymbol = nullptr;  // not owned
+    Bitmap* inspectedSymbol = nullptr;    // not owned
     const TSurface* bodyImage = nullptr;  // the inspected body image, not owned
     int margin = 0;
     TRect bodyRect;

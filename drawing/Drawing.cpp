@@ -8,9 +8,9 @@
 #include <new>
 #include <typeinfo>
 
+#include "app/Surface.h"
 #include "base/Errors.h"
 #include "base/Parallel.h"
-#include "app/Surface.h"
 #include "drawing/Bitmap.h"
 #include "drawing/Objectsettings.h"
 #include "drawing/Recordkind.h"
@@ -33,8 +33,9 @@ public:
             auto file = std::make_unique<QFile>(name);
             // Opened from its first byte and cut to what this load writes.
             if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate))
-                throw EFileError((existed ? QStringLiteral("Cannot open file ") : QStringLiteral("Cannot create file ")) +
-                                 QDir::toNativeSeparators(name));
+                throw EFileError(
+                    (existed ? QStringLiteral("Cannot open file ") : QStringLiteral("Cannot create file ")) +
+                    QDir::toNativeSeparators(name));
             files_.push_back({std::move(file), kind.Type});
         }
     }
@@ -45,7 +46,8 @@ public:
         for (Entry& entry : files_) {
             if (kind.Split == TRecordKind::TSplit::Own && entry.Type != kind.Type) continue;
             if (entry.File->write(reinterpret_cast<const char*>(record), length) != length)
-                throw EFileError(QStringLiteral("Unable to write to ") + QDir::toNativeSeparators(entry.File->fileName()));
+                throw EFileError(QStringLiteral("Unable to write to ") +
+                                 QDir::toNativeSeparators(entry.File->fileName()));
         }
     }
 
@@ -66,8 +68,9 @@ QString LoadEventText(const TLoadEvent& event)
     case TLoadEvent::TKind::UnknownType:
         return QStringLiteral("%1 : Type %2").arg(Hex(event.Offset, 8), Hex(event.Type, 2));
     case TLoadEvent::TKind::CutShort:
-        return QStringLiteral("The record at %1 (type %2) is cut short by the end of the file; "
-                              "the drawing is shown up to it.")
+        return QStringLiteral(
+                   "The record at %1 (type %2) is cut short by the end of the file; "
+                   "the drawing is shown up to it.")
             .arg(Hex(event.Offset, 8), Hex(event.Type, 2));
     }
     return QString();
@@ -172,8 +175,8 @@ bool TDrawing::RenderBodies()
         }
     };
     // A thread costs about as much as a few small bodies: small drawings stay on this one.
-    const std::size_t threads =
-        std::min<std::size_t>({std::size_t(ThreadsFor(renderThreads)), std::max<std::size_t>(1, bodies.size() / 16), 64});
+    const std::size_t threads = std::min<std::size_t>(
+        {std::size_t(ThreadsFor(renderThreads)), std::max<std::size_t>(1, bodies.size() / 16), 64});
     RunParts(int(threads), [&](int) { work(); });  // each takes the next body to render
 
     if (failed.load() == bodies.size()) return false;

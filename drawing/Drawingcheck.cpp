@@ -45,7 +45,7 @@ std::vector<const TNetPin*> DistinctPins(const TNet& net)
 
 const QStringList& TDrawingCheck::Kinds()
 {
-    static const QStringList kinds{"unconnected-pin", "dangling-wire", "near-miss",     "label-off-wire",
+    static const QStringList kinds{"unconnected-pin", "dangling-wire",   "near-miss", "label-off-wire",
                                    "no-driver",       "driver-conflict", "two-names", "duplicate-designation"};
     return kinds;
 }
@@ -64,7 +64,8 @@ TDrawingCheck::TDrawingCheck(const TDrawing& drawing, const TConnectivity& conne
     }
 
     for (const TNetPin& pin : connectivity.LoosePins())
-        if (!missing.contains(Key(pin.End))) add("unconnected-pin", pin.End, pin.Text() + QStringLiteral(" is not connected"));
+        if (!missing.contains(Key(pin.End)))
+            add("unconnected-pin", pin.End, pin.Text() + QStringLiteral(" is not connected"));
 
     for (const QPoint& end : connectivity.DanglingEnds())
         if (!missing.contains(Key(end)))
@@ -74,7 +75,8 @@ TDrawingCheck::TDrawingCheck(const TDrawing& drawing, const TConnectivity& conne
         const QString subject = miss.Pin ? miss.Pin->Text() : QStringLiteral("wire end at ") + Place(miss.At);
         QString message;
         if (miss.NearWire)
-            message = QStringLiteral("%1 misses a wire by %2 (at %3)").arg(subject, Pixels(miss.Distance), Place(miss.Near));
+            message =
+                QStringLiteral("%1 misses a wire by %2 (at %3)").arg(subject, Pixels(miss.Distance), Place(miss.Near));
         else if (miss.NearPin)
             message = QStringLiteral("%1 misses %2 by %3").arg(subject, miss.NearPin->Text(), Pixels(miss.Distance));
         else

@@ -20,7 +20,7 @@ constexpr std::array<QSize, PageSizeCount> pageSizes{{
 }};
 
 // Sheet styles.
-constexpr TColor sheetInk = 0xF0CAA6;   // ticks, outlines and zone labels
+constexpr TColor sheetInk = 0xF0CAA6;    // ticks, outlines and zone labels
 constexpr TColor sheetFrame = 0xFF0000;  // the frame band, pure blue
 constexpr int sheetFontSize = 10;
 const char* const sheetFontFace = "Lucinda Console";

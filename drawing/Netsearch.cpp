@@ -44,5 +44,8 @@ int NetPinCount(const TNet& net)
 QString NetText(const TNet& net)
 {
     const int pins = NetPinCount(net);
-    return QStringLiteral("Net %1: %2 %3").arg(net.Name).arg(pins).arg(pins == 1 ? QStringLiteral("pin") : QStringLiteral("pins"));
+    return QStringLiteral("Net %1: %2 %3")
+        .arg(net.Name)
+        .arg(pins)
+        .arg(pins == 1 ? QStringLiteral("pin") : QStringLiteral("pins"));
 }

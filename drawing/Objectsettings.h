@@ -43,11 +43,11 @@ public:
 class IBitmapSettings {
 public:
     virtual ~IBitmapSettings() = default;
-    virtual bool MasterVisible() const = 0;   // components at all
-    virtual bool DesigVisible() const = 0;    // designation text
-    virtual bool ValueVisible() const = 0;    // value text
-    virtual bool PinNumVisible() const = 0;   // pin numbers
-    virtual bool PinStrVisible() const = 0;   // pin names
+    virtual bool MasterVisible() const = 0;  // components at all
+    virtual bool DesigVisible() const = 0;   // designation text
+    virtual bool ValueVisible() const = 0;   // value text
+    virtual bool PinNumVisible() const = 0;  // pin numbers
+    virtual bool PinStrVisible() const = 0;  // pin names
     virtual TFont DesigFont() const = 0;
     virtual TFont ValueFont() const = 0;
     virtual TFont PinNumFont() const = 0;

@@ -1,32 +1,32 @@
 #include "exports/Drawingoutputs.h"
 
-#include <algorithm>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <new>
 #include <system_error>
 
-#include "render/Areareduction.h"
+#include "app/Surface.h"
 #include "base/Errors.h"
 #include "base/Parallel.h"
 #include "base/Savefile.h"
-#include "render/Pdfwriter.h"
-#include "render/Pngwriter.h"
+#include "drawing/Billofmaterials.h"
+#include "drawing/Connectivity.h"
+#include "drawing/Drawing.h"
 #include "exports/Kicadschematic.h"
 #include "exports/Leptonschematic.h"
+#include "exports/Netlist.h"
 #include "exports/Paper.h"
 #include "exports/Printedpage.h"
 #include "exports/Schematicsheet.h"
-#include "app/Surface.h"
-#include "drawing/Billofmaterials.h"
-#include "drawing/Connectivity.h"
-#include "exports/Netlist.h"
-#include "drawing/Drawing.h"
+#include "render/Areareduction.h"
+#include "render/Pdfwriter.h"
+#include "render/Pngwriter.h"
 
 namespace {
 
@@ -189,9 +189,8 @@ QStringList TDrawingOutputs::Write(const QString& drawingPath, TDrawing& drawing
                 schematic(path, [&](const QString& p) { WriteKicad(p, drawingPath, *sheet); });
             });
         if (Lepton)
-            attempt(LeptonPath(drawingPath), [&](const QString& path) {
-                schematic(path, [&](const QString& p) { WriteLepton(p, *sheet); });
-            });
+            attempt(LeptonPath(drawingPath),
+                    [&](const QString& path) { schematic(path, [&](const QString& p) { WriteLepton(p, *sheet); }); });
     }
     // Nothing the outputs kept goes on to the next drawing.
     ReleaseLargeBuffers();

@@ -39,7 +39,10 @@ TTextBuffer& operator<<(TTextBuffer& out, Quoted quoted)
     for (qsizetype i = 0; i < utf8.size(); ++i) {
         const char c = utf8[i];
         if (c != '"' && c != '\\' && c != '\n') continue;
-        out << QByteArray::fromRawData(utf8.constData() + from, i - from) << (c == '\n' ? "\\n" : c == '"' ? "\\\"" : "\\\\");
+        out << QByteArray::fromRawData(utf8.constData() + from, i - from)
+            << (c == '\n'  ? "\\n"
+                : c == '"' ? "\\\""
+                           : "\\\\");
         from = i + 1;
     }
     return out << QByteArray::fromRawData(utf8.constData() + from, utf8.size() - from) << '"';
@@ -133,7 +136,8 @@ QString Prefix(const QString& reference)
 class TWriter {
 public:
     TWriter(const TSchematicSheet& sheet, const QString& title, QIODevice& device)
-        : sheet_(sheet), title_(title),
+        : sheet_(sheet),
+          title_(title),
           root_(QUuid::createUuidV5(QUuid(QStringLiteral("{6b1c1f0e-7f4e-4d8a-9a52-2f1f8f3c0a11}")), title)),
           out_(device)
     {
@@ -156,7 +160,8 @@ public:
         for (const QPoint p : sheet_.Junctions())
             out_ << "  (junction (at " << Xy{p} << ") (diameter 0) (color 0 0 0 0)\n    (uuid " << Uuid("junction")
                  << ")\n  )\n\n";
-        for (const QPoint p : sheet_.NoConnects()) out_ << "  (no_connect (at " << Xy{p} << ") (uuid " << Uuid("nc") << "))\n";
+        for (const QPoint p : sheet_.NoConnects())
+            out_ << "  (no_connect (at " << Xy{p} << ") (uuid " << Uuid("nc") << "))\n";
         if (!sheet_.NoConnects().empty()) out_ << '\n';
         for (const QLine& w : sheet_.Wires()) Line("wire", w.p1(), w.p2());
         for (const QPoint p : sheet_.Crosses()) {
@@ -190,13 +195,13 @@ public:
     }
 
 private:
-
     // An identifier of its own for every item: the file's own, mixed with
     // the item's kind and number (the same drawing gives the same ones).
     QByteArray Uuid(const char* kind)
     {
         const int n = ++Count(kind);
-        std::uint64_t h = seed_ ^ (std::uint64_t(std::uint8_t(kind[0])) << 56) ^ (std::uint64_t(std::uint8_t(kind[1])) << 48);
+        std::uint64_t h =
+            seed_ ^ (std::uint64_t(std::uint8_t(kind[0])) << 56) ^ (std::uint64_t(std::uint8_t(kind[1])) << 48);
         const auto mix = [](std::uint64_t x) {  // splitmix64
             x += 0x9E3779B97F4A7C15ull;
             x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
@@ -204,7 +209,7 @@ private:
             return x ^ (x >> 31);
         };
         std::uint64_t high = mix(h ^ std::uint64_t(n)), low = mix(high ^ 0x5DEECE66Dull);
-        high = (high & ~0xF000ull) | 0x4000ull;                        // version 4
+        high = (high & ~0xF000ull) | 0x4000ull;                       // version 4
         low = (low & 0x3FFFFFFFFFFFFFFFull) | 0x8000000000000000ull;  // variant 1
         char text[36];
         static const char hex[] = "0123456789abcdef";
@@ -259,7 +264,8 @@ private:
         out_ << "  (lib_symbols";
         const std::size_t bodies = sheet_.Bodies().size();
         constexpr std::size_t share = 32;
-        const int parts = int(std::min<std::size_t>(std::size_t(ThreadsFor(0)), std::max<std::size_t>(1, bodies / share)));
+        const int parts =
+            int(std::min<std::size_t>(std::size_t(ThreadsFor(0)), std::max<std::size_t>(1, bodies / share)));
         std::vector<TTextBuffer> pieces(static_cast<std::size_t>(parts));
         for (std::size_t round = 0; round < bodies; round += share * std::size_t(parts)) {
             RunParts(parts, [&](int k) {
@@ -325,8 +331,7 @@ private:
                 << Px(at.x()) << ' ' << Px(-at.y()) << ' ' << PinAngle(pin) << ") (length "
                 << Px(apart ? 0 : pin.Length) << ')' << (pin.Hidden ? " hide" : "") << "\n          (name "
                 << Quoted{KicadPinName(pin)} << ' ' << Effects{sheet_.PinNameFont} << ")\n          (number "
-                << Quoted{QString::fromLatin1(pin.Number)} << ' ' << Effects{sheet_.PinNumberFont}
-                << ")\n        )\n";
+                << Quoted{QString::fromLatin1(pin.Number)} << ' ' << Effects{sheet_.PinNumberFont} << ")\n        )\n";
         }
         out << "      )\n";
     }
@@ -336,8 +341,8 @@ private:
     // field with its symbol, so a symbol turned a quarter gets a field
     // turned back a quarter, and it mirrors the field's box with the
     // symbol, so the justification is mirrored back.
-    void Field(const TSchematicSymbol& s, const char* name, const QString& text, int id, QPoint at,
-               const TFont& font, bool hide)
+    void Field(const TSchematicSymbol& s, const char* name, const QString& text, int id, QPoint at, const TFont& font,
+               bool hide)
     {
         const bool quarter = s.Rotation & 1;
         const bool turnedHalf = (s.Rotation & 3) == 1 || (s.Rotation & 3) == 2;
@@ -355,7 +360,10 @@ private:
         const TSchematicBody& body = sheet_.Bodies()[s.Body];
         static const char* const angles[4] = {"0", "90", "180", "270"};
         out_ << "  (symbol (lib_id " << Quoted{QStringLiteral("Tracery:") + body.Name} << ") (at " << Xy{s.Anchor}
-             << ' ' << angles[s.Rotation & 3] << ')' << (s.HFlip ? " (mirror y)" : s.VFlip ? " (mirror x)" : "")
+             << ' ' << angles[s.Rotation & 3] << ')'
+             << (s.HFlip   ? " (mirror y)"
+                 : s.VFlip ? " (mirror x)"
+                           : "")
              << " (unit " << s.Unit << ")\n    (in_bom yes) (on_board yes)\n";
         symbolUuids_.push_back(Uuid("symbol"));
         out_ << "    (uuid " << symbolUuids_.back() << ")\n";

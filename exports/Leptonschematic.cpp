@@ -14,8 +14,7 @@
 namespace {
 
 // Colours of the format's objects.
-constexpr int pinColour = 1, graphicColour = 3, netColour = 4, attributeColour = 5, detachedColour = 8,
-              textColour = 9;
+constexpr int pinColour = 1, graphicColour = 3, netColour = 4, attributeColour = 5, detachedColour = 8, textColour = 9;
 // Text alignments: the corner or edge of the text that stands on its point.
 constexpr int lowerLeft = 0, middleLeft = 1, upperLeft = 2, lowerMiddle = 3, middleRight = 7;
 
@@ -56,7 +55,9 @@ const char* PinType(int electricalType)
 class TWriter {
 public:
     TWriter(const TSchematicSheet& sheet, QIODevice& device)
-        : sheet_(sheet), height_(sheet.Page().height()), out_(device)
+        : sheet_(sheet),
+          height_(sheet.Page().height()),
+          out_(device)
     {
     }
 
@@ -74,7 +75,9 @@ public:
         for (const TSchematicText& text : sheet_.Texts()) Text(text, lowerLeft);
         for (const TSchematicBox& box : sheet_.Boxes()) {
             const QRect& r = box.Box;
-            out_ << "B " << X(r.left()) << ' ' << Y(r.bottom()) << ' ' << std::int64_t(10 * (r.right() - r.left())) << ' ' << std::int64_t(10 * (r.bottom() - r.top())) << ' ' << graphicColour << " 0 0 0 -1 -1 0 -1 -1 -1 -1 -1\n";
+            out_ << "B " << X(r.left()) << ' ' << Y(r.bottom()) << ' ' << std::int64_t(10 * (r.right() - r.left()))
+                 << ' ' << std::int64_t(10 * (r.bottom() - r.top())) << ' ' << graphicColour
+                 << " 0 0 0 -1 -1 0 -1 -1 -1 -1 -1\n";
             if (!box.Lines.Text.isEmpty()) Text(box.Lines, upperLeft);
         }
         for (const QPoint p : sheet_.Crosses()) Cross(p);
@@ -94,16 +97,19 @@ private:
     std::int64_t X2(std::int64_t x) const { return 5 * x; }
     std::int64_t Y2(std::int64_t y) const { return 5 * (2 * std::int64_t(height_) - y); }
 
-    void Attribute(QPoint at, int colour, int size, bool visible, int alignment, const QString& text,
-                   int angle = 0)
+    void Attribute(QPoint at, int colour, int size, bool visible, int alignment, const QString& text, int angle = 0)
     {
-        out_ << "T " << Xy(at) << ' ' << colour << ' ' << size << (visible ? " 1 1 " : " 0 1 ") << angle << ' ' << alignment << " 1\n" << text.toUtf8() << '\n';
+        out_ << "T " << Xy(at) << ' ' << colour << ' ' << size << (visible ? " 1 1 " : " 0 1 ") << angle << ' '
+             << alignment << " 1\n"
+             << text.toUtf8() << '\n';
     }
 
     void Text(const TSchematicText& text, int alignment)
     {
         const QByteArray lines = text.Text.toUtf8();
-        out_ << "T " << Xy(text.At) << ' ' << textColour << ' ' << std::int64_t(Size(text.Font)) << " 1 0 0 " << alignment << ' ' << std::int64_t(lines.count('\n') + 1) << '\n' << lines << '\n';
+        out_ << "T " << Xy(text.At) << ' ' << textColour << ' ' << std::int64_t(Size(text.Font)) << " 1 0 0 "
+             << alignment << ' ' << std::int64_t(lines.count('\n') + 1) << '\n'
+             << lines << '\n';
     }
 
     void Line(QPoint a, QPoint b, int colour, int width)
@@ -126,7 +132,8 @@ private:
         int angle = 90 * (s.Rotation & 3), mirror = 0;
         if (s.HFlip) mirror = 1, angle = (360 - angle) % 360;
         if (s.VFlip) mirror = 1, angle = (angle + 180) % 360;
-        out_ << "C " << Xy(s.Anchor) << " 1 " << angle << ' ' << mirror << " EMBEDDED" << body.Name.toUtf8() << ".sym\n[\n";
+        out_ << "C " << Xy(s.Anchor) << " 1 " << angle << ' ' << mirror << " EMBEDDED" << body.Name.toUtf8()
+             << ".sym\n[\n";
         // A filled box covers whole pixels, half a pixel either way of the
         // pixels at its corners; an outline runs through the pixels' middles.
         const auto box = [&](QPoint from, QPoint to, int width, int fill) {
@@ -134,7 +141,9 @@ private:
             const int pad = fill ? 1 : 0;  // filled boxes cover whole pixels
             const int left = 2 * std::min(a.x(), b.x()) - pad, right = 2 * std::max(a.x(), b.x()) + pad;
             const int top = 2 * std::min(a.y(), b.y()) - pad, bottom = 2 * std::max(a.y(), b.y()) + pad;
-            out_ << "B " << X2(left) << ' ' << Y2(bottom) << ' ' << std::int64_t(5 * (right - left)) << ' ' << std::int64_t(5 * (bottom - top)) << ' ' << graphicColour << ' ' << width << " 0 0 -1 -1 " << fill << " -1 -1 -1 -1 -1\n";
+            out_ << "B " << X2(left) << ' ' << Y2(bottom) << ' ' << std::int64_t(5 * (right - left)) << ' '
+                 << std::int64_t(5 * (bottom - top)) << ' ' << graphicColour << ' ' << width << " 0 0 -1 -1 " << fill
+                 << " -1 -1 -1 -1 -1\n";
         };
         if (unit.Outline) box(QPoint(0, 0), QPoint(unit.Size.width() - 1, unit.Size.height() - 1), 10, 0);
         for (const QRect& r : unit.Ink) box(r.topLeft(), r.bottomRight(), 0, 1);
@@ -176,7 +185,8 @@ private:
                   QStringLiteral("refdes=") + (s.Reference.isEmpty() ? QStringLiteral("U?") : s.Reference));
         const QString value = QString::fromLatin1(s.Component->GetPackage());
         if (!value.isEmpty())
-            Attribute(valueAt, detachedColour, Size(sheet_.ValueFont), true, upperLeft, QStringLiteral("value=") + value);
+            Attribute(valueAt, detachedColour, Size(sheet_.ValueFont), true, upperLeft,
+                      QStringLiteral("value=") + value);
         const QString footprint = QString::fromLatin1(s.Component->GetValue());
         Attribute(s.Anchor, detachedColour, Size(sheet_.ValueFont), false, lowerLeft,
                   QStringLiteral("footprint=") + (footprint.isEmpty() ? QStringLiteral("none") : footprint));
@@ -201,8 +211,8 @@ private:
             const QLine& line = sheet_.Wires()[w];
             out_ << "N " << Xy(line.p1()) << ' ' << Xy(line.p2()) << ' ' << netColour << '\n';
             const std::size_t net = sheet_.WireNets()[w];
-            const bool named = net < sheet_.Nets().size() && !labelled[net] &&
-                               sheet_.Nets()[net].FirstWire == std::ptrdiff_t(w);
+            const bool named =
+                net < sheet_.Nets().size() && !labelled[net] && sheet_.Nets()[net].FirstWire == std::ptrdiff_t(w);
             if (labelsOf[w].empty() && !named) continue;
             out_ << "{\n";
             for (const TSchematicLabel* label : labelsOf[w])

@@ -48,7 +48,7 @@ const QUuid partStamps(QStringLiteral("{6b1d9a52-3f0e-4c27-9a43-2f7c1e8d5b10}"))
 
 QByteArray KicadPinType(int electricalType)
 {
-    static const char* const types[] = {"input",           "output",   "bidirectional", "tri_state",
+    static const char* const types[] = {"input",          "output",   "bidirectional", "tri_state",
                                         "open_collector", "power_in", "passive"};
     return electricalType >= 0 && electricalType < 7 ? types[electricalType] : "unspecified";
 }

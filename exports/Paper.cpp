@@ -17,8 +17,8 @@ constexpr double inch = 72.0;
 
 // ISO 216 in millimetres, ANSI in inches.
 constexpr TNamedPaper namedPapers[] = {
-    {"A4", 297 * mm, 210 * mm}, {"A3", 420 * mm, 297 * mm},  {"A2", 594 * mm, 420 * mm},
-    {"A1", 841 * mm, 594 * mm}, {"A0", 1189 * mm, 841 * mm}, {"B", 17 * inch, 11 * inch},
+    {"A4", 297 * mm, 210 * mm},  {"A3", 420 * mm, 297 * mm},  {"A2", 594 * mm, 420 * mm},
+    {"A1", 841 * mm, 594 * mm},  {"A0", 1189 * mm, 841 * mm}, {"B", 17 * inch, 11 * inch},
     {"C", 22 * inch, 17 * inch}, {"D", 34 * inch, 22 * inch}, {"E", 44 * inch, 34 * inch},
 };
 
@@ -54,6 +54,7 @@ TPaper PaperFor(QSize page)
     } else {
         paper.Points = QSizeF(size.width() * PointsPerPagePixel, size.height() * PointsPerPagePixel);
     }
-    paper.PageCorner = QPointF(Centred(paper.Points.width(), size.width()), Centred(paper.Points.height(), size.height()));
+    paper.PageCorner =
+        QPointF(Centred(paper.Points.width(), size.width()), Centred(paper.Points.height(), size.height()));
     return paper;
 }

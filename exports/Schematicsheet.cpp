@@ -203,8 +203,7 @@ void TSchematicSheet::AddComponents(const TDrawing& drawing)
                 }
                 const int own = (u == 1 && !ownPart) ? partNumber : u;
                 for (const Bitmap::Pin& pin : c->GetPins()) {
-                    if (pin.PinPart() != own && std::binary_search(shown.begin(), shown.end(), pin.PinPart()))
-                        continue;
+                    if (pin.PinPart() != own && std::binary_search(shown.begin(), shown.end(), pin.PinPart())) continue;
                     TSchematicPin p;
                     p.Number = pin.Number();
                     p.Name = pin.Name();
@@ -370,13 +369,11 @@ void TSchematicSheet::AddMarks(const TDrawing& drawing, const TConnectivity& con
                         break;
                     }
                 labels_.push_back({at, text, font, *net, wire});
-            }
-            else if (!text.isEmpty())
+            } else if (!text.isEmpty())
                 texts_.push_back({QPoint(annotation->X() + 10, annotation->Y()), text, font});
         } else if (const auto* marker = dynamic_cast<const Mod0x60*>(object.get())) {
             const QPoint at(marker->X(), marker->Y());
-            if (!std::binary_search(noConnects_.begin(), noConnects_.end(), at, RowThenColumn))
-                crosses_.push_back(at);
+            if (!std::binary_search(noConnects_.begin(), noConnects_.end(), at, RowThenColumn)) crosses_.push_back(at);
         } else if (const auto* box = dynamic_cast<const DocBox*>(object.get())) {
             TSchematicBox b;
             b.Box = QRect(QPoint(box->X1(), box->Y1()), QPoint(box->X2(), box->Y2())).normalized();

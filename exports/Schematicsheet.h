@@ -107,7 +107,7 @@ struct TSchematicLabel {
 };
 
 struct TSchematicBox {
-    QRect Box;  // from the record's first to its second point, both inside
+    QRect Box;             // from the record's first to its second point, both inside
     TSchematicText Lines;  // every line of the box, "\n" between them
 };
 

@@ -19,8 +19,7 @@ void TTextBuffer::Grow(std::size_t more)
 
 bool TTextBuffer::Flush()
 {
-    if (device_ && size_ > 0 && !failed_)
-        failed_ = device_->write(text_.data(), qint64(size_)) != qint64(size_);
+    if (device_ && size_ > 0 && !failed_) failed_ = device_->write(text_.data(), qint64(size_)) != qint64(size_);
     if (device_) size_ = 0;
     return !failed_;
 }

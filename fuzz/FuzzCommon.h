@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <functional>
 
-#include "ui/Dialogs.h"
 #include "settings/Inifile.h"
+#include "ui/Dialogs.h"
 
 namespace fuzz {
 

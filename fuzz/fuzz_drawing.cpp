@@ -11,20 +11,20 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "app/Surface.h"
 #include "FuzzCommon.h"
-#include "exports/Drawingoutputs.h"
 #include "app/Startup.h"
-#include "render/Vectortarget.h"
+#include "app/Surface.h"
 #include "app/Tracerywin.h"
 #include "drawing/Bitmap.h"
 #include "drawing/Connectivity.h"
-#include "drawing/Drawingcheck.h"
-#include "exports/Netlist.h"
 #include "drawing/Debugbmp.h"
+#include "drawing/Drawingcheck.h"
 #include "drawing/Objectsettings.h"
 #include "drawing/Quorvidobject.h"
 #include "drawing/Recordkind.h"
+#include "exports/Drawingoutputs.h"
+#include "exports/Netlist.h"
+#include "render/Vectortarget.h"
 
 namespace {
 
@@ -158,8 +158,10 @@ void CheckConnectivity()
     for (qsizetype k = 0; k < netlist.size(); ++k) {
         const char c = netlist[k];
         if (quoted) {
-            if (c == '\\') ++k;
-            else if (c == '"') quoted = false;
+            if (c == '\\')
+                ++k;
+            else if (c == '"')
+                quoted = false;
         } else if (c == '"') {
             quoted = true;
         } else if (c == '(') {
@@ -178,7 +180,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     fuzz::StartApplication("fuzz_drawing");
     // All rasters together: 64 MiB unless TRACERY_FUZZ_RASTER_MB says otherwise,
     // so that runs stay fast and the bound is met often.
-    const int mb = qEnvironmentVariableIsSet("TRACERY_FUZZ_RASTER_MB") ? qEnvironmentVariableIntValue("TRACERY_FUZZ_RASTER_MB") : 64;
+    const int mb = qEnvironmentVariableIsSet("TRACERY_FUZZ_RASTER_MB")
+                       ? qEnvironmentVariableIntValue("TRACERY_FUZZ_RASTER_MB")
+                       : 64;
     Bitmap::SetRasterBudget(std::uint64_t(mb) << 20);
 
     form = new TForm1(QStringList{QStringLiteral("tracery")});

@@ -20,9 +20,9 @@
 namespace {
 
 // The sections the program keeps, and the placement sections of its windows.
-const char* const sections[] = {"Main",  "Recent Files", "Font",        "Colours",     "Lines",
-                                "Junction Data", "Bitmap", "Form1",   "frmLineData", "frmJunction",
-                                "frmDocBox", "frmAnnotate", "frmBitmap", "frmHelp",   "frmPreview"};
+const char* const sections[] = {"Main",          "Recent Files", "Font",      "Colours",     "Lines",
+                                "Junction Data", "Bitmap",       "Form1",     "frmLineData", "frmJunction",
+                                "frmDocBox",     "frmAnnotate",  "frmBitmap", "frmHelp",     "frmPreview"};
 
 // Everything the readers made of the file.
 struct Snapshot {

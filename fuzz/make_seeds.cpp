@@ -105,7 +105,8 @@ void Drawings()
 
     Bytes texts = q01::Header(0);
     for (int font = 0; font <= 5; ++font)
-        texts += q01::Annotation(50, std::uint16_t(40 + 30 * font), std::uint8_t(font), font % 2 ? "R1" : "A LONGER LABEL TEXT 22");
+        texts += q01::Annotation(50, std::uint16_t(40 + 30 * font), std::uint8_t(font),
+                                 font % 2 ? "R1" : "A LONGER LABEL TEXT 22");
     texts += q01::AnnotationRaw(10, 10, 1, 255, "overlong length byte");
     SaveDrawing(QStringLiteral("annotations"), texts);
 
@@ -138,7 +139,8 @@ void Drawings()
         c.parts[0].pictureIndex = 0;
         c.pins.clear();
         for (int t = 0; t < 16; ++t) {
-            ComponentPin p = Pin(std::to_string(t + 1), "P" + std::to_string(t), std::uint8_t(t % 4), std::uint8_t(t % 3), std::uint8_t(t));
+            ComponentPin p = Pin(std::to_string(t + 1), "P" + std::to_string(t), std::uint8_t(t % 4),
+                                 std::uint8_t(t % 3), std::uint8_t(t));
             p.hidden = t == 7;
             p.circle = t % 5 == 1;
             p.wedge = t % 3 == 2;
@@ -247,7 +249,8 @@ void Settings()
         {
             TIniFile ini(SettingsFileName());
             palette.WriteSettings(&ini);
-            ini.WriteString(QStringLiteral("Main"), QStringLiteral("File"), QStringLiteral("/home/user/drawings/amp.q01"));
+            ini.WriteString(QStringLiteral("Main"), QStringLiteral("File"),
+                            QStringLiteral("/home/user/drawings/amp.q01"));
         }
         lines.SaveSettings();
         junction.SaveSettings();
@@ -264,7 +267,8 @@ void Settings()
 
     Save(QStringLiteral("settings"), QStringLiteral("odd.ini"),
          "; comment\r\n[font]\r\nsize 1 = \"Arial\" , 12 , 0x000000ff , bold , italic\r\nSize 2=,,,\r\n"
-         "[Colours]\r\nColour[0][0]=0xFFFFFFFF\r\nColour[6][4]=$7fffffff\r\nColour[1][1]=-2147483648\r\nColour[9][9]=1\r\n"
+         "[Colours]\r\nColour[0][0]=0xFFFFFFFF\r\nColour[6][4]=$7fffffff\r\nColour[1][1]=-2147483648\r\nColour[9][9]="
+         "1\r\n"
          "[Lines]\r\nType 1=0x00ff0000,3,10\r\nType 2=0x0,7,-1\r\nType 5=1,2\r\n"
          "[Junction Data]\r\nDiameter=1000\r\nColour=0X80000008\r\n"
          "[Bitmap]\r\nPin Number=\"\"\r\nDesig Font=4\r\nValue Font=99\r\n"

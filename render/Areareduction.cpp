@@ -134,7 +134,8 @@ template <class Acc>
 void Reduce(const QImage& source, QImage& out, const std::vector<Span>& columns, const std::vector<Span>& rows,
             TAreaScale x, TAreaScale y)
 {
-    const int used = columns.empty() ? 0 : std::max(columns.back().Last + 1, 0);  // page columns any target pixel covers
+    const int used =
+        columns.empty() ? 0 : std::max(columns.back().Last + 1, 0);  // page columns any target pixel covers
     std::vector<Acc> red(std::size_t(used) + 1), green(red.size()), blue(red.size());
     Acc* const r = red.data();
     Acc* const g = green.data();
@@ -148,14 +149,17 @@ void Reduce(const QImage& source, QImage& out, const std::vector<Span>& columns,
         const Span& rs = rows[j];
         if (rs.Last < rs.First) continue;
         for (int row = rs.First; row <= rs.Last; ++row) {
-            const Acc w = Acc(row == rs.First ? rs.FirstWeight : row == rs.Last ? rs.LastWeight : std::uint64_t(y.Target));
+            const Acc w = Acc(row == rs.First  ? rs.FirstWeight
+                              : row == rs.Last ? rs.LastWeight
+                                               : std::uint64_t(y.Target));
             AddRow(reinterpret_cast<const QRgb*>(source.constScanLine(row)), w, r, g, b, used, row == rs.First);
         }
         auto* line = reinterpret_cast<QRgb*>(out.scanLine(int(j)));
         for (std::size_t i = 0; i < columns.size(); ++i) {
             const Span& c = columns[i];
             if (c.Last < c.First) continue;
-            std::uint64_t sr = c.FirstWeight * r[c.First], sg = c.FirstWeight * g[c.First], sb = c.FirstWeight * b[c.First];
+            std::uint64_t sr = c.FirstWeight * r[c.First], sg = c.FirstWeight * g[c.First],
+                          sb = c.FirstWeight * b[c.First];
             if (c.Last > c.First) {
                 std::uint64_t mr = 0, mg = 0, mb = 0;
                 for (int k = c.First + 1; k < c.Last; ++k) mr += r[k], mg += g[k], mb += b[k];

@@ -138,8 +138,8 @@ private:
             if (here != there) {
                 // The first differing byte: the lowest in memory.
                 const std::uint64_t differ = here ^ there;
-                const int same = std::endian::native == std::endian::little ? std::countr_zero(differ)
-                                                                             : std::countl_zero(differ);
+                const int same =
+                    std::endian::native == std::endian::little ? std::countr_zero(differ) : std::countl_zero(differ);
                 return length + std::size_t(same / 8);
             }
         }

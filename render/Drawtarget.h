@@ -111,7 +111,11 @@ protected:
 class TDrawStateSaver {
 public:
     explicit TDrawStateSaver(TDrawTarget& target)
-        : target_(target), pen_(target.Pen), brush_(target.Brush), font_(target.Font), penPos_(target.PenPos)
+        : target_(target),
+          pen_(target.Pen),
+          brush_(target.Brush),
+          font_(target.Font),
+          penPos_(target.PenPos)
     {
     }
     ~TDrawStateSaver()

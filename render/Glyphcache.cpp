@@ -39,7 +39,7 @@ struct FontEntry {
     QFontMetrics Metrics;
     QHash<QByteArray, int> Widths;
     QHash<QByteArray, std::shared_ptr<const GlyphMask>> Masks;  // shared with paints put off
-    TRecentTexts<int, 512> RecentWidths;  // in front of Widths
+    TRecentTexts<int, 512> RecentWidths;                        // in front of Widths
     // Where its texts are drawn to find their glyph pixels, kept from one
     // text to the next with a painter open on it (the entry is used on one
     // thread only).
@@ -164,10 +164,9 @@ GlyphMask RenderGlyphs(const FontEntry& entry, const QByteArray& text, int cellW
     FontEntry::Scratch* drawn = &entry.Drawn;
     if (drawn->Image.width() < mask.Width || drawn->Image.height() < scratchHeight) {
         const int height = std::max(scratchHeight, drawn->Image.height());
-        const int width = int(std::max<qsizetype>(
-            mask.Width, std::min(2 * qsizetype(drawn->Image.width()), keptPixels / height)));
-        if (qsizetype(width) * height > keptPixels)
-            drawn = &own;
+        const int width =
+            int(std::max<qsizetype>(mask.Width, std::min(2 * qsizetype(drawn->Image.width()), keptPixels / height)));
+        if (qsizetype(width) * height > keptPixels) drawn = &own;
         drawn->Painter.reset();
         drawn->Image = drawn == &own ? QImage(mask.Width, scratchHeight, QImage::Format_RGB32)
                                      : QImage(width, height, QImage::Format_RGB32);
@@ -274,8 +273,8 @@ private:
 // the paint's thread touches the font table; a helper only its jobs.
 struct TGlyphsAheadWork {
     TGlyphFonts Fonts;
-    std::vector<const FontEntry*> Entries;  // the font table's entries of Fonts
-    std::uint64_t Generation = 0;           // of the table they belong to
+    std::vector<const FontEntry*> Entries;                // the font table's entries of Fonts
+    std::uint64_t Generation = 0;                         // of the table they belong to
     std::vector<QHash<QByteArray, std::uint32_t>> Index;  // jobs by font and text
     std::vector<AheadJob> Jobs;
     std::atomic<std::size_t> Next{0};  // the next job to take
@@ -391,8 +390,8 @@ const std::shared_ptr<const GlyphMask>& GlyphsFor(FontEntry& entry, const QByteA
             KeepWidth(entry, text, made->first);
             it = entry.Masks.emplace(text, std::make_shared<const GlyphMask>(std::move(made->second)));
         } else {
-            it = entry.Masks.emplace(text, std::make_shared<const GlyphMask>(
-                                               RenderGlyphs(entry, text, CellWidth(entry, text))));
+            it = entry.Masks.emplace(
+                text, std::make_shared<const GlyphMask>(RenderGlyphs(entry, text, CellWidth(entry, text))));
         }
     }
     return *it;

@@ -31,7 +31,9 @@ inline void Prefetch(const TPaintOperation* operation)
 }  // namespace
 
 TPaintRecord::TPaintRecord(int threads, std::size_t maxOperations, int bandRows)
-    : threads_(threads), maxOperations_(maxOperations), bandRows_(std::max(0, bandRows))
+    : threads_(threads),
+      maxOperations_(maxOperations),
+      bandRows_(std::max(0, bandRows))
 {
 }
 

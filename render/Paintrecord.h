@@ -9,6 +9,9 @@
 // whole page again and again. Bands are painted on several threads at once:
 // an operation only reads what it was given (glyph masks, runs, rasters),
 // and each thread writes only its own band's rows.
+#include "app/Drawstyle.h"
+#include "base/Parallel.h"
+#include "render/Rasterops.h"
 #include <QImage>
 #include <QRect>
 #include <QRgb>
@@ -17,9 +20,6 @@
 #include <limits>
 #include <memory>
 #include <vector>
-#include "app/Drawstyle.h"
-#include "base/Parallel.h"
-#include "render/Rasterops.h"
 
 struct TGlyphMask;
 class TRasterRuns;
@@ -31,11 +31,11 @@ struct TPaintOperation {
     // Stroke: from (X1, Y1) to (X2, Y2). Box, Ellipse: the box X1 .. X2-1,
     // Y1 .. Y2-1. Glyphs, DrawRuns, FillRuns, Raster: the top-left corner (X1, Y1).
     int X1 = 0, Y1 = 0, X2 = 0, Y2 = 0;
-    QRect Area;        // FillRuns: the clip; Stretch: the target rectangle
-    QRgb Colour = 0;   // Box, Glyphs, FillRuns
-    int Phase = 0;     // Stroke: where the dash pattern stands at its start
-    TPen Pen;          // Stroke, Ellipse
-    TBrush Brush;      // Ellipse
+    QRect Area;                         // FillRuns: the clip; Stretch: the target rectangle
+    QRgb Colour = 0;                    // Box, Glyphs, FillRuns
+    int Phase = 0;                      // Stroke: where the dash pattern stands at its start
+    TPen Pen;                           // Stroke, Ellipse
+    TBrush Brush;                       // Ellipse
     const TRasterRuns* Runs = nullptr;  // DrawRuns, FillRuns
     std::uint32_t Kept = 0;             // Glyphs: a kept mask; Raster, Stretch: a kept raster
     int Top = 0, Bottom = 0;            // the page rows it may reach, Bottom excluded

@@ -150,8 +150,8 @@ private:
 
     Palette palette_;
     std::uint32_t multiplier_ = 0;
-    int shift_ = 24;                       // with multiplier 0 every pixel meets slot 0, empty
-    std::array<QRgb, 1024> keys_{};        // an empty slot holds 0, which no opaque colour is
+    int shift_ = 24;                 // with multiplier 0 every pixel meets slot 0, empty
+    std::array<QRgb, 1024> keys_{};  // an empty slot holds 0, which no opaque colour is
     std::array<std::uint8_t, 1024> indices_{};
 };
 
@@ -321,8 +321,7 @@ bool PackFewColours(const QImage& picture, int parts, TLargeBuffer& rows, int& d
     few.clear();
     std::vector<Renumbering> toJoined;
     std::vector<char> renumbered;
-    if (!JoinPalettes(palettes, toJoined, renumbered) || palettes[0].Colours().size() > FewColours::most)
-        return false;
+    if (!JoinPalettes(palettes, toJoined, renumbered) || palettes[0].Colours().size() > FewColours::most) return false;
     const int bits = DepthFor(palettes[0].Colours().size());
     if (bits == 4) {
         std::vector<Renumbering> pairs(static_cast<std::size_t>(parts));
@@ -398,8 +397,7 @@ bool PackRows(const QImage& picture, int parts, TPackedRows& packed)
 {
     packed.Depth = 4;
     packed.Indexed = PackFewColours(picture, parts, packed.Rows, packed.Depth, packed.Colours);
-    if (!packed.Indexed &&
-        !PackAnyColours(picture, parts, packed.Rows, packed.Indexed, packed.Depth, packed.Colours))
+    if (!packed.Indexed && !PackAnyColours(picture, parts, packed.Rows, packed.Indexed, packed.Depth, packed.Colours))
         return false;
     const std::size_t width = std::size_t(picture.width());
     packed.RowBytes = packed.Indexed ? PackedBytes(width, packed.Depth) : width * 3;

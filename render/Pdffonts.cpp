@@ -102,12 +102,12 @@ struct TPdfFonts::TFace {
     std::uint32_t Index = 0;  // in faces_
     QRawFont Raw;
     std::optional<TTrueTypeFont> TrueType;  // none: drawn as Type 3 outlines
-    QRawFont Outlines;                       // at 1000 pixels an em, for Type 3 glyphs
+    QRawFont Outlines;                      // at 1000 pixels an em, for Type 3 glyphs
     bool Italic = false;
     // The glyph of each Latin-1 character (0: none).
     std::array<std::uint32_t, 256> Latin1{};
-    std::map<std::uint32_t, int> Widths;        // of every glyph shown, in thousandths of an em
-    std::map<std::uint32_t, QString> Unicode;   // the characters each glyph stands for
+    std::map<std::uint32_t, int> Widths;       // of every glyph shown, in thousandths of an em
+    std::map<std::uint32_t, QString> Unicode;  // the characters each glyph stands for
     // TrueType: the face's one resource. Type 3: the resource of each 256
     // glyphs, and each glyph's code in its resource.
     std::vector<std::uint32_t> Resources;
@@ -121,7 +121,8 @@ struct TPdfFonts::TFace {
         if (TrueType) {
             width = Thousandths(TrueType->Advance(glyph), TrueType->UnitsPerEm());
         } else {
-            const QList<QPointF> advances = Outlines.advancesForGlyphIndexes(QList<quint32>{glyph}, QRawFont::UseDesignMetrics);
+            const QList<QPointF> advances =
+                Outlines.advancesForGlyphIndexes(QList<quint32>{glyph}, QRawFont::UseDesignMetrics);
             width = advances.isEmpty() ? 0 : int(std::lround(advances.first().x()));
         }
         Widths.emplace(glyph, width);
@@ -286,7 +287,9 @@ std::uint32_t TPdfFonts::Shape(std::uint32_t font, const QByteArray& text)
                     resources_.push_back({face.Index, std::uint32_t(face.PartGlyphs.size() - 1)});
                 }
                 const auto part = std::uint32_t(face.PartGlyphs.size() - 1);
-                known = face.Codes.emplace(glyph.Index, std::make_pair(part, std::uint8_t(face.PartGlyphs.back().size()))).first;
+                known =
+                    face.Codes.emplace(glyph.Index, std::make_pair(part, std::uint8_t(face.PartGlyphs.back().size())))
+                        .first;
                 face.PartGlyphs.back().push_back(glyph.Index);
             }
             glyphResource = face.Resources[known->second.first];
@@ -323,13 +326,14 @@ QByteArray TPdfFonts::WriteObjects(TPdfFile& file) const
             const TTrueTypeFont& font = *face.TrueType;
             std::vector<std::uint32_t> glyphs;
             for (const auto& [glyph, width] : face.Widths) glyphs.push_back(glyph);
-            const QByteArray name = SubsetTag(face.Raw.familyName() + face.Raw.styleName(), glyphs) + '+' +
-                                    PlainName(font.PostScriptName().isEmpty()
-                                                  ? face.Raw.familyName() + u'-' + face.Raw.styleName()
-                                                  : font.PostScriptName());
+            const QByteArray name =
+                SubsetTag(face.Raw.familyName() + face.Raw.styleName(), glyphs) + '+' +
+                PlainName(font.PostScriptName().isEmpty() ? face.Raw.familyName() + u'-' + face.Raw.styleName()
+                                                          : font.PostScriptName());
             const QByteArray program = font.Subset(glyphs);
             const int fontFile = file.NewObject();
-            file.Stream(fontFile, "/Length1 " + QByteArray::number(program.size()), TPdfFile::Deflate(program, 6), true);
+            file.Stream(fontFile, "/Length1 " + QByteArray::number(program.size()), TPdfFile::Deflate(program, 6),
+                        true);
 
             const int upem = font.UnitsPerEm();
             const QRectF box = font.Box();
@@ -361,9 +365,10 @@ QByteArray TPdfFonts::WriteObjects(TPdfFile& file) const
             if (expected != std::uint32_t(-1)) widths += ']';
             widths += ']';
             const int cidFont = file.NewObject();
-            file.Object(cidFont, "<</Type/Font/Subtype/CIDFontType2/BaseFont/" + name +
-                                     "/CIDSystemInfo<</Registry(Adobe)/Ordering(Identity)/Supplement 0>>/FontDescriptor " +
-                                     Reference(descriptor) + "/CIDToGIDMap/Identity/DW 0/W" + widths + ">>");
+            file.Object(cidFont,
+                        "<</Type/Font/Subtype/CIDFontType2/BaseFont/" + name +
+                            "/CIDSystemInfo<</Registry(Adobe)/Ordering(Identity)/Supplement 0>>/FontDescriptor " +
+                            Reference(descriptor) + "/CIDToGIDMap/Identity/DW 0/W" + widths + ">>");
             const int unicode = file.NewObject();
             file.Stream(unicode, QByteArray(), TPdfFile::Deflate(UnicodeMap(face.Unicode, 2), 6), true);
             const int type0 = file.NewObject();
@@ -414,9 +419,9 @@ QByteArray TPdfFonts::WriteObjects(TPdfFile& file) const
             file.Object(type3, "<</Type/Font/Subtype/Type3/FontBBox[" + Number(all.left(), 0) + ' ' +
                                    Number(all.top(), 0) + ' ' + Number(all.right(), 0) + ' ' + Number(all.bottom(), 0) +
                                    "]/FontMatrix[0.001 0 0 0.001 0 0]/CharProcs" + procs +
-                                   ">>/Encoding<</Type/Encoding/Differences" + differences + "]>>/FirstChar 0/LastChar " +
-                                   QByteArray::number(qsizetype(glyphs.size()) - 1) + "/Widths" + widths +
-                                   "]/Resources<<>>/ToUnicode " + Reference(unicode) + ">>");
+                                   ">>/Encoding<</Type/Encoding/Differences" + differences +
+                                   "]>>/FirstChar 0/LastChar " + QByteArray::number(qsizetype(glyphs.size()) - 1) +
+                                   "/Widths" + widths + "]/Resources<<>>/ToUnicode " + Reference(unicode) + ">>");
             objects[face.Resources[part]] = type3;
         }
     }

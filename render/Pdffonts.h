@@ -50,7 +50,7 @@ public:
     };
     // What a text font needs besides its runs.
     struct TTextFont {
-        double Size = 0;  // pixels
+        double Size = 0;                       // pixels
         bool Embolden = false, Slant = false;  // drawn bolder or slanted than its face
         // Underline and strike-out bars: their top below the baseline, and
         // their thickness, in pixels.

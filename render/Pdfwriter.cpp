@@ -123,7 +123,7 @@ struct TPdfWriter::TContent {
     std::vector<std::uint32_t> TextFont;   // by text: the font in Fonts
     std::vector<std::uint32_t> TextShape;  // by text: its shape in Fonts
     TPdfPlacement Placement;
-    bool MarkTiny = false;                 // texts of tiny glyphs are marked with their text
+    bool MarkTiny = false;  // texts of tiny glyphs are marked with their text
 };
 
 void TPdfWriter::SetThreads(int threads) { contentThreads = std::max(threads, 0); }

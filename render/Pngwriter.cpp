@@ -111,7 +111,7 @@ TResult TPngWriter::Write(const QImage& picture, QIODevice& device)
     PutU32(header, std::uint32_t(source.width()));
     PutU32(header + 4, std::uint32_t(height));
     header[8] = std::uint8_t(packed.Depth);
-    header[9] = packed.Indexed ? 3 : 2;  // palette, or RGB
+    header[9] = packed.Indexed ? 3 : 2;        // palette, or RGB
     header[10] = header[11] = header[12] = 0;  // deflate, the five filters, no interlace
     if (!png.Chunk("IHDR", header, sizeof header)) return png.Failure();
     if (packed.Indexed) {

@@ -31,8 +31,11 @@ std::vector<TStampRow> MakeStamp(int width)
 class FloorSteps {
 public:
     FloorSteps(__int128 a, long long b, long long c)
-        : quotient_(static_cast<long long>(a / c)), remainder_(static_cast<long long>(a % c)), divisor_(c),
-          stepQuotient_(b / c), stepRemainder_(b % c)
+        : quotient_(static_cast<long long>(a / c)),
+          remainder_(static_cast<long long>(a % c)),
+          divisor_(c),
+          stepQuotient_(b / c),
+          stepRemainder_(b % c)
     {
     }
     long long Value() const { return quotient_; }
@@ -59,7 +62,11 @@ private:
 class PathRows {
 public:
     PathRows(long long x0, long long y0, long long x1, long long y1)
-        : x0_(x0), y0_(y0), dx_(std::llabs(x1 - x0)), dy_(std::llabs(y1 - y0)), sx_(x1 < x0 ? -1 : 1),
+        : x0_(x0),
+          y0_(y0),
+          dx_(std::llabs(x1 - x0)),
+          dy_(std::llabs(y1 - y0)),
+          sx_(x1 < x0 ? -1 : 1),
           sy_(y1 < y0 ? -1 : 1)
     {
     }
@@ -237,8 +244,10 @@ long long ISqrt(Integer value)
 class EllipseShape {
 public:
     EllipseShape(long long width, long long height)
-        : width_(std::max(0LL, width)), height_(std::max(0LL, height)),
-          w2_(static_cast<__int128>(width_) * width_), h2_(static_cast<__int128>(height_) * height_),
+        : width_(std::max(0LL, width)),
+          height_(std::max(0LL, height)),
+          w2_(static_cast<__int128>(width_) * width_),
+          h2_(static_cast<__int128>(height_) * height_),
           small_(width_ < smallSide && height_ < smallSide)
     {
     }

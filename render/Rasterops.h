@@ -39,7 +39,10 @@ struct TPixels {
 
     TPixels() = default;
     TPixels(QRgb* bits, qsizetype stride, int width, int height)
-        : Bits(bits), Stride(stride), Width(width), Height(height)
+        : Bits(bits),
+          Stride(stride),
+          Width(width),
+          Height(height)
     {
     }
     // Taken once per operation (taking it detaches a shared image, as any

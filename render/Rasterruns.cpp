@@ -98,10 +98,12 @@ void TRasterRuns::DrawInside(std::span<const Run> runs, QRgb* bits, qsizetype or
     const int rowShift = columnBits_;
     const std::uint32_t columnMask = ColumnMask();
     // (Inlined: a call for every run of a component costs more than its pixels.)
-    auto at = [&](const Run& r) __attribute__((always_inline)) {
+    auto at = [&](const Run& r) __attribute__((always_inline))
+    {
         return bits + (origin + qsizetype(r.Place >> rowShift) * stride + qsizetype(r.Place & columnMask));
     };
-    auto paint = [&](const Run& r) __attribute__((always_inline)) {
+    auto paint = [&](const Run& r) __attribute__((always_inline))
+    {
         QRgb* const to = at(r);
         const QRgb c = OneColour ? colour : r.Colour();
         const int length = r.Length();
@@ -137,10 +139,7 @@ void TRasterRuns::IndexRows()
     for (std::size_t row = 1; row < rowStarts_.size(); ++row) rowStarts_[row] += rowStarts_[row - 1];
 }
 
-std::span<const TRasterRuns::Run> TRasterRuns::RowsFrom(long long row) const
-{
-    return RowsBetween(row, height_);
-}
+std::span<const TRasterRuns::Run> TRasterRuns::RowsFrom(long long row) const { return RowsBetween(row, height_); }
 
 std::span<const TRasterRuns::Run> TRasterRuns::RowsBetween(long long first, long long end) const
 {

@@ -97,7 +97,7 @@ private:
     std::span<const Run> RowsFrom(long long row) const;
     std::span<const Run> RowsBetween(long long first, long long end) const;
     void IndexRows();
-    std::vector<Run> runs_;                // in row order
+    std::vector<Run> runs_;                 // in row order
     std::vector<std::uint32_t> rowStarts_;  // the first run of each row, and the end
     int width_ = 0, height_ = 0;
     int columnBits_ = 0;

@@ -43,8 +43,7 @@ std::uint32_t TableSum(const QByteArray& t)
     std::uint32_t sum = 0;
     for (qsizetype at = 0; at < t.size(); at += 4) {
         std::uint32_t word = 0;
-        for (int k = 0; k < 4; ++k)
-            word = word << 8 | (at + k < t.size() ? static_cast<unsigned char>(t[at + k]) : 0u);
+        for (int k = 0; k < 4; ++k) word = word << 8 | (at + k < t.size() ? static_cast<unsigned char>(t[at + k]) : 0u);
         sum += word;
     }
     return sum;
@@ -70,7 +69,8 @@ QString NamedPostScriptName(const QByteArray& name)
         }
         QString kept;
         for (const QChar c : text)
-            if ((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'-') kept += c;
+            if ((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'-')
+                kept += c;
         if (!kept.isEmpty()) return kept.left(100);
     }
     return QString();
@@ -102,7 +102,8 @@ std::optional<TTrueTypeFont> TTrueTypeFont::FromTables(const std::function<QByte
     font.glyphCount_ = int(std::min<qsizetype>(font.glyphCount_, std::max<qsizetype>(locations - 1, 0)));
     font.longMetrics_ = int(std::min<qsizetype>(U16(font.hhea_, 34), font.hmtx_.size() / 4));
     if (font.glyphCount_ == 0 || font.longMetrics_ == 0) return std::nullopt;
-    font.box_ = QRectF(QPointF(S16(font.head_, 36), S16(font.head_, 38)), QPointF(S16(font.head_, 40), S16(font.head_, 42)));
+    font.box_ =
+        QRectF(QPointF(S16(font.head_, 36), S16(font.head_, 38)), QPointF(S16(font.head_, 40), S16(font.head_, 42)));
     font.ascent_ = S16(font.hhea_, 4);
     font.descent_ = S16(font.hhea_, 6);
     const QByteArray os2 = table("OS/2");
@@ -185,7 +186,7 @@ QByteArray TTrueTypeFont::Subset(const std::vector<std::uint32_t>& glyphs) const
         const QByteArray* Data;
     };
     const Table all[] = {{"cvt ", &cvt_}, {"fpgm", &fpgm_}, {"glyf", &glyf}, {"head", &head}, {"hhea", &hhea},
-                         {"hmtx", &hmtx},  {"loca", &loca}, {"maxp", &maxp},  {"prep", &prep_}};
+                         {"hmtx", &hmtx}, {"loca", &loca},  {"maxp", &maxp}, {"prep", &prep_}};
     // Tables the font does not have are left out of the subset's directory.
     std::vector<Table> tables;
     for (const Table& t : all)

@@ -95,8 +95,13 @@ void AppendNumber(std::string& out, double value)
 char* WriteColour(char* out, QRgb rgb)
 {
     static constexpr char digits[] = "0123456789abcdef";
-    const char text[7] = {'#', digits[qRed(rgb) >> 4], digits[qRed(rgb) & 15], digits[qGreen(rgb) >> 4],
-                          digits[qGreen(rgb) & 15], digits[qBlue(rgb) >> 4], digits[qBlue(rgb) & 15]};
+    const char text[7] = {'#',
+                          digits[qRed(rgb) >> 4],
+                          digits[qRed(rgb) & 15],
+                          digits[qGreen(rgb) >> 4],
+                          digits[qGreen(rgb) & 15],
+                          digits[qBlue(rgb) >> 4],
+                          digits[qBlue(rgb) & 15]};
     std::memcpy(out, text, sizeof text);
     return out + sizeof text;
 }
@@ -334,10 +339,10 @@ void TVectorTarget::Ellipse(int x1, int y1, int x2, int y2)
     // The interior in the brush, then the outline as the band between the
     // shape and the shape of the box shrunk by the pen width.
     if (fill && right - left > 2 * width && bottom - top > 2 * width)
-        shapes_.push_back({TKind::Disc, false, ColourToRgb(Brush.Colour), 0, double(left + width),
-                           double(top + width), double(right - width), double(bottom - width), 0});
-    shapes_.push_back({TKind::Ring, false, ColourToRgb(Pen.Colour), width, double(left), double(top),
-                       double(right), double(bottom), 0});
+        shapes_.push_back({TKind::Disc, false, ColourToRgb(Brush.Colour), 0, double(left + width), double(top + width),
+                           double(right - width), double(bottom - width), 0});
+    shapes_.push_back({TKind::Ring, false, ColourToRgb(Pen.Colour), width, double(left), double(top), double(right),
+                       double(bottom), 0});
 }
 
 void TVectorTarget::FillRect(int x1, int y1, int x2, int y2)
@@ -389,8 +394,8 @@ void TVectorTarget::AddText(int x, int y, const QByteArray& text, int width, boo
         }
         fonts_.push_back({FontAscent(Font), std::move(attributes)});
     }
-    shapes_.push_back({TKind::Text, false, ColourToRgb(Font.Colour), 0, double(x), double(y), 0, 0,
-                       std::uint32_t(texts_.size())});
+    shapes_.push_back(
+        {TKind::Text, false, ColourToRgb(Font.Colour), 0, double(x), double(y), 0, 0, std::uint32_t(texts_.size())});
     texts_.push_back({text, font, x, y, width, turned});
 }
 
@@ -439,8 +444,8 @@ void TVectorTarget::DrawRuns(const TRasterRuns& runs, int x, int y)
     const long long left = x, top = y, right = left + runs.Width(), bottom = top + runs.Height();
     if (left >= 0 && top >= 0 && right <= width_ && bottom <= height_) {
         for (const Box& box : boxes)
-            shapes_.push_back(TShape::Box(box.Colour, left + box.X, top + box.Top, left + box.X + box.Length,
-                                          top + box.Bottom));
+            shapes_.push_back(
+                TShape::Box(box.Colour, left + box.X, top + box.Top, left + box.X + box.Length, top + box.Bottom));
     } else {
         for (const Box& box : boxes)
             AddBox(left + box.X, top + box.Top, left + box.X + box.Length, top + box.Bottom, box.Colour);

@@ -71,11 +71,11 @@ private:
     bool WriteSvgPieces(const std::function<bool(QByteArray&)>& consume) const;
 
     enum class TKind : std::uint8_t {
-        Box,      // filled rectangle X1, Y1 .. X2, Y2
-        Stroke,   // line from (X1, Y1) to (X2, Y2) of Width, square or round ends
-        Disc,     // filled ellipse in the box X1, Y1 .. X2, Y2
-        Ring,     // the band between the ellipse of the box and the one of the box shrunk by Width
-        Text,     // texts_[Index]
+        Box,     // filled rectangle X1, Y1 .. X2, Y2
+        Stroke,  // line from (X1, Y1) to (X2, Y2) of Width, square or round ends
+        Disc,    // filled ellipse in the box X1, Y1 .. X2, Y2
+        Ring,    // the band between the ellipse of the box and the one of the box shrunk by Width
+        Text,    // texts_[Index]
     };
     // A shape in 24 bytes (a dense page has a million): coordinates in
     // hundredths of a pixel, as the documents write them (two decimals at
@@ -83,8 +83,13 @@ private:
     struct TShape {
         TShape(TKind kind, bool round, QRgb colour, int width, double x1, double y1, double x2, double y2,
                std::uint32_t index)
-            : X1(Hundredths(x1)), Y1(Hundredths(y1)), X2(kind == TKind::Text ? std::int32_t(index) : Hundredths(x2)),
-              Y2(Hundredths(y2)), Colour(colour), Width(std::uint16_t(std::clamp(width, 0, 65535))), Kind(kind),
+            : X1(Hundredths(x1)),
+              Y1(Hundredths(y1)),
+              X2(kind == TKind::Text ? std::int32_t(index) : Hundredths(x2)),
+              Y2(Hundredths(y2)),
+              Colour(colour),
+              Width(std::uint16_t(std::clamp(width, 0, 65535))),
+              Kind(kind),
               Round(round)
         {
         }

@@ -5,15 +5,14 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-#include "ui/Dialogs.h"
-#include "settings/Settingsmodel.h"
 #include "settings/Quorvfont.h"
+#include "settings/Settingsmodel.h"
 #include "settings/Valwin.h"
+#include "ui/Dialogs.h"
 
 TfrmAnnotate* frmAnnotate = nullptr;
 
-TfrmAnnotate::TfrmAnnotate(QWidget* parent)
-    : TSettingsWindow(parent, SystemMenuOnly)
+TfrmAnnotate::TfrmAnnotate(QWidget* parent) : TSettingsWindow(parent, SystemMenuOnly)
 {
     setObjectName(QStringLiteral("frmAnnotate"));
     setWindowTitle(QStringLiteral("Annotate settings"));

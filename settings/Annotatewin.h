@@ -38,7 +38,6 @@ public:
     // IAnnotateSettings.
     bool IsVisible() const override;
     void ApplyFont(TFont& font, int n) const override;
-
 };
 
 // The one instance, set when it is constructed.

@@ -7,12 +7,12 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-#include "ui/Dialogs.h"
-#include "settings/Settingsmodel.h"
 #include "settings/Inifile.h"
 #include "settings/Quorvcolour.h"
 #include "settings/Quorvfont.h"
+#include "settings/Settingsmodel.h"
 #include "settings/Valwin.h"
+#include "ui/Dialogs.h"
 
 TfrmBitmap* frmBitmap = nullptr;
 

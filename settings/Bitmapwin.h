@@ -79,7 +79,6 @@ public:
     TFont PinNumFont() const override;
     TFont PinStrFont() const override;
 
-
 private:
     void ChoosePinFont(TFont& dialog, QLabel* label, const QString& key);
 };

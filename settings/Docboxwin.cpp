@@ -5,16 +5,15 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-#include "ui/Dialogs.h"
-#include "settings/Settingsmodel.h"
 #include "settings/Quorvfont.h"
 #include "settings/Quorvline.h"
+#include "settings/Settingsmodel.h"
 #include "settings/Valwin.h"
+#include "ui/Dialogs.h"
 
 TfrmDocBox* frmDocBox = nullptr;
 
-TfrmDocBox::TfrmDocBox(QWidget* parent)
-    : TSettingsWindow(parent, SystemMenuOnly)
+TfrmDocBox::TfrmDocBox(QWidget* parent) : TSettingsWindow(parent, SystemMenuOnly)
 {
     setObjectName(QStringLiteral("frmDocBox"));
     setWindowTitle(QStringLiteral("Doc Box Settings"));

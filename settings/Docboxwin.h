@@ -43,7 +43,6 @@ public:
     const TPen& GetPen(int lineType) override;
     void ApplyFont(TFont& font, int n) const override;
     bool IsVisible() const override;
-
 };
 
 // The one instance, set when it is constructed.

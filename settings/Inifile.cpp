@@ -49,7 +49,8 @@ bool settingsReadOnly = false;
 
 bool IsReadOnly(const QString& fileName)
 {
-    return settingsReadOnly && QFileInfo(fileName).absoluteFilePath() == QFileInfo(SettingsFileName()).absoluteFilePath();
+    return settingsReadOnly &&
+           QFileInfo(fileName).absoluteFilePath() == QFileInfo(SettingsFileName()).absoluteFilePath();
 }
 }  // namespace
 
@@ -81,10 +82,14 @@ std::int32_t StrToIntDef(const QString& text, std::int32_t def)
         for (; i < n; ++i) {
             const char16_t c = s[i].unicode();
             int digit;
-            if (c >= u'0' && c <= u'9') digit = c - u'0';
-            else if (c >= u'a' && c <= u'f') digit = c - u'a' + 10;
-            else if (c >= u'A' && c <= u'F') digit = c - u'A' + 10;
-            else return def;
+            if (c >= u'0' && c <= u'9')
+                digit = c - u'0';
+            else if (c >= u'a' && c <= u'f')
+                digit = c - u'a' + 10;
+            else if (c >= u'A' && c <= u'F')
+                digit = c - u'A' + 10;
+            else
+                return def;
             v = v * 16 + static_cast<std::uint64_t>(digit);
             if (v > 0xFFFFFFFFull) return def;
         }
@@ -106,10 +111,7 @@ std::int32_t StrToIntDef(const QString& text, std::int32_t def)
     return static_cast<std::int32_t>(v);
 }
 
-QString FormatColourLower(TColor colour)
-{
-    return QStringLiteral("0x%1").arg(colour, 8, 16, QLatin1Char('0'));
-}
+QString FormatColourLower(TColor colour) { return QStringLiteral("0x%1").arg(colour, 8, 16, QLatin1Char('0')); }
 
 QString FormatColourUpper(TColor colour)
 {
@@ -259,10 +261,7 @@ QByteArray OneLine(const QString& text)
     return bytes;
 }
 
-QString FullPath(const QString& fileName)
-{
-    return QDir::toNativeSeparators(QFileInfo(fileName).absoluteFilePath());
-}
+QString FullPath(const QString& fileName) { return QDir::toNativeSeparators(QFileInfo(fileName).absoluteFilePath()); }
 
 constexpr qint64 kMaxFileSize = 1024 * 1024;
 const QByteArray kByteOrderMark = QByteArrayLiteral("\xEF\xBB\xBF");
@@ -366,7 +365,8 @@ private:
             const char c = data[i];
             if (c != '\n' && c != '\r') continue;
             qsizetype eolLength = (c == '\r' && i + 1 < n && data[i + 1] == '\n') ? 2 : 1;
-            lines_.push_back(TLine{data.sliced(start, i - start).toByteArray(), data.sliced(i, eolLength).toByteArray()});
+            lines_.push_back(
+                TLine{data.sliced(start, i - start).toByteArray(), data.sliced(i, eolLength).toByteArray()});
             i += eolLength - 1;
             start = i + 1;
         }
@@ -391,8 +391,7 @@ private:
 QString ValueAsRead(const QByteArray& raw)
 {
     QString value = QString::fromUtf8(raw);
-    if (value.size() > 1 && (value[0] == QLatin1Char('"') || value[0] == QLatin1Char('\'')) &&
-        value.back() == value[0])
+    if (value.size() > 1 && (value[0] == QLatin1Char('"') || value[0] == QLatin1Char('\'')) && value.back() == value[0])
         value = value.mid(1, value.size() - 2);
     if (value.size() > kMaxValueLength) {
         value.truncate(kMaxValueLength);
@@ -408,10 +407,7 @@ QString ValueAsRead(const QByteArray& raw)
 
 TIniFile::TIniFile(const QString& fileName) : fileName_(fileName) {}
 
-bool TIniFile::SectionExists(const QString& section) const
-{
-    return TFileImage(fileName_).FindSection(section) >= 0;
-}
+bool TIniFile::SectionExists(const QString& section) const { return TFileImage(fileName_).FindSection(section) >= 0; }
 
 bool TIniFile::ValueExists(const QString& section, const QString& key) const
 {
@@ -497,7 +493,8 @@ QString SettingsFileRefusal(const QString& fileName)
 {
     const QString unused = QStringLiteral(": the default settings are used, and none are saved.");
     if (const QString kind = NonRegularKind(fileName); !kind.isEmpty())
-        return QStringLiteral("The settings file '%1' is %2, not a regular file").arg(FullPath(fileName), kind) + unused;
+        return QStringLiteral("The settings file '%1' is %2, not a regular file").arg(FullPath(fileName), kind) +
+               unused;
     if (const QFileInfo info(fileName); info.isFile() && info.size() > kMaxFileSize)
         return QStringLiteral("The settings file '%1' is larger than 1 MiB").arg(FullPath(fileName)) + unused;
     return QString();

@@ -92,9 +92,8 @@ public:
     QStringList ReadSection(const QString& section) const;
 
     // Writes throw EFileError("Unable to write to <path>") when the file
-    // system refuses. A missing folder of the file is created first. A write that changes nothing leaves the file untouched.
-    // Line breaks inside a value are written as spaces, so that a value never
-    // spills onto a line of its own.
+    // system refuses. A missing folder of the file is created first. A write that changes nothing leaves the file
+    // untouched. Line breaks inside a value are written as spaces, so that a value never spills onto a line of its own.
     void WriteString(const QString& section, const QString& key, const QString& value);
     void WriteInteger(const QString& section, const QString& key, std::int32_t value);
     // Removes every section of that name with all its lines.

@@ -9,12 +9,12 @@
 #include <QShowEvent>
 #include <QSpinBox>
 
-#include "ui/Dialogs.h"
-#include "settings/Settingsmodel.h"
 #include "settings/Inifile.h"
 #include "settings/Quorvcolour.h"
 #include "settings/Quorvline.h"
+#include "settings/Settingsmodel.h"
 #include "settings/Valwin.h"
+#include "ui/Dialogs.h"
 
 TfrmJunction* frmJunction = nullptr;
 
@@ -29,8 +29,7 @@ constexpr int DesignedDiameter = 4;
 
 }  // namespace
 
-TfrmJunction::TfrmJunction(QWidget* parent)
-    : TSettingsWindow(parent, SystemMenuOnly)
+TfrmJunction::TfrmJunction(QWidget* parent) : TSettingsWindow(parent, SystemMenuOnly)
 {
     setObjectName(QStringLiteral("frmJunction"));
     setWindowTitle(QStringLiteral("Junction Settings"));

@@ -59,7 +59,6 @@ public:
     int GetDiameter() const override;
     TColor GetColour() const override;
     bool IsVisible() const override;
-
 };
 
 // The one instance, set when it is constructed.

@@ -5,10 +5,10 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-#include "ui/Dialogs.h"
-#include "settings/Settingsmodel.h"
 #include "settings/Quorvline.h"
+#include "settings/Settingsmodel.h"
 #include "settings/Valwin.h"
+#include "ui/Dialogs.h"
 
 TfrmLineData* frmLineData = nullptr;
 

@@ -39,7 +39,6 @@ public:
     // ILineSettings.
     const TPen& GetPen(int lineType) override;
     bool IsVisible() const override;
-
 };
 
 // The one instance, set when it is constructed.

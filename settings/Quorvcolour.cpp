@@ -6,8 +6,8 @@
 #include <QPalette>
 #include <array>
 
-#include "ui/Dialogs.h"
 #include "settings/Inifile.h"
+#include "ui/Dialogs.h"
 
 namespace {
 
@@ -24,8 +24,8 @@ int liveFrames = 0;
 // from red to magenta, then the same in dark, middle and light shades.
 constexpr TColor Rgb(unsigned red, unsigned green, unsigned blue) { return red | green << 8 | blue << 16; }
 constexpr TPaletteTable kFirstUsePalette = {{
-    {Rgb(0, 0, 0), Rgb(64, 64, 64), Rgb(128, 128, 128), Rgb(160, 160, 160), Rgb(192, 192, 192),
-     Rgb(224, 224, 224), Rgb(255, 255, 255)},
+    {Rgb(0, 0, 0), Rgb(64, 64, 64), Rgb(128, 128, 128), Rgb(160, 160, 160), Rgb(192, 192, 192), Rgb(224, 224, 224),
+     Rgb(255, 255, 255)},
     {Rgb(255, 0, 0), Rgb(255, 128, 0), Rgb(255, 255, 0), Rgb(0, 255, 0), Rgb(0, 255, 255), Rgb(0, 0, 255),
      Rgb(255, 0, 255)},
     {Rgb(128, 0, 0), Rgb(128, 64, 0), Rgb(128, 128, 0), Rgb(0, 128, 0), Rgb(0, 128, 128), Rgb(0, 0, 128),
@@ -217,9 +217,7 @@ bool TfraColour::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched != dgColours) return QWidget::eventFilter(watched, event);
     switch (event->type()) {
-    case QEvent::Paint:
-        PaintGrid();
-        return true;
+    case QEvent::Paint: PaintGrid(); return true;
     case QEvent::MouseButtonPress:
         pressed_ = true;
         dgColoursMouseDown(static_cast<QMouseEvent*>(event)->position().toPoint());
@@ -235,7 +233,6 @@ bool TfraColour::eventFilter(QObject* watched, QEvent* event)
         dgColoursMouseDown(static_cast<QMouseEvent*>(event)->position().toPoint());
         Guarded([this] { dgColoursDblClick(); });
         return true;
-    default:
-        return QWidget::eventFilter(watched, event);
+    default: return QWidget::eventFilter(watched, event);
     }
 }

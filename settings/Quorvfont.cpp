@@ -7,9 +7,9 @@
 #include <QRadioButton>
 #include <algorithm>
 
-#include "ui/Dialogs.h"
-#include "settings/Settingsmodel.h"
 #include "settings/Inifile.h"
+#include "settings/Settingsmodel.h"
+#include "ui/Dialogs.h"
 
 namespace {
 
@@ -249,8 +249,7 @@ void TfraFont::rbDblClick(QRadioButton* button)
 
 bool TfraFont::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::MouseButtonDblClick &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    if (event->type() == QEvent::MouseButtonDblClick && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         if (TSizeButton* entry = Entry(qobject_cast<QRadioButton*>(watched))) {
             QRadioButton* button = entry->Button;
             Guarded([&] { rbDblClick(button); });

@@ -7,11 +7,11 @@
 #include <QStringList>
 #include <memory>
 
-#include "settings/Settingsmodel.h"
 #include "settings/Inifile.h"
 #include "settings/Linechioce.h"
 #include "settings/Quorvcolour.h"
 #include "settings/Quorvfont.h"
+#include "settings/Settingsmodel.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-#include "ui/Dialogs.h"
 #include "settings/Valwin.h"
+#include "ui/Dialogs.h"
 
 TSettingsWindow::TSettingsWindow(QWidget* parent, Qt::WindowFlags flags) : QWidget(parent, flags)
 {

@@ -30,5 +30,5 @@ protected:
 };
 
 // Frame of the windows with a system menu only (title and close box).
-constexpr Qt::WindowFlags SystemMenuOnly = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+constexpr Qt::WindowFlags SystemMenuOnly =
+    Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;

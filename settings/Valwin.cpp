@@ -9,8 +9,8 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "ui/Dialogs.h"
 #include "settings/Inifile.h"
+#include "ui/Dialogs.h"
 
 bool TValWin::bInit = true;
 bool TValWin::bDesktop = false;
@@ -100,10 +100,14 @@ void TValWin::Restore(TIniFile& ini)
     if (onScreen_ && bDesktop) {
         // The window's outer size, frame included, is what must fit.
         const QSize size = owner_->frameGeometry().size();
-        if (left < 0) left = 0;
-        else if (left + size.width() >= iDesktopWidth) left = iDesktopWidth - size.width();
-        if (top < 0) top = 0;
-        else if (top + size.height() >= iDesktopHeight) top = iDesktopHeight - size.height();
+        if (left < 0)
+            left = 0;
+        else if (left + size.width() >= iDesktopWidth)
+            left = iDesktopWidth - size.width();
+        if (top < 0)
+            top = 0;
+        else if (top + size.height() >= iDesktopHeight)
+            top = iDesktopHeight - size.height();
     }
     owner_->move(OnAScreen(QPoint(left, top)));
 }
@@ -150,7 +154,8 @@ QPoint TValWin::OnAScreen(QPoint at) const
 {
     const QList<QRect> areas = ScreenAreas();
     const QRect window(at, owner_->frameGeometry().size());
-    if (areas.isEmpty() || std::any_of(areas.begin(), areas.end(), [&](const QRect& a) { return a.intersects(window); }))
+    if (areas.isEmpty() ||
+        std::any_of(areas.begin(), areas.end(), [&](const QRect& a) { return a.intersects(window); }))
         return at;
     return KeptInside(at, window.size(), NearestArea(areas, window));
 }
@@ -246,8 +251,10 @@ bool TValWin::eventFilter(QObject* watched, QEvent* event)
     if (watched == owner_) {
         // A window the system shows again after minimising sends a
         // spontaneous show event; only the program's own showing restores.
-        if (event->type() == QEvent::Show && !event->spontaneous()) Guarded([this] { open(); });
-        else if (event->type() == QEvent::Close) Guarded([this] { close(); });
+        if (event->type() == QEvent::Show && !event->spontaneous())
+            Guarded([this] { open(); });
+        else if (event->type() == QEvent::Close)
+            Guarded([this] { close(); });
     }
     return QObject::eventFilter(watched, event);
 }

@@ -20,8 +20,8 @@
 #include <QList>
 #include <QObject>
 #include <QPoint>
-#include <QRect>
 #include <QPointer>
+#include <QRect>
 #include <QString>
 #include <QWidget>
 #include <memory>

@@ -33,7 +33,8 @@ struct Page {
 // A4, A3, A2, A1, A0 with the page sizes of their codes.
 constexpr Page pages[] = {{0, 1110, 720}, {1, 1550, 1110}, {2, 2230, 1570}, {3, 3150, 2230}, {4, 4460, 3150}};
 
-const char* const chips[] = {"LM741", "TL071", "NE555", "74HC00", "74HC74", "LM317", "LM7805", "MAX232", "ATMEGA328", "CD4017"};
+const char* const chips[] = {"LM741", "TL071",  "NE555",  "74HC00",    "74HC74",
+                             "LM317", "LM7805", "MAX232", "ATMEGA328", "CD4017"};
 const char* const chipPackages[] = {"DIP8", "SO8", "DIP14", "SO14", "TO220"};
 const char* const resistors[] = {"1k", "2k2", "4k7", "10k", "22k", "47k", "100k", "330R"};
 const char* const capacitors[] = {"100n", "10n", "1u", "10u", "47u", "22p"};
@@ -143,15 +144,17 @@ Bytes ArchiveSheet(int index, std::uint32_t seed)
         d += Line(std::uint16_t(bx), std::uint16_t(ay), std::uint16_t(bx), std::uint16_t(b.y + 110), 1);
         if (random.Below(4) == 0) {
             d += Junction(std::uint16_t(bx), std::uint16_t(ay));
-            d += Annotation(std::uint16_t(bx + 4), std::uint16_t(ay - 2), 1, labels[random.Below(int(std::size(labels)))]);
+            d += Annotation(std::uint16_t(bx + 4), std::uint16_t(ay - 2), 1,
+                            labels[random.Below(int(std::size(labels)))]);
         }
     }
     // The title block.
     const int product = index / (2 * sheetsPerRevision) + 1;
-    d += DocBox(std::uint16_t(page.width - 320), std::uint16_t(page.height - 160), std::uint16_t(page.width - 40),
-                std::uint16_t(page.height - 40),
-                {"PRODUCT " + std::to_string(product), "REVISION " + std::string(1, char('A' + index / sheetsPerRevision % 2)),
-                 "SHEET " + std::to_string(index % sheetsPerRevision + 1) + " OF " + std::to_string(sheetsPerRevision)});
+    d += DocBox(
+        std::uint16_t(page.width - 320), std::uint16_t(page.height - 160), std::uint16_t(page.width - 40),
+        std::uint16_t(page.height - 40),
+        {"PRODUCT " + std::to_string(product), "REVISION " + std::string(1, char('A' + index / sheetsPerRevision % 2)),
+         "SHEET " + std::to_string(index % sheetsPerRevision + 1) + " OF " + std::to_string(sheetsPerRevision)});
     return d;
 }
 

@@ -109,7 +109,8 @@ Bytes DocBoxRaw(std::uint16_t x1, std::uint16_t y1, std::uint16_t x2, std::uint1
 {
     const std::size_t blocks = (text.size() + 15) / 16;
     Bytes record = TwoPoints(0x50, x1, y1, x2, y2);
-    record[12] = std::uint8_t(blockCount >= 0 && blockCount <= 255 ? blockCount : int(std::min<std::size_t>(blocks, 255)));
+    record[12] =
+        std::uint8_t(blockCount >= 0 && blockCount <= 255 ? blockCount : int(std::min<std::size_t>(blocks, 255)));
     record.insert(record.end(), text.begin(), text.end());
     record.resize(16 + 16 * blocks, 0);
     return record;

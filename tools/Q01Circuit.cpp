@@ -197,12 +197,14 @@ Bytes Layout::Draw()
         if (!pin.hidden) drawn[n].push_back({place.first, place.second});
     }
     for (std::size_t n = 0; n < drawn.size(); ++n) {
-        const bool hasHidden = std::any_of(circuit_.nets[n].pins.begin(), circuit_.nets[n].pins.end(), [&](const std::string& r) {
-            const PinPlace at = Find(r);
-            return circuit_.parts[at.part].pins[at.pin].hidden;
-        });
+        const bool hasHidden =
+            std::any_of(circuit_.nets[n].pins.begin(), circuit_.nets[n].pins.end(), [&](const std::string& r) {
+                const PinPlace at = Find(r);
+                return circuit_.parts[at.part].pins[at.pin].hidden;
+            });
         if (hasHidden && !drawn[n].empty() && !circuit_.nets[n].labelled)
-            throw CircuitError("net " + circuit_.nets[n].name + " joins hidden pins and drawn ones: it needs its label");
+            throw CircuitError("net " + circuit_.nets[n].name +
+                               " joins hidden pins and drawn ones: it needs its label");
         if (drawn[n].size() == 1 && !circuit_.nets[n].labelled) drawn[n].clear();
     }
 

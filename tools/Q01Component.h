@@ -28,32 +28,32 @@ struct ComponentPart {
 enum ComponentSide : std::uint8_t { sideLeft = 0, sideBottom = 1, sideRight = 2, sideTop = 3 };
 
 struct ComponentPin {
-    std::uint8_t pinPart = 1;        // part number this pin's number belongs to
-    bool circle = false;             // flag bit 0
-    bool wedge = false;              // flag bit 1
-    bool hidden = false;             // flag bit 2
-    std::uint8_t electricalType = 0; // flag bits 4-7
-    std::string number{};            // up to 4 characters
-    std::string name{};              // up to 6 bytes; bit 7 marks a character
+    std::uint8_t pinPart = 1;         // part number this pin's number belongs to
+    bool circle = false;              // flag bit 0
+    bool wedge = false;               // flag bit 1
+    bool hidden = false;              // flag bit 2
+    std::uint8_t electricalType = 0;  // flag bits 4-7
+    std::string number{};             // up to 4 characters
+    std::string name{};               // up to 6 bytes; bit 7 marks a character
     std::uint8_t side = sideLeft;
-    std::uint8_t offsetUnits = 0;    // tens of pixels from the top (L/R) or left (B/T) edge
+    std::uint8_t offsetUnits = 0;  // tens of pixels from the top (L/R) or left (B/T) edge
 
     // Hostile overrides.
-    std::optional<std::uint8_t> rawFlags{};        // the whole flags byte
-    std::optional<std::uint8_t> rawNumberLength{}; // length byte of the number field
-    std::optional<std::uint8_t> rawNameLength{};   // length byte of the name field
+    std::optional<std::uint8_t> rawFlags{};         // the whole flags byte
+    std::optional<std::uint8_t> rawNumberLength{};  // length byte of the number field
+    std::optional<std::uint8_t> rawNameLength{};    // length byte of the name field
 };
 
 struct Component {
     std::string designation = "U1";  // up to 10 characters
-    std::string packageText;          // up to 10 characters; drawn at the value position
-    std::string valueText;            // up to 10 characters; shown, never drawn
+    std::string packageText;         // up to 10 characters; drawn at the value position
+    std::string valueText;           // up to 10 characters; shown, never drawn
     std::uint16_t anchorX = 0, anchorY = 0;
-    std::uint8_t rotation = 0;        // 0..3
+    std::uint8_t rotation = 0;  // 0..3
     bool hFlip = false;
     std::uint16_t designationX = 0, designationY = 0;
     std::uint16_t valueX = 0, valueY = 0;
-    std::uint8_t partNumber = 1;      // 1-based
+    std::uint8_t partNumber = 1;  // 1-based
     std::vector<ComponentPart> parts;
     std::uint8_t pinStyle = 0;
     std::vector<ComponentPin> pins;

@@ -48,7 +48,7 @@ const char* const pinNames[] = {"A0", "A1", "D7", "CLK", "RST", "VCC", "GND", "E
 std::string PinName(int k, int i)
 {
     switch ((k + i) % 9) {
-    case 7: return std::string{char('R' | 0x80), char('S' | 0x80)};           // marked: "/RS"
+    case 7: return std::string{char('R' | 0x80), char('S' | 0x80)};            // marked: "/RS"
     case 8: return std::string{char('C' | 0x80), char('S' | 0x80), '/', 'D'};  // marked first half: "D/CS"
     default: return pinNames[(k * 5 + i) % std::size(pinNames)];
     }

@@ -112,8 +112,8 @@ q01::Component OpAmp()
     pic.Line(0, 0, 0, 40);
     pic.Line(0, 0, 60, 20);
     pic.Line(0, 40, 60, 20);
-    pic.Line(6, 10, 12, 10);   // minus sign
-    pic.Line(6, 30, 12, 30);   // plus sign
+    pic.Line(6, 10, 12, 10);  // minus sign
+    pic.Line(6, 30, 12, 30);  // plus sign
     pic.Line(9, 27, 9, 33);
     c.parts[0].pictureIndex = q01::AddPicture(c, q01::PartPicture(7, pic.Rows()));
     c.pins = {Pin("2", "-", q01::sideLeft, 1, 0), Pin("3", "+", q01::sideLeft, 3, 0),
@@ -222,8 +222,7 @@ Bytes Sample()
 {
     Bytes d = q01::Header(0);  // A4
     const q01::Component u1 = OpAmp(), r1 = Resistor("R1", "10k", 330, 280, 0),
-                         r2 = Resistor("R2", "100k", 620, 210, 2), c1 = Capacitor(), u2 = FlipFlop(),
-                         j1 = Connector();
+                         r2 = Resistor("R2", "100k", 620, 210, 2), c1 = Capacitor(), u2 = FlipFlop(), j1 = Connector();
     for (const auto* c : {&u1, &r1, &r2, &c1, &u2, &j1}) d += q01::ComponentRecord(*c);
 
     const Point inMinus = PinEnd(u1, u1.pins[0]), inPlus = PinEnd(u1, u1.pins[1]), out = PinEnd(u1, u1.pins[2]);
@@ -302,32 +301,41 @@ bool AddRecord(Bytes& d, const std::string& recordText)
 {
     const std::size_t colon = recordText.find(':');
     const std::string kind = recordText.substr(0, colon);
-    const std::vector<std::string> f = colon == std::string::npos ? std::vector<std::string>{}
-                                                                  : Fields(recordText.substr(colon + 1), ',');
+    const std::vector<std::string> f =
+        colon == std::string::npos ? std::vector<std::string>{} : Fields(recordText.substr(colon + 1), ',');
     auto n = [&](std::size_t i) { return i < f.size() ? std::strtoul(f[i].c_str(), nullptr, 0) : 0UL; };
     auto u16 = [&](std::size_t i) { return std::uint16_t(n(i)); };
     auto u8 = [&](std::size_t i) { return std::uint8_t(n(i)); };
-    if (kind == "header") d += q01::Header(u8(0));
-    else if (kind == "line") d += q01::Line(u16(0), u16(1), u16(2), u16(3), u8(4));
-    else if (kind == "junction") d += q01::Junction(u16(0), u16(1));
-    else if (kind == "marker") d += q01::Marker(u16(0), u16(1), u8(2));
-    else if (kind == "annotation") d += q01::Annotation(u16(0), u16(1), u8(2), f.size() > 3 ? f[3] : "");
-    else if (kind == "docbox") d += q01::DocBox(u16(0), u16(1), u16(2), u16(3), f.size() > 4 ? Fields(f[4], '|') : std::vector<std::string>{});
-    else if (kind == "x40") d += q01::Record0x40();
-    else return false;
+    if (kind == "header")
+        d += q01::Header(u8(0));
+    else if (kind == "line")
+        d += q01::Line(u16(0), u16(1), u16(2), u16(3), u8(4));
+    else if (kind == "junction")
+        d += q01::Junction(u16(0), u16(1));
+    else if (kind == "marker")
+        d += q01::Marker(u16(0), u16(1), u8(2));
+    else if (kind == "annotation")
+        d += q01::Annotation(u16(0), u16(1), u8(2), f.size() > 3 ? f[3] : "");
+    else if (kind == "docbox")
+        d += q01::DocBox(u16(0), u16(1), u16(2), u16(3), f.size() > 4 ? Fields(f[4], '|') : std::vector<std::string>{});
+    else if (kind == "x40")
+        d += q01::Record0x40();
+    else
+        return false;
     return true;
 }
 
 int Usage()
 {
-    std::fputs("usage: q01gen sample OUT.q01\n"
-               "       q01gen circuit OUT.q01 FILE\n"
-               "       q01gen random OUT.q01 SEED\n"
-               "       q01gen records OUT.q01 RECORD...\n"
-               "  RECORD: header:CODE line:X1,Y1,X2,Y2,TYPE junction:X,Y marker:X,Y,R\n"
-               "        annotation:X,Y,FONT,TEXT docbox:X1,Y1,X2,Y2,LINE|LINE x40\n"
-               "       q01gen archive DIR COUNT [SEED]\n",
-               stderr);
+    std::fputs(
+        "usage: q01gen sample OUT.q01\n"
+        "       q01gen circuit OUT.q01 FILE\n"
+        "       q01gen random OUT.q01 SEED\n"
+        "       q01gen records OUT.q01 RECORD...\n"
+        "  RECORD: header:CODE line:X1,Y1,X2,Y2,TYPE junction:X,Y marker:X,Y,R\n"
+        "        annotation:X,Y,FONT,TEXT docbox:X1,Y1,X2,Y2,LINE|LINE x40\n"
+        "       q01gen archive DIR COUNT [SEED]\n",
+        stderr);
     return 2;
 }
 

@@ -25,7 +25,7 @@ public:
     TFont Font() const;
 
     // Controls.
-    QComboBox* cbFace;       // editable: a face that is not installed keeps its name
+    QComboBox* cbFace;  // editable: a face that is not installed keeps its name
     QSpinBox* sePoints;
     QCheckBox* cbBold;
     QCheckBox* cbItalic;

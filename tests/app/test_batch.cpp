@@ -3,10 +3,10 @@
 
 #include <QElapsedTimer>
 #include <QImage>
-#include <QThread>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
+#include <QThread>
 #include <functional>
 
 #include "Q01Component.h"
@@ -45,9 +45,9 @@ TEST_F(BatchTest, PngOfAHeaderOnlyA4DrawingIsTheSheet)
     QImage png(Path("a.png"));
     ASSERT_FALSE(png.isNull());
     EXPECT_EQ(png.size(), QSize(1110, 720));
-    EXPECT_EQ(png.pixel(5, 5), qRgb(0, 0, 255));         // frame
-    EXPECT_EQ(png.pixel(276, 10), qRgb(166, 202, 240));  // column tick
-    EXPECT_EQ(png.pixel(500, 300), qRgb(255, 255, 255)); // page interior
+    EXPECT_EQ(png.pixel(5, 5), qRgb(0, 0, 255));           // frame
+    EXPECT_EQ(png.pixel(276, 10), qRgb(166, 202, 240));    // column tick
+    EXPECT_EQ(png.pixel(500, 300), qRgb(255, 255, 255));   // page interior
     EXPECT_FALSE(QFileInfo::exists(Path("tracery.ini")));  // a batch run shows no window to place
 }
 
@@ -189,20 +189,32 @@ TEST_F(BatchTest, CheckPrintsOneLinePerFindingInTheCompilersFormAndEndsOneTwoOrZ
 {
     // One finding of each kind on an A4 sheet (zones 276 pixels across, 180 down).
     using q01::Marker;
-    const QString wiring = Write("wiring.q01", Cat({
-        q01::Header(0),
-        TwoPinPart("R1", 100, 100), TwoPinPart("R2", 300, 100),
-        q01::Line(151, 110, 268, 110, 1),  // R1 pin 2 towards R2 pin 1, a pixel short
-        q01::Line(200, 110, 200, 150, 1),  // a T that ends in the air
-        Marker(351, 110, 3),
-        q01::Annotation(180, 112, 0, "SDA"),  // two pixels below the wire
-        TwoPinPart("U1", 100, 300, 0, 0), TwoPinPart("U2", 300, 300, 0, 0),  // inputs only
-        q01::Line(151, 310, 269, 310, 1), Marker(69, 310, 3), Marker(351, 310, 3),
-        TwoPinPart("U3", 100, 500, 1, 1), TwoPinPart("U4", 300, 500, 1, 1),  // outputs only
-        q01::Line(151, 510, 269, 510, 1), Marker(69, 510, 3), Marker(351, 510, 3),
-        q01::Line(500, 100, 600, 100, 1), q01::Annotation(510, 100, 0, "CLK"), q01::Annotation(590, 100, 0, "SCK"),
-        TwoPinPart("R1", 700, 300), Marker(669, 310, 3), Marker(751, 310, 3),
-    }));
+    const QString wiring =
+        Write("wiring.q01", Cat({
+                                q01::Header(0),
+                                TwoPinPart("R1", 100, 100),
+                                TwoPinPart("R2", 300, 100),
+                                q01::Line(151, 110, 268, 110, 1),  // R1 pin 2 towards R2 pin 1, a pixel short
+                                q01::Line(200, 110, 200, 150, 1),  // a T that ends in the air
+                                Marker(351, 110, 3),
+                                q01::Annotation(180, 112, 0, "SDA"),  // two pixels below the wire
+                                TwoPinPart("U1", 100, 300, 0, 0),
+                                TwoPinPart("U2", 300, 300, 0, 0),  // inputs only
+                                q01::Line(151, 310, 269, 310, 1),
+                                Marker(69, 310, 3),
+                                Marker(351, 310, 3),
+                                TwoPinPart("U3", 100, 500, 1, 1),
+                                TwoPinPart("U4", 300, 500, 1, 1),  // outputs only
+                                q01::Line(151, 510, 269, 510, 1),
+                                Marker(69, 510, 3),
+                                Marker(351, 510, 3),
+                                q01::Line(500, 100, 600, 100, 1),
+                                q01::Annotation(510, 100, 0, "CLK"),
+                                q01::Annotation(590, 100, 0, "SCK"),
+                                TwoPinPart("R1", 700, 300),
+                                Marker(669, 310, 3),
+                                Marker(751, 310, 3),
+                            }));
     QFile::copy(TRACERY_SOURCE_DIR "/samples/amp.q01", Path("amp.q01"));
     const RunResult r = Run({"--batch", "--out=checks", "--check", "wiring.q01", "amp.q01"});
     EXPECT_EQ(r.status, 1) << r.err.toStdString();
@@ -296,8 +308,8 @@ TEST_F(BatchTest, OutFolderTakesEveryOutputOfTheDrawingsAfterItAndNothingGoesBes
     // holds afterwards tells.
     QFile::setPermissions(src, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
                                    QFile::ReadOther | QFile::ExeOther);
-    const RunResult r =
-        Run({"--batch", "--png", "early.q01", "--pdf", "--bom", "--export", "--OUT=out/deep", "src/a.q01", "src/b.q01"});
+    const RunResult r = Run(
+        {"--batch", "--png", "early.q01", "--pdf", "--bom", "--export", "--OUT=out/deep", "src/a.q01", "src/b.q01"});
     QFile::setPermissions(src, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
@@ -305,7 +317,8 @@ TEST_F(BatchTest, OutFolderTakesEveryOutputOfTheDrawingsAfterItAndNothingGoesBes
     EXPECT_EQ(Entries(dir.path()), (QStringList{"early.png", "early.q01", "out", "src", "tracery"}));
     const QString out = Path("out/deep");
     EXPECT_EQ(Entries(out), (QStringList{"a", "a-bom.csv", "a.pdf", "a.png", "b", "b-bom.csv", "b.pdf", "b.png"}));
-    EXPECT_EQ(Entries(out + "/a"), (QStringList{"Annotate.q01", "Bitmap.q01", "DocBox.q01", "Junction.q01", "Line.q01"}));
+    EXPECT_EQ(Entries(out + "/a"),
+              (QStringList{"Annotate.q01", "Bitmap.q01", "DocBox.q01", "Junction.q01", "Line.q01"}));
     EXPECT_EQ(QImage(out + "/b.png").size(), QSize(1550, 1110));
     EXPECT_EQ(ReadAll(out + "/a-bom.csv"),
               "Designation,Part,Parts,Value,Package,X,Y,Zone,Angle,Mirrored\r\n"
@@ -320,9 +333,10 @@ TEST_F(BatchTest, OutputsThatCannotBeWrittenAreNamedWithTheirCauseAndExitOne)
     for (const char* inTheWay : {"a.png", "a.pdf", "a-bom.csv"}) ASSERT_TRUE(QDir(dir.path()).mkdir(inTheWay));
     RunResult r = Run({"--batch", "--png", "--pdf", "--bom", "a.q01"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Cannot write 'a.png': it is a folder, not a file\n"
-                     "Cannot write 'a.pdf': it is a folder, not a file\n"
-                     "Cannot write 'a-bom.csv': it is a folder, not a file\n");
+    EXPECT_EQ(r.err,
+              "Cannot write 'a.png': it is a folder, not a file\n"
+              "Cannot write 'a.pdf': it is a folder, not a file\n"
+              "Cannot write 'a-bom.csv': it is a folder, not a file\n");
     // No half-written file beside them.
     EXPECT_EQ(Entries(dir.path()), (QStringList{"a-bom.csv", "a.pdf", "a.png", "a.q01", "tracery"}));
 
@@ -330,8 +344,9 @@ TEST_F(BatchTest, OutputsThatCannotBeWrittenAreNamedWithTheirCauseAndExitOne)
     Write("b.q01", q01::Header(0));
     r = Run({"--batch", "--png", "--export", "--out=b.q01/pictures", "b.q01", "--Out", "b.q01"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Cannot create the folder 'b.q01/pictures': Not a directory\n"
-                     "Parameter 'Out' needs a folder, as in --out=DIR\n");
+    EXPECT_EQ(r.err,
+              "Cannot create the folder 'b.q01/pictures': Not a directory\n"
+              "Parameter 'Out' needs a folder, as in --out=DIR\n");
     EXPECT_EQ(Entries(dir.path()), (QStringList{"a-bom.csv", "a.pdf", "a.png", "a.q01", "b.q01", "tracery"}));
 }
 
@@ -350,13 +365,15 @@ TEST_F(BatchTest, OnAFullDiskEveryOutputFailsWithTheSystemsReasonAndTheOldFilesS
     const auto fullTemporaryFolder = [&](QProcessEnvironment& env) { env.insert("TMPDIR", Path("full")); };
     const RunResult r = Run({"--batch", "--svg", "--pdf", "--bom", "--out=full", drawing}, fullTemporaryFolder);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Cannot write 'full/amp.svg': No space left on device\n"
-                     "Cannot write 'full/amp.pdf': No space left on device\n"
-                     "Cannot write 'full/amp-bom.csv': No space left on device\n");
+    EXPECT_EQ(r.err,
+              "Cannot write 'full/amp.svg': No space left on device\n"
+              "Cannot write 'full/amp.pdf': No space left on device\n"
+              "Cannot write 'full/amp-bom.csv': No space left on device\n");
     EXPECT_EQ(ReadAll(Path("full/amp.svg")), "the good full/amp.svg");
     EXPECT_EQ(ReadAll(Path("full/amp.pdf")), "the good full/amp.pdf");
     EXPECT_EQ(ReadAll(Path("full/amp-bom.csv")), "the good full/amp-bom.csv");
-    EXPECT_EQ(Entries(Path("full")), (QStringList{"amp-bom.csv", "amp.pdf", "amp.svg", "filler"}));  // nothing left behind
+    EXPECT_EQ(Entries(Path("full")),
+              (QStringList{"amp-bom.csv", "amp.pdf", "amp.svg", "filler"}));  // nothing left behind
 
     const RunResult roomy = Run({"--batch", "--pdf", "--out=roomy", drawing}, fullTemporaryFolder);
     EXPECT_EQ(roomy.status, 0) << roomy.err.toStdString();
@@ -412,8 +429,9 @@ TEST_F(BatchTest, OutputsReplaceOnlyRegularFilesAndLinksToThem)
 
     const RunResult r = Run({"--batch", "--png", "--svg", "--bom", "--out=out", drawing});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Cannot write 'out/amp.png': it is a link to a device, not a file\n"
-                     "Cannot write 'out/amp.svg': it is a pipe, not a file\n");
+    EXPECT_EQ(r.err,
+              "Cannot write 'out/amp.png': it is a link to a device, not a file\n"
+              "Cannot write 'out/amp.svg': it is a pipe, not a file\n");
     struct stat st;
     ASSERT_EQ(::stat(QFile::encodeName(device).constData(), &st), 0);
     EXPECT_TRUE(S_ISCHR(st.st_mode));
@@ -422,8 +440,9 @@ TEST_F(BatchTest, OutputsReplaceOnlyRegularFilesAndLinksToThem)
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
     // The link stays a link; the file it leads to is written.
     EXPECT_TRUE(QFileInfo(Path("out/amp-bom.csv")).isSymLink());
-    EXPECT_EQ(ReadAll(Path("kept.csv")), "Designation,Part,Parts,Value,Package,X,Y,Zone,Angle,Mirrored\r\n"
-                                         "R1,1,1,10k,0603,300,200,B2,0,\r\n");
+    EXPECT_EQ(ReadAll(Path("kept.csv")),
+              "Designation,Part,Parts,Value,Package,X,Y,Zone,Angle,Mirrored\r\n"
+              "R1,1,1,10k,0603,300,200,B2,0,\r\n");
     EXPECT_EQ(Entries(Path("out")), (QStringList{"amp-bom.csv", "amp.png", "amp.svg"}));
 }
 
@@ -434,13 +453,14 @@ TEST_F(BatchTest, ADrawingOfTheSameNameNeverReplacesWhatAnEarlierOneWroteInTheRu
     const q01::Bytes older = Cat({q01::Header(0), q01::Junction(100, 50)});
     Write("2019/amp.q01", older);
     Write("2020/amp.q01", q01::Header(1));
-    const RunResult r = Run({"--batch", "--png", "--export", "--out=pictures", "2019/amp.q01", "2020/amp.q01",
-                             "2019/amp.q01"});
+    const RunResult r =
+        Run({"--batch", "--png", "--export", "--out=pictures", "2019/amp.q01", "2020/amp.q01", "2019/amp.q01"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Cannot write 'pictures/amp' for '2020/amp.q01': it holds the output of '2019/amp.q01', "
-                     "written earlier in this run\n"
-                     "Cannot write 'pictures/amp.png' for '2020/amp.q01': it holds the output of '2019/amp.q01', "
-                     "written earlier in this run\n");
+    EXPECT_EQ(r.err,
+              "Cannot write 'pictures/amp' for '2020/amp.q01': it holds the output of '2019/amp.q01', "
+              "written earlier in this run\n"
+              "Cannot write 'pictures/amp.png' for '2020/amp.q01': it holds the output of '2019/amp.q01', "
+              "written earlier in this run\n");
     EXPECT_EQ(QImage(Path("pictures/amp.png")).size(), QSize(1110, 720));  // the A4 sheet of 2019
     EXPECT_EQ(Entries(Path("pictures")), (QStringList{"amp", "amp.png"}));
     EXPECT_EQ(ReadAll(Path("pictures/amp/Junction.q01")),
@@ -521,7 +541,8 @@ TEST_F(BatchTest, PdfOfADenseA0SheetIsOnA0PaperWithEveryDesignationAndAnnotation
     for (const QRegularExpressionMatch& m : text.globalMatch(QString::fromUtf8(ReadAll(Path("dense.svg"))))) {
         const QString drawn = m.captured(1);
         if (designation.match(drawn).hasMatch()) designations << drawn;
-        if (drawn.startsWith(u'N')) annotations << QString(drawn).remove(u' ').replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+        if (drawn.startsWith(u'N'))
+            annotations << QString(drawn).remove(u' ').replace(QStringLiteral("&amp;"), QStringLiteral("&"));
     }
     ASSERT_EQ(designations.size(), 1800);  // (second parts show none)
     ASSERT_EQ(annotations.size(), 1000);
@@ -553,7 +574,8 @@ TEST_F(BatchTest, ThumbnailKeepsEveryOnePixelLineVisible)
     // Stepped one-pixel lines across an A4 page, eight pixels apart: at 100
     // pixels for 1110 each covers a tenth of a thumbnail column.
     q01::Bytes drawing = q01::Header(0);
-    for (int k = 0; k < 40; ++k) drawing += q01::Line(std::uint16_t(200 + 17 * k), 100, std::uint16_t(200 + 17 * k), 600, 1);
+    for (int k = 0; k < 40; ++k)
+        drawing += q01::Line(std::uint16_t(200 + 17 * k), 100, std::uint16_t(200 + 17 * k), 600, 1);
     Write("lines.q01", drawing);
     const RunResult r = Run({"--thumbnail=100", "lines.q01", "lines.png"}, WithoutDisplay);
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
@@ -563,7 +585,8 @@ TEST_F(BatchTest, ThumbnailKeepsEveryOnePixelLineVisible)
     // most of it (a line across a column border shares itself out).
     for (int k = 0; k < 40; ++k) {
         const int x = 200 + 17 * k;
-        const int darkest = std::min(qGray(thumbnail.pixel(x * 100 / 1110, 32)), qGray(thumbnail.pixel((x + 1) * 100 / 1110, 32)));
+        const int darkest =
+            std::min(qGray(thumbnail.pixel(x * 100 / 1110, 32)), qGray(thumbnail.pixel((x + 1) * 100 / 1110, 32)));
         EXPECT_LT(darkest, 245) << "line " << k;
     }
     EXPECT_EQ(thumbnail.pixel(10, 32), qRgb(255, 255, 255));  // the page beside them stays white

@@ -3,11 +3,11 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
-#include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QTableWidget>
 
 #include <QCoreApplication>
@@ -168,7 +168,8 @@ TEST(OptionTable, ManualPageDescribesEveryOptionOfTheTableAndReadmeNamesIt)
     const QRegularExpression tag(R"(^\.BI? \\-\\-([a-z]+)(=?))");
     for (qsizetype i = 1; i < lines.size(); ++i)
         if (lines[i - 1] == ".TP")
-            if (const auto match = tag.match(lines[i]); match.hasMatch()) described << match.captured(1) + match.captured(2);
+            if (const auto match = tag.match(lines[i]); match.hasMatch())
+                described << match.captured(1) + match.captured(2);
     QStringList table;
     for (const TOption& option : CommandLineOptions())
         table << QLatin1String(option.Name) + QLatin1String(option.Value ? "=" : "");
@@ -253,8 +254,8 @@ TEST_F(HelpWindowTest, ControlsStandWhereTheLayoutPutsThemInTheWindowsBoldBlueFo
     EXPECT_EQ(help.lvOptions->horizontalHeaderItem(0)->text(), "Option");
     EXPECT_FALSE(help.lvOptions->verticalHeader()->isVisible());
 
-    for (QWidget* w : std::initializer_list<QWidget*>{cmdLabel, label1, label2, help.leCmdLine, help.lvOptions,
-                                                      help.Memo1}) {
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{cmdLabel, label1, label2, help.leCmdLine, help.lvOptions, help.Memo1}) {
         EXPECT_EQ(w->font().family(), "MS Sans Serif") << w->objectName().toStdString();
         EXPECT_EQ(w->font().pixelSize(), 16);
         EXPECT_TRUE(w->font().bold());

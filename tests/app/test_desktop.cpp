@@ -26,7 +26,8 @@ namespace {
 class TEnvironmentVariable {
 public:
     TEnvironmentVariable(const char* name, std::optional<QString> value)
-        : name_(name), saved_(qEnvironmentVariableIsSet(name) ? std::optional(qEnvironmentVariable(name)) : std::nullopt)
+        : name_(name),
+          saved_(qEnvironmentVariableIsSet(name) ? std::optional(qEnvironmentVariable(name)) : std::nullopt)
     {
         Set(value);
     }
@@ -97,8 +98,10 @@ TEST(DesktopInstall, PutsProgramEntryIconAndMimeTypeWhereTheDesktopLooks)
             continue;
         }
         if (xml.name() == u"glob") seen << "glob=" + xml.attributes().value("pattern").toString();
-        if (xml.name() == u"comment") seen << "comment=" + xml.readElementText();
-        else xml.skipCurrentElement();
+        if (xml.name() == u"comment")
+            seen << "comment=" + xml.readElementText();
+        else
+            xml.skipCurrentElement();
     }
     EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
     EXPECT_EQ(seen, (QStringList{"type=application/x-quorvid-drawing", "comment=Quorvid drawing", "glob=*.q01"}));
@@ -106,17 +109,17 @@ TEST(DesktopInstall, PutsProgramEntryIconAndMimeTypeWhereTheDesktopLooks)
     // The thumbnailer entry: file managers ask the program for a picture of a drawing.
     QFile thumbnailer(share.filePath("thumbnailers/tracery.thumbnailer"));
     ASSERT_TRUE(thumbnailer.open(QIODevice::ReadOnly));
-    EXPECT_EQ(thumbnailer.readAll(), "[Thumbnailer Entry]\n"
-                                     "TryExec=tracery\n"
-                                     "Exec=tracery --thumbnail=%s %i %o\n"
-                                     "MimeType=application/x-quorvid-drawing;\n");
+    EXPECT_EQ(thumbnailer.readAll(),
+              "[Thumbnailer Entry]\n"
+              "TryExec=tracery\n"
+              "Exec=tracery --thumbnail=%s %i %o\n"
+              "MimeType=application/x-quorvid-drawing;\n");
 
     // The manual page, compressed, formats without a single warning.
     const QString manPage = share.filePath("man/man1/tracery.1.gz");
     ASSERT_TRUE(QFileInfo::exists(manPage));
     if (!QStandardPaths::findExecutable("groff").isEmpty()) {
-        const RunResult man =
-            RunTool("/bin/sh", {"-c", "gzip -dc \"$0\" | groff -man -Tutf8 -ww -P-bou", manPage});
+        const RunResult man = RunTool("/bin/sh", {"-c", "gzip -dc \"$0\" | groff -man -Tutf8 -ww -P-bou", manPage});
         EXPECT_EQ(man.status, 0);
         EXPECT_EQ(man.err, "");
         EXPECT_TRUE(man.out.contains("SYNOPSIS")) << man.out.left(200).toStdString();
@@ -158,12 +161,11 @@ TEST(DebianPackage, HoldsTheProgramAndItsDesktopFilesUnderUsrAndNothingElse)
     QStringList files;
     for (const QString& line : contents.out.split('\n', Qt::SkipEmptyParts))
         if (!line.endsWith('/')) files << line.section(' ', -1);
-    EXPECT_EQ(files, (QStringList{"./usr/bin/tracery", "./usr/share/applications/tracery.desktop",
-                                  "./usr/share/icons/hicolor/scalable/apps/tracery.svg",
-                                  "./usr/share/man/man1/tracery.1.gz",
-                                  "./usr/share/metainfo/org.example.tracery.metainfo.xml",
-                                  "./usr/share/mime/packages/tracery.xml",
-                                  "./usr/share/thumbnailers/tracery.thumbnailer"}));
+    EXPECT_EQ(files,
+              (QStringList{"./usr/bin/tracery", "./usr/share/applications/tracery.desktop",
+                           "./usr/share/icons/hicolor/scalable/apps/tracery.svg", "./usr/share/man/man1/tracery.1.gz",
+                           "./usr/share/metainfo/org.example.tracery.metainfo.xml",
+                           "./usr/share/mime/packages/tracery.xml", "./usr/share/thumbnailers/tracery.thumbnailer"}));
 
     // The control fields; the dependencies are the shared libraries' packages.
     const RunResult fields = RunTool(dpkgDeb, {"-f", deb, "Package", "Version", "Section"});
@@ -204,8 +206,8 @@ TEST_F(SettingsPlaceTest, UnwritableExecutableFolderUsesTheConfigurationDirector
         TEnvironmentVariable xdg("XDG_CONFIG_HOME", Make("xdg"));
         EXPECT_EQ(SettingsFileNameFor(exe), dir.filePath("xdg/tracery/tracery.ini"));
     }
-    for (const std::optional<QString>& unusable : {std::optional<QString>(), std::optional<QString>(""),
-                                                   std::optional<QString>("relative/config")}) {
+    for (const std::optional<QString>& unusable :
+         {std::optional<QString>(), std::optional<QString>(""), std::optional<QString>("relative/config")}) {
         TEnvironmentVariable xdg("XDG_CONFIG_HOME", unusable);
         EXPECT_EQ(SettingsFileNameFor(exe), dir.filePath("home/.config/tracery/tracery.ini"))
             << unusable.value_or("<unset>").toStdString();
@@ -279,8 +281,9 @@ TEST_F(ShortcutTest, StandardActionsHaveTheirKeysAndNoTwoEntriesShareOne)
 {
     TForm1& f = Start({Write("a.q01", {})});
     auto keys = [&](const char* name) { return f.MenuAction(name)->shortcuts(); };
-    for (auto [name, standard] : {std::pair{"miFileOpen", QKeySequence::Open}, std::pair{"miFilePrint", QKeySequence::Print},
-                                  std::pair{"miFileExit", QKeySequence::Quit}, std::pair{"miRepaint", QKeySequence::Refresh}}) {
+    for (auto [name, standard] :
+         {std::pair{"miFileOpen", QKeySequence::Open}, std::pair{"miFilePrint", QKeySequence::Print},
+          std::pair{"miFileExit", QKeySequence::Quit}, std::pair{"miRepaint", QKeySequence::Refresh}}) {
         for (const QKeySequence& k : QKeySequence::keyBindings(standard)) EXPECT_TRUE(keys(name).contains(k)) << name;
         EXPECT_FALSE(keys(name).isEmpty()) << name;
     }
@@ -294,9 +297,9 @@ TEST_F(ShortcutTest, StandardActionsHaveTheirKeysAndNoTwoEntriesShareOne)
     QMap<QString, QString> owner;
     for (QAction* a : f.findChildren<QAction*>())
         for (const QKeySequence& k : a->shortcuts()) {
-            EXPECT_FALSE(owner.contains(k.toString())) << k.toString().toStdString() << " on "
-                                                        << a->objectName().toStdString() << " and "
-                                                        << owner.value(k.toString()).toStdString();
+            EXPECT_FALSE(owner.contains(k.toString()))
+                << k.toString().toStdString() << " on " << a->objectName().toStdString() << " and "
+                << owner.value(k.toString()).toStdString();
             owner.insert(k.toString(), a->objectName());
         }
 }
@@ -379,6 +382,7 @@ TEST_F(ProgramTest, BatchHelpPrintsTheCommandLineAndEveryOptionToStandardOutput)
         EXPECT_TRUE(lines.contains(expected)) << expected.toStdString();
     }
     // The two the list once lacked.
-    EXPECT_EQ(lines.filter(QRegularExpression("^  --(thumbnail=SIZE|version) +[A-Z-]")).size(), 2) << r.out.toStdString();
+    EXPECT_EQ(lines.filter(QRegularExpression("^  --(thumbnail=SIZE|version) +[A-Z-]")).size(), 2)
+        << r.out.toStdString();
     EXPECT_FALSE(QFileInfo::exists(Path("tracery.ini")));
 }

@@ -1,16 +1,16 @@
 // The main window: page sizes, the View menu, painting, pointer tracking and
 // the recent-files entries.
+#include "AppFixture.h"
 #include "app/Surface.h"
 #include "settings/Settingsmodel.h"
-#include "AppFixture.h"
 
 #include <QAction>
 #include <QCoreApplication>
 #include <QLabel>
-#include <QStatusBar>
 #include <QMenu>
 #include <QPainter>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTest>
 
 #include "Q01Component.h"
@@ -215,8 +215,7 @@ TEST_F(MainViewTest, AboutNamesTheProgramItsVersionLicenceAndQt)
 TEST_F(MainViewTest, ObjectsDrawInFileOrderOnThePage)
 {
     CreateOtherWindows();
-    const QString a =
-        Write("a.q01", Cat({q01::Header(0), q01::Line(100, 100, 200, 100, 1), q01::Marker(150, 100, 6)}));
+    const QString a = Write("a.q01", Cat({q01::Header(0), q01::Line(100, 100, 200, 100, 1), q01::Marker(150, 100, 6)}));
     TForm1& f = Start({a});
     // The marker's dot, drawn after the line, covers it.
     EXPECT_EQ(f.Image1->Surface().Pixel(148, 100), TColor(0x800080));
@@ -231,8 +230,8 @@ using PointerTest = MainWindowTest;
 TEST_F(PointerTest, FirstComponentInFileOrderWinsAndEdgesCountAsInside)
 {
     // U1 body (100, 200)..(121, 231); U2 overlaps it.
-    TForm1& f = Start({Write("a.q01", Cat({q01::Header(0), Part(100, 200, 0, false, "U1"),
-                                          Part(110, 210, 0, false, "U2")}))});
+    TForm1& f =
+        Start({Write("a.q01", Cat({q01::Header(0), Part(100, 200, 0, false, "U1"), Part(110, 210, 0, false, "U2")}))});
     f.FormMouseMove(115, 215);
     EXPECT_EQ(f.PanelText(1), "U1");
     f.FormMouseMove(121, 231);  // right and bottom edges
@@ -314,11 +313,11 @@ TEST_F(MainViewTest, ExitStoresTheWindowPlacementAndTheRecentFiles)
 // ------------------------------------------- inspector, preview and printing
 
 #include <QLineEdit>
-#include <QPrinter>
 #include <QPointer>
+#include <QPrinter>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QPushButton>
+#include <QRegularExpression>
 
 #include "app/Preview.h"
 #include "app/Quorvprint.h"
@@ -417,14 +416,14 @@ TEST_F(WindowsTest, PrintGoesLandscapeToThePrinterChosenInThePrintDialog)
 #include "settings/Annotatewin.h"
 #include "settings/Bitmapwin.h"
 #include "settings/Junctionwin.h"
-#include "settings/Linedatawin.h"
 #include "settings/Linechioce.h"
+#include "settings/Linedatawin.h"
 #include "settings/Quorvline.h"
 
 TEST_F(WindowsTest, SettingsChangesShowInThePageAtOnce)
 {
-    TForm1& f = Start({Write("a.q01", Cat({q01::Header(0), q01::Line(100, 100, 200, 100, 1),
-                                          q01::Junction(300, 300), Part(500, 300, 0, false)}))});
+    TForm1& f = Start({Write("a.q01", Cat({q01::Header(0), q01::Line(100, 100, 200, 100, 1), q01::Junction(300, 300),
+                                           Part(500, 300, 0, false)}))});
     TSurface& page = f.Image1->Surface();
     EXPECT_EQ(page.Pixel(150, 100), clBlack);
 
@@ -523,14 +522,16 @@ TEST_F(MainViewTest, ExportSavesThePageByTheChosenTypeAndAsksBeforeOverwriting)
     f.miFileExportClick();
     const QByteArray svg = ReadAll(Path("page.svg"));
     EXPECT_TRUE(svg.contains("<svg ") && svg.contains("viewBox=\"0 0 1110 720\"")) << svg.left(300).toStdString();
-    EXPECT_TRUE(QImage(Path("page.png")).convertToFormat(QImage::Format_RGB32) == f.Image1->Surface().Image().convertToFormat(QImage::Format_RGB32));
+    EXPECT_TRUE(QImage(Path("page.png")).convertToFormat(QImage::Format_RGB32) ==
+                f.Image1->Surface().Image().convertToFormat(QImage::Format_RGB32));
     f.miFileExportClick();  // not a type it writes
     const QByteArray png = ReadAll(Path("page.png"));
     f.miFileExportClick();  // the existing picture is kept
     EXPECT_EQ(ReadAll(Path("page.png")), png);
-    EXPECT_EQ(dialogs.AllTexts,
-              (QStringList{QStringLiteral("'%1' is not the name of a .png, .svg, .pdf, .kicad_sch or .sch file; nothing was "
-                                             "exported.")
-                               .arg(Path("page.txt")),
-                           QStringLiteral("Overwrite existing file '%1' ?").arg(Path("page.png"))}));
+    EXPECT_EQ(
+        dialogs.AllTexts,
+        (QStringList{QStringLiteral("'%1' is not the name of a .png, .svg, .pdf, .kicad_sch or .sch file; nothing was "
+                                    "exported.")
+                         .arg(Path("page.txt")),
+                     QStringLiteral("Overwrite existing file '%1' ?").arg(Path("page.png"))}));
 }

@@ -38,9 +38,9 @@ q01::Bytes TwoPin(const std::string& designation, std::uint16_t x, std::uint16_t
 q01::Bytes Circuit()
 {
     q01::Bytes d = q01::Header(0);
-    d += TwoPin("R1", 100, 100);            // pins end at (69,110) and (151,110)
-    d += TwoPin("R2", 281, 100);            // (250,110) and (332,110)
-    d += TwoPin("R3", 231, 300);            // (200,310) and (282,310)
+    d += TwoPin("R1", 100, 100);  // pins end at (69,110) and (151,110)
+    d += TwoPin("R2", 281, 100);  // (250,110) and (332,110)
+    d += TwoPin("R3", 231, 300);  // (200,310) and (282,310)
     d += q01::Line(151, 110, 250, 110, 1);
     d += q01::Line(200, 110, 200, 310, 1);
     d += q01::Junction(200, 110);
@@ -101,8 +101,9 @@ TEST_F(NetViewTest, PointingAtAWireOrPinEndTellsItsNetAndAClickMarksTheWholeNetA
         f.FormMouseMove(at.x(), at.y());
         told.push_back(message());
     }
-    EXPECT_EQ(told, (std::vector<std::string>{"Net VOUT: 3 pins", "Net VOUT: 3 pins", "Net unconnected-(R1-Pad1): 1 pin",
-                                              "Please click over a bitmap", "Net VOUT: 3 pins"}));
+    EXPECT_EQ(told,
+              (std::vector<std::string>{"Net VOUT: 3 pins", "Net VOUT: 3 pins", "Net unconnected-(R1-Pad1): 1 pin",
+                                        "Please click over a bitmap", "Net VOUT: 3 pins"}));
     EXPECT_EQ(f.ShownNet(), std::nullopt);
 
     // A click there marks the whole net: a halo around its wires over the

@@ -5,9 +5,9 @@
 #include "AppFixture.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QCoreApplication>
 #include <QMouseEvent>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -15,11 +15,11 @@
 #include <QWheelEvent>
 
 #include "Q01Component.h"
-#include "render/Areareduction.h"
 #include "app/Findbar.h"
 #include "app/Preview.h"
 #include "app/Quorvprint.h"
 #include "app/Startup.h"
+#include "render/Areareduction.h"
 
 namespace {
 
@@ -140,8 +140,8 @@ TEST_F(ViewTest, ReducedPageIsMadeOncePerChangeAndScrollingOnlyCopiesIt)
     QWidget* viewport = f.ScrollBox1->viewport();
     viewport->repaint();
     const QImage shown = f.Image1->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    EXPECT_EQ(Bytes(shown), Bytes(ReduceByArea(f.Image1->Surface().Image(), QSize(1115, 788), {2500, 10000},
-                                               {2500, 10000})));
+    EXPECT_EQ(Bytes(shown),
+              Bytes(ReduceByArea(f.Image1->Surface().Image(), QSize(1115, 788), {2500, 10000}, {2500, 10000})));
 
     QScrollBar* h = f.ScrollBox1->horizontalScrollBar();
     QScrollBar* v = f.ScrollBox1->verticalScrollBar();
@@ -168,7 +168,8 @@ using ZoomTest = MainWindowTest;
 TEST_F(ZoomTest, PointerOverTheSamePagePixelHitsTheSameComponentAtEveryZoom)
 {
     // U1 covers (100, 200)..(121, 231); U2 starts right of it.
-    TForm1& f = Start({Write("a.q01", Cat({q01::Header(0), q01::SmallComponent(100, 200, "U1"), q01::SmallComponent(122, 200, "U2")}))});
+    TForm1& f = Start({Write(
+        "a.q01", Cat({q01::Header(0), q01::SmallComponent(100, 200, "U1"), q01::SmallComponent(122, 200, "U2")}))});
     for (int percent : {50, 100, 400}) {
         const int zoom = percent * TPageImage::Percent;
         f.ScrollBox1->ZoomTo(zoom);
@@ -297,8 +298,8 @@ TEST_F(ZoomWindowsTest, ZoomChangesNeitherPreviewNorPrintImage)
     part.packageText = "PKG";
     part.anchorX = 500, part.anchorY = 300;
     part.parts = {{0, 2, 3}};
-    TForm1& f = Start(
-        {Write("a.q01", Cat({q01::Header(0), q01::Line(10, 30, 700, 400, 1), q01::ComponentRecord(part)}))});
+    TForm1& f =
+        Start({Write("a.q01", Cat({q01::Header(0), q01::Line(10, 30, 700, 400, 1), q01::ComponentRecord(part)}))});
     f.miPreviewClick();
     const QImage preview = frmPreview->Picture().Image();
     f.PaintPrintImage();
@@ -363,9 +364,10 @@ q01::Bytes Part(std::uint16_t x, std::uint16_t y, const std::string& name, const
 TEST_F(ViewTest, FindGoesThroughMatchesInDesignationOrderRoundAndSaysWhenNoneMatches)
 {
     // "u7" is in four designations or values (not R1's "SOT23-u"), in this file order.
-    TForm1& f = Start({Write("a.q01", Cat({q01::Header(4), Part(2200, 1500, "U777", "LM358", "SO8"),
-                                           Part(200, 300, "U7", "NE555", "DIP8"), Part(400, 300, "R1", "10k", "SOT23-u"),
-                                           Part(600, 300, "C3", "4U7", "0805"), Part(800, 300, "U77", "TL072", "so8")}))});
+    TForm1& f =
+        Start({Write("a.q01", Cat({q01::Header(4), Part(2200, 1500, "U777", "LM358", "SO8"),
+                                   Part(200, 300, "U7", "NE555", "DIP8"), Part(400, 300, "R1", "10k", "SOT23-u"),
+                                   Part(600, 300, "C3", "4U7", "0805"), Part(800, 300, "U77", "TL072", "so8")}))});
     ShowWithView(f, {1000, 400});
     const QImage page = f.Image1->Surface().Image().copy();
     EXPECT_EQ(f.MenuAction("miFind")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
@@ -385,7 +387,8 @@ TEST_F(ViewTest, FindGoesThroughMatchesInDesignationOrderRoundAndSaysWhenNoneMat
     }
     f.MenuAction("miFindPrevious")->trigger();
     seen << f.PanelText(TForm1::findPanel);
-    EXPECT_EQ(seen, (QStringList{"1 of 4: C3", "2 of 4: U7", "3 of 4: U77", "4 of 4: U777", "1 of 4: C3", "4 of 4: U777"}));
+    EXPECT_EQ(seen,
+              (QStringList{"1 of 4: C3", "2 of 4: U7", "3 of 4: U77", "4 of 4: U777", "1 of 4: C3", "4 of 4: U777"}));
 
     // The component found is outlined in the middle of the view at every
     // zoom; the page itself is not drawn on.
@@ -398,7 +401,8 @@ TEST_F(ViewTest, FindGoesThroughMatchesInDesignationOrderRoundAndSaysWhenNoneMat
         f.MenuAction("miFindPrevious")->trigger();
         ASSERT_EQ(f.PanelText(TForm1::findPanel), "4 of 4: U777");
         const QRect shown = f.Image1->ShownRect(u777);
-        EXPECT_EQ(f.Image1->mapTo(viewport, shown.center()), QPoint(viewport->width() / 2, viewport->height() / 2)) << zoom;
+        EXPECT_EQ(f.Image1->mapTo(viewport, shown.center()), QPoint(viewport->width() / 2, viewport->height() / 2))
+            << zoom;
         const QImage view = f.Image1->grab().toImage();
         EXPECT_EQ(view.pixel(shown.left() - 4, shown.center().y()), qRgb(255, 96, 0)) << zoom;
         EXPECT_EQ(view.pixel(shown.center().x(), shown.bottom() + 6), qRgb(255, 96, 0)) << zoom;
@@ -438,7 +442,8 @@ TEST_F(ViewTest, ZoneOfThePointerFollowsTheSheetTicksBesideTheTwelvePanels)
     EXPECT_EQ(zone(276, 180), "B2");
     QStringList panels;
     for (int i = 0; i < 12; ++i) panels << f.PanelText(i);
-    EXPECT_EQ(panels, (QStringList{"Name", "U1", "Value", "", "Package", "", "Angle", "0", "H Flip", "no", "V Flip", "no"}));
+    EXPECT_EQ(panels,
+              (QStringList{"Name", "U1", "Value", "", "Package", "", "Angle", "0", "H Flip", "no", "V Flip", "no"}));
     EXPECT_EQ(zone(1109, 719), "D4");
     // A0: every 1114 across and 786 down.
     f.LoadDrawing(Write("b.q01", q01::Header(4)));

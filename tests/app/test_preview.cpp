@@ -9,9 +9,9 @@
 #include <QScrollBar>
 #include <QTest>
 
-#include "app/Surface.h"
 #include "FreshSettings.h"
 #include "app/Preview.h"
+#include "app/Surface.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ TEST(PreviewImage, LastNonWhitePixelOfEachBlockWins)
     page.SetPixel(1, 0, clBlack);  // block 0: only (x + 1, y)
     page.SetPixel(2, 0, clRed);    // block 1: (x, y) red, (x + 1, y + 1) black
     page.SetPixel(3, 1, clBlack);
-    page.SetPixel(4, 1, clBlue);   // block 2: (x, y + 1) comes before (x + 1, y)
+    page.SetPixel(4, 1, clBlue);  // block 2: (x, y + 1) comes before (x + 1, y)
     page.SetPixel(5, 0, Green);
     const TSurface preview = PreviewImage(page);  // block 3 all white
     ASSERT_EQ(SizeOf(preview), QSize(4, 1));

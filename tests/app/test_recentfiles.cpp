@@ -7,9 +7,9 @@
 #include <QTemporaryDir>
 #include <memory>
 
-#include "ui/Dialogs.h"
 #include "app/Recentfiles.h"
 #include "settings/Inifile.h"
+#include "ui/Dialogs.h"
 
 namespace {
 

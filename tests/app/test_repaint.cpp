@@ -16,13 +16,13 @@
 #include <QTest>
 #include <memory>
 
-#include "app/Surface.h"
 #include "FreshSettings.h"
 #include "Q01Builder.h"
 #include "Q01Component.h"
 #include "Q01DenseSheet.h"
 #include "ScriptedDialogs.h"
 #include "app/Startup.h"
+#include "app/Surface.h"
 #include "app/Tracerywin.h"
 #include "drawing/Bitmap.h"
 #include "drawing/Header.h"

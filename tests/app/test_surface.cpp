@@ -323,7 +323,8 @@ void PlainStroke(QImage& image, long long x0, long long y0, long long x1, long l
     long long err = dx - dy, x = x0, y = y0;
     for (long long step = 0; step < std::max(dx, dy); ++step) {
         // The stamp's columns i and rows j (offsets from the point) that lie on the image.
-        const long long iFirst = std::max<long long>(low, -x), iLast = std::min<long long>(low + width, image.width() - x);
+        const long long iFirst = std::max<long long>(low, -x),
+                        iLast = std::min<long long>(low + width, image.width() - x);
         const long long jFirst = std::max<long long>(low, -y);
         const long long jLast = std::min<long long>(low + width, image.height() - y);
         for (long long j = jFirst; j < jLast && on(phase + step); ++j)
@@ -738,8 +739,8 @@ TEST(SurfaceDraw, RasterHangingOverAnyEdgeIsClipped)
     s.Draw(-2, -2, raster);
     s.Draw(3, 3, raster);
     s.Draw(100, -100, raster);
-    EXPECT_EQ(Painted(s), (std::set<std::pair<int, int>>{{0, 0}, {1, 0}, {0, 1}, {1, 1},
-                                                          {3, 3}, {4, 3}, {3, 4}, {4, 4}}));
+    EXPECT_EQ(Painted(s),
+              (std::set<std::pair<int, int>>{{0, 0}, {1, 0}, {0, 1}, {1, 1}, {3, 3}, {4, 3}, {3, 4}, {4, 4}}));
 }
 
 TEST(SurfaceDraw, StretchDrawScalesNearestNeighbour)
@@ -765,20 +766,10 @@ TEST(SurfaceEllipse, DashedOutlineRunsClockwiseFromTheTopMiddleInOneTraversal)
     s.Brush.Style = bsClear;
     s.Ellipse(1, 1, 23, 13);
     const char* expected[14] = {
-        "........................",
-        "............####........",
-        ".....#..........###.....",
-        "...##..............##...",
-        "........................",
-        "........................",
-        "........................",
-        "........................",
-        "........................",
-        "........................",
-        "...##..............##...",
-        ".....###..........#.....",
-        "........####............",
-        "........................",
+        "........................", "............####........", ".....#..........###.....", "...##..............##...",
+        "........................", "........................", "........................", "........................",
+        "........................", "........................", "...##..............##...", ".....###..........#.....",
+        "........####............", "........................",
     };
     for (int y = 0; y < 14; ++y) {
         std::string row;

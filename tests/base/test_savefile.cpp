@@ -65,7 +65,8 @@ TEST(SaveFile, TargetIsReplacedOnlyByACommittedFileAndNothingElseStays)
     EXPECT_EQ(Entries(dir.path()), QStringList{"amp.csv"});
 
     // A writer that gives up without an error of the file's own.
-    EXPECT_EQ(SaveFile(path, [](QIODevice& f) { return f.write("x") < 0; }, "the picture is empty"),
+    EXPECT_EQ(SaveFile(
+                  path, [](QIODevice& f) { return f.write("x") < 0; }, "the picture is empty"),
               "the picture is empty");
     EXPECT_EQ(ReadAll(path).size(), 300000);
     EXPECT_EQ(Entries(dir.path()), QStringList{"amp.csv"});

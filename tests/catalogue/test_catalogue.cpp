@@ -18,8 +18,8 @@
 
 namespace {
 // A part of one outline body (41 x 21 pixels), no pins.
-q01::Bytes Part(const std::string& designation, const std::string& value, const std::string& package,
-                std::uint16_t x, std::uint16_t y)
+q01::Bytes Part(const std::string& designation, const std::string& value, const std::string& package, std::uint16_t x,
+                std::uint16_t y)
 {
     q01::Component c;
     c.designation = designation;
@@ -91,8 +91,9 @@ protected:
         Write("archive/2019/Old/Sheet 14.Q01",
               Cat({q01::Header(0), q01::DocBox(800, 560, 1080, 690, {"PRODUCT X", "SHEET 14 OF 20"}),
                    Part("C1", "100n", "0603", 400, 400)}));
-        Write("archive/2020/power.q01", Cat({q01::Header(2), Part("U1", "LM7805", "TO220", 700, 400),
-                                             q01::Annotation(800, 380, 1, "+5V"), q01::Line(1000, 1000, 1100, 1000, 1)}));
+        Write("archive/2020/power.q01",
+              Cat({q01::Header(2), Part("U1", "LM7805", "TO220", 700, 400), q01::Annotation(800, 380, 1, "+5V"),
+                   q01::Line(1000, 1000, 1100, 1000, 1)}));
         q01::Bytes broken = Cat({q01::Header(0), Part("U9", "X", "Y", 100, 100)});
         broken.resize(broken.size() - 10);
         Write("archive/2020/broken.q01", broken);
@@ -119,8 +120,9 @@ TEST_F(CatalogueTest, SiteOfAnArchiveWorksInABrowserFromFiles)
     MakeArchive();
     const RunResult r = Run({"--catalogue=site", "archive"});
     EXPECT_EQ(r.status, 1);  // one drawing is damaged
-    EXPECT_EQ(r.err, "archive/2020/broken.q01: The record at 00000010 (type 70) is cut short by the end of the file; "
-                     "the drawing is shown up to it.\n");
+    EXPECT_EQ(r.err,
+              "archive/2020/broken.q01: The record at 00000010 (type 70) is cut short by the end of the file; "
+              "the drawing is shown up to it.\n");
 
     THeadlessBrowser browser;
     ASSERT_TRUE(browser.Started());
@@ -136,11 +138,12 @@ TEST_F(CatalogueTest, SiteOfAnArchiveWorksInABrowserFromFiles)
               R"(of the file; the drawing is shown up to it.","power.q01"]]])");
     EXPECT_EQ(browser.Evaluate("document.querySelector('.count').textContent").toString(),
               "5 drawings in 4 folders, 1 damaged");
-    EXPECT_EQ(browser.Evaluate("Array.from(document.querySelectorAll('.card .meta')).map(m => m.textContent).join('; ')")
-                  .toString(),
-              "A4 · 6 components · 6 nets · 0 findings; A3 · 4 components · 0 nets · 0 findings; "
-              "A4 · 1 component · 0 nets · 0 findings; A4 · 0 components · 0 nets · 0 findings; "
-              "A2 · 1 component · 0 nets · 2 findings");
+    EXPECT_EQ(
+        browser.Evaluate("Array.from(document.querySelectorAll('.card .meta')).map(m => m.textContent).join('; ')")
+            .toString(),
+        "A4 · 6 components · 6 nets · 0 findings; A3 · 4 components · 0 nets · 0 findings; "
+        "A4 · 1 component · 0 nets · 0 findings; A4 · 0 components · 0 nets · 0 findings; "
+        "A2 · 1 component · 0 nets · 2 findings");
     // Sorted by date, the newest first.
     EXPECT_EQ(Json(browser.Evaluate("document.querySelector('[data-sort=date]').click();"
                                     "Array.from(document.querySelectorAll('section.folder:last-child .name'))"
@@ -150,8 +153,9 @@ TEST_F(CatalogueTest, SiteOfAnArchiveWorksInABrowserFromFiles)
     // A search shared as a link: exactly the drawings that use an LM741,
     // with what matched.
     ASSERT_TRUE(browser.Open(Url("site/index.html") + "?q=LM741"));
-    EXPECT_EQ(Json(browser.Evaluate("Array.from(document.querySelectorAll('.hit')).map(h =>"
-                                    " h.querySelector('.name').textContent + ': ' + h.querySelector('.matches').textContent)")),
+    EXPECT_EQ(Json(browser.Evaluate(
+                  "Array.from(document.querySelectorAll('.hit')).map(h =>"
+                  " h.querySelector('.name').textContent + ': ' + h.querySelector('.matches').textContent)")),
               R"(["amp.q01: U1 package LM741","filter.q01: U1 value LM741"])");
     EXPECT_EQ(browser.Evaluate("document.querySelector('.found-count').textContent").toString(),
               "2 drawings match \u201cLM741\u201d");
@@ -160,24 +164,26 @@ TEST_F(CatalogueTest, SiteOfAnArchiveWorksInABrowserFromFiles)
     // click outlines the part; its files beside it.
     const QString filter = DrawingFolder("archive/2019/filter.q01");
     ASSERT_TRUE(browser.Open(Url(filter + "filter.html")));
-    EXPECT_EQ(Json(browser.Evaluate(
-                  "var img = document.querySelector('.sheet img'), v = document.querySelector('.viewer')"
-                  ".getBoundingClientRect(), s = document.querySelector('.sheet').getBoundingClientRect();"
-                  "[img.getAttribute('src'), img.naturalWidth, img.naturalHeight,"
-                  " s.left >= v.left && s.right <= v.right && s.top >= v.top && s.bottom <= v.bottom,"
-                  " Math.abs((s.left - v.left) - (v.right - s.right)) < 2 || Math.abs((s.top - v.top) - (v.bottom - s.bottom)) < 2]")),
-              R"(["filter.svg",1550,1110,true,true])");
+    EXPECT_EQ(
+        Json(browser.Evaluate("var img = document.querySelector('.sheet img'), v = document.querySelector('.viewer')"
+                              ".getBoundingClientRect(), s = document.querySelector('.sheet').getBoundingClientRect();"
+                              "[img.getAttribute('src'), img.naturalWidth, img.naturalHeight,"
+                              " s.left >= v.left && s.right <= v.right && s.top >= v.top && s.bottom <= v.bottom,"
+                              " Math.abs((s.left - v.left) - (v.right - s.right)) < 2 || Math.abs((s.top - v.top) - "
+                              "(v.bottom - s.bottom)) < 2]")),
+        R"(["filter.svg",1550,1110,true,true])");
     EXPECT_EQ(Json(browser.Evaluate("Array.from(document.querySelectorAll('.parts tbody tr')).map(r =>"
                                     " Array.from(r.cells).map(c => c.textContent).join(' '))")),
               R"(["C1 100n 0603 B4","R2 0805 1k C1","R10 0805 4k7 B3","U1 LM741 DIP8 A1"])");
-    EXPECT_EQ(Json(browser.Evaluate(
-                  "var row = document.querySelectorAll('.parts tbody tr')[3]; row.click();"
-                  "var m = document.querySelector('.marks rect');"
-                  "[row.dataset.box, ['x', 'y', 'width', 'height'].map(a => m.getAttribute(a)).join(' '),"
-                  " row.classList.contains('selected')]")),
-              R"(["300 200 342 222","297 197 48 28",true])");
-    EXPECT_EQ(Json(browser.Evaluate("Array.from(document.querySelectorAll('.files a')).map(a => a.getAttribute('href'))")),
-              R"(["filter.png","filter.svg","filter.pdf","filter.net","filter.kicad_sch"])");
+    EXPECT_EQ(
+        Json(browser.Evaluate("var row = document.querySelectorAll('.parts tbody tr')[3]; row.click();"
+                              "var m = document.querySelector('.marks rect');"
+                              "[row.dataset.box, ['x', 'y', 'width', 'height'].map(a => m.getAttribute(a)).join(' '),"
+                              " row.classList.contains('selected')]")),
+        R"(["300 200 342 222","297 197 48 28",true])");
+    EXPECT_EQ(
+        Json(browser.Evaluate("Array.from(document.querySelectorAll('.files a')).map(a => a.getAttribute('href'))")),
+        R"(["filter.png","filter.svg","filter.pdf","filter.net","filter.kicad_sch"])");
     // The search box as one types: every word must match.
     // (The page loads the drawings' data when its box is first used.)
     EXPECT_EQ(Json(browser.Evaluate("new Promise(done => { var box = document.querySelector('.search input');"
@@ -209,15 +215,20 @@ TEST_F(CatalogueTest, SiteOfAnArchiveWorksInABrowserFromFiles)
     // Every page refers only to files of the site, which are there; the
     // console stayed clean.
     const QString site = Url("site") + "/";
-    for (const QString& page : {QString("site/index.html"), filter + "filter.html", amp + "amp.html", power + "power.html"}) {
+    for (const QString& page :
+         {QString("site/index.html"), filter + "filter.html", amp + "amp.html", power + "power.html"}) {
         ASSERT_TRUE(browser.Open(Url(page)));
-        const QJsonArray links = browser.Evaluate(
-            "Array.from(document.querySelectorAll('a[href], img[src], script[src], link[href]'))"
-            ".map(e => e.href || e.src)").toArray();
+        const QJsonArray links =
+            browser
+                .Evaluate(
+                    "Array.from(document.querySelectorAll('a[href], img[src], script[src], link[href]'))"
+                    ".map(e => e.href || e.src)")
+                .toArray();
         EXPECT_GE(links.size(), 7);  // the style, the scripts, the pictures and the files at least
         for (const QJsonValue& link : links) {
             const QUrl url(link.toString());
-            EXPECT_TRUE(link.toString().startsWith(site) && QFileInfo(url.toLocalFile()).isFile()) << link.toString().toStdString();
+            EXPECT_TRUE(link.toString().startsWith(site) && QFileInfo(url.toLocalFile()).isFile())
+                << link.toString().toStdString();
         }
     }
     for (const QString& request : browser.Requests)
@@ -303,8 +314,9 @@ TEST_F(CatalogueTest, TwoShardsJoinedGiveTheSiteOfOneRun)
     const RunResult second = Run({"--catalogue=site", "--shard=2/2", "archive"});
     // Each shard converts its own drawings and writes no index.
     EXPECT_FALSE(QFileInfo::exists(Path("site/index.html")));
-    EXPECT_EQ(first.err + second.err, "archive/2020/broken.q01: The record at 00000010 (type 70) is cut short by "
-                                      "the end of the file; the drawing is shown up to it.\n");
+    EXPECT_EQ(first.err + second.err,
+              "archive/2020/broken.q01: The record at 00000010 (type 70) is cut short by "
+              "the end of the file; the drawing is shown up to it.\n");
     EXPECT_EQ(first.status + second.status, 1);
     EXPECT_GT(shardOne, 0);
     EXPECT_LT(shardOne, 5);

@@ -9,8 +9,8 @@
 #include <set>
 #include <utility>
 
-#include "app/Surface.h"
 #include "Q01Component.h"
+#include "app/Surface.h"
 #include "drawing/Bitmap.h"
 
 namespace {
@@ -309,7 +309,10 @@ struct PlacementCase {
 };
 
 // Test names and failure output show the orientation byte.
-[[maybe_unused]] static void PrintTo(const PlacementCase& p, std::ostream* os) { *os << "orientation " << int(p.orientation); }
+[[maybe_unused]] static void PrintTo(const PlacementCase& p, std::ostream* os)
+{
+    *os << "orientation " << int(p.orientation);
+}
 
 class BitmapPlacement : public ::testing::TestWithParam<PlacementCase> {};
 
@@ -332,21 +335,21 @@ TEST_P(BitmapPlacement, ImageSizePositionRectAndStoredOrientation)
     EXPECT_EQ(b.TransformPoint(0, 0) + QPoint(b.GetImageLeft(), b.GetImageTop()), QPoint(100, 200));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    AllEightOrientations, BitmapPlacement,
-    ::testing::Values(PlacementCase{0, 101, 111, 60, 160, {100, 200, 121, 231}, 0, false, false},
-                      PlacementCase{4, 101, 111, 40, 160, {80, 200, 101, 231}, 0, true, false},
-                      PlacementCase{1, 111, 101, 60, 140, {100, 180, 131, 201}, 1, false, false},
-                      PlacementCase{5, 111, 101, 30, 140, {70, 180, 101, 201}, 1, true, false},
-                      PlacementCase{2, 101, 111, 40, 130, {80, 170, 101, 201}, 2, false, false},
-                      PlacementCase{6, 101, 111, 60, 130, {100, 170, 121, 201}, 0, false, true},
-                      PlacementCase{3, 111, 101, 30, 160, {70, 200, 101, 221}, 3, false, false},
-                      PlacementCase{7, 111, 101, 60, 160, {100, 200, 131, 221}, 3, true, false},
-                      // Bits 3-7 are not read.
-                      PlacementCase{0xF9, 111, 101, 60, 140, {100, 180, 131, 201}, 1, false, false}),
-    [](const ::testing::TestParamInfo<PlacementCase>& placement) {
-        return "Orientation" + std::to_string(placement.param.orientation);
-    });
+INSTANTIATE_TEST_SUITE_P(AllEightOrientations, BitmapPlacement,
+                         ::testing::Values(PlacementCase{0, 101, 111, 60, 160, {100, 200, 121, 231}, 0, false, false},
+                                           PlacementCase{4, 101, 111, 40, 160, {80, 200, 101, 231}, 0, true, false},
+                                           PlacementCase{1, 111, 101, 60, 140, {100, 180, 131, 201}, 1, false, false},
+                                           PlacementCase{5, 111, 101, 30, 140, {70, 180, 101, 201}, 1, true, false},
+                                           PlacementCase{2, 101, 111, 40, 130, {80, 170, 101, 201}, 2, false, false},
+                                           PlacementCase{6, 101, 111, 60, 130, {100, 170, 121, 201}, 0, false, true},
+                                           PlacementCase{3, 111, 101, 30, 160, {70, 200, 101, 221}, 3, false, false},
+                                           PlacementCase{7, 111, 101, 60, 160, {100, 200, 131, 221}, 3, true, false},
+                                           // Bits 3-7 are not read.
+                                           PlacementCase{
+                                               0xF9, 111, 101, 60, 140, {100, 180, 131, 201}, 1, false, false}),
+                         [](const ::testing::TestParamInfo<PlacementCase>& placement) {
+                             return "Orientation" + std::to_string(placement.param.orientation);
+                         });
 
 TEST(BitmapPlacementEdges, WidthUnitsZeroGivesABodyOnePixelWide)
 {
@@ -514,8 +517,7 @@ TEST(BitmapPicture, PaddingBitsOfARowAreNotPainted)
     for (int y = 0; y < 11; ++y) c.pictureArea[std::size_t(1 + 2 * y + 1)] |= 0x1F;
     const Loaded loaded = Load(q01::ComponentRecord(c));
     for (int y = 0; y < 11; ++y)
-        for (int x = 51; x < 56; ++x)
-            EXPECT_EQ(loaded.bitmap->GetBodyImage().Pixel(x, 40 + y), Bitmap::bodyBackground);
+        for (int x = 51; x < 56; ++x) EXPECT_EQ(loaded.bitmap->GetBodyImage().Pixel(x, 40 + y), Bitmap::bodyBackground);
 }
 
 TEST(BitmapPicture, EachPartShowsItsOwnPictureAndStrangeByte)
@@ -553,7 +555,7 @@ TEST(BitmapBroken, TextLengthsBeyondTheirFieldsAreCut)
     c.packageText = "PKG";
     c.rawPackageLength = 11;  // would take the first anchor byte
     c.valueText = "VALUE";
-    c.rawValueLength = 255;   // would run past the head
+    c.rawValueLength = 255;  // would run past the head
     ComponentPin p = MakePin(0, 0, "1234", "NAME");
     p.rawNumberLength = 9;
     p.rawNameLength = 200;

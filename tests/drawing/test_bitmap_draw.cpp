@@ -7,8 +7,8 @@
 #include <set>
 #include <utility>
 
-#include "app/Surface.h"
 #include "Q01Component.h"
+#include "app/Surface.h"
 #include "drawing/Bitmap.h"
 #include "drawing/Objectsettings.h"
 
@@ -36,7 +36,9 @@ Component Body(bool empty)
     c.anchorX = 100;
     c.anchorY = 100;
     c.parts = {ComponentPart{0, 2, 3}};
-    if (empty) c.parts[0].pictureIndex = q01::AddPicture(c, q01::PartPicture(0, std::vector<std::string>(31, std::string(21, '.'))));
+    if (empty)
+        c.parts[0].pictureIndex =
+            q01::AddPicture(c, q01::PartPicture(0, std::vector<std::string>(31, std::string(21, '.'))));
     return c;
 }
 
@@ -405,9 +407,8 @@ TEST_F(BitmapDraw, PinNumberMovesOutPastACircle)
     TSurface page = Page();
     b->Draw(page);
     // E = (60, 60); outward past the circle (8) and the gap (2).
-    const TSurface expected = Expected(*b, [&](TSurface& copy) {
-        copy.Draw(70, 60, RenderLabel("14", settings.pinNumFont, false));
-    });
+    const TSurface expected =
+        Expected(*b, [&](TSurface& copy) { copy.Draw(70, 60, RenderLabel("14", settings.pinNumFont, false)); });
     EXPECT_EQ(page.Image(), expected.Image());
     EXPECT_TRUE(HasColour(page, clBlack));
 }
@@ -531,20 +532,16 @@ TEST_F(BitmapDraw, TopPinLabelsFollowHalfAndThreeQuarterTurnsAndFlips)
     };
     const Case cases[] = {
         // Half turn: the pin leaves the bottom edge at (50, 70).
-        {2, false, true,
-         [](const TSurface& l) { return QPoint(50 - l.Width() - 2, 72 + 2); },
+        {2, false, true, [](const TSurface& l) { return QPoint(50 - l.Width() - 2, 72 + 2); },
          [](const TSurface& l) { return QPoint(50 - l.Width() / 2, 68 - l.Height()); }},
         // Three quarters: the right edge at (70, 50).
-        {3, false, false,
-         [](const TSurface&) { return QPoint(72, 50); },
+        {3, false, false, [](const TSurface&) { return QPoint(72, 50); },
          [](const TSurface& l) { return QPoint(68 - l.Width(), 50 - l.Height() / 2); }},
         // Mirrored: still the top edge, at (50, 40).
-        {0, true, true,
-         [](const TSurface& l) { return QPoint(50 - l.Width() - 2, 38 - l.Height() + 2); },
+        {0, true, true, [](const TSurface& l) { return QPoint(50 - l.Width() - 2, 38 - l.Height() + 2); },
          [](const TSurface& l) { return QPoint(50 - l.Width() / 2, 42); }},
         // Three quarters mirrored: the left edge at (40, 50).
-        {3, true, false,
-         [](const TSurface& l) { return QPoint(38 - l.Width(), 50); },
+        {3, true, false, [](const TSurface& l) { return QPoint(38 - l.Width(), 50); },
          [](const TSurface& l) { return QPoint(42, 50 - l.Height() / 2); }},
     };
     for (const Case& k : cases) {

@@ -79,20 +79,18 @@ protected:
 
 TEST_F(ComparisonTest, ChangedMovedAddedAndRemovedObjectsGiveTheirLinesAndColours)
 {
-    const q01::Bytes older = Cat({q01::Header(0), Part({.name = "R10", .x = 500}), Part({}),
-                                  Part({.name = "R2", .x = 300}), q01::Line(100, 400, 300, 400, 1),
-                                  q01::Line(100, 500, 300, 500, 1), q01::Junction(600, 400)});
+    const q01::Bytes older =
+        Cat({q01::Header(0), Part({.name = "R10", .x = 500}), Part({}), Part({.name = "R2", .x = 300}),
+             q01::Line(100, 400, 300, 400, 1), q01::Line(100, 500, 300, 500, 1), q01::Junction(600, 400)});
     const q01::Bytes newer =
         Cat({q01::Header(0), q01::Line(100, 400, 300, 400, 1), Part({.value = "12k"}), Part({.name = "R2", .x = 320}),
              Part({.name = "U7", .value = "74HC00", .package = "SO8", .x = 700, .y = 300}), q01::Junction(600, 400),
              q01::Line(100, 600, 300, 600, 1), q01::Annotation(400, 90, 0, "TEST POINT")});
     const TComparison c = Compare(older, newer);
-    EXPECT_EQ(c.Report(), (QStringList{"changed R1: Value \"10k\" -> \"12k\"",
-                                       "changed R2: position 300,100 A2 -> 320,100 A2",
-                                       "removed R10 (10k, 0805) at 500,100 A2",
-                                       "added U7 (74HC00, SO8) at 700,300 B3",
-                                       "lines: 1 added, 1 removed",
-                                       "annotations: added \"TEST POINT\" at 400,90"}));
+    EXPECT_EQ(c.Report(),
+              (QStringList{"changed R1: Value \"10k\" -> \"12k\"", "changed R2: position 300,100 A2 -> 320,100 A2",
+                           "removed R10 (10k, 0805) at 500,100 A2", "added U7 (74HC00, SO8) at 700,300 B3",
+                           "lines: 1 added, 1 removed", "annotations: added \"TEST POINT\" at 400,90"}));
     EXPECT_FALSE(c.Same());
 
     const QImage& p = c.Picture();
@@ -102,8 +100,8 @@ TEST_F(ComparisonTest, ChangedMovedAddedAndRemovedObjectsGiveTheirLinesAndColour
     EXPECT_EQ(p.pixel(200, 500), red);    // the removed line
     EXPECT_EQ(p.pixel(200, 600), green);  // the added line
     EXPECT_EQ(p.pixel(200, 450), white);
-    EXPECT_EQ(p.pixel(300, 110), red);    // R2's left edge before and after it moved
-    EXPECT_EQ(p.pixel(320, 110), grey);   // its right edge before, its left edge after
+    EXPECT_EQ(p.pixel(300, 110), red);   // R2's left edge before and after it moved
+    EXPECT_EQ(p.pixel(320, 110), grey);  // its right edge before, its left edge after
     EXPECT_EQ(p.pixel(340, 110), green);
     EXPECT_EQ(p.pixel(510, 100), red);    // R10's top edge
     EXPECT_EQ(p.pixel(710, 300), green);  // U7's
@@ -111,9 +109,9 @@ TEST_F(ComparisonTest, ChangedMovedAddedAndRemovedObjectsGiveTheirLinesAndColour
 
     // The same objects in another order compare as the same; the picture has
     // no colour of either side alone.
-    const TComparison same = Compare(older, Cat({q01::Header(0), q01::Line(100, 500, 300, 500, 1), Part({}),
-                                                 Part({.name = "R2", .x = 300}), q01::Junction(600, 400),
-                                                 Part({.name = "R10", .x = 500}), q01::Line(100, 400, 300, 400, 1)}));
+    const TComparison same = Compare(
+        older, Cat({q01::Header(0), q01::Line(100, 500, 300, 500, 1), Part({}), Part({.name = "R2", .x = 300}),
+                    q01::Junction(600, 400), Part({.name = "R10", .x = 500}), q01::Line(100, 400, 300, 400, 1)}));
     EXPECT_TRUE(same.Same());
     EXPECT_EQ(same.Picture().pixel(200, 500), grey);
     EXPECT_EQ(same.Picture().pixel(200, 450), white);
@@ -128,26 +126,23 @@ TEST_F(ComparisonTest, NetsThatGainOrLosePinsOrANameHaveTheirLines)
                   {.number = "2", .name = {}, .side = q01::sideRight, .offsetUnits = 1}};
         return q01::ComponentRecord(c);
     };
-    const q01::Bytes common = Cat({q01::Header(0), part("R1", 100, 100), part("R2", 300, 100), part("C1", 500, 100),
-                                   part("U1", 300, 300),
-                                   q01::Line(151, 110, 269, 110, 1), q01::Annotation(200, 110, 0, "VOUT"),
-                                   // C1 pin 1 to U1 pin 1, crossing R2 pin 2's wire below without a dot
-                                   q01::Line(469, 110, 469, 200, 1), q01::Line(469, 200, 240, 200, 1),
-                                   q01::Line(240, 200, 240, 310, 1), q01::Line(240, 310, 269, 310, 1)});
+    const q01::Bytes common =
+        Cat({q01::Header(0), part("R1", 100, 100), part("R2", 300, 100), part("C1", 500, 100), part("U1", 300, 300),
+             q01::Line(151, 110, 269, 110, 1), q01::Annotation(200, 110, 0, "VOUT"),
+             // C1 pin 1 to U1 pin 1, crossing R2 pin 2's wire below without a dot
+             q01::Line(469, 110, 469, 200, 1), q01::Line(469, 200, 240, 200, 1), q01::Line(240, 200, 240, 310, 1),
+             q01::Line(240, 310, 269, 310, 1)});
     const q01::Bytes older = Cat({common, q01::Line(551, 110, 600, 110, 1), q01::Annotation(580, 110, 0, "VOUT"),
                                   q01::Line(351, 110, 351, 310, 1)});
-    const q01::Bytes newer = Cat({common, part("R5", 700, 300), q01::Line(751, 310, 780, 310, 1),
-                                  q01::Annotation(770, 310, 0, "VOUT"), q01::Annotation(300, 200, 0, "FB"),
-                                  q01::Line(351, 310, 669, 310, 1)});
+    const q01::Bytes newer =
+        Cat({common, part("R5", 700, 300), q01::Line(751, 310, 780, 310, 1), q01::Annotation(770, 310, 0, "VOUT"),
+             q01::Annotation(300, 200, 0, "FB"), q01::Line(351, 310, 669, 310, 1)});
     const TComparison c = Compare(older, newer);
-    EXPECT_EQ(c.Report(), (QStringList{"added R5 (1k, 0805) at 700,300 B3",
-                                       "net VOUT: + R5 pin 2, - C1 pin 2",
-                                       "net Net-(C1-Pad1): renamed FB",
-                                       "net Net-(R2-Pad2): + R5 pin 1, - R2 pin 2",
-                                       "lines: 2 added, 2 removed",
-                                       "annotations: added \"VOUT\" at 770,310",
-                                       "annotations: added \"FB\" at 300,200",
-                                       "annotations: removed \"VOUT\" at 580,110"}));
+    EXPECT_EQ(c.Report(),
+              (QStringList{"added R5 (1k, 0805) at 700,300 B3", "net VOUT: + R5 pin 2, - C1 pin 2",
+                           "net Net-(C1-Pad1): renamed FB", "net Net-(R2-Pad2): + R5 pin 1, - R2 pin 2",
+                           "lines: 2 added, 2 removed", "annotations: added \"VOUT\" at 770,310",
+                           "annotations: added \"FB\" at 300,200", "annotations: removed \"VOUT\" at 580,110"}));
     // A net line's place holds the pins it names.
     EXPECT_EQ(c.Places()[1], QRect(QPoint(541, 100), QPoint(761, 320)));
 }
@@ -158,9 +153,18 @@ TEST_F(ComparisonTest, EveryFieldOfAMatchedComponentAndEveryRecordKindHasItsLine
     u1.pins = {{.electricalType = 1, .number = "1", .name = "OUT", .side = q01::sideRight, .offsetUnits = 1},
                {.number = "2", .name = "IN", .side = q01::sideLeft, .offsetUnits = 1},
                {.electricalType = 5, .number = "8", .name = "V+", .side = q01::sideTop, .offsetUnits = 1}};
-    q01::Component u1New = Make({.name = "U1", .value = "LM358", .package = "DIP8", .x = 200, .y = 200,
-                                 .rotation = 1, .flip = true, .width = 3});
-    u1New.pins = {{.electricalType = 1, .number = "1", .name = std::string(1, char('Q' | 0x80)), .side = q01::sideRight,
+    q01::Component u1New = Make({.name = "U1",
+                                 .value = "LM358",
+                                 .package = "DIP8",
+                                 .x = 200,
+                                 .y = 200,
+                                 .rotation = 1,
+                                 .flip = true,
+                                 .width = 3});
+    u1New.pins = {{.electricalType = 1,
+                   .number = "1",
+                   .name = std::string(1, char('Q' | 0x80)),
+                   .side = q01::sideRight,
                    .offsetUnits = 1},
                   {.wedge = true, .number = "2", .name = "IN", .side = q01::sideLeft, .offsetUnits = 1},
                   {.number = "10", .name = "CLK", .side = q01::sideLeft, .offsetUnits = 2}};
@@ -179,14 +183,13 @@ TEST_F(ComparisonTest, EveryFieldOfAMatchedComponentAndEveryRecordKindHasItsLine
     q01::Bytes r4New = q01::ComponentRecord(r4);
     r4New[16] = 0x55;  // a byte nothing reads
 
-    const TComparison c = Compare(
-        Cat({q01::Header(0), q01::ComponentRecord(u1), q01::ComponentRecord(u7), q01::ComponentRecord(r3),
-             q01::ComponentRecord(r4), q01::Annotation(50, 60, 1, "OLD NOTE"),
-             q01::DocBox(700, 500, 900, 600, {"REV A"}),
-             q01::Marker(30, 40, 3)}),
-        Cat({q01::Header(0), q01::ComponentRecord(u1New), q01::ComponentRecord(u7New), q01::ComponentRecord(r3New),
-             r4New, q01::Annotation(50, 60, 1, "NEW NOTE"), q01::DocBox(700, 500, 900, 600, {"REV B"}),
-             q01::Junction(10, 10), q01::Header(0)}));
+    const TComparison c =
+        Compare(Cat({q01::Header(0), q01::ComponentRecord(u1), q01::ComponentRecord(u7), q01::ComponentRecord(r3),
+                     q01::ComponentRecord(r4), q01::Annotation(50, 60, 1, "OLD NOTE"),
+                     q01::DocBox(700, 500, 900, 600, {"REV A"}), q01::Marker(30, 40, 3)}),
+                Cat({q01::Header(0), q01::ComponentRecord(u1New), q01::ComponentRecord(u7New),
+                     q01::ComponentRecord(r3New), r4New, q01::Annotation(50, 60, 1, "NEW NOTE"),
+                     q01::DocBox(700, 500, 900, 600, {"REV B"}), q01::Junction(10, 10), q01::Header(0)}));
     EXPECT_EQ(c.Report(), (QStringList{
                               "changed R3: body",
                               "changed R4: other record bytes",
@@ -216,9 +219,9 @@ TEST_F(ComparisonTest, PagesOfDifferentSizesGiveAPictureOfTheLargerAndAPageLine)
     EXPECT_EQ(c.Report(), QStringList{"page: A4 -> A3"});
     const QImage& p = c.Picture();
     ASSERT_EQ(p.size(), QSize(1550, 1110));
-    EXPECT_EQ(p.pixel(5, 5), grey);        // both frames
-    EXPECT_EQ(p.pixel(500, 715), red);     // the A4 frame's bottom edge lies inside the A3 page
-    EXPECT_EQ(p.pixel(1540, 1100), green); // the A3 frame's corner
+    EXPECT_EQ(p.pixel(5, 5), grey);         // both frames
+    EXPECT_EQ(p.pixel(500, 715), red);      // the A4 frame's bottom edge lies inside the A3 page
+    EXPECT_EQ(p.pixel(1540, 1100), green);  // the A3 frame's corner
     EXPECT_EQ(p.pixel(1300, 500), white);
 
     TDrawing unnamed, none;

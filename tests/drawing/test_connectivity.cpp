@@ -52,7 +52,8 @@ std::string NetTexts(const TConnectivity& connectivity)
     for (const TNet& net : connectivity.Nets()) {
         QStringList pins;
         for (const TNetPin& pin : net.Pins) pins << pin.Text();
-        texts << QStringLiteral("%1: %2 (wires %3)").arg(net.Name, pins.join(QStringLiteral(", "))).arg(net.Wires.size());
+        texts
+            << QStringLiteral("%1: %2 (wires %3)").arg(net.Name, pins.join(QStringLiteral(", "))).arg(net.Wires.size());
     }
     return texts.join(QLatin1Char('\n')).toStdString();
 }
@@ -74,21 +75,22 @@ struct Loaded {
 TEST(Connectivity, WiresJoinAtEndsAtTeesAndAtDotsButNotWhereTheyOnlyCrossOrMiss)
 {
     q01::Bytes d = q01::Header(0);
-    d += q01::ComponentRecord(TwoPin("R1", 100, 100));  // pins end at (69,110) and (151,110)
-    d += q01::ComponentRecord(TwoPin("R2", 281, 100));  // (250,110) and (332,110)
-    d += q01::ComponentRecord(TwoPin("R3", 231, 300));  // (200,310) and (282,310)
-    d += q01::ComponentRecord(TwoPin("R10", 431, 300)); // (400,310) and (482,310)
-    d += q01::Line(151, 110, 250, 110, 1);  // R1 pin 2 to R2 pin 1
-    d += q01::Line(200, 110, 200, 310, 1);  // a T down to R3 pin 1
-    d += q01::Line(180, 50, 180, 150, 1);   // crosses the first wire: not joined
-    d += q01::Line(220, 50, 220, 150, 3);   // crosses it on a dot: joined
+    d += q01::ComponentRecord(TwoPin("R1", 100, 100));   // pins end at (69,110) and (151,110)
+    d += q01::ComponentRecord(TwoPin("R2", 281, 100));   // (250,110) and (332,110)
+    d += q01::ComponentRecord(TwoPin("R3", 231, 300));   // (200,310) and (282,310)
+    d += q01::ComponentRecord(TwoPin("R10", 431, 300));  // (400,310) and (482,310)
+    d += q01::Line(151, 110, 250, 110, 1);               // R1 pin 2 to R2 pin 1
+    d += q01::Line(200, 110, 200, 310, 1);               // a T down to R3 pin 1
+    d += q01::Line(180, 50, 180, 150, 1);                // crosses the first wire: not joined
+    d += q01::Line(220, 50, 220, 150, 3);                // crosses it on a dot: joined
     d += q01::Junction(220, 110);
     d += q01::Line(282, 310, 399, 310, 2);  // one pixel short of R10 pin 1
     d += q01::Line(332, 110, 332, 111, 1);  // a wire of two pixels on R2 pin 2
     Loaded loaded(d);
     const TConnectivity c(loaded.drawing);
 
-    EXPECT_EQ(NetTexts(c), "Net-(R1-Pad2): R1 pin 2, R2 pin 1, R3 pin 1 (wires 3)\n"
+    EXPECT_EQ(NetTexts(c),
+              "Net-(R1-Pad2): R1 pin 2, R2 pin 1, R3 pin 1 (wires 3)\n"
               "Net-(R2-Pad2): R2 pin 2 (wires 1)\n"
               "Net-(R3-Pad2): R3 pin 2 (wires 1)\n"
               "unconnected-(R1-Pad1): R1 pin 1 (wires 0)\n"
@@ -144,7 +146,8 @@ TEST(Connectivity, LabelsNameAndJoinNetsHiddenPowerPinsJoinTheirNameAndMarkersLe
     Loaded loaded(d);
     const TConnectivity c(loaded.drawing);
 
-    EXPECT_EQ(NetTexts(c), "CLK:  (wires 1)\n"
+    EXPECT_EQ(NetTexts(c),
+              "CLK:  (wires 1)\n"
               "GND: R3 pin 1, U1 pin 7 (wires 0)\n"
               "VCC: U1 pin 14 (wires 0)\n"
               "VOUT: R1 pin 2, R2 pin 1 (wires 2)\n"
@@ -190,17 +193,18 @@ TEST(Connectivity, UnitsShareThePinsOfPartsNoRecordShowsAndLeaveOtherUnitsPinsTo
     d += q01::Line(351, 510, 569, 510, 1);              // unit B's pin 2 to R9 pin 1
     d += q01::Line(151, 510, 151, 600, 1);              // from where unit A draws pin 2: no pin there
     d += q01::Line(151, 600, 651, 600, 1);
-    d += q01::Line(651, 600, 651, 510, 1);              // to R9 pin 2
-    d += q01::Line(110, 469, 110, 440, 1);              // pin 14 on unit A ...
+    d += q01::Line(651, 600, 651, 510, 1);  // to R9 pin 2
+    d += q01::Line(110, 469, 110, 440, 1);  // pin 14 on unit A ...
     d += q01::Annotation(110, 440, 0, "VCC");
     Loaded loaded(d);
     const TConnectivity c(loaded.drawing);
-    EXPECT_EQ(NetTexts(c), "VCC: U5 pin 14, U5 pin 14 (wires 1)\n"  // ... and its copy on unit B are one pin
+    EXPECT_EQ(NetTexts(c),
+              "VCC: U5 pin 14, U5 pin 14 (wires 1)\n"  // ... and its copy on unit B are one pin
               "Net-(R9-Pad1): R9 pin 1, U5 pin 2 (wires 1)\n"
               "Net-(R9-Pad2): R9 pin 2 (wires 3)\n"
               "unconnected-(U5-Pad1): U5 pin 1 (wires 0)");
     EXPECT_EQ(PointTexts(c.DanglingEnds()), "151,510");
-    EXPECT_EQ(c.Pins().size(), 6u);  // 1 and 14 on unit A, 2 and 14 on unit B, R9's two
+    EXPECT_EQ(c.Pins().size(), 6u);                             // 1 and 14 on unit A, 2 and 14 on unit B, R9's two
     EXPECT_EQ(c.Pins()[0]->Component, c.Pins()[1]->Component);  // pins 1 and 14 of unit A's record
 }
 
@@ -208,14 +212,15 @@ TEST(Connectivity, ThousandsOfCopiesOfAWireAndOfEndsOnOnePixelMakeOneNetEach)
 {
     q01::Bytes d = q01::Header(4);
     for (int k = 0; k < 10000; ++k) d += q01::Line(100, 100, 4000, 3000, 1);  // one wire, drawn 10,000 times
-    for (int k = 0; k < 10000; ++k) d += q01::Line(4000, 100, std::uint16_t(100 + k % 3800), 3000, 1);  // all from one pixel
+    for (int k = 0; k < 10000; ++k)
+        d += q01::Line(4000, 100, std::uint16_t(100 + k % 3800), 3000, 1);  // all from one pixel
     Loaded loaded(d);
     const TConnectivity c(loaded.drawing);
     ASSERT_EQ(c.Nets().size(), 2u);
     EXPECT_EQ(c.Nets()[0].Wires.size(), 10000u);
     EXPECT_EQ(c.Nets()[1].Wires.size(), 10000u);
     EXPECT_EQ(c.NetAt({490, 390}), std::optional<std::size_t>(0));  // a pixel of the slanted wire
-    EXPECT_TRUE(c.LoosePoints().empty());  // every end meets a copy's
+    EXPECT_TRUE(c.LoosePoints().empty());                           // every end meets a copy's
 }
 
 namespace {
@@ -262,11 +267,11 @@ TEST(Connectivity, RandomCircuitsDrawnFromANetlistGiveTheSameNetsBack)
         for (const q01::CircuitNet& net : circuit.nets) {
             if (!net.labelled) continue;
             const auto found = std::find_if(c.Nets().begin(), c.Nets().end(), [&](const TNet& n) {
-                return !n.Pins.empty() && (n.Pins[0].Designation + '.' + n.Pins[0].PinNumber).toStdString() ==
-                                              *std::min_element(net.pins.begin(), net.pins.end(), [](auto& a, auto& b) {
-                                                  return NaturalCompare(QByteArray::fromStdString(a),
-                                                                        QByteArray::fromStdString(b)) < 0;
-                                              });
+                return !n.Pins.empty() &&
+                       (n.Pins[0].Designation + '.' + n.Pins[0].PinNumber).toStdString() ==
+                           *std::min_element(net.pins.begin(), net.pins.end(), [](auto& a, auto& b) {
+                               return NaturalCompare(QByteArray::fromStdString(a), QByteArray::fromStdString(b)) < 0;
+                           });
             });
             ASSERT_NE(found, c.Nets().end());
             EXPECT_EQ(found->Name.toStdString(), net.name);
@@ -278,7 +283,8 @@ TEST(Connectivity, RandomCircuitsDrawnFromANetlistGiveTheSameNetsBack)
         std::set<std::pair<int, int>> dots;
         for (const auto& object : loaded.drawing.Objects())
             if (const auto* j = dynamic_cast<const Junction*>(object.get())) dots.insert({j->X(), j->Y()});
-        for (const QPoint& join : c.Joins()) EXPECT_TRUE(dots.count({join.x(), join.y()})) << join.x() << "," << join.y();
+        for (const QPoint& join : c.Joins())
+            EXPECT_TRUE(dots.count({join.x(), join.y()})) << join.x() << "," << join.y();
         EXPECT_FALSE(c.Joins().empty() && !dots.empty());
     }
 }

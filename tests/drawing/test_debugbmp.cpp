@@ -153,8 +153,8 @@ protected:
 TEST_F(Inspector, ExportOfA21By31BodyAtRotation0)
 {
     auto b = Build(PictureBody(0));
-    const QByteArray expected = Lines({"'U7'", "'DIP14'", "2 3 1", "PARTS", "1 2 3",
-                                       "R1   1    'A'         IN", "L2   2    'CLK'         OUT", "", "BITMAP"}) +
+    const QByteArray expected = Lines({"'U7'", "'DIP14'", "2 3 1", "PARTS", "1 2 3", "R1   1    'A'         IN",
+                                       "L2   2    'CLK'         OUT", "", "BITMAP"}) +
                                 // picture ink, then the pin lines' edge pixels
                                 Rows(21, 31, {{0, 0}, {5, 2}, {20, 30}, {20, 10}, {0, 20}});
     EXPECT_EQ(Export(*b), expected);
@@ -165,8 +165,8 @@ TEST_F(Inspector, ExportAtRotation1IsTurnedWith21RowsOf31)
 {
     auto b = Build(PictureBody(1));
     // Body (x, y) shows at column y, row 20 - x.
-    const QByteArray expected = Lines({"'U7'", "'DIP14'", "3 2 1", "PARTS", "1 3 2",
-                                       "R1   1    'A'         IN", "L2   2    'CLK'         OUT", "", "BITMAP"}) +
+    const QByteArray expected = Lines({"'U7'", "'DIP14'", "3 2 1", "PARTS", "1 3 2", "R1   1    'A'         IN",
+                                       "L2   2    'CLK'         OUT", "", "BITMAP"}) +
                                 Rows(31, 21, {{0, 20}, {2, 15}, {30, 0}, {10, 0}, {20, 20}});
     EXPECT_EQ(Export(*b), expected);
 }

@@ -147,8 +147,7 @@ TEST(Builder, WritesTheBytesOfEachRecordKind)
               (q01::Bytes{0x10, 0x0A, 0x00, 0x14, 0x00, 0xC8, 0x00, 0x14, 0x00, 0x03, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(q01::Junction(0x1234, 0xFFFF),
               (q01::Bytes{0x20, 0x34, 0x12, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(q01::Marker(300, 200, 6),
-              (q01::Bytes{0x60, 0x2C, 0x01, 0xC8, 0x00, 0, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(q01::Marker(300, 200, 6), (q01::Bytes{0x60, 0x2C, 0x01, 0xC8, 0x00, 0, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(q01::Record0x40(), q01::Blank(0x40));
 }
 

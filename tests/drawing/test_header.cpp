@@ -77,8 +77,8 @@ TEST(HeaderRecordTest, PageIndexIsTheCodePlusOneInEightBits)
         std::uint8_t code;
         int index;
         QSize size;
-    } cases[] = {{255, 0, {800, 600}}, {10, 11, {4500, 3200}}, {4, 5, {4460, 3150}}, {5, 6, {800, 600}},
-                 {9, 10, {3200, 2000}}};
+    } cases[] = {
+        {255, 0, {800, 600}}, {10, 11, {4500, 3200}}, {4, 5, {4460, 3150}}, {5, 6, {800, 600}}, {9, 10, {3200, 2000}}};
     for (const auto& c : cases) {
         TDrawing drawing;
         LoadHeaders(drawing, {c.code});
@@ -139,8 +139,7 @@ TEST(PageSizeTest, TableHoldsTwelveEntriesAndElevenNames)
                                            {3150, 2230}, {4460, 3150}, {800, 600},   {950, 750},
                                            {1500, 950},  {2000, 1500}, {3200, 2000}, {4500, 3200}};
     for (int i = 0; i < PageSizeCount; ++i) EXPECT_EQ(GetPageSize(i), expected[i]) << i;
-    EXPECT_EQ(PageSizeNames(),
-              (QStringList{"Page_0", "A4", "A3", "A2", "A1", "A0", "Page_6", "B", "C", "D", "E"}));
+    EXPECT_EQ(PageSizeNames(), (QStringList{"Page_0", "A4", "A3", "A2", "A1", "A0", "Page_6", "B", "C", "D", "E"}));
 }
 
 TEST(PageSizeTest, IndexOutsideTheTableGivesNoSize)

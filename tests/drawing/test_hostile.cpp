@@ -1,8 +1,8 @@
 // Hostile drawings: counts that claim far more than the file holds, files
 // that ask for more raster memory than the budget, very large and tiny files,
 // and the inputs that fuzzing found (tests/regressions/).
-#include "app/Surface.h"
 #include "AppFixture.h"
+#include "app/Surface.h"
 
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -118,7 +118,7 @@ TEST(HostileRecords, ComponentClaimingMaximumCountsReadsOnlyWhatTheDataHolds)
     b.ListPins(pins);
     ASSERT_EQ(pins.size(), 255);
     EXPECT_EQ(pins.first(), "L0       ''         IN");  // missing pin records read as zeros
-    EXPECT_EQ(b.GetName(), "U1:\xA4");                   // 'A' + 99
+    EXPECT_EQ(b.GetName(), "U1:\xA4");                  // 'A' + 99
     // Part 100's descriptor lies beyond the data: a one-pixel body.
     EXPECT_EQ(b.GetBodyImage().Width(), 81);
     EXPECT_FALSE(b.IsSimplified());
@@ -294,7 +294,7 @@ TEST_F(HostileTest, FiftyMegabytesOfLineRecordsLoad)
     EXPECT_EQ(f.Objects.size(), count + 1);
     EXPECT_TRUE(dialogs.Messages.isEmpty());
     EXPECT_EQ(f.Image1->width(), 1550);  // the header's A3 page
-    f.ClearObjects();  // in one pass: erasing from the front one by one would not finish
+    f.ClearObjects();                    // in one pass: erasing from the front one by one would not finish
 }
 
 TEST_F(HostileTest, EmptyFileAndEveryOneByteFileLoadWithoutObjects)
@@ -452,8 +452,8 @@ std::unique_ptr<QuorvidObject> HeaderObject(std::uint8_t code)
 
 TEST(HostileRecords, ObjectsBeforeTheLastHeaderLeaveOnlyTheirDrawingState)
 {
-    for (const TPen before : {TPen{clBlue, psSolid, 1}, TPen{clBlue, psDash, 1}, TPen{clBlue, psDot, 3},
-                              TPen{clBlue, psClear, 1}}) {
+    for (const TPen before :
+         {TPen{clBlue, psSolid, 1}, TPen{clBlue, psDash, 1}, TPen{clBlue, psDot, 3}, TPen{clBlue, psClear, 1}}) {
         TDrawing drawing;
         auto& objects = drawing.Objects();
         objects.push_back(HeaderObject(0));

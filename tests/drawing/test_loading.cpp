@@ -241,8 +241,9 @@ TEST_F(LoadingTest, PathsThatAreNoDrawingFilesAreRefusedAndTheShownDrawingStays)
     EXPECT_EQ(dialogs.Messages,
               (QStringList{"'" + folder + "' is not a drawing file", "'" + pipe + "' is not a drawing file",
                            "'/dev/zero' is not a drawing file",
-                           "'" + huge + "' is not a drawing file: it is 67108865 bytes, more than the limit of "
-                                        "67108864 bytes (64 MiB)"}));
+                           "'" + huge +
+                               "' is not a drawing file: it is 67108865 bytes, more than the limit of "
+                               "67108864 bytes (64 MiB)"}));
     EXPECT_EQ(f.Objects.size(), 2u);
     EXPECT_EQ(f.windowTitle(), "a.q01");
     EXPECT_EQ(f.DrawingFileName, a);

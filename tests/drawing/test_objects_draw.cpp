@@ -9,8 +9,8 @@
 #include <optional>
 #include <vector>
 
-#include "app/Surface.h"
 #include "Q01Builder.h"
+#include "app/Surface.h"
 #include "drawing/Annotate.h"
 #include "drawing/Docbox.h"
 #include "drawing/Junction.h"

@@ -34,7 +34,10 @@ q01::Bytes Text(const std::string& s) { return q01::Bytes(s.begin(), s.end()); }
 
 // A fresh buffer of exactly the first n bytes, so that reading further
 // leaves the allocation.
-q01::Bytes Cut(const q01::Bytes& bytes, std::size_t n) { return q01::Bytes(bytes.begin(), bytes.begin() + std::ptrdiff_t(n)); }
+q01::Bytes Cut(const q01::Bytes& bytes, std::size_t n)
+{
+    return q01::Bytes(bytes.begin(), bytes.begin() + std::ptrdiff_t(n));
+}
 
 }  // namespace
 
@@ -84,9 +87,11 @@ TEST(Records, CutRecordIsReadOnlyUpToTheEnd)
     EXPECT_EQ(cut.X1(), 0x1234);
     EXPECT_EQ(cut.Y1(), 0);
 
-    EXPECT_EQ(Read<Annotate>(Cut(q01::Annotation(1, 2, 0, "abcdefghijkl"), 18)).Text().AsText(), QByteArray("abcdefgh"));
+    EXPECT_EQ(Read<Annotate>(Cut(q01::Annotation(1, 2, 0, "abcdefghijkl"), 18)).Text().AsText(),
+              QByteArray("abcdefgh"));
 
-    EXPECT_EQ(Read<DocBox>(Cut(q01::DocBox(1, 2, 3, 4, {"one", "two"}), 16 + 5)).Lines(), (std::vector<QByteArray>{"one"}));
+    EXPECT_EQ(Read<DocBox>(Cut(q01::DocBox(1, 2, 3, 4, {"one", "two"}), 16 + 5)).Lines(),
+              (std::vector<QByteArray>{"one"}));
 }
 
 TEST(Records, AnnotationOfFiveCharacters)

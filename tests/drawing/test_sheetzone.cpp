@@ -12,7 +12,8 @@ TEST(NaturalOrder, DesignationsSortByTheirNumbers)
 {
     QByteArrayList names{"R10", "r2", "C1", "R2", "U777", "R02", "U77", "R", "", "IC3B", "IC3A", "R1.5", "R1.10"};
     std::sort(names.begin(), names.end(), NaturalLess);
-    const QByteArrayList expected{"", "C1", "IC3A", "IC3B", "R", "R1.5", "R1.10", "R02", "R2", "r2", "R10", "U77", "U777"};
+    const QByteArrayList expected{"",    "C1", "IC3A", "IC3B", "R",   "R1.5", "R1.10",
+                                  "R02", "R2", "r2",   "R10",  "U77", "U777"};
     EXPECT_EQ(names, expected);
     EXPECT_EQ(NaturalCompare("R7", "R7"), 0);
 }

@@ -11,9 +11,9 @@
 #include <QTemporaryDir>
 
 #include "AppFixture.h"
-#include "base/Errors.h"
 #include "app/Quorvprint.h"
 #include "app/Surface.h"
+#include "base/Errors.h"
 #include "drawing/Header.h"
 #include "exports/Paper.h"
 
@@ -34,8 +34,8 @@ std::optional<QString> RunTool(const QString& tool, const QStringList& arguments
 TEST(FitToPage, ImageTouchesTheFullPageHeightOrWidth)
 {
     EXPECT_EQ(FitToPage(700, 1000, 9000, 6000), QRect(0, 0, 4200, 6000));  // narrower than the page
-    EXPECT_EQ(FitToPage(1080, 716, 9000, 6000), QRect(0, 0, 9000, 5967)); // 5966.67 rounded
-    EXPECT_EQ(FitToPage(3, 2, 300, 200), QRect(0, 0, 300, 200));          // width equal: full width
+    EXPECT_EQ(FitToPage(1080, 716, 9000, 6000), QRect(0, 0, 9000, 5967));  // 5966.67 rounded
+    EXPECT_EQ(FitToPage(3, 2, 300, 200), QRect(0, 0, 300, 200));           // width equal: full width
     EXPECT_EQ(FitToPage(1, 2, 100, 101), QRect(0, 0, 51, 101));            // 50.5 rounds up
     EXPECT_TRUE(FitToPage(0, 716, 9000, 6000).isEmpty());
 }
@@ -138,8 +138,8 @@ TEST_F(PrintMenuTest, PrintThatCannotStartShowsTheErrorBox)
     f.Printer().setOutputFileName(amp + "/amp.pdf");  // below a file: cannot be opened
     dialogs.PrintAnswers.push_back(true);
     f.miFilePrintClick();
-    EXPECT_EQ(dialogs.Errors, QStringList{"Cannot print 'amp.q01': the print file '" + amp +
-                                          "/amp.pdf' cannot be written."});
+    EXPECT_EQ(dialogs.Errors,
+              QStringList{"Cannot print 'amp.q01': the print file '" + amp + "/amp.pdf' cannot be written."});
 }
 
 TEST(Paper, EachPageSizeGoesOnThePaperItIsNamedAfterCentredOnWholePagePixels)
@@ -156,11 +156,11 @@ TEST(Paper, EachPageSizeGoesOnThePaperItIsNamedAfterCentredOnWholePagePixels)
     }
     // ISO A in millimetres, ANSI B to E in inches; the page at 0.72 point a
     // pixel (A0: 4460 x 3150 pixels, 3211.2 x 2268 points).
-    EXPECT_EQ(papers, (QStringList{"own 576.00 x 432.00 at 0.00, 0.00",      "A4 841.89 x 595.28 at 21.60, 38.16",
-                                   "A3 1190.55 x 841.89 at 37.44, 21.60",    "A2 1683.78 x 1190.55 at 38.88, 30.24",
-                                   "A1 2383.94 x 1683.78 at 58.32, 38.88",   "A0 3370.39 x 2383.94 at 79.92, 58.32",
-                                   "own 576.00 x 432.00 at 0.00, 0.00",      "B 1224.00 x 792.00 at 270.00, 126.00",
-                                   "C 1584.00 x 1224.00 at 252.00, 270.00",  "D 2448.00 x 1584.00 at 504.00, 252.00",
+    EXPECT_EQ(papers, (QStringList{"own 576.00 x 432.00 at 0.00, 0.00", "A4 841.89 x 595.28 at 21.60, 38.16",
+                                   "A3 1190.55 x 841.89 at 37.44, 21.60", "A2 1683.78 x 1190.55 at 38.88, 30.24",
+                                   "A1 2383.94 x 1683.78 at 58.32, 38.88", "A0 3370.39 x 2383.94 at 79.92, 58.32",
+                                   "own 576.00 x 432.00 at 0.00, 0.00", "B 1224.00 x 792.00 at 270.00, 126.00",
+                                   "C 1584.00 x 1224.00 at 252.00, 270.00", "D 2448.00 x 1584.00 at 504.00, 252.00",
                                    "E 3168.00 x 2448.00 at 432.00, 504.00", "own 3240.00 x 2304.00 at 0.00, 0.00"}))
         << papers.join(u'\n').toStdString();
 }

@@ -275,17 +275,17 @@ q01::Bytes Circuit()
     d += q01::ComponentRecord(Dual(1, 150, 480, 0));
     d += q01::ComponentRecord(Dual(2, 400, 480, 1));
     d += q01::Line(100, 620, 400, 620, 1);
-    d += q01::Line(200, 570, 200, 620, 1);   // a T
-    d += q01::Line(300, 570, 300, 670, 1);   // a crossing with a dot
+    d += q01::Line(200, 570, 200, 620, 1);  // a T
+    d += q01::Line(300, 570, 300, 670, 1);  // a crossing with a dot
     d += q01::Junction(300, 620);
-    d += q01::Line(350, 570, 350, 670, 1);   // a crossing without one
+    d += q01::Line(350, 570, 350, 670, 1);  // a crossing without one
     d += q01::Annotation(250, 620, 0, "NETA");
-    d += q01::Line(211, 130, 260, 130, 1);   // U1's output to a label of the same name
+    d += q01::Line(211, 130, 260, 130, 1);  // U1's output to a label of the same name
     d += q01::Annotation(260, 130, 0, "NETA");
-    d += q01::Line(119, 490, 119, 570, 1);   // U9 pin 1 down to the T's top
+    d += q01::Line(119, 490, 119, 570, 1);  // U9 pin 1 down to the T's top
     d += q01::Line(119, 570, 200, 570, 1);
-    d += q01::Marker(119, 130, 4);           // on U1's input: left open
-    d += q01::Marker(600, 660, 3);           // on nothing
+    d += q01::Marker(119, 130, 4);  // on U1's input: left open
+    d += q01::Marker(600, 660, 3);  // on nothing
     d += q01::Annotation(500, 700, 1, "A \"QUOTED\" NOTE");
     d += q01::DocBox(800, 560, 1000, 650, {"FIRST LINE", "SECOND"});
     return d;
@@ -320,7 +320,8 @@ QStringList LeptonNets(const QString& schematic, QString* error)
         if (colon < 0) continue;
         const QStringList listed = line.mid(colon + 3).split(QStringLiteral(", "));
         const std::set<QString> pins(listed.begin(), listed.end());
-        nets << line.left(colon) + QStringLiteral(": ") + QStringList(pins.begin(), pins.end()).join(QStringLiteral(", "));
+        nets << line.left(colon) + QStringLiteral(": ") +
+                    QStringList(pins.begin(), pins.end()).join(QStringLiteral(", "));
     }
     nets.sort();
     return nets;

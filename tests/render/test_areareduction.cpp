@@ -38,13 +38,14 @@ QStringList Greys(const QImage& reduced, bool across, int at)
 TEST(AreaReduction, SteppedOnePixelLinesStayVisibleWithTheGreyOfTheAreaTheyCover)
 {
     const struct {
-        int zoom;  // in hundredths of a percent
+        int zoom;           // in hundredths of a percent
         QStringList greys;  // empty: not listed, only checked for ink
     } cases[] = {
         // A line inside a target pixel of 4/3 page pixels leaves 1/4 white: 64; one
         // cut into 1/3 and 2/3 of a page pixel leaves 3/4 and 1/2 white: 191, 128.
-        {7500, {"6:64", "24:191", "25:128", "43:128", "44:191", "62:64", "81:64", "99:191", "100:128", "118:128",
-                "119:191", "137:64"}},
+        {7500,
+         {"6:64", "24:191", "25:128", "43:128", "44:191", "62:64", "81:64", "99:191", "100:128", "118:128", "119:191",
+          "137:64"}},
         {5000, {"4:128", "16:128", "29:128", "41:128", "54:128", "66:128", "79:128", "91:128"}},
         {3300, {}},
         {2500, {"2:191", "8:191", "14:191", "20:191", "27:191", "33:191", "39:191", "45:191"}},

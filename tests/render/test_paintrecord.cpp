@@ -7,8 +7,8 @@
 #include <string>
 #include <utility>
 
-#include "render/Paintrecord.h"
 #include "app/Surface.h"
+#include "render/Paintrecord.h"
 
 namespace {
 

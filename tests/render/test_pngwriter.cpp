@@ -8,8 +8,8 @@
 #include <QSet>
 #include <QTemporaryDir>
 
-#include "render/Pngwriter.h"
 #include "app/Surface.h"
+#include "render/Pngwriter.h"
 
 namespace {
 
@@ -193,7 +193,7 @@ TEST(PngWriter, APictureWrittenInPartsOnSeveralThreadsIsTheFileOneThreadWrites)
         ASSERT_FALSE(alone.isEmpty());
         EXPECT_EQ(QImage::fromData(alone).convertToFormat(QImage::Format_RGB32), picture);
         for (const int threads : {2, 3, 7})
-            EXPECT_EQ(bytes(picture, threads), alone) << picture.width() << " x " << picture.height() << ", "
-                                                      << threads << " threads";
+            EXPECT_EQ(bytes(picture, threads), alone)
+                << picture.width() << " x " << picture.height() << ", " << threads << " threads";
     }
 }

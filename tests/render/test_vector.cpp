@@ -20,12 +20,12 @@
 #include "Q01DenseSheet.h"
 #include "StubSettings.h"
 #include "app/Quorvprint.h"
-#include "exports/Drawingoutputs.h"
 #include "app/Surface.h"
-#include "render/Pdffonts.h"
-#include "render/Vectortarget.h"
 #include "drawing/Drawing.h"
 #include "drawing/Objectsettings.h"
+#include "exports/Drawingoutputs.h"
+#include "render/Pdffonts.h"
+#include "render/Vectortarget.h"
 
 using q01::operator+=;
 
@@ -148,10 +148,10 @@ q01::Bytes EveryKind()
     layout.annotations = 0;
     layout.docBoxLines = 0;
     q01::Bytes bytes = q01::DenseSheet(layout);
-    bytes += q01::Line(100, 100, 2000, 1400, 1);  // a long diagonal
-    bytes += q01::Line(2100, 100, 300, 1500, 4);  // and a wide one
-    bytes += q01::Line(50, 1500, 2200, 1500, 2);  // dashed across the page
-    bytes += q01::Line(60000, 900, 1000, 900, 1); // from far off the page
+    bytes += q01::Line(100, 100, 2000, 1400, 1);   // a long diagonal
+    bytes += q01::Line(2100, 100, 300, 1500, 4);   // and a wide one
+    bytes += q01::Line(50, 1500, 2200, 1500, 2);   // dashed across the page
+    bytes += q01::Line(60000, 900, 1000, 900, 1);  // from far off the page
     return bytes;
 }
 
@@ -218,10 +218,10 @@ TEST(VectorPage, ItsPdfRenderedByPopplerAtThePagesScaleAgreesWithTheRasterPageAs
     const QString pdf = dir.filePath(QStringLiteral("every-kind.pdf"));
     TDrawingOutputs::WritePdf(pdf, QStringLiteral("every-kind.q01"), vector);
     QProcess render;
-    render.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-aa"),
-                                              QStringLiteral("no"), QStringLiteral("-aaVector"), QStringLiteral("no"),
-                                              QStringLiteral("-png"), QStringLiteral("-singlefile"), pdf,
-                                              dir.filePath(QStringLiteral("every-kind"))});
+    render.start(QStringLiteral("pdftoppm"),
+                 {QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-aa"), QStringLiteral("no"),
+                  QStringLiteral("-aaVector"), QStringLiteral("no"), QStringLiteral("-png"),
+                  QStringLiteral("-singlefile"), pdf, dir.filePath(QStringLiteral("every-kind"))});
     ASSERT_TRUE(render.waitForFinished(60000));
     const QImage paper(dir.filePath(QStringLiteral("every-kind.png")));
     ASSERT_EQ(paper.size(), QSize(2339, 1654));
@@ -292,9 +292,31 @@ TEST(VectorPage, EveryTextIsATextInTheSvgAndInThePdf)
     drawing.Paint(vector, stub.settings);
     const QByteArray svg = vector.Svg();
     EXPECT_TRUE(svg.contains("viewBox=\"0 0 1110 720\""));
-    EXPECT_EQ(TextElements(svg), (QStringList{"1", "1", "2", "2", "3", "3", "4", "4", "A", "A", "B", "B", "C", "C", "D",
-                                              "D", "R17", "0805", "1", "2", "IN", "CLK", "TEST POINT & <A>",
-                                              "Title: Amplifier", "Rev B"}));
+    EXPECT_EQ(TextElements(svg), (QStringList{"1",
+                                              "1",
+                                              "2",
+                                              "2",
+                                              "3",
+                                              "3",
+                                              "4",
+                                              "4",
+                                              "A",
+                                              "A",
+                                              "B",
+                                              "B",
+                                              "C",
+                                              "C",
+                                              "D",
+                                              "D",
+                                              "R17",
+                                              "0805",
+                                              "1",
+                                              "2",
+                                              "IN",
+                                              "CLK",
+                                              "TEST POINT & <A>",
+                                              "Title: Amplifier",
+                                              "Rev B"}));
     // The turned pin name of the top pin reads upwards.
     EXPECT_TRUE(svg.contains("rotate(-90)\" x=\"0\""));
     EXPECT_TRUE(svg.contains("font-family=\"Arial Narrow"));
@@ -316,10 +338,13 @@ TEST(VectorPage, EveryTextIsATextInTheSvgAndInThePdf)
         const QString extracted = run(QStringLiteral("pdftotext"), {QStringLiteral("-raw"), pdf, QStringLiteral("-")});
         for (const char* expected : {"R17", "0805", "TEST POINT & <A>", "Title: Amplifier", "Rev B", "CLK"})
             EXPECT_TRUE(extracted.contains(QLatin1String(expected))) << expected << " in " << extracted.toStdString();
-        EXPECT_EQ(run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}).split(u'\n', Qt::SkipEmptyParts).size(), 2)
+        EXPECT_EQ(
+            run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}).split(u'\n', Qt::SkipEmptyParts).size(), 2)
             << "only the heading lines of the list, no picture";
         const QString fonts = run(QStringLiteral("pdffonts"), {pdf});
-        EXPECT_EQ(fonts.count(outlines ? QStringLiteral("Type 3") : QStringLiteral("CID TrueType      Identity-H       yes yes yes")), 2)
+        EXPECT_EQ(fonts.count(outlines ? QStringLiteral("Type 3")
+                                       : QStringLiteral("CID TrueType      Identity-H       yes yes yes")),
+                  2)
             << fonts.toStdString();  // the frame's labels and the rest
     }
 }
@@ -366,8 +391,12 @@ TEST(VectorPage, AFontNameXmlCannotHoldStillGivesAWellFormedDocument)
     // A font name read from a damaged settings file: a noncharacter, a lone
     // surrogate half and a control character around a proper surrogate pair.
     TVectorTarget vector(100, 50);
-    vector.Font.Face = QString::fromUtf16(u"Bad\uFFFE\xD800" u"Face\x01\U0001F600");
-    vector.TextOut(10, 10, QByteArray("R\x01" "1 & 2"));
+    vector.Font.Face = QString::fromUtf16(
+        u"Bad\uFFFE\xD800"
+        u"Face\x01\U0001F600");
+    vector.TextOut(10, 10,
+                   QByteArray("R\x01"
+                              "1 & 2"));
     const QByteArray svg = vector.Svg();
     EXPECT_EQ(TextElements(svg), QStringList{QStringLiteral("R1 & 2")});
     EXPECT_TRUE(svg.contains("font-family=\"BadFace\xF0\x9F\x98\x80")) << svg.toStdString();

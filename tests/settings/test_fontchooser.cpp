@@ -57,11 +57,12 @@ TEST_F(FontChooser, SaveFromFreshFileWritesFiveSizeKeys)
 
 TEST_F(FontChooser, StoredValuesReadAsFaceSizeColourAndStyle)
 {
-    WriteIni("[Font]\n"
-             "Size 1=Arial,12,0x000000ff,Bold\n"
-             "Size 2=Arial,12\n"
-             "Size 3=Times New Roman,12\n"
-             "Size 4=\"Courier New\",9,0x00FF0000,italic,BOLD\n");
+    WriteIni(
+        "[Font]\n"
+        "Size 1=Arial,12,0x000000ff,Bold\n"
+        "Size 2=Arial,12\n"
+        "Size 3=Times New Roman,12\n"
+        "Size 4=\"Courier New\",9,0x00FF0000,italic,BOLD\n");
     auto chooser = LoadedChooser();
 
     EXPECT_EQ(*chooser->GetSizeFont(0), MakeFont("Arial", 12, clRed, true));
@@ -74,12 +75,14 @@ TEST_F(FontChooser, StoredValuesReadAsFaceSizeColourAndStyle)
 
 TEST_F(FontChooser, ShortOrBrokenValuesKeepDefaultsForWhatIsMissing)
 {
-    WriteIni("[Font]\n"
-             "Size 1=\n"
-             "Size 2=Arial,12,0x\n"
-             "Size 3=Arial,abc,0xZZ\n"
-             "Size 4=Arial,99999999999,0X0000FF00\n"
-             "Size 5=\"" + QByteArray(300, 'W') + "\",-4,0x00ff00\n");
+    WriteIni(
+        "[Font]\n"
+        "Size 1=\n"
+        "Size 2=Arial,12,0x\n"
+        "Size 3=Arial,abc,0xZZ\n"
+        "Size 4=Arial,99999999999,0X0000FF00\n"
+        "Size 5=\"" +
+        QByteArray(300, 'W') + "\",-4,0x00ff00\n");
     auto chooser = LoadedChooser();
 
     // An empty face leaves the designed face; the style is always set.
@@ -167,7 +170,9 @@ TEST_F(FontChooser, DoubleClickEditReachesEveryLiveChooser)
     auto annotate = LoadedChooser();
     auto docBox = LoadedChooser();
     auto desig = LoadedChooser();
-    { auto gone = LoadedChooser(); }  // a chooser that is gone leaves the registry
+    {
+        auto gone = LoadedChooser();
+    }  // a chooser that is gone leaves the registry
     EXPECT_EQ(TfraFont::Choosers(), (std::vector<TfraFont*>{annotate.get(), docBox.get(), desig.get()}));
     desig->SetItemIndex(2);
     const TFont desigChosen = desig->ChosenFont();

@@ -327,7 +327,8 @@ TEST_F(IniFileTest, FileThatIsNoRegularFileOrLargerThan1MiBIsNeitherReadNorWritt
         EXPECT_NO_THROW(ini.EraseSection("Main"));
     }
     const QString unused = ": the default settings are used, and none are saved.";
-    EXPECT_EQ(SettingsFileRefusal(link), "The settings file '" + link + "' is a link to a device, not a regular file" + unused);
+    EXPECT_EQ(SettingsFileRefusal(link),
+              "The settings file '" + link + "' is a link to a device, not a regular file" + unused);
     EXPECT_EQ(SettingsFileRefusal(pipe), "The settings file '" + pipe + "' is a pipe, not a regular file" + unused);
     EXPECT_EQ(SettingsFileRefusal(path_), "The settings file '" + path_ + "' is larger than 1 MiB" + unused);
     EXPECT_EQ(Get(), large);
@@ -425,9 +426,9 @@ TEST(StrToIntDef, ReadsDecimalAndBothHexadecimalForms)
 TEST(StrToIntDef, AnythingElseGivesTheDefault)
 {
     const char* cases[] = {
-        "", " ", "-", "+", "$", "0x", "0X", "12a", "12 ", "1 2", "- 5", "+-5", "--5",
-        "2147483648", "-2147483649", "99999999999", "0x100000000", "$1FFFFFFFF",
-        "0x-1", "0xg", " 0x10", "x10", "1.5", "1e3", "$-1",
+        "",     " ",   "-",     "+",   "$",          "0x",          "0X",          "12a",         "12 ",
+        "1 2",  "- 5", "+-5",   "--5", "2147483648", "-2147483649", "99999999999", "0x100000000", "$1FFFFFFFF",
+        "0x-1", "0xg", " 0x10", "x10", "1.5",        "1e3",         "$-1",
     };
     for (const char* c : cases) EXPECT_EQ(StrToIntDef(c, 99), 99) << '"' << c << '"';
 }
@@ -515,7 +516,8 @@ TEST(ItemList, WrittenListsReadBackAsTheSameItems)
         {"", ""},
         {"a", "", ""},
     };
-    for (const QStringList& items : lists) EXPECT_EQ(SplitItemList(JoinItemList(items)), items) << JoinItemList(items).toStdString();
+    for (const QStringList& items : lists)
+        EXPECT_EQ(SplitItemList(JoinItemList(items)), items) << JoinItemList(items).toStdString();
 }
 
 // ---------------------------------------------------------------------------

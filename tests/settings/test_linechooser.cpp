@@ -12,13 +12,13 @@
 #include <QTest>
 #include <vector>
 
-#include "app/Surface.h"
 #include "FreshSettings.h"
+#include "app/Surface.h"
 #include "app/Tracerywin.h"
-#include "settings/Settingsmodel.h"
 #include "settings/Linechioce.h"
 #include "settings/Quorvcolour.h"
 #include "settings/Quorvline.h"
+#include "settings/Settingsmodel.h"
 
 namespace {
 
@@ -58,8 +58,10 @@ TEST_F(LineChooser, SampleIsAWhiteBoxWithBlackBorderAndThePenLineFrom9To39)
     for (int y = 0; y < 17; ++y)
         for (int x = 0; x < 49; ++x) {
             TColor expected = clWhite;
-            if (x == 0 || y == 0 || x == 48 || y == 16) expected = clBlack;
-            else if (y == 9 && x >= 9 && x <= 39) expected = clRed;
+            if (x == 0 || y == 0 || x == 48 || y == 16)
+                expected = clBlack;
+            else if (y == 9 && x >= 9 && x <= 39)
+                expected = clRed;
             ASSERT_EQ(s.Pixel(x, y), expected) << x << "," << y;
         }
     EXPECT_EQ(choice.im->pixmap().toImage().convertToFormat(QImage::Format_RGB32), s.Image());
@@ -107,22 +109,24 @@ TEST_F(LineChooser, FirstRunGivesBlackSolidTypesOfWidthsOneToFive)
     frame.LoadSettings();
     for (int t = 1; t <= 5; ++t) EXPECT_EQ(frame.GetPen(t), Pen(clBlack, psSolid, t)) << t;
     frame.SaveSettings();
-    EXPECT_EQ(IniText(), "[Lines]\n"
-                         "Type 1=0x00000000,0,1\n"
-                         "Type 2=0x00000000,0,2\n"
-                         "Type 3=0x00000000,0,3\n"
-                         "Type 4=0x00000000,0,4\n"
-                         "Type 5=0x00000000,0,5\n");
+    EXPECT_EQ(IniText(),
+              "[Lines]\n"
+              "Type 1=0x00000000,0,1\n"
+              "Type 2=0x00000000,0,2\n"
+              "Type 3=0x00000000,0,3\n"
+              "Type 4=0x00000000,0,4\n"
+              "Type 5=0x00000000,0,5\n");
 }
 
 TEST_F(LineChooser, StoredTypesAreReadItemByItemAndWrittenBack)
 {
-    WriteIni("[Lines]\n"
-             "Type 1=0x00ff0000,65793,1\n"
-             "Type 2=0x000000ff, 2, 3\n"
-             "Type 3=0x000000ff,2\n"
-             "Type 4=0x000000ff,solid,-5\n"
-             "Type 5=0x0000FF00,7,2\n");
+    WriteIni(
+        "[Lines]\n"
+        "Type 1=0x00ff0000,65793,1\n"
+        "Type 2=0x000000ff, 2, 3\n"
+        "Type 3=0x000000ff,2\n"
+        "Type 4=0x000000ff,solid,-5\n"
+        "Type 5=0x0000FF00,7,2\n");
     TfraLine frame;
     frame.LoadSettings();
     EXPECT_EQ(frame.GetPen(1), Pen(clBlue, psDash, 1));
@@ -134,12 +138,13 @@ TEST_F(LineChooser, StoredTypesAreReadItemByItemAndWrittenBack)
     EXPECT_EQ(&frame.GetPen(6), &MainCanvasPen());
 
     frame.SaveSettings();
-    EXPECT_EQ(IniText(), "[Lines]\n"
-                         "Type 1=0x00ff0000,1,1\n"
-                         "Type 2=0x000000ff,2,3\n"
-                         "Type 3=0x00000000,0,3\n"
-                         "Type 4=0x000000ff,0,1\n"
-                         "Type 5=0x0000ff00,7,2\n");
+    EXPECT_EQ(IniText(),
+              "[Lines]\n"
+              "Type 1=0x00ff0000,1,1\n"
+              "Type 2=0x000000ff,2,3\n"
+              "Type 3=0x00000000,0,3\n"
+              "Type 4=0x000000ff,0,1\n"
+              "Type 5=0x0000ff00,7,2\n");
 }
 
 TEST_F(LineChooser, TypeClickShowsItsWidthColourAndStyle)

@@ -15,10 +15,10 @@
 #include <functional>
 #include <memory>
 
-#include "app/Surface.h"
 #include "FreshSettings.h"
 #include "Q01Builder.h"
 #include "ScriptedDialogs.h"
+#include "app/Surface.h"
 #include "drawing/Annotate.h"
 #include "drawing/Docbox.h"
 #include "drawing/Junction.h"
@@ -86,14 +86,30 @@ TEST_F(ObjectWindows, EachWindowHasItsNameCaptionButtonsAndRegistersForItsKind)
         std::function<bool()> Registered;
     };
     const TCase cases[] = {
-        {[] { return new TfrmLineData; }, "frmLineData", "Line Data Settings", {593, 238},
-         {"&Load", "&Save", "&Close"}, [] { return frmLineData && ObjectSettings().LineData == frmLineData; }},
-        {[] { return new TfrmJunction; }, "frmJunction", "Junction Settings", {260, 215},
-         {"&Load", "Sa&ve", "&Close"}, [] { return frmJunction && ObjectSettings().Junction == frmJunction; }},
-        {[] { return new TfrmDocBox; }, "frmDocBox", "Doc Box Settings", {708, 239}, {"&Load", "Sa&ve", "&Close"},
+        {[] { return new TfrmLineData; },
+         "frmLineData",
+         "Line Data Settings",
+         {593, 238},
+         {"&Load", "&Save", "&Close"},
+         [] { return frmLineData && ObjectSettings().LineData == frmLineData; }},
+        {[] { return new TfrmJunction; },
+         "frmJunction",
+         "Junction Settings",
+         {260, 215},
+         {"&Load", "Sa&ve", "&Close"},
+         [] { return frmJunction && ObjectSettings().Junction == frmJunction; }},
+        {[] { return new TfrmDocBox; },
+         "frmDocBox",
+         "Doc Box Settings",
+         {708, 239},
+         {"&Load", "Sa&ve", "&Close"},
          [] { return frmDocBox && ObjectSettings().DocBox == frmDocBox; }},
-        {[] { return new TfrmAnnotate; }, "frmAnnotate", "Annotate settings", {241, 236},
-         {"&Load", "Sa&ve", "&Close"}, [] { return frmAnnotate && ObjectSettings().Annotate == frmAnnotate; }},
+        {[] { return new TfrmAnnotate; },
+         "frmAnnotate",
+         "Annotate settings",
+         {241, 236},
+         {"&Load", "Sa&ve", "&Close"},
+         [] { return frmAnnotate && ObjectSettings().Annotate == frmAnnotate; }},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name.toStdString());
@@ -223,10 +239,11 @@ TEST_F(ObjectWindows, DocBoxSaveOverwritesTheLineWindowsTypesAndOutlinesWithType
 
     QTest::mouseClick(docBoxes.btnSave, Qt::LeftButton);
     const QByteArray text = IniText();
-    EXPECT_TRUE(text.contains("[Lines]\n"
-                              "Type 1=0x00000000,0,1\n"
-                              "Type 2=0x0000ff00,0,2\n"
-                              "Type 3=0x00000000,0,3\n"))
+    EXPECT_TRUE(
+        text.contains("[Lines]\n"
+                      "Type 1=0x00000000,0,1\n"
+                      "Type 2=0x0000ff00,0,2\n"
+                      "Type 3=0x00000000,0,3\n"))
         << text.toStdString();
     EXPECT_TRUE(text.contains("[Font]\nSize 1="));
 
@@ -307,7 +324,8 @@ TEST_F(ObjectWindows, JunctionDrawsWithTheStoredDiameterAndColourAndSavesThemAft
     QTest::mouseClick(window.btnSave, Qt::LeftButton);
     QByteArray expected = "[Junction Data]\nDiameter=0\nColour=255\n[Colours]\n";
     for (int row = 0; row < 5; ++row)
-        for (int col = 0; col < 7; ++col) expected += QString::asprintf("Colour[%d][%d]=0x00000000\n", col, row).toLatin1();
+        for (int col = 0; col < 7; ++col)
+            expected += QString::asprintf("Colour[%d][%d]=0x00000000\n", col, row).toLatin1();
     EXPECT_EQ(IniText(), expected);
 
     WriteIni("[Junction Data]\nDiameter=500\nColour=-2147483640\n");
@@ -318,8 +336,9 @@ TEST_F(ObjectWindows, JunctionDrawsWithTheStoredDiameterAndColourAndSavesThemAft
 
 TEST_F(ObjectWindows, PlacementIsRestoredOnShowAndStoredOnClose)
 {
-    WriteIni("[frmLineData]\nLeft=40\nTop=30\n[frmJunction]\nLeft=41\nTop=31\n"
-             "[frmDocBox]\nLeft=42\nTop=32\n[frmAnnotate]\nLeft=43\nTop=33\n");
+    WriteIni(
+        "[frmLineData]\nLeft=40\nTop=30\n[frmJunction]\nLeft=41\nTop=31\n"
+        "[frmDocBox]\nLeft=42\nTop=32\n[frmAnnotate]\nLeft=43\nTop=33\n");
     TfrmLineData lines;
     TfrmJunction junctions;
     TfrmDocBox docBoxes;

@@ -53,9 +53,9 @@ TEST_F(Palette, WithoutAColoursSectionThePaletteIsTheFirstUseTableAndItsFirstEdi
     QByteArray expected = "[Junction Data]\nDiameter=4\n[Colours]\n";
     for (int row = 0; row < 5; ++row)
         for (int col = 0; col < 7; ++col)
-            expected += QString::asprintf("Colour[%d][%d]=0x%08X\n", col, row,
-                                          col == 3 && row == 4 ? Teal : firstUse[row][col])
-                            .toLatin1();
+            expected +=
+                QString::asprintf("Colour[%d][%d]=0x%08X\n", col, row, col == 3 && row == 4 ? Teal : firstUse[row][col])
+                    .toLatin1();
     EXPECT_EQ(IniText(), expected);
 
     // A stored section is read as always: what it does not hold is black.
@@ -69,11 +69,12 @@ TEST_F(Palette, WithoutAColoursSectionThePaletteIsTheFirstUseTableAndItsFirstEdi
 
 TEST_F(Palette, KeysNameColumnFirstAndAcceptEitherCase)
 {
-    WriteIni("[Colours]\n"
-             "Colour[6][0]=0x000000ff\n"
-             "Colour[0][1]=0x00FF0000\n"
-             "Colour[1][4]=255\n"
-             "Colour[2][4]=0x00ff00zz\n");
+    WriteIni(
+        "[Colours]\n"
+        "Colour[6][0]=0x000000ff\n"
+        "Colour[0][1]=0x00FF0000\n"
+        "Colour[1][4]=255\n"
+        "Colour[2][4]=0x00ff00zz\n");
     TfraColour frame;
     EXPECT_EQ(frame.GetCellColour(6, 0), clRed);
     EXPECT_EQ(frame.GetCellColour(0, 1), clBlue);

@@ -162,10 +162,10 @@ TEST_F(ValWinTest, WindowWithoutAStoredPositionOpensBesideTheMainWindowOnItsScre
         QRect main;
         QPoint expected;
     } cases[] = {
-        {{100, 50, 400, 300}, {500, 50}},      // to its right
-        {{1400, 50, 400, 300}, {1100, 50}},    // no room to the right: to its left
-        {{0, 0, 1920, 1000}, {1620, 0}},       // room on neither side: at the screen's right edge
-        {{100, 950, 400, 300}, {500, 880}},    // inside the screen
+        {{100, 50, 400, 300}, {500, 50}},    // to its right
+        {{1400, 50, 400, 300}, {1100, 50}},  // no room to the right: to its left
+        {{0, 0, 1920, 1000}, {1620, 0}},     // room on neither side: at the screen's right edge
+        {{100, 950, 400, 300}, {500, 880}},  // inside the screen
     };
     for (const auto& c : cases) {
         main->setGeometry(c.main);

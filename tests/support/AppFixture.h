@@ -8,8 +8,8 @@
 #include <QTemporaryDir>
 #include <memory>
 
-#include "Q01Builder.h"
 #include "FreshSettings.h"
+#include "Q01Builder.h"
 #include "ScriptedDialogs.h"
 #include "app/Tracerywin.h"
 #include "settings/Inifile.h"

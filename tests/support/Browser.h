@@ -38,9 +38,16 @@ public:
             ::dup2(null, 1);
             ::dup2(null, 2);
             for (int fd = 5; fd < 1024; ++fd) ::close(fd);
-            const char* args[] = {exe.constData(), "--headless", "--no-sandbox", "--disable-gpu",
-                                  "--remote-debugging-pipe", "--allow-file-access-from-files",
-                                  "--window-size=1280,900", profile.constData(), "about:blank", nullptr};
+            const char* args[] = {exe.constData(),
+                                  "--headless",
+                                  "--no-sandbox",
+                                  "--disable-gpu",
+                                  "--remote-debugging-pipe",
+                                  "--allow-file-access-from-files",
+                                  "--window-size=1280,900",
+                                  profile.constData(),
+                                  "about:blank",
+                                  nullptr};
             ::execv(exe.constData(), const_cast<char* const*>(args));
             ::_exit(127);
         }
@@ -68,8 +75,8 @@ public:
     bool Open(const QString& url)
     {
         const QJsonObject target = Call(QStringLiteral("Target.createTarget"), {{"url", "about:blank"}}, false);
-        const QJsonObject attached = Call(QStringLiteral("Target.attachToTarget"),
-                                          {{"targetId", target["targetId"]}, {"flatten", true}}, false);
+        const QJsonObject attached =
+            Call(QStringLiteral("Target.attachToTarget"), {{"targetId", target["targetId"]}, {"flatten", true}}, false);
         session_ = attached["sessionId"].toString();
         for (const char* domain : {"Page.enable", "Runtime.enable", "Log.enable", "Network.enable"})
             Call(QLatin1String(domain), {});
@@ -115,7 +122,8 @@ private:
                 buffer_.remove(0, zero + 1);
                 return QJsonDocument::fromJson(text).object();
             }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
             pollfd p{from_, POLLIN, 0};
             if (left.count() <= 0 || ::poll(&p, 1, int(left.count())) <= 0) return std::nullopt;
             char chunk[65536];

@@ -5,8 +5,8 @@
 RunResult Finish(QProcess& process, int seconds)
 {
     if (!process.waitForFinished(seconds * 1000)) {
-        ADD_FAILURE() << process.program().toStdString() << " did not end within " << seconds << " s: "
-                      << process.errorString().toStdString();
+        ADD_FAILURE() << process.program().toStdString() << " did not end within " << seconds
+                      << " s: " << process.errorString().toStdString();
         process.kill();
         process.waitForFinished();
         return {};

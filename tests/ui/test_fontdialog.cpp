@@ -12,10 +12,10 @@
 #include <functional>
 
 #include "Q01Component.h"
-#include "ui/Fontdialog.h"
 #include "app/Startup.h"
 #include "drawing/Bitmap.h"
 #include "settings/Bitmapwin.h"
+#include "ui/Fontdialog.h"
 
 namespace {
 // Runs the standard font dialog; `work` gets it once it is shown modally.
@@ -56,8 +56,7 @@ TEST_F(FontDialogTest, WorkedControlsComeBackConfirmedAndNothingComesBackCancell
     EXPECT_EQ(dialogs.ColourPresets, std::vector<TColor>{clWindowText});
 
     // Confirmed without a new colour: the system colour stays one.
-    EXPECT_EQ(RunFontDialog(preset, [](TFontDialog& d) { d.buttons->button(QDialogButtonBox::Ok)->click(); }),
-              preset);
+    EXPECT_EQ(RunFontDialog(preset, [](TFontDialog& d) { d.buttons->button(QDialogButtonBox::Ok)->click(); }), preset);
 
     dialogs.Colours.push_back(TColor(0x000000FF));
     EXPECT_EQ(RunFontDialog(preset,
