@@ -330,10 +330,6 @@ void TConnectivity::Build(const TDrawing& drawing)
         QHash<QByteArray, QSet<int>> partsShown;
         for (const Bitmap* c : components) partsShown[c->GetDesignation()].insert(c->GetPartNumber());
         QHash<QByteArray, int> copies;  // designation + part -> records so far
-        static const QString typeNames[16] = {TypeName(0),  TypeName(1),  TypeName(2),  TypeName(3),
-                                              TypeName(4),  TypeName(5),  TypeName(6),  TypeName(7),
-                                              TypeName(8),  TypeName(9),  TypeName(10), TypeName(11),
-                                              TypeName(12), TypeName(13), TypeName(14), TypeName(15)};
         // Designations, pin numbers and names repeat from part to part: each
         // is made a text, and given its place in natural order, once.
         struct TText {
@@ -426,7 +422,6 @@ void TConnectivity::Build(const TDrawing& drawing)
                 p.PinNumber = numbers.List[n].Text;
                 p.PinName = names.List[names.Of(PinField(pin, 7, 6), shown)].Text;
                 p.ElectricalType = pin.ElectricalType();
-                p.Type = typeNames[p.ElectricalType & 15];
                 p.End = c->PinEnd(pin);
                 p.Hidden = pin.Hidden();
                 p.Index = int(i);
@@ -697,10 +692,6 @@ void TConnectivity::Build(const TDrawing& drawing)
 
     std::stable_sort(markedPinIndices.begin(), markedPinIndices.end(), pinLess);
     std::stable_sort(loosePinIndices.begin(), loosePinIndices.end(), pinLess);
-    noConnects_.reserve(markedPinIndices.size());
-    for (std::size_t i : markedPinIndices) noConnects_.push_back(pins_[i]);
-    loosePins_.reserve(loosePinIndices.size());
-    for (std::size_t i : loosePinIndices) loosePins_.push_back(pins_[i]);
 
     // What the near misses are looked for in, later.
     nearState_ = std::make_unique<TNearState>();
@@ -874,6 +865,10 @@ void TConnectivity::Build(const TDrawing& drawing)
     for (std::size_t i = 0; i < pins_.size(); ++i) pinRefs_[i] = &nets_[pinNet_[i]].Pins[pinPlace[i].second];
     pins_.clear();
     pins_.shrink_to_fit();
+    noConnects_.reserve(markedPinIndices.size());
+    for (std::size_t i : markedPinIndices) noConnects_.push_back(pinRefs_[i]);
+    loosePins_.reserve(loosePinIndices.size());
+    for (std::size_t i : loosePinIndices) loosePins_.push_back(pinRefs_[i]);
     for (TPointNet& p : pointNets_) p.Net = place[p.Net];
 
     // The joins, loose points and dangling ends came in pixel order.

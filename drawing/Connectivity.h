@@ -55,12 +55,11 @@ struct TNetPin {
     QString Designation;                // the part's reference: the designation without a part letter
     QString PinNumber;
     QString PinName;  // as shown (marked characters give a leading "/" or a swapped name)
-    QString Type;     // the electrical type as the drawing names it: IN OUT I/O HiZ OC Pwr Passive, or its number
     QPoint End;       // the page point where the pin's line ends
     bool Hidden = false;
     // Its place in its component's pin list.
     int Index = 0;
-    int ElectricalType = 0;
+    int ElectricalType = 0;  // its name: TConnectivity::TypeName
 
     // "R1 pin 2".
     QString Text() const;
@@ -124,15 +123,17 @@ public:
     // points that need a junction dot in a format that joins wires only at
     // their ends and at dots. By row then column.
     std::vector<QPoint> Joins() const { return joins_; }
-    // Pins whose end carries a crossed marker, by designation then number.
-    std::vector<TNetPin> NoConnects() const { return noConnects_; }
+    // Pins whose end carries a crossed marker, by designation then number,
+    // each where it is in its net's Pins.
+    const std::vector<const TNetPin*>& NoConnects() const { return noConnects_; }
     // Connection points that connect nothing: pin ends that touch nothing
     // (marked or not), wire ends that touch nothing but their own wire and
     // carry no label, junction points on no wire and no other point. By row
     // then column.
     std::vector<QPoint> LoosePoints() const { return loosePoints_; }
-    // Pins whose end touches nothing and carries no crossed marker.
-    const std::vector<TNetPin>& LoosePins() const { return loosePins_; }
+    // Pins whose end touches nothing and carries no crossed marker, each
+    // where it is in its net's Pins.
+    const std::vector<const TNetPin*>& LoosePins() const { return loosePins_; }
     // Wire ends that touch nothing but their own wire and carry no label.
     const std::vector<QPoint>& DanglingEnds() const { return danglingEnds_; }
     // By place, row then column. Looked for on the first call (the nets
@@ -166,9 +167,9 @@ private:
     std::vector<const TNetPin*> pinRefs_;
     std::vector<std::size_t> pinNet_;
     std::vector<QPoint> joins_;
-    std::vector<TNetPin> noConnects_;
+    std::vector<const TNetPin*> noConnects_;
     std::vector<QPoint> loosePoints_;
-    std::vector<TNetPin> loosePins_;
+    std::vector<const TNetPin*> loosePins_;
     std::vector<QPoint> danglingEnds_;
     mutable std::vector<TNearMiss> nearMisses_;
     // What finding the near misses needs, until they are found.

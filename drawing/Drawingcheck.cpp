@@ -63,9 +63,9 @@ TDrawingCheck::TDrawingCheck(const TDrawing& drawing, const TConnectivity& conne
         if (!miss.NearWire) missing.insert(Key(miss.Near));  // two ends that miss each other
     }
 
-    for (const TNetPin& pin : connectivity.LoosePins())
-        if (!missing.contains(Key(pin.End)))
-            add("unconnected-pin", pin.End, pin.Text() + QStringLiteral(" is not connected"));
+    for (const TNetPin* pin : connectivity.LoosePins())
+        if (!missing.contains(Key(pin->End)))
+            add("unconnected-pin", pin->End, pin->Text() + QStringLiteral(" is not connected"));
 
     for (const QPoint& end : connectivity.DanglingEnds())
         if (!missing.contains(Key(end)))

@@ -4,9 +4,11 @@
 #include <QMap>
 #include <QSet>
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 
+#include "base/Parallel.h"
 #include "drawing/Annotate.h"
 #include "drawing/Bitmap.h"
 #include "drawing/Connectivity.h"
@@ -116,6 +118,8 @@ std::vector<QRect> InkOf(const std::vector<std::uint8_t>& area, int pictureIndex
     std::sort(done.begin(), done.end(), [](const QRect& p, const QRect& q) {
         return p.top() != q.top() ? p.top() < q.top() : p.left() < q.left();
     });
+    // Kept with the sheet: without the room it grew into.
+    done.shrink_to_fit();
     return done;
 }
 
@@ -164,6 +168,13 @@ void TSchematicSheet::AddComponents(const TDrawing& drawing)
     for (const Bitmap* c : components) partsShown[c->GetDesignation()].insert(c->GetPartNumber());
 
     QHash<QByteArray, std::size_t> bodyOf;
+    // The units whose picture's ink is to be found, once the bodies are known.
+    struct TInkJob {
+        std::size_t Body, Unit;
+        const Bitmap* Component;
+        int Picture;
+    };
+    std::vector<TInkJob> inkJobs;
     for (const Bitmap* c : components) {
         const QByteArray designation = c->GetDesignation();
         QList<int> shown = partsShown[designation].values();
@@ -198,7 +209,7 @@ void TSchematicSheet::AddComponents(const TDrawing& drawing)
                     unit.Size = QSize(10 * d[2] + 1, 10 * d[3] + 1);
                     if (d[0] != 0) {
                         unit.Outline = false;
-                        unit.Ink = InkOf(c->GetPictureArea(), d[0], unit.Size);
+                        inkJobs.push_back({bodies_.size(), body.Units.size(), c, d[0]});
                     }
                 }
                 const int own = (u == 1 && !ownPart) ? partNumber : u;
@@ -246,6 +257,23 @@ void TSchematicSheet::AddComponents(const TDrawing& drawing)
         symbol.VFlip = c->GetVFlip();
         symbols_.push_back(symbol);
     }
+
+    // The ink of the pictures, on every core.
+    std::atomic<bool> outOfMemory{false};
+    const int parts =
+        int(std::min<std::size_t>(std::size_t(ThreadsFor(0)), std::max<std::size_t>(1, inkJobs.size() / 16)));
+    RunParts(parts, [&](int k) {
+        try {
+            for (std::size_t j = std::size_t(k); j < inkJobs.size(); j += std::size_t(parts)) {
+                const TInkJob& job = inkJobs[j];
+                TSchematicUnit& unit = bodies_[job.Body].Units[job.Unit];
+                unit.Ink = InkOf(job.Component->GetPictureArea(), job.Picture, unit.Size);
+            }
+        } catch (const std::bad_alloc&) {
+            outOfMemory = true;
+        }
+    });
+    if (outOfMemory) throw std::bad_alloc();
 
     // Names: the package text that all of a body's components show, else
     // the letters its first designation starts with.
@@ -351,7 +379,7 @@ void TSchematicSheet::AddMarks(const TDrawing& drawing, const TConnectivity& con
     std::vector<std::vector<std::size_t>> netWires(nets_.size());
     for (std::size_t w = 0; w < wires_.size(); ++w)
         if (wireNets_[w] < nets_.size()) netWires[wireNets_[w]].push_back(w);
-    for (const TNetPin& pin : connectivity.NoConnects()) noConnects_.push_back(pin.End);
+    for (const TNetPin* pin : connectivity.NoConnects()) noConnects_.push_back(pin->End);
     SortUnique(noConnects_);
 
     for (const auto& object : drawing.Objects()) {

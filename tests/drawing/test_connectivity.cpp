@@ -102,7 +102,7 @@ TEST(Connectivity, WiresJoinAtEndsAtTeesAndAtDotsButNotWhereTheyOnlyCrossOrMiss)
     EXPECT_EQ(PointTexts(c.LoosePoints()), "180,50 220,50 69,110 332,111 180,150 220,150 399,310 400,310 482,310");
     EXPECT_EQ(PointTexts(c.DanglingEnds()), "180,50 220,50 332,111 180,150 220,150 399,310");
     QStringList loose;
-    for (const TNetPin& pin : c.LoosePins()) loose << pin.Text();
+    for (const TNetPin* pin : c.LoosePins()) loose << pin->Text();
     EXPECT_EQ(loose, (QStringList{"R1 pin 1", "R10 pin 1", "R10 pin 2"}));
     ASSERT_EQ(c.NearMisses().size(), 1u);
     const TNearMiss& miss = c.NearMisses()[0];
@@ -158,9 +158,9 @@ TEST(Connectivity, LabelsNameAndJoinNetsHiddenPowerPinsJoinTheirNameAndMarkersLe
     EXPECT_EQ(c.Nets()[0].Labels.size(), 2u);
     EXPECT_EQ(c.Nets()[3].Labels.size(), 2u);
     ASSERT_EQ(c.NoConnects().size(), 1u);
-    EXPECT_EQ(c.NoConnects()[0].Text(), "R3 pin 2");
+    EXPECT_EQ(c.NoConnects()[0]->Text(), "R3 pin 2");
     QStringList loose;
-    for (const TNetPin& pin : c.LoosePins()) loose << pin.Text();
+    for (const TNetPin* pin : c.LoosePins()) loose << pin->Text();
     EXPECT_EQ(loose, (QStringList{"R1 pin 1", "R2 pin 2", "U1 pin 1"}));
     // Wires that carry a label do not dangle.
     EXPECT_TRUE(c.DanglingEnds().empty());
@@ -169,8 +169,8 @@ TEST(Connectivity, LabelsNameAndJoinNetsHiddenPowerPinsJoinTheirNameAndMarkersLe
     EXPECT_EQ(c.LabelsOffWire()[0].Near, QPoint(190, 110));
     EXPECT_EQ(c.LabelsOffWire()[0].Distance, 2);
     EXPECT_TRUE(c.NearMisses().empty());
-    EXPECT_EQ(c.Pins()[6]->Type, "IN");
-    EXPECT_EQ(c.Pins()[7]->Type, "Pwr");
+    EXPECT_EQ(TConnectivity::TypeName(c.Pins()[6]->ElectricalType), "IN");
+    EXPECT_EQ(TConnectivity::TypeName(c.Pins()[7]->ElectricalType), "Pwr");
 }
 
 TEST(Connectivity, UnitsShareThePinsOfPartsNoRecordShowsAndLeaveOtherUnitsPinsToThem)
