@@ -56,11 +56,12 @@ public:
 private:
     TTextBuffer& Append(const char* text, std::size_t length)
     {
-        if (text_.size() - size_ < length) Grow(length);
+        if (text_.size() - size_ < length) return AppendLarge(text, length);
         std::memcpy(text_.data() + size_, text, length);
         size_ += length;
         return *this;
     }
+    TTextBuffer& AppendLarge(const char* text, std::size_t length);
     void Grow(std::size_t more);
 
     std::vector<char> text_;  // its first size_ bytes are the text
