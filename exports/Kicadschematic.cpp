@@ -195,9 +195,17 @@ public:
     }
 
 private:
+    // An identifier's 36 characters, written without a text of its own.
+    struct TUuidText {
+        char Text[36];
+        friend TTextBuffer& operator<<(TTextBuffer& out, const TUuidText& uuid)
+        {
+            return out << QByteArray::fromRawData(uuid.Text, 36);
+        }
+    };
     // An identifier of its own for every item: the file's own, mixed with
     // the item's kind and number (the same drawing gives the same ones).
-    QByteArray Uuid(const char* kind)
+    TUuidText Uuid(const char* kind)
     {
         const int n = ++Count(kind);
         std::uint64_t h =
@@ -211,7 +219,8 @@ private:
         std::uint64_t high = mix(h ^ std::uint64_t(n)), low = mix(high ^ 0x5DEECE66Dull);
         high = (high & ~0xF000ull) | 0x4000ull;                       // version 4
         low = (low & 0x3FFFFFFFFFFFFFFFull) | 0x8000000000000000ull;  // variant 1
-        char text[36];
+        TUuidText uuid;
+        char* const text = uuid.Text;
         static const char hex[] = "0123456789abcdef";
         int at = 0;
         for (int i = 0; i < 32; ++i) {
@@ -219,7 +228,7 @@ private:
             const std::uint64_t word = i < 16 ? high : low;
             text[at++] = hex[(word >> (4 * (15 - i % 16))) & 0xF];
         }
-        return QByteArray(text, 36);
+        return uuid;
     }
 
     // How many identifiers of a kind were made: the kinds are a handful of
@@ -384,7 +393,7 @@ private:
     std::uint64_t seed_ = 0;
     TTextBuffer out_;
     std::vector<std::pair<const char*, int>> counts_;
-    std::vector<QByteArray> symbolUuids_;
+    std::vector<TUuidText> symbolUuids_;
 };
 
 }  // namespace
