@@ -1,6 +1,5 @@
 #include "exports/Kicadschematic.h"
 
-#include <QBuffer>
 #include <QUuid>
 #include <algorithm>
 #include <cstdint>
@@ -416,9 +415,5 @@ TResult WriteKicadSchematic(const TSchematicSheet& sheet, const QString& title, 
 
 QByteArray KicadSchematic(const TSchematicSheet& sheet, const QString& title)
 {
-    QByteArray text;
-    QBuffer buffer(&text);
-    buffer.open(QIODevice::WriteOnly);
-    (void)WriteKicadSchematic(sheet, title, buffer);
-    return text;
+    return WrittenText([&](QIODevice& device) { (void)WriteKicadSchematic(sheet, title, device); });
 }

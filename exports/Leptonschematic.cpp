@@ -1,6 +1,5 @@
 #include "exports/Leptonschematic.h"
 
-#include <QBuffer>
 #include <QHash>
 #include <QString>
 #include <algorithm>
@@ -237,9 +236,5 @@ TResult WriteLeptonSchematic(const TSchematicSheet& sheet, QIODevice& device) { 
 
 QByteArray LeptonSchematic(const TSchematicSheet& sheet)
 {
-    QByteArray text;
-    QBuffer buffer(&text);
-    buffer.open(QIODevice::WriteOnly);
-    (void)WriteLeptonSchematic(sheet, buffer);
-    return text;
+    return WrittenText([&](QIODevice& device) { (void)WriteLeptonSchematic(sheet, device); });
 }

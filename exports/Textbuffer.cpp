@@ -1,5 +1,6 @@
 #include "exports/Textbuffer.h"
 
+#include <QBuffer>
 #include <algorithm>
 
 namespace {
@@ -38,11 +39,12 @@ bool TTextBuffer::Flush()
     return !failed_;
 }
 
-QByteArray TTextBuffer::Take()
+QByteArray WrittenText(const std::function<void(QIODevice&)>& write)
 {
-    QByteArray text(text_.data(), qsizetype(size_));
-    text_ = std::vector<char>();
-    size_ = 0;
+    QByteArray text;
+    QBuffer buffer(&text);
+    buffer.open(QIODevice::WriteOnly);
+    write(buffer);
     return text;
 }
 

@@ -2,15 +2,17 @@
 // A text file made piece by piece: texts and numbers copied in place into
 // one buffer, without a temporary text for each piece, for the schematic
 // writers whose files run to tens of megabytes for a dense sheet. Made in
-// memory, the buffer grows to hold the whole text (Take); given a device,
-// the buffer stays at a megabyte and goes on into the device whenever it is
-// full, so the file is never whole in memory.
+// memory, the buffer grows to hold the whole text (a piece written into
+// another buffer); given a device, the buffer stays at a megabyte and goes
+// on into the device whenever it is full, so the file is never whole in
+// memory.
 
 #include <QByteArray>
 #include <QIODevice>
 #include <QString>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 class TTextBuffer {
@@ -42,11 +44,6 @@ public:
     TTextBuffer& operator<<(int value) { return *this << std::int64_t(value); }
     TTextBuffer& operator<<(Mm length);
 
-    void Reserve(std::size_t size)
-    {
-        if (size > text_.size()) text_.resize(size);
-    }
-    QByteArray Take();
     // Empties the buffer, keeping its memory for the next text.
     void Clear() { size_ = 0; }
     // Writes what the buffer holds into the device; false once the device
@@ -69,3 +66,7 @@ private:
     QIODevice* device_ = nullptr;
     bool failed_ = false;
 };
+
+// The bytes a writer puts into a device, as one text (the files the tests
+// read whole).
+QByteArray WrittenText(const std::function<void(QIODevice&)>& write);
