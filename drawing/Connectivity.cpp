@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <numeric>
@@ -320,13 +321,14 @@ void TConnectivity::Build(const TDrawing& drawing)
     // The pins of every part. Records of one designation that show
     // different parts are units of one part; several records of one
     // designation and part are separate components (each its own copy).
+    std::vector<TNetPin> pins;
     std::vector<std::size_t> pinKey;                            // pins of one key are one pin
     std::vector<std::uint64_t> pinRank;                         // designation order, then pin number order
     std::vector<std::pair<std::uint64_t, std::size_t>> ranked;  // every pin by its rank
     {
         std::size_t allPins = 0;
         for (const Bitmap* c : components) allPins += c->GetPins().size();
-        pins_.reserve(allPins);
+        pins.reserve(allPins);
         QHash<QByteArray, QSet<int>> partsShown;
         for (const Bitmap* c : components) partsShown[c->GetDesignation()].insert(c->GetPartNumber());
         QHash<QByteArray, int> copies;  // designation + part -> records so far
@@ -410,9 +412,9 @@ void TConnectivity::Build(const TDrawing& drawing)
             const std::uint32_t d = designations.Of(designation, latin1);
             const int copy = copies[designation + '\0' + QByteArray::number(c->GetPartNumber())]++;
             const QSet<int>& partsOf = partsShown[designation];
-            const auto& pins = c->GetPins();
-            for (std::size_t i = 0; i < pins.size(); ++i) {
-                const Bitmap::Pin& pin = pins[i];
+            const auto& drawnPins = c->GetPins();
+            for (std::size_t i = 0; i < drawnPins.size(); ++i) {
+                const Bitmap::Pin& pin = drawnPins[i];
                 const bool own = pin.PinPart() == c->GetPartNumber();
                 if (!own && partsOf.contains(pin.PinPart())) continue;
                 const std::uint32_t n = numbers.Of(PinField(pin, 2, 4), latin1);
@@ -425,15 +427,15 @@ void TConnectivity::Build(const TDrawing& drawing)
                 p.End = c->PinEnd(pin);
                 p.Hidden = pin.Hidden();
                 p.Index = int(i);
-                pins_.push_back(std::move(p));
+                pins.push_back(std::move(p));
                 of.push_back({d, n, copy, !own});
             }
         }
         designations.Rank();
         numbers.Rank();
-        pinRank.resize(pins_.size());
-        ranked.resize(pins_.size());
-        for (std::size_t i = 0; i < pins_.size(); ++i) {
+        pinRank.resize(pins.size());
+        ranked.resize(pins.size());
+        for (std::size_t i = 0; i < pins.size(); ++i) {
             pinRank[i] =
                 (std::uint64_t(designations.List[of[i].Designation].Rank) << 32) | numbers.List[of[i].Number].Rank;
             ranked[i] = {pinRank[i], i};
@@ -442,7 +444,7 @@ void TConnectivity::Build(const TDrawing& drawing)
         // Pins of one number on one record are one pin, and so are the
         // copies of a shared pin on the units of a part; a pin without a
         // number is a pin of its own. Such pins are neighbours in rank.
-        pinKey.resize(pins_.size());
+        pinKey.resize(pins.size());
         std::size_t keys = 0;
         for (std::size_t k = 0; k < ranked.size();) {
             std::size_t end = k + 1;
@@ -450,10 +452,10 @@ void TConnectivity::Build(const TDrawing& drawing)
             for (std::size_t a = k; a < end; ++a) {
                 const std::size_t i = ranked[a].second;
                 pinKey[i] = keys;
-                if (!pins_[i].PinNumber.isEmpty())
+                if (!pins[i].PinNumber.isEmpty())
                     for (std::size_t b = k; b < a; ++b) {
                         const std::size_t j = ranked[b].second;
-                        const bool sameRecord = pins_[i].Component == pins_[j].Component;
+                        const bool sameRecord = pins[i].Component == pins[j].Component;
                         const bool sameShared = of[i].Shared && of[j].Shared && of[i].Copy == of[j].Copy;
                         if (sameRecord || sameShared) {
                             pinKey[i] = pinKey[j];
@@ -470,13 +472,13 @@ void TConnectivity::Build(const TDrawing& drawing)
     // Nodes: the wires, the pins, the junctions, then one per name.
     const std::uint32_t wireBase = 0;
     const std::uint32_t pinBase = std::uint32_t(wires_.size());
-    const std::uint32_t junctionBase = pinBase + std::uint32_t(pins_.size());
+    const std::uint32_t junctionBase = pinBase + std::uint32_t(pins.size());
     TUnion sets;
     sets.Reserve(junctionBase + junctions.size() + 64);
     for (std::size_t i = 0; i < junctionBase + junctions.size(); ++i) sets.Add();
     {
-        std::vector<std::uint32_t> firstOfKey(pins_.size(), std::uint32_t(-1));
-        for (std::size_t i = 0; i < pins_.size(); ++i) {
+        std::vector<std::uint32_t> firstOfKey(pins.size(), std::uint32_t(-1));
+        for (std::size_t i = 0; i < pins.size(); ++i) {
             std::uint32_t& first = firstOfKey[pinKey[i]];
             if (first == std::uint32_t(-1))
                 first = pinBase + std::uint32_t(i);
@@ -494,10 +496,10 @@ void TConnectivity::Build(const TDrawing& drawing)
         std::uint32_t Index;  // of the pin, wire or junction
     };
     std::vector<TPoint> points;
-    points.reserve(pins_.size() + 2 * wires_.size() + junctions.size());
-    for (std::size_t i = 0; i < pins_.size(); ++i)
-        if (!pins_[i].Hidden)
-            points.push_back({pins_[i].End, pinBase + std::uint32_t(i), TKind::PinEnd, std::uint32_t(i)});
+    points.reserve(pins.size() + 2 * wires_.size() + junctions.size());
+    for (std::size_t i = 0; i < pins.size(); ++i)
+        if (!pins[i].Hidden)
+            points.push_back({pins[i].End, pinBase + std::uint32_t(i), TKind::PinEnd, std::uint32_t(i)});
     for (std::size_t w = 0; w < segments.size(); ++w) {
         points.push_back({segments[w].A(), wireBase + std::uint32_t(w), TKind::WireEnd, std::uint32_t(w)});
         points.push_back({segments[w].B(), wireBase + std::uint32_t(w), TKind::WireEnd, std::uint32_t(w)});
@@ -542,6 +544,7 @@ void TConnectivity::Build(const TDrawing& drawing)
         bool Mixed = false;                // points of more than one thing
         int Wires = 0;                     // wires through it (its own wires' ends included)
         bool Labelled = false;             // a net label's anchor
+        bool NotOnlyPins = false;          // a wire end or a junction point there
         std::uint32_t Node = 0;            // of its first point
         std::uint32_t Root = 0;            // what the geometry joins it to
     };
@@ -561,6 +564,7 @@ void TConnectivity::Build(const TDrawing& drawing)
             const TPoint& p = points[byPlace[end]];
             if (p.Kind == TKind::PinEnd && pixel.Pin < 0) pixel.Pin = byPlace[end];
             if (p.Kind == TKind::WireEnd && pixel.WireEnd < 0) pixel.WireEnd = byPlace[end];
+            if (p.Kind != TKind::PinEnd) pixel.NotOnlyPins = true;
             // The two ends of a wire of no length are the same thing.
             if (p.Node != points[byPlace[i]].Node) pixel.Mixed = true;
             sets.Join(points[byPlace[i]].Node, p.Node);
@@ -660,8 +664,8 @@ void TConnectivity::Build(const TDrawing& drawing)
                 const bool same = (a.A() == b.A() && a.B() == b.B()) || (a.A() == b.B() && a.B() == b.A());
                 if (labelledWire[g] && same) labelledWire[w] = true;
             });
-    for (std::size_t i = 0; i < pins_.size(); ++i) {
-        const TNetPin& p = pins_[i];
+    for (std::size_t i = 0; i < pins.size(); ++i) {
+        const TNetPin& p = pins[i];
         if (p.Hidden && p.ElectricalType == pwrType && !p.PinName.isEmpty())
             sets.Join(pinBase + std::uint32_t(i), nameNode(p.PinName));
     }
@@ -693,93 +697,115 @@ void TConnectivity::Build(const TDrawing& drawing)
     std::stable_sort(markedPinIndices.begin(), markedPinIndices.end(), pinLess);
     std::stable_sort(loosePinIndices.begin(), loosePinIndices.end(), pinLess);
 
-    // What the near misses are looked for in, later.
-    nearState_ = std::make_unique<TNearState>();
-    nearState_->Segments = segments;
-    nearState_->WireRoot.resize(segments.size());
-    for (std::size_t w = 0; w < segments.size(); ++w) nearState_->WireRoot[w] = geometric[wireBase + w];
-    nearState_->Pixels.reserve(pixels.size());
-    for (const TPixel& pixel : pixels)
-        nearState_->Pixels.push_back({pixel.At,
-                                      pixel.Pin >= 0 ? std::int64_t(points[std::size_t(pixel.Pin)].Index) : -1,
-                                      pixel.WireEnd >= 0, pixel.Root});
-    nearState_->MaxX = maxX, nearState_->MaxY = maxY;
-
-    // The nets: every set that holds a wire or a pin.
-    std::vector<std::size_t> netOfRoot(sets.Size(), npos);
-    const auto netOf = [&](std::uint32_t node) {
-        const std::uint32_t root = sets.Find(node);
-        if (netOfRoot[root] == npos) {
-            netOfRoot[root] = nets_.size();
-            nets_.emplace_back();
-        }
-        return netOfRoot[root];
+    // The nets: every set that holds a wire or a pin, numbered as their
+    // first wire or pin comes.
+    std::vector<std::uint32_t> netOfRoot(sets.Size(), std::uint32_t(-1));
+    std::size_t netCount = 0;
+    const auto netOf = [&](std::uint32_t node) -> std::size_t {
+        std::uint32_t& net = netOfRoot[sets.Find(node)];
+        if (net == std::uint32_t(-1)) net = std::uint32_t(netCount++);
+        return net;
     };
-    {
-        std::size_t count = 0;
-        std::vector<bool> counted(sets.Size(), false);
-        for (std::size_t node = 0; node < junctionBase; ++node) {
-            const std::uint32_t root = sets.Find(std::uint32_t(node));
-            if (!counted[root]) counted[root] = true, ++count;
-        }
-        nets_.reserve(count);
-    }
+    const auto netOfNode = [&](std::uint32_t node) -> std::size_t {
+        const std::uint32_t net = netOfRoot[sets.Find(node)];
+        return net == std::uint32_t(-1) ? npos : net;
+    };
     wireNet_.resize(wires_.size());
-    for (std::size_t w = 0; w < wires_.size(); ++w) {
-        wireNet_[w] = netOf(wireBase + std::uint32_t(w));
-        nets_[wireNet_[w]].Wires.push_back(wires_[w]);
-    }
-    pinNet_.resize(pins_.size());
-    for (std::size_t i = 0; i < pins_.size(); ++i) pinNet_[i] = netOf(pinBase + std::uint32_t(i));
-    // The pins of each net, net by net in one list, each net's in pin order.
-    std::vector<std::size_t> netPinStart(nets_.size() + 1, 0), netPinList(pins_.size());
-    for (std::size_t i = 0; i < pins_.size(); ++i) ++netPinStart[pinNet_[i] + 1];
-    std::partial_sum(netPinStart.begin(), netPinStart.end(), netPinStart.begin());
-    {
-        std::vector<std::size_t> fill(netPinStart.begin(), netPinStart.end() - 1);
-        for (const auto& [rank, i] : ranked) netPinList[fill[pinNet_[i]]++] = i;
-    }
-    const auto firstPin = [&](std::size_t n) { return netPinList[netPinStart[n]]; };
-    std::vector<std::pair<std::size_t, std::size_t>> pinPlace(pins_.size());  // net, place in its Pins
-    std::vector<bool> otherPoints(nets_.size(), false);
-    {
-        std::vector<std::uint32_t> pointCount(nets_.size(), 0);
-        for (const TPixel& pixel : pixels)
-            if (const std::size_t net = netOfRoot[sets.Find(nodeOf(pixel))]; net != npos) ++pointCount[net];
-        for (std::size_t n = 0; n < nets_.size(); ++n) nets_[n].Points.reserve(pointCount[n]);
-        pointNets_.reserve(pixels.size());
-    }
-    for (const TPixel& pixel : pixels) {
-        const std::size_t net = netOfRoot[sets.Find(nodeOf(pixel))];
-        if (net == npos) continue;
-        nets_[net].Points.push_back(pixel.At);
-        pointNets_.push_back({pixel.At, net});
-        for (std::uint32_t k = pixel.First; k < pixel.End && !otherPoints[net]; ++k)
-            if (points[byPlace[k]].Kind != TKind::PinEnd) otherPoints[net] = true;
-    }
-    for (std::size_t a = 0; a < annotations.size(); ++a)
-        if (labelNode[a] != std::uint32_t(-1)) {
-            const std::size_t net = netOfRoot[sets.Find(labelNode[a])];
-            if (net != npos) nets_[net].Labels.push_back(annotations[a]);
+    for (std::size_t w = 0; w < wires_.size(); ++w) wireNet_[w] = netOf(wireBase + std::uint32_t(w));
+    pinNet_.resize(pins.size());
+    for (std::size_t i = 0; i < pins.size(); ++i) pinNet_[i] = netOf(pinBase + std::uint32_t(i));
+
+    // Each list of every net, net after net: counted, then filled in order.
+    struct TRanges {
+        std::vector<std::uint32_t> Start;
+        explicit TRanges(std::size_t nets) : Start(nets + 1, 0) {}
+        void Count(std::size_t net) { ++Start[net + 1]; }
+        std::vector<std::uint32_t> Fill()
+        {
+            std::partial_sum(Start.begin(), Start.end(), Start.begin());
+            return {Start.begin(), Start.end() - 1};
         }
+        std::size_t Size(std::size_t net) const { return Start[net + 1] - Start[net]; }
+    };
+    TRanges wireRanges(netCount), pinRanges(netCount), pointRanges(netCount), labelRanges(netCount);
+    for (std::size_t n : wireNet_) wireRanges.Count(n);
+    for (std::size_t n : pinNet_) pinRanges.Count(n);
+    std::vector<std::uint32_t> pixelNet(pixels.size());
+    for (std::size_t k = 0; k < pixels.size(); ++k) {
+        const std::size_t net = netOfNode(nodeOf(pixels[k]));
+        pixelNet[k] = std::uint32_t(net);
+        if (net != npos) pointRanges.Count(net);
+    }
+    std::vector<std::uint32_t> labelNet(annotations.size(), std::uint32_t(-1));
+    for (std::size_t a = 0; a < annotations.size(); ++a)
+        if (labelNode[a] != std::uint32_t(-1))
+            if (const std::size_t net = netOfNode(labelNode[a]); net != npos) {
+                labelNet[a] = std::uint32_t(net);
+                labelRanges.Count(net);
+            }
+    netWires_.resize(wires_.size());
+    {
+        std::vector<std::uint32_t> fill = wireRanges.Fill();
+        for (std::size_t w = 0; w < wires_.size(); ++w) netWires_[fill[wireNet_[w]]++] = wires_[w];
+    }
+    // Pins in pin order; placeOfPin: where each pin is in netPins_.
+    std::vector<std::uint32_t> placeOfPin(pins.size());
+    netPins_.reserve(pins.size());
+    {
+        std::vector<std::uint32_t> fill = pinRanges.Fill();
+        for (const auto& [rank, i] : ranked) placeOfPin[i] = fill[pinNet_[i]]++;
+        std::vector<std::uint32_t> pinAt(pins.size());
+        for (std::size_t i = 0; i < pins.size(); ++i) pinAt[placeOfPin[i]] = std::uint32_t(i);
+        for (std::uint32_t i : pinAt) netPins_.push_back(std::move(pins[i]));
+        pins.clear();
+        pins.shrink_to_fit();
+    }
+    std::vector<bool> otherPoints(netCount, false);
+    {
+        std::vector<std::uint32_t> fill = pointRanges.Fill();
+        netPoints_.resize(pointRanges.Start.back());
+        pointNets_.reserve(pixels.size());
+        for (std::size_t k = 0; k < pixels.size(); ++k) {
+            const std::size_t net = pixelNet[k] == std::uint32_t(-1) ? npos : pixelNet[k];
+            if (net == npos) continue;
+            const TPixel& pixel = pixels[k];
+            netPoints_[fill[net]++] = pixel.At;
+            pointNets_.push_back({pixel.At, net});
+            if (pixel.NotOnlyPins) otherPoints[net] = true;
+        }
+    }
+    {
+        std::vector<std::uint32_t> fill = labelRanges.Fill();
+        netLabels_.resize(labelRanges.Start.back());
+        for (std::size_t a = 0; a < annotations.size(); ++a)
+            if (labelNet[a] != std::uint32_t(-1)) netLabels_[fill[labelNet[a]]++] = annotations[a];
+    }
+    nets_.resize(netCount);
+    for (std::size_t n = 0; n < netCount; ++n) {
+        TNet& net = nets_[n];
+        net.Pins = {netPins_.data() + pinRanges.Start[n], pinRanges.Size(n)};
+        net.Wires = {netWires_.data() + wireRanges.Start[n], wireRanges.Size(n)};
+        net.Points = {netPoints_.data() + pointRanges.Start[n], pointRanges.Size(n)};
+        net.Labels = {netLabels_.data() + labelRanges.Start[n], labelRanges.Size(n)};
+    }
 
     // Names.
-    std::vector<std::vector<QString>> names(nets_.size());
-    for (const auto& [name, node] : nameNodes) {
-        const std::size_t net = netOfRoot[sets.Find(node)];
-        if (net != npos) names[net].push_back(name);
-    }
-    for (std::size_t n = 0; n < nets_.size(); ++n) {
+    std::vector<std::vector<QString>> names(netCount);
+    for (const auto& [name, node] : nameNodes)
+        if (const std::size_t net = netOfNode(node); net != npos) names[net].push_back(name);
+    std::vector<std::uint64_t> firstPinRank(netCount, 0);
+    for (std::size_t i = 0; i < pinNet_.size(); ++i)
+        if (placeOfPin[i] == pinRanges.Start[pinNet_[i]]) firstPinRank[pinNet_[i]] = pinRank[i];
+    // All its pins copies of one: the first and last pin of the net have one key.
+    std::vector<std::size_t> keyOfPlace(netPins_.size());
+    for (std::size_t i = 0; i < placeOfPin.size(); ++i) keyOfPlace[placeOfPin[i]] = pinKey[i];
+    for (std::size_t n = 0; n < netCount; ++n) {
         TNet& net = nets_[n];
-        net.Pins.reserve(netPinStart[n + 1] - netPinStart[n]);
-        bool onePin = true;  // all its pins are copies of one
-        for (std::size_t k = netPinStart[n]; k < netPinStart[n + 1]; ++k) {
-            net.Pins.push_back(std::move(pins_[netPinList[k]]));
-            pinPlace[netPinList[k]] = {n, net.Pins.size() - 1};
-            onePin = onePin && pinKey[netPinList[k]] == pinKey[firstPin(n)];
-        }
         if (names[n].empty() && !net.Pins.empty()) {
             const TNetPin& first = net.Pins.front();
+            const std::size_t from = pinRanges.Start[n], to = pinRanges.Start[n + 1];
+            bool onePin = true;
+            for (std::size_t k = from + 1; k < to && onePin; ++k) onePin = keyOfPlace[k] == keyOfPlace[from];
             net.Unconnected = net.Wires.empty() && onePin && !otherPoints[n];
             net.Name.reserve(first.Designation.size() + first.PinNumber.size() + 20);
             net.Name += net.Unconnected ? QLatin1String("unconnected-(") : QLatin1String("Net-(");
@@ -791,8 +817,9 @@ void TConnectivity::Build(const TDrawing& drawing)
         }
         if (names[n].empty()) {
             const LineData* w = net.Wires.front();
-            net.Name = QLatin1String("Net-(") + QString::number(w->X1()) + QLatin1Char(',') + QString::number(w->Y1()) +
-                       QLatin1Char(')');
+            char text[40];
+            const int length = std::snprintf(text, sizeof text, "Net-(%d,%d)", w->X1(), w->Y1());
+            net.Name = QString::fromLatin1(text, length);
             continue;
         }
         // Label names first, then those of hidden power pins, each in natural order.
@@ -811,11 +838,8 @@ void TConnectivity::Build(const TDrawing& drawing)
     }
 
     // Named nets, nets that join something, pins alone, wires alone.
-    const auto group = [&](std::size_t n) {
-        return nets_[n].Named ? 0 : nets_[n].Pins.empty() ? 3 : nets_[n].Unconnected ? 2 : 1;
-    };
     std::vector<std::size_t> named;
-    for (std::size_t n = 0; n < nets_.size(); ++n)
+    for (std::size_t n = 0; n < netCount; ++n)
         if (nets_[n].Named) named.push_back(n);
     {
         std::vector<QByteArray> nameKeys(named.size());
@@ -828,43 +852,38 @@ void TConnectivity::Build(const TDrawing& drawing)
         for (std::size_t k : byName) sortedNamed.push_back(named[k]);
         named = std::move(sortedNamed);
     }
-    std::vector<std::tuple<int, std::uint64_t, std::size_t>> keyed;
-    keyed.reserve(nets_.size());
-    for (std::size_t k = 0; k < named.size(); ++k) keyed.emplace_back(0, k, named[k]);
-    for (std::size_t n = 0; n < nets_.size(); ++n) {
-        const int g = group(n);
-        if (g == 1 || g == 2) keyed.emplace_back(g, pinRank[firstPin(n)], n);
-        if (g == 3) keyed.emplace_back(3, 0, n);
+    // Each net's key: its group in the top bits, then its place among the
+    // named, its first pin's rank, or its number.
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed;
+    keyed.reserve(netCount);
+    for (std::size_t k = 0; k < named.size(); ++k) keyed.emplace_back(k, std::uint32_t(named[k]));
+    for (std::size_t n = 0; n < netCount; ++n) {
+        const TNet& net = nets_[n];
+        if (net.Named) continue;
+        if (net.Pins.empty()) {
+            keyed.emplace_back((std::uint64_t(3) << 62) | n, std::uint32_t(n));
+            continue;
+        }
+        // A rank is a designation's place and a number's place, each under 2^31.
+        const std::uint64_t group = net.Unconnected ? 2 : 1;
+        keyed.emplace_back((group << 62) | firstPinRank[n], std::uint32_t(n));
     }
     std::sort(keyed.begin(), keyed.end());
-    std::vector<std::size_t> order;
-    order.reserve(nets_.size());
-    for (const auto& k : keyed) order.push_back(std::get<2>(k));
-    std::vector<std::size_t> place(nets_.size());
-    for (std::size_t i = 0; i < order.size(); ++i) place[order[i]] = i;
-    // Each net moved to its place, cycle by cycle, without a second list.
+    std::vector<std::size_t> place(netCount);
     {
-        std::vector<bool> placed(nets_.size(), false);
-        for (std::size_t start = 0; start < order.size(); ++start) {
-            if (placed[start]) continue;
-            TNet held = std::move(nets_[start]);
-            std::size_t at = start;
-            while (order[at] != start) {
-                nets_[at] = std::move(nets_[order[at]]);
-                placed[at] = true;
-                at = order[at];
-            }
-            nets_[at] = std::move(held);
-            placed[at] = true;
+        std::vector<TNet> ordered;
+        ordered.reserve(netCount);
+        for (std::size_t i = 0; i < keyed.size(); ++i) {
+            place[keyed[i].second] = i;
+            ordered.push_back(std::move(nets_[keyed[i].second]));
         }
+        nets_ = std::move(ordered);
     }
     for (std::size_t& n : wireNet_) n = place[n];
     for (std::size_t& n : pinNet_) n = place[n];
-    // The pins now live in their nets.
-    pinRefs_.resize(pins_.size());
-    for (std::size_t i = 0; i < pins_.size(); ++i) pinRefs_[i] = &nets_[pinNet_[i]].Pins[pinPlace[i].second];
-    pins_.clear();
-    pins_.shrink_to_fit();
+    // The pins live in netPins_.
+    pinRefs_.resize(placeOfPin.size());
+    for (std::size_t i = 0; i < placeOfPin.size(); ++i) pinRefs_[i] = &netPins_[placeOfPin[i]];
     noConnects_.reserve(markedPinIndices.size());
     for (std::size_t i : markedPinIndices) noConnects_.push_back(pinRefs_[i]);
     loosePins_.reserve(loosePinIndices.size());
@@ -873,6 +892,18 @@ void TConnectivity::Build(const TDrawing& drawing)
 
     // The joins, loose points and dangling ends came in pixel order.
     joins_.erase(std::unique(joins_.begin(), joins_.end()), joins_.end());
+
+    // What the near misses are looked for in, later.
+    nearState_ = std::make_unique<TNearState>();
+    nearState_->WireRoot.resize(segments.size());
+    for (std::size_t w = 0; w < segments.size(); ++w) nearState_->WireRoot[w] = geometric[wireBase + w];
+    nearState_->Segments = std::move(segments);
+    nearState_->Pixels.reserve(pixels.size());
+    for (const TPixel& pixel : pixels)
+        nearState_->Pixels.push_back({pixel.At,
+                                      pixel.Pin >= 0 ? std::int64_t(points[std::size_t(pixel.Pin)].Index) : -1,
+                                      pixel.WireEnd >= 0, pixel.Root});
+    nearState_->MaxX = maxX, nearState_->MaxY = maxY;
 }
 
 const std::vector<TNearMiss>& TConnectivity::NearMisses() const

@@ -43,6 +43,7 @@
 #include <cstddef>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 class Annotate;
@@ -65,18 +66,20 @@ struct TNetPin {
     QString Text() const;
 };
 
+// The lists of a net are views into the connectivity, which holds the
+// lists of every net one after another; they live as long as it does.
 struct TNet {
     QString Name;
     // Pin ends joined, by designation (natural order), then pin number; a
     // pin drawn on several units appears once per unit.
-    std::vector<TNetPin> Pins;
+    std::span<const TNetPin> Pins;
     // In file order.
-    std::vector<const LineData*> Wires;
+    std::span<const LineData* const> Wires;
     // Its connection points (pin ends, wire ends, junction points), each
     // once, by row then column.
-    std::vector<QPoint> Points;
+    std::span<const QPoint> Points;
     // The labels naming it, in file order.
-    std::vector<const Annotate*> Labels;
+    std::span<const Annotate* const> Labels;
     // One pin that touches nothing: no wire, no label, no other point.
     bool Unconnected = false;
     // Named by a label or by a hidden power pin.
@@ -163,7 +166,11 @@ private:
     void FindNearMisses() const;
 
     std::vector<TNet> nets_;
-    std::vector<TNetPin> pins_;  // while the nets are being made, which take them
+    // The lists of the nets, net after net.
+    std::vector<TNetPin> netPins_;
+    std::vector<const LineData*> netWires_;
+    std::vector<QPoint> netPoints_;
+    std::vector<const Annotate*> netLabels_;
     std::vector<const TNetPin*> pinRefs_;
     std::vector<std::size_t> pinNet_;
     std::vector<QPoint> joins_;
