@@ -248,7 +248,8 @@ void TDrawingOutputs::WriteBom(const QString& path, const TDrawing& drawing, con
 void TDrawingOutputs::WriteNetlist(const QString& path, const QString& drawingPath, const TDrawing& drawing)
 {
     const TConnectivity connectivity(drawing);
-    SaveWhole(path, KicadNetlist(drawing, connectivity, QDir::toNativeSeparators(drawingPath)));
+    const QString source = QDir::toNativeSeparators(drawingPath);
+    SaveThrough(path, [&](QIODevice& file) { return WriteKicadNetlist(drawing, connectivity, source, file); });
 }
 
 void TDrawingOutputs::WriteKicad(const QString& path, const QString& drawingPath, const TSchematicSheet& sheet)

@@ -10,6 +10,7 @@
 #include "drawing/Connectivity.h"
 #include "drawing/Drawing.h"
 #include "drawing/Naturalorder.h"
+#include "exports/Textbuffer.h"
 
 #ifndef TRACERY_VERSION
 #define TRACERY_VERSION "0"
@@ -17,28 +18,26 @@
 
 namespace {
 
-// Appends a quoted s-expression string: UTF-8, a quote or a backslash
-// escaped with a backslash.
-void AppendQuoted(QByteArray& out, const QString& text)
+// A quoted s-expression string: UTF-8, a quote or a backslash escaped with
+// a backslash.
+struct Quoted {
+    const QString& Text;
+};
+TTextBuffer& operator<<(TTextBuffer& out, Quoted quoted)
 {
-    out += '"';
+    // Nearly every text is ASCII: its characters go in one by one.
+    const QString& text = quoted.Text;
+    out << '"';
     for (qsizetype k = 0; k < text.size(); ++k) {
         const char16_t c = text[k].unicode();
         if (c >= 0x80) {
-            out += text.mid(k).toUtf8().replace('\\', "\\\\").replace('"', "\\\"");
+            out << text.mid(k).toUtf8().replace('\\', "\\\\").replace('"', "\\\"");
             break;
         }
-        if (c == '"' || c == '\\') out += '\\';
-        out += char(c);
+        if (c == '"' || c == '\\') out << '\\';
+        out << char(c);
     }
-    out += '"';
-}
-
-QByteArray Quoted(const QString& text)
-{
-    QByteArray out;
-    AppendQuoted(out, text);
-    return out;
+    return out << '"';
 }
 
 // The name space of the parts' time stamps.
@@ -53,15 +52,15 @@ QByteArray KicadPinType(int electricalType)
     return electricalType >= 0 && electricalType < 7 ? types[electricalType] : "unspecified";
 }
 
-QByteArray KicadNetlist(const TDrawing& drawing, const TConnectivity& connectivity, const QString& source)
+TResult WriteKicadNetlist(const TDrawing& drawing, const TConnectivity& connectivity, const QString& source,
+                          QIODevice& device)
 {
-    QByteArray out;
-    out.reserve(1 << 16);
-    out += "(export (version \"E\")\n";
-    out += "  (design\n";
-    out += "    (source " + Quoted(source) + ")\n";
-    out += "    (tool \"Tracery " TRACERY_VERSION "\")\n";
-    out += "    (sheet (number \"1\") (name \"/\") (tstamps \"/\")))\n";
+    TTextBuffer out(device);
+    out << "(export (version \"E\")\n";
+    out << "  (design\n";
+    out << "    (source " << Quoted{source} << ")\n";
+    out << "    (tool \"Tracery " TRACERY_VERSION "\")\n";
+    out << "    (sheet (number \"1\") (name \"/\") (tstamps \"/\")))\n";
 
     // The parts: the record of each reference's lowest part number.
     std::map<QByteArray, const Bitmap*> parts;
@@ -72,50 +71,42 @@ QByteArray KicadNetlist(const TDrawing& drawing, const TConnectivity& connectivi
     std::vector<std::pair<QByteArray, const Bitmap*>> ordered(parts.begin(), parts.end());
     std::stable_sort(ordered.begin(), ordered.end(),
                      [](const auto& a, const auto& b) { return NaturalLess(a.first, b.first); });
-    out += "  (components";
+    out << "  (components";
     for (const auto& [reference, c] : ordered) {
         const QString ref = QString::fromLatin1(reference);
-        out += "\n    (comp (ref " + Quoted(ref) + ")\n";
+        out << "\n    (comp (ref " << Quoted{ref} << ")\n";
         // The text on the sheet beside the body is the value; the one never
         // drawn names the footprint.
-        out += "      (value " + Quoted(QString::fromLatin1(c->GetPackage())) + ")\n";
-        out += "      (footprint " + Quoted(QString::fromLatin1(c->GetValue())) + ")\n";
-        out += "      (sheetpath (names \"/\") (tstamps \"/\"))\n";
-        out += "      (tstamps " + Quoted(QUuid::createUuidV5(partStamps, ref).toString(QUuid::WithoutBraces)) + "))";
+        out << "      (value " << Quoted{QString::fromLatin1(c->GetPackage())} << ")\n";
+        out << "      (footprint " << Quoted{QString::fromLatin1(c->GetValue())} << ")\n";
+        out << "      (sheetpath (names \"/\") (tstamps \"/\"))\n";
+        out << "      (tstamps " << Quoted{QUuid::createUuidV5(partStamps, ref).toString(QUuid::WithoutBraces)} << "))";
     }
-    out += ")\n";
+    out << ")\n";
 
-    out += "  (nets";
+    out << "  (nets";
     int code = 0;
     for (const TNet& net : connectivity.Nets()) {
         if (net.Pins.empty()) continue;
-        out += "\n    (net (code \"";
-        out += QByteArray::number(++code);
-        out += "\") (name ";
-        AppendQuoted(out, net.Name);
-        out += ')';
+        out << "\n    (net (code \"" << ++code << "\") (name " << Quoted{net.Name} << ')';
         const TNetPin* previous = nullptr;
         for (const TNetPin& pin : net.Pins) {
             // The copies of a pin drawn on several units come one after another.
             if (previous && previous->Designation == pin.Designation && previous->PinNumber == pin.PinNumber) continue;
             previous = &pin;
-            out += "\n      (node (ref ";
-            AppendQuoted(out, pin.Designation);
-            out += ") (pin ";
-            AppendQuoted(out, pin.PinNumber);
-            out += ')';
-            if (!pin.PinName.isEmpty()) {
-                out += " (pinfunction ";
-                AppendQuoted(out, pin.PinName);
-                out += ')';
-            }
-            out += " (pintype \"";
-            out += KicadPinType(pin.ElectricalType);
-            if (net.Unconnected) out += "+no_connect";
-            out += "\"))";
+            out << "\n      (node (ref " << Quoted{pin.Designation} << ") (pin " << Quoted{pin.PinNumber} << ')';
+            if (!pin.PinName.isEmpty()) out << " (pinfunction " << Quoted{pin.PinName} << ')';
+            out << " (pintype \"" << KicadPinType(pin.ElectricalType);
+            if (net.Unconnected) out << "+no_connect";
+            out << "\"))";
         }
-        out += ')';
+        out << ')';
     }
-    out += "))\n";
-    return out;
+    out << "))\n";
+    return out.Flush() ? TResult() : TResult::Failure(QStringLiteral("the file could not be written"));
+}
+
+QByteArray KicadNetlist(const TDrawing& drawing, const TConnectivity& connectivity, const QString& source)
+{
+    return WrittenText([&](QIODevice& device) { (void)WriteKicadNetlist(drawing, connectivity, source, device); });
 }

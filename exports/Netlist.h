@@ -35,12 +35,19 @@
 // backslash.
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QString>
+
+#include "base/Errors.h"
 
 class TConnectivity;
 class TDrawing;
 
 // `source` names the drawing in the design section (the path as given).
+// Written into device piece by piece; a failure says why.
+TResult WriteKicadNetlist(const TDrawing& drawing, const TConnectivity& connectivity, const QString& source,
+                          QIODevice& device);
+// The same, as one text.
 QByteArray KicadNetlist(const TDrawing& drawing, const TConnectivity& connectivity, const QString& source);
 
 // KiCad's pin type for one of the drawing's electrical types (0 IN ... 6 Passive).
