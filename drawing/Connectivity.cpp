@@ -130,6 +130,112 @@ std::uint64_t PlaceKey(QPoint p)
 
 int NaturalCompare(const QString& a, const QString& b) { return ::NaturalCompare(a.toLatin1(), b.toLatin1()); }
 
+// Texts that repeat, each kept once with its place in natural order.
+struct TText {
+    QByteArray Bytes;
+    QString Text;
+    std::uint32_t Rank = 0;
+};
+struct TTextTable {
+    std::vector<TText> List;
+    QHash<QByteArray, std::uint32_t> Index;
+    // Texts of up to seven bytes (every pin number and name) are
+    // looked up by their bytes and length in one word, in a table
+    // of their own that is at most half full.
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> Short =
+        std::vector<std::pair<std::uint64_t, std::uint32_t>>(64, {0, 0});
+    std::size_t ShortUsed = 0;
+    std::uint32_t Add(const QByteArray& bytes, QString (*make)(const QByteArray&))
+    {
+        List.push_back({QByteArray(bytes.constData(), bytes.size()), make(bytes), 0});
+        return std::uint32_t(List.size() - 1);
+    }
+    static std::size_t Slot(std::uint64_t key, std::size_t size)
+    {
+        return std::size_t((key * 0x9E3779B97F4A7C15ull) >> 32) & (size - 1);
+    }
+    std::uint32_t Of(const QByteArray& bytes, QString (*make)(const QByteArray&))
+    {
+        if (bytes.size() <= 7) {
+            std::uint64_t key = std::uint64_t(bytes.size() + 1) << 56;
+            std::memcpy(&key, bytes.constData(), std::size_t(bytes.size()));
+            for (std::size_t i = Slot(key, Short.size());; i = (i + 1) & (Short.size() - 1)) {
+                if (Short[i].first == key) return Short[i].second;
+                if (Short[i].first != 0) continue;
+                Short[i] = {key, Add(bytes, make)};
+                if (++ShortUsed * 2 > Short.size()) Regrow();
+                return std::uint32_t(List.size() - 1);
+            }
+        }
+        const auto found = Index.constFind(bytes);
+        if (found != Index.constEnd()) return *found;
+        const std::uint32_t added = Add(bytes, make);
+        Index.insert(List.back().Bytes, added);
+        return added;
+    }
+    void Regrow()
+    {
+        std::vector<std::pair<std::uint64_t, std::uint32_t>> old(Short.size() * 2, {0, 0});
+        old.swap(Short);
+        for (const auto& entry : old)
+            if (entry.first != 0) {
+                std::size_t i = Slot(entry.first, Short.size());
+                while (Short[i].first != 0) i = (i + 1) & (Short.size() - 1);
+                Short[i] = entry;
+            }
+    }
+    // Each its place in natural order.
+    void Rank()
+    {
+        std::vector<std::uint32_t> order(List.size());
+        std::iota(order.begin(), order.end(), 0u);
+        std::sort(order.begin(), order.end(),
+                  [&](std::uint32_t a, std::uint32_t b) { return NaturalLess(List[a].Bytes, List[b].Bytes); });
+        for (std::size_t k = 0; k < order.size(); ++k) List[order[k]].Rank = std::uint32_t(k);
+    }
+};
+
+// Sorts items stably by their place, row then column: by radix, two digits
+// of the place counted from the items' own corner, when the items span
+// fewer than 2^32 places.
+template <class T, class At>
+void SortByPlace(std::vector<T>& items, At at)
+{
+    if (items.size() < 2) return;
+    int left = at(items[0]).x(), right = left, top = at(items[0]).y(), bottom = top;
+    for (const T& item : items) {
+        const QPoint p = at(item);
+        left = std::min(left, p.x()), right = std::max(right, p.x());
+        top = std::min(top, p.y()), bottom = std::max(bottom, p.y());
+    }
+    const std::uint64_t columns = std::uint64_t(std::int64_t(right) - left) + 1;
+    const std::uint64_t places = columns * (std::uint64_t(std::int64_t(bottom) - top) + 1);
+    if (places > (std::uint64_t(1) << 32)) {
+        std::stable_sort(items.begin(), items.end(),
+                         [&](const T& a, const T& b) { return PlaceKey(at(a)) < PlaceKey(at(b)); });
+        return;
+    }
+    std::vector<std::uint32_t> keys(items.size()), otherKeys(items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const QPoint p = at(items[i]);
+        keys[i] = std::uint32_t(std::uint64_t(std::int64_t(p.y()) - top) * columns +
+                                std::uint64_t(std::int64_t(p.x()) - left));
+    }
+    std::vector<T> other(items.size());
+    for (int shift = 0; shift < 32 && (places - 1) >> shift; shift += 16) {
+        std::vector<std::uint32_t> start(65537, 0);
+        for (std::uint32_t key : keys) ++start[((key >> shift) & 0xFFFF) + 1];
+        std::partial_sum(start.begin(), start.end(), start.begin());
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            const std::uint32_t to = start[(keys[i] >> shift) & 0xFFFF]++;
+            other[to] = std::move(items[i]);
+            otherKeys[to] = keys[i];
+        }
+        items.swap(other);
+        keys.swap(otherKeys);
+    }
+}
+
 }  // namespace
 
 // The page cut into square cells, each listing the wires that pass through
@@ -321,92 +427,32 @@ void TConnectivity::Build(const TDrawing& drawing)
     // The pins of every part. Records of one designation that show
     // different parts are units of one part; several records of one
     // designation and part are separate components (each its own copy).
-    std::vector<TNetPin> pins;
+    // Designations, pin numbers and names repeat from part to part: each is
+    // made a text, and given its place in natural order, once.
+    TTextTable designations, numbers, pinNames;
+    struct TPinRecord {
+        const Bitmap* Component;
+        QPoint End;
+        std::uint32_t Designation, Number, Name;  // in the tables of texts
+        int Copy;                                 // of its record's designation and part
+        int Index;                                // in its component's pin list
+        int ElectricalType;
+        bool Hidden;
+        bool Shared;  // of a part no record shows
+    };
+    std::vector<TPinRecord> pins;
     std::vector<std::size_t> pinKey;                            // pins of one key are one pin
     std::vector<std::uint64_t> pinRank;                         // designation order, then pin number order
     std::vector<std::pair<std::uint64_t, std::size_t>> ranked;  // every pin by its rank
-    {
+    const auto makePins = [&] {
         std::size_t allPins = 0;
         for (const Bitmap* c : components) allPins += c->GetPins().size();
         pins.reserve(allPins);
         QHash<QByteArray, QSet<int>> partsShown;
         for (const Bitmap* c : components) partsShown[c->GetDesignation()].insert(c->GetPartNumber());
         QHash<QByteArray, int> copies;  // designation + part -> records so far
-        // Designations, pin numbers and names repeat from part to part: each
-        // is made a text, and given its place in natural order, once.
-        struct TText {
-            QByteArray Bytes;
-            QString Text;
-            std::uint32_t Rank = 0;
-        };
-        struct TTexts {
-            std::vector<TText> List;
-            QHash<QByteArray, std::uint32_t> Index;
-            // Texts of up to seven bytes (every pin number and name) are
-            // looked up by their bytes and length in one word, in a table
-            // of their own that is at most half full.
-            std::vector<std::pair<std::uint64_t, std::uint32_t>> Short =
-                std::vector<std::pair<std::uint64_t, std::uint32_t>>(64, {0, 0});
-            std::size_t ShortUsed = 0;
-            std::uint32_t Add(const QByteArray& bytes, QString (*make)(const QByteArray&))
-            {
-                List.push_back({QByteArray(bytes.constData(), bytes.size()), make(bytes), 0});
-                return std::uint32_t(List.size() - 1);
-            }
-            static std::size_t Slot(std::uint64_t key, std::size_t size)
-            {
-                return std::size_t((key * 0x9E3779B97F4A7C15ull) >> 32) & (size - 1);
-            }
-            std::uint32_t Of(const QByteArray& bytes, QString (*make)(const QByteArray&))
-            {
-                if (bytes.size() <= 7) {
-                    std::uint64_t key = std::uint64_t(bytes.size() + 1) << 56;
-                    std::memcpy(&key, bytes.constData(), std::size_t(bytes.size()));
-                    for (std::size_t i = Slot(key, Short.size());; i = (i + 1) & (Short.size() - 1)) {
-                        if (Short[i].first == key) return Short[i].second;
-                        if (Short[i].first != 0) continue;
-                        Short[i] = {key, Add(bytes, make)};
-                        if (++ShortUsed * 2 > Short.size()) Regrow();
-                        return std::uint32_t(List.size() - 1);
-                    }
-                }
-                const auto found = Index.constFind(bytes);
-                if (found != Index.constEnd()) return *found;
-                const std::uint32_t added = Add(bytes, make);
-                Index.insert(List.back().Bytes, added);
-                return added;
-            }
-            void Regrow()
-            {
-                std::vector<std::pair<std::uint64_t, std::uint32_t>> old(Short.size() * 2, {0, 0});
-                old.swap(Short);
-                for (const auto& entry : old)
-                    if (entry.first != 0) {
-                        std::size_t i = Slot(entry.first, Short.size());
-                        while (Short[i].first != 0) i = (i + 1) & (Short.size() - 1);
-                        Short[i] = entry;
-                    }
-            }
-            // Each its place in natural order.
-            void Rank()
-            {
-                std::vector<std::uint32_t> order(List.size());
-                std::iota(order.begin(), order.end(), 0u);
-                std::sort(order.begin(), order.end(),
-                          [&](std::uint32_t a, std::uint32_t b) { return NaturalLess(List[a].Bytes, List[b].Bytes); });
-                for (std::size_t k = 0; k < order.size(); ++k) List[order[k]].Rank = std::uint32_t(k);
-            }
-        };
         const auto latin1 = [](const QByteArray& b) { return QString::fromLatin1(b); };
         const auto shown = [](const QByteArray& b) { return QString::fromLatin1(DisplayPinName(b)); };
-        TTexts designations, numbers, names;
-        struct TPinOf {
-            std::uint32_t Designation, Number;
-            int Copy;     // of its record's designation and part
-            bool Shared;  // of a part no record shows
-        };
-        std::vector<TPinOf> of;
-        of.reserve(allPins);
         for (const Bitmap* c : components) {
             const QByteArray designation = c->GetDesignation();
             const std::uint32_t d = designations.Of(designation, latin1);
@@ -417,18 +463,9 @@ void TConnectivity::Build(const TDrawing& drawing)
                 const Bitmap::Pin& pin = drawnPins[i];
                 const bool own = pin.PinPart() == c->GetPartNumber();
                 if (!own && partsOf.contains(pin.PinPart())) continue;
-                const std::uint32_t n = numbers.Of(PinField(pin, 2, 4), latin1);
-                TNetPin p;
-                p.Component = c;
-                p.Designation = designations.List[d].Text;
-                p.PinNumber = numbers.List[n].Text;
-                p.PinName = names.List[names.Of(PinField(pin, 7, 6), shown)].Text;
-                p.ElectricalType = pin.ElectricalType();
-                p.End = c->PinEnd(pin);
-                p.Hidden = pin.Hidden();
-                p.Index = int(i);
-                pins.push_back(std::move(p));
-                of.push_back({d, n, copy, !own});
+                pins.push_back({c, c->PinEnd(pin), d, numbers.Of(PinField(pin, 2, 4), latin1),
+                                pinNames.Of(PinField(pin, 7, 6), shown), copy, int(i), pin.ElectricalType(), pin.Hidden(),
+                                !own});
             }
         }
         designations.Rank();
@@ -437,7 +474,7 @@ void TConnectivity::Build(const TDrawing& drawing)
         ranked.resize(pins.size());
         for (std::size_t i = 0; i < pins.size(); ++i) {
             pinRank[i] =
-                (std::uint64_t(designations.List[of[i].Designation].Rank) << 32) | numbers.List[of[i].Number].Rank;
+                (std::uint64_t(designations.List[pins[i].Designation].Rank) << 32) | numbers.List[pins[i].Number].Rank;
             ranked[i] = {pinRank[i], i};
         }
         std::sort(ranked.begin(), ranked.end());
@@ -452,11 +489,11 @@ void TConnectivity::Build(const TDrawing& drawing)
             for (std::size_t a = k; a < end; ++a) {
                 const std::size_t i = ranked[a].second;
                 pinKey[i] = keys;
-                if (!pins[i].PinNumber.isEmpty())
+                if (!numbers.List[pins[i].Number].Bytes.isEmpty())
                     for (std::size_t b = k; b < a; ++b) {
                         const std::size_t j = ranked[b].second;
                         const bool sameRecord = pins[i].Component == pins[j].Component;
-                        const bool sameShared = of[i].Shared && of[j].Shared && of[i].Copy == of[j].Copy;
+                        const bool sameShared = pins[i].Shared && pins[j].Shared && pins[i].Copy == pins[j].Copy;
                         if (sameRecord || sameShared) {
                             pinKey[i] = pinKey[j];
                             break;
@@ -466,7 +503,42 @@ void TConnectivity::Build(const TDrawing& drawing)
             }
             k = end;
         }
-    }
+    };
+
+    // Wires drawn twice over are one wire; only the first goes into the
+    // grid, which lists the wires by where they pass.
+    std::vector<std::uint32_t> gridWires;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> sameWires;  // a wire and an earlier copy of it
+    grid_ = std::make_unique<TGrid>();
+    const auto makeGrid = [&] {
+        // Each wire by its ends, the lower one first, then its place in the file.
+        std::vector<std::tuple<std::uint64_t, std::uint64_t, std::uint32_t>> byEnds(segments.size());
+        for (std::size_t w = 0; w < segments.size(); ++w) {
+            const std::uint64_t a = PlaceKey(segments[w].A()), b = PlaceKey(segments[w].B());
+            byEnds[w] = {std::min(a, b), std::max(a, b), std::uint32_t(w)};
+        }
+        std::sort(byEnds.begin(), byEnds.end());
+        for (std::size_t k = 0; k < byEnds.size(); ++k) {
+            const auto [a, b, w] = byEnds[k];
+            if (k > 0 && std::get<0>(byEnds[k - 1]) == a && std::get<1>(byEnds[k - 1]) == b)
+                sameWires.emplace_back(w, std::get<2>(byEnds[k - 1]));
+            else
+                gridWires.push_back(w);
+        }
+        std::sort(gridWires.begin(), gridWires.end());
+        // The grid covers the wires, the junctions and the labels; a point
+        // beyond it is looked for in its edge cells, where no wire reaches it.
+        int right = 0, bottom = 0;
+        for (const TSegment& s : segments)
+            right = std::max({right, s.X1, s.X2}), bottom = std::max({bottom, s.Y1, s.Y2});
+        for (const Junction* j : junctions) right = std::max(right, j->X()), bottom = std::max(bottom, j->Y());
+        for (const Annotate* a : annotations) right = std::max(right, a->X()), bottom = std::max(bottom, a->Y());
+        grid_->Size(right, bottom, segments, gridWires, 16);
+        grid_->AddWires(segments, gridWires);
+    };
+    RunParts(segments.size() + components.size() > 4096 ? 2 : 1,
+             [&](int part) { part == 0 ? makePins() : makeGrid(); });
+    if (grid_->WireStart.empty()) makeGrid();
     const auto pinLess = [&](std::size_t a, std::size_t b) { return pinRank[a] < pinRank[b]; };
 
     // Nodes: the wires, the pins, the junctions, then one per name.
@@ -476,6 +548,7 @@ void TConnectivity::Build(const TDrawing& drawing)
     TUnion sets;
     sets.Reserve(junctionBase + junctions.size() + 64);
     for (std::size_t i = 0; i < junctionBase + junctions.size(); ++i) sets.Add();
+    for (const auto& [w, copy] : sameWires) sets.Join(wireBase + copy, wireBase + w);
     {
         std::vector<std::uint32_t> firstOfKey(pins.size(), std::uint32_t(-1));
         for (std::size_t i = 0; i < pins.size(); ++i) {
@@ -487,58 +560,36 @@ void TConnectivity::Build(const TDrawing& drawing)
         }
     }
 
-    // Connection points.
+    // Connection points, by pixel (row, then column), in the order above
+    // within a pixel.
     enum class TKind : std::uint8_t { PinEnd, WireEnd, JunctionPoint };
     struct TPoint {
         QPoint At;
         std::uint32_t Node;
-        TKind Kind;
-        std::uint32_t Index;  // of the pin, wire or junction
+        std::uint32_t Index : 30;  // of the pin, wire or junction
+        std::uint32_t Kind : 2;    // TKind
+        TKind KindOf() const { return TKind(Kind); }
     };
     std::vector<TPoint> points;
     points.reserve(pins.size() + 2 * wires_.size() + junctions.size());
     for (std::size_t i = 0; i < pins.size(); ++i)
         if (!pins[i].Hidden)
-            points.push_back({pins[i].End, pinBase + std::uint32_t(i), TKind::PinEnd, std::uint32_t(i)});
+            points.push_back({pins[i].End, pinBase + std::uint32_t(i), std::uint32_t(i), std::uint32_t(TKind::PinEnd)});
     for (std::size_t w = 0; w < segments.size(); ++w) {
-        points.push_back({segments[w].A(), wireBase + std::uint32_t(w), TKind::WireEnd, std::uint32_t(w)});
-        points.push_back({segments[w].B(), wireBase + std::uint32_t(w), TKind::WireEnd, std::uint32_t(w)});
+        points.push_back(
+            {segments[w].A(), wireBase + std::uint32_t(w), std::uint32_t(w), std::uint32_t(TKind::WireEnd)});
+        points.push_back(
+            {segments[w].B(), wireBase + std::uint32_t(w), std::uint32_t(w), std::uint32_t(TKind::WireEnd)});
     }
     for (std::size_t j = 0; j < junctions.size(); ++j)
         points.push_back({QPoint(junctions[j]->X(), junctions[j]->Y()), junctionBase + std::uint32_t(j),
-                          TKind::JunctionPoint, std::uint32_t(j)});
+                          std::uint32_t(j), std::uint32_t(TKind::JunctionPoint)});
+    SortByPlace(points, [](const TPoint& p) { return p.At; });
 
-    // Wires drawn twice over are one wire; only the first goes into the grid.
-    std::vector<std::uint32_t> gridWires;
-    {
-        // Each wire by its ends, the lower one first, then its place in the file.
-        std::vector<std::tuple<std::uint64_t, std::uint64_t, std::uint32_t>> byEnds(segments.size());
-        for (std::size_t w = 0; w < segments.size(); ++w) {
-            const std::uint64_t a = PlaceKey(segments[w].A()), b = PlaceKey(segments[w].B());
-            byEnds[w] = {std::min(a, b), std::max(a, b), std::uint32_t(w)};
-        }
-        std::sort(byEnds.begin(), byEnds.end());
-        for (std::size_t k = 0; k < byEnds.size(); ++k) {
-            const auto [a, b, w] = byEnds[k];
-            if (k > 0 && std::get<0>(byEnds[k - 1]) == a && std::get<1>(byEnds[k - 1]) == b)
-                sets.Join(wireBase + std::get<2>(byEnds[k - 1]), wireBase + w);
-            else
-                gridWires.push_back(w);
-        }
-        std::sort(gridWires.begin(), gridWires.end());
-    }
-
-    // The points by pixel: every pixel that holds points once, with what it holds.
-    std::vector<std::uint32_t> byPlace(points.size());
-    {
-        std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed(points.size());
-        for (std::size_t i = 0; i < points.size(); ++i) keyed[i] = {PlaceKey(points[i].At), std::uint32_t(i)};
-        std::sort(keyed.begin(), keyed.end());
-        for (std::size_t i = 0; i < keyed.size(); ++i) byPlace[i] = keyed[i].second;
-    }
+    // Every pixel that holds points once, with what it holds.
     struct TPixel {
         QPoint At;
-        std::uint32_t First = 0, End = 0;  // its points: byPlace[First, End)
+        std::uint32_t First = 0, End = 0;  // its points: points[First, End)
         std::int64_t Pin = -1;             // a pin end there, by its point
         std::int64_t WireEnd = -1;         // a wire end there, by its point
         bool Mixed = false;                // points of more than one thing
@@ -551,26 +602,26 @@ void TConnectivity::Build(const TDrawing& drawing)
     std::vector<TPixel> pixels;
     {
         std::size_t distinct = 0;
-        for (std::size_t i = 0; i < byPlace.size(); ++i)
-            if (i == 0 || points[byPlace[i]].At != points[byPlace[i - 1]].At) ++distinct;
+        for (std::size_t i = 0; i < points.size(); ++i)
+            if (i == 0 || points[i].At != points[i - 1].At) ++distinct;
         pixels.reserve(distinct);
     }
-    for (std::size_t i = 0; i < byPlace.size();) {
+    for (std::size_t i = 0; i < points.size();) {
         TPixel pixel;
-        pixel.At = points[byPlace[i]].At;
+        pixel.At = points[i].At;
         pixel.First = std::uint32_t(i);
         std::size_t end = i;
-        for (; end < byPlace.size() && points[byPlace[end]].At == pixel.At; ++end) {
-            const TPoint& p = points[byPlace[end]];
-            if (p.Kind == TKind::PinEnd && pixel.Pin < 0) pixel.Pin = byPlace[end];
-            if (p.Kind == TKind::WireEnd && pixel.WireEnd < 0) pixel.WireEnd = byPlace[end];
-            if (p.Kind != TKind::PinEnd) pixel.NotOnlyPins = true;
+        for (; end < points.size() && points[end].At == pixel.At; ++end) {
+            const TPoint& p = points[end];
+            if (p.KindOf() == TKind::PinEnd && pixel.Pin < 0) pixel.Pin = std::int64_t(end);
+            if (p.KindOf() == TKind::WireEnd && pixel.WireEnd < 0) pixel.WireEnd = std::int64_t(end);
+            if (p.KindOf() != TKind::PinEnd) pixel.NotOnlyPins = true;
             // The two ends of a wire of no length are the same thing.
-            if (p.Node != points[byPlace[i]].Node) pixel.Mixed = true;
-            sets.Join(points[byPlace[i]].Node, p.Node);
+            if (p.Node != points[i].Node) pixel.Mixed = true;
+            sets.Join(points[i].Node, p.Node);
         }
         pixel.End = std::uint32_t(end);
-        pixel.Node = points[byPlace[i]].Node;
+        pixel.Node = points[i].Node;
         pixels.push_back(pixel);
         i = end;
     }
@@ -580,24 +631,33 @@ void TConnectivity::Build(const TDrawing& drawing)
         return found != pixels.end() && found->At == at ? &*found : nullptr;
     };
     const auto nodeOf = [](const TPixel& pixel) { return pixel.Node; };
-
-    // The grid over everything.
     int maxX = 0, maxY = 0;
     for (const TPixel& p : pixels) maxX = std::max(maxX, p.At.x()), maxY = std::max(maxY, p.At.y());
     for (const Annotate* a : annotations) maxX = std::max(maxX, a->X()), maxY = std::max(maxY, a->Y());
-    grid_ = std::make_unique<TGrid>();
-    grid_->Size(maxX, maxY, segments, gridWires, 16);
-    grid_->AddWires(segments, gridWires);
 
-    // Pixels on wires.
-    for (TPixel& pixel : pixels) {
-        const bool end = pixel.Pin >= 0 || pixel.WireEnd >= 0;
-        grid_->WiresAt(pixel.At, [&](std::uint32_t w) {
-            if (!OnSegment(pixel.At, segments[w])) return;
-            sets.Join(nodeOf(pixel), wireBase + w);
-            ++pixel.Wires;
-            if (end && pixel.At != segments[w].A() && pixel.At != segments[w].B()) joins_.push_back(pixel.At);
+    // Pixels on wires: looked for on several threads, each pixel's wires
+    // in the grid's order, then joined in pixel order.
+    {
+        const int parts = std::clamp(int(pixels.size() / 8192), 1, std::min(2, ThreadsFor(TDrawing::RenderThreads())));
+        std::vector<std::vector<std::pair<std::uint32_t, std::uint32_t>>> found(static_cast<std::size_t>(parts));  // pixel, wire
+        RunParts(parts, [&](int k) {
+            const std::size_t from = pixels.size() * std::size_t(k) / std::size_t(parts);
+            const std::size_t to = pixels.size() * std::size_t(k + 1) / std::size_t(parts);
+            auto& mine = found[std::size_t(k)];
+            mine.reserve((to - from) * 3 / 2);
+            for (std::size_t i = from; i < to; ++i)
+                grid_->WiresAt(pixels[i].At, [&](std::uint32_t w) {
+                    if (OnSegment(pixels[i].At, segments[w])) mine.emplace_back(std::uint32_t(i), w);
+                });
         });
+        for (const auto& part : found)
+            for (const auto& [i, w] : part) {
+                TPixel& pixel = pixels[i];
+                sets.Join(nodeOf(pixel), wireBase + w);
+                ++pixel.Wires;
+                const bool end = pixel.Pin >= 0 || pixel.WireEnd >= 0;
+                if (end && pixel.At != segments[w].A() && pixel.At != segments[w].B()) joins_.push_back(pixel.At);
+            }
     }
 
     // What is joined by the drawing's geometry alone, before names join nets.
@@ -665,9 +725,10 @@ void TConnectivity::Build(const TDrawing& drawing)
                 if (labelledWire[g] && same) labelledWire[w] = true;
             });
     for (std::size_t i = 0; i < pins.size(); ++i) {
-        const TNetPin& p = pins[i];
-        if (p.Hidden && p.ElectricalType == pwrType && !p.PinName.isEmpty())
-            sets.Join(pinBase + std::uint32_t(i), nameNode(p.PinName));
+        const TPinRecord& p = pins[i];
+        const QString& name = pinNames.List[p.Name].Text;
+        if (p.Hidden && p.ElectricalType == pwrType && !name.isEmpty())
+            sets.Join(pinBase + std::uint32_t(i), nameNode(name));
     }
 
     // Ends that touch nothing; marked pins. A point touches something when
@@ -681,14 +742,14 @@ void TConnectivity::Build(const TDrawing& drawing)
         bool loose = false, dangling = false;
         const bool isMarked = pixel.Pin >= 0 && marked.contains(placeKey(pixel.At));
         for (std::uint32_t k = pixel.First; k < pixel.End; ++k) {
-            const TPoint& p = points[byPlace[k]];
-            if (p.Kind == TKind::PinEnd && isMarked) markedPinIndices.push_back(p.Index);
-            const bool touches = p.Kind == TKind::WireEnd ? pixel.Mixed || pixel.Wires >= 2 || labelledWire[p.Index]
-                                                          : pixel.Mixed || pixel.Wires >= 1 || pixel.Labelled;
+            const TPoint& p = points[k];
+            if (p.KindOf() == TKind::PinEnd && isMarked) markedPinIndices.push_back(p.Index);
+            const bool touches = p.KindOf() == TKind::WireEnd ? pixel.Mixed || pixel.Wires >= 2 || labelledWire[p.Index]
+                                                              : pixel.Mixed || pixel.Wires >= 1 || pixel.Labelled;
             if (touches) continue;
             loose = true;
-            dangling = dangling || p.Kind == TKind::WireEnd;
-            if (p.Kind == TKind::PinEnd && !isMarked) loosePinIndices.push_back(p.Index);
+            dangling = dangling || p.KindOf() == TKind::WireEnd;
+            if (p.KindOf() == TKind::PinEnd && !isMarked) loosePinIndices.push_back(p.Index);
         }
         if (loose) loosePoints_.push_back(pixel.At);
         if (dangling) danglingEnds_.push_back(pixel.At);
@@ -756,9 +817,18 @@ void TConnectivity::Build(const TDrawing& drawing)
         for (const auto& [rank, i] : ranked) placeOfPin[i] = fill[pinNet_[i]]++;
         std::vector<std::uint32_t> pinAt(pins.size());
         for (std::size_t i = 0; i < pins.size(); ++i) pinAt[placeOfPin[i]] = std::uint32_t(i);
-        for (std::uint32_t i : pinAt) netPins_.push_back(std::move(pins[i]));
-        pins.clear();
-        pins.shrink_to_fit();
+        for (std::uint32_t i : pinAt) {
+            const TPinRecord& r = pins[i];
+            TNetPin& p = netPins_.emplace_back();
+            p.Component = r.Component;
+            p.Designation = designations.List[r.Designation].Text;
+            p.PinNumber = numbers.List[r.Number].Text;
+            p.PinName = pinNames.List[r.Name].Text;
+            p.End = r.End;
+            p.Hidden = r.Hidden;
+            p.Index = r.Index;
+            p.ElectricalType = r.ElectricalType;
+        }
     }
     std::vector<bool> otherPoints(netCount, false);
     {
@@ -823,17 +893,17 @@ void TConnectivity::Build(const TDrawing& drawing)
             continue;
         }
         // Label names first, then those of hidden power pins, each in natural order.
-        std::vector<QString> labelNames, pinNames;
+        std::vector<QString> labelNames, powerNames;
         for (const QString& name : names[n]) {
             const bool fromLabel = std::any_of(net.Labels.begin(), net.Labels.end(), [&](const Annotate* a) {
                 return QString::fromLatin1(a->Text().AsText()) == name;
             });
-            (fromLabel ? labelNames : pinNames).push_back(name);
+            (fromLabel ? labelNames : powerNames).push_back(name);
         }
         const auto natural = [](const QString& a, const QString& b) { return NaturalCompare(a, b) < 0; };
         std::sort(labelNames.begin(), labelNames.end(), natural);
-        std::sort(pinNames.begin(), pinNames.end(), natural);
-        net.Name = !labelNames.empty() ? labelNames.front() : pinNames.front();
+        std::sort(powerNames.begin(), powerNames.end(), natural);
+        net.Name = !labelNames.empty() ? labelNames.front() : powerNames.front();
         net.Named = true;
     }
 
