@@ -195,9 +195,30 @@ struct TTextTable {
     }
 };
 
-// Sorts items stably by their place, row then column: by radix, two digits
-// of the place counted from the items' own corner, when the items span
-// fewer than 2^32 places.
+// Sorts items stably by their keys (keys[i] the key of items[i], none above
+// largest), by radix: 16 bits a pass, as many passes as largest needs.
+template <class T>
+void RadixSort(std::vector<T>& items, std::vector<std::uint32_t> keys, std::uint32_t largest)
+{
+    std::vector<T> other(items.size());
+    std::vector<std::uint32_t> otherKeys(items.size());
+    for (int shift = 0; shift < 32 && largest >> shift; shift += 16) {
+        std::vector<std::uint32_t> start(65537, 0);
+        for (std::uint32_t key : keys) ++start[((key >> shift) & 0xFFFF) + 1];
+        std::partial_sum(start.begin(), start.end(), start.begin());
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            const std::uint32_t to = start[(keys[i] >> shift) & 0xFFFF]++;
+            other[to] = std::move(items[i]);
+            otherKeys[to] = keys[i];
+        }
+        items.swap(other);
+        keys.swap(otherKeys);
+    }
+}
+
+// Sorts items stably by their place, row then column: by radix, on the
+// place counted from the items' own corner, when the items span at most
+// 2^32 places.
 template <class T, class At>
 void SortByPlace(std::vector<T>& items, At at)
 {
@@ -215,25 +236,13 @@ void SortByPlace(std::vector<T>& items, At at)
                          [&](const T& a, const T& b) { return PlaceKey(at(a)) < PlaceKey(at(b)); });
         return;
     }
-    std::vector<std::uint32_t> keys(items.size()), otherKeys(items.size());
+    std::vector<std::uint32_t> keys(items.size());
     for (std::size_t i = 0; i < items.size(); ++i) {
         const QPoint p = at(items[i]);
         keys[i] = std::uint32_t(std::uint64_t(std::int64_t(p.y()) - top) * columns +
                                 std::uint64_t(std::int64_t(p.x()) - left));
     }
-    std::vector<T> other(items.size());
-    for (int shift = 0; shift < 32 && (places - 1) >> shift; shift += 16) {
-        std::vector<std::uint32_t> start(65537, 0);
-        for (std::uint32_t key : keys) ++start[((key >> shift) & 0xFFFF) + 1];
-        std::partial_sum(start.begin(), start.end(), start.begin());
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            const std::uint32_t to = start[(keys[i] >> shift) & 0xFFFF]++;
-            other[to] = std::move(items[i]);
-            otherKeys[to] = keys[i];
-        }
-        items.swap(other);
-        keys.swap(otherKeys);
-    }
+    RadixSort(items, std::move(keys), std::uint32_t(places - 1));
 }
 
 }  // namespace
@@ -448,36 +457,55 @@ void TConnectivity::Build(const TDrawing& drawing)
         std::size_t allPins = 0;
         for (const Bitmap* c : components) allPins += c->GetPins().size();
         pins.reserve(allPins);
-        QHash<QByteArray, QSet<int>> partsShown;
-        for (const Bitmap* c : components) partsShown[c->GetDesignation()].insert(c->GetPartNumber());
-        QHash<QByteArray, int> copies;  // designation + part -> records so far
         const auto latin1 = [](const QByteArray& b) { return QString::fromLatin1(b); };
         const auto shown = [](const QByteArray& b) { return QString::fromLatin1(DisplayPinName(b)); };
-        for (const Bitmap* c : components) {
-            const QByteArray designation = c->GetDesignation();
-            const std::uint32_t d = designations.Of(designation, latin1);
-            const int copy = copies[designation + '\0' + QByteArray::number(c->GetPartNumber())]++;
-            const QSet<int>& partsOf = partsShown[designation];
+        // Each record's designation; the parts its designation's records
+        // show, each with the records of it so far.
+        std::vector<std::uint32_t> designationOf(components.size());
+        for (std::size_t k = 0; k < components.size(); ++k)
+            designationOf[k] = designations.Of(components[k]->GetDesignation(), latin1);
+        std::vector<std::vector<std::pair<int, int>>> partsShown(designations.List.size());
+        const auto shownPart = [](std::vector<std::pair<int, int>>& parts, int part) {
+            return std::find_if(parts.begin(), parts.end(), [&](const auto& p) { return p.first == part; });
+        };
+        for (std::size_t k = 0; k < components.size(); ++k) {
+            auto& parts = partsShown[designationOf[k]];
+            const int part = components[k]->GetPartNumber();
+            if (shownPart(parts, part) == parts.end()) parts.emplace_back(part, 0);
+        }
+        for (std::size_t k = 0; k < components.size(); ++k) {
+            const Bitmap* c = components[k];
+            const std::uint32_t d = designationOf[k];
+            auto& parts = partsShown[d];
+            const int copy = shownPart(parts, c->GetPartNumber())->second++;
             const auto& drawnPins = c->GetPins();
             for (std::size_t i = 0; i < drawnPins.size(); ++i) {
                 const Bitmap::Pin& pin = drawnPins[i];
                 const bool own = pin.PinPart() == c->GetPartNumber();
-                if (!own && partsOf.contains(pin.PinPart())) continue;
+                if (!own && shownPart(parts, pin.PinPart()) != parts.end()) continue;
                 pins.push_back({c, c->PinEnd(pin), d, numbers.Of(PinField(pin, 2, 4), latin1),
-                                pinNames.Of(PinField(pin, 7, 6), shown), copy, int(i), pin.ElectricalType(), pin.Hidden(),
-                                !own});
+                                pinNames.Of(PinField(pin, 7, 6), shown), copy, int(i), pin.ElectricalType(),
+                                pin.Hidden(), !own});
             }
         }
         designations.Rank();
         numbers.Rank();
         pinRank.resize(pins.size());
         ranked.resize(pins.size());
+        std::vector<std::uint32_t> rankKeys(pins.size());
+        const std::uint64_t places = std::uint64_t(designations.List.size()) * numbers.List.size();
         for (std::size_t i = 0; i < pins.size(); ++i) {
-            pinRank[i] =
-                (std::uint64_t(designations.List[pins[i].Designation].Rank) << 32) | numbers.List[pins[i].Number].Rank;
+            const std::uint32_t designation = designations.List[pins[i].Designation].Rank;
+            const std::uint32_t number = numbers.List[pins[i].Number].Rank;
+            pinRank[i] = (std::uint64_t(designation) << 32) | number;
             ranked[i] = {pinRank[i], i};
+            rankKeys[i] = std::uint32_t(std::uint64_t(designation) * numbers.List.size() + number);
         }
-        std::sort(ranked.begin(), ranked.end());
+        // By rank; pins of one rank in file order.
+        if (!pins.empty() && places <= (std::uint64_t(1) << 32))
+            RadixSort(ranked, std::move(rankKeys), std::uint32_t(places - 1));
+        else
+            std::sort(ranked.begin(), ranked.end());
         // Pins of one number on one record are one pin, and so are the
         // copies of a shared pin on the units of a part; a pin without a
         // number is a pin of its own. Such pins are neighbours in rank.
@@ -639,7 +667,8 @@ void TConnectivity::Build(const TDrawing& drawing)
     // in the grid's order, then joined in pixel order.
     {
         const int parts = std::clamp(int(pixels.size() / 8192), 1, std::min(2, ThreadsFor(TDrawing::RenderThreads())));
-        std::vector<std::vector<std::pair<std::uint32_t, std::uint32_t>>> found(static_cast<std::size_t>(parts));  // pixel, wire
+        std::vector<std::vector<std::pair<std::uint32_t, std::uint32_t>>> found(
+            static_cast<std::size_t>(parts));  // pixel, wire
         RunParts(parts, [&](int k) {
             const std::size_t from = pixels.size() * std::size_t(k) / std::size_t(parts);
             const std::size_t to = pixels.size() * std::size_t(k + 1) / std::size_t(parts);
@@ -758,68 +787,205 @@ void TConnectivity::Build(const TDrawing& drawing)
     std::stable_sort(markedPinIndices.begin(), markedPinIndices.end(), pinLess);
     std::stable_sort(loosePinIndices.begin(), loosePinIndices.end(), pinLess);
 
-    // The nets: every set that holds a wire or a pin, numbered as their
-    // first wire or pin comes.
+    // The nets: every set that holds a wire or a pin, numbered first as
+    // their first wire or pin comes, then put in their order.
     std::vector<std::uint32_t> netOfRoot(sets.Size(), std::uint32_t(-1));
     std::size_t netCount = 0;
-    const auto netOf = [&](std::uint32_t node) -> std::size_t {
+    const auto netOf = [&](std::uint32_t node) -> std::uint32_t {
         std::uint32_t& net = netOfRoot[sets.Find(node)];
         if (net == std::uint32_t(-1)) net = std::uint32_t(netCount++);
         return net;
     };
-    const auto netOfNode = [&](std::uint32_t node) -> std::size_t {
-        const std::uint32_t net = netOfRoot[sets.Find(node)];
-        return net == std::uint32_t(-1) ? npos : net;
+    const auto netOfNode = [&](std::uint32_t node) { return netOfRoot[sets.Find(node)]; };  // -1: none
+    constexpr std::uint32_t none = std::uint32_t(-1);
+    std::vector<std::uint32_t> wireNet(wires_.size()), pinNet(pins.size()), pixelNet(pixels.size());
+    std::vector<std::uint32_t> labelNet(annotations.size(), none);
+    for (std::size_t w = 0; w < wires_.size(); ++w) wireNet[w] = netOf(wireBase + std::uint32_t(w));
+    for (std::size_t i = 0; i < pins.size(); ++i) pinNet[i] = netOf(pinBase + std::uint32_t(i));
+    for (std::size_t k = 0; k < pixels.size(); ++k) pixelNet[k] = netOfNode(nodeOf(pixels[k]));
+    for (std::size_t a = 0; a < annotations.size(); ++a)
+        if (labelNode[a] != none) labelNet[a] = netOfNode(labelNode[a]);
+
+    // What places each net: its names, its wires, its first pin and
+    // whether all its pins are copies of one, its other points.
+    struct TNetFacts {
+        std::uint32_t Wires = 0, Pins = 0;
+        std::uint32_t FirstWire = none;
+        std::uint32_t FirstPin = none;  // in pins, the lowest in rank
+        bool OnePin = true;
+        bool OtherPoints = false;
+        bool Unconnected = false;
+        std::uint32_t Name = none;  // in nameList, for a named net
     };
-    wireNet_.resize(wires_.size());
-    for (std::size_t w = 0; w < wires_.size(); ++w) wireNet_[w] = netOf(wireBase + std::uint32_t(w));
-    pinNet_.resize(pins.size());
-    for (std::size_t i = 0; i < pins.size(); ++i) pinNet_[i] = netOf(pinBase + std::uint32_t(i));
+    std::vector<TNetFacts> facts(netCount);
+    for (std::size_t w = 0; w < wires_.size(); ++w) {
+        TNetFacts& f = facts[wireNet[w]];
+        if (f.Wires++ == 0) f.FirstWire = std::uint32_t(w);
+    }
+    for (const auto& [rank, i] : ranked) {
+        TNetFacts& f = facts[pinNet[i]];
+        if (f.Pins++ == 0)
+            f.FirstPin = std::uint32_t(i);
+        else if (pinKey[i] != pinKey[f.FirstPin])
+            f.OnePin = false;
+    }
+    for (std::size_t k = 0; k < pixels.size(); ++k)
+        if (pixelNet[k] != none && pixels[k].NotOnlyPins) facts[pixelNet[k]].OtherPoints = true;
+    // A named net's name: of its label names the first in natural order, else
+    // of the names of its hidden power pins.
+    std::vector<QString> nameList;
+    {
+        std::vector<std::vector<const QString*>> namesOf(netCount);
+        bool any = false;
+        for (const auto& [name, node] : nameNodes)
+            if (const std::uint32_t net = netOfNode(node); net != none) namesOf[net].push_back(&name), any = true;
+        std::vector<std::vector<const Annotate*>> labelsOf(any ? netCount : 0);
+        for (std::size_t a = 0; any && a < annotations.size(); ++a)
+            if (labelNet[a] != none) labelsOf[labelNet[a]].push_back(annotations[a]);
+        const auto natural = [](const QString* a, const QString* b) { return NaturalCompare(*a, *b) < 0; };
+        for (std::size_t n = 0; any && n < netCount; ++n) {
+            if (namesOf[n].empty()) continue;
+            std::vector<const QString*> labelNames, powerNames;
+            for (const QString* name : namesOf[n]) {
+                const bool fromLabel = std::any_of(labelsOf[n].begin(), labelsOf[n].end(), [&](const Annotate* label) {
+                    return QString::fromLatin1(label->Text().AsText()) == *name;
+                });
+                (fromLabel ? labelNames : powerNames).push_back(name);
+            }
+            std::sort(labelNames.begin(), labelNames.end(), natural);
+            std::sort(powerNames.begin(), powerNames.end(), natural);
+            facts[n].Name = std::uint32_t(nameList.size());
+            nameList.push_back(!labelNames.empty() ? *labelNames.front() : *powerNames.front());
+        }
+    }
+    for (TNetFacts& f : facts)
+        f.Unconnected = f.Name == none && f.Pins > 0 && f.Wires == 0 && f.OnePin && !f.OtherPoints;
+
+    // Named nets by name, nets that join something and pins alone each by
+    // their first pin, nets of wires alone by their first wire.
+    std::vector<std::uint32_t> place(netCount);
+    {
+        std::vector<std::uint32_t> byName(nameList.size());
+        {
+            std::vector<QByteArray> keys(nameList.size());
+            for (std::size_t k = 0; k < nameList.size(); ++k) keys[k] = nameList[k].toLatin1();
+            std::vector<std::uint32_t> order(nameList.size());
+            std::iota(order.begin(), order.end(), 0u);
+            std::stable_sort(order.begin(), order.end(),
+                             [&](std::uint32_t a, std::uint32_t b) { return NaturalLess(keys[a], keys[b]); });
+            for (std::size_t k = 0; k < order.size(); ++k) byName[order[k]] = std::uint32_t(k);
+        }
+        // Each net's key: its group in the top bits, then its place among
+        // the named, its first pin's rank (a designation's place and a
+        // number's place, each under 2^31), or its number.
+        std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed(netCount);
+        for (std::size_t n = 0; n < netCount; ++n) {
+            const TNetFacts& f = facts[n];
+            std::uint64_t key;
+            if (f.Name != none)
+                key = byName[f.Name];
+            else if (f.Pins == 0)
+                key = (std::uint64_t(3) << 62) | n;
+            else
+                key = (std::uint64_t(f.Unconnected ? 2 : 1) << 62) | pinRank[f.FirstPin];
+            keyed[n] = {key, std::uint32_t(n)};
+        }
+        std::sort(keyed.begin(), keyed.end());
+        std::vector<TNetFacts> ordered(netCount);
+        for (std::size_t i = 0; i < netCount; ++i) {
+            place[keyed[i].second] = std::uint32_t(i);
+            ordered[i] = facts[keyed[i].second];
+        }
+        facts = std::move(ordered);
+    }
+    for (std::uint32_t& n : wireNet) n = place[n];
+    for (std::uint32_t& n : pinNet) n = place[n];
+    for (std::uint32_t& n : pixelNet)
+        if (n != none) n = place[n];
+    for (std::uint32_t& n : labelNet)
+        if (n != none) n = place[n];
+    wireNet_.assign(wireNet.begin(), wireNet.end());
+    pinNet_.assign(pinNet.begin(), pinNet.end());
 
     // Each list of every net, net after net: counted, then filled in order.
     struct TRanges {
         std::vector<std::uint32_t> Start;
-        explicit TRanges(std::size_t nets) : Start(nets + 1, 0) {}
-        void Count(std::size_t net) { ++Start[net + 1]; }
-        std::vector<std::uint32_t> Fill()
+        TRanges(std::size_t nets, const std::vector<std::uint32_t>& netOfItem) : Start(nets + 1, 0)
         {
+            for (std::uint32_t n : netOfItem)
+                if (n != none) ++Start[n + 1];
             std::partial_sum(Start.begin(), Start.end(), Start.begin());
-            return {Start.begin(), Start.end() - 1};
         }
+        std::vector<std::uint32_t> Fill() const { return {Start.begin(), Start.end() - 1}; }
         std::size_t Size(std::size_t net) const { return Start[net + 1] - Start[net]; }
     };
-    TRanges wireRanges(netCount), pinRanges(netCount), pointRanges(netCount), labelRanges(netCount);
-    for (std::size_t n : wireNet_) wireRanges.Count(n);
-    for (std::size_t n : pinNet_) pinRanges.Count(n);
-    std::vector<std::uint32_t> pixelNet(pixels.size());
-    for (std::size_t k = 0; k < pixels.size(); ++k) {
-        const std::size_t net = netOfNode(nodeOf(pixels[k]));
-        pixelNet[k] = std::uint32_t(net);
-        if (net != npos) pointRanges.Count(net);
-    }
-    std::vector<std::uint32_t> labelNet(annotations.size(), std::uint32_t(-1));
-    for (std::size_t a = 0; a < annotations.size(); ++a)
-        if (labelNode[a] != std::uint32_t(-1))
-            if (const std::size_t net = netOfNode(labelNode[a]); net != npos) {
-                labelNet[a] = std::uint32_t(net);
-                labelRanges.Count(net);
-            }
+    const TRanges wireRanges(netCount, wireNet), pinRanges(netCount, pinNet), pointRanges(netCount, pixelNet),
+        labelRanges(netCount, labelNet);
     netWires_.resize(wires_.size());
     {
         std::vector<std::uint32_t> fill = wireRanges.Fill();
-        for (std::size_t w = 0; w < wires_.size(); ++w) netWires_[fill[wireNet_[w]]++] = wires_[w];
+        for (std::size_t w = 0; w < wires_.size(); ++w) netWires_[fill[wireNet[w]]++] = wires_[w];
     }
     // Pins in pin order; placeOfPin: where each pin is in netPins_.
-    std::vector<std::uint32_t> placeOfPin(pins.size());
-    netPins_.reserve(pins.size());
+    std::vector<std::uint32_t> placeOfPin(pins.size()), pinAt(pins.size());
     {
         std::vector<std::uint32_t> fill = pinRanges.Fill();
-        for (const auto& [rank, i] : ranked) placeOfPin[i] = fill[pinNet_[i]]++;
-        std::vector<std::uint32_t> pinAt(pins.size());
+        for (const auto& [rank, i] : ranked) placeOfPin[i] = fill[pinNet[i]]++;
         for (std::size_t i = 0; i < pins.size(); ++i) pinAt[placeOfPin[i]] = std::uint32_t(i);
-        for (std::uint32_t i : pinAt) {
-            const TPinRecord& r = pins[i];
-            TNetPin& p = netPins_.emplace_back();
+    }
+    netPoints_.resize(pointRanges.Start.back());
+    pointNets_.reserve(pixels.size());
+    {
+        std::vector<std::uint32_t> fill = pointRanges.Fill();
+        for (std::size_t k = 0; k < pixels.size(); ++k)
+            if (pixelNet[k] != none) {
+                netPoints_[fill[pixelNet[k]]++] = pixels[k].At;
+                pointNets_.push_back({pixels[k].At, pixelNet[k]});
+            }
+    }
+    netLabels_.resize(labelRanges.Start.back());
+    {
+        std::vector<std::uint32_t> fill = labelRanges.Fill();
+        for (std::size_t a = 0; a < annotations.size(); ++a)
+            if (labelNet[a] != none) netLabels_[fill[labelNet[a]]++] = annotations[a];
+    }
+
+    // The pins and the nets made.
+    netPins_.resize(pins.size());
+    nets_.resize(netCount);
+    const auto makeNets = [&](std::size_t from, std::size_t to) {
+        for (std::size_t n = from; n < to; ++n) {
+            TNet& net = nets_[n];
+            const TNetFacts& f = facts[n];
+            net.Pins = {netPins_.data() + pinRanges.Start[n], pinRanges.Size(n)};
+            net.Wires = {netWires_.data() + wireRanges.Start[n], wireRanges.Size(n)};
+            net.Points = {netPoints_.data() + pointRanges.Start[n], pointRanges.Size(n)};
+            net.Labels = {netLabels_.data() + labelRanges.Start[n], labelRanges.Size(n)};
+            net.Unconnected = f.Unconnected;
+            net.Named = f.Name != none;
+            if (net.Named) {
+                net.Name = nameList[f.Name];
+            } else if (f.Pins > 0) {
+                const QString& designation = designations.List[pins[f.FirstPin].Designation].Text;
+                const QString& number = numbers.List[pins[f.FirstPin].Number].Text;
+                net.Name.reserve(designation.size() + number.size() + 20);
+                net.Name += f.Unconnected ? QLatin1String("unconnected-(") : QLatin1String("Net-(");
+                net.Name += designation;
+                net.Name += QLatin1String("-Pad");
+                net.Name += number;
+                net.Name += QLatin1Char(')');
+            } else {
+                const LineData* w = wires_[f.FirstWire];
+                char text[40];
+                const int length = std::snprintf(text, sizeof text, "Net-(%d,%d)", w->X1(), w->Y1());
+                net.Name = QString::fromLatin1(text, length);
+            }
+        }
+    };
+    const auto makePinsOfNets = [&](std::size_t from, std::size_t to) {
+        for (std::size_t k = from; k < to; ++k) {
+            const TPinRecord& r = pins[pinAt[k]];
+            TNetPin& p = netPins_[k];
             p.Component = r.Component;
             p.Designation = designations.List[r.Designation].Text;
             p.PinNumber = numbers.List[r.Number].Text;
@@ -829,136 +995,17 @@ void TConnectivity::Build(const TDrawing& drawing)
             p.Index = r.Index;
             p.ElectricalType = r.ElectricalType;
         }
-    }
-    std::vector<bool> otherPoints(netCount, false);
-    {
-        std::vector<std::uint32_t> fill = pointRanges.Fill();
-        netPoints_.resize(pointRanges.Start.back());
-        pointNets_.reserve(pixels.size());
-        for (std::size_t k = 0; k < pixels.size(); ++k) {
-            const std::size_t net = pixelNet[k] == std::uint32_t(-1) ? npos : pixelNet[k];
-            if (net == npos) continue;
-            const TPixel& pixel = pixels[k];
-            netPoints_[fill[net]++] = pixel.At;
-            pointNets_.push_back({pixel.At, net});
-            if (pixel.NotOnlyPins) otherPoints[net] = true;
-        }
-    }
-    {
-        std::vector<std::uint32_t> fill = labelRanges.Fill();
-        netLabels_.resize(labelRanges.Start.back());
-        for (std::size_t a = 0; a < annotations.size(); ++a)
-            if (labelNet[a] != std::uint32_t(-1)) netLabels_[fill[labelNet[a]]++] = annotations[a];
-    }
-    nets_.resize(netCount);
-    for (std::size_t n = 0; n < netCount; ++n) {
-        TNet& net = nets_[n];
-        net.Pins = {netPins_.data() + pinRanges.Start[n], pinRanges.Size(n)};
-        net.Wires = {netWires_.data() + wireRanges.Start[n], wireRanges.Size(n)};
-        net.Points = {netPoints_.data() + pointRanges.Start[n], pointRanges.Size(n)};
-        net.Labels = {netLabels_.data() + labelRanges.Start[n], labelRanges.Size(n)};
-    }
-
-    // Names.
-    std::vector<std::vector<QString>> names(netCount);
-    for (const auto& [name, node] : nameNodes)
-        if (const std::size_t net = netOfNode(node); net != npos) names[net].push_back(name);
-    std::vector<std::uint64_t> firstPinRank(netCount, 0);
-    for (std::size_t i = 0; i < pinNet_.size(); ++i)
-        if (placeOfPin[i] == pinRanges.Start[pinNet_[i]]) firstPinRank[pinNet_[i]] = pinRank[i];
-    // All its pins copies of one: the first and last pin of the net have one key.
-    std::vector<std::size_t> keyOfPlace(netPins_.size());
-    for (std::size_t i = 0; i < placeOfPin.size(); ++i) keyOfPlace[placeOfPin[i]] = pinKey[i];
-    for (std::size_t n = 0; n < netCount; ++n) {
-        TNet& net = nets_[n];
-        if (names[n].empty() && !net.Pins.empty()) {
-            const TNetPin& first = net.Pins.front();
-            const std::size_t from = pinRanges.Start[n], to = pinRanges.Start[n + 1];
-            bool onePin = true;
-            for (std::size_t k = from + 1; k < to && onePin; ++k) onePin = keyOfPlace[k] == keyOfPlace[from];
-            net.Unconnected = net.Wires.empty() && onePin && !otherPoints[n];
-            net.Name.reserve(first.Designation.size() + first.PinNumber.size() + 20);
-            net.Name += net.Unconnected ? QLatin1String("unconnected-(") : QLatin1String("Net-(");
-            net.Name += first.Designation;
-            net.Name += QLatin1String("-Pad");
-            net.Name += first.PinNumber;
-            net.Name += QLatin1Char(')');
-            continue;
-        }
-        if (names[n].empty()) {
-            const LineData* w = net.Wires.front();
-            char text[40];
-            const int length = std::snprintf(text, sizeof text, "Net-(%d,%d)", w->X1(), w->Y1());
-            net.Name = QString::fromLatin1(text, length);
-            continue;
-        }
-        // Label names first, then those of hidden power pins, each in natural order.
-        std::vector<QString> labelNames, powerNames;
-        for (const QString& name : names[n]) {
-            const bool fromLabel = std::any_of(net.Labels.begin(), net.Labels.end(), [&](const Annotate* a) {
-                return QString::fromLatin1(a->Text().AsText()) == name;
-            });
-            (fromLabel ? labelNames : powerNames).push_back(name);
-        }
-        const auto natural = [](const QString& a, const QString& b) { return NaturalCompare(a, b) < 0; };
-        std::sort(labelNames.begin(), labelNames.end(), natural);
-        std::sort(powerNames.begin(), powerNames.end(), natural);
-        net.Name = !labelNames.empty() ? labelNames.front() : powerNames.front();
-        net.Named = true;
-    }
-
-    // Named nets, nets that join something, pins alone, wires alone.
-    std::vector<std::size_t> named;
-    for (std::size_t n = 0; n < netCount; ++n)
-        if (nets_[n].Named) named.push_back(n);
-    {
-        std::vector<QByteArray> nameKeys(named.size());
-        for (std::size_t k = 0; k < named.size(); ++k) nameKeys[k] = nets_[named[k]].Name.toLatin1();
-        std::vector<std::size_t> byName(named.size());
-        std::iota(byName.begin(), byName.end(), std::size_t(0));
-        std::stable_sort(byName.begin(), byName.end(),
-                         [&](std::size_t a, std::size_t b) { return NaturalLess(nameKeys[a], nameKeys[b]); });
-        std::vector<std::size_t> sortedNamed;
-        for (std::size_t k : byName) sortedNamed.push_back(named[k]);
-        named = std::move(sortedNamed);
-    }
-    // Each net's key: its group in the top bits, then its place among the
-    // named, its first pin's rank, or its number.
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed;
-    keyed.reserve(netCount);
-    for (std::size_t k = 0; k < named.size(); ++k) keyed.emplace_back(k, std::uint32_t(named[k]));
-    for (std::size_t n = 0; n < netCount; ++n) {
-        const TNet& net = nets_[n];
-        if (net.Named) continue;
-        if (net.Pins.empty()) {
-            keyed.emplace_back((std::uint64_t(3) << 62) | n, std::uint32_t(n));
-            continue;
-        }
-        // A rank is a designation's place and a number's place, each under 2^31.
-        const std::uint64_t group = net.Unconnected ? 2 : 1;
-        keyed.emplace_back((group << 62) | firstPinRank[n], std::uint32_t(n));
-    }
-    std::sort(keyed.begin(), keyed.end());
-    std::vector<std::size_t> place(netCount);
-    {
-        std::vector<TNet> ordered;
-        ordered.reserve(netCount);
-        for (std::size_t i = 0; i < keyed.size(); ++i) {
-            place[keyed[i].second] = i;
-            ordered.push_back(std::move(nets_[keyed[i].second]));
-        }
-        nets_ = std::move(ordered);
-    }
-    for (std::size_t& n : wireNet_) n = place[n];
-    for (std::size_t& n : pinNet_) n = place[n];
-    // The pins live in netPins_.
+    };
+    // (On one thread: the texts they share are counted as each is copied,
+    // which two threads would pass between them for every pin.)
+    makeNets(0, netCount);
+    makePinsOfNets(0, pins.size());
     pinRefs_.resize(placeOfPin.size());
     for (std::size_t i = 0; i < placeOfPin.size(); ++i) pinRefs_[i] = &netPins_[placeOfPin[i]];
     noConnects_.reserve(markedPinIndices.size());
     for (std::size_t i : markedPinIndices) noConnects_.push_back(pinRefs_[i]);
     loosePins_.reserve(loosePinIndices.size());
     for (std::size_t i : loosePinIndices) loosePins_.push_back(pinRefs_[i]);
-    for (TPointNet& p : pointNets_) p.Net = place[p.Net];
 
     // The joins, loose points and dangling ends came in pixel order.
     joins_.erase(std::unique(joins_.begin(), joins_.end()), joins_.end());
