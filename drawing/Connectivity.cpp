@@ -3,12 +3,15 @@
 #include <QHash>
 #include <QSet>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <map>
 #include <numeric>
+#include <string_view>
 #include <tuple>
 #include <typeinfo>
 
@@ -126,6 +129,29 @@ bool RowThenColumn(QPoint a, QPoint b) { return a.y() != b.y() ? a.y() < b.y() :
 std::uint64_t PlaceKey(QPoint p)
 {
     return (std::uint64_t(std::uint32_t(p.y()) ^ 0x80000000u) << 32) | (std::uint32_t(p.x()) ^ 0x80000000u);
+}
+
+// Texts one after another as one text, made at its size at once.
+struct TTextPiece {
+    TTextPiece(const char* text) : Latin1(text) {}
+    TTextPiece(std::string_view text) : Latin1(text) {}
+    TTextPiece(const QString& text) : Text(&text) {}
+    std::string_view Latin1;
+    const QString* Text = nullptr;
+    qsizetype Size() const { return Text ? Text->size() : qsizetype(Latin1.size()); }
+};
+QString JoinedText(std::initializer_list<TTextPiece> pieces)
+{
+    qsizetype size = 0;
+    for (const TTextPiece& piece : pieces) size += piece.Size();
+    QString joined(size, Qt::Uninitialized);
+    QChar* out = joined.data();
+    for (const TTextPiece& piece : pieces)
+        if (piece.Text)
+            out = std::copy(piece.Text->cbegin(), piece.Text->cend(), out);
+        else
+            for (const char c : piece.Latin1) *out++ = QLatin1Char(c);
+    return joined;
 }
 
 int NaturalCompare(const QString& a, const QString& b) { return ::NaturalCompare(a.toLatin1(), b.toLatin1()); }
@@ -536,7 +562,7 @@ void TConnectivity::Build(const TDrawing& drawing)
     // Wires drawn twice over are one wire; only the first goes into the
     // grid, which lists the wires by where they pass.
     std::vector<std::uint32_t> gridWires;
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> sameWires;  // a wire and an earlier copy of it
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> sameWires;  // a wire and the copy of it in the grid
     grid_ = std::make_unique<TGrid>();
     const auto makeGrid = [&] {
         // Each wire by its ends, the lower one first, then its place in the file.
@@ -549,7 +575,7 @@ void TConnectivity::Build(const TDrawing& drawing)
         for (std::size_t k = 0; k < byEnds.size(); ++k) {
             const auto [a, b, w] = byEnds[k];
             if (k > 0 && std::get<0>(byEnds[k - 1]) == a && std::get<1>(byEnds[k - 1]) == b)
-                sameWires.emplace_back(w, std::get<2>(byEnds[k - 1]));
+                sameWires.emplace_back(w, gridWires.back());
             else
                 gridWires.push_back(w);
         }
@@ -745,14 +771,8 @@ void TConnectivity::Build(const TDrawing& drawing)
         if (off.Distance > 0) labelsOffWire_.push_back(off);
     }
     // A copy of a wire carries the label of the one in the grid.
-    for (std::size_t w = 0; w < segments.size(); ++w)
-        if (!labelledWire[w])
-            grid_->WiresAt(segments[w].A(), [&](std::uint32_t g) {
-                const TSegment& a = segments[g];
-                const TSegment& b = segments[w];
-                const bool same = (a.A() == b.A() && a.B() == b.B()) || (a.A() == b.B() && a.B() == b.A());
-                if (labelledWire[g] && same) labelledWire[w] = true;
-            });
+    for (const auto& [w, inGrid] : sameWires)
+        if (labelledWire[inGrid]) labelledWire[w] = true;
     for (std::size_t i = 0; i < pins.size(); ++i) {
         const TPinRecord& p = pins[i];
         const QString& name = pinNames.List[p.Name].Text;
@@ -763,13 +783,14 @@ void TConnectivity::Build(const TDrawing& drawing)
     // Ends that touch nothing; marked pins. A point touches something when
     // another thing has a point at its pixel, or a wire other than its own
     // passes through it, or a label names it.
-    QSet<std::uint64_t> marked;
+    // (The markers by place, met as the pixels go.)
+    SortByPlace(markers, [](QPoint p) { return p; });
     std::vector<std::size_t> loosePinIndices, markedPinIndices;
-    const auto placeKey = [](QPoint p) { return (std::uint64_t(std::uint32_t(p.y())) << 32) | std::uint32_t(p.x()); };
-    for (const QPoint& m : markers) marked.insert(placeKey(m));
+    std::size_t nextMarker = 0;
     for (const TPixel& pixel : pixels) {
         bool loose = false, dangling = false;
-        const bool isMarked = pixel.Pin >= 0 && marked.contains(placeKey(pixel.At));
+        while (nextMarker < markers.size() && RowThenColumn(markers[nextMarker], pixel.At)) ++nextMarker;
+        const bool isMarked = pixel.Pin >= 0 && nextMarker < markers.size() && markers[nextMarker] == pixel.At;
         for (std::uint32_t k = pixel.First; k < pixel.End; ++k) {
             const TPoint& p = points[k];
             if (p.KindOf() == TKind::PinEnd && isMarked) markedPinIndices.push_back(p.Index);
@@ -968,17 +989,14 @@ void TConnectivity::Build(const TDrawing& drawing)
             } else if (f.Pins > 0) {
                 const QString& designation = designations.List[pins[f.FirstPin].Designation].Text;
                 const QString& number = numbers.List[pins[f.FirstPin].Number].Text;
-                net.Name.reserve(designation.size() + number.size() + 20);
-                net.Name += f.Unconnected ? QLatin1String("unconnected-(") : QLatin1String("Net-(");
-                net.Name += designation;
-                net.Name += QLatin1String("-Pad");
-                net.Name += number;
-                net.Name += QLatin1Char(')');
+                net.Name = JoinedText({f.Unconnected ? "unconnected-(" : "Net-(", designation, "-Pad", number, ")"});
             } else {
                 const LineData* w = wires_[f.FirstWire];
                 char text[40];
-                const int length = std::snprintf(text, sizeof text, "Net-(%d,%d)", w->X1(), w->Y1());
-                net.Name = QString::fromLatin1(text, length);
+                char* end = std::to_chars(text, text + 16, w->X1()).ptr;
+                *end++ = ',';
+                end = std::to_chars(end, end + 16, w->Y1()).ptr;
+                net.Name = JoinedText({"Net-(", std::string_view(text, std::size_t(end - text)), ")"});
             }
         }
     };
