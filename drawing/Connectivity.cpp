@@ -222,18 +222,19 @@ struct TTextTable {
 };
 
 // Sorts items stably by their keys (keys[i] the key of items[i], none above
-// largest), by radix: 16 bits a pass, as many passes as largest needs.
+// largest), by radix: 8 bits a pass (few enough places to write to at once
+// for the caches), as many passes as largest needs.
 template <class T>
 void RadixSort(std::vector<T>& items, std::vector<std::uint32_t> keys, std::uint32_t largest)
 {
     std::vector<T> other(items.size());
     std::vector<std::uint32_t> otherKeys(items.size());
-    for (int shift = 0; shift < 32 && largest >> shift; shift += 16) {
-        std::vector<std::uint32_t> start(65537, 0);
-        for (std::uint32_t key : keys) ++start[((key >> shift) & 0xFFFF) + 1];
-        std::partial_sum(start.begin(), start.end(), start.begin());
+    for (int shift = 0; shift < 32 && largest >> shift; shift += 8) {
+        std::uint32_t start[257] = {};
+        for (std::uint32_t key : keys) ++start[((key >> shift) & 0xFF) + 1];
+        std::partial_sum(std::begin(start), std::end(start), std::begin(start));
         for (std::size_t i = 0; i < items.size(); ++i) {
-            const std::uint32_t to = start[(keys[i] >> shift) & 0xFFFF]++;
+            const std::uint32_t to = start[(keys[i] >> shift) & 0xFF]++;
             other[to] = std::move(items[i]);
             otherKeys[to] = keys[i];
         }
@@ -650,6 +651,7 @@ void TConnectivity::Build(const TDrawing& drawing)
         int Wires = 0;                     // wires through it (its own wires' ends included)
         bool Labelled = false;             // a net label's anchor
         bool NotOnlyPins = false;          // a wire end or a junction point there
+        bool EndInside = false;            // an end there lies inside a wire
         std::uint32_t Node = 0;            // of its first point
         std::uint32_t Root = 0;            // what the geometry joins it to
     };
@@ -689,30 +691,89 @@ void TConnectivity::Build(const TDrawing& drawing)
     for (const TPixel& p : pixels) maxX = std::max(maxX, p.At.x()), maxY = std::max(maxY, p.At.y());
     for (const Annotate* a : annotations) maxX = std::max(maxX, a->X()), maxY = std::max(maxY, a->Y());
 
-    // Pixels on wires: looked for on several threads, each pixel's wires
-    // in the grid's order, then joined in pixel order.
+    // Pixels on wires. A wire across is met as the pixels of its row go by,
+    // left to right, and a wire down as those of its column go by, top to
+    // bottom; a slanted wire is looked for in a grid of its own.
     {
-        const int parts = std::clamp(int(pixels.size() / 8192), 1, std::min(2, ThreadsFor(TDrawing::RenderThreads())));
-        std::vector<std::vector<std::pair<std::uint32_t, std::uint32_t>>> found(
-            static_cast<std::size_t>(parts));  // pixel, wire
-        RunParts(parts, [&](int k) {
-            const std::size_t from = pixels.size() * std::size_t(k) / std::size_t(parts);
-            const std::size_t to = pixels.size() * std::size_t(k + 1) / std::size_t(parts);
-            auto& mine = found[std::size_t(k)];
-            mine.reserve((to - from) * 3 / 2);
-            for (std::size_t i = from; i < to; ++i)
-                grid_->WiresAt(pixels[i].At, [&](std::uint32_t w) {
-                    if (OnSegment(pixels[i].At, segments[w])) mine.emplace_back(std::uint32_t(i), w);
-                });
-        });
-        for (const auto& part : found)
-            for (const auto& [i, w] : part) {
-                TPixel& pixel = pixels[i];
-                sets.Join(nodeOf(pixel), wireBase + w);
-                ++pixel.Wires;
-                const bool end = pixel.Pin >= 0 || pixel.WireEnd >= 0;
-                if (end && pixel.At != segments[w].A() && pixel.At != segments[w].B()) joins_.push_back(pixel.At);
+        struct TSpan {
+            int Line, From, To;  // the row (across) or the column (down), and the span along it
+            std::uint32_t Wire;
+        };
+        std::vector<TSpan> across, down;
+        std::vector<std::uint32_t> slanted;
+        for (const std::uint32_t w : gridWires) {
+            const TSegment& s = segments[w];
+            if (s.Y1 == s.Y2)
+                across.push_back({s.Y1, std::min(s.X1, s.X2), std::max(s.X1, s.X2), w});
+            else if (s.X1 == s.X2)
+                down.push_back({s.X1, std::min(s.Y1, s.Y2), std::max(s.Y1, s.Y2), w});
+            else
+                slanted.push_back(w);
+        }
+        const auto byLine = [](const TSpan& a, const TSpan& b) {
+            return a.Line != b.Line ? a.Line < b.Line : a.From < b.From;
+        };
+        std::sort(across.begin(), across.end(), byLine);
+        std::sort(down.begin(), down.end(), byLine);
+        // Each pixel on a wire, found in the order of its line, then all in
+        // pixel order.
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> found;  // pixel, wire
+        found.reserve(pixels.size());
+        std::vector<QPoint> at(pixels.size());
+        for (std::size_t i = 0; i < pixels.size(); ++i) at[i] = pixels[i].At;
+        // The pixels in order along the lines (line, then place on it), the
+        // spans by line, then start.
+        const auto sweep = [&](const std::vector<TSpan>& spans, const std::vector<std::uint32_t>& order, bool rows) {
+            std::vector<const TSpan*> open;  // spans of the line begun before the pixel
+            std::size_t next = 0;
+            bool started = false;
+            int current = 0;
+            for (const std::uint32_t i : order) {
+                const QPoint p = at[i];
+                const int line = rows ? p.y() : p.x(), along = rows ? p.x() : p.y();
+                if (!started || line != current) open.clear(), started = true, current = line;
+                for (; next < spans.size() &&
+                       (spans[next].Line < line || (spans[next].Line == line && spans[next].From <= along));
+                     ++next)
+                    if (spans[next].Line == line) open.push_back(&spans[next]);
+                if (open.empty()) continue;
+                std::erase_if(open, [&](const TSpan* s) { return s->To < along; });
+                for (const TSpan* s : open) found.emplace_back(i, s->Wire);
             }
+        };
+        std::vector<std::uint32_t> order(pixels.size());
+        std::iota(order.begin(), order.end(), 0u);
+        if (!across.empty()) sweep(across, order, true);
+        if (!down.empty()) {
+            SortByPlace(order, [&](std::uint32_t i) { return QPoint(at[i].y(), at[i].x()); });
+            sweep(down, order, false);
+        }
+        if (!slanted.empty()) {
+            TGrid slantedGrid;
+            int right = 0, bottom = 0;
+            for (const QPoint p : at) right = std::max(right, p.x()), bottom = std::max(bottom, p.y());
+            slantedGrid.Size(right, bottom, segments, slanted, 16);
+            slantedGrid.AddWires(segments, slanted);
+            for (std::size_t i = 0; i < at.size(); ++i)
+                slantedGrid.WiresAt(at[i], [&](std::uint32_t w) {
+                    if (OnSegment(at[i], segments[w])) found.emplace_back(std::uint32_t(i), w);
+                });
+        }
+        {
+            std::vector<std::uint32_t> byPixel(found.size());
+            for (std::size_t k = 0; k < found.size(); ++k) byPixel[k] = found[k].first;
+            if (!found.empty()) RadixSort(found, std::move(byPixel), std::uint32_t(pixels.size() - 1));
+        }
+        for (const auto& [i, w] : found) {
+            TPixel& pixel = pixels[i];
+            sets.Join(nodeOf(pixel), wireBase + w);
+            ++pixel.Wires;
+            if ((pixel.Pin >= 0 || pixel.WireEnd >= 0) && pixel.At != segments[w].A() && pixel.At != segments[w].B())
+                pixel.EndInside = true;
+        }
+        // Where a pin end or a wire end meets the inside of a wire.
+        for (const TPixel& pixel : pixels)
+            if (pixel.EndInside) joins_.push_back(pixel.At);
     }
 
     // What is joined by the drawing's geometry alone, before names join nets.
@@ -1024,9 +1085,6 @@ void TConnectivity::Build(const TDrawing& drawing)
     for (std::size_t i : markedPinIndices) noConnects_.push_back(pinRefs_[i]);
     loosePins_.reserve(loosePinIndices.size());
     for (std::size_t i : loosePinIndices) loosePins_.push_back(pinRefs_[i]);
-
-    // The joins, loose points and dangling ends came in pixel order.
-    joins_.erase(std::unique(joins_.begin(), joins_.end()), joins_.end());
 
     // What the near misses are looked for in, later.
     nearState_ = std::make_unique<TNearState>();
