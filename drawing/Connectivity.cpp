@@ -710,20 +710,17 @@ void TConnectivity::Build(const TDrawing& drawing)
             else
                 slanted.push_back(w);
         }
-        const auto byLine = [](const TSpan& a, const TSpan& b) {
-            return a.Line != b.Line ? a.Line < b.Line : a.From < b.From;
-        };
-        std::sort(across.begin(), across.end(), byLine);
-        std::sort(down.begin(), down.end(), byLine);
+        // By line, then start.
+        const auto byLine = [](const TSpan& span) { return QPoint(span.From, span.Line); };
         // Each pixel on a wire, found in the order of its line, then all in
         // pixel order.
-        std::vector<std::pair<std::uint32_t, std::uint32_t>> found;  // pixel, wire
-        found.reserve(pixels.size());
+        using TFound = std::vector<std::pair<std::uint32_t, std::uint32_t>>;  // pixel, wire
         std::vector<QPoint> at(pixels.size());
         for (std::size_t i = 0; i < pixels.size(); ++i) at[i] = pixels[i].At;
         // The pixels in order along the lines (line, then place on it), the
         // spans by line, then start.
-        const auto sweep = [&](const std::vector<TSpan>& spans, const std::vector<std::uint32_t>& order, bool rows) {
+        const auto sweep = [&](const std::vector<TSpan>& spans, const std::vector<std::uint32_t>& order, bool rows,
+                               TFound& found) {
             std::vector<const TSpan*> open;  // spans of the line begun before the pixel
             std::size_t next = 0;
             bool started = false;
@@ -741,14 +738,15 @@ void TConnectivity::Build(const TDrawing& drawing)
                 for (const TSpan* s : open) found.emplace_back(i, s->Wire);
             }
         };
-        std::vector<std::uint32_t> order(pixels.size());
-        std::iota(order.begin(), order.end(), 0u);
-        if (!across.empty()) sweep(across, order, true);
-        if (!down.empty()) {
-            SortByPlace(order, [&](std::uint32_t i) { return QPoint(at[i].y(), at[i].x()); });
-            sweep(down, order, false);
-        }
-        if (!slanted.empty()) {
+        // Across and slanted on one thread, down on another.
+        TFound foundAcross, foundDown;
+        const auto findAcross = [&] {
+            foundAcross.reserve(pixels.size());
+            SortByPlace(across, byLine);
+            std::vector<std::uint32_t> order(pixels.size());
+            std::iota(order.begin(), order.end(), 0u);
+            if (!across.empty()) sweep(across, order, true, foundAcross);
+            if (slanted.empty()) return;
             TGrid slantedGrid;
             int right = 0, bottom = 0;
             for (const QPoint p : at) right = std::max(right, p.x()), bottom = std::max(bottom, p.y());
@@ -756,9 +754,23 @@ void TConnectivity::Build(const TDrawing& drawing)
             slantedGrid.AddWires(segments, slanted);
             for (std::size_t i = 0; i < at.size(); ++i)
                 slantedGrid.WiresAt(at[i], [&](std::uint32_t w) {
-                    if (OnSegment(at[i], segments[w])) found.emplace_back(std::uint32_t(i), w);
+                    if (OnSegment(at[i], segments[w])) foundAcross.emplace_back(std::uint32_t(i), w);
                 });
-        }
+        };
+        const auto findDown = [&] {
+            if (down.empty()) return;
+            foundDown.reserve(pixels.size() / 2);
+            SortByPlace(down, byLine);
+            std::vector<std::uint32_t> order(pixels.size());
+            std::iota(order.begin(), order.end(), 0u);
+            SortByPlace(order, [&](std::uint32_t i) { return QPoint(at[i].y(), at[i].x()); });
+            sweep(down, order, false, foundDown);
+        };
+        const int parts = pixels.size() > 8192 ? std::min(2, ThreadsFor(TDrawing::RenderThreads())) : 1;
+        RunParts(parts, [&](int part) { part == 0 ? findAcross() : findDown(); });
+        if (parts == 1) findDown();
+        TFound found = std::move(foundAcross);
+        found.insert(found.end(), foundDown.begin(), foundDown.end());
         {
             std::vector<std::uint32_t> byPixel(found.size());
             for (std::size_t k = 0; k < found.size(); ++k) byPixel[k] = found[k].first;
