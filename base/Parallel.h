@@ -77,6 +77,30 @@ inline TLargeBuffer TakeLargeBuffer(std::size_t size)
     return TLargeBuffer(data, TGiveBackLarge{capacity});
 }
 
+// Containers' memory on huge pages where it comes to most of one (see
+// AllocateLarge), given back to the system when it goes.
+template <typename T>
+struct THugePageAllocator {
+    using value_type = T;
+    THugePageAllocator() = default;
+    template <typename U>
+    THugePageAllocator(const THugePageAllocator<U>&)
+    {
+    }
+    T* allocate(std::size_t n)
+    {
+        constexpr std::size_t hugePage = std::size_t(2) << 20;
+        if (n > std::size_t(-1) / sizeof(T) - hugePage) throw std::bad_alloc();
+        std::size_t size = n * sizeof(T);
+        if (size >= hugePage / 2) size = (size + hugePage - 1) / hugePage * hugePage;
+        void* memory = AllocateLarge(size);
+        if (memory == nullptr) throw std::bad_alloc();
+        return static_cast<T*>(memory);
+    }
+    void deallocate(T* memory, std::size_t) { std::free(memory); }
+    friend bool operator==(const THugePageAllocator&, const THugePageAllocator&) { return true; }
+};
+
 // Containers' memory from TakeLarge.
 template <typename T>
 struct TLargeAllocator {

@@ -643,8 +643,9 @@ void Bitmap::DrawShapes(TDrawTarget& canvas, IBitmapSettings& settings)
         const TFont font = settings.PinNumFont();
         for (const Pin& pin : pins) {
             if (pin.PinPart() != head[offPartNumber] || !HasNumberLabel(pin)) continue;
-            const QSize s = size(pin.Number(), font, Turned(pin));
-            label(pin.Number(), font, Turned(pin), NumberLabelAt(pin, s.width(), s.height()));
+            const QByteArray number = pin.Number();
+            const QSize s = size(number, font, Turned(pin));
+            label(number, font, Turned(pin), NumberLabelAt(pin, s.width(), s.height()));
         }
     }
     if (settings.PinStrVisible() && head[offPinStyle] < 5) {
@@ -832,7 +833,10 @@ void Bitmap::DrawPinName(TSurface& copy, const Pin& pin, const TFont& font) cons
 
 QByteArray DisplayPinName(const QByteArray& text)
 {
+    // Nearly every name has no mark and no slash: it shows as it is.
+    if (std::none_of(text.begin(), text.end(), [](char c) { return c == '/' || (c & 0x80) != 0; })) return text;
     QByteArray first, second;
+    first.reserve(text.size());
     QByteArray* current = &first;
     bool firstMarked = false, slash = false;  // a marked second half changes nothing
     for (char ch : text) {

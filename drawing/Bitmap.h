@@ -158,6 +158,9 @@ public:
     // Bodies of different objects may be rendered on different threads at
     // the same time; nothing else of the object may be used meanwhile.
     void RenderBody();
+    // The runs of bodyImage, as the body is drawn, made again (remade set)
+    // when its raster has changed.
+    const TRasterRuns& BodyRuns(bool* remade = nullptr) const;
     // The size bodyImage has, or would have had had it not been simplified.
     int GetImageWidth() const { return bodyImageWidth; }
     int GetImageHeight() const { return bodyImageHeight; }
@@ -196,8 +199,6 @@ private:
     void MakeBodyImage() const;
     int BodyImageWidth() const;
     int BodyImageHeight() const;
-    // The runs of bodyImage, made again (remade set) when its raster has changed.
-    const TRasterRuns& BodyRuns(bool* remade = nullptr) const;
     // Draw on a target without a raster: the body as shapes, the labels as texts.
     void DrawShapes(TDrawTarget& canvas, IBitmapSettings& settings);
     // Draw step by step: the copy of bodyImage with its labels.

@@ -148,6 +148,17 @@ int renderThreads = 0;
 void TDrawing::SetRenderThreads(int threads) { renderThreads = std::max(threads, 0); }
 int TDrawing::RenderThreads() { return renderThreads; }
 
+std::vector<const TRasterRuns*> TDrawing::BodyRuns()
+{
+    std::vector<const TRasterRuns*> runs;
+    for (const auto& object : objects_)
+        if (auto* component = dynamic_cast<Bitmap*>(object.get())) {
+            component->RenderBody();
+            runs.push_back(&component->BodyRuns());
+        }
+    return runs;
+}
+
 bool TDrawing::RenderBodies()
 {
     // The components in list order, by their index in the list.
@@ -205,6 +216,7 @@ void TDrawing::Paint(TDrawTarget& target, const TObjectSettings& settings)
     TDrawingPaint paint(*this, settings);
     target.BeginPaint(paint);
     try {
+        if (target.PreparesRuns()) target.PrepareRuns(BodyRuns());
         paint.Draw(target);
     } catch (...) {
         target.EndPaint();

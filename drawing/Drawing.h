@@ -110,6 +110,9 @@ private:
     // memory ends the drawing before its component, as it would have ended
     // the walk there (true then).
     bool RenderBodies();
+    // The runs of the components' bodies in list order, each body rendered
+    // first, as drawing them will ask for them.
+    std::vector<const TRasterRuns*> BodyRuns();
 
     // Objects before the last header are painted over by it when the target
     // is the page: they are drawn on a stand-in only for the drawing state

@@ -72,6 +72,12 @@ public:
     // A paint of source begins, and ends (see above).
     virtual void BeginPaint(TPaintSource& source) { (void)source; }
     virtual void EndPaint() {}
+    // Whether the target wants to be told the runs a paint will draw, and
+    // those runs, in the order the paint draws them, told as it begins: the
+    // target may make them ready ahead while the paint goes on. They stay as
+    // they are until the paint ends.
+    virtual bool PreparesRuns() const { return false; }
+    virtual void PrepareRuns(std::vector<const TRasterRuns*> runs) { (void)runs; }
 
     virtual void MoveTo(int x, int y) = 0;
     // From the current position to (x, y) with the pen, the end pixel left out.

@@ -1,6 +1,7 @@
 #include "render/Rasterruns.h"
 
 #include <algorithm>
+#include <limits>
 #include <new>
 
 void TRasterRuns::SetSize(int width, int height)
@@ -188,4 +189,52 @@ void TRasterRuns::Fill(const TPixels& pixels, int x, int y, QRgb colour, const Q
         const long long to = std::min<long long>(left + ColumnOf(run) + run.Length(), clipRight);
         if (from < to) FillPixels(pixels.Row(int(ty)) + from, to - from, colour);
     }
+}
+
+std::vector<TRunBox> TRasterRuns::Boxes() const
+{
+    // The runs come row by row, left to right, so the boxes a row's runs
+    // may continue are those the row above reached, in the same order: one
+    // pass over both lists.
+    // (Made into a list of its own at its size: the boxes of a body are
+    // kept until they are drawn.)
+    thread_local std::vector<TRunBox> made;
+    made.clear();
+    std::vector<TRunBox>& boxes = made;
+    thread_local std::vector<std::size_t> above, current;  // indices into boxes
+    above.clear();
+    current.clear();
+    long long currentRow = std::numeric_limits<long long>::min();
+    std::size_t next = 0;  // the first box of `above` not passed yet
+    ForEachRun([&](int row, int column, int length, QRgb colour) {
+        if (row != currentRow) {
+            if (row == currentRow + 1)
+                above.swap(current);
+            else
+                above.clear();
+            current.clear();
+            currentRow = row;
+            next = 0;
+        }
+        while (next < above.size() && boxes[above[next]].X < column) ++next;
+        if (next < above.size()) {
+            TRunBox& box = boxes[above[next]];
+            if (box.X == column && box.Length == length && box.Colour == colour) {
+                box.Bottom = row + 1;
+                current.push_back(above[next]);
+                ++next;
+                return;
+            }
+        }
+        current.push_back(boxes.size());
+        boxes.push_back({column, length, row, row + 1, colour});
+    });
+    std::vector<TRunBox> result(boxes.begin(), boxes.end());
+    if (above.capacity() > (std::size_t(1) << 20)) {
+        // Let a huge raster's lists go.
+        std::vector<TRunBox>().swap(made);
+        std::vector<std::size_t>().swap(above);
+        std::vector<std::size_t>().swap(current);
+    }
+    return result;
 }

@@ -11,6 +11,14 @@
 
 #include "render/Rasterops.h"
 
+// A rectangle of one colour that a raster's runs make: columns X .. X +
+// Length - 1, rows Top .. Bottom - 1.
+struct TRunBox {
+    int X, Length;
+    int Top, Bottom;
+    QRgb Colour;
+};
+
 // The pixels of a raster that drawing it copies (all of them, or those not
 // of its transparent colour when it is transparent), kept as runs of one
 // colour along its rows. Made once, it draws the raster without looking at
@@ -43,6 +51,10 @@ public:
             f(RowOf(run), ColumnOf(run), length, run.Colour());
         }
     }
+
+    // The runs as rectangles: runs of one colour that stand under each other
+    // at the same columns make one. In the order of their first rows.
+    std::vector<TRunBox> Boxes() const;
 
     // Exactly the pixels PaintRaster(pixels, x, y, raster) paints.
     void Draw(const TPixels& pixels, int x, int y) const;

@@ -13,6 +13,8 @@
 #include <exception>
 #include <limits>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include "base/Parallel.h"
 #include "render/Glyphcache.h"
@@ -20,6 +22,10 @@
 #include "render/Rasterruns.h"
 
 namespace {
+
+// How many threads write the document (see SetWriteThreads), and whether a
+// paint's bodies are made into boxes on a thread of their own (more than one).
+std::atomic<int> writeThreads{0};
 
 // Where a pen of this width centres its stamp, from the top-left corner of
 // the pixel it stands on: the pixel's centre for odd widths, its bottom-right
@@ -399,62 +405,119 @@ void TVectorTarget::AddText(int x, int y, const QByteArray& text, int width, boo
     texts_.push_back({text, font, x, y, width, turned});
 }
 
+// Each body's boxes, made by whichever comes to it first: the helper, which
+// goes through them in order, at most a window ahead of the paint, or the
+// paint, which then waits for none.
+struct TVectorTarget::TAhead {
+    static constexpr std::size_t window = 256;
+    enum : int { Free, Making, Made, Taken };
+    struct TSlot {
+        const TRasterRuns* Runs = nullptr;
+        std::atomic<int> State{Free};
+        std::vector<TRunBox> Boxes;
+    };
+    std::unique_ptr<TSlot[]> Slots;
+    std::size_t Count = 0;
+    QHash<const TRasterRuns*, std::size_t> SlotOf;  // the first slot of each runs
+    std::atomic<std::size_t> Reached{0};            // slots before it the paint is past
+    std::atomic<bool> Stop{false};
+    std::thread Helper;
+
+    // Makes slot k's boxes unless another has begun them; true when it did.
+    bool Make(std::size_t k)
+    {
+        int expected = Free;
+        if (!Slots[k].State.compare_exchange_strong(expected, Making, std::memory_order_acquire)) return false;
+        Slots[k].Boxes = Slots[k].Runs->Boxes();
+        Slots[k].State.store(Made, std::memory_order_release);
+        Slots[k].State.notify_all();
+        return true;
+    }
+    void Help()
+    {
+        for (std::size_t k = 0; k < Count && !Stop.load(std::memory_order_relaxed); ++k) {
+            for (std::size_t reached = Reached.load(); k >= reached + window; reached = Reached.load()) {
+                if (Stop.load()) return;
+                Reached.wait(reached);
+            }
+            Make(k);
+        }
+    }
+    ~TAhead()
+    {
+        Stop.store(true);
+        Reached.fetch_add(1);
+        Reached.notify_all();
+        if (Helper.joinable()) Helper.join();
+    }
+};
+
+TVectorTarget::~TVectorTarget() = default;
+TVectorTarget::TVectorTarget(TVectorTarget&&) noexcept = default;
+TVectorTarget& TVectorTarget::operator=(TVectorTarget&&) noexcept = default;
+
+void TVectorTarget::PrepareRuns(std::vector<const TRasterRuns*> runs)
+{
+    // (A paint within a paint goes with the outer one.)
+    if (ahead_ || runs.size() < 64 || ThreadsFor(writeThreads) < 2) return;
+    auto ahead = std::make_unique<TAhead>();
+    ahead->Count = runs.size();
+    ahead->Slots = std::make_unique<TAhead::TSlot[]>(runs.size());
+    ahead->SlotOf.reserve(qsizetype(runs.size()));
+    for (std::size_t k = 0; k < runs.size(); ++k) {
+        ahead->Slots[k].Runs = runs[k];
+        if (!ahead->SlotOf.contains(runs[k])) ahead->SlotOf.insert(runs[k], k);
+    }
+    try {
+        TAhead* a = ahead.get();
+        ahead->Helper = std::thread([a] { a->Help(); });
+    } catch (const std::system_error&) {
+        return;  // the paint makes every body's boxes itself
+    }
+    ahead_ = std::move(ahead);
+}
+
+void TVectorTarget::EndPaint() { ahead_.reset(); }
+
 void TVectorTarget::DrawRuns(const TRasterRuns& runs, int x, int y)
 {
     // Runs of one colour that stand under each other at the same columns make
-    // one rectangle. The runs come row by row, left to right, so the boxes a
-    // row's runs may continue are those the row above reached, in the same
-    // order: one pass over both lists. Boxes keep the order of their first rows.
-    struct Box {
-        int X, Length;
-        QRgb Colour;
-        long long Top, Bottom;
-    };
-    thread_local std::vector<Box> boxes;
-    thread_local std::vector<std::size_t> above, current;  // indices into boxes
-    boxes.clear();
-    above.clear();
-    current.clear();
-    long long currentRow = std::numeric_limits<long long>::min();
-    std::size_t next = 0;  // the first box of `above` not passed yet
-    runs.ForEachRun([&](int row, int column, int length, QRgb colour) {
-        if (row != currentRow) {
-            if (row == currentRow + 1)
-                above.swap(current);
-            else
-                above.clear();
-            current.clear();
-            currentRow = row;
-            next = 0;
-        }
-        while (next < above.size() && boxes[above[next]].X < column) ++next;
-        if (next < above.size()) {
-            Box& box = boxes[above[next]];
-            if (box.X == column && box.Length == length && box.Colour == colour) {
-                box.Bottom = row + 1;
-                current.push_back(above[next]);
-                ++next;
-                return;
+    // one rectangle; boxes keep the order of their first rows.
+    std::vector<TRunBox> boxes;
+    bool made = false;
+    if (ahead_) {
+        TAhead& a = *ahead_;
+        const auto found = a.SlotOf.constFind(&runs);
+        if (found != a.SlotOf.constEnd()) {
+            const std::size_t k = *found;
+            TAhead::TSlot& slot = a.Slots[k];
+            a.Make(k);
+            for (int state = slot.State.load(std::memory_order_acquire); state == TAhead::Making;
+                 state = slot.State.load(std::memory_order_acquire))
+                slot.State.wait(state);
+            if (slot.State.load(std::memory_order_acquire) == TAhead::Made) {
+                boxes = std::move(slot.Boxes);
+                slot.State.store(TAhead::Taken);
+                made = true;
+            }
+            // (The helper waits a window ahead: woken every few bodies, not
+            // at each, which would cost a call to the system every time.)
+            if (k + 1 > a.Reached.load()) {
+                a.Reached.store(k + 1);
+                if ((k + 1) % 32 == 0) a.Reached.notify_all();
             }
         }
-        current.push_back(boxes.size());
-        boxes.push_back({column, length, colour, row, row + 1});
-    });
+    }
+    if (!made) boxes = runs.Boxes();
     // A body within the page (nearly every one) needs no look at each box.
     const long long left = x, top = y, right = left + runs.Width(), bottom = top + runs.Height();
     if (left >= 0 && top >= 0 && right <= width_ && bottom <= height_) {
-        for (const Box& box : boxes)
+        for (const TRunBox& box : boxes)
             shapes_.push_back(
                 TShape::Box(box.Colour, left + box.X, top + box.Top, left + box.X + box.Length, top + box.Bottom));
     } else {
-        for (const Box& box : boxes)
+        for (const TRunBox& box : boxes)
             AddBox(left + box.X, top + box.Top, left + box.X + box.Length, top + box.Bottom, box.Colour);
-    }
-    if (boxes.capacity() > (std::size_t(1) << 20)) {
-        // Let a huge body's lists go.
-        std::vector<Box>().swap(boxes);
-        std::vector<std::size_t>().swap(above);
-        std::vector<std::size_t>().swap(current);
     }
 }
 
@@ -525,7 +588,6 @@ private:
 
 // Shapes in one part of the document (about half a megabyte of it).
 constexpr std::size_t shapesPerPart = 16384;
-std::atomic<int> writeThreads{0};
 
 // Room enough for one shape's path data, or for a path element's start and end.
 constexpr std::size_t shapeRoom = 24 * maxNumberBytes;
