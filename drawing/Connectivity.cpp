@@ -566,21 +566,31 @@ void TConnectivity::Build(const TDrawing& drawing)
     std::vector<std::pair<std::uint32_t, std::uint32_t>> sameWires;  // a wire and the copy of it in the grid
     grid_ = std::make_unique<TGrid>();
     const auto makeGrid = [&] {
-        // Each wire by its ends, the lower one first, then its place in the file.
-        std::vector<std::tuple<std::uint64_t, std::uint64_t, std::uint32_t>> byEnds(segments.size());
+        // Each wire by its ends, the lower one first, then its place in the
+        // file (sorted by the higher end, then, keeping that order, by the lower).
+        struct TEnds {
+            QPoint Low, High;
+            std::uint32_t Wire;
+        };
+        std::vector<TEnds> byEnds(segments.size());
         for (std::size_t w = 0; w < segments.size(); ++w) {
-            const std::uint64_t a = PlaceKey(segments[w].A()), b = PlaceKey(segments[w].B());
-            byEnds[w] = {std::min(a, b), std::max(a, b), std::uint32_t(w)};
+            const QPoint a = segments[w].A(), b = segments[w].B();
+            byEnds[w] = RowThenColumn(b, a) ? TEnds{b, a, std::uint32_t(w)} : TEnds{a, b, std::uint32_t(w)};
         }
-        std::sort(byEnds.begin(), byEnds.end());
+        SortByPlace(byEnds, [](const TEnds& e) { return e.High; });
+        SortByPlace(byEnds, [](const TEnds& e) { return e.Low; });
+        std::vector<std::uint32_t> inGrid(segments.size());  // the copy of each wire the grid holds
         for (std::size_t k = 0; k < byEnds.size(); ++k) {
-            const auto [a, b, w] = byEnds[k];
-            if (k > 0 && std::get<0>(byEnds[k - 1]) == a && std::get<1>(byEnds[k - 1]) == b)
-                sameWires.emplace_back(w, gridWires.back());
-            else
-                gridWires.push_back(w);
+            const TEnds& e = byEnds[k];
+            const bool copy = k > 0 && byEnds[k - 1].Low == e.Low && byEnds[k - 1].High == e.High;
+            inGrid[e.Wire] = copy ? inGrid[byEnds[k - 1].Wire] : e.Wire;
         }
-        std::sort(gridWires.begin(), gridWires.end());
+        for (std::size_t w = 0; w < segments.size(); ++w) {
+            if (inGrid[w] == w)
+                gridWires.push_back(std::uint32_t(w));
+            else
+                sameWires.emplace_back(std::uint32_t(w), inGrid[w]);
+        }
         // The grid covers the wires, the junctions and the labels; a point
         // beyond it is looked for in its edge cells, where no wire reaches it.
         int right = 0, bottom = 0;
