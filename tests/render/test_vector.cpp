@@ -402,7 +402,7 @@ TEST(VectorPage, AFontNameXmlCannotHoldStillGivesAWellFormedDocument)
     EXPECT_TRUE(svg.contains("font-family=\"BadFace\xF0\x9F\x98\x80")) << svg.toStdString();
 }
 
-TEST(VectorPage, ADensePageWrittenOnSeveralThreadsIsTheDocumentOneThreadWrites)
+TEST(VectorPage, ADensePagePaintedAndWrittenOnSeveralThreadsIsTheDocumentOneThreadMakes)
 {
     // A tenth of the dense A0 sheet: long runs of one style (the parts must
     // not begin inside one), texts between them and fonts taking turns.
@@ -426,6 +426,15 @@ TEST(VectorPage, ADensePageWrittenOnSeveralThreadsIsTheDocumentOneThreadWrites)
     EXPECT_TRUE(parallel == serial);
     EXPECT_TRUE(written.data() == serial);
     EXPECT_TRUE(serial.endsWith("</text>\n</svg>\n"));
+
+    // Painted with the bodies' boxes made on the paint's own thread, not
+    // ahead on another, the page is the same.
+    TVectorTarget::SetWriteThreads(1);
+    TVectorTarget alone(drawing.Page().Size.width(), drawing.Page().Size.height());
+    drawing.Paint(alone, stub.settings);
+    const QByteArray aloneSvg = alone.Svg();
+    TVectorTarget::SetWriteThreads(0);
+    EXPECT_TRUE(aloneSvg == serial);
 }
 
 TEST(VectorPage, StrokesOffTheTopLeftKeepTheirSignsAndHalves)
