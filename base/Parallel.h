@@ -77,48 +77,51 @@ inline TLargeBuffer TakeLargeBuffer(std::size_t size)
     return TLargeBuffer(data, TGiveBackLarge{capacity});
 }
 
-// Containers' memory on huge pages where it comes to most of one (see
-// AllocateLarge), given back to the system when it goes.
-template <typename T>
-struct THugePageAllocator {
+// A container's allocator of memory from Memory: Memory::Take(bytes), null
+// when there is none, and Memory::GiveBack(memory, bytes).
+template <typename T, typename Memory>
+struct TAllocatorOf {
     using value_type = T;
-    THugePageAllocator() = default;
+    TAllocatorOf() = default;
     template <typename U>
-    THugePageAllocator(const THugePageAllocator<U>&)
+    TAllocatorOf(const TAllocatorOf<U, Memory>&)
     {
     }
     T* allocate(std::size_t n)
     {
-        constexpr std::size_t hugePage = std::size_t(2) << 20;
-        if (n > std::size_t(-1) / sizeof(T) - hugePage) throw std::bad_alloc();
-        std::size_t size = n * sizeof(T);
-        if (size >= hugePage / 2) size = (size + hugePage - 1) / hugePage * hugePage;
-        void* memory = AllocateLarge(size);
+        void* memory = n <= (std::size_t(-1) >> 1) / sizeof(T) ? Memory::Take(n * sizeof(T)) : nullptr;
         if (memory == nullptr) throw std::bad_alloc();
         return static_cast<T*>(memory);
     }
-    void deallocate(T* memory, std::size_t) { std::free(memory); }
-    friend bool operator==(const THugePageAllocator&, const THugePageAllocator&) { return true; }
+    void deallocate(T* memory, std::size_t n) { Memory::GiveBack(memory, n * sizeof(T)); }
+    friend bool operator==(const TAllocatorOf&, const TAllocatorOf&) { return true; }
+};
+
+// Buffers from TakeLarge. (A kept buffer may be larger than was asked for;
+// it goes back as large as the container knows it.)
+struct TKeptMemory {
+    static void* Take(std::size_t size)
+    {
+        std::size_t capacity = 0;
+        return TakeLarge(size, capacity);
+    }
+    static void GiveBack(void* memory, std::size_t size) { GiveBackLarge(memory, size); }
+};
+// Memory on huge pages where it comes to most of one (see AllocateLarge),
+// given back to the system when it goes.
+struct THugePageMemory {
+    static void* Take(std::size_t size)
+    {
+        constexpr std::size_t hugePage = std::size_t(2) << 20;
+        if (size >= hugePage / 2) size = (size + hugePage - 1) / hugePage * hugePage;
+        return AllocateLarge(size);
+    }
+    static void GiveBack(void* memory, std::size_t) { std::free(memory); }
 };
 
 // Containers' memory from TakeLarge.
 template <typename T>
-struct TLargeAllocator {
-    using value_type = T;
-    TLargeAllocator() = default;
-    template <typename U>
-    TLargeAllocator(const TLargeAllocator<U>&)
-    {
-    }
-    T* allocate(std::size_t n)
-    {
-        std::size_t capacity = 0;
-        void* memory = n <= std::size_t(-1) / sizeof(T) ? TakeLarge(n * sizeof(T), capacity) : nullptr;
-        if (memory == nullptr) throw std::bad_alloc();
-        return static_cast<T*>(memory);
-    }
-    // (A kept buffer may be larger than was asked for; it goes back as
-    // large as the container knows it.)
-    void deallocate(T* memory, std::size_t n) { GiveBackLarge(memory, n * sizeof(T)); }
-    friend bool operator==(const TLargeAllocator&, const TLargeAllocator&) { return true; }
-};
+using TLargeAllocator = TAllocatorOf<T, TKeptMemory>;
+// Containers' memory on huge pages.
+template <typename T>
+using THugePageAllocator = TAllocatorOf<T, THugePageMemory>;

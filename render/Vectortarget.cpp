@@ -12,6 +12,7 @@
 #include <cstring>
 #include <exception>
 #include <limits>
+#include <new>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -428,7 +429,14 @@ struct TVectorTarget::TAhead {
     {
         int expected = Free;
         if (!Slots[k].State.compare_exchange_strong(expected, Making, std::memory_order_acquire)) return false;
-        Slots[k].Boxes = Slots[k].Runs->Boxes();
+        try {
+            Slots[k].Boxes = Slots[k].Runs->Boxes();
+        } catch (...) {
+            // (No memory for them: free again, for the paint to try itself.)
+            Slots[k].State.store(Free, std::memory_order_release);
+            Slots[k].State.notify_all();
+            throw;
+        }
         Slots[k].State.store(Made, std::memory_order_release);
         Slots[k].State.notify_all();
         return true;
@@ -440,7 +448,11 @@ struct TVectorTarget::TAhead {
                 if (Stop.load()) return;
                 Reached.wait(reached);
             }
-            Make(k);
+            try {
+                Make(k);
+            } catch (const std::bad_alloc&) {
+                return;  // the paint makes the rest
+            }
         }
     }
     ~TAhead()
