@@ -6,13 +6,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 #include <map>
 #include <numeric>
 #include <string_view>
-#include <tuple>
 #include <typeinfo>
 
 #include "base/Parallel.h"
