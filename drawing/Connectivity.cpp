@@ -599,9 +599,9 @@ void TConnectivity::Build(const TDrawing& drawing)
         grid_->Size(right, bottom, segments, gridWires, 16);
         grid_->AddWires(segments, gridWires);
     };
-    RunParts(segments.size() + components.size() > 4096 ? 2 : 1,
-             [&](int part) { part == 0 ? makePins() : makeGrid(); });
-    if (grid_->WireStart.empty()) makeGrid();
+    const int firstParts = segments.size() + components.size() > 4096 ? 2 : 1;
+    RunParts(firstParts, [&](int part) { part == 0 ? makePins() : makeGrid(); });
+    if (firstParts == 1) makeGrid();
     const auto pinLess = [&](std::size_t a, std::size_t b) { return pinRank[a] < pinRank[b]; };
 
     // Nodes: the wires, the pins, the junctions, then one per name.

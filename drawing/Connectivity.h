@@ -34,8 +34,9 @@
 // and a net of wires alone is named after the first end of its first wire,
 // "Net-(120,340)".
 //
-// Building uses a grid of the page, so its time grows with the number of
-// objects, not with their pairs.
+// Building sorts the points by place, sweeps each row and column against
+// the wires along it and looks for slanted wires in a grid of the page, so
+// its time grows with the number of objects, not with their pairs.
 
 #include <QPoint>
 #include <QSize>

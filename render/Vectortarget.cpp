@@ -424,11 +424,11 @@ struct TVectorTarget::TAhead {
     std::atomic<bool> Stop{false};
     std::thread Helper;
 
-    // Makes slot k's boxes unless another has begun them; true when it did.
-    bool Make(std::size_t k)
+    // Makes slot k's boxes unless another has begun them.
+    void Make(std::size_t k)
     {
         int expected = Free;
-        if (!Slots[k].State.compare_exchange_strong(expected, Making, std::memory_order_acquire)) return false;
+        if (!Slots[k].State.compare_exchange_strong(expected, Making, std::memory_order_acquire)) return;
         try {
             Slots[k].Boxes = Slots[k].Runs->Boxes();
         } catch (...) {
@@ -439,7 +439,6 @@ struct TVectorTarget::TAhead {
         }
         Slots[k].State.store(Made, std::memory_order_release);
         Slots[k].State.notify_all();
-        return true;
     }
     void Help()
     {
