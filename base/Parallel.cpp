@@ -90,6 +90,37 @@ KeptBuffers& Kept()
 
 }  // namespace
 
+TWorkAside::TWorkAside(std::function<void()> work, bool aside) : work_(std::move(work))
+{
+    if (!aside) return;
+    try {
+        thread_ = std::thread([this] {
+            try {
+                work_();
+            } catch (...) {
+                thrown_ = std::current_exception();
+            }
+        });
+    } catch (const std::system_error&) {
+    }
+}
+
+TWorkAside::~TWorkAside()
+{
+    if (thread_.joinable()) thread_.join();
+}
+
+void TWorkAside::Finish()
+{
+    if (thread_.joinable()) {
+        thread_.join();
+        work_ = nullptr;
+        if (thrown_) std::rethrow_exception(std::exchange(thrown_, nullptr));
+    } else if (work_) {
+        std::exchange(work_, nullptr)();
+    }
+}
+
 void* TakeLarge(std::size_t size, std::size_t& capacity) { return Kept().Take(size, capacity); }
 
 void GiveBackLarge(void* data, std::size_t capacity) { Kept().GiveBack(data, capacity); }

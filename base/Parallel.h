@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <exception>
+#include <functional>
 #include <memory>
 #include <new>
 #include <system_error>
@@ -18,22 +20,50 @@ inline int ThreadsFor(int setting)
 
 // Calls part(k) for k = 0 .. parts-1 and returns when all are done: part 0
 // on this thread, each of the others on a thread of its own. The parts no
-// thread could be started for run on this thread after part 0.
+// thread could be started for run on this thread after part 0. What a part
+// throws is thrown here once every part is done (the first part's first).
 template <typename F>
 void RunParts(int parts, F&& part)
 {
+    std::vector<std::exception_ptr> thrown(std::size_t(std::max(parts, 1)));
+    const auto run = [&part, &thrown](int k) {
+        try {
+            part(k);
+        } catch (...) {
+            thrown[std::size_t(k)] = std::current_exception();
+        }
+    };
     std::vector<std::thread> helpers;
     int k = 1;
     try {
-        helpers.reserve(std::size_t(std::max(parts - 1, 0)));
-        for (; k < parts; ++k) helpers.emplace_back([&part, k] { part(k); });
+        helpers.reserve(thrown.size() - 1);
+        for (; k < parts; ++k) helpers.emplace_back(run, k);
     } catch (const std::system_error&) {
     } catch (const std::bad_alloc&) {
     }
-    part(0);
-    for (; k < parts; ++k) part(k);
+    run(0);
+    for (; k < parts; ++k) run(k);
     for (std::thread& helper : helpers) helper.join();
+    for (const std::exception_ptr& e : thrown)
+        if (e) std::rethrow_exception(e);
 }
+
+// Work done on a thread of its own while this thread goes on, until Finish
+// waits for it and throws here what it threw. Where no thread can be
+// started, or aside is false, Finish does the work.
+class TWorkAside {
+public:
+    explicit TWorkAside(std::function<void()> work, bool aside = true);
+    TWorkAside(const TWorkAside&) = delete;
+    TWorkAside& operator=(const TWorkAside&) = delete;
+    ~TWorkAside();  // waits for the work (what it throws is lost)
+    void Finish();
+
+private:
+    std::function<void()> work_;
+    std::exception_ptr thrown_;
+    std::thread thread_;
+};
 
 // A buffer of at least `size` bytes for std::free, on huge memory pages
 // where the system offers them (the kernel then clears and maps it in a

@@ -434,6 +434,9 @@ bool TConnectivity::OnWire(QPoint pagePoint, const LineData& wire)
 
 void TConnectivity::Build(const TDrawing& drawing)
 {
+    // Large steps share two threads where the drawings' setting allows
+    // more than one (a batch converting drawings side by side asks for one).
+    const bool twoThreads = ThreadsFor(TDrawing::RenderThreads()) > 1;
     // The objects that take part, in file order.
     std::vector<const Bitmap*> components;
     std::vector<const Junction*> junctions;
@@ -599,7 +602,7 @@ void TConnectivity::Build(const TDrawing& drawing)
         grid_->Size(right, bottom, segments, gridWires, 16);
         grid_->AddWires(segments, gridWires);
     };
-    const int firstParts = segments.size() + components.size() > 4096 ? 2 : 1;
+    const int firstParts = twoThreads && segments.size() + components.size() > 4096 ? 2 : 1;
     RunParts(firstParts, [&](int part) { part == 0 ? makePins() : makeGrid(); });
     if (firstParts == 1) makeGrid();
     const auto pinLess = [&](std::size_t a, std::size_t b) { return pinRank[a] < pinRank[b]; };
@@ -774,7 +777,7 @@ void TConnectivity::Build(const TDrawing& drawing)
             SortByPlace(order, [&](std::uint32_t i) { return QPoint(at[i].y(), at[i].x()); });
             sweep(down, order, false, foundDown);
         };
-        const int parts = pixels.size() > 8192 ? std::min(2, ThreadsFor(TDrawing::RenderThreads())) : 1;
+        const int parts = twoThreads && pixels.size() > 8192 ? 2 : 1;
         RunParts(parts, [&](int part) { part == 0 ? findAcross() : findDown(); });
         if (parts == 1) findDown();
         TFound found = std::move(foundAcross);
@@ -1000,6 +1003,36 @@ void TConnectivity::Build(const TDrawing& drawing)
         }
         facts = std::move(ordered);
     }
+    // The nets and their names are made on a thread of their own while
+    // the lists and pins of the nets are laid out here; that thread makes
+    // new texts and copies few, so the two pass few texts' counts between
+    // them. (Making halves of the same lists on two threads would.)
+    TWorkAside namesAside(
+        [&] {
+            nets_.resize(netCount);
+            for (std::size_t n = 0; n < netCount; ++n) {
+                TNet& net = nets_[n];
+                const TNetFacts& f = facts[n];
+                net.Unconnected = f.Unconnected;
+                net.Named = f.Name != none;
+                if (net.Named) {
+                    net.Name = nameList[f.Name];
+                } else if (f.Pins > 0) {
+                    const QString& designation = designations.List[pins[f.FirstPin].Designation].Text;
+                    const QString& number = numbers.List[pins[f.FirstPin].Number].Text;
+                    net.Name =
+                        JoinedText({f.Unconnected ? "unconnected-(" : "Net-(", designation, "-Pad", number, ")"});
+                } else {
+                    const LineData* w = wires_[f.FirstWire];
+                    char text[40];
+                    char* end = std::to_chars(text, text + 16, w->X1()).ptr;
+                    *end++ = ',';
+                    end = std::to_chars(end, end + 16, w->Y1()).ptr;
+                    net.Name = JoinedText({"Net-(", std::string_view(text, std::size_t(end - text)), ")"});
+                }
+            }
+        },
+        twoThreads && netCount > 4096);
     for (std::uint32_t& n : wireNet) n = place[n];
     for (std::uint32_t& n : pinNet) n = place[n];
     for (std::uint32_t& n : pixelNet)
@@ -1052,53 +1085,20 @@ void TConnectivity::Build(const TDrawing& drawing)
             if (labelNet[a] != none) netLabels_[fill[labelNet[a]]++] = annotations[a];
     }
 
-    // The pins and the nets made.
+    // The pins of the nets.
     netPins_.resize(pins.size());
-    nets_.resize(netCount);
-    const auto makeNets = [&](std::size_t from, std::size_t to) {
-        for (std::size_t n = from; n < to; ++n) {
-            TNet& net = nets_[n];
-            const TNetFacts& f = facts[n];
-            net.Pins = {netPins_.data() + pinRanges.Start[n], pinRanges.Size(n)};
-            net.Wires = {netWires_.data() + wireRanges.Start[n], wireRanges.Size(n)};
-            net.Points = {netPoints_.data() + pointRanges.Start[n], pointRanges.Size(n)};
-            net.Labels = {netLabels_.data() + labelRanges.Start[n], labelRanges.Size(n)};
-            net.Unconnected = f.Unconnected;
-            net.Named = f.Name != none;
-            if (net.Named) {
-                net.Name = nameList[f.Name];
-            } else if (f.Pins > 0) {
-                const QString& designation = designations.List[pins[f.FirstPin].Designation].Text;
-                const QString& number = numbers.List[pins[f.FirstPin].Number].Text;
-                net.Name = JoinedText({f.Unconnected ? "unconnected-(" : "Net-(", designation, "-Pad", number, ")"});
-            } else {
-                const LineData* w = wires_[f.FirstWire];
-                char text[40];
-                char* end = std::to_chars(text, text + 16, w->X1()).ptr;
-                *end++ = ',';
-                end = std::to_chars(end, end + 16, w->Y1()).ptr;
-                net.Name = JoinedText({"Net-(", std::string_view(text, std::size_t(end - text)), ")"});
-            }
-        }
-    };
-    const auto makePinsOfNets = [&](std::size_t from, std::size_t to) {
-        for (std::size_t k = from; k < to; ++k) {
-            const TPinRecord& r = pins[pinAt[k]];
-            TNetPin& p = netPins_[k];
-            p.Component = r.Component;
-            p.Designation = designations.List[r.Designation].Text;
-            p.PinNumber = numbers.List[r.Number].Text;
-            p.PinName = pinNames.List[r.Name].Text;
-            p.End = r.End;
-            p.Hidden = r.Hidden;
-            p.Index = r.Index;
-            p.ElectricalType = r.ElectricalType;
-        }
-    };
-    // (On one thread: the texts they share are counted as each is copied,
-    // which two threads would pass between them for every pin.)
-    makeNets(0, netCount);
-    makePinsOfNets(0, pins.size());
+    for (std::size_t k = 0; k < pins.size(); ++k) {
+        const TPinRecord& r = pins[pinAt[k]];
+        TNetPin& p = netPins_[k];
+        p.Component = r.Component;
+        p.Designation = designations.List[r.Designation].Text;
+        p.PinNumber = numbers.List[r.Number].Text;
+        p.PinName = pinNames.List[r.Name].Text;
+        p.End = r.End;
+        p.Hidden = r.Hidden;
+        p.Index = r.Index;
+        p.ElectricalType = r.ElectricalType;
+    }
     pinRefs_.resize(placeOfPin.size());
     for (std::size_t i = 0; i < placeOfPin.size(); ++i) pinRefs_[i] = &netPins_[placeOfPin[i]];
     noConnects_.reserve(markedPinIndices.size());
@@ -1117,6 +1117,16 @@ void TConnectivity::Build(const TDrawing& drawing)
                                       pixel.Pin >= 0 ? std::int64_t(points[std::size_t(pixel.Pin)].Index) : -1,
                                       pixel.WireEnd >= 0, pixel.Root});
     nearState_->MaxX = maxX, nearState_->MaxY = maxY;
+
+    // The nets, named on their own thread, with their lists.
+    namesAside.Finish();
+    for (std::size_t n = 0; n < netCount; ++n) {
+        TNet& net = nets_[n];
+        net.Pins = {netPins_.data() + pinRanges.Start[n], pinRanges.Size(n)};
+        net.Wires = {netWires_.data() + wireRanges.Start[n], wireRanges.Size(n)};
+        net.Points = {netPoints_.data() + pointRanges.Start[n], pointRanges.Size(n)};
+        net.Labels = {netLabels_.data() + labelRanges.Start[n], labelRanges.Size(n)};
+    }
 }
 
 const std::vector<TNearMiss>& TConnectivity::NearMisses() const

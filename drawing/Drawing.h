@@ -99,9 +99,9 @@ public:
     // The components, in list order.
     std::vector<const Bitmap*> Components() const;
 
-    // How many threads render component bodies after a walk: 0 (the start
-    // value) for one per core, 1 for the calling thread alone. The bodies are
-    // the same whatever the number.
+    // How many threads render component bodies after a walk and build a
+    // drawing's nets: 0 (the start value) for one per core, 1 for the calling
+    // thread alone. The bodies and the nets are the same whatever the number.
     static void SetRenderThreads(int threads);
     static int RenderThreads();
 

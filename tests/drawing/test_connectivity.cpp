@@ -5,16 +5,19 @@
 #include <QStringList>
 #include <algorithm>
 #include <set>
+#include <span>
 #include <string>
 
 #include "FreshSettings.h"
 #include "Q01Builder.h"
 #include "Q01Circuit.h"
 #include "Q01Component.h"
+#include "Q01DenseSheet.h"
 #include "drawing/Annotate.h"
 #include "drawing/Connectivity.h"
 #include "drawing/Drawing.h"
 #include "drawing/Junction.h"
+#include "drawing/Linedata.h"
 #include "drawing/Naturalorder.h"
 
 using q01::operator+=;
@@ -287,4 +290,56 @@ TEST(Connectivity, RandomCircuitsDrawnFromANetlistGiveTheSameNetsBack)
             EXPECT_TRUE(dots.count({join.x(), join.y()})) << join.x() << "," << join.y();
         EXPECT_FALSE(c.Joins().empty() && !dots.empty());
     }
+}
+
+namespace {
+// All a connectivity tells of a drawing, as text: its nets with their pins,
+// wires, points and labels; its joins, loose points, dangling ends, near
+// misses and the net of every pin; the net at each wire's middle.
+std::string Everything(const TDrawing& drawing, const TConnectivity& c)
+{
+    std::string text = NetTexts(c) + '\n';
+    const auto points = [](std::span<const QPoint> list) {
+        return PointTexts(std::vector<QPoint>(list.begin(), list.end()));
+    };
+    for (const TNet& net : c.Nets()) {
+        text += points(net.Points) + " |";
+        for (const LineData* w : net.Wires) text += ' ' + std::to_string(w->X1()) + ',' + std::to_string(w->Y1());
+        for (const Annotate* a : net.Labels) text += ' ' + a->Text().AsText().toStdString();
+        text += net.Unconnected ? " u" : "";
+        text += net.Named ? " n\n" : "\n";
+    }
+    text += PointTexts(c.Joins()) + '\n' + PointTexts(c.LoosePoints()) + '\n' + PointTexts(c.DanglingEnds()) + '\n';
+    for (const TNearMiss& m : c.NearMisses())
+        text += PointTexts({m.At, m.Near}) + ' ' + std::to_string(m.Distance) + (m.Pin ? " pin " : " ") +
+                (m.NearPin ? m.NearPin->Text().toStdString() : std::string()) + '\n';
+    for (const TLabelOffWire& l : c.LabelsOffWire()) text += PointTexts({l.Near}) + '\n';
+    for (std::size_t i = 0; i < c.Pins().size(); ++i) text += std::to_string(c.NetOfPin(i)) + ' ';
+    for (const TNetPin* pin : c.LoosePins()) text += pin->Text().toStdString() + ' ';
+    for (const TNetPin* pin : c.NoConnects()) text += pin->Text().toStdString() + ' ';
+    for (const auto& object : drawing.Objects())
+        if (const auto* w = dynamic_cast<const LineData*>(object.get())) {
+            const std::optional<std::size_t> net = c.NetAt({(w->X1() + w->X2()) / 2, (w->Y1() + w->Y2()) / 2});
+            text += net ? std::to_string(*net) + ' ' : "- ";
+        }
+    return text;
+}
+}  // namespace
+
+TEST(Connectivity, NetsOfADenseSheetBuiltOnTwoThreadsAreThoseBuiltOnOne)
+{
+    // Large enough for every step that can to share two threads.
+    q01::DenseSheetLayout layout = q01::DenseA0();
+    layout.components = 600, layout.lines = 6000, layout.junctions = 1500, layout.annotations = 300;
+    layout.markers = 150;
+    const q01::Bytes bytes = q01::DenseSheet(layout);
+    Loaded loaded(bytes);
+    TDrawing::SetRenderThreads(1);
+    const TConnectivity one(loaded.drawing);
+    TDrawing::SetRenderThreads(2);
+    const TConnectivity two(loaded.drawing);
+    TDrawing::SetRenderThreads(0);
+    ASSERT_GT(one.Nets().size(), 4096u);
+    EXPECT_FALSE(one.NearMisses().empty());
+    EXPECT_EQ(Everything(loaded.drawing, one), Everything(loaded.drawing, two));
 }
