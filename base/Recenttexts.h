@@ -3,6 +3,8 @@
 // a front to a table, for the few texts a paint asks for again and again
 // (pin numbers and names, designations), found without the table's hashing.
 #include <QByteArray>
+
+#include "base/Ownedbytes.h"
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -17,7 +19,7 @@ public:
         return slot.Kept && slot.Text == text ? &slot.Value : nullptr;
     }
     // Keeps a value for the text, in place of the one its slot held.
-    void Keep(const QByteArray& text, const T& value) { slots_[SlotOf(text)] = {text, value, true}; }
+    void Keep(const QByteArray& text, const T& value) { slots_[SlotOf(text)] = {OwnedBytes(text), value, true}; }
     void Clear() { slots_.fill({}); }
 
 private:

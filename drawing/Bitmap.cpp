@@ -44,12 +44,22 @@ constexpr int offValue = 53;
 
 // The characters of a length-prefixed text field holding at most maxChars
 // characters: a longer length is cut to the field, a zero byte ends the text.
-QByteArray FieldText(const std::uint8_t* field, int maxChars)
+int FieldLength(const std::uint8_t* field, int maxChars)
 {
     const int length = std::min<int>(field[0], maxChars);
     int used = 0;
     while (used < length && field[1 + used] != 0) ++used;
-    return QByteArray(reinterpret_cast<const char*>(field + 1), used);
+    return used;
+}
+
+QByteArray FieldText(const std::uint8_t* field, int maxChars)
+{
+    return QByteArray(reinterpret_cast<const char*>(field + 1), FieldLength(field, maxChars));
+}
+
+QByteArray FieldView(const std::uint8_t* field, int maxChars)
+{
+    return QByteArray::fromRawData(reinterpret_cast<const char*>(field + 1), FieldLength(field, maxChars));
 }
 
 std::uint64_t RoundUp16(std::uint64_t n) { return (n + 15) / 16 * 16; }
@@ -66,6 +76,8 @@ int simplifiedCount = 0;
 
 QByteArray Bitmap::Pin::Number() const { return FieldText(bytes.data() + 2, pinNumberChars); }
 QByteArray Bitmap::Pin::Name() const { return FieldText(bytes.data() + 7, pinNameChars); }
+QByteArray Bitmap::Pin::NumberView() const { return FieldView(bytes.data() + 2, pinNumberChars); }
+QByteArray Bitmap::Pin::NameView() const { return FieldView(bytes.data() + 7, pinNameChars); }
 
 // ---------------------------------------------------------------------------
 // Construction
@@ -643,7 +655,7 @@ void Bitmap::DrawShapes(TDrawTarget& canvas, IBitmapSettings& settings)
         const TFont font = settings.PinNumFont();
         for (const Pin& pin : pins) {
             if (pin.PinPart() != head[offPartNumber] || !HasNumberLabel(pin)) continue;
-            const QByteArray number = pin.Number();
+            const QByteArray number = pin.NumberView();  // (the targets keep copies of what they keep)
             const QSize s = size(number, font, Turned(pin));
             label(number, font, Turned(pin), NumberLabelAt(pin, s.width(), s.height()));
         }
@@ -652,7 +664,7 @@ void Bitmap::DrawShapes(TDrawTarget& canvas, IBitmapSettings& settings)
         const TFont font = settings.PinStrFont();
         for (const Pin& pin : pins) {
             if (!HasNameLabel(pin)) continue;
-            const QByteArray text = DisplayPinName(pin.Name());
+            const QByteArray text = DisplayPinName(pin.NameView());
             const QSize s = size(text, font, Turned(pin));
             label(text, font, Turned(pin), NameLabelAt(pin, s.width(), s.height()));
         }

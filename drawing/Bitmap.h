@@ -64,6 +64,10 @@ public:
         int ElectricalType() const { return bytes[1] >> 4; }
         QByteArray Number() const;  // up to 4 characters
         QByteArray Name() const;    // up to 6 bytes, marked characters keep bit 7
+        // The same, viewing the record's bytes as long as the pin is kept
+        // and unchanged (see OwnedBytes).
+        QByteArray NumberView() const;
+        QByteArray NameView() const;
         std::uint8_t SideByte() const { return bytes[14]; }
         int OffsetUnits() const { return bytes[15]; }
     };

@@ -90,7 +90,8 @@ public:
     // The brush only, same box.
     virtual void FillRect(int x1, int y1, int x2, int y2) = 0;
     // The text's cell has its top-left corner at (x, y). Texts are
-    // single-byte characters (code page 1252).
+    // single-byte characters (code page 1252). A text may view bytes it
+    // does not own: a target that keeps it keeps OwnedBytes(text).
     virtual void TextOut(int x, int y, const QByteArray& text) = 0;
     // A text turned a quarter anticlockwise (reading from bottom to top) in
     // the font's colour, its turned cell (text height wide, text width high)

@@ -15,6 +15,7 @@
 #include <system_error>
 #include <thread>
 
+#include "base/Ownedbytes.h"
 #include "base/Parallel.h"
 #include "base/Recenttexts.h"
 #include "render/Drawtarget.h"
@@ -139,7 +140,7 @@ void KeepWidth(FontEntry& entry, const QByteArray& text, int width)
 {
     entry.RecentWidths.Keep(text, width);
     if (entry.Widths.size() >= maxWidths) entry.Widths.clear();
-    entry.Widths.insert(text, width);
+    entry.Widths.insert(OwnedBytes(text), width);
 }
 
 GlyphMask RenderGlyphs(const FontEntry& entry, const QByteArray& text, int cellWidth)
@@ -260,7 +261,7 @@ public:
 private:
     void Keep(const QByteArray& text)
     {
-        if (!text.isEmpty()) Texts.Texts.push_back({Texts.Fonts.Add(Font).first, text});
+        if (!text.isEmpty()) Texts.Texts.push_back({Texts.Fonts.Add(Font).first, OwnedBytes(text)});
     }
 
     int width_, height_;
@@ -388,10 +389,10 @@ const std::shared_ptr<const GlyphMask>& GlyphsFor(FontEntry& entry, const QByteA
         if (entry.Masks.size() >= maxMasks) entry.Masks.clear();
         if (auto made = activeAhead ? activeAhead->Take(entry, text) : std::nullopt) {
             KeepWidth(entry, text, made->first);
-            it = entry.Masks.emplace(text, std::make_shared<const GlyphMask>(std::move(made->second)));
+            it = entry.Masks.emplace(OwnedBytes(text), std::make_shared<const GlyphMask>(std::move(made->second)));
         } else {
-            it = entry.Masks.emplace(
-                text, std::make_shared<const GlyphMask>(RenderGlyphs(entry, text, CellWidth(entry, text))));
+            it = entry.Masks.emplace(OwnedBytes(text), std::make_shared<const GlyphMask>(
+                                                           RenderGlyphs(entry, text, CellWidth(entry, text))));
         }
     }
     return *it;

@@ -14,6 +14,7 @@
 #include <map>
 #include <optional>
 
+#include "base/Ownedbytes.h"
 #include "render/Pdffile.h"
 #include "render/Truetypefont.h"
 
@@ -198,7 +199,7 @@ std::uint32_t TPdfFonts::Shape(std::uint32_t font, const QByteArray& text)
     TEntry& entry = *fonts_[font];
     if (const auto known = entry.Shapes.constFind(text); known != entry.Shapes.constEnd()) return *known;
     const auto index = std::uint32_t(shaped_.size());
-    entry.Shapes.insert(text, index);
+    entry.Shapes.insert(OwnedBytes(text), index);
     shaped_.emplace_back();
 
     QByteArray shownBytes;

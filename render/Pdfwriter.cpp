@@ -222,7 +222,7 @@ void TPdfWriter::WriteContent(const TContent& content, std::size_t first, std::s
             const bool marked = content.MarkTiny && shaped.Tiny > 0;
             if (marked) {
                 QByteArray shown;
-                for (const char c : t.Text) {
+                for (const char c : t.Text()) {
                     const auto u = static_cast<unsigned char>(c);
                     if (u >= 0x20 && !(u >= 0x7F && u < 0xA0)) shown += c;
                 }
@@ -335,7 +335,7 @@ TResult TPdfWriter::Write(const TVectorTarget& page, const TPdfPlacement& placem
             std::uint32_t& font = pageFonts[t.Font];
             if (font == std::uint32_t(-1)) font = fonts.Add(page.glyphFonts_[t.Font]);
             content.TextFont[k] = font;
-            content.TextShape[k] = fonts.Shape(font, t.Text);
+            content.TextShape[k] = fonts.Shape(font, t.Text());
             tiny += fonts.Shaped(content.TextShape[k]).Tiny;
         }
         content.MarkTiny = tiny > maxTinyGlyphs;

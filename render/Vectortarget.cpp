@@ -17,6 +17,7 @@
 #include <system_error>
 #include <thread>
 
+#include "base/Ownedbytes.h"
 #include "base/Parallel.h"
 #include "render/Glyphcache.h"
 #include "render/Rasterops.h"
@@ -403,7 +404,16 @@ void TVectorTarget::AddText(int x, int y, const QByteArray& text, int width, boo
     }
     shapes_.push_back(
         {TKind::Text, false, ColourToRgb(Font.Colour), 0, double(x), double(y), 0, 0, std::uint32_t(texts_.size())});
-    texts_.push_back({text, font, x, y, width, turned});
+    TText kept;
+    if (std::size_t(text.size()) <= TText::shortBytes) {
+        std::copy(text.begin(), text.end(), kept.Short.begin());
+        kept.ShortSize = std::uint8_t(text.size());
+    } else {
+        kept.Long = OwnedBytes(text);
+        kept.ShortSize = 0;
+    }
+    kept.Font = font, kept.X = x, kept.Y = y, kept.Width = width, kept.Turned = turned;
+    texts_.push_back(std::move(kept));
 }
 
 // Each body's boxes, made by whichever comes to it first: the helper, which
@@ -634,7 +644,7 @@ void TVectorTarget::WriteShapes(std::size_t first, std::size_t last, QByteArray&
         if (head.Kind == TKind::Text) {
             const TText& t = texts_[head.Index()];
             const TTextFont& font = fonts_[t.Font];
-            out.Room(textRoom + font.Attributes.size() + maxXmlCharacterBytes * std::size_t(t.Text.size()));
+            out.Room(textRoom + font.Attributes.size() + maxXmlCharacterBytes * std::size_t(t.Text().size()));
             out.Put("<text");
             if (t.Turned) {
                 // The turned cell is text height wide and text width high;
@@ -653,7 +663,7 @@ void TVectorTarget::WriteShapes(std::size_t first, std::size_t last, QByteArray&
             out.Put(" fill=\"");
             out.Colour(head.Colour);
             out.Put("\" xml:space=\"preserve\">");
-            out.Latin1Text(t.Text);
+            out.Latin1Text(t.Text());
             out.Put("</text>\n");
             ++i;
             continue;

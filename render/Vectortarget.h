@@ -20,6 +20,7 @@
 #include <QRgb>
 #include <QString>
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -133,11 +134,21 @@ private:
         std::string Attributes;  // the SVG text's font attributes, from the quote closing the one before them
     };
     struct TText {
-        QByteArray Text;
+        // The text's bytes: a short one's in the record (a page's many
+        // pin labels then need no memory of their own), a longer one's in Long.
+        static constexpr std::size_t shortBytes = 15;
+        QByteArray Long;
+        std::array<char, shortBytes> Short;
+        std::uint8_t ShortSize;
         std::uint32_t Font;  // glyphFonts_[Font], fonts_[Font]
         int X, Y;            // the cell's top-left corner
         int Width;           // the text's width in its font
         bool Turned;
+        // A view of the bytes, as long as the record is kept.
+        QByteArray Text() const
+        {
+            return Long.isEmpty() ? QByteArray::fromRawData(Short.data(), ShortSize) : Long;
+        }
     };
 
     // One pen stroke from a to b as the raster draws it (end pixel left
