@@ -780,20 +780,16 @@ void TConnectivity::Build(const TDrawing& drawing)
         const int parts = twoThreads && pixels.size() > 8192 ? 2 : 1;
         RunParts(parts, [&](int part) { part == 0 ? findAcross() : findDown(); });
         if (parts == 1) findDown();
-        TFound found = std::move(foundAcross);
-        found.insert(found.end(), foundDown.begin(), foundDown.end());
-        {
-            std::vector<std::uint32_t> byPixel(found.size());
-            for (std::size_t k = 0; k < found.size(); ++k) byPixel[k] = found[k].first;
-            if (!found.empty()) RadixSort(found, std::move(byPixel), std::uint32_t(pixels.size() - 1));
-        }
-        for (const auto& [i, w] : found) {
-            TPixel& pixel = pixels[i];
-            sets.Join(nodeOf(pixel), wireBase + w);
-            ++pixel.Wires;
-            if ((pixel.Pin >= 0 || pixel.WireEnd >= 0) && pixel.At != segments[w].A() && pixel.At != segments[w].B())
-                pixel.EndInside = true;
-        }
+        // (What is joined does not hang on the order the pairs are taken in.)
+        for (const TFound* found : {&foundAcross, &foundDown})
+            for (const auto& [i, w] : *found) {
+                TPixel& pixel = pixels[i];
+                sets.Join(nodeOf(pixel), wireBase + w);
+                ++pixel.Wires;
+                if ((pixel.Pin >= 0 || pixel.WireEnd >= 0) && pixel.At != segments[w].A() &&
+                    pixel.At != segments[w].B())
+                    pixel.EndInside = true;
+            }
         // Where a pin end or a wire end meets the inside of a wire.
         for (const TPixel& pixel : pixels)
             if (pixel.EndInside) joins_.push_back(pixel.At);
