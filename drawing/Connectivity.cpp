@@ -461,6 +461,19 @@ void TConnectivity::Build(const TDrawing& drawing)
     segments.reserve(wires_.size());
     for (const LineData* w : wires_) segments.push_back({w->X1(), w->Y1(), w->X2(), w->Y2()});
 
+    // A connection point: a pin end, a wire end or a junction point.
+    enum class TKind : std::uint8_t { PinEnd, WireEnd, JunctionPoint };
+    struct TPoint {
+        QPoint At;
+        std::uint32_t Node;
+        std::uint32_t Index : 30;  // of the pin, wire or junction
+        std::uint32_t Kind : 2;    // TKind
+        TKind KindOf() const { return TKind(Kind); }
+    };
+    const std::uint32_t wireBase = 0;
+    const std::uint32_t pinBase = std::uint32_t(wires_.size());
+    std::vector<TPoint> pinPoints, otherPoints;  // each by place (junctions' nodes counted from the first junction's)
+
     // The pins of every part. Records of one designation that show
     // different parts are units of one part; several records of one
     // designation and part are separate components (each its own copy).
@@ -559,6 +572,12 @@ void TConnectivity::Build(const TDrawing& drawing)
             }
             k = end;
         }
+        pinPoints.reserve(pins.size());
+        for (std::size_t i = 0; i < pins.size(); ++i)
+            if (!pins[i].Hidden)
+                pinPoints.push_back(
+                    {pins[i].End, pinBase + std::uint32_t(i), std::uint32_t(i), std::uint32_t(TKind::PinEnd)});
+        SortByPlace(pinPoints, [](const TPoint& p) { return p.At; });
     };
 
     // Wires drawn twice over are one wire; only the first goes into the
@@ -601,6 +620,18 @@ void TConnectivity::Build(const TDrawing& drawing)
         for (const Annotate* a : annotations) right = std::max(right, a->X()), bottom = std::max(bottom, a->Y());
         grid_->Size(right, bottom, segments, gridWires, 16);
         grid_->AddWires(segments, gridWires);
+
+        otherPoints.reserve(2 * segments.size() + junctions.size());
+        for (std::size_t w = 0; w < segments.size(); ++w) {
+            otherPoints.push_back(
+                {segments[w].A(), wireBase + std::uint32_t(w), std::uint32_t(w), std::uint32_t(TKind::WireEnd)});
+            otherPoints.push_back(
+                {segments[w].B(), wireBase + std::uint32_t(w), std::uint32_t(w), std::uint32_t(TKind::WireEnd)});
+        }
+        for (std::size_t j = 0; j < junctions.size(); ++j)
+            otherPoints.push_back({QPoint(junctions[j]->X(), junctions[j]->Y()), std::uint32_t(j), std::uint32_t(j),
+                                   std::uint32_t(TKind::JunctionPoint)});
+        SortByPlace(otherPoints, [](const TPoint& p) { return p.At; });
     };
     const int firstParts = twoThreads && segments.size() + components.size() > 4096 ? 2 : 1;
     RunParts(firstParts, [&](int part) { part == 0 ? makePins() : makeGrid(); });
@@ -608,8 +639,6 @@ void TConnectivity::Build(const TDrawing& drawing)
     const auto pinLess = [&](std::size_t a, std::size_t b) { return pinRank[a] < pinRank[b]; };
 
     // Nodes: the wires, the pins, the junctions, then one per name.
-    const std::uint32_t wireBase = 0;
-    const std::uint32_t pinBase = std::uint32_t(wires_.size());
     const std::uint32_t junctionBase = pinBase + std::uint32_t(pins.size());
     TUnion sets;
     sets.Reserve(junctionBase + junctions.size() + 64);
@@ -627,30 +656,19 @@ void TConnectivity::Build(const TDrawing& drawing)
     }
 
     // Connection points, by pixel (row, then column), in the order above
-    // within a pixel.
-    enum class TKind : std::uint8_t { PinEnd, WireEnd, JunctionPoint };
-    struct TPoint {
-        QPoint At;
-        std::uint32_t Node;
-        std::uint32_t Index : 30;  // of the pin, wire or junction
-        std::uint32_t Kind : 2;    // TKind
-        TKind KindOf() const { return TKind(Kind); }
-    };
-    std::vector<TPoint> points;
-    points.reserve(pins.size() + 2 * wires_.size() + junctions.size());
-    for (std::size_t i = 0; i < pins.size(); ++i)
-        if (!pins[i].Hidden)
-            points.push_back({pins[i].End, pinBase + std::uint32_t(i), std::uint32_t(i), std::uint32_t(TKind::PinEnd)});
-    for (std::size_t w = 0; w < segments.size(); ++w) {
-        points.push_back(
-            {segments[w].A(), wireBase + std::uint32_t(w), std::uint32_t(w), std::uint32_t(TKind::WireEnd)});
-        points.push_back(
-            {segments[w].B(), wireBase + std::uint32_t(w), std::uint32_t(w), std::uint32_t(TKind::WireEnd)});
+    // within a pixel: the pins' and the others', each sorted with the step
+    // that makes them, merged.
+    std::vector<TPoint> points(pinPoints.size() + otherPoints.size());
+    {
+        auto pin = pinPoints.begin(), other = otherPoints.begin();
+        for (TPoint& p : points) {
+            const bool takePin = other == otherPoints.end() || (pin != pinPoints.end() && !RowThenColumn(other->At, pin->At));
+            p = takePin ? *pin++ : *other++;
+            if (p.KindOf() == TKind::JunctionPoint) p.Node += junctionBase;
+        }
+        std::vector<TPoint>().swap(pinPoints);
+        std::vector<TPoint>().swap(otherPoints);
     }
-    for (std::size_t j = 0; j < junctions.size(); ++j)
-        points.push_back({QPoint(junctions[j]->X(), junctions[j]->Y()), junctionBase + std::uint32_t(j),
-                          std::uint32_t(j), std::uint32_t(TKind::JunctionPoint)});
-    SortByPlace(points, [](const TPoint& p) { return p.At; });
 
     // Every pixel that holds points once, with what it holds.
     struct TPixel {
