@@ -741,8 +741,7 @@ void TConnectivity::Build(const TDrawing& drawing)
         }
         // By line, then start.
         const auto byLine = [](const TSpan& span) { return QPoint(span.From, span.Line); };
-        // Each pixel on a wire, found in the order of its line, then all in
-        // pixel order.
+        // Each pixel on a wire, with the wire.
         using TFound = std::vector<std::pair<std::uint32_t, std::uint32_t>>;  // pixel, wire
         std::vector<QPoint> at(pixels.size());
         for (std::size_t i = 0; i < pixels.size(); ++i) at[i] = pixels[i].At;
