@@ -2,6 +2,7 @@
 
 #include <QUuid>
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <utility>
 #include <vector>
@@ -25,19 +26,28 @@ struct Quoted {
 };
 TTextBuffer& operator<<(TTextBuffer& out, Quoted quoted)
 {
-    // Nearly every text is ASCII: its characters go in one by one.
+    // Nearly every text is short and ASCII: its characters are gathered
+    // here and go in at once.
     const QString& text = quoted.Text;
-    out << '"';
+    char gathered[96];
+    std::size_t used = 0;
+    gathered[used++] = '"';
     for (qsizetype k = 0; k < text.size(); ++k) {
+        if (used > sizeof gathered - 4) {
+            out << QByteArrayView(gathered, qsizetype(used));
+            used = 0;
+        }
         const char16_t c = text[k].unicode();
         if (c >= 0x80) {
+            out << QByteArrayView(gathered, qsizetype(used));
             out << text.mid(k).toUtf8().replace('\\', "\\\\").replace('"', "\\\"");
-            break;
+            return out << '"';
         }
-        if (c == '"' || c == '\\') out << '\\';
-        out << char(c);
+        if (c == '"' || c == '\\') gathered[used++] = '\\';
+        gathered[used++] = char(c);
     }
-    return out << '"';
+    gathered[used++] = '"';
+    return out << QByteArrayView(gathered, qsizetype(used));
 }
 
 // The name space of the parts' time stamps.
@@ -49,7 +59,9 @@ QByteArray KicadPinType(int electricalType)
 {
     static const char* const types[] = {"input",          "output",   "bidirectional", "tri_state",
                                         "open_collector", "power_in", "passive"};
-    return electricalType >= 0 && electricalType < 7 ? types[electricalType] : "unspecified";
+    // (Views of the names, made for every pin of a dense sheet.)
+    const char* const type = electricalType >= 0 && electricalType < 7 ? types[electricalType] : "unspecified";
+    return QByteArray::fromRawData(type, qsizetype(std::strlen(type)));
 }
 
 TResult WriteKicadNetlist(const TDrawing& drawing, const TConnectivity& connectivity, const QString& source,

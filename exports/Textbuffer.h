@@ -8,6 +8,7 @@
 // memory.
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QIODevice>
 #include <QString>
 #include <cstdint>
@@ -31,6 +32,7 @@ public:
 
     TTextBuffer& operator<<(const char* text) { return Append(text, std::strlen(text)); }
     TTextBuffer& operator<<(const QByteArray& text) { return Append(text.constData(), std::size_t(text.size())); }
+    TTextBuffer& operator<<(QByteArrayView text) { return Append(text.data(), std::size_t(text.size())); }
     TTextBuffer& operator<<(const QString& text) { return *this << text.toUtf8(); }
     // The text another buffer holds in memory.
     TTextBuffer& operator<<(const TTextBuffer& other) { return Append(other.text_.data(), other.size_); }

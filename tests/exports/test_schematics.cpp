@@ -23,6 +23,7 @@
 #include "drawing/Drawing.h"
 #include "exports/Kicadschematic.h"
 #include "exports/Leptonschematic.h"
+#include "exports/Netlist.h"
 #include "exports/Schematicsheet.h"
 
 using q01::operator+=;
@@ -535,4 +536,25 @@ TEST(KicadSchematic, TheSampleIsWrittenAsTheBundledSchematic)
     EXPECT_EQ(text.toStdString(), bundled.readAll().toStdString());
     const SExpr file = ReadFile(text);
     EXPECT_EQ(file.Head(), "kicad_sch");
+}
+
+// ------------------------------------------------------------- netlist
+
+TEST(KicadNetlist, TextsWithQuotesBackslashesLongRunsAndAccentsAreQuotedAsTheyRead)
+{
+    const q01::Bytes d = q01::Header(4);
+    Loaded loaded(d);
+    const TConnectivity connectivity(loaded.drawing);
+    const QString longRun(100, QLatin1Char('d'));  // longer than the texts gathered at once
+    const QString source = QStringLiteral("C:\\") + longRun + QStringLiteral("\\\"x\"\\caf\u00e9 \"1\\2\".q01");
+    EXPECT_EQ(KicadNetlist(loaded.drawing, connectivity, source).toStdString(),
+              "(export (version \"E\")\n"
+              "  (design\n"
+              "    (source \"C:\\\\" +
+                  longRun.toStdString() +
+                  "\\\\\\\"x\\\"\\\\caf\xC3\xA9 \\\"1\\\\2\\\".q01\")\n"
+                  "    (tool \"Tracery " TRACERY_VERSION "\")\n"
+                  "    (sheet (number \"1\") (name \"/\") (tstamps \"/\")))\n"
+                  "  (components)\n"
+                  "  (nets))\n");
 }
