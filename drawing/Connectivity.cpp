@@ -662,7 +662,8 @@ void TConnectivity::Build(const TDrawing& drawing)
     {
         auto pin = pinPoints.begin(), other = otherPoints.begin();
         for (TPoint& p : points) {
-            const bool takePin = other == otherPoints.end() || (pin != pinPoints.end() && !RowThenColumn(other->At, pin->At));
+            const bool takePin =
+                other == otherPoints.end() || (pin != pinPoints.end() && !RowThenColumn(other->At, pin->At));
             p = takePin ? *pin++ : *other++;
             if (p.KindOf() == TKind::JunctionPoint) p.Node += junctionBase;
         }

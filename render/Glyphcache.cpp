@@ -391,8 +391,8 @@ const std::shared_ptr<const GlyphMask>& GlyphsFor(FontEntry& entry, const QByteA
             KeepWidth(entry, text, made->first);
             it = entry.Masks.emplace(OwnedBytes(text), std::make_shared<const GlyphMask>(std::move(made->second)));
         } else {
-            it = entry.Masks.emplace(OwnedBytes(text), std::make_shared<const GlyphMask>(
-                                                           RenderGlyphs(entry, text, CellWidth(entry, text))));
+            it = entry.Masks.emplace(
+                OwnedBytes(text), std::make_shared<const GlyphMask>(RenderGlyphs(entry, text, CellWidth(entry, text))));
         }
     }
     return *it;

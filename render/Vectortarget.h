@@ -138,17 +138,14 @@ private:
         // pin labels then need no memory of their own), a longer one's in Long.
         static constexpr std::size_t shortBytes = 15;
         QByteArray Long;
-        std::array<char, shortBytes> Short;
-        std::uint8_t ShortSize;
+        std::array<char, shortBytes> Short{};
+        std::uint8_t ShortSize = 0;
         std::uint32_t Font;  // glyphFonts_[Font], fonts_[Font]
         int X, Y;            // the cell's top-left corner
         int Width;           // the text's width in its font
         bool Turned;
         // A view of the bytes, as long as the record is kept.
-        QByteArray Text() const
-        {
-            return Long.isEmpty() ? QByteArray::fromRawData(Short.data(), ShortSize) : Long;
-        }
+        QByteArray Text() const { return Long.isEmpty() ? QByteArray::fromRawData(Short.data(), ShortSize) : Long; }
     };
 
     // One pen stroke from a to b as the raster draws it (end pixel left

@@ -553,7 +553,8 @@ TEST(KicadNetlist, TextsWithQuotesBackslashesLongRunsAndAccentsAreQuotedAsTheyRe
               "    (source \"C:\\\\" +
                   longRun.toStdString() +
                   "\\\\\\\"x\\\"\\\\caf\xC3\xA9 \\\"1\\\\2\\\".q01\")\n"
-                  "    (tool \"Tracery " TRACERY_VERSION "\")\n"
+                  "    (tool \"Tracery " TRACERY_VERSION
+                  "\")\n"
                   "    (sheet (number \"1\") (name \"/\") (tstamps \"/\")))\n"
                   "  (components)\n"
                   "  (nets))\n");
