@@ -4,7 +4,6 @@
 #include <QMap>
 #include <QSet>
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 
@@ -258,22 +257,17 @@ void TSchematicSheet::AddComponents(const TDrawing& drawing)
         symbols_.push_back(symbol);
     }
 
-    // The ink of the pictures, on every core.
-    std::atomic<bool> outOfMemory{false};
+    // The ink of the pictures, on every core (a lack of memory on any is
+    // thrown here).
     const int parts =
         int(std::min<std::size_t>(std::size_t(ThreadsFor(0)), std::max<std::size_t>(1, inkJobs.size() / 16)));
     RunParts(parts, [&](int k) {
-        try {
-            for (std::size_t j = std::size_t(k); j < inkJobs.size(); j += std::size_t(parts)) {
-                const TInkJob& job = inkJobs[j];
-                TSchematicUnit& unit = bodies_[job.Body].Units[job.Unit];
-                unit.Ink = InkOf(job.Component->GetPictureArea(), job.Picture, unit.Size);
-            }
-        } catch (const std::bad_alloc&) {
-            outOfMemory = true;
+        for (std::size_t j = std::size_t(k); j < inkJobs.size(); j += std::size_t(parts)) {
+            const TInkJob& job = inkJobs[j];
+            TSchematicUnit& unit = bodies_[job.Body].Units[job.Unit];
+            unit.Ink = InkOf(job.Component->GetPictureArea(), job.Picture, unit.Size);
         }
     });
-    if (outOfMemory) throw std::bad_alloc();
 
     // Names: the package text that all of a body's components show, else
     // the letters its first designation starts with.
